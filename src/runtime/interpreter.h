@@ -1,0 +1,176 @@
+// The interpreter: the statement loop that walks the preprocessed program text,
+// the argument binder, the expression evaluator, control structures, labels as
+// functions and the error routine, all working on one TSoraneBase.
+//
+// Files: preprocess.cpp (source text, literals, labels, 取り込む), statement.cpp
+// (loop, tokens, suffixes, binding, dispatch, assignment), evaluator.cpp and
+// calculator.cpp (expressions), control.cpp (blocks, branches, loops),
+// functions.cpp (labels, calls, word commands), errors.cpp (reports, error routine).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/errors.h"
+#include "runtime/host.h"
+#include "text/number.h"
+#include "words/sorane_base.h"
+
+namespace sorane {
+
+class Interpreter;
+
+// A command handler pops its arguments (last template slot first), does its work
+// and leaves its result in それ through SetSore. `cmd` is the word that was run
+// (its Name is the name the script used, for messages).
+using CommandHandler = void (*)(Interpreter& in, THashNode& cmd);
+constexpr int kMaxCommandId = 433;
+
+// The process-wide table from command id to handler; filled once at start by the
+// runtime (RegisterRuntimeCommands) and the library (see library/library.h).
+CommandHandler* CommandHandlers();
+void SetHandler(int id, CommandHandler handler);
+void RegisterRuntimeCommands();
+
+// Characters that end a plain word.
+bool IsWordDelimiter(unsigned char c);
+// Characters of operators: % & * + - / < = > ^ |
+bool IsOperatorChar(unsigned char c);
+// Backquoted literal of `s` (every "`" doubled).
+std::string Requote(std::string_view s);
+
+class Interpreter {
+ public:
+  explicit Interpreter(Host& host);
+  ~Interpreter();
+
+  TSoraneBase S;
+  Host& host;
+  std::string ErrorLog;
+  // Registers the vocabulary into S.Words; installed by the library.
+  void (*BuildVocabulary)(Interpreter&) = nullptr;
+  // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
+  uint64_t StepCount = 0;
+  uint64_t StepLimit = 0;
+
+  // ---- Run preparation (startup) ----
+  // B4 of the start: clears the log and the word table, builds the vocabulary,
+  // preprocesses ProgramText, stores it as source 0 and scans its labels.
+  void PrepareRun();
+  // Prepares and runs the whole program; errors go through the error routine.
+  // Returns false when preparation failed (the error log holds the report).
+  bool Start();
+
+  // ---- Preprocessing, literals, labels (preprocess.cpp) ----
+  std::string Preprocess(std::string_view source);
+  void ScanLabels(const std::shared_ptr<const std::string>& text, const std::string& owner);
+  // Adds a preprocessed text to the store of source texts.
+  std::shared_ptr<const std::string> StoreSource(std::string text);
+  // At a '"' or '`': returns the literal with its quotes and advances past it.
+  std::string ReadLiteral(const char*& p);
+  // At '(': returns the content without the outer parentheses, advances past ')'.
+  std::string ReadGroup(const char*& p);
+  // 取り込む
+  void Include(const std::string& file);
+
+  // ---- Statement loop (statement.cpp) ----
+  // Runs until ExecPos is none, StopRequested, or the end of a text with an empty
+  // run-control stack.
+  void Run();
+  // Runs `start` nested: saves the run-control stack (and sets the argument stack
+  // aside), runs until ExecPos is none or the text ends, restores both and ExecPos.
+  void RunNested(const TPos& start);
+  void Step();
+  void ExecuteStatement();
+  void ExecuteWord(THashNode* w);
+  void Bind(THashNode* w);
+  void Dispatch(THashNode* w);
+  void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
+
+  // Lexical helpers over NUL-terminated text.
+  static void SkipBlanks(const char*& p);          // TAB, space, ",", "､"
+  static void SkipSpaces(const char*& p);          // space and TAB only
+  static std::string ReadWord(const char*& p);     // a plain word
+  // At CR or LF: consumes the line break and the following line mark "N:",
+  // setting LineNo.
+  void ReadLineBreak(const char*& p);
+  // The rest of the statement up to CR, LF or ";" (not consumed); literals and
+  // groups copied whole; "&" before a line break continues on the next line.
+  std::string RestOfStatement(const char*& p);
+  // A numeric literal (Part of expressions' number syntax) at p; empty if none.
+  static std::string ReadNumberLiteral(const char*& p);
+
+  // ---- Handler convention ----
+  std::string PopValue();
+  Number PopNumber();
+  long long PopInt();
+  // Pops the raw item; strips surrounding backquotes; finds the word (no folding).
+  // Missing: creates a variable when `create`, else raises
+  // "オブジェクト\"%s\"が特定できません。".
+  THashNode* PopName(bool create);
+  std::string PopRaw();
+  void SetSore(std::string value, const char* type) { S.SetSore(std::move(value), type); }
+  void SetSoreNumber(Number v);
+  // A new variable at the current declaration level (depth of RunStack).
+  THashNode* AddVariable(std::string_view name);
+
+  // ---- Expressions (evaluator.cpp, calculator.cpp) ----
+  std::string Evaluate(const std::string& text);
+  std::string Term(const char*& p);
+  std::string MemberAccess(THashNode* x, const char*& p);
+  std::string CellAccess(THashNode* v, const char*& p);
+  std::string ExpandLiteral(const std::string& text);
+  std::string Calculate(const std::string& text);
+
+  // ---- Control structures (control.cpp) ----
+  void CheckRunControl();
+  // Reads a block at ExecPos into r (ReturnPos, Body, SavedSource, ExitPos).
+  void ReadBlock(TRunControl& r);
+  void RunBlock(TRunControl&& r);
+  // Statement forms reached from suffix analysis.
+  void ConditionForm();                       // "?"
+  void CaseStatement(const std::string& x);   // Xの時
+  void TimesStatement(const std::string& n);  // N回
+  // Branches after a condition set CondResult; `has_keyword` as for もし.
+  void Branches(bool has_keyword);
+  std::string ConvertCondition(const std::string& cond);
+
+  // ---- Labels and functions (functions.cpp) ----
+  void CallLabel(THashNode* label);
+  // Runs a label read in an expression; returns its それ (SoreType set).
+  std::string RunLabelInExpression(THashNode* label);
+  // The function-call form W(a, b, ...) with p at "("; returns the result with
+  // SoreType set. `push_result` pushes it (argument list of another call).
+  std::string FunctionCall(THashNode* w, const char*& p);
+
+  // ---- Errors (errors.cpp) ----
+  // Formats `message` as a report line, appends it to ErrorLog and throws.
+  [[noreturn]] void Raise(const std::string& message);
+  [[noreturn]] void Raise(const std::string& fmt, const std::string& a,
+                          const std::string& b = {});
+  // Appends the message to ErrorLog and throws it unformatted.
+  [[noreturn]] void RaiseBare(const std::string& message);
+  void Warn(const std::string& message);
+  std::string ReportLine(const std::string& message);
+  int CurrentLine();
+  // The error routine of the statement loop.
+  void HandleError(const std::string& message, bool language_error);
+  // Set by a statement that ended at a line break (rule 1 of the line number).
+  bool LineFromMark = false;
+
+ private:
+  void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
+                      const std::string& cx, const std::string& cy);
+  std::string ConcatTail(std::string t, const char*& p);
+  void StepLiteral(const char*& p);
+  void StepCell(const char*& p);
+  void StepNumber(const char*& p);
+  void MemberAssign(const std::string& target);
+};
+
+// printf-like %s/%d helper for messages with two arguments and the command name.
+std::string QuoteName(const std::string& name);
+
+}  // namespace sorane

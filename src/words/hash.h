@@ -1,0 +1,97 @@
+// The word table: every command, variable, label, object, DLL function and hash
+// a script can name is a THashNode in one THash of 256 buckets (bucket = byte sum
+// of the name mod 256, each bucket in insertion order).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorane {
+
+class THash;
+
+enum WordKind : uint8_t {
+  kWordCommand = 0,
+  kWordLabel = 2,
+  kWordVariable = 3,
+  kWordObject = 4,
+  kWordDll = 5,
+  kWordHash = 6,
+};
+
+struct THashNode {
+  std::string Name;
+  std::string Template;  // commands: argument template; labels: parameter template
+  std::string Value;
+  std::string TypeMark;  // "s", "e", "hs"; descriptions; label owner; object type
+  uint8_t Kind = kWordVariable;
+  int32_t Tag = 0;  // command id, declaration level, object index; -1 system variables
+  // Ref, by kind: labels point into a source text (kept alive by RefText);
+  // hashes own their element table; others may carry an opaque reference.
+  const char* RefPos = nullptr;
+  std::shared_ptr<const std::string> RefText;
+  std::unique_ptr<THash> Elements;
+  void* RefOther = nullptr;
+  bool Reserved = false;
+
+  THashNode() = default;
+  THashNode(std::string name, uint8_t kind) : Name(std::move(name)), Kind(kind) {}
+  // Copies every field except the name; a hash's elements are copied, never shared.
+  void CopyAttributesFrom(const THashNode& other);
+};
+
+// Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
+std::string Fold(std::string_view name);
+
+class THash {
+ public:
+  THash();
+  ~THash();
+  THash(const THash&) = delete;
+  THash& operator=(const THash&) = delete;
+
+  static unsigned Bucket(std::string_view name);
+
+  // Adds the node; an equal name replaces the old node in place (the node object
+  // keeps its address, so references held elsewhere stay valid). Re-adding a
+  // Reserved name throws EWordReserved and leaves the table unchanged.
+  THashNode* Add(std::unique_ptr<THashNode> node);
+  // Convenience: a new variable node.
+  THashNode* AddVariable(std::string_view name, std::string_view value, std::string_view mark,
+                         int32_t level);
+  THashNode* Find(std::string_view name, bool fold) const;
+  THashNode* FindExact(std::string_view name) const;
+  // Removes the first node of the folded name, then the first of the given name.
+  // Returns the new count or -1 when nothing was removed.
+  int Delete(std::string_view name, bool fold);
+  void Clear();
+  int Count() const { return count_; }
+
+  // Every node, bucket 0 to 255, each bucket in list order.
+  std::vector<THashNode*> AllNodes() const;
+  std::string NamesText() const;  // names joined by CR LF, trimmed
+  std::string PairLines() const;  // key=value CR LF per element, whole text trimmed
+  // Builds elements from pair lines (key trimmed, value after the first "=").
+  void LoadPairLines(std::string_view text, int32_t level);
+  std::string ValueOf(std::string_view name, bool fold) const;
+  // Deep copy of every node into `dest` (which is cleared first).
+  void CopyTo(THash& dest) const;
+
+ private:
+  int FindIndex(unsigned bucket, std::string_view name) const;
+  int RemoveExact(std::string_view name);
+
+  std::array<std::vector<std::unique_ptr<THashNode>>, 256> buckets_;
+  int count_ = 0;
+};
+
+// Raised by THash::Add for a reserved name; the message is the report text.
+struct EWordReserved {
+  std::string name;
+};
+
+}  // namespace sorane

@@ -1,0 +1,37 @@
+#include "words/run_control.h"
+
+namespace sorane {
+
+bool TRunControlStack::Pop(TRunControl& out) {
+  if (current_.empty()) return false;
+  out = std::move(current_.back());
+  current_.pop_back();
+  return true;
+}
+
+bool TRunControlStack::Get(size_t i, TRunControl& out) const {
+  if (i >= current_.size()) return false;
+  out = current_[i];
+  return true;
+}
+
+void TRunControlStack::Save() {
+  saved_.push_back(std::move(current_));
+  current_.clear();
+}
+
+void TRunControlStack::Restore() {
+  if (saved_.empty()) return;
+  current_ = std::move(saved_.back());
+  saved_.pop_back();
+}
+
+void TRunControlStack::ClearAll() {
+  current_.clear();
+  while (!saved_.empty()) {
+    Restore();
+    current_.clear();
+  }
+}
+
+}  // namespace sorane

@@ -1,0 +1,74 @@
+// Records of the run-control stack: every open block (branch, loop, case), call
+// and event return. A position keeps the text it points into alive, so a record
+// or the execution position can never point into a freed block copy.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sorane {
+
+struct THashNode;
+
+struct TPos {
+  const char* p = nullptr;
+  std::shared_ptr<const std::string> text;  // owner of the bytes p points into
+
+  TPos() = default;
+  TPos(const char* pos, std::shared_ptr<const std::string> owner)
+      : p(pos), text(std::move(owner)) {}
+  bool None() const { return p == nullptr; }
+  static TPos Start(std::shared_ptr<const std::string> owner) {
+    const char* s = owner->c_str();
+    return TPos(s, std::move(owner));
+  }
+  TPos At(const char* q) const { return TPos(q, text); }
+};
+
+enum RunKind : uint8_t {
+  kRunThen = 0,
+  kRunElse = 1,
+  kRunFor = 2,     // 繰り返す
+  kRunTimes = 3,   // 回
+  kRunCall = 4,    // subroutine call
+  kRunEvent = 5,   // event call
+  kRunEach = 6,    // 反復
+  kRunCase = 8,    // の時
+  kRunWhile = 9,   // ループ
+};
+
+struct TRunControl {
+  TPos ReturnPos;
+  TPos ExitPos;
+  int32_t Counter = 0;
+  int32_t Limit = 0;
+  uint8_t Kind = 0;
+  std::shared_ptr<const std::string> Body;  // copy of the block text, or null
+  std::string SavedSource;
+  std::string Condition;
+  THashNode* CounterWord = nullptr;                         // 繰り返す
+  std::shared_ptr<std::vector<std::string>> Elements;      // 反復
+};
+
+class TRunControlStack {
+ public:
+  void Push(const TRunControl& r) { current_.push_back(r); }
+  void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
+  bool Pop(TRunControl& out);
+  bool Get(size_t i, TRunControl& out) const;
+  TRunControl* Top() { return current_.empty() ? nullptr : &current_.back(); }
+  int Count() const { return static_cast<int>(current_.size()); }
+  void Clear() { current_.clear(); }
+  void Save();
+  void Restore();
+  void ClearAll();
+  size_t SavedCount() const { return saved_.size(); }
+
+ private:
+  std::vector<TRunControl> current_;
+  std::vector<std::vector<TRunControl>> saved_;
+};
+
+}  // namespace sorane

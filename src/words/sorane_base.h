@@ -1,0 +1,93 @@
+// TSoraneBase: the interpreter state of one run. It owns the word table, the
+// stacks, the object list and the source texts; the runtime and every command
+// handler work on it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "words/hash.h"
+#include "words/obj_list.h"
+#include "words/run_control.h"
+#include "words/stack.h"
+
+namespace sorane {
+
+// Direct references to system-variable words the run-time reads and writes.
+struct TFastWords {
+  THashNode* Sore = nullptr;          // それ
+  THashNode* So = nullptr;            // そ
+  THashNode* Count = nullptr;         // 回数
+  THashNode* ErrorMessage = nullptr;  // エラーメッセージ
+  THashNode* CannotClose = nullptr;   // 終了不可能
+  THashNode* Soshite = nullptr;       // そして
+  THashNode* Naraba = nullptr;        // ならば
+  THashNode* Nara = nullptr;          // なら
+  THashNode* Chigaeba = nullptr;      // 違えば
+  THashNode* Denakereba = nullptr;    // でなければ
+  THashNode* Moshi = nullptr;         // もし
+  THashNode* TabCount = nullptr;      // タブ文字の個数
+  THashNode* PrintTarget = nullptr;   // 表示出力先
+};
+
+class TSoraneBase {
+ public:
+  TSoraneBase();
+
+  // Startup (Part of the command line and script sources).
+  std::string SourceName;
+  std::string ProgramText;
+  bool RuntimeOption = false;
+  bool FromArchive = false;
+  bool BesideExe = false;
+  bool DebugOption = false;
+  bool LineStopOption = false;
+  int SecurityLevel = 1;
+  std::string HostPath;     // folder of the main program file, with a trailing "/"
+  std::string ProgramPath;  // the main program file
+  std::string RuntimePath;  // folder of the run-time executable, with a trailing "/"
+  std::vector<std::string> CommandLine;  // the items of コマンドライン引数
+
+  // Execution.
+  TPos ExecPos;
+  int LineNo = 0;
+  THash Words;
+  int TextX = 0, TextY = 0;
+  TStack ArgStack;
+  TStack FuncArgs;
+  TRunControlStack RunStack;
+  TObjList Objects;
+  int CondResult = -1;
+  bool StopRequested = false;
+  bool CallMode = false;
+  bool SoreImplied = false;
+  std::string SwitchValue;  // "\~未定義" when no 条件分岐 is open
+  std::string SoreType;     // type mark of the value last produced
+
+  // Errors.
+  bool ErrorReporting = true;
+  THashNode* ErrorHandler = nullptr;
+  TPos ErrorPos;
+  THashNode* CloseHandler = nullptr;
+  TPos DeferredJump;
+
+  // Preprocessed source texts (0 = main program); label positions point into them.
+  static constexpr size_t kMaxSources = 50;
+  std::vector<std::shared_ptr<const std::string>> Sources;
+
+  TFastWords Fast;
+  std::mt19937_64 Random;
+
+  // Sets それ's Value and SoreType (not それ's own TypeMark).
+  void SetSore(std::string value, const char* type) {
+    Fast.Sore->Value = std::move(value);
+    SoreType = type;
+  }
+  // The sentinel of SwitchValue.
+  static const std::string& NoSwitch();
+};
+
+}  // namespace sorane
