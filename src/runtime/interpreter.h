@@ -54,6 +54,10 @@ class Interpreter {
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
   uint64_t StepLimit = 0;
+  // Raises the stack-limit error when the native stack is nearly used up, so
+  // deep recursion (labels in expressions, nested groups) ends with a message
+  // instead of a crash. Called by every recursive path.
+  void CheckStack();
 
   // ---- Run preparation (startup) ----
   // B4 of the start: clears the log and the word table, builds the vocabulary,

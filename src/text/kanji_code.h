@@ -20,4 +20,9 @@ int DetectKanjiCode(std::string_view s);
 // target: 2 (JIS), 4 (EUC) or 5 (Shift-JIS); undecidable text is returned unchanged.
 std::string ConvertKanjiCode(std::string_view s, int target);
 
+// Direct conversions for text whose code is known, without detection. Half-width
+// katakana become full-width JIS katakana; JIS output ends in single-byte mode.
+std::string SjisToJis(std::string_view sjis);
+std::string JisToSjis(std::string_view jis);
+
 }  // namespace sorane

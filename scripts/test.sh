@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs what is needed, builds everything from scratch and runs every test:
+#   1. the release build: unit tests and script tests (CTest)
+#   2. the core tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   3. a short fuzzing run of preprocessing + execution (clang's libFuzzer)
+#   4. the formatting check
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+
+JOBS=$(nproc)
+
+echo "== release build and tests"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C build sorane sorane_unit_tests
+ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 120
+
+echo "== sanitizer build and core tests"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORANE_SANITIZE=ON \
+  -DSORANE_WITH_QT=OFF >/dev/null
+ninja -C build-asan sorane sorane_unit_tests
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
+
+echo "== fuzzing (short run)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSORANE_FUZZ=ON -DSORANE_WITH_QT=OFF -DSORANE_SANITIZE=ON >/dev/null
+ninja -C build-fuzz fuzz_run
+mkdir -p build-fuzz/corpus
+cp tests/scripts/*.srn build-fuzz/corpus/ 2>/dev/null || true
+./build-fuzz/fuzz_run -max_total_time=60 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+  build-fuzz/corpus >build-fuzz/fuzz.log 2>&1 || { tail -50 build-fuzz/fuzz.log; exit 1; }
+
+echo "== formatting"
+./scripts/check-format.sh
+
+echo "all tests passed"

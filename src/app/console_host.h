@@ -1,0 +1,32 @@
+// The headless host: 表示 and 言う write to standard output, questions read
+// standard input, and the error dialog becomes the error log on standard error
+// with exit status 1. Texts are converted from CP932 to UTF-8 on the way out.
+#pragma once
+
+#include "runtime/host.h"
+
+namespace sorane {
+
+class ConsoleHost : public Host {
+ public:
+  void PrintLine(const std::string& line) override;
+  void Say(const std::string& text) override;
+  void MessageBox(const std::string& text, const std::string& title) override;
+  bool ErrorDialog(const std::string& log, bool debug_button, bool& debug_requested) override;
+  std::optional<std::string> AskText(const std::string& prompt,
+                                     const std::string& initial) override;
+  int AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) override;
+  void Close() override { closed_ = true; }
+
+  int ExitStatus() const { return exit_status_; }
+  void SetExitStatus(int s) { exit_status_ = s; }
+
+ private:
+  int exit_status_ = 0;
+  bool closed_ = false;
+};
+
+// CR LF and lone CR become "\n" (the terminal's line end).
+std::string ToTerminal(const std::string& sjis);
+
+}  // namespace sorane

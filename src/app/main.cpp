@@ -1,0 +1,67 @@
+// sorane [options] [script.srn] [script arguments]
+//
+// Reads the command line, finds the script (named on the command line, or the
+// ".srn" file named after the executable), loads it and runs it in the console
+// host. The single-dash options keep their historical spelling; our own options
+// use the double-dash form so they never collide with script arguments.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/console_host.h"
+#include "runtime/startup.h"
+#include "library/library.h"
+#include "library/output.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+
+using namespace sorane;
+
+static const char kUsage[] =
+    "usage: sorane [options] [script.srn] [arguments...]\n"
+    "\n"
+    "Runs a Sorane script. Without a script, runs the .srn file named after the\n"
+    "executable when there is one.\n"
+    "\n"
+    "options:\n"
+    "  --console          run without a window (also when no display is available)\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "  -debug             error dialogs offer debugging; warnings open the error dialog\n"
+    "  -linestop          stop at every line end in the debug dialog\n"
+    "  -security WORD     security level: low, mid (default) or high\n"
+    "  -runtime EXE       run the script packed into EXE\n"
+    "  -resource FILE     use FILE as the resource archive\n"
+    "  -run               (first argument) do not look for a script packed into sorane\n";
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--help") {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+    if (args[i] == "--version") {
+      printf("sorane %s\n", SORANE_VERSION);
+      return 0;
+    }
+  }
+
+  ConsoleHost host;
+  Interpreter in(host);
+  InstallLibrary(in);
+
+  StartupResult start = ReadCommandLine(in, args);
+  if (start.status != StartupStatus::kReady) {
+    if (!start.message.empty()) host.MessageBox(start.message, "");
+    if (start.status == StartupStatus::kNoScript) fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!in.Start()) return host.ExitStatus() ? host.ExitStatus() : 1;
+  if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
+  fflush(stdout);
+  return host.ExitStatus();
+}

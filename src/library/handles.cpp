@@ -1,0 +1,8 @@
+#include "library/library.h"
+#include "runtime/interpreter.h"
+
+namespace sorane {
+
+void RegisterHandleCommands() {}
+
+}  // namespace sorane

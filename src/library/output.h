@@ -1,0 +1,21 @@
+// Layout of printed text and the close request shared by the hosts.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorane {
+
+class Interpreter;
+
+// Splits a 表示 text into lines: texts of at most 4096 bytes are tab-expanded
+// (columns count bytes); longer ones are cut to 4096 bytes and not expanded.
+// CR, LF, and any pair of them count as one line break.
+std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width);
+
+// Closing the host: runs the close handler set by 終了処理設定 first; returns
+// false when the handler refused the close.
+bool CloseRequest(Interpreter& in);
+
+}  // namespace sorane

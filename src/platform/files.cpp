@@ -1,0 +1,129 @@
+#include "platform/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/special_folders.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+std::string ToOsPath(std::string_view name) {
+  std::string utf8 = SjisToUtf8(name);
+  for (char& c : utf8)
+    if (c == '\\') c = '/';
+  return utf8;
+}
+
+std::string FromOsPath(std::string_view path) { return Utf8ToSjis(path); }
+
+bool IsAbsoluteName(std::string_view name) {
+  return !name.empty() && (name[0] == '/' || name[0] == '\\');
+}
+
+static bool StatMode(std::string_view name, mode_t type) {
+  if (name.empty()) return false;
+  struct stat st;
+  if (stat(ToOsPath(name).c_str(), &st) != 0) return false;
+  return (st.st_mode & S_IFMT) == type;
+}
+
+bool FileExists(std::string_view name) { return StatMode(name, S_IFREG); }
+bool FolderExists(std::string_view name) { return StatMode(name, S_IFDIR); }
+
+// Position after the last separator ("/", or "\" outside double-byte characters).
+static size_t AfterLastSeparator(std::string_view name, bool colon) {
+  size_t cut = 0;
+  for (size_t i = 0; i < name.size();) {
+    size_t len = CharLen(name, i);
+    if (len == 1 && (name[i] == '/' || name[i] == '\\' || (colon && name[i] == ':'))) cut = i + 1;
+    i += len;
+  }
+  return cut;
+}
+
+std::string ExtractFolder(std::string_view name) {
+  return std::string(name.substr(0, AfterLastSeparator(name, false)));
+}
+
+std::string ExtractFileName(std::string_view name) {
+  return std::string(name.substr(AfterLastSeparator(name, true)));
+}
+
+std::string CurrentFolder() {
+  std::string buf(4096, '\0');
+  if (!getcwd(buf.data(), buf.size())) return "/";
+  buf.resize(std::char_traits<char>::length(buf.c_str()));
+  if (buf.empty() || buf.back() != '/') buf += '/';
+  return FromOsPath(buf);
+}
+
+std::string ResolveFileName(Interpreter& in, std::string_view name) {
+  if (name.empty() || IsAbsoluteName(name) || name.find(':') != std::string_view::npos)
+    return std::string(name);
+  static const SpecialFolders special = GetSpecialFolders();
+  const std::string folders[] = {CurrentFolder(),
+                                 in.S.HostPath,
+                                 in.S.RuntimePath,
+                                 FromOsPath(special.RuntimeData),
+                                 FromOsPath(special.System),
+                                 ExtractFolder(in.S.SourceName)};
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::string candidate = folder;
+    if (candidate.back() != '/' && candidate.back() != '\\') candidate += '/';
+    candidate += name;
+    if (FileExists(candidate)) return candidate;
+  }
+  return std::string(name);
+}
+
+bool ReadFileBytes(std::string_view name, std::string& out) {
+  if (!FileExists(name)) return false;
+  FILE* f = fopen(ToOsPath(name).c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
+}
+
+std::string JoinLinesCrLf(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + 2);
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", i);
+    if (end == std::string_view::npos) {
+      out.append(bytes.substr(i));
+      out += "\r\n";
+      break;
+    }
+    out.append(bytes.substr(i, end - i));
+    out += "\r\n";
+    i = end + ((bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1);
+  }
+  return out;
+}
+
+bool LoadScriptFile(std::string_view name, std::string& out) {
+  std::string bytes;
+  if (!ReadFileBytes(name, bytes)) return false;
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bytes = Utf8ToSjis(std::string_view(bytes).substr(3));
+  } else if (LooksLikeUtf8(bytes)) {
+    bytes = Utf8ToSjis(bytes);
+  }
+  out = JoinLinesCrLf(bytes);
+  return true;
+}
+
+}  // namespace sorane

@@ -1,0 +1,42 @@
+// File-system services at the OS boundary. Names inside the run-time are CP932;
+// they are converted to UTF-8 here, and a "\" becomes "/".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sorane {
+
+class Interpreter;
+
+// CP932 script-side name -> UTF-8 OS path ("\" separators become "/").
+std::string ToOsPath(std::string_view name);
+// UTF-8 OS path -> CP932 name.
+std::string FromOsPath(std::string_view path);
+// A name is absolute when it starts with "/" or "\".
+bool IsAbsoluteName(std::string_view name);
+bool FileExists(std::string_view name);     // a regular file (CP932 name)
+bool FolderExists(std::string_view name);   // a directory (CP932 name)
+// Folder part of a name including its trailing separator ("" when none).
+std::string ExtractFolder(std::string_view name);
+// Part after the last "/", "\" or ":".
+std::string ExtractFileName(std::string_view name);
+// The current folder (CP932) with a trailing "/".
+std::string CurrentFolder();
+
+// The first existing file among the current folder, 母艦のパス, the run-time's
+// folder, the data folder, the system folder and the folder of the running
+// script; the name unchanged when none exists or it is absolute.
+std::string ResolveFileName(Interpreter& in, std::string_view name);
+
+// Reads a whole file as bytes; false when it cannot be read (missing, a folder,
+// no permission).
+bool ReadFileBytes(std::string_view name, std::string& out);
+// Reads a script: lines (split at CR LF, LF or CR) joined with CR LF after every
+// line. A UTF-8 file (BOM, or valid UTF-8 with non-ASCII bytes) is converted to
+// CP932. False when the file cannot be read.
+bool LoadScriptFile(std::string_view name, std::string& out);
+// Joins the lines of raw bytes with CR LF after every line.
+std::string JoinLinesCrLf(std::string_view bytes);
+
+}  // namespace sorane

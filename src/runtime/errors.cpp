@@ -1,0 +1,153 @@
+// Report lines, the error log, the current line number and the error routine of
+// the statement loop, plus the four commands that choose how errors are handled.
+#include "platform/files.h"
+#include "runtime/interpreter.h"
+#include "runtime/runtime_commands.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+std::string Format(const std::string& fmt, const std::string& a, const std::string& b) {
+  std::string out;
+  out.reserve(fmt.size() + a.size() + b.size());
+  int used = 0;
+  for (size_t i = 0; i < fmt.size(); ++i) {
+    size_t len = CharLen(fmt, i);
+    if (len == 1 && fmt[i] == '%' && i + 1 < fmt.size() && (fmt[i + 1] == 's' || fmt[i + 1] == 'd')) {
+      out += used == 0 ? a : b;
+      ++used;
+      ++i;
+      continue;
+    }
+    out.append(fmt, i, len);
+    i += len - 1;
+  }
+  return out;
+}
+
+int Interpreter::CurrentLine() {
+  if (LineFromMark || S.ExecPos.None()) return S.LineNo;
+  const char* p = S.ExecPos.p;
+  while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
+  if (!*p) return S.LineNo;
+  while (*p == '\r' || *p == '\n') ++p;
+  long long n = 0;
+  bool digits = false;
+  while (*p >= '0' && *p <= '9') {
+    if (n < 100000000) n = n * 10 + (*p - '0');
+    ++p;
+    digits = true;
+  }
+  if (digits && *p == ':') S.LineNo = static_cast<int>(n);
+  return S.LineNo;
+}
+
+std::string Interpreter::ReportLine(const std::string& message) {
+  return Format(SJ("[エラー] %s("), ExtractFileName(S.SourceName)) + std::to_string(CurrentLine()) +
+         SJ("行目): ") + message;
+}
+
+void Interpreter::Raise(const std::string& message) {
+  std::string line = ReportLine(message);
+  ErrorLog += line + "\r\n";
+  throw ESorane(line);
+}
+
+void Interpreter::Raise(const std::string& fmt, const std::string& a, const std::string& b) {
+  Raise(Format(fmt, a, b));
+}
+
+void Interpreter::RaiseBare(const std::string& message) {
+  ErrorLog += message + "\r\n";
+  throw ESorane(message);
+}
+
+void Interpreter::Warn(const std::string& message) {
+  std::string line = Format(SJ("[注　意] %s("), ExtractFileName(S.SourceName)) +
+                     std::to_string(CurrentLine()) + SJ("行目): ") + message;
+  ErrorLog += line + "\r\n";
+  if (S.DebugOption) {
+    bool debug = false;
+    if (!host.ErrorDialog(ErrorLog, true, debug)) {
+      S.StopRequested = true;
+      S.ExecPos = TPos();
+      host.Close();
+    }
+  }
+}
+
+// After a failed statement the run resumes at the next statement: the rest of
+// the failing one is skipped, so its half-read arguments cannot leak on.
+static void SkipRestOfStatement(Interpreter& in) {
+  if (in.S.ExecPos.None() || in.LineFromMark) return;
+  const char*& p = in.S.ExecPos.p;
+  try {
+    in.RestOfStatement(p);
+  } catch (const ESorane&) {
+    while (*p && *p != '\r' && *p != '\n') ++p;
+  }
+  if (*p == ';') ++p;
+}
+
+void Interpreter::HandleError(const std::string& message, bool language_error) {
+  if (!language_error) {
+    std::string line = ReportLine(message);
+    if (!ErrorLog.empty() && ErrorLog.size() >= 2 && ErrorLog.compare(ErrorLog.size() - 2, 2, "\r\n"))
+      ErrorLog += "\r\n";
+    ErrorLog += line + "\r\n" + SJ("特定できないシステムエラーです(ToT)") + "\r\n";
+  }
+  S.Fast.ErrorMessage->Value = message;
+  S.ArgStack.Clear();
+  S.CallMode = false;
+  S.SoreImplied = false;
+  SkipRestOfStatement(*this);
+  LineFromMark = false;
+  if (S.ErrorHandler) {
+    S.ErrorPos = S.ExecPos;
+    S.ExecPos = TPos(S.ErrorHandler->RefPos, S.ErrorHandler->RefText);
+    return;
+  }
+  if (!S.ErrorReporting) return;
+  bool debug = false;
+  if (!host.ErrorDialog(ErrorLog, S.DebugOption, debug)) {
+    S.StopRequested = true;
+    S.ExecPos = TPos();
+    host.Close();
+  }
+}
+
+// ---------------------------------------------------------------- commands
+
+static void CmdIgnoreErrors(Interpreter& in, THashNode&) {
+  in.S.ErrorReporting = false;
+  in.S.ErrorHandler = nullptr;
+}
+
+static void CmdSetErrorHandler(Interpreter& in, THashNode&) {
+  std::string name = in.PopRaw();
+  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+    name = name.substr(1, name.size() - 2);
+  THashNode* w = in.S.Words.FindExact(name);
+  if (!w || w->Kind != kWordLabel)
+    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  in.S.ErrorHandler = w;
+}
+
+static void CmdReportErrors(Interpreter& in, THashNode&) {
+  in.S.ErrorReporting = true;
+  in.S.ErrorHandler = nullptr;
+}
+
+static void CmdResumeAfterError(Interpreter& in, THashNode&) {
+  if (!in.S.ErrorPos.None()) in.S.ExecPos = in.S.ErrorPos;
+}
+
+void RegisterErrorCommands() {
+  SetHandler(118, CmdIgnoreErrors);      // エラーを無視
+  SetHandler(119, CmdSetErrorHandler);   // エラー処理設定
+  SetHandler(120, CmdReportErrors);      // エラーを警告
+  SetHandler(121, CmdResumeAfterError);  // エラーから復帰
+}
+
+}  // namespace sorane

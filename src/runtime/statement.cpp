@@ -1,0 +1,825 @@
+// The statement loop: tokens are read at the execution position and pushed on
+// the argument stack with their particles; the last token of a statement is the
+// verb, which is looked up with okurigana folding, bound to its template by
+// particles and dispatched by command id. Also assignment and the handler
+// convention (popping arguments).
+#include <array>
+#include <cstring>
+#include <unordered_map>
+
+#include <sys/resource.h>
+
+#include "runtime/interpreter.h"
+#include "runtime/runtime_commands.h"
+#include "text/conv_half.h"
+#include "text/csv.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+// ---------------------------------------------------------------- tables
+
+namespace {
+
+struct CharTables {
+  std::array<bool, 256> delimiter{};
+  std::array<bool, 256> op{};
+  CharTables() {
+    for (unsigned char c : std::string_view("\t\r \"#%&()*+,-/:;<=>?\\^`\xA4", 26))
+      delimiter[c] = true;
+    delimiter[0] = true;
+    for (unsigned char c : std::string_view("%&*+-/<=>^|")) op[c] = true;
+  }
+};
+const CharTables kTables;
+
+CommandHandler g_handlers[kMaxCommandId + 1];
+
+}  // namespace
+
+bool IsWordDelimiter(unsigned char c) { return kTables.delimiter[c]; }
+bool IsOperatorChar(unsigned char c) { return kTables.op[c]; }
+
+CommandHandler* CommandHandlers() { return g_handlers; }
+
+void SetHandler(int id, CommandHandler handler) {
+  if (id >= 0 && id <= kMaxCommandId) g_handlers[id] = handler;
+}
+
+void RegisterRuntimeCommands() {
+  RegisterControlCommands();
+  RegisterFunctionCommands();
+  RegisterErrorCommands();
+  RegisterProgramCommands();
+}
+
+std::string Requote(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '`';
+  for (char c : s) {
+    out += c;
+    if (c == '`') out += '`';
+  }
+  out += '`';
+  return out;
+}
+
+std::string QuoteName(const std::string& name) { return "\"" + name + "\""; }
+
+// ---------------------------------------------------------------- lexical helpers
+
+void Interpreter::SkipBlanks(const char*& p) {
+  for (;;) {
+    unsigned char c = *p;
+    if (c == ' ' || c == '\t' || c == ',' || c == 0xA4)
+      ++p;
+    else
+      return;
+  }
+}
+
+void Interpreter::SkipSpaces(const char*& p) {
+  while (*p == ' ' || *p == '\t') ++p;
+}
+
+std::string Interpreter::ReadWord(const char*& p) {
+  const char* start = p;
+  while (true) {
+    unsigned char c = *p;
+    if (IsLeadByte(c) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (kTables.delimiter[c]) break;
+    ++p;
+  }
+  return std::string(start, p);
+}
+
+void Interpreter::ReadLineBreak(const char*& p) {
+  if (*p == '\r') ++p;
+  if (*p == '\n') ++p;
+  const char* q = p;
+  int n = 0;
+  bool digits = false;
+  while (*q >= '0' && *q <= '9') {
+    if (n < 100000000) n = n * 10 + (*q - '0');
+    ++q;
+    digits = true;
+  }
+  if (digits && *q == ':') {
+    S.LineNo = n;
+    p = q + 1;
+  }
+}
+
+std::string Interpreter::RestOfStatement(const char*& p) {
+  std::string out;
+  while (*p && *p != '\r' && *p != '\n' && *p != ';') {
+    if (*p == '"' || *p == '`') {
+      out += ReadLiteral(p);
+      continue;
+    }
+    if (*p == '(') {
+      out += '(';
+      out += ReadGroup(p);
+      out += ')';
+      continue;
+    }
+    if (*p == '&' && (p[1] == '\r' || p[1] == '\n')) {
+      out += '&';
+      ++p;
+      ReadLineBreak(p);
+      continue;
+    }
+    size_t len = CharLenZ(p);
+    out.append(p, len);
+    p += len;
+  }
+  return out;
+}
+
+static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+static bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+std::string Interpreter::ReadNumberLiteral(const char*& p) {
+  const char* start = p;
+  const char* q = p;
+  if (*q == '+' || *q == '-') ++q;
+  if (*q == '$') {
+    ++q;
+    while (IsHexDigit(*q)) ++q;
+    p = q;
+    return std::string(start, p);
+  }
+  if (!IsDigit(*q)) return {};
+  while (IsDigit(*q)) ++q;
+  if (*q == '.' && IsDigit(q[1])) {
+    ++q;
+    while (IsDigit(*q)) ++q;
+    if (*q == 'e' || *q == 'E') {
+      const char* e = q + 1;
+      if (*e == '+' || *e == '-') ++e;
+      if (IsDigit(*e)) {
+        while (IsDigit(*e)) ++e;
+        q = e;
+      }
+    }
+  }
+  p = q;
+  return std::string(start, p);
+}
+
+// ---------------------------------------------------------------- handler convention
+
+std::string Interpreter::PopValue() { return Evaluate(S.ArgStack.PopLast()); }
+
+Number Interpreter::PopNumber() { return ParseNumber(PopValue()); }
+
+long long Interpreter::PopInt() { return ToInt64(PopNumber()); }
+
+std::string Interpreter::PopRaw() { return S.ArgStack.PopLast(); }
+
+static std::string StripBackquotes(std::string s) {
+  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+THashNode* Interpreter::PopName(bool create) {
+  std::string name = StripBackquotes(S.ArgStack.PopLast());
+  if (THashNode* w = S.Words.FindExact(name)) return w;
+  if (!create) Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+  return AddVariable(name);
+}
+
+THashNode* Interpreter::AddVariable(std::string_view name) {
+  return S.Words.AddVariable(name, "", "", S.RunStack.Count());
+}
+
+void Interpreter::SetSoreNumber(Number v) { SetSore(FormatNumber(v), "e"); }
+
+// ---------------------------------------------------------------- the loop
+
+void Interpreter::Run() {
+  while (!S.ExecPos.None()) {
+    const char* remembered = nullptr;
+    for (;;) {
+      if (S.ExecPos.None()) return;
+      try {
+        if (*S.ExecPos.p == '\0') {
+          while (S.RunStack.Count() > 0) {
+            if (StepLimit && ++StepCount > StepLimit) {
+              S.ExecPos = TPos();
+              S.StopRequested = true;
+              return;
+            }
+            CheckRunControl();
+            if (S.ExecPos.None() || *S.ExecPos.p != '\0') break;
+          }
+          if (S.ExecPos.None()) return;
+          if (*S.ExecPos.p == '\0') return;  // end of text, nothing to resume
+          break;                             // resumed: start again at 1
+        }
+        if (S.RunStack.Count() > 65535)
+          Raise(SJ("実行が無限ループしている可能性があるので終了します。"));
+        if (S.StopRequested) return;
+        if (S.ExecPos.p == remembered) Raise(SJ("特定できないシステムエラーです(ToT)"));
+        remembered = S.ExecPos.p;
+        if (StepLimit && ++StepCount > StepLimit) {
+          S.ExecPos = TPos();
+          S.StopRequested = true;
+          return;
+        }
+        Step();
+      } catch (const ESorane& e) {
+        HandleError(e.Message(), true);
+        remembered = nullptr;
+      } catch (const std::bad_alloc&) {
+        HandleError(SJ("メモリが足りません。"), false);
+        remembered = nullptr;
+      } catch (const std::exception& e) {
+        HandleError(e.what(), false);
+        remembered = nullptr;
+      }
+    }
+  }
+}
+
+namespace {
+// Sets aside what a nested run must not see and restores it on every exit.
+struct NestedRunGuard {
+  Interpreter& in;
+  TPos exec;
+  std::vector<std::string> args;
+  int line;
+  bool from_mark;
+  explicit NestedRunGuard(Interpreter& i)
+      : in(i), exec(i.S.ExecPos), line(i.S.LineNo), from_mark(i.LineFromMark) {
+    args.swap(in.S.ArgStack.Items());
+    in.S.RunStack.Save();
+  }
+  ~NestedRunGuard() {
+    in.S.RunStack.Restore();
+    in.S.ArgStack.Items().swap(args);
+    in.S.ExecPos = exec;
+    in.S.LineNo = line;
+    in.LineFromMark = from_mark;
+  }
+};
+}  // namespace
+
+void Interpreter::CheckStack() {
+  static const size_t limit = [] {
+    struct rlimit rl;
+    size_t size = 8u << 20;
+    if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) size = rl.rlim_cur;
+    if (size > (256u << 20)) size = 256u << 20;
+    return size / 2;
+  }();
+  char here;
+  static const char* base = &here;  // the first call is near the bottom of the stack
+  size_t used = base > &here ? static_cast<size_t>(base - &here) : 0;
+  if (used > limit) Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+}
+
+void Interpreter::RunNested(const TPos& start) {
+  CheckStack();
+  NestedRunGuard guard(*this);
+  S.ExecPos = start;
+  Run();
+}
+
+void Interpreter::Step() {
+  const char*& p = S.ExecPos.p;
+  LineFromMark = false;
+  SkipBlanks(p);
+  unsigned char c = *p;
+  switch (c) {
+    case '\0':
+      ExecuteStatement();
+      return;
+    case '\r':
+    case '\n': {
+      bool continued = p > S.ExecPos.text->c_str() && p[-1] == ',';
+      ReadLineBreak(p);
+      if (continued) return;
+      LineFromMark = true;
+      ExecuteStatement();
+      return;
+    }
+    case ';':
+      ++p;
+      ExecuteStatement();
+      return;
+    case '*':
+      while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
+      return;
+    case '?':
+      ++p;
+      ConditionForm();
+      return;
+    case '"':
+    case '`':
+      StepLiteral(p);
+      return;
+    case '#':
+      StepCell(p);
+      return;
+    case '(': {
+      std::string t = ReadGroup(p);
+      t += ReadWord(p);
+      SuffixAnalysis(std::move(t), p, false, false, {}, {});
+      return;
+    }
+    default:
+      break;
+  }
+  if (IsDigit(c) || c == '$' || ((c == '+' || c == '-') && (IsDigit(p[1]) || p[1] == '$'))) {
+    StepNumber(p);
+    return;
+  }
+  std::string word = ReadWord(p);
+  if (word.empty()) {
+    std::string ch(1, static_cast<char>(c));
+    std::string msg = Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), ch);
+    if (c == '&')
+      msg += SJ("\"&\"は、文字列との連結に使います。");
+    else if (IsOperatorChar(c))
+      msg += Format(SJ("\"%s\"は、計算式で使います。"), ch);
+    ++p;
+    Raise(msg);
+  }
+  if (S.Fast.Soshite && word == S.Fast.Soshite->Name) {
+    ExecuteStatement();
+    return;
+  }
+  SuffixAnalysis(std::move(word), p, true, false, {}, {});
+}
+
+std::string Interpreter::ConcatTail(std::string t, const char*& p) {
+  for (;;) {
+    if (*p == '&' && p[1] != '&') {
+      ++p;
+      if (*p == '\r' || *p == '\n') ReadLineBreak(p);
+      SkipSpaces(p);
+      t += '&';
+      if (*p == '"' || *p == '`')
+        t += Requote(ExpandLiteral(ReadLiteral(p)));
+      else
+        t += ReadWord(p);
+      SkipSpaces(p);
+      continue;
+    }
+    t += ReadWord(p);
+    return t;
+  }
+}
+
+void Interpreter::StepLiteral(const char*& p) {
+  std::string value = ExpandLiteral(ReadLiteral(p));
+  std::string t = Requote(value);
+  SkipSpaces(p);
+  t = ConcatTail(std::move(t), p);
+  SuffixAnalysis(std::move(t), p, false, false, {}, {});
+}
+
+// V#x or V#x#y after the variable name V was pushed.
+void Interpreter::StepCell(const char*& p) {
+  std::string name = StripBackquotes(S.ArgStack.PopLast());
+  if (!S.Words.FindExact(name)) S.Words.AddVariable(name, "", "", -1);
+  ++p;  // "#"
+  auto read_index = [&](bool give_back_wa) {
+    if (*p == '(') return "(" + ReadGroup(p) + ")";
+    const char* start = p;
+    std::string w = ReadWord(p);
+    if (give_back_wa && w.size() > 2 && w.compare(w.size() - 2, 2, SJ("は")) == 0) {
+      p -= 2;
+      w.resize(w.size() - 2);
+    }
+    (void)start;
+    return w;
+  };
+  std::string x = read_index(false);
+  SkipSpaces(p);
+  std::string y;
+  bool has_y = false;
+  if (*p == '#') {
+    ++p;
+    y = read_index(true);
+    has_y = true;
+  }
+  std::string t = name + "#" + x + (has_y ? "#" + y : std::string());
+  if (!IsWordDelimiter(static_cast<unsigned char>(*p))) t += ReadWord(p);
+  SuffixAnalysis(std::move(t), p, false, true, x, has_y ? y : std::string());
+}
+
+void Interpreter::StepNumber(const char*& p) {
+  std::string t = ReadNumberLiteral(p);
+  SkipSpaces(p);
+  while (IsOperatorChar(static_cast<unsigned char>(*p))) {
+    while (IsOperatorChar(static_cast<unsigned char>(*p))) t += *p++;
+    SkipBlanks(p);
+    t += ReadNumberLiteral(p);
+    SkipBlanks(p);
+    t = Calculate(t);
+  }
+  char n = *p;
+  if (n != '\r' && n != '\n' && n != ',' && n != ';' && static_cast<unsigned char>(n) != 0xA4)
+    t += ReadWord(p);
+  SuffixAnalysis(std::move(t), p, false, false, {}, {});
+}
+
+static bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+static bool IsCallable(const THashNode* w) {
+  return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
+}
+
+void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, bool from_cell,
+                                 const std::string& cx, const std::string& cy) {
+  const char*& p = S.ExecPos.p;
+  SkipBlanks(p);
+  if (*p == '=') {
+    ++p;
+    Assign(std::move(t), from_cell, cx, cy);
+    return;
+  }
+  if (*p == '&' && p[1] != '&') {
+    t = ConcatTail(std::move(t), p);
+    S.ArgStack.Push(std::move(t));
+    return;
+  }
+  if (EndsWith(t, SJ("の"))) {
+    S.ArgStack.Push(std::move(t));
+    return;
+  }
+  if (EndsWith(t, SJ("は"))) {
+    t.resize(t.size() - 2);
+    Assign(std::move(t), from_cell, cx, cy);
+    return;
+  }
+  if (EndsWith(t, SJ("回"))) {
+    t.resize(t.size() - 2);
+    TimesStatement(t);
+    return;
+  }
+  if (EndsWith(t, SJ("の時"))) {
+    t.resize(t.size() - 4);
+    CaseStatement(t);
+    return;
+  }
+  if (EndsWith(t, SJ("て"))) {
+    THashNode* w = S.Words.Find(t, true);
+    if (IsCallable(w)) {
+      if (*after == '(') {
+        const char* q = after;
+        std::string r = FunctionCall(w, q);
+        p = q;
+        S.ArgStack.Push(S.SoreType == "s" ? Requote(r) : r);
+      } else {
+        ExecuteWord(w);
+      }
+      return;
+    }
+  }
+  if (t == SJ("もし")) {
+    S.ArgStack.Push(std::move(t));
+    ExecuteStatement();
+    return;
+  }
+  {
+    std::string folded = Fold(t);
+    if (folded == SJ("繰返") || folded == SJ("反復") || folded == SJ("ループ")) {
+      S.ArgStack.Push(std::move(t));
+      ExecuteStatement();
+      return;
+    }
+  }
+  if (plain && *after == '(') {
+    THashNode* w = S.Words.Find(t, true);
+    if (IsCallable(w)) {
+      const char* q = after;
+      std::string r = FunctionCall(w, q);
+      p = q;
+      if (*p == '\0' || *p == '\r' || *p == ';') {
+        S.Fast.Sore->Value = r;
+        S.Fast.Sore->TypeMark = S.SoreType;
+        return;
+      }
+      t = (S.SoreType == "s" ? Requote(r) : r) + ReadWord(p);
+    }
+  }
+  S.ArgStack.Push(std::move(t));
+  if (*p == '\0') Step();
+}
+
+// ---------------------------------------------------------------- execution
+
+static bool IsEventName(const std::string& v) {
+  static const char* const kNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
+                                       "マウス押した時", "マウス離した時", "キー押した時",
+                                       "キー離した時",   "変更した時",     "マウス動かした時"};
+  for (const char* n : kNames)
+    if (v == Utf8ToSjis(n)) return true;
+  return false;
+}
+
+void Interpreter::ExecuteStatement() {
+  if (S.ArgStack.Empty()) return;
+  std::string v = S.ArgStack.PopLast();
+  THashNode* w = S.Words.Find(v, true);
+  if (w) {
+    ExecuteWord(w);
+    if (!S.ArgStack.Empty()) {
+      std::string rest = S.ArgStack.Text();
+      S.ArgStack.Clear();
+      Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。引数が多いです。\""), v) + rest + "\"");
+    }
+    return;
+  }
+  if (IsEventName(v) && !S.ArgStack.Empty()) {
+    // Object events are read through the object layer; without an object of that
+    // name the statement is an undefined command like any other.
+  }
+  std::string text;
+  for (const std::string& item : S.ArgStack.Items()) text += item + ",";
+  text += v;
+  S.ArgStack.Clear();
+  Raise(SJ("\"%s\"は未定義の命令です。(;o;)<綴りミスか、命令の引数に注意！"), Trim(text));
+}
+
+void Interpreter::ExecuteWord(THashNode* w) {
+  switch (w->Kind) {
+    case kWordCommand:
+      Dispatch(w);
+      return;
+    case kWordLabel:
+      CallLabel(w);
+      return;
+    case kWordDll:
+      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), w->Name);
+    case kWordVariable:
+    case kWordObject:
+      Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), w->Name) +
+            SJ("変数を実行することは出来ません。"));
+    default:
+      return;
+  }
+}
+
+namespace {
+// Particles a slot accepts: と takes を, の takes を, を takes と and の, に and へ
+// take each other.
+bool ParticleAccepts(const std::string& slot, const std::string& item) {
+  auto ends = [&](const std::string& q) { return EndsWith(item, q); };
+  if (slot.empty()) return true;
+  if (ends(slot)) return true;
+  if (slot == SJ("と")) return ends(SJ("を"));
+  if (slot == SJ("の")) return ends(SJ("を"));
+  if (slot == SJ("を")) return ends(SJ("と")) || ends(SJ("の"));
+  if (slot == SJ("に")) return ends(SJ("へ"));
+  if (slot == SJ("へ")) return ends(SJ("に"));
+  return false;
+}
+
+// The particle of the item that matched `slot` (the slot's own or an alternative).
+size_t MatchedParticleLength(const std::string& slot, const std::string& item) {
+  if (slot.empty()) return 0;
+  if (EndsWith(item, slot)) return slot.size();
+  for (const char* alt : {"を", "と", "の", "へ", "に"}) {
+    const std::string& a = Utf8ToSjis(alt);
+    if (EndsWith(item, a)) return a.size();
+  }
+  return 0;
+}
+
+// Parsed templates are cached: the same template text is bound again and again.
+const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
+  static std::unordered_map<std::string, std::vector<std::string>> cache;
+  auto it = cache.find(tmpl);
+  if (it != cache.end()) return it->second;
+  std::vector<std::string> slots;
+  if (!tmpl.empty()) {
+    size_t start = 0;
+    while (true) {
+      size_t comma = tmpl.find(',', start);
+      std::string item = Trim(tmpl.substr(start, comma == std::string::npos ? std::string::npos
+                                                                            : comma - start));
+      if (!item.empty() && item[0] == '?') item.erase(0, 1);
+      slots.push_back(item);
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  return cache.emplace(tmpl, std::move(slots)).first->second;
+}
+}  // namespace
+
+void Interpreter::Bind(THashNode* w) {
+  const std::string& t = w->Template;
+  const std::vector<std::string>& slots = TemplateSlots(t);
+  size_t n = slots.size();
+  TStack& st = S.ArgStack;
+  if (n > 0 && n == st.Count() + 1) {
+    st.PushFront(S.CallMode ? SJ("それ") : SJ("それ") + slots[0]);
+    S.SoreImplied = true;
+  } else {
+    S.SoreImplied = false;
+  }
+  if (st.Count() < n)
+    Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
+          SJ("\"の形式で指定してください。引数が少ないです。"));
+  if (n == 0) return;
+  std::vector<std::string> bound(n);
+  auto& items = st.Items();
+  for (size_t k = n; k-- > 0;) {
+    const std::string& q = slots[k];
+    size_t found = items.size();
+    if (S.CallMode) {
+      found = items.size() - 1;
+    } else {
+      for (size_t i = items.size(); i-- > 0;)
+        if (ParticleAccepts(q, items[i])) {
+          found = i;
+          break;
+        }
+    }
+    if (found >= items.size())
+      Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
+            Format(SJ("\"の形式で指定してください。\"%s\""), q));
+    std::string item = std::move(items[found]);
+    items.erase(items.begin() + found);
+    if (ParticleAccepts(q, item)) item.resize(item.size() - MatchedParticleLength(q, item));
+    bound[k] = std::move(item);
+  }
+  for (auto& b : bound) items.push_back(std::move(b));
+  if (items.size() > 5000)
+    Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+}
+
+void Interpreter::Dispatch(THashNode* w) {
+  Bind(w);
+  int id = w->Tag;
+  if (id == 19 || id == 20) return;
+  if (id == 200) Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
+  CommandHandler h = (id >= 0 && id <= kMaxCommandId) ? g_handlers[id] : nullptr;
+  if (!h) Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), w->Name);
+  h(*this, *w);
+}
+
+// ---------------------------------------------------------------- assignment
+
+static bool ReadIntegerText(const std::string& s, long long& out) { return TryParseInteger(s, out); }
+
+void Interpreter::Assign(std::string target, bool from_cell, const std::string& cx,
+                         const std::string& cy) {
+  if (!S.ArgStack.Empty()) {
+    MemberAssign(target);
+    return;
+  }
+  if (!target.empty() && (target[0] == '"' || target[0] == '`'))
+    Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), target + SJ("の代入文")) +
+          SJ("『変数名は、「内容」』のように書いてください。"));
+  const char*& p = S.ExecPos.p;
+  std::string src = RestOfStatement(p);
+  std::string v = Evaluate(src);
+  std::string m = S.SoreType;
+
+  if (from_cell) {
+    std::string x = cx;
+    if (EndsWith(x, SJ("は"))) x.resize(x.size() - 2);
+    long long xi = 0, yi = -1;
+    bool x_ok = ReadIntegerText(Evaluate(x), xi);
+    bool has_y = !cy.empty();
+    if (has_y && !ReadIntegerText(Evaluate(cy), yi)) yi = -1;
+    if (x_ok) {
+      std::string name = target.substr(0, target.find('#'));
+      THashNode* var = S.Words.FindExact(name);
+      if (!var) var = AddVariable(name);
+      CsvTable table = CsvParse(var->Value);
+      if (xi >= 0 && (!has_y || yi >= 0) && xi < 1000000 && yi < 1000000) {
+        if (!has_y) {
+          if (table.size() <= static_cast<size_t>(xi)) table.resize(xi + 1);
+          table[xi] = CsvParseLine(v);
+        } else {
+          if (table.size() <= static_cast<size_t>(yi)) table.resize(yi + 1);
+          auto& row = table[yi];
+          if (row.size() <= static_cast<size_t>(xi)) row.resize(xi + 1);
+          row[xi] = v;
+        }
+      }
+      v = CsvWrite(table);
+      target = name;
+    }
+  }
+
+  THashNode* w = S.Words.FindExact(target);
+  if (!w) w = AddVariable(target);
+  switch (w->Kind) {
+    case kWordVariable:
+      if (w->Reserved) Raise(SJ("\"%s\"は、読取専用です。"), target);
+      if (m == "hs") {
+        w->Kind = kWordHash;
+        w->Elements = std::make_unique<THash>();
+        w->Elements->LoadPairLines(v, S.RunStack.Count());
+        w->Value.clear();
+        w->TypeMark = "hs";
+      } else {
+        w->Value = std::move(v);
+        w->TypeMark = m;
+      }
+      return;
+    case kWordHash:
+      if (m == "hs") {
+        if (!w->Elements) w->Elements = std::make_unique<THash>();
+        w->Elements->Clear();
+        w->Elements->LoadPairLines(v, S.RunStack.Count());
+      } else {
+        w->Kind = kWordVariable;
+        w->Elements.reset();
+        w->Value = std::move(v);
+        w->TypeMark = m;
+      }
+      return;
+    case kWordObject:
+      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), target);
+    case kWordCommand:
+      if (w->Tag == 89) {  // 作業フォルダ
+        S.ArgStack.Push(Requote(v));
+        S.CallMode = true;
+        try {
+          Dispatch(w);
+        } catch (...) {
+          S.CallMode = false;
+          throw;
+        }
+        S.CallMode = false;
+        return;
+      }
+      Raise(SJ("\"%s\"は\"%s\"で予約語なので代入できません。"), target, SJ("システム命令"));
+    default:
+      Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), target) +
+            SJ("代入出来ません。"));
+  }
+}
+
+void Interpreter::MemberAssign(const std::string& target) {
+  std::string item = S.ArgStack.PopLast();
+  if (!EndsWith(item, SJ("の")))
+    Raise(SJ("オブジェクトへの不正な代入(%s,%s)。『オブジェクトの、項目名は、値』の形式で指定してください。"),
+          item, target);
+  std::string a = item.substr(0, item.size() - 2);
+  THashNode* x = S.Words.FindExact(a);
+  if (!x) {
+    std::string evaluated = Evaluate(a);
+    x = S.Words.FindExact(evaluated);
+    if (!x) {
+      auto h = std::make_unique<THashNode>(evaluated, kWordHash);
+      h->Tag = S.RunStack.Count();
+      h->TypeMark = SJ("ハッシュ");
+      h->Elements = std::make_unique<THash>();
+      x = S.Words.Add(std::move(h));
+    }
+  } else if (x->Kind == kWordVariable) {
+    if (THashNode* ind = S.Words.FindExact(Evaluate(a))) x = ind;
+  }
+  const char*& p = S.ExecPos.p;
+  std::string value_text = Trim(RestOfStatement(p));
+  switch (x->Kind) {
+    case kWordVariable: {
+      if (x->Reserved) Raise(SJ("\"%s\"は、読取専用です。"), x->Name);
+      std::string key = Evaluate(target);
+      std::string value = Evaluate(value_text);
+      THash pairs;
+      pairs.LoadPairLines(x->Value, 0);
+      if (THashNode* e = pairs.FindExact(key))
+        e->Value = value;
+      else
+        pairs.AddVariable(key, value, "s", 0);
+      x->Value = pairs.PairLines();
+      return;
+    }
+    case kWordHash: {
+      std::string key = Evaluate(target);
+      std::string value = Evaluate(value_text);
+      if (!x->Elements) x->Elements = std::make_unique<THash>();
+      THashNode* e = x->Elements->FindExact(key);
+      if (!e) e = x->Elements->AddVariable(key, "", "", S.RunStack.Count());
+      e->Value = std::move(value);
+      e->TypeMark = S.SoreType;
+      return;
+    }
+    case kWordObject:
+      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), x->Name);
+    default:
+      Raise(SJ("\"%s\"には代入できません！"), a);
+  }
+}
+
+}  // namespace sorane

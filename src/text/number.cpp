@@ -1,0 +1,367 @@
+// Numeric text: the lenient parser behind every numeric argument, the strict
+// decimal conversion, and the 15-digit general format of every numeric result.
+// Nothing here depends on the process locale: the decimal point is always ".",
+// whatever locale a GUI toolkit may have set.
+#include "text/number.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "text/charmap.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+namespace {
+
+constexpr size_t kMaxNumberText = 254;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
+
+std::string_view TrimView(std::string_view s) {
+  while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Exact powers of ten: 10^k needs at most 63 mantissa bits for k <= 27, so a
+// quotient m / 10^k of two exact values is correctly rounded.
+constexpr int kMaxExactPow10 = 27;
+constexpr auto kPow10 = [] {
+  std::array<long double, kMaxExactPow10 + 1> p{};
+  p[0] = 1;
+  for (int k = 1; k <= kMaxExactPow10; ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
+
+// strtold in the "C" locale.
+long double CStrToLd(const std::string& text) {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return strtold_l(text.c_str(), nullptr, c_locale);
+}
+
+// Converts a well-formed unsigned decimal text (digits, optional "." and digits,
+// optional exponent). Short plain numbers take an exact integer path.
+long double DecimalValue(std::string_view text) {
+  uint64_t mantissa = 0;
+  int significant = 0, fraction = 0;
+  bool after_point = false, simple = true;
+  for (char c : text) {
+    if (c == '.') {
+      after_point = true;
+      continue;
+    }
+    if (!IsDigit(c)) {
+      simple = false;  // exponent
+      break;
+    }
+    if (mantissa != 0 || c != '0') ++significant;
+    mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+    if (after_point) ++fraction;
+    if (significant > 19) {
+      simple = false;
+      break;
+    }
+  }
+  if (simple && fraction <= kMaxExactPow10) {
+    return static_cast<long double>(mantissa) / kPow10[fraction];
+  }
+  return CStrToLd(std::string(text));
+}
+
+// "$" followed by hexadecimal digits only; anything else is 0.
+Number HexValue(std::string_view digits) {
+  if (digits.empty() || digits.size() > 16) return 0;
+  uint64_t value = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return 0;
+  return static_cast<Number>(value);
+}
+
+// Length of the number at the start of `s` (without its sign): digits, then "."
+// and digits, then an exponent, which counts only after a decimal point.
+size_t LenientNumberLength(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  if (i >= s.size() || s[i] != '.') return i;
+  ++i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && IsDigit(s[j])) {
+      while (j < s.size() && IsDigit(s[j])) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
+bool NeedsRewrite(std::string_view s) {
+  for (char c : s) {
+    if (c == ',' || static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// Full-width characters made single-byte and thousands separators removed.
+std::string Normalised(std::string_view s) {
+  std::string mapped = MapText(s, MapMode::HalfWidth);
+  std::string out;
+  out.reserve(mapped.size());
+  for (char c : mapped) {
+    if (c != ',') out += c;
+  }
+  return out;
+}
+
+Number ParseClean(std::string_view s) {
+  s = TrimView(s);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  if (!s.empty() && s.front() == '$') return HexValue(s.substr(1));
+  bool negative = false;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  std::string_view number = s.substr(0, LenientNumberLength(s));
+  // No digit at all (empty, "." as in ".txt", "-.") reads as 0.
+  bool has_digit = number.find_first_of("0123456789") != std::string_view::npos;
+  if (!has_digit) return 0;
+  Number v = DecimalValue(number);
+  return negative ? -v : v;
+}
+
+}  // namespace
+
+Number ParseNumber(std::string_view s) {
+  if (s.empty()) return 0;
+  s = s.substr(0, std::min(s.size(), kMaxNumberText));
+  if (!NeedsRewrite(s)) return ParseClean(s);
+  return ParseClean(Normalised(s));
+}
+
+std::optional<Number> StrictNumber(std::string_view s) {
+  s = TrimView(s);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  size_t i = 0, digits = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    size_t exp_start = j;
+    while (j < s.size() && IsDigit(s[j])) ++j;
+    if (j == exp_start) return std::nullopt;
+    i = j;
+  }
+  if (i != s.size()) return std::nullopt;
+  Number v = DecimalValue(s);
+  return negative ? -v : v;
+}
+
+// ---------------------------------------------------------------------------
+// Number format
+
+namespace {
+
+constexpr int kSignificant = 15;
+
+void AppendInt(std::string& out, long long v) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, end);
+}
+
+// Digits and decimal exponent of |v| rounded to 15 significant digits, with
+// trailing zeros dropped: 1234.5 gives "12345" and 3.
+struct Decimal {
+  char digits[kSignificant + 1];
+  int count;
+  int exponent;
+};
+
+Decimal RoundTo15(Number v) {
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific,
+                                 kSignificant - 1);
+  // buf holds "d.dddddddddddddde+XX".
+  Decimal d{};
+  const char* p = buf;
+  while (p < end && *p != 'e') {
+    if (*p != '.') d.digits[d.count++] = *p;
+    ++p;
+  }
+  int exponent = 0;
+  std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
+  d.exponent = exponent;
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  return d;
+}
+
+void AppendScientific(std::string& out, const Decimal& d) {
+  out += d.digits[0];
+  if (d.count > 1) {
+    out += '.';
+    out.append(d.digits + 1, d.count - 1);
+  }
+  out += 'E';
+  AppendInt(out, d.exponent);
+}
+
+void AppendFixed(std::string& out, const Decimal& d) {
+  if (d.exponent < 0) {
+    out += "0.";
+    out.append(-d.exponent - 1, '0');
+    out.append(d.digits, d.count);
+    return;
+  }
+  int int_digits = d.exponent + 1;
+  if (d.count <= int_digits) {
+    out.append(d.digits, d.count);
+    out.append(int_digits - d.count, '0');
+    return;
+  }
+  out.append(d.digits, int_digits);
+  out += '.';
+  out.append(d.digits + int_digits, d.count - int_digits);
+}
+
+}  // namespace
+
+// Not-a-number and infinities are written "NAN", "INF" and "-INF"; they only
+// arise from overflowing arithmetic.
+std::string FormatNumber(Number v) {
+  if (std::isnan(v)) return "NAN";
+  if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+  if (v == 0) return "0";  // also -0
+  std::string out;
+  // Whole numbers below 10^15 have at most 15 digits: write them directly.
+  if (std::fabs(v) < 1e15L && v == std::trunc(v)) {
+    AppendInt(out, static_cast<long long>(v));
+    return out;
+  }
+  Decimal d = RoundTo15(v);
+  if (v < 0) out += '-';
+  // Scientific for more than 15 integer digits or magnitudes below 0.0001,
+  // judged on the rounded value (999999999999999.9 is written "1E15").
+  if (d.exponent >= kSignificant || d.exponent < -4) {
+    AppendScientific(out, d);
+  } else {
+    AppendFixed(out, d);
+  }
+  return out;
+}
+
+namespace {
+
+template <typename Int>
+Int TruncateSaturating(Number v) {
+  if (std::isnan(v)) return 0;
+  // The limits of both integer types are powers of two, exact in long double.
+  constexpr Number kMax = static_cast<Number>(std::numeric_limits<Int>::max()) + 1;
+  constexpr Number kMin = static_cast<Number>(std::numeric_limits<Int>::min());
+  if (v >= kMax) return std::numeric_limits<Int>::max();
+  if (v <= kMin) return std::numeric_limits<Int>::min();
+  return static_cast<Int>(v);
+}
+
+// A run of integer digits with "," between groups of three.
+void AppendGrouped(std::string& out, std::string_view digits) {
+  size_t lead = digits.size() % 3;
+  if (lead == 0) lead = 3;
+  out.append(digits.substr(0, lead));
+  for (size_t i = lead; i < digits.size(); i += 3) {
+    out += ',';
+    out.append(digits.substr(i, 3));
+  }
+}
+
+// Currency values hold four decimals in a 64-bit integer.
+constexpr Number kCurrencyLimit = 922337203685477.0L;
+
+}  // namespace
+
+int32_t ToInt32(Number v) {
+  return TruncateSaturating<int32_t>(v);
+}
+int64_t ToInt64(Number v) {
+  return TruncateSaturating<int64_t>(v);
+}
+
+// The value is first held as a currency amount with four decimals (rounded),
+// then rounded half away from zero to the shown decimals. Amounts beyond the
+// currency range are rounded directly instead of failing.
+std::string CurrencyText(std::string_view s) {
+  const bool cents = s.find('.') != std::string_view::npos;
+  const int decimals = cents ? 2 : 0;
+  Number v = ParseNumber(s);
+  if (!std::isfinite(v)) return FormatNumber(v);
+  Number shown;
+  if (std::fabs(v) < kCurrencyLimit) {
+    long long currency = std::llround(v * 10000);
+    long long step = cents ? 100 : 10000;
+    long long magnitude = (std::llabs(currency) + step / 2) / step;
+    shown = static_cast<Number>(currency < 0 ? -magnitude : magnitude);
+  } else {
+    shown = std::round(v * (cents ? 100 : 1));
+  }
+  char buf[5000];  // enough for every finite long double in fixed notation
+  auto [end, ec] =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(shown), std::chars_format::fixed, 0);
+  std::string digits(buf, end);
+  if (digits.size() < static_cast<size_t>(decimals) + 1) {
+    digits.insert(0, decimals + 1 - digits.size(), '0');
+  }
+  std::string out;
+  if (shown < 0) out += '-';
+  AppendGrouped(out, std::string_view(digits).substr(0, digits.size() - decimals));
+  if (decimals > 0) {
+    out += '.';
+    out.append(digits, digits.size() - decimals, decimals);
+  }
+  return out;
+}
+
+bool IsNumberText(std::string_view s) {
+  if (s.empty() || !IsDigit(s[0])) return false;
+  for (char c : s.substr(1)) {
+    if (!IsDigit(c) && c != '+' && c != '-' && c != '.' && c != 'E' && c != 'e') return false;
+  }
+  return true;
+}
+
+bool TryParseInteger(std::string_view s, long long& out) {
+  s = TrimView(s);
+  if (!s.empty() && s.front() == '+') {
+    s.remove_prefix(1);
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) return false;
+  }
+  if (s.empty()) return false;
+  long long value = 0;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 10);
+  if (ec != std::errc() || end != s.data() + s.size()) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace sorane

@@ -1,0 +1,215 @@
+// Lenient and strict number reading, the 15-digit number format, integer
+// conversion and the currency text.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+#include "text/encoding.h"
+#include "text/number.h"
+
+namespace sorane {
+namespace {
+
+TEST(ParseNumber, LenientForms) {
+  EXPECT_EQ(ParseNumber(SJ("１，２３４")), 1234);
+  EXPECT_EQ(ParseNumber(" -3.5 "), -3.5L);
+  EXPECT_EQ(ParseNumber("$10"), 16);
+  EXPECT_EQ(ParseNumber("$FF"), 255);
+  EXPECT_EQ(ParseNumber("$ff"), 255);
+  EXPECT_EQ(ParseNumber("1e3"), 1);  // an exponent needs a decimal point
+  EXPECT_EQ(ParseNumber("1.0e3"), 1000);
+  EXPECT_EQ(ParseNumber("1.e5"), 100000);
+  EXPECT_EQ(ParseNumber("1.5E-1"), 0.15L);
+  EXPECT_EQ(ParseNumber("1.5e"), 1.5L);  // no exponent digit: not taken
+  EXPECT_EQ(ParseNumber(""), 0);
+  EXPECT_EQ(ParseNumber("x12"), 0);
+  EXPECT_EQ(ParseNumber(SJ("12円")), 12);
+  EXPECT_EQ(ParseNumber("abc"), 0);
+  EXPECT_EQ(ParseNumber("+7"), 7);
+  EXPECT_EQ(ParseNumber("1,000,000"), 1000000);
+  EXPECT_EQ(ParseNumber(SJ("－３．５")), -3.5L);
+  EXPECT_EQ(ParseNumber("\t 42\r\n"), 42);
+  EXPECT_EQ(ParseNumber(".5"), 0.5L);
+  EXPECT_EQ(ParseNumber("-.25x"), -0.25L);
+}
+
+TEST(ParseNumber, NoDigitReadsAsZero) {
+  EXPECT_EQ(ParseNumber("."), 0);
+  EXPECT_EQ(ParseNumber("-."), 0);
+  EXPECT_EQ(ParseNumber(".txt"), 0);
+  EXPECT_EQ(ParseNumber("-"), 0);
+}
+
+TEST(ParseNumber, HexMustBeWhole) {
+  EXPECT_EQ(ParseNumber("$"), 0);
+  EXPECT_EQ(ParseNumber("$1G"), 0);
+  EXPECT_EQ(ParseNumber("$FFFFFFFF"), 4294967295.0L);
+  EXPECT_EQ(ParseNumber("$1" + std::string(16, '0')), 0);  // beyond 64 bits
+}
+
+TEST(ParseNumber, PrecisionAndLength) {
+  EXPECT_EQ(ParseNumber("0.1"), 0.1L);
+  EXPECT_EQ(ParseNumber("123456789.123456789"), 123456789.123456789L);
+  EXPECT_EQ(ParseNumber("12345678901234567890123"), 12345678901234567890123.0L);
+  EXPECT_EQ(ParseNumber("0.0000000000000000000000000000001"), 1e-31L);
+  // Only the first 254 bytes count.
+  std::string long_text = std::string(253, '0') + "12";
+  EXPECT_EQ(ParseNumber(long_text), 1);
+}
+
+TEST(ParseNumber, IgnoresProcessLocale) {
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  std::string saved = old ? old : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
+  EXPECT_EQ(ParseNumber("2.5"), 2.5L);
+  EXPECT_EQ(ParseNumber("1.0e400"), 1e400L);
+  EXPECT_EQ(FormatNumber(2.5L), "2.5");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(StrictNumber, AcceptsOnlyPlainDecimals) {
+  EXPECT_EQ(StrictNumber(" 12 "), 12);
+  EXPECT_EQ(StrictNumber("-3.5"), -3.5L);
+  EXPECT_EQ(StrictNumber("+1e3"), 1000);
+  EXPECT_EQ(StrictNumber("1.5E-2"), 0.015L);
+  EXPECT_EQ(StrictNumber(".5"), 0.5L);
+  EXPECT_EQ(StrictNumber("5."), 5);
+  EXPECT_EQ(StrictNumber(""), std::nullopt);
+  EXPECT_EQ(StrictNumber("  "), std::nullopt);
+  EXPECT_EQ(StrictNumber("."), std::nullopt);
+  EXPECT_EQ(StrictNumber("-"), std::nullopt);
+  EXPECT_EQ(StrictNumber("12x"), std::nullopt);
+  EXPECT_EQ(StrictNumber("1e"), std::nullopt);
+  EXPECT_EQ(StrictNumber("1,000"), std::nullopt);
+  EXPECT_EQ(StrictNumber("$10"), std::nullopt);
+  EXPECT_EQ(StrictNumber("1 2"), std::nullopt);
+  EXPECT_EQ(StrictNumber("inf"), std::nullopt);
+  EXPECT_EQ(StrictNumber("+-1"), std::nullopt);
+}
+
+TEST(FormatNumber, GeneralNotation) {
+  EXPECT_EQ(FormatNumber(3), "3");
+  EXPECT_EQ(FormatNumber(2.5L), "2.5");
+  EXPECT_EQ(FormatNumber(-2.5L), "-2.5");
+  EXPECT_EQ(FormatNumber(0.1L + 0.2L), "0.3");
+  EXPECT_EQ(FormatNumber(0.1 + 0.2), "0.3");  // double arithmetic too
+  EXPECT_EQ(FormatNumber(1.0L / 3), "0.333333333333333");
+  EXPECT_EQ(FormatNumber(-2.0L / 3), "-0.666666666666667");
+  EXPECT_EQ(FormatNumber(100), "100");
+  EXPECT_EQ(FormatNumber(1234.5L), "1234.5");
+  EXPECT_EQ(FormatNumber(0.0001L), "0.0001");
+  EXPECT_EQ(FormatNumber(0.00012L), "0.00012");
+  EXPECT_EQ(FormatNumber(123456789.125L), "123456789.125");
+}
+
+TEST(FormatNumber, ZeroAndSpecialValues) {
+  EXPECT_EQ(FormatNumber(0), "0");
+  EXPECT_EQ(FormatNumber(-0.0L), "0");
+  EXPECT_EQ(FormatNumber(std::numeric_limits<long double>::infinity()), "INF");
+  EXPECT_EQ(FormatNumber(-std::numeric_limits<long double>::infinity()), "-INF");
+  EXPECT_EQ(FormatNumber(std::numeric_limits<long double>::quiet_NaN()), "NAN");
+}
+
+TEST(FormatNumber, ScientificBoundaries) {
+  EXPECT_EQ(FormatNumber(999999999999999.0L), "999999999999999");
+  EXPECT_EQ(FormatNumber(-999999999999999.0L), "-999999999999999");
+  EXPECT_EQ(FormatNumber(1000000000000000.0L), "1E15");
+  EXPECT_EQ(FormatNumber(999999999999999.9L), "1E15");  // rounds up to 16 digits
+  EXPECT_EQ(FormatNumber(123456789012345678.0L), "1.23456789012346E17");
+  EXPECT_EQ(FormatNumber(1e20L), "1E20");
+  EXPECT_EQ(FormatNumber(-1.5e20L), "-1.5E20");
+  EXPECT_EQ(FormatNumber(0.00009L), "9E-5");
+  EXPECT_EQ(FormatNumber(0.000012345L), "1.2345E-5");
+  EXPECT_EQ(FormatNumber(1e-6L), "1E-6");
+  EXPECT_EQ(FormatNumber(-1.5e-7L), "-1.5E-7");
+  EXPECT_EQ(FormatNumber(0.0000999999999999999L), "0.0001");  // rounded into range
+  EXPECT_EQ(FormatNumber(1e300L), "1E300");
+  EXPECT_EQ(FormatNumber(1e-300L), "1E-300");
+  EXPECT_EQ(FormatNumber(1.5e4000L), "1.5E4000");
+  EXPECT_EQ(FormatNumber(2e-4000L), "2E-4000");
+}
+
+TEST(FormatNumber, RoundsTheFifteenthDigit) {
+  EXPECT_EQ(FormatNumber(1.23456789012345678L), "1.23456789012346");
+  EXPECT_EQ(FormatNumber(0.999999999999999999L), "1");
+  EXPECT_EQ(FormatNumber(9.9999999999999999L), "10");
+  EXPECT_EQ(FormatNumber(12345.6789012345678L), "12345.6789012346");
+  EXPECT_EQ(FormatNumber(1234567890123456.0L), "1.23456789012346E15");
+  EXPECT_EQ(FormatNumber(100000000000000.5L), "100000000000001");
+}
+
+TEST(FormatNumber, RoundTripsThroughParseNumber) {
+  for (long double v : {0.5L, -7.25L, 3.14159265358979L, 1e-5L, 12345678.9L, 1e17L}) {
+    long double back = ParseNumber(FormatNumber(v));
+    EXPECT_NEAR(static_cast<double>(back), static_cast<double>(v),
+                std::fabs(static_cast<double>(v)) * 1e-14)
+        << FormatNumber(v);
+  }
+}
+
+TEST(ToInteger, TruncatesAndSaturates) {
+  EXPECT_EQ(ToInt32(2.9L), 2);
+  EXPECT_EQ(ToInt32(-2.9L), -2);
+  EXPECT_EQ(ToInt32(1e12L), INT32_MAX);
+  EXPECT_EQ(ToInt32(-1e12L), INT32_MIN);
+  EXPECT_EQ(ToInt32(2147483647.5L), INT32_MAX);
+  EXPECT_EQ(ToInt32(-2147483648.0L), INT32_MIN);
+  EXPECT_EQ(ToInt32(std::numeric_limits<long double>::quiet_NaN()), 0);
+  EXPECT_EQ(ToInt32(std::numeric_limits<long double>::infinity()), INT32_MAX);
+  EXPECT_EQ(ToInt64(1e30L), INT64_MAX);
+  EXPECT_EQ(ToInt64(-1e30L), INT64_MIN);
+  EXPECT_EQ(ToInt64(9223372036854775808.0L), INT64_MAX);  // 2^63, just past the range
+  EXPECT_EQ(ToInt64(-9007199254740993.0L), -9007199254740993LL);
+  EXPECT_EQ(ToInt64(std::numeric_limits<long double>::quiet_NaN()), 0);
+}
+
+TEST(CurrencyText, GroupsAndRounds) {
+  EXPECT_EQ(CurrencyText("1234567"), "1,234,567");
+  EXPECT_EQ(CurrencyText("1234.5"), "1,234.50");
+  EXPECT_EQ(CurrencyText("2.5"), "2.50");
+  EXPECT_EQ(CurrencyText("2.5x"), "2.50");
+  EXPECT_EQ(CurrencyText("1234.567"), "1,234.57");
+  EXPECT_EQ(CurrencyText("999.995"), "1,000.00");
+  EXPECT_EQ(CurrencyText("1500.5"), "1,500.50");
+  EXPECT_EQ(CurrencyText("0"), "0");
+  EXPECT_EQ(CurrencyText("0.001"), "0.00");
+  EXPECT_EQ(CurrencyText("-0.001"), "0.00");
+  EXPECT_EQ(CurrencyText("-1234"), "-1,234");
+  EXPECT_EQ(CurrencyText("123"), "123");
+  EXPECT_EQ(CurrencyText("abc"), "0");
+  EXPECT_EQ(CurrencyText("1e20"), "1");  // no exponent without a point
+  EXPECT_EQ(CurrencyText("1.0e18"), "1,000,000,000,000,000,000.00");
+}
+
+TEST(NumberText, IsNumberText) {
+  EXPECT_TRUE(IsNumberText("12"));
+  EXPECT_TRUE(IsNumberText("1.5e-3"));
+  EXPECT_TRUE(IsNumberText("1+-"));
+  EXPECT_FALSE(IsNumberText(""));
+  EXPECT_FALSE(IsNumberText("-1"));
+  EXPECT_FALSE(IsNumberText(".5"));
+  EXPECT_FALSE(IsNumberText("12a"));
+}
+
+TEST(NumberText, TryParseInteger) {
+  long long v = 0;
+  EXPECT_TRUE(TryParseInteger(" 42 ", v));
+  EXPECT_EQ(v, 42);
+  EXPECT_TRUE(TryParseInteger("-9223372036854775808", v));
+  EXPECT_EQ(v, INT64_MIN);
+  EXPECT_TRUE(TryParseInteger("+5", v));
+  EXPECT_EQ(v, 5);
+  v = 7;
+  EXPECT_FALSE(TryParseInteger("9223372036854775808", v));
+  EXPECT_FALSE(TryParseInteger("1.0", v));
+  EXPECT_FALSE(TryParseInteger("", v));
+  EXPECT_FALSE(TryParseInteger("+-5", v));
+  EXPECT_FALSE(TryParseInteger("12 3", v));
+  EXPECT_FALSE(TryParseInteger("$10", v));
+  EXPECT_EQ(v, 7);
+}
+
+}  // namespace
+}  // namespace sorane
