@@ -10,7 +10,9 @@
 namespace sorane {
 namespace {
 
-bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
 
 // A cursor over the table text.
 class CsvReader {

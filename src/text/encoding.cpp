@@ -95,9 +95,22 @@ size_t Utf8SequenceLength(std::string_view in, size_t pos) {
   return len;
 }
 
-// A character CP932 lacks is one "?"; a malformed byte is one "?" too.
+// True when in[pos..] is the start of a multi-byte sequence cut off by the end.
+bool IsCutOffUtf8(std::string_view in, size_t pos) {
+  unsigned char c = static_cast<unsigned char>(in[pos]);
+  size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+  if (len == 0 || pos + len <= in.size()) return false;
+  for (size_t k = pos + 1; k < in.size(); ++k) {
+    if ((static_cast<unsigned char>(in[k]) & 0xC0) != 0x80) return false;
+  }
+  return true;
+}
+
+// A character CP932 lacks, a malformed byte and a sequence cut off by the end
+// of the text each become one "?".
 size_t SkipUtf8(std::string_view in, size_t pos, std::string& replacement) {
   replacement = "?";
+  if (IsCutOffUtf8(in, pos)) return in.size() - pos;
   size_t len = Utf8SequenceLength(in, pos);
   return len == 0 ? 1 : len;
 }

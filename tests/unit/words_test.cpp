@@ -1,0 +1,141 @@
+// The word table, folding, and the stacks.
+#include <gtest/gtest.h>
+
+#include "text/encoding.h"
+#include "words/hash.h"
+#include "words/run_control.h"
+#include "words/stack.h"
+
+namespace sorane {
+namespace {
+
+std::string U(const char* utf8) { return Utf8ToSjis(utf8); }
+
+TEST(FoldTest, DropsOkuriganaAfterKanji) {
+  EXPECT_EQ(Fold(U("繰り返す")), U("繰返"));
+  EXPECT_EQ(Fold(U("取り込む")), U("取込"));
+  EXPECT_EQ(Fold(U("言う")), U("言"));
+  EXPECT_EQ(Fold(U("おわり")), U("おわり"));
+  EXPECT_EQ(Fold(U("ひらがな")), U("ひらがな"));
+  EXPECT_EQ(Fold("ABC"), "ABC");
+  EXPECT_EQ(Fold(U("表示して")), U("表示"));
+  // Single bytes neither count as kanji nor end a skip.
+  EXPECT_EQ(Fold(U("A表示する")), U("A表示"));
+  EXPECT_EQ(Fold(U("加算する")), U("加算"));
+}
+
+TEST(HashTest, BucketsInsertionOrderAndReplaceInPlace) {
+  THash h;
+  // あい and いあ share a bucket and stay two words.
+  EXPECT_EQ(THash::Bucket(U("あい")), THash::Bucket(U("いあ")));
+  THashNode* a = h.AddVariable(U("あい"), "1", "e", 0);
+  h.AddVariable(U("いあ"), "2", "e", 0);
+  EXPECT_EQ(h.Count(), 2);
+  EXPECT_EQ(h.FindExact(U("いあ"))->Value, "2");
+  // Replacing keeps the node object (fast references stay valid).
+  THashNode* again = h.AddVariable(U("あい"), "3", "s", 0);
+  EXPECT_EQ(a, again);
+  EXPECT_EQ(a->Value, "3");
+  EXPECT_EQ(h.Count(), 2);
+  EXPECT_EQ(h.NamesText(), U("あい\r\nいあ"));
+}
+
+TEST(HashTest, ReservedNamesCannotBeReplaced) {
+  THash h;
+  auto cmd = std::make_unique<THashNode>(U("繰返"), kWordCommand);
+  cmd->Reserved = true;
+  cmd->Tag = 56;
+  h.Add(std::move(cmd));
+  auto other = std::make_unique<THashNode>(U("繰返"), kWordVariable);
+  EXPECT_THROW(h.Add(std::move(other)), EWordReserved);
+  EXPECT_EQ(h.FindExact(U("繰返"))->Tag, 56);
+  EXPECT_EQ(h.Find(U("繰り返す"), true)->Tag, 56);
+  EXPECT_EQ(h.Find(U("繰返す"), true)->Tag, 56);
+  EXPECT_EQ(h.Find(U("繰り返す"), false), nullptr);
+}
+
+TEST(HashTest, DeleteWithFold) {
+  THash h;
+  h.AddVariable(U("加算"), "", "", 0);
+  h.AddVariable(U("加算する"), "", "", 0);
+  EXPECT_EQ(h.Delete(U("加算する"), true), 0);
+  EXPECT_EQ(h.Delete(U("無い"), true), -1);
+}
+
+TEST(HashTest, PairLines) {
+  THash h;
+  h.LoadPairLines("a=1\r\nb = x=y\r\nc", 0);
+  EXPECT_EQ(h.ValueOf("a", false), "1");
+  EXPECT_EQ(h.ValueOf("b", false), " x=y");
+  ASSERT_NE(h.FindExact("c"), nullptr);
+  EXPECT_EQ(h.ValueOf("c", false), "");
+  THash g;
+  g.LoadPairLines("k=1\r\nk=2", 0);
+  EXPECT_EQ(g.Count(), 1);
+  EXPECT_EQ(g.ValueOf("k", false), "2");
+}
+
+TEST(HashTest, CopyingAHashCopiesItsElements) {
+  THashNode a(U("辞書"), kWordHash);
+  a.Elements = std::make_unique<THash>();
+  a.Elements->AddVariable("x", "1", "e", 0);
+  THashNode b("copy", kWordVariable);
+  b.CopyAttributesFrom(a);
+  ASSERT_TRUE(b.Elements);
+  EXPECT_NE(a.Elements.get(), b.Elements.get());
+  b.Elements->FindExact("x")->Value = "2";
+  EXPECT_EQ(a.Elements->FindExact("x")->Value, "1");
+}
+
+TEST(StackTest, PopsOfAnEmptyStackGiveEmptyText) {
+  TStack s;
+  EXPECT_EQ(s.PopLast(), "");
+  EXPECT_EQ(s.PopFirst(), "");
+  s.Push("a");
+  s.Push("b");
+  s.PushFront("z");
+  EXPECT_EQ(s.Text(), "z\r\na\r\nb\r\n");
+  EXPECT_EQ(s.Peek(5), "");
+  EXPECT_EQ(s.PopFirst(), "z");
+  EXPECT_EQ(s.PopLast(), "b");
+}
+
+TEST(RunControlStackTest, SaveRestoreAndClearAll) {
+  TRunControlStack st;
+  TRunControl r;
+  r.Kind = kRunTimes;
+  st.Push(r);
+  st.Save();
+  EXPECT_EQ(st.Count(), 0);
+  r.Kind = kRunCall;
+  st.Push(r);
+  st.Push(r);
+  st.Restore();
+  ASSERT_EQ(st.Count(), 1);
+  TRunControl out;
+  ASSERT_TRUE(st.Get(0, out));
+  EXPECT_EQ(out.Kind, kRunTimes);
+  st.Restore();  // nothing saved: no change
+  EXPECT_EQ(st.Count(), 1);
+  st.Save();
+  st.Push(r);
+  st.Save();
+  st.Push(r);
+  st.ClearAll();
+  EXPECT_EQ(st.Count(), 0);
+  EXPECT_EQ(st.SavedCount(), 0u);
+  EXPECT_FALSE(st.Pop(out));
+}
+
+TEST(RunControlStackTest, BodiesOutliveTheirRecords) {
+  TRunControlStack st;
+  TRunControl r;
+  r.Body = std::make_shared<const std::string>("body");
+  TPos inside = TPos::Start(r.Body);
+  st.Push(std::move(r));
+  st.Clear();
+  EXPECT_STREQ(inside.p, "body");  // the position keeps its text alive
+}
+
+}  // namespace
+}  // namespace sorane
