@@ -28,7 +28,9 @@ void ConsoleHost::PrintLine(const std::string& line) {
   fwrite(out.data(), 1, out.size(), stdout);
 }
 
-void ConsoleHost::Say(const std::string& text) { PrintLine(text); }
+void ConsoleHost::Say(const std::string& text) {
+  PrintLine(text);
+}
 
 void ConsoleHost::MessageBox(const std::string& text, const std::string& title) {
   fflush(stdout);

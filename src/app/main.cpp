@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/console_host.h"
-#include "runtime/startup.h"
 #include "library/library.h"
 #include "library/output.h"
 #include "runtime/interpreter.h"
+#include "runtime/startup.h"
 #include "text/encoding.h"
 
 using namespace sorane;

@@ -12,7 +12,7 @@ void InstallLibrary(Interpreter& in);
 // output): used by the fuzzer, whose scripts are arbitrary bytes.
 void InstallPureLibrary(Interpreter& in);
 
-void RegisterOutputCommands();   // output.cpp: 表示, 言う, おわり, 終了処理設定, 画面クリア
+void RegisterOutputCommands();  // output.cpp: 表示, 言う, おわり, 終了処理設定, 画面クリア
 void RegisterStringCommands();   // strings.cpp
 void RegisterNumberCommands();   // numbers.cpp: arithmetic, math, statistics, random
 void RegisterDateCommands();     // dates.cpp: dates and times

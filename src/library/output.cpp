@@ -1,10 +1,11 @@
 // Text output and the end of a run: 表示 lays its text out into lines (tab
 // expansion, line-break folding, the 4096-byte rule) and hands each line to the
 // host; 言う shows a message; おわり and 終了処理設定 close the host.
+#include "library/output.h"
+
 #include <cstdio>
 
 #include "library/library.h"
-#include "library/output.h"
 #include "platform/files.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
@@ -73,7 +74,9 @@ static void CmdPrint(Interpreter& in, THashNode&) {
   for (const std::string& line : LayoutPrintText(text, tab)) in.host.PrintLine(line);
 }
 
-static void CmdSay(Interpreter& in, THashNode&) { in.host.Say(in.PopValue()); }
+static void CmdSay(Interpreter& in, THashNode&) {
+  in.host.Say(in.PopValue());
+}
 
 static void CmdClearScreen(Interpreter& in, THashNode&) {
   in.PopValue();
@@ -126,10 +129,10 @@ static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
 }
 
 void RegisterOutputCommands() {
-  SetHandler(0, CmdPrint);             // 表示
-  SetHandler(12, CmdSay);              // 言う
-  SetHandler(4, CmdClearScreen);       // 画面クリア
-  SetHandler(2, CmdEnd);               // おわり
+  SetHandler(0, CmdPrint);              // 表示
+  SetHandler(12, CmdSay);               // 言う
+  SetHandler(4, CmdClearScreen);        // 画面クリア
+  SetHandler(2, CmdEnd);                // おわり
   SetHandler(161, CmdSetCloseHandler);  // 終了処理設定
 }
 

@@ -15,8 +15,8 @@ std::string ToOsPath(std::string_view name);
 std::string FromOsPath(std::string_view path);
 // A name is absolute when it starts with "/" or "\".
 bool IsAbsoluteName(std::string_view name);
-bool FileExists(std::string_view name);     // a regular file (CP932 name)
-bool FolderExists(std::string_view name);   // a directory (CP932 name)
+bool FileExists(std::string_view name);    // a regular file (CP932 name)
+bool FolderExists(std::string_view name);  // a directory (CP932 name)
 // Folder part of a name including its trailing separator ("" when none).
 std::string ExtractFolder(std::string_view name);
 // Part after the last "/", "\" or ":".

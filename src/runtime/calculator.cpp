@@ -67,7 +67,24 @@ class Operand {
 
 enum TokenClass { kTextToken, kNumberToken, kStartToken, kOperatorToken };
 
-enum class Op { kNone, kAnd, kOr, kEq, kNe, kLt, kGt, kLe, kGe, kAdd, kSub, kCat, kMul, kDiv, kMod, kPow };
+enum class Op {
+  kNone,
+  kAnd,
+  kOr,
+  kEq,
+  kNe,
+  kLt,
+  kGt,
+  kLe,
+  kGe,
+  kAdd,
+  kSub,
+  kCat,
+  kMul,
+  kDiv,
+  kMod,
+  kPow
+};
 
 struct OpEntry {
   const char* text;
@@ -76,20 +93,26 @@ struct OpEntry {
 };
 
 constexpr OpEntry kOperators[] = {
-    {"&&", Op::kAnd, 1}, {"||", Op::kOr, 1},  {"=", Op::kEq, 2},  {"==", Op::kEq, 2},
-    {"<>", Op::kNe, 2},  {"><", Op::kNe, 2},  {"<", Op::kLt, 2},  {">", Op::kGt, 2},
-    {">=", Op::kGe, 2},  {"=>", Op::kGe, 2},  {"<=", Op::kLe, 2}, {"=<", Op::kLe, 2},
-    {"+", Op::kAdd, 3},  {"-", Op::kSub, 3},  {"&", Op::kCat, 3}, {"*", Op::kMul, 4},
-    {"/", Op::kDiv, 4},  {"%", Op::kMod, 4},  {"^", Op::kPow, 4},
+    {"&&", Op::kAnd, 1}, {"||", Op::kOr, 1}, {"=", Op::kEq, 2},  {"==", Op::kEq, 2},
+    {"<>", Op::kNe, 2},  {"><", Op::kNe, 2}, {"<", Op::kLt, 2},  {">", Op::kGt, 2},
+    {">=", Op::kGe, 2},  {"=>", Op::kGe, 2}, {"<=", Op::kLe, 2}, {"=<", Op::kLe, 2},
+    {"+", Op::kAdd, 3},  {"-", Op::kSub, 3}, {"&", Op::kCat, 3}, {"*", Op::kMul, 4},
+    {"/", Op::kDiv, 4},  {"%", Op::kMod, 4}, {"^", Op::kPow, 4},
 };
 constexpr int kFactorLevel = 5;
 
 // Characters that join with a following one of the same set into one operator.
-bool Pairs(char c) { return c != '\0' && std::strchr("&<=>|", c) != nullptr; }
+bool Pairs(char c) {
+  return c != '\0' && std::strchr("&<=>|", c) != nullptr;
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-Operand Truth(bool b) { return Operand::Num(b ? 1 : 0); }
+Operand Truth(bool b) {
+  return Operand::Num(b ? 1 : 0);
+}
 
 int Compare(Operand& a, Operand& b) {
   if (b.is_number) {
@@ -137,8 +160,7 @@ class Calculator {
   }
 
   Operand Factor() {
-    if (class_ == kOperatorToken)
-      in_.Raise(SJ("演算子「") + op_text_ + SJ("」の位置が不正。"));
+    if (class_ == kOperatorToken) in_.Raise(SJ("演算子「") + op_text_ + SJ("」の位置が不正。"));
     Operand v = std::move(token_);
     Next();
     return v;
@@ -238,6 +260,7 @@ class Calculator {
 
   // A group is calculated on its own; its value is a number unless it is text.
   void Group() {
+    ExpressionDepth depth(in_);
     std::string content = in_.ReadGroup(p_);
     Calculator inner(in_, content.c_str());
     Operand r = inner.Run();

@@ -17,6 +17,18 @@ class Interpreter;
 std::string CalculateAfter(Interpreter& in, std::string first, const std::string& first_type,
                            const char* rest, const std::string& whole);
 
+// Expressions nest through groups, signs, embedded {expressions} and calls
+// read in expressions. Each level holds one of these; when the nesting has used
+// more stack than its budget, the expression fails with an error instead of
+// exhausting the stack.
+class ExpressionDepth {
+ public:
+  explicit ExpressionDepth(Interpreter& in);
+  ~ExpressionDepth();
+  ExpressionDepth(const ExpressionDepth&) = delete;
+  ExpressionDepth& operator=(const ExpressionDepth&) = delete;
+};
+
 // Skips blanks, line breaks and the line marks after them: an expression may
 // span lines inside a group or after "&".
 void SkipExpressionBlanks(const char*& p);

@@ -80,6 +80,18 @@ void SetCount(Interpreter& in, int32_t n) {
   }
 }
 
+// The number of the source line that holds p: the line mark after the next
+// line break carries it; without one, the last mark read.
+int LineAt(const Interpreter& in, const char* p) {
+  while (*p && !IsLineBreak(*p)) p += CharLenZ(p);
+  while (IsLineBreak(*p)) ++p;
+  int n = 0;
+  bool digits = false;
+  for (; *p >= '0' && *p <= '9'; ++p, digits = true)
+    if (n < 100000000) n = n * 10 + (*p - '0');
+  return digits && *p == ':' ? n : in.S.LineNo;
+}
+
 const std::shared_ptr<const std::string>& EmptyText() {
   static const auto empty = std::make_shared<const std::string>();
   return empty;
@@ -100,6 +112,25 @@ std::vector<std::string> SplitLines(const std::string& text) {
     i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   return out;
+}
+
+// Raises `head` + the inner message + `tail` as one error. The inner error's
+// report line is taken back out of the log and off its message, so one failure
+// shows as one report line.
+[[noreturn]] void Rewrap(Interpreter& in, const ESorane& e, const std::string& head,
+                         const std::string& tail = {}) {
+  const std::string& line = e.Message();
+  std::string logged = line + "\r\n";
+  std::string& log = in.ErrorLog;
+  if (log.size() >= logged.size() &&
+      log.compare(log.size() - logged.size(), logged.size(), logged) == 0)
+    log.resize(log.size() - logged.size());
+  std::string inner = line;
+  const std::string& mark = SJ("行目): ");
+  size_t at = line.find(mark);
+  if (line.compare(0, SJ("[エラー] ").size(), SJ("[エラー] ")) == 0 && at != std::string::npos)
+    inner = line.substr(at + mark.size());
+  in.Raise(head + inner + tail);
 }
 
 // ---------------------------------------------------------------- passes
@@ -195,7 +226,7 @@ std::string ReadConditionTerm(Interpreter& in, const char*& p) {
       try {
         in.ReadLiteral(p);
       } catch (const ESorane& e) {
-        in.Raise(SJ("条件分岐で文字列の取得に失敗。") + e.Message());
+        Rewrap(in, e, SJ("条件分岐で文字列の取得に失敗。"));
       }
       continue;
     }
@@ -203,7 +234,7 @@ std::string ReadConditionTerm(Interpreter& in, const char*& p) {
       try {
         in.ReadGroup(p);
       } catch (const ESorane& e) {
-        in.Raise(SJ("条件分岐で括弧の取得に失敗。") + e.Message());
+        Rewrap(in, e, SJ("条件分岐で括弧の取得に失敗。"));
       }
       continue;
     }
@@ -245,7 +276,6 @@ std::string ScanCondition(Interpreter& in) {
       cond.append(start, p);
       in.ReadLineBreak(p);
       Interpreter::SkipBlanks(p);
-      in.S.ExecPos.p = p;
       if (!AtConditionEnd(p)) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
       start = p;
       break;
@@ -478,6 +508,9 @@ void CmdWait(Interpreter& in, THashNode&) {
 void Interpreter::CheckRunControl() {
   TRunControl r;
   if (!S.RunStack.Pop(r)) return;
+  // A pass that fails leaves its construct: the run goes on after it (when the
+  // error is ignored or handled), never at the end of a copy without a record.
+  TPos leave = IsCallKind(r.Kind) ? r.ReturnPos : r.ExitPos;
   try {
     PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
     if (!pass)
@@ -485,8 +518,9 @@ void Interpreter::CheckRunControl() {
             SJ("\"CheckRunControl\"で未定義の構文があります。"));
     pass(*this, std::move(r));
   } catch (const ESorane& e) {
-    Raise(SJ("実行制御でエラー。") + e.Message() + SJ(".制御スタック：") +
-          std::to_string(S.RunStack.Count()));
+    S.ExecPos = std::move(leave);
+    Rewrap(*this, e, SJ("実行制御でエラー。"),
+           SJ(".制御スタック：") + std::to_string(S.RunStack.Count()));
   }
 }
 
@@ -502,6 +536,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
     ReadLineBreak(p);
     SkipBlanks(p);
   }
+  int line = LineAt(*this, p);
   std::string body;
   if (*p == '(') {
     r.ReturnPos = S.ExecPos.At(p + 1);
@@ -510,6 +545,10 @@ void Interpreter::ReadBlock(TRunControl& r) {
     r.ReturnPos = S.ExecPos.At(p);
     body = RestOfStatement(p);
   }
+  // A copy within one line gets that line's mark, so errors inside it report
+  // the line of the block and not the line before it.
+  if (body.find_first_of("\r\n") == std::string::npos)
+    body += "\r\n" + std::to_string(line) + ":";
   r.Body = std::make_shared<const std::string>(std::move(body));
   r.ExitPos = S.ExecPos.At(p);
   S.ExecPos = r.ExitPos;

@@ -14,7 +14,8 @@ std::string Format(const std::string& fmt, const std::string& a, const std::stri
   int used = 0;
   for (size_t i = 0; i < fmt.size(); ++i) {
     size_t len = CharLen(fmt, i);
-    if (len == 1 && fmt[i] == '%' && i + 1 < fmt.size() && (fmt[i + 1] == 's' || fmt[i + 1] == 'd')) {
+    if (len == 1 && fmt[i] == '%' && i + 1 < fmt.size() &&
+        (fmt[i + 1] == 's' || fmt[i + 1] == 'd')) {
       out += used == 0 ? a : b;
       ++used;
       ++i;
@@ -93,7 +94,8 @@ static void SkipRestOfStatement(Interpreter& in) {
 void Interpreter::HandleError(const std::string& message, bool language_error) {
   if (!language_error) {
     std::string line = ReportLine(message);
-    if (!ErrorLog.empty() && ErrorLog.size() >= 2 && ErrorLog.compare(ErrorLog.size() - 2, 2, "\r\n"))
+    if (!ErrorLog.empty() && ErrorLog.size() >= 2 &&
+        ErrorLog.compare(ErrorLog.size() - 2, 2, "\r\n"))
       ErrorLog += "\r\n";
     ErrorLog += line + "\r\n" + SJ("特定できないシステムエラーです(ToT)") + "\r\n";
   }

@@ -16,7 +16,9 @@
 namespace sorane {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool IsCallable(const THashNode* w) {
   return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
@@ -59,29 +61,6 @@ std::string HexLiteralValue(std::string_view literal) {
   }
   return std::to_string(static_cast<int32_t>(v));
 }
-
-// Nesting of expressions (groups, signs, embedded {…}, calls read in
-// expressions) is bounded by the stack it uses, measured from the outermost
-// term, so that a hostile text ends with an error instead of a crash.
-constexpr uintptr_t kExpressionStackBudget = 4u << 20;
-int g_term_depth = 0;
-uintptr_t g_stack_base = 0;
-
-class TermDepth {
- public:
-  explicit TermDepth(Interpreter& in) {
-    char here;
-    uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
-    if (g_term_depth == 0) g_stack_base = pos;
-    uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
-    if (used > kExpressionStackBudget)
-      in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
-    ++g_term_depth;
-  }
-  ~TermDepth() { --g_term_depth; }
-  TermDepth(const TermDepth&) = delete;
-  TermDepth& operator=(const TermDepth&) = delete;
-};
 
 // ---------------------------------------------------------------- other layers
 
@@ -137,10 +116,18 @@ std::string PairValue(std::string_view text, std::string_view key) {
   return {};
 }
 
-// An index of a cell access: a group is calculated, anything else read as a term;
-// a value that is not an integer is -1 (outside every table).
+// An index of a cell access: a group is calculated, a plain word is evaluated
+// as a term on its own (so the "#" after it is not taken for a cell access of
+// its own); a value that is not an integer is -1 (outside every table).
 long long CellIndex(Interpreter& in, const char*& p) {
-  std::string v = *p == '(' ? in.Calculate(in.ReadGroup(p)) : in.Term(p);
+  std::string v;
+  if (*p == '(') {
+    v = in.Calculate(in.ReadGroup(p));
+  } else {
+    std::string word = Interpreter::ReadWord(p);
+    const char* q = word.c_str();
+    v = in.Term(q);
+  }
   long long n = -1;
   return TryParseInteger(v, n) ? n : -1;
 }
@@ -160,8 +147,12 @@ void AppendEscaped(const char*& p, std::string& out) {
   p += len;
 }
 
-bool IsOpeningBrace(const char* p) { return *p == '{' || AtWide(p, SJ("｛")); }
-bool IsClosingBrace(const char* p) { return *p == '}' || AtWide(p, SJ("｝")); }
+bool IsOpeningBrace(const char* p) {
+  return *p == '{' || AtWide(p, SJ("｛"));
+}
+bool IsClosingBrace(const char* p) {
+  return *p == '}' || AtWide(p, SJ("｝"));
+}
 
 // The expression after "{" up to the closing brace (consumed). An expression
 // that is never closed runs to the end of the literal.
@@ -210,6 +201,26 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- nesting
+
+// The stack used by nested expressions is measured from the outermost one.
+constexpr uintptr_t kExpressionStackBudget = 4u << 20;
+static int g_expression_depth = 0;
+static uintptr_t g_stack_base = 0;
+
+ExpressionDepth::ExpressionDepth(Interpreter& in) {
+  char here;
+  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+  if (g_expression_depth == 0) g_stack_base = pos;
+  uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
+  if (used > kExpressionStackBudget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
+  ++g_expression_depth;
+}
+
+ExpressionDepth::~ExpressionDepth() {
+  --g_expression_depth;
+}
+
 // ---------------------------------------------------------------- evaluate
 
 std::string Interpreter::Evaluate(const std::string& text) {
@@ -243,7 +254,7 @@ std::string Interpreter::Evaluate(const std::string& text) {
 }
 
 std::string Interpreter::Term(const char*& p) {
-  TermDepth depth(*this);
+  ExpressionDepth depth(*this);
   SkipBlanks(p);
   const char c = *p;
   if (c == '"' || c == '`') return ExpandLiteral(ReadLiteral(p));
@@ -319,7 +330,8 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
       return ObjectProperty(*this, x, m);
     case kWordHash: {
       if (!x->Elements)
-        Raise(SJ("作成されていないハッシュ\"%s\"が、見つかりました。メモリが足りないか、バグの可能性があります。"),
+        Raise(SJ("作成されていないハッシュ\"%"
+                 "s\"が、見つかりました。メモリが足りないか、バグの可能性があります。"),
               x->Name);
       THashNode* e = x->Elements->FindExact(m);
       if (!e) e = x->Elements->FindExact(Evaluate(m));

@@ -350,6 +350,9 @@ void CmdRunText(Interpreter& in, THashNode&) {
   } restore{in, saved_source, saved_program, saved_pos, saved_line};
   in.S.SourceName =
       saved_source + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
+  // Like a script file, the text ends with a line break, so its last line has
+  // a line mark and errors there report their own line.
+  if (program.empty() || (program.back() != '\r' && program.back() != '\n')) program += "\r\n";
   auto text = std::make_shared<const std::string>(in.Preprocess(program));
   in.RunNested(TPos::Start(text));
 }

@@ -94,9 +94,9 @@ class Interpreter {
   void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
 
   // Lexical helpers over NUL-terminated text.
-  static void SkipBlanks(const char*& p);          // TAB, space, ",", "､"
-  static void SkipSpaces(const char*& p);          // space and TAB only
-  static std::string ReadWord(const char*& p);     // a plain word
+  static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
+  static void SkipSpaces(const char*& p);       // space and TAB only
+  static std::string ReadWord(const char*& p);  // a plain word
   // At CR or LF: consumes the line break and the following line mark "N:",
   // setting LineNo.
   void ReadLineBreak(const char*& p);
@@ -152,8 +152,7 @@ class Interpreter {
   // ---- Errors (errors.cpp) ----
   // Formats `message` as a report line, appends it to ErrorLog and throws.
   [[noreturn]] void Raise(const std::string& message);
-  [[noreturn]] void Raise(const std::string& fmt, const std::string& a,
-                          const std::string& b = {});
+  [[noreturn]] void Raise(const std::string& fmt, const std::string& a, const std::string& b = {});
   // Appends the message to ErrorLog and throws it unformatted.
   [[noreturn]] void RaiseBare(const std::string& message);
   void Warn(const std::string& message);

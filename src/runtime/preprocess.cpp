@@ -62,7 +62,7 @@ struct Preprocessor {
       std::string_view as_appended = (!InString() && !in_block) ? h : c;
       char k = h.size() == 1 ? h[0] : '\0';
       if (len == 2 && h.size() != 1) k = '\0';  // double-byte, not a syntax character
-      if (c[0] == '\0') {  // a NUL byte counts as a blank
+      if (c[0] == '\0') {                       // a NUL byte counts as a blank
         if (!InComment()) out += ' ';
         i += 1;
         continue;
@@ -231,8 +231,8 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
     std::string name = ReadWord(p);
     const char* back = star;
     while (back > start && (back[-1] == ' ' || back[-1] == '\t')) --back;
-    bool line_start = back == start || back[-1] == '\t' || back[-1] == '\n' ||
-                      back[-1] == '\r' || back[-1] == ':';
+    bool line_start = back == start || back[-1] == '\t' || back[-1] == '\n' || back[-1] == '\r' ||
+                      back[-1] == ':';
     bool line_end = *p == '\0' || *p == '\r' || *p == '\n';
     if (!line_start || !line_end || name.empty()) {
       if (p == name_start) ++p;
@@ -320,7 +320,9 @@ void Interpreter::Include(const std::string& file) {
   S.SourceName = saved_source;
 }
 
-static void CmdInclude(Interpreter& in, THashNode&) { in.Include(in.PopValue()); }
+static void CmdInclude(Interpreter& in, THashNode&) {
+  in.Include(in.PopValue());
+}
 
 void RegisterProgramCommands() {
   SetHandler(55, CmdInclude);  // 取り込む

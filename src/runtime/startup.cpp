@@ -97,8 +97,8 @@ StartupResult ReadCommandLine(Interpreter& in, const std::vector<std::string>& a
   if (script.empty()) return {StartupStatus::kNoScript, {}};
 
   for (size_t i = script_index; i < items.size(); ++i) {
-    const std::string& item = i == script_index ? (S.BesideExe ? script : Absolute(script))
-                                                : items[i];
+    const std::string& item =
+        i == script_index ? (S.BesideExe ? script : Absolute(script)) : items[i];
     S.CommandLine.push_back(FromOsPath(item));
   }
   S.ProgramPath = FromOsPath(Absolute(script));

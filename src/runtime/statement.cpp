@@ -3,11 +3,11 @@
 // verb, which is looked up with okurigana folding, bound to its template by
 // particles and dispatched by command id. Also assignment and the handler
 // convention (popping arguments).
+#include <sys/resource.h>
+
 #include <array>
 #include <cstring>
 #include <unordered_map>
-
-#include <sys/resource.h>
 
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
@@ -38,10 +38,16 @@ CommandHandler g_handlers[kMaxCommandId + 1];
 
 }  // namespace
 
-bool IsWordDelimiter(unsigned char c) { return kTables.delimiter[c]; }
-bool IsOperatorChar(unsigned char c) { return kTables.op[c]; }
+bool IsWordDelimiter(unsigned char c) {
+  return kTables.delimiter[c];
+}
+bool IsOperatorChar(unsigned char c) {
+  return kTables.op[c];
+}
 
-CommandHandler* CommandHandlers() { return g_handlers; }
+CommandHandler* CommandHandlers() {
+  return g_handlers;
+}
 
 void SetHandler(int id, CommandHandler handler) {
   if (id >= 0 && id <= kMaxCommandId) g_handlers[id] = handler;
@@ -58,15 +64,19 @@ std::string Requote(std::string_view s) {
   std::string out;
   out.reserve(s.size() + 2);
   out += '`';
-  for (char c : s) {
-    out += c;
-    if (c == '`') out += '`';
+  for (size_t i = 0; i < s.size();) {
+    size_t len = CharLen(s, i);
+    out.append(s.data() + i, len);
+    if (len == 1 && s[i] == '`') out += '`';  // a trail byte 0x60 is not a backquote
+    i += len;
   }
   out += '`';
   return out;
 }
 
-std::string QuoteName(const std::string& name) { return "\"" + name + "\""; }
+std::string QuoteName(const std::string& name) {
+  return "\"" + name + "\"";
+}
 
 // ---------------------------------------------------------------- lexical helpers
 
@@ -141,7 +151,9 @@ std::string Interpreter::RestOfStatement(const char*& p) {
   return out;
 }
 
-static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+static bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 static bool IsHexDigit(char c) {
   return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -176,13 +188,21 @@ std::string Interpreter::ReadNumberLiteral(const char*& p) {
 
 // ---------------------------------------------------------------- handler convention
 
-std::string Interpreter::PopValue() { return Evaluate(S.ArgStack.PopLast()); }
+std::string Interpreter::PopValue() {
+  return Evaluate(S.ArgStack.PopLast());
+}
 
-Number Interpreter::PopNumber() { return ParseNumber(PopValue()); }
+Number Interpreter::PopNumber() {
+  return ParseNumber(PopValue());
+}
 
-long long Interpreter::PopInt() { return ToInt64(PopNumber()); }
+long long Interpreter::PopInt() {
+  return ToInt64(PopNumber());
+}
 
-std::string Interpreter::PopRaw() { return S.ArgStack.PopLast(); }
+std::string Interpreter::PopRaw() {
+  return S.ArgStack.PopLast();
+}
 
 static std::string StripBackquotes(std::string s) {
   if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
@@ -200,7 +220,9 @@ THashNode* Interpreter::AddVariable(std::string_view name) {
   return S.Words.AddVariable(name, "", "", S.RunStack.Count());
 }
 
-void Interpreter::SetSoreNumber(Number v) { SetSore(FormatNumber(v), "e"); }
+void Interpreter::SetSoreNumber(Number v) {
+  SetSore(FormatNumber(v), "e");
+}
 
 // ---------------------------------------------------------------- the loop
 
@@ -609,8 +631,8 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
     size_t start = 0;
     while (true) {
       size_t comma = tmpl.find(',', start);
-      std::string item = Trim(tmpl.substr(start, comma == std::string::npos ? std::string::npos
-                                                                            : comma - start));
+      std::string item =
+          Trim(tmpl.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
       if (!item.empty() && item[0] == '?') item.erase(0, 1);
       slots.push_back(item);
       if (comma == std::string::npos) break;
@@ -675,7 +697,9 @@ void Interpreter::Dispatch(THashNode* w) {
 
 // ---------------------------------------------------------------- assignment
 
-static bool ReadIntegerText(const std::string& s, long long& out) { return TryParseInteger(s, out); }
+static bool ReadIntegerText(const std::string& s, long long& out) {
+  return TryParseInteger(s, out);
+}
 
 void Interpreter::Assign(std::string target, bool from_cell, const std::string& cx,
                          const std::string& cy) {
@@ -772,7 +796,8 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 void Interpreter::MemberAssign(const std::string& target) {
   std::string item = S.ArgStack.PopLast();
   if (!EndsWith(item, SJ("の")))
-    Raise(SJ("オブジェクトへの不正な代入(%s,%s)。『オブジェクトの、項目名は、値』の形式で指定してください。"),
+    Raise(SJ("オブジェクトへの不正な代入(%s,%s)"
+             "。『オブジェクトの、項目名は、値』の形式で指定してください。"),
           item, target);
   std::string a = item.substr(0, item.size() - 2);
   THashNode* x = S.Words.FindExact(a);

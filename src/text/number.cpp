@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -204,10 +205,15 @@ struct Decimal {
   int exponent;
 };
 
-Decimal RoundTo15(Number v) {
+void StripTrailingZeros(Decimal& d) {
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+}
+
+// Exact but slow: the library's correctly rounded conversion.
+Decimal RoundTo15Exact(long double a) {
   char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific,
-                                 kSignificant - 1);
+  auto [end, ec] =
+      std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, kSignificant - 1);
   // buf holds "d.dddddddddddddde+XX".
   Decimal d{};
   const char* p = buf;
@@ -215,11 +221,59 @@ Decimal RoundTo15(Number v) {
     if (*p != '.') d.digits[d.count++] = *p;
     ++p;
   }
-  int exponent = 0;
-  std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
-  d.exponent = exponent;
-  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  std::from_chars(p + 1 + (p[1] == '+'), end, d.exponent);
+  StripTrailingZeros(d);
   return d;
+}
+
+// Nearest integer (ties to even) of 0 <= x < 2^63: adding 2^63 leaves no bits
+// for a fraction in the 64-bit mantissa. (nearbyint saves and restores the
+// floating-point environment, which costs more than the whole format.)
+long double RoundToInteger(long double x) {
+  constexpr long double kTwo63 = 9223372036854775808.0L;
+  volatile long double shifted = x + kTwo63;
+  return shifted - kTwo63;
+}
+
+// Fast path for magnitudes within 10^+-27 of the 15-digit window: scale by an
+// exact power of ten (one rounding in 64-bit precision, far finer than the 15
+// digits kept) and round to an integer of 15 digits.
+bool RoundTo15Fast(long double a, Decimal& d) {
+  constexpr long double kLow = 1e14L, kHigh = 1e15L;
+  // Decimal exponent estimate from the binary one (read from the bits of the
+  // double nearest to `a`, cheaper than ilogb on long double); may be one off.
+  if (!(a > 1e-45L && a < 1e45L)) return false;
+  uint64_t bits = std::bit_cast<uint64_t>(static_cast<double>(a));
+  int binary_exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+  int e = static_cast<int>(std::floor(binary_exponent * 0.30102999566398120));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    int shift = kSignificant - 1 - e;
+    if (shift > kMaxExactPow10 || shift < -kMaxExactPow10) return false;
+    long double scaled = shift >= 0 ? a * kPow10[shift] : a / kPow10[-shift];
+    long double r = RoundToInteger(scaled);
+    if (r >= kHigh) {
+      ++e;
+      continue;
+    }
+    if (r < kLow) {
+      --e;
+      continue;
+    }
+    auto [end, ec] =
+        std::to_chars(d.digits, d.digits + kSignificant, static_cast<unsigned long long>(r));
+    d.count = static_cast<int>(end - d.digits);
+    d.exponent = e;
+    StripTrailingZeros(d);
+    return true;
+  }
+  return false;
+}
+
+Decimal RoundTo15(Number v) {
+  long double a = std::fabs(v);
+  Decimal d{};
+  if (RoundTo15Fast(a, d)) return d;
+  return RoundTo15Exact(a);
 }
 
 void AppendScientific(std::string& out, const Decimal& d) {
@@ -265,6 +319,7 @@ std::string FormatNumber(Number v) {
     return out;
   }
   Decimal d = RoundTo15(v);
+  out.reserve(24);
   if (v < 0) out += '-';
   // Scientific for more than 15 integer digits or magnitudes below 0.0001,
   // judged on the rounded value (999999999999999.9 is written "1E15").

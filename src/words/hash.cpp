@@ -87,8 +87,8 @@ THashNode* THash::Add(std::unique_ptr<THashNode> node) {
   return buckets_[b].back().get();
 }
 
-THashNode* THash::AddVariable(std::string_view name, std::string_view value,
-                              std::string_view mark, int32_t level) {
+THashNode* THash::AddVariable(std::string_view name, std::string_view value, std::string_view mark,
+                              int32_t level) {
   auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
   n->Value = value;
   n->TypeMark = mark;

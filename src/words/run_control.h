@@ -30,13 +30,13 @@ struct TPos {
 enum RunKind : uint8_t {
   kRunThen = 0,
   kRunElse = 1,
-  kRunFor = 2,     // 繰り返す
-  kRunTimes = 3,   // 回
-  kRunCall = 4,    // subroutine call
-  kRunEvent = 5,   // event call
-  kRunEach = 6,    // 反復
-  kRunCase = 8,    // の時
-  kRunWhile = 9,   // ループ
+  kRunFor = 2,    // 繰り返す
+  kRunTimes = 3,  // 回
+  kRunCall = 4,   // subroutine call
+  kRunEvent = 5,  // event call
+  kRunEach = 6,   // 反復
+  kRunCase = 8,   // の時
+  kRunWhile = 9,  // ループ
 };
 
 struct TRunControl {
@@ -48,8 +48,8 @@ struct TRunControl {
   std::shared_ptr<const std::string> Body;  // copy of the block text, or null
   std::string SavedSource;
   std::string Condition;
-  THashNode* CounterWord = nullptr;                         // 繰り返す
-  std::shared_ptr<std::vector<std::string>> Elements;      // 反復
+  THashNode* CounterWord = nullptr;                    // 繰り返す
+  std::shared_ptr<std::vector<std::string>> Elements;  // 反復
 };
 
 class TRunControlStack {

@@ -6,6 +6,8 @@ namespace sorane {
 
 TSoraneBase::TSoraneBase() : SwitchValue(NoSwitch()), Random(std::random_device{}()) {}
 
-const std::string& TSoraneBase::NoSwitch() { return SJ("\\~未定義"); }
+const std::string& TSoraneBase::NoSwitch() {
+  return SJ("\\~未定義");
+}
 
 }  // namespace sorane

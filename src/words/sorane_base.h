@@ -46,9 +46,9 @@ class TSoraneBase {
   bool DebugOption = false;
   bool LineStopOption = false;
   int SecurityLevel = 1;
-  std::string HostPath;     // folder of the main program file, with a trailing "/"
-  std::string ProgramPath;  // the main program file
-  std::string RuntimePath;  // folder of the run-time executable, with a trailing "/"
+  std::string HostPath;                  // folder of the main program file, with a trailing "/"
+  std::string ProgramPath;               // the main program file
+  std::string RuntimePath;               // folder of the run-time executable, with a trailing "/"
   std::vector<std::string> CommandLine;  // the items of コマンドライン引数
 
   // Execution.

@@ -69,7 +69,8 @@ TEST_F(PreprocessTest, UnbalancedTextErrors) {
             "[エラー] main.srn(2行目): { }が対応していません。『b0123456789012345678』の近く");
   EXPECT_EQ(ErrorOf("x\r\ny\r\n「abc\r\n"),
             "[エラー] main.srn(3行目): 「」または\"\"が対応していません。『abc\r\n』の近く");
-  EXPECT_EQ(ErrorOf("`abc"), "[エラー] main.srn(1行目): 『』または''''が対応していません。『abc』の近く");
+  EXPECT_EQ(ErrorOf("`abc"),
+            "[エラー] main.srn(1行目): 『』または''''が対応していません。『abc』の近く");
   // The 20 bytes are cut on a character boundary.
   std::string msg = ErrorOf("{あいうえおかきくけこさ");
   EXPECT_NE(msg.find("『あいうえおかきくけこ』"), std::string::npos) << msg;
@@ -108,7 +109,8 @@ TEST_F(LabelTest, DuplicateLabelFails) {
     FAIL() << "no error";
   } catch (const ESorane& e) {
     EXPECT_EQ(SjisToUtf8(e.Message()),
-              "[エラー] main.srn(3行目): ラベル\"同じ\"の定義に失敗しました。既に単語として使われています。");
+              "[エラー] main.srn(3行目): "
+              "ラベル\"同じ\"の定義に失敗しました。既に単語として使われています。");
   }
 }
 

@@ -17,9 +17,7 @@ class TestHost : public Host {
 
   void PrintLine(const std::string& line) override { lines.push_back(line); }
   void Say(const std::string& text) override { lines.push_back(text); }
-  void MessageBox(const std::string& text, const std::string&) override {
-    dialogs.push_back(text);
-  }
+  void MessageBox(const std::string& text, const std::string&) override { dialogs.push_back(text); }
   bool ErrorDialog(const std::string& log, bool, bool& debug) override {
     dialogs.push_back(log);
     debug = false;

@@ -5,6 +5,9 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <random>
+#include <string>
 
 #include "text/encoding.h"
 #include "text/number.h"
@@ -151,6 +154,35 @@ TEST(FormatNumber, RoundTripsThroughParseNumber) {
     EXPECT_NEAR(static_cast<double>(back), static_cast<double>(v),
                 std::fabs(static_cast<double>(v)) * 1e-14)
         << FormatNumber(v);
+  }
+}
+
+// Significant digits of a formatted number: no sign, point, leading zeros or
+// exponent ("-0.00125" -> "125", "1.5E-7" -> "15").
+std::string DigitsOf(const std::string& text) {
+  std::string digits;
+  for (char c : text.substr(0, text.find('E'))) {
+    if (c >= '0' && c <= '9' && !(digits.empty() && c == '0')) digits += c;
+  }
+  return digits;
+}
+
+TEST(FormatNumber, KeepsEveryFifteenDigitDecimal) {
+  // A decimal of at most 15 significant digits must come back digit for digit,
+  // at every magnitude, both signs.
+  std::mt19937_64 random(12345);
+  for (int i = 0; i < 20000; ++i) {
+    uint64_t mantissa = random() % 1000000000000000ULL + 1;
+    while (mantissa % 10 == 0) mantissa /= 10;
+    int exponent = static_cast<int>(random() % 121) - 60;
+    std::string text =
+        (i % 2 ? "-" : "") + std::to_string(mantissa) + "E" + std::to_string(exponent);
+    std::optional<Number> v = StrictNumber(text);
+    ASSERT_TRUE(v.has_value()) << text;
+    std::string formatted = FormatNumber(*v);
+    ASSERT_EQ(DigitsOf(formatted), std::to_string(mantissa)) << text << " -> " << formatted;
+    ASSERT_EQ(formatted[0] == '-', i % 2 == 1) << text;
+    ASSERT_EQ(StrictNumber(formatted), v) << text << " -> " << formatted;
   }
 }
 

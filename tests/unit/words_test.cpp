@@ -9,7 +9,9 @@
 namespace sorane {
 namespace {
 
-std::string U(const char* utf8) { return Utf8ToSjis(utf8); }
+std::string U(const char* utf8) {
+  return Utf8ToSjis(utf8);
+}
 
 TEST(FoldTest, DropsOkuriganaAfterKanji) {
   EXPECT_EQ(Fold(U("繰り返す")), U("繰返"));

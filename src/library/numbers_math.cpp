@@ -1,0 +1,327 @@
+#include "library/numbers_math.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "text/charmap.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+const std::string& FaultMessage(MathFault fault) {
+  switch (fault) {
+    case MathFault::ZeroDivide:
+      return SJ("0 による浮動小数点数除算");
+    case MathFault::IntegerZeroDivide:
+      return SJ("ゼロによる除算");
+    case MathFault::Invalid:
+      return SJ("浮動小数点数の無効な演算");
+    case MathFault::Overflow:
+      return SJ("浮動小数点数のオーバーフロー");
+    case MathFault::None:
+      break;
+  }
+  static const std::string none;
+  return none;
+}
+
+MathResult Checked(Number v) {
+  if (std::isnan(v)) return {0, MathFault::Invalid};
+  if (std::isinf(v)) return {0, MathFault::Overflow};
+  return {v, MathFault::None};
+}
+
+// ---------------------------------------------------------------- rounding
+
+namespace {
+
+// Significant digits taken as "the decimal value" of a number. Every argument
+// arrives as text of at most 15 significant digits, and a long double holds
+// about 19; 17 digits recover the written value even after a few operations
+// while keeping every integer below 10^17 exact.
+constexpr int kDecimalDigits = 17;
+
+// |x| as kDecimalDigits digits d1 d2 ... and the decimal exponent of d1.
+struct DecimalDigits {
+  char digits[kDecimalDigits];
+  int exponent;
+};
+
+DecimalDigits ToDecimal(Number magnitude) {
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                                 kDecimalDigits - 1);
+  DecimalDigits d{};
+  int n = 0;
+  const char* p = buf;
+  for (; p < end && *p != 'e'; ++p) {
+    if (*p != '.') d.digits[n++] = *p;
+  }
+  std::from_chars(p + 1 + (p[1] == '+'), end, d.exponent);
+  return d;
+}
+
+// Cuts x after `places` decimals, rounding the cut half away from zero when
+// `round` is set, and reads the kept digits back as a number.
+Number ShiftDecimal(Number x, long long places, bool round) {
+  if (!std::isfinite(x) || x == 0) return x;
+  // Beyond the exponent range of long double every place count acts alike.
+  places = std::clamp(places, -10000LL, 10000LL);
+  DecimalDigits d = ToDecimal(std::fabs(x));
+  // Digits kept: those before the point plus the requested decimals.
+  long long keep = static_cast<long long>(d.exponent) + 1 + places;
+  if (keep >= kDecimalDigits) return x;  // nothing is cut
+  if (keep < 0) return 0;                // everything is below half a unit
+  uint64_t mantissa = 0;
+  for (long long i = 0; i < keep; ++i) mantissa = mantissa * 10 + (d.digits[i] - '0');
+  if (round && d.digits[keep] >= '5') ++mantissa;
+  if (mantissa == 0) return 0;
+  // mantissa x 10^-places, read as decimal text so the result is the number
+  // closest to the rounded decimal value.
+  std::string text = std::to_string(mantissa) + "E" + std::to_string(-places);
+  Number v = StrictNumber(text).value_or(0);
+  return x < 0 ? -v : v;
+}
+
+}  // namespace
+
+Number RoundDecimal(Number x, long long places) {
+  return ShiftDecimal(x, places, true);
+}
+
+Number TruncDecimal(Number x, long long places) {
+  return ShiftDecimal(x, places, false);
+}
+
+int64_t RoundHalfEven(Number x) {
+  if (!std::isfinite(x)) return ToInt64(x);
+  // nearbyint rounds in the current mode, which is to-nearest-even.
+  return ToInt64(std::nearbyint(x));
+}
+
+// ---------------------------------------------------------------- functions
+
+namespace {
+
+// Logarithm faults: ln 0 divides by zero, ln of a negative number is invalid.
+MathFault LogDomain(Number x) {
+  if (std::isnan(x) || x < 0) return MathFault::Invalid;
+  if (x == 0) return MathFault::ZeroDivide;
+  return MathFault::None;
+}
+
+template <Number (*F)(Number)>
+MathResult Logarithm(Number x) {
+  if (MathFault f = LogDomain(x); f != MathFault::None) return {0, f};
+  return Checked(F(x));
+}
+
+Number NaturalLog(Number x) {
+  return std::log(x);
+}
+Number BinaryLog(Number x) {
+  return std::log2(x);
+}
+Number DecimalLog(Number x) {
+  return std::log10(x);
+}
+
+}  // namespace
+
+MathResult Exp(Number x) {
+  return Checked(std::exp(x));
+}
+MathResult Ln(Number x) {
+  return Logarithm<NaturalLog>(x);
+}
+MathResult Log2(Number x) {
+  return Logarithm<BinaryLog>(x);
+}
+MathResult Log10(Number x) {
+  return Logarithm<DecimalLog>(x);
+}
+
+MathResult LogBase(Number base, Number x) {
+  MathResult num = Ln(x);
+  if (num.fault != MathFault::None) return num;
+  MathResult den = Ln(base);
+  if (den.fault != MathFault::None) return den;
+  if (den.value == 0) return {0, num.value == 0 ? MathFault::Invalid : MathFault::ZeroDivide};
+  // log2 quotients are exact for powers of two (log 8 to base 2 is 3, not 2.99...).
+  return Checked(std::log2(x) / std::log2(base));
+}
+
+MathResult Power(Number base, Number exponent) {
+  if (exponent == 0) return {1, MathFault::None};
+  if (base == 0) {
+    if (exponent > 0) return {0, MathFault::None};
+    return {0, MathFault::ZeroDivide};
+  }
+  if (base < 0 && exponent != std::trunc(exponent)) return {0, MathFault::Invalid};
+  return Checked(std::pow(base, exponent));
+}
+
+MathResult Sqrt(Number x) {
+  if (x < 0) return {0, MathFault::Invalid};
+  return Checked(std::sqrt(x));
+}
+
+MathResult ArcSin(Number x) {
+  if (!(std::fabs(x) <= 1)) return {0, MathFault::Invalid};
+  return Checked(std::asin(x));
+}
+
+MathResult ArcCos(Number x) {
+  if (!(std::fabs(x) <= 1)) return {0, MathFault::Invalid};
+  return Checked(std::acos(x));
+}
+
+MathResult Divide(Number a, Number b) {
+  if (b == 0) return {0, MathFault::ZeroDivide};
+  return Checked(a / b);
+}
+
+// ---------------------------------------------------------------- integers
+
+MathResult Mod(int64_t a, int64_t b) {
+  if (b == 0) return {0, MathFault::IntegerZeroDivide};
+  if (b == -1) return {0, MathFault::None};  // INT64_MIN % -1 would trap
+  return {static_cast<Number>(a % b), MathFault::None};
+}
+
+uint32_t ShiftRight(int32_t a, int64_t bits) {
+  return static_cast<uint32_t>(a) >> (bits & 31);
+}
+
+int32_t ShiftLeft(int32_t a, int64_t bits) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) << (bits & 31));
+}
+
+std::string HexText(int64_t v) {
+  uint64_t bits = static_cast<uint64_t>(v);
+  if (v < 0 && v >= std::numeric_limits<int32_t>::min()) bits = static_cast<uint32_t>(v);
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, bits, 16);
+  std::string out(buf, end);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c; });
+  if (out.size() < 2) out.insert(0, 2 - out.size(), '0');
+  return out;
+}
+
+std::string FracText(std::string_view text) {
+  std::string half = MapText(text, MapMode::HalfWidth);
+  size_t point = half.find('.');  // "." is never a trail byte
+  if (point == std::string::npos) return "";
+  return "0" + half.substr(point);
+}
+
+// ---------------------------------------------------------------- lists
+
+namespace {
+
+// Lines separated by CR LF, CR or LF; a final line break ends the last line.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+std::vector<Number> NumberList(std::string_view text) {
+  std::vector<Number> xs;
+  for (std::string_view line : SplitLines(text)) {
+    std::string item = Trim(MapText(line, MapMode::HalfWidth));
+    if (!item.empty()) xs.push_back(ParseNumber(item));
+  }
+  if (xs.empty()) xs.push_back(0);
+  return xs;
+}
+
+Number ListSum(const std::vector<Number>& xs) {
+  Number sum = 0;
+  for (Number x : xs) sum += x;
+  return sum;
+}
+
+Number ListMean(const std::vector<Number>& xs) {
+  return xs.empty() ? 0 : ListSum(xs) / static_cast<Number>(xs.size());
+}
+
+namespace {
+
+// Sum of squared deviations from the mean. Summing around the mean avoids the
+// cancellation of "sum of squares minus square of sum", which can go negative.
+// The mean is taken relative to the first value, so equal values have exactly
+// their own value as mean and a spread of exactly 0.
+Number SquaredDeviations(const std::vector<Number>& xs) {
+  const Number k = xs.front();
+  Number shifted = 0;
+  for (Number x : xs) shifted += x - k;
+  const Number mean = k + shifted / static_cast<Number>(xs.size());
+  Number ss = 0;
+  for (Number x : xs) ss += (x - mean) * (x - mean);
+  return std::max<Number>(ss, 0);
+}
+
+}  // namespace
+
+Number ListVariance(const std::vector<Number>& xs) {
+  if (xs.empty()) return 0;
+  return SquaredDeviations(xs) / static_cast<Number>(xs.size());
+}
+
+MathResult ListStdDev(const std::vector<Number>& xs) {
+  if (xs.size() < 2) return {0, MathFault::Invalid};
+  return Checked(std::sqrt(SquaredDeviations(xs) / static_cast<Number>(xs.size() - 1)));
+}
+
+Number ListMax(const std::vector<Number>& xs) {
+  return xs.empty() ? 0 : *std::max_element(xs.begin(), xs.end());
+}
+
+Number ListMin(const std::vector<Number>& xs) {
+  return xs.empty() ? 0 : *std::min_element(xs.begin(), xs.end());
+}
+
+// ---------------------------------------------------------------- random
+
+int64_t DrawBelow(std::mt19937_64& rng, int64_t n) {
+  if (n <= 0) return 0;
+  // The high half of a 64 x 64 bit product: uniform enough for any n and the
+  // same on every platform (unlike the library distributions).
+  unsigned __int128 product = static_cast<unsigned __int128>(rng()) * static_cast<uint64_t>(n);
+  return static_cast<int64_t>(product >> 64);
+}
+
+Number DrawReal(std::mt19937_64& rng) {
+  return static_cast<Number>(rng() >> 11) * 0x1.0p-53L;
+}
+
+std::string ShuffleLines(std::string_view text, std::mt19937_64& rng) {
+  std::vector<std::string_view> lines = SplitLines(text);
+  // Fisher-Yates: every order is equally likely.
+  for (size_t i = lines.size(); i > 1; --i) {
+    size_t j = static_cast<size_t>(DrawBelow(rng, static_cast<int64_t>(i)));
+    std::swap(lines[i - 1], lines[j]);
+  }
+  std::string out;
+  for (std::string_view line : lines) {
+    out.append(line);
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace sorane
