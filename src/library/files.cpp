@@ -1,8 +1,374 @@
+// Files, folders and paths, part 1: whole-file reading and writing, copying,
+// moving, renaming, deleting, folders and the current folder.
+//
+// Every command that changes something asks the security policy first with the
+// name it will really use (reading commands search the usual folders with
+// ResolveFileName; writing commands never do) and does nothing when refused.
+// Every file that is replaced is written safely (platform/safe_write.h).
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "library/files_commands.h"
+#include "library/files_util.h"
 #include "library/library.h"
+#include "platform/file_ops.h"
+#include "platform/safe_write.h"
+#include "platform/trash.h"
+#include "policy/security.h"
 #include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
 
 namespace sorane {
 
-void RegisterFileCommands() {}
+// ---------------------------------------------------------------- shared pieces
+
+void SetSoreMarked(Interpreter& in, std::string value, const char* mark) {
+  in.S.Fast.Sore->Value = std::move(value);
+  in.S.Fast.Sore->TypeMark = mark;
+}
+
+void SetSoreValue(Interpreter& in, std::string value) {
+  in.S.Fast.Sore->Value = std::move(value);
+}
+
+void RaiseFileFailure(Interpreter& in, const std::string& name, const std::string& tail) {
+  in.Raise(Format(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name) + tail);
+}
+
+std::string FromProgramFolder(Interpreter& in, const std::string& name) {
+  if (name.empty() || IsAbsoluteName(name)) return name;
+  return in.S.HostPath + name;
+}
+
+void SplitFolderAndName(const std::string& path, std::string& folder, std::string& name) {
+  folder = ExtractFolder(path);
+  name = path.substr(folder.size());
+}
+
+std::vector<ListedEntry> ListMatching(const std::string& folder, const std::string& pattern,
+                                      ListKind kind) {
+  std::vector<ListedEntry> out;
+  std::vector<DirEntry> entries;
+  std::string os = ToOsPath(folder);
+  if (!ListOsFolder(os.empty() ? std::string(".") : os, entries)) return out;
+  for (DirEntry& e : entries) {
+    if ((kind == ListKind::kFiles && e.is_dir) || (kind == ListKind::kFolders && !e.is_dir))
+      continue;
+    std::string name = FromOsPath(e.name);
+    if (!MatchFileWildcard(pattern, name)) continue;
+    out.push_back({std::move(name), std::move(e.name), e.is_dir, e.is_link});
+  }
+  std::sort(out.begin(), out.end(),
+            [](const ListedEntry& a, const ListedEntry& b) { return NameLess(a.name, b.name); });
+  return out;
+}
+
+namespace {
+
+bool PathExists(const std::string& os) {
+  struct stat st;
+  return lstat(os.c_str(), &st) == 0;
+}
+
+std::string JoinOs(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+[[noreturn]] void RaiseLinkMissing(Interpreter& in, THashNode& cmd) {
+  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), cmd.Name);
+}
+
+bool IsClipboardWord(const std::string& raw) {
+  return raw == SJ("クリップボード");
+}
+
+std::string ClipboardText(Interpreter& in, THashNode& cmd) {
+  FileHooks& hooks = GetFileHooks();
+  if (!hooks.get_clipboard) RaiseLinkMissing(in, cmd);
+  return hooks.get_clipboard().value_or(std::string());
+}
+
+void SetClipboardText(Interpreter& in, THashNode& cmd, const std::string& text) {
+  FileHooks& hooks = GetFileHooks();
+  if (!hooks.set_clipboard) RaiseLinkMissing(in, cmd);
+  hooks.set_clipboard(text);
+}
+
+std::string PackedFirst(Interpreter& in, const std::string& name) {
+  FileHooks& hooks = GetFileHooks();
+  return hooks.packed_file ? hooks.packed_file(in, name) : name;
+}
+
+// ---------------------------------------------------------------- whole files
+
+// 読む / 開く (?に,?を)
+void CmdRead(Interpreter& in, THashNode& cmd) {
+  std::string raw = in.PopRaw();
+  THashNode* var = in.PopName(true);
+  std::string text;
+  if (IsClipboardWord(raw)) {
+    text = ClipboardText(in, cmd);
+  } else {
+    std::string name = ResolveFileName(in, PackedFirst(in, in.Evaluate(raw)));
+    CheckedOsPath(in, name);
+    if (!ReadFileBytes(name, text)) RaiseFileFailure(in, name);
+  }
+  var->Value = std::move(text);
+  var->TypeMark = "s";
+}
+
+// 書く / 保存 (?を,?へ)
+void CmdWrite(Interpreter& in, THashNode& cmd) {
+  std::string raw = in.PopRaw();
+  std::string text = in.PopValue();
+  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, text);
+  std::string name = in.Evaluate(raw);
+  std::string os = CheckedOsPath(in, name);
+  if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
+  if (!WriteOsFileAtomic(os, text)) RaiseFileFailure(in, name);
+}
+
+// 追加保存 (?を,?へ)
+void CmdAppend(Interpreter& in, THashNode& cmd) {
+  std::string raw = in.PopRaw();
+  std::string text = in.PopValue();
+  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, ClipboardText(in, cmd) + text);
+  std::string name = in.Evaluate(raw);
+  std::string os = CheckedOsPath(in, name);
+  if (!FileExists(name)) in.Raise(SJ("ファイル\"%s\"が、ありません。"), name);
+  if (!SecurityCheck(in, name, SJ("ファイル\"") + name + SJ("\"へ文字列を追加します。"))) return;
+  if (!AppendOsFile(os, text, false)) RaiseFileFailure(in, name);
+}
+
+// ---------------------------------------------------------------- copy, move, rename
+
+struct Transfer {
+  std::string from_os, to_os;
+  std::string from, to;  // CP932, for the policy
+};
+
+struct TransferPlan {
+  std::vector<Transfer> items;
+  bool into_folder = false;  // the destination is a folder that may need creating
+};
+
+// What a copy or move of `from` (a name or a pattern) to `to` does: a pattern,
+// or a destination that is a folder (existing, or written with a trailing
+// separator), puts each item into that folder under its own name; otherwise
+// the destination is the new name. A missing source gives nothing.
+TransferPlan PlanTransfer(Interpreter& in, const std::string& from, const std::string& to) {
+  TransferPlan plan;
+  std::string from_os = CheckedOsPath(in, from);
+  std::string to_os = CheckedOsPath(in, to);
+  if (from.empty() || to.empty()) return plan;
+  std::string folder, pattern;
+  SplitFolderAndName(from, folder, pattern);
+  bool wild = HasFileWildcard(pattern);
+  plan.into_folder = wild || FolderExists(to) || EndsWithPathSeparator(to);
+  std::string to_folder = to;
+  if (plan.into_folder && !EndsWithPathSeparator(to_folder)) to_folder += '/';
+  if (wild) {
+    for (const ListedEntry& e : ListMatching(folder, pattern, ListKind::kAll))
+      plan.items.push_back({JoinOs(ToOsPath(folder), e.os_name), JoinOs(to_os, e.os_name),
+                            folder + e.name, to_folder + e.name});
+  } else if (PathExists(from_os)) {
+    std::string base = ExtractFileName(from);
+    if (plan.into_folder)
+      plan.items.push_back({from_os, JoinOs(to_os, ToOsPath(base)), from, to_folder + base});
+    else
+      plan.items.push_back({from_os, to_os, from, to});
+  }
+  return plan;
+}
+
+// ファイルコピー (?から,?へ)
+void CmdCopy(Interpreter& in, THashNode&) {
+  std::string to = Trim(in.PopValue());
+  std::string from = ResolveFileName(in, PackedFirst(in, Trim(in.PopValue())));
+  TransferPlan plan = PlanTransfer(in, from, to);
+  if (plan.items.empty()) return;
+  std::vector<std::string> targets;
+  for (const Transfer& t : plan.items) targets.push_back(t.to);
+  std::string question = SJ("ファイル\"") + from + SJ("\"を、\"") + to + SJ("\"へコピーします。");
+  if (!SecurityCheck(in, targets, question)) return;
+  if (plan.into_folder) MakeOsFolders(ToOsPath(to));
+  for (const Transfer& t : plan.items) CopyOsTree(t.from_os, t.to_os);
+}
+
+// ファイル移動 (?から,?へ): the security.ini guard applies to every source and
+// destination; the move is silent only when all of them are inside.
+void CmdMove(Interpreter& in, THashNode&) {
+  std::string to = in.PopValue();
+  std::string from = in.PopValue();
+  TransferPlan plan = PlanTransfer(in, from, to);
+  if (plan.items.empty()) return;
+  std::vector<std::string> targets = {from};
+  for (const Transfer& t : plan.items) {
+    targets.push_back(t.from);
+    targets.push_back(t.to);
+  }
+  std::string question =
+      QuotedQuestion(from, SJ("を,")) + QuotedQuestion(to, SJ("へ移動しますか？"));
+  if (!SecurityCheck(in, targets, question)) return;
+  if (plan.into_folder) MakeOsFolders(ToOsPath(to));
+  for (const Transfer& t : plan.items) MoveOsPath(t.from_os, t.to_os);
+}
+
+// Renames without ever replacing an existing file.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (NormalizeOsPath(AbsoluteOsPath(from)) == NormalizeOsPath(AbsoluteOsPath(to)))
+    return PathExists(from);
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) return false;
+  if (!PathExists(from)) {
+    errno = ENOENT;
+    return false;
+  }
+  if (PathExists(to)) {
+    errno = EEXIST;
+    return false;
+  }
+  return MoveOsPath(from, to);
+}
+
+// ファイル名変更 (?から,?へ)
+void CmdRename(Interpreter& in, THashNode&) {
+  std::string to = in.PopValue();
+  std::string from = in.PopValue();
+  std::string from_os = CheckedOsPath(in, from);
+  std::string to_os = CheckedOsPath(in, to);
+  std::string question = Format(SJ("ファイル名\"%s\"を、\r\n\"%s\"に、改名します。"), from, to);
+  if (!SecurityCheck(in, std::vector<std::string>{from, to}, question)) return;
+  if (!RenameNoReplace(from_os, to_os)) RaiseFileFailure(in, from, SJ("ファイル名の変更"));
+}
+
+// ---------------------------------------------------------------- deleting
+
+// ファイル削除 (?を): into the trash.
+void CmdDelete(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  if (name.empty()) return;
+  std::string target = FromProgramFolder(in, name);
+  std::string os = CheckedOsPath(in, target);
+  std::string folder, pattern;
+  SplitFolderAndName(target, folder, pattern);
+  std::vector<std::string> victims;
+  std::vector<std::string> names;
+  if (HasFileWildcard(pattern)) {
+    for (const ListedEntry& e : ListMatching(folder, pattern, ListKind::kAll)) {
+      victims.push_back(JoinOs(ToOsPath(folder), e.os_name));
+      names.push_back(folder + e.name);
+    }
+  } else if (PathExists(os)) {
+    victims.push_back(os);
+  }
+  if (victims.empty()) return;
+  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、削除します。"))) return;
+  for (size_t i = 0; i < victims.size(); ++i) {
+    if (i < names.size() && !SecurityIniGuard(in, names[i])) continue;
+    MoveToTrash(victims[i]);
+  }
+}
+
+// ファイル完全削除 (?を)
+void CmdDeleteNow(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  if (name.empty()) return;
+  std::string target = FromProgramFolder(in, name);
+  std::string os = CheckedOsPath(in, target);
+  struct stat st;
+  if (lstat(os.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;  // files only
+  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、完全に削除します。")))
+    return;
+  unlink(os.c_str());
+}
+
+// ---------------------------------------------------------------- folders
+
+[[noreturn]] void RaiseNeedArgument(Interpreter& in, THashNode& cmd) {
+  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。引数を指定してください。"), cmd.Name);
+}
+
+// フォルダ作成 (?へ)
+void CmdMakeFolder(Interpreter& in, THashNode& cmd) {
+  std::string folder = Trim(in.PopValue());
+  if (folder.empty()) RaiseNeedArgument(in, cmd);
+  std::string os = CheckedOsPath(in, folder);
+  if (!SecurityCheck(in, folder, QuotedQuestion(folder, SJ(" にフォルダを作成します。")))) return;
+  if (!MakeOsFolders(os))
+    in.Raise(Format(SJ("フォルダ\"%s\"を作成できません。"), folder) + SystemReason(errno));
+}
+
+// フォルダ削除 (?の): the folder and everything in it; links inside are
+// removed, never followed; a link named as the folder is removed itself.
+void CmdRemoveFolder(Interpreter& in, THashNode& cmd) {
+  std::string folder = Trim(in.PopValue());
+  if (folder.empty()) RaiseNeedArgument(in, cmd);
+  std::string os = CheckedOsPath(in, folder);
+  while (os.size() > 1 && os.back() == '/') os.pop_back();
+  if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(in, cmd);
+  struct stat st;
+  if (lstat(os.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) return;
+  if (!SecurityCheck(in, folder, SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
+    return;
+  if (S_ISLNK(st.st_mode)) {
+    unlink(os.c_str());
+    return;
+  }
+  RemoveOsTree(os);
+}
+
+void ChangeFolder(Interpreter& in, THashNode& cmd, const std::string& folder) {
+  std::string os = CheckedOsPath(in, folder);
+  if (chdir(os.c_str()) != 0)
+    in.Raise(QuoteName(cmd.Name) + SJ("で作業フォルダの変更に失敗。理由は、") +
+             SystemReason(errno));
+}
+
+// 作業フォルダ変更 / 作業ディレクトリ変更 (?へ)
+void CmdChangeFolder(Interpreter& in, THashNode& cmd) {
+  ChangeFolder(in, cmd, Trim(in.PopValue()));
+}
+
+// 作業フォルダ (?へ) and 作業ディレクトリ (no arguments): with the argument
+// left out, the current folder; with one, changes it (also reached by the
+// assignment 『作業フォルダは、「…」』).
+void CmdWorkFolder(Interpreter& in, THashNode& cmd) {
+  if (in.S.SoreImplied) {
+    in.PopRaw();
+    SetSoreMarked(in, CurrentFolder(), "s");
+    return;
+  }
+  if (in.S.ArgStack.Empty()) return;
+  ChangeFolder(in, cmd, Trim(in.PopValue()));
+}
+
+}  // namespace
+
+void RegisterFileCommands() {
+  SetHandler(37, CmdRead);
+  SetHandler(38, CmdWrite);
+  SetHandler(297, CmdAppend);
+  SetHandler(58, CmdCopy);
+  SetHandler(61, CmdMove);
+  SetHandler(60, CmdRename);
+  SetHandler(59, CmdDelete);
+  SetHandler(385, CmdDeleteNow);
+  SetHandler(63, CmdMakeFolder);
+  SetHandler(64, CmdRemoveFolder);
+  SetHandler(62, CmdChangeFolder);
+  SetHandler(89, CmdWorkFolder);
+  RegisterFileInfoCommands();
+  RegisterFileShellCommands();
+}
 
 }  // namespace sorane

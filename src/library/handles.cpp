@@ -1,8 +1,499 @@
+// File handles, the INI file and the registry key of a run.
+//
+// A file handle is a variable whose value is "\FILE_HANDLE" and whose RefOther
+// points at its open TextFileStream (handles_stream.h); the streams themselves
+// belong to the run's handle list here, so a handle word that is overwritten
+// or copied can never reach a closed stream: a word counts as a handle only
+// while its stream is still in the list.
+//
+// Every command that writes (opening a handle, writing the INI file, changing
+// the registry) asks the security policy first and does nothing when refused.
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "library/handles_stream.h"
 #include "library/library.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "platform/registry_store.h"
+#include "platform/safe_write.h"
+#include "policy/security.h"
 #include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/number.h"
+#include "text/sjis.h"
 
 namespace sorane {
 
-void RegisterHandleCommands() {}
+namespace {
+
+const std::string kHandleValue = "\\FILE_HANDLE";
+
+// What one run keeps open.
+struct HandleState {
+  std::vector<std::unique_ptr<TextFileStream>> streams;  // closed slots are null
+  bool ini_open = false;
+  std::string ini_name;  // CP932, absolute
+  std::unique_ptr<RegistryStore> store;
+  bool key_open = false;
+  int root = 0;
+  std::string key_path;
+};
+
+HandleState& StateOf(Interpreter& in) {
+  static std::unordered_map<const Interpreter*, HandleState> states;
+  return states[&in];
+}
+
+// ---------------------------------------------------------------- results
+
+void Marked(Interpreter& in, std::string value, const char* mark) {
+  in.SetSore(std::move(value), mark);
+  in.S.Fast.Sore->TypeMark = mark;
+}
+
+[[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
+  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+}
+
+[[noreturn]] void ReadOnly(Interpreter& in, const std::string& name) {
+  in.Raise(SJ("\"%s\"は、読取専用です。"), name);
+}
+
+// ---------------------------------------------------------------- handles
+
+// The stream of a handle word, or nullptr when the word is not a handle.
+TextFileStream* StreamOf(Interpreter& in, const THashNode* w) {
+  if (!w || w->Value != kHandleValue || !w->RefOther) return nullptr;
+  for (const auto& s : StateOf(in).streams)
+    if (s.get() == w->RefOther) return s.get();
+  return nullptr;
+}
+
+void CloseStream(Interpreter& in, TextFileStream* stream) {
+  for (auto& s : StateOf(in).streams)
+    if (s.get() == stream) s.reset();
+}
+
+// The handle of the line commands (raw name): an unknown name or a word that
+// is not a handle raises "ファイル"ハンドル:NAME"が、ありません。".
+TextFileStream& LineHandle(Interpreter& in, const std::string& name) {
+  TextFileStream* s = StreamOf(in, in.S.Words.FindExact(name));
+  if (!s) in.Raise(SJ("ファイル\"%s\"が、ありません。"), SJ("ハンドル:") + name);
+  return *s;
+}
+
+// The handle of close, end test and seeking to start or end (raw name): an
+// unknown name gives nullptr (the command does nothing), a word that is not a
+// handle raises "変数"%s"が見つかりません。".
+TextFileStream* QuietHandle(Interpreter& in, const std::string& name, THashNode** word = nullptr) {
+  THashNode* w = in.S.Words.FindExact(name);
+  if (word) *word = w;
+  if (!w) return nullptr;
+  TextFileStream* s = StreamOf(in, w);
+  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), name);
+  return s;
+}
+
+// The handle of seeking and the byte commands (pop name).
+TextFileStream& NamedHandle(Interpreter& in) {
+  THashNode* w = in.PopName(false);
+  TextFileStream* s = StreamOf(in, w);
+  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
+  return *s;
+}
+
+[[noreturn]] void HandleIoFailure(Interpreter& in, const std::string& name) {
+  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), SJ("ハンドル:") + name);
+}
+
+// Makes the word `name` a handle of the file. mode < 0: read and write,
+// creating a missing file (ハンドルを開く); otherwise a TextFileStream mode.
+void OpenHandle(Interpreter& in, const std::string& name, const std::string& file, int mode) {
+  THashNode* w = in.S.Words.FindExact(name);
+  if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, name);
+  const bool read_only = mode >= 0 && mode != TextFileStream::kCreate && (mode & 3) == 0;
+  const std::string target = read_only ? ResolveFileName(in, file) : file;
+  if (!SecurityCheck(in, target,
+                     SJ("ファイル\"") + target + SJ("\"を操作しようとしています。よろしいですか？")))
+    return;
+  const std::string os = ToOsPath(target);
+  const bool creating = mode == TextFileStream::kCreate || (mode < 0 && !FileExists(target));
+  std::unique_ptr<TextFileStream> stream =
+      mode < 0 ? TextFileStream::OpenOrCreate(os) : TextFileStream::Open(os, mode);
+  if (!stream) {
+    in.Raise(Format(creating ? SJ("ファイル %s を作成できません") : SJ("ファイル %s は開けません"),
+                    target));
+  }
+  if (!w) w = in.AddVariable(name);
+  if (TextFileStream* old = StreamOf(in, w)) CloseStream(in, old);
+  HandleState& st = StateOf(in);
+  size_t slot = 0;
+  while (slot < st.streams.size() && st.streams[slot]) ++slot;
+  if (slot == st.streams.size()) st.streams.emplace_back();
+  st.streams[slot] = std::move(stream);
+  w->Value = kHandleValue;
+  w->RefOther = st.streams[slot].get();
+}
+
+// ハンドルを開く (?で,?の): handle name (evaluated), file.
+void CmdOpenHandle(Interpreter& in, THashNode&) {
+  std::string file = in.PopValue();
+  std::string name = in.PopValue();
+  OpenHandle(in, name, file, -1);
+}
+
+// ハンドルを詳しく開く (?に,?を,?で): handle name (evaluated), file, mode.
+void CmdOpenHandleMode(Interpreter& in, THashNode&) {
+  long long mode = in.PopInt();
+  std::string file = in.PopValue();
+  std::string name = in.PopValue();
+  OpenHandle(in, name, file,
+             mode == TextFileStream::kCreate ? TextFileStream::kCreate : static_cast<int>(mode & 3));
+}
+
+// ハンドルを閉じる (?の)
+void CmdCloseHandle(Interpreter& in, THashNode&) {
+  std::string name = in.PopRaw();
+  THashNode* w = nullptr;
+  TextFileStream* s = QuietHandle(in, name, &w);
+  if (!s) return;
+  CloseStream(in, s);
+  w->RefOther = nullptr;
+  in.S.Words.Delete(name, false);
+}
+
+// ハンドルを一行読む (?に,?の): variable (raw, created if missing), handle (raw).
+void CmdReadLine(Interpreter& in, THashNode&) {
+  std::string handle = in.PopRaw();
+  std::string var = in.PopRaw();
+  TextFileStream& s = LineHandle(in, handle);
+  THashNode* w = in.S.Words.FindExact(var);
+  if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, var);
+  std::string line;
+  if (!s.ReadLine(line)) HandleIoFailure(in, handle);
+  if (!w) w = in.AddVariable(var);
+  w->Value = std::move(line);
+  w->TypeMark = "s";
+}
+
+// ハンドルへ一行書く (?を,?の): text, handle (raw). Nothing at the high level.
+void CmdWriteLine(Interpreter& in, THashNode&) {
+  std::string handle = in.PopRaw();
+  std::string text = in.PopValue();
+  TextFileStream& s = LineHandle(in, handle);
+  if (in.S.SecurityLevel >= 2) return;
+  if (!s.WriteLine(text)) HandleIoFailure(in, handle);
+}
+
+// ハンドル最後か (?の)
+void CmdAtEnd(Interpreter& in, THashNode&) {
+  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) Marked(in, s->AtEnd() ? "1" : "0", "e");
+}
+
+// ハンドルを先頭に移動 / ハンドルを最後に移動 (?の)
+void CmdSeekStart(Interpreter& in, THashNode&) {
+  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) s->Seek(0);
+}
+void CmdSeekEnd(Interpreter& in, THashNode&) {
+  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) s->SeekToEnd();
+}
+
+// ハンドルを移動 (?の,?に): handle (pop name), byte offset.
+void CmdSeek(Interpreter& in, THashNode&) {
+  long long position = in.PopInt();
+  NamedHandle(in).Seek(position);
+}
+
+// ハンドルにバイナリを書く (?を,?に,?つ): data, handle (pop name), count.
+void CmdWriteBytes(Interpreter& in, THashNode&) {
+  long long count = in.PopInt();
+  THashNode* w = in.PopName(false);
+  std::string data = in.PopValue();
+  TextFileStream* s = StreamOf(in, w);
+  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
+  if (in.S.SecurityLevel >= 2) return;
+  if (!s->WriteBytes(data, count)) HandleIoFailure(in, w->Name);
+}
+
+// ハンドルにバイナリを読む (?へ,?を,?つ): variable (pop name, created if
+// missing), handle (pop name), count. The variable gets the bytes actually read.
+void CmdReadBytes(Interpreter& in, THashNode&) {
+  long long count = in.PopInt();
+  THashNode* hw = in.PopName(false);
+  THashNode* var = in.PopName(true);
+  TextFileStream* s = StreamOf(in, hw);
+  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), hw->Name);
+  if (count <= 0) return;
+  if (var->Reserved || var->Kind != kWordVariable) ReadOnly(in, var->Name);
+  std::string bytes;
+  if (!s->ReadBytes(count, bytes)) HandleIoFailure(in, hw->Name);
+  var->Value = std::move(bytes);
+  var->TypeMark = "s";
+}
+
+// ---------------------------------------------------------------- INI file
+
+[[noreturn]] void IniFailure(Interpreter& in, const HandleState& st, const std::string& section,
+                             const std::string& key) {
+  in.Raise(SJ("INIファイル書き込みに失敗。ファイル名=") + st.ini_name + SJ(" キー名=") + key +
+           SJ(" セクション=") + section);
+}
+
+// INIファイル開く (?の)
+void CmdIniOpen(Interpreter& in, THashNode&) {
+  std::string file = in.PopValue();
+  HandleState& st = StateOf(in);
+  st.ini_open = false;
+  std::string name = IsAbsoluteName(file) ? file : CurrentFolder() + file;
+  if (!FileExists(name)) {
+    if (!SecurityCheck(in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;
+    if (!WriteFileAtomic(name, "")) {
+      in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+    }
+  }
+  st.ini_open = true;
+  st.ini_name = name;
+}
+
+// INIファイル閉じる
+void CmdIniClose(Interpreter& in, THashNode&) {
+  StateOf(in).ini_open = false;
+}
+
+void RequireIni(Interpreter& in, THashNode& cmd) {
+  if (!StateOf(in).ini_open) in.Raise(SJ("\"%s\"予めINIファイルを開いておく必要があります。"), cmd.Name);
+}
+
+// INIファイル書く (?の,?へ): section, key; the value is that of それ.
+void CmdIniWrite(Interpreter& in, THashNode& cmd) {
+  std::string key = in.PopValue();
+  std::string section = in.PopValue();
+  if (in.S.SecurityLevel >= 2) return;
+  RequireIni(in, cmd);
+  HandleState& st = StateOf(in);
+  std::string question = SJ("設定ファイル\"") + st.ini_name + SJ("\"にある[") + section +
+                         SJ("]の\"") + key + SJ("\"に値を書き込みます。");
+  if (!SecurityCheck(in, st.ini_name, question)) return;
+  if (!IniFileWrite(st.ini_name, section, key, in.S.Fast.Sore->Value))
+    IniFailure(in, st, section, key);
+}
+
+// INIファイル読む (?の,?を): section, key.
+void CmdIniRead(Interpreter& in, THashNode& cmd) {
+  std::string key = in.PopValue();
+  std::string section = in.PopValue();
+  if (in.S.SecurityLevel >= 2) {
+    Marked(in, std::string(), "s");
+    return;
+  }
+  RequireIni(in, cmd);
+  HandleState& st = StateOf(in);
+  bool ok = true;
+  std::optional<std::string> value = IniFileRead(st.ini_name, section, key, &ok);
+  if (!ok) IniFailure(in, st, section, key);
+  Marked(in, value.value_or(std::string()), "s");
+}
+
+// ---------------------------------------------------------------- registry
+
+// The open key; raises "レジストリが開かれていません。" when none.
+HandleState& OpenKey(Interpreter& in) {
+  HandleState& st = StateOf(in);
+  if (!st.key_open || !st.store || !st.store->IsOpen()) in.Raise(SJ("レジストリが開かれていません。"));
+  return st;
+}
+
+[[noreturn]] void RegistryFailure(Interpreter& in, const char* utf8_fmt, const std::string& name) {
+  in.Raise(Format(Utf8ToSjis(utf8_fmt), name));
+}
+
+bool AskRegistryWrite(Interpreter& in, const HandleState& st, const std::string& name,
+                      const std::string& value) {
+  return SecurityCheck(in, "*",
+                       SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + name + SJ("\"に,\r\n") +
+                           "\"" + value + SJ("\"が書き込まれます。よろしいですか？"));
+}
+
+void WriteValue(Interpreter& in, HandleState& st, const std::string& name, const RegValue& v) {
+  if (!st.store->SetValue(st.root, st.key_path, name, v))
+    RegistryFailure(in, "'%s' の設定に失敗しました", name);
+}
+
+// レジストリ開く (?の,?を): root number, key path.
+void CmdRegOpen(Interpreter& in, THashNode& cmd) {
+  std::string path = in.PopValue();
+  long long root = -1;
+  if (!TryParseInteger(in.PopValue(), root) || root < 0 || root >= kRegistryRoots)
+    BadArgument(in, cmd);
+  HandleState& st = StateOf(in);
+  st.key_open = false;
+  if (!st.store) st.store = std::make_unique<RegistryStore>();
+  const std::string os = RegistryStore::DefaultPath();
+  if (!st.store->IsOpen() && !st.store->Open(os)) {
+    std::string message = Format(SJ("レジストリの保存ファイル\"%s\"を開けません。"), FromOsPath(os)) +
+                          FromOsPath(st.store->Error());
+    st.store.reset();
+    in.Raise(message);
+  }
+  if (!st.store->CreateKey(static_cast<int>(root), path)) {
+    st.store.reset();
+    BadArgument(in, cmd);
+  }
+  st.key_open = true;
+  st.root = static_cast<int>(root);
+  st.key_path = path;
+}
+
+// レジストリ閉じる
+void CmdRegClose(Interpreter& in, THashNode&) {
+  HandleState& st = StateOf(in);
+  st.key_open = false;
+  st.store.reset();
+}
+
+// レジストリ読む (?を): the string value; それ's mark by its look.
+void CmdRegRead(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  HandleState& st = OpenKey(in);
+  std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
+  std::string text;
+  if (v) {
+    if (v->type != RegType::kString) RegistryFailure(in, "'%s' のデータ型が不正です", name);
+    text = std::move(v->data);
+  }
+  THashNode* sore = in.S.Fast.Sore;
+  if (!text.empty()) {
+    const char* mark = (text[0] >= '0' && text[0] <= '9') || text[0] == '$' ? "e" : "s";
+    sore->TypeMark = mark;
+    in.S.SoreType = mark;
+  }
+  sore->Value = std::move(text);
+}
+
+// レジストリ書く (?に): writes the value of それ as a string.
+void CmdRegWrite(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  HandleState& st = OpenKey(in);
+  const std::string value = in.S.Fast.Sore->Value;
+  if (!AskRegistryWrite(in, st, name, value)) return;
+  WriteValue(in, st, name, {RegType::kString, value});
+}
+
+// レジストリのDWORDを読む (?を): signed decimal.
+void CmdRegReadDword(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  HandleState& st = OpenKey(in);
+  std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
+  if (!v || v->type != RegType::kDword || v->data.size() != 4)
+    RegistryFailure(in, "'%s' のデータ型が不正です", name);
+  uint32_t u = 0;
+  for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(v->data[i]);
+  in.SetSore(std::to_string(static_cast<int32_t>(u)), "e");
+}
+
+// レジストリにDWORDを書く (?を,?に): number, value name.
+void CmdRegWriteDword(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  const int64_t number = ToInt64(in.PopNumber());
+  HandleState& st = OpenKey(in);
+  const uint32_t u = static_cast<uint32_t>(number);
+  if (!AskRegistryWrite(in, st, name, std::to_string(static_cast<int32_t>(u)))) return;
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+  WriteValue(in, st, name, {RegType::kDword, data});
+}
+
+// レジストリのバイナリを読む (?を,?つ): value name, count (not used).
+void CmdRegReadBinary(Interpreter& in, THashNode&) {
+  in.PopValue();
+  std::string name = in.PopValue();
+  HandleState& st = OpenKey(in);
+  std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
+  std::string bytes;
+  if (v && !v->data.empty()) {
+    if (v->type != RegType::kBinary) RegistryFailure(in, "'%s' のデータ型が不正です", name);
+    bytes = std::move(v->data);
+  }
+  Marked(in, std::move(bytes), "s");
+}
+
+// レジストリにバイナリを書く (?を,?に,?つ): data, value name, count; at most
+// the data's bytes are written.
+void CmdRegWriteBinary(Interpreter& in, THashNode&) {
+  long long count = in.PopInt();
+  std::string name = in.PopValue();
+  std::string data = in.PopValue();
+  HandleState& st = OpenKey(in);
+  if (count < 0) count = 0;
+  if (static_cast<unsigned long long>(count) < data.size()) data.resize(static_cast<size_t>(count));
+  if (!AskRegistryWrite(in, st, name, data)) return;
+  WriteValue(in, st, name, {RegType::kBinary, data});
+}
+
+// レジストリサブキー取得: the subkeys' names, one per line.
+void CmdRegSubKeys(Interpreter& in, THashNode&) {
+  HandleState& st = OpenKey(in);
+  std::string out;
+  for (const std::string& n : st.store->SubKeys(st.root, st.key_path)) out += n + "\r\n";
+  in.SetSore(Trim(out), "s");
+}
+
+// レジストリ値削除 (?を)
+void CmdRegDeleteValue(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  HandleState& st = OpenKey(in);
+  if (!SecurityCheck(in, "*",
+                     SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + name +
+                         SJ("\"の値が,削除されます。よろしいですか？")))
+    return;
+  if (!st.store->DeleteValue(st.root, st.key_path, name)) in.Raise(SJ("\"%s\"が削除できません。"), name);
+}
+
+// レジストリキー削除 (?を): a subkey of the open key, with everything below it.
+void CmdRegDeleteKey(Interpreter& in, THashNode&) {
+  std::string key = in.PopValue();
+  HandleState& st = OpenKey(in);
+  if (!SecurityCheck(in, "*",
+                     SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + key +
+                         SJ("\"キーが,削除されます。よろしいですか？")))
+    return;
+  if (RegistryStore::SplitPath(key).empty() ||
+      !st.store->DeleteKey(st.root, st.key_path + "\\" + key))
+    in.Raise(SJ("\"%s\"が削除できません。"), key);
+}
+
+}  // namespace
+
+void RegisterHandleCommands() {
+  SetHandler(162, CmdRegRead);
+  SetHandler(163, CmdRegWrite);
+  SetHandler(164, CmdRegOpen);
+  SetHandler(165, CmdRegClose);
+  SetHandler(166, CmdRegDeleteValue);
+  SetHandler(167, CmdRegDeleteKey);
+  SetHandler(271, CmdIniOpen);
+  SetHandler(272, CmdIniClose);
+  SetHandler(273, CmdIniWrite);
+  SetHandler(274, CmdIniRead);
+  SetHandler(331, CmdOpenHandle);
+  SetHandler(332, CmdReadLine);
+  SetHandler(333, CmdWriteLine);
+  SetHandler(334, CmdCloseHandle);
+  SetHandler(335, CmdAtEnd);
+  SetHandler(336, CmdSeekStart);
+  SetHandler(337, CmdSeekEnd);
+  SetHandler(417, CmdRegReadBinary);
+  SetHandler(418, CmdRegWriteBinary);
+  SetHandler(419, CmdSeek);
+  SetHandler(420, CmdWriteBytes);
+  SetHandler(421, CmdReadBytes);
+  SetHandler(422, CmdOpenHandleMode);
+  SetHandler(423, CmdRegReadDword);
+  SetHandler(424, CmdRegWriteDword);
+  SetHandler(432, CmdRegSubKeys);
+}
 
 }  // namespace sorane

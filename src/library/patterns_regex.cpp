@@ -105,11 +105,12 @@ OnigMatchParam* MatchParam() {
   return param.get();
 }
 
-// A search over one target. The target must stay alive; the byte after its end
-// is readable (std::string's terminator), which the engine may peek at.
+// A search over one target. The engine takes a lead byte at the very end of
+// the target together with the byte after it, so the target is a std::string
+// (whose terminator is readable) and reported positions are cut to its size.
 class Searcher {
  public:
-  Searcher(Compiled& c, std::string_view target)
+  Searcher(Compiled& c, const std::string& target)
       : c_(c), t_(target), region_(onig_region_new()) {}
 
   // First match at or after pos; false when none.
@@ -134,8 +135,8 @@ class Searcher {
     return Search(pos + CharLength(pos));
   }
 
-  size_t Begin(int group) const { return static_cast<size_t>(region_->beg[group]); }
-  size_t End(int group) const { return static_cast<size_t>(region_->end[group]); }
+  size_t Begin(int group) const { return Clamp(region_->beg[group]); }
+  size_t End(int group) const { return Clamp(region_->end[group]); }
   int Groups() const { return region_->num_regs; }
   std::string_view Group(int group) const {
     if (group >= region_->num_regs || region_->beg[group] == ONIG_REGION_NOTPOS) return {};
@@ -147,6 +148,7 @@ class Searcher {
   }
 
  private:
+  size_t Clamp(int pos) const { return std::min(static_cast<size_t>(pos), t_.size()); }
   const UChar* TextBegin() const { return U(t_.data()); }
   const UChar* TextEnd() const { return U(t_.data() + t_.size()); }
   bool Check(int r) const {
@@ -314,7 +316,7 @@ std::vector<Piece> ParseReplacement(std::string_view r) {
 }
 
 void AppendReplacement(std::string& out, const std::vector<Piece>& pieces, const Searcher& s,
-                       std::string_view target) {
+                       const std::string& target) {
   for (const Piece& p : pieces) {
     switch (p.ref) {
       case Piece::kLiteral: out += p.text; break;
@@ -376,7 +378,7 @@ bool IsMatchCommand(std::string_view pattern) {
          SplitCommand(pattern, "m", 1, cmd, why);
 }
 
-std::vector<std::string> RegexMatch(std::string_view pattern, std::string_view target) {
+std::vector<std::string> RegexMatch(std::string_view pattern, const std::string& target) {
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> groups;
   if (!s.Search(0)) return groups;
@@ -384,7 +386,7 @@ std::vector<std::string> RegexMatch(std::string_view pattern, std::string_view t
   return groups;
 }
 
-std::vector<std::string> RegexSplit(std::string_view pattern, std::string_view target,
+std::vector<std::string> RegexSplit(std::string_view pattern, const std::string& target,
                                     size_t limit) {
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> pieces;
@@ -409,7 +411,7 @@ std::vector<std::string> RegexSplit(std::string_view pattern, std::string_view t
   return pieces;
 }
 
-RegexSubstitution RegexSubstitute(std::string_view command, std::string_view target) {
+RegexSubstitution RegexSubstitute(std::string_view command, const std::string& target) {
   Command cmd;
   std::string why;
   if (!SplitCommand(command, "s", 2, cmd, why)) throw RegexError(why);

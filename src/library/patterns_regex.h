@@ -11,6 +11,9 @@
 // Any punctuation character other than "\" can be the delimiter. Every failure
 // (a bad command, an invalid expression, a search that gives up) is a
 // RegexError whose what() is the engine's message.
+//
+// Targets are std::string: the engine may look at the byte after a lead byte
+// that ends the target, which is then the string's terminator.
 #pragma once
 
 #include <cstddef>
@@ -34,12 +37,12 @@ bool IsMatchCommand(std::string_view pattern);
 // First match of `pattern` (an m// command or a bare expression) in `target`:
 // the whole match and every group (an unset group is empty); empty when there
 // is no match.
-std::vector<std::string> RegexMatch(std::string_view pattern, std::string_view target);
+std::vector<std::string> RegexMatch(std::string_view pattern, const std::string& target);
 
 // Perl's split with a positive limit: the pieces between the matches (groups of
 // the expression are pieces too), at most `limit` pieces, the last one holding
 // the rest; trailing empty pieces are kept; an empty target has no pieces.
-std::vector<std::string> RegexSplit(std::string_view pattern, std::string_view target,
+std::vector<std::string> RegexSplit(std::string_view pattern, const std::string& target,
                                     size_t limit);
 
 struct RegexSubstitution {
@@ -47,7 +50,7 @@ struct RegexSubstitution {
   size_t replaced = 0;    // number of substitutions
   size_t group_count = 0;  // parenthesised groups of the expression
 };
-RegexSubstitution RegexSubstitute(std::string_view command, std::string_view target);
+RegexSubstitution RegexSubstitute(std::string_view command, const std::string& target);
 
 std::string RegexTranslate(std::string_view command, std::string_view target);
 

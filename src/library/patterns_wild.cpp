@@ -244,8 +244,17 @@ class WildMatcher {
     }
     for (size_t k = SegCount(); k-- > m;) {
       if (last_[k] != kUnknown) continue;
+      // A walk never ends before it starts, so only positions up to L(k+1) can
+      // satisfy A(k, i).
+      size_t from = starts_.size();
+      if (k + 1 < SegCount()) {
+        size_t next = last_[k + 1];
+        from = next == kNone ? 0
+                             : static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), next) -
+                                                   starts_.begin());
+      }
       size_t found = kNone;
-      for (size_t i = starts_.size(); i-- > 0;) {
+      for (size_t i = from; i-- > 0;) {
         if (CanMatchFrom(k, starts_[i])) {
           found = starts_[i];
           break;
@@ -285,7 +294,7 @@ class WildMatcher {
           pos += c.size();
           break;
         case WildElement::kRun:
-          pos = WalkRun(e, pos);
+          pos = WalkRun(k, e, pos);
           if (pos == kNone) return kNone;
           break;
         case WildElement::kAlternatives:
@@ -310,17 +319,29 @@ class WildMatcher {
     return pos;
   }
 
-  size_t WalkRun(const WildElement& e, size_t pos) const {
-    std::string_view stop =
-        e.stop >= 0 ? std::string_view(p_.elements_[e.stop].text) : std::string_view();
-    size_t count = 0;
-    for (;;) {
-      std::string_view c = At(pos);
-      if (c.empty() || c == stop || !InRanges(e, CharCode(c))) break;
-      pos += c.size();
-      ++count;
+  // A run ends where the first character that stops it stands, so a run
+  // started anywhere inside a run already walked ends at the same place: the
+  // last run of each element is remembered, which keeps a star's search over
+  // a long subject linear.
+  size_t WalkRun(size_t k, const WildElement& e, size_t pos) {
+    if (run_cache_.empty()) run_cache_.assign(p_.elements_.size(), {kNone, kNone});
+    auto& [from, to] = run_cache_[k];
+    size_t end;
+    if (from != kNone && pos >= from && pos <= to) {
+      end = to;
+    } else {
+      std::string_view stop =
+          e.stop >= 0 ? std::string_view(p_.elements_[e.stop].text) : std::string_view();
+      end = pos;
+      for (;;) {
+        std::string_view c = At(end);
+        if (c.empty() || c == stop || !InRanges(e, CharCode(c))) break;
+        end += c.size();
+      }
+      from = pos;
+      to = end;
     }
-    return (e.at_least_one && count == 0) ? kNone : pos;
+    return (e.at_least_one && end == pos) ? kNone : end;
   }
 
   size_t WalkAlternatives(const WildElement& e, size_t pos) const {
@@ -341,6 +362,7 @@ class WildMatcher {
   std::string_view s_;
   std::vector<size_t> last_;
   std::vector<size_t> starts_;
+  std::vector<std::pair<size_t, size_t>> run_cache_;  // per element: last run [from, to]
   std::vector<std::string>* pickups_ = nullptr;
   size_t pickup_start_ = 0;
   size_t largest_ = 0;

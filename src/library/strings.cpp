@@ -31,15 +31,25 @@ void Marked(Interpreter& in, std::string value, const char* mark) {
   in.SetSore(std::move(value), mark);
   in.S.Fast.Sore->TypeMark = mark;
 }
-void Text(Interpreter& in, std::string value) { Marked(in, std::move(value), "s"); }
-void Count(Interpreter& in, long long n) { Marked(in, std::to_string(n), "e"); }
-void Truth(Interpreter& in, bool b) { Marked(in, b ? "1" : "0", "e"); }
+void Text(Interpreter& in, std::string value) {
+  Marked(in, std::move(value), "s");
+}
+void Count(Interpreter& in, long long n) {
+  Marked(in, std::to_string(n), "e");
+}
+void Truth(Interpreter& in, bool b) {
+  Marked(in, b ? "1" : "0", "e");
+}
 
 // Through the common result routine: それ's Value and SoreType only.
-void Common(Interpreter& in, std::string value) { in.SetSore(std::move(value), "s"); }
+void Common(Interpreter& in, std::string value) {
+  in.SetSore(std::move(value), "s");
+}
 
 // Only the Value; every mark stays as it was.
-void ValueOnly(Interpreter& in, std::string value) { in.S.Fast.Sore->Value = std::move(value); }
+void ValueOnly(Interpreter& in, std::string value) {
+  in.S.Fast.Sore->Value = std::move(value);
+}
 
 [[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
   in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
@@ -221,12 +231,18 @@ void CutEnd(Interpreter& in, bool left) {
   Text(in, std::move(piece));
 }
 
-void CmdCutLeft(Interpreter& in, THashNode&) { CutEnd(in, true); }
-void CmdCutRight(Interpreter& in, THashNode&) { CutEnd(in, false); }
+void CmdCutLeft(Interpreter& in, THashNode&) {
+  CutEnd(in, true);
+}
+void CmdCutRight(Interpreter& in, THashNode&) {
+  CutEnd(in, false);
+}
 
 // ---------------------------------------------------------------- padding and trimming
 
-void CmdTrim(Interpreter& in, THashNode&) { ValueOnly(in, TrimWide(in.PopValue())); }
+void CmdTrim(Interpreter& in, THashNode&) {
+  ValueOnly(in, TrimWide(in.PopValue()));
+}
 
 void Pad(Interpreter& in, THashNode& cmd, char fill) {
   long long width = in.PopInt();
@@ -235,10 +251,16 @@ void Pad(Interpreter& in, THashNode& cmd, char fill) {
   ValueOnly(in, std::move(*out));
 }
 
-void CmdPadSpaces(Interpreter& in, THashNode& cmd) { Pad(in, cmd, ' '); }
-void CmdPadZeros(Interpreter& in, THashNode& cmd) { Pad(in, cmd, '0'); }
+void CmdPadSpaces(Interpreter& in, THashNode& cmd) {
+  Pad(in, cmd, ' ');
+}
+void CmdPadZeros(Interpreter& in, THashNode& cmd) {
+  Pad(in, cmd, '0');
+}
 
-void CmdCurrency(Interpreter& in, THashNode&) { ValueOnly(in, CurrencyText(in.PopValue())); }
+void CmdCurrency(Interpreter& in, THashNode&) {
+  ValueOnly(in, CurrencyText(in.PopValue()));
+}
 
 void CmdFormat(Interpreter& in, THashNode& cmd) {
   std::string pattern = in.PopValue();
@@ -260,9 +282,13 @@ void CmdMapCommon(Interpreter& in, THashNode&) {
   Common(in, MapText(in.PopValue(), mode));
 }
 
-void CmdAlnumToHalf(Interpreter& in, THashNode&) { Common(in, AlnumToHalf(in.PopValue())); }
+void CmdAlnumToHalf(Interpreter& in, THashNode&) {
+  Common(in, AlnumToHalf(in.PopValue()));
+}
 
-void CmdRemoveOkurigana(Interpreter& in, THashNode&) { Text(in, Fold(in.PopValue())); }
+void CmdRemoveOkurigana(Interpreter& in, THashNode&) {
+  Text(in, Fold(in.PopValue()));
+}
 
 template <int target>
 void CmdKanjiCode(Interpreter& in, THashNode&) {
@@ -271,8 +297,12 @@ void CmdKanjiCode(Interpreter& in, THashNode&) {
   Text(in, ConvertKanjiCode(text, target));
 }
 
-void CmdBase64Encode(Interpreter& in, THashNode&) { Text(in, Base64Encode(in.PopValue())); }
-void CmdBase64Decode(Interpreter& in, THashNode&) { Text(in, Base64Decode(in.PopValue())); }
+void CmdBase64Encode(Interpreter& in, THashNode&) {
+  Text(in, Base64Encode(in.PopValue()));
+}
+void CmdBase64Decode(Interpreter& in, THashNode&) {
+  Text(in, Base64Decode(in.PopValue()));
+}
 
 // ---------------------------------------------------------------- character tests
 
@@ -297,9 +327,15 @@ void CmdIsWide(Interpreter& in, THashNode&) {
   Truth(in, !text.empty() && IsLeadByte(static_cast<unsigned char>(text[0])));
 }
 
-void CmdIsHiragana(Interpreter& in, THashNode&) { Truth(in, IsHiragana(in.PopValue())); }
-void CmdIsKatakana(Interpreter& in, THashNode&) { Truth(in, IsKatakana(in.PopValue())); }
-void CmdIsNumberText(Interpreter& in, THashNode&) { Truth(in, IsNumberText(in.PopValue())); }
+void CmdIsHiragana(Interpreter& in, THashNode&) {
+  Truth(in, IsHiragana(in.PopValue()));
+}
+void CmdIsKatakana(Interpreter& in, THashNode&) {
+  Truth(in, IsKatakana(in.PopValue()));
+}
+void CmdIsNumberText(Interpreter& in, THashNode&) {
+  Truth(in, IsNumberText(in.PopValue()));
+}
 
 void CmdKeyCode(Interpreter& in, THashNode& cmd) {
   std::string text = in.PopValue();
@@ -322,8 +358,12 @@ void CmdCompare(Interpreter& in, THashNode&) {
 
 // ---------------------------------------------------------------- lines and markup
 
-void CmdSort(Interpreter& in, THashNode&) { Common(in, SortLines(in.PopValue())); }
-void CmdSortNumbers(Interpreter& in, THashNode&) { Common(in, SortLinesByNumber(in.PopValue())); }
+void CmdSort(Interpreter& in, THashNode&) {
+  Common(in, SortLines(in.PopValue()));
+}
+void CmdSortNumbers(Interpreter& in, THashNode&) {
+  Common(in, SortLinesByNumber(in.PopValue()));
+}
 
 void CmdInsertLine(Interpreter& in, THashNode& cmd) {
   std::string line = in.PopValue();
@@ -346,7 +386,9 @@ void CmdParagraph(Interpreter& in, THashNode&) {
   Text(in, Paragraph(in.PopValue(), n));
 }
 
-void CmdStripTags(Interpreter& in, THashNode&) { Text(in, StripTags(in.PopValue())); }
+void CmdStripTags(Interpreter& in, THashNode&) {
+  Text(in, StripTags(in.PopValue()));
+}
 
 void CmdExtractTags(Interpreter& in, THashNode&) {
   std::string name = in.PopValue();

@@ -40,9 +40,11 @@ bool ReadCount(std::string_view f, size_t& i, long long& out) {
 }
 
 std::string Printf(const char* fmt, int digits, Number v) {
-  int n = std::snprintf(nullptr, 0, fmt, digits, v);
+  char buf[128];
+  int n = std::snprintf(buf, sizeof buf, fmt, digits, v);
   if (n < 0) return {};
-  std::string out(static_cast<size_t>(n) + 1, '\0');
+  if (static_cast<size_t>(n) < sizeof buf) return std::string(buf, static_cast<size_t>(n));
+  std::string out(static_cast<size_t>(n) + 1, '\0');  // huge magnitudes in fixed notation
   std::snprintf(out.data(), out.size(), fmt, digits, v);
   out.resize(static_cast<size_t>(n));
   return out;
@@ -50,8 +52,7 @@ std::string Printf(const char* fmt, int digits, Number v) {
 
 // A fixed-notation text without a minus sign when every digit is zero.
 std::string NoNegativeZero(std::string s) {
-  if (!s.empty() && s[0] == '-' && s.find_first_of("123456789") == std::string::npos)
-    s.erase(0, 1);
+  if (!s.empty() && s[0] == '-' && s.find_first_of("123456789") == std::string::npos) s.erase(0, 1);
   return s;
 }
 
@@ -97,11 +98,13 @@ bool Scientific(Number v, int digits, bool& negative, std::string& mantissa, int
   return true;
 }
 
-std::string NonFinite(Number v) { return std::isnan(v) ? "NAN" : (v < 0 ? "-INF" : "INF"); }
+std::string NonFinite(Number v) {
+  return std::isnan(v) ? "NAN" : (v < 0 ? "-INF" : "INF");
+}
 
 std::string FormatE(Number v, long long precision) {
-  int digits = static_cast<int>(std::clamp<long long>(precision < 0 ? 15 : precision, 1,
-                                                      kMaxFloatDigits));
+  int digits =
+      static_cast<int>(std::clamp<long long>(precision < 0 ? 15 : precision, 1, kMaxFloatDigits));
   bool negative;
   std::string m;
   int exp;
@@ -115,8 +118,8 @@ std::string FormatE(Number v, long long precision) {
 }
 
 std::string FormatG(Number v, long long precision) {
-  int digits = static_cast<int>(std::clamp<long long>(precision < 0 ? 15 : precision, 1,
-                                                      kMaxFloatDigits));
+  int digits =
+      static_cast<int>(std::clamp<long long>(precision < 0 ? 15 : precision, 1, kMaxFloatDigits));
   if (v == 0) return "0";
   bool negative;
   std::string m;
@@ -173,8 +176,7 @@ std::optional<std::string> FormatOne(const Directive& d, std::string_view value)
     }
     case 'n': {
       Number v = ParseNumber(value);
-      return std::isfinite(v) ? Grouped(Fixed(v, d.precision < 0 ? 2 : d.precision))
-                              : NonFinite(v);
+      return std::isfinite(v) ? Grouped(Fixed(v, d.precision < 0 ? 2 : d.precision)) : NonFinite(v);
     }
     case 'e':
       return FormatE(ParseNumber(value), d.precision);

@@ -14,7 +14,9 @@ namespace sorane {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -36,7 +38,9 @@ std::optional<long long> ParseHex32(std::string_view digits) {
   return static_cast<long long>(static_cast<int32_t>(static_cast<uint32_t>(v)));
 }
 
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
 
 }  // namespace
 
@@ -150,8 +154,8 @@ std::string MidBytes(std::string_view text, long long first, long long count) {
   if (count <= 0) return {};
   size_t begin = static_cast<size_t>(std::max(first, 1LL) - 1);
   if (begin >= text.size()) return {};
-  size_t end = begin + static_cast<size_t>(std::min<long long>(
-                           count, static_cast<long long>(text.size() - begin)));
+  size_t end = begin + static_cast<size_t>(
+                           std::min<long long>(count, static_cast<long long>(text.size() - begin)));
   size_t i = 0;
   while (i < begin) i += CharLen(text, i);  // first whole character in the window
   size_t stop = i;
@@ -317,7 +321,9 @@ std::string StripTags(std::string_view text) {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Tag-name match at text[pos]: byte by byte against the name's lower- and
 // upper-case forms, and case-insensitively for ASCII letters.
@@ -332,8 +338,8 @@ bool NameAt(std::string_view text, size_t pos, std::string_view lower, std::stri
 }
 
 // Position of the next `prefix` followed by the tag name, at or after `from`.
-size_t FindTag(std::string_view text, std::string_view prefix, size_t from,
-               std::string_view lower, std::string_view upper) {
+size_t FindTag(std::string_view text, std::string_view prefix, size_t from, std::string_view lower,
+               std::string_view upper) {
   for (size_t p = text.find(prefix, from); p != std::string_view::npos;
        p = text.find(prefix, p + 1)) {
     if (NameAt(text, p + prefix.size(), lower, upper)) return p;

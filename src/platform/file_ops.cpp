@@ -168,7 +168,8 @@ bool CopyOsTree(const std::string& from, const std::string& to) {
 bool MoveOsPath(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) == 0) return true;
   if (errno != EXDEV) return false;
-  if (!CopyOsTree(from, to)) {
+  // A link is moved as a link, not as a copy of what it points to.
+  if (!CopyTree(StripTrailingSlashes(from), StripTrailingSlashes(to), false)) {
     int e = errno;
     RemoveOsTree(to);
     errno = e;

@@ -78,7 +78,9 @@ std::string FollowLinks(const std::string& os_path) {
   return path;
 }
 
-AtomicFile::~AtomicFile() { Discard(); }
+AtomicFile::~AtomicFile() {
+  Discard();
+}
 
 bool AtomicFile::Open(const std::string& os_path) {
   Discard();

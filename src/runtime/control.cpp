@@ -21,7 +21,9 @@ namespace sorane {
 
 namespace {
 
-bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
 
 bool BeginsWith(const char* p, const std::string& word) {
   return std::strncmp(p, word.data(), word.size()) == 0;
@@ -59,13 +61,19 @@ const std::string* ElseKeyword(const char* p) {
 }
 
 // The four words that end the condition of もし, compared in this order.
-bool AtConditionEnd(const char* p) { return ThenKeyword(p) || ElseKeyword(p); }
+bool AtConditionEnd(const char* p) {
+  return ThenKeyword(p) || ElseKeyword(p);
+}
 
-bool IsBranchKind(uint8_t k) { return k == kRunThen || k == kRunElse || k == kRunCase; }
+bool IsBranchKind(uint8_t k) {
+  return k == kRunThen || k == kRunElse || k == kRunCase;
+}
 bool IsLoopKind(uint8_t k) {
   return k == kRunFor || k == kRunTimes || k == kRunEach || k == kRunWhile;
 }
-bool IsCallKind(uint8_t k) { return k == kRunCall || k == kRunEvent; }
+bool IsCallKind(uint8_t k) {
+  return k == kRunCall || k == kRunEvent;
+}
 
 // A case record only exists when its 条件分岐 matched; once it is gone no case of
 // that 条件分岐 may run, whatever a nested 条件分岐 left in SwitchValue.
@@ -145,7 +153,9 @@ THashNode* CounterOf(Interpreter& in, TRunControl& r) {
   return w;
 }
 
-void LeaveBlock(Interpreter& in, TRunControl&& r) { in.S.ExecPos = r.ExitPos; }
+void LeaveBlock(Interpreter& in, TRunControl&& r) {
+  in.S.ExecPos = r.ExitPos;
+}
 
 void LeaveCase(Interpreter& in, TRunControl&& r) {
   Discard(in, r);
@@ -339,7 +349,9 @@ void CmdIf(Interpreter& in, THashNode&) {
   in.Branches(true);
 }
 
-void CmdSwitch(Interpreter& in, THashNode&) { in.S.SwitchValue = in.PopValue(); }
+void CmdSwitch(Interpreter& in, THashNode&) {
+  in.S.SwitchValue = in.PopValue();
+}
 
 void CmdFor(Interpreter& in, THashNode& cmd) {
   auto bound = [&] {
@@ -538,17 +550,25 @@ void Interpreter::ReadBlock(TRunControl& r) {
   }
   int line = LineAt(*this, p);
   std::string body;
-  if (*p == '(') {
-    r.ReturnPos = S.ExecPos.At(p + 1);
-    body = ReadGroup(p);
-  } else {
-    r.ReturnPos = S.ExecPos.At(p);
-    body = RestOfStatement(p);
+  const char* start = p;
+  try {
+    if (*p == '(') {
+      r.ReturnPos = S.ExecPos.At(p + 1);
+      body = ReadGroup(p);
+    } else {
+      r.ReturnPos = S.ExecPos.At(p);
+      body = RestOfStatement(p);
+    }
+  } catch (const ESorane&) {
+    // A block that cannot be read (an unclosed group) is skipped to the end of
+    // its line, so a run that goes on after the error goes on at the next line.
+    while (*start && !IsLineBreak(*start)) start += CharLenZ(start);
+    S.ExecPos.p = start;
+    throw;
   }
   // A copy within one line gets that line's mark, so errors inside it report
   // the line of the block and not the line before it.
-  if (body.find_first_of("\r\n") == std::string::npos)
-    body += "\r\n" + std::to_string(line) + ":";
+  if (body.find_first_of("\r\n") == std::string::npos) body += "\r\n" + std::to_string(line) + ":";
   r.Body = std::make_shared<const std::string>(std::move(body));
   r.ExitPos = S.ExecPos.At(p);
   S.ExecPos = r.ExitPos;
@@ -562,8 +582,7 @@ void Interpreter::RunBlock(TRunControl&& r) {
 }
 
 void Interpreter::ConditionForm() {
-  if (S.ArgStack.Empty())
-    Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), "?");
+  if (S.ArgStack.Empty()) Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), "?");
   std::string token = S.ArgStack.PopLast();
   std::string value;
   // 『Hの、X?』: the item below is the owner of a member.

@@ -45,7 +45,9 @@ TPos LabelPos(Interpreter& in, THashNode* label) {
   return TPos(label->RefPos, label->RefText);
 }
 
-bool IsCallKind(uint8_t k) { return k == kRunCall || k == kRunEvent; }
+bool IsCallKind(uint8_t k) {
+  return k == kRunCall || k == kRunEvent;
+}
 
 void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
@@ -275,9 +277,9 @@ void CmdCalculate(Interpreter& in, THashNode&) {
 // pointing at a removed word.
 bool HeldByRunTime(Interpreter& in, const THashNode* w) {
   const TFastWords& f = in.S.Fast;
-  for (const THashNode* h : {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite,
-                             f.Naraba, f.Nara, f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount,
-                             f.PrintTarget})
+  for (const THashNode* h :
+       {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite, f.Naraba, f.Nara,
+        f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount, f.PrintTarget})
     if (h == w) return true;
   return w->Kind == kWordVariable && w->Tag == -1;
 }
@@ -348,8 +350,7 @@ void CmdRunText(Interpreter& in, THashNode&) {
       in.S.LineNo = line;
     }
   } restore{in, saved_source, saved_program, saved_pos, saved_line};
-  in.S.SourceName =
-      saved_source + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
+  in.S.SourceName = saved_source + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
   // Like a script file, the text ends with a line break, so its last line has
   // a line mark and errors there report their own line.
   if (program.empty() || (program.back() != '\r' && program.back() != '\n')) program += "\r\n";
@@ -371,8 +372,7 @@ THashNode* DeclaredWord(Interpreter& in, const char* initial) {
     w->Value = initial;
     return w;
   }
-  if (w->Reserved)
-    in.Raise(SJ("オブジェクト\"%s\"は、既に存在するので、作成できません。"), name);
+  if (w->Reserved) in.Raise(SJ("オブジェクト\"%s\"は、既に存在するので、作成できません。"), name);
   return w;
 }
 

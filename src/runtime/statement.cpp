@@ -26,8 +26,9 @@ struct CharTables {
   std::array<bool, 256> delimiter{};
   std::array<bool, 256> op{};
   CharTables() {
-    for (unsigned char c : std::string_view("\t\r \"#%&()*+,-/:;<=>?\\^`\xA4", 26))
-      delimiter[c] = true;
+    static const char kDelimiters[] = "\t\r \"#%&()*+,-/:;<=>?\\^`\xA4";
+    for (size_t i = 0; i + 1 < sizeof kDelimiters; ++i)
+      delimiter[static_cast<unsigned char>(kDelimiters[i])] = true;
     delimiter[0] = true;
     for (unsigned char c : std::string_view("%&*+-/<=>^|")) op[c] = true;
   }

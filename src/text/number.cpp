@@ -95,13 +95,16 @@ Number HexValue(std::string_view digits) {
 // The exponent is also taken without a decimal point: FormatNumber writes large
 // and small numbers as "1E20" or "9E-5", and those must read back as what they
 // say, not as 1 and 9.
+// Without a digit before the exponent ("", ".", ".e5") the length is 0.
 size_t LenientNumberLength(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && IsDigit(s[i])) ++i;
+  bool has_digit = i > 0;
   if (i < s.size() && s[i] == '.') {
     ++i;
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, has_digit = true;
   }
+  if (!has_digit) return 0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     size_t j = i + 1;
     if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
@@ -141,9 +144,7 @@ Number ParseClean(std::string_view s) {
     s.remove_prefix(1);
   }
   std::string_view number = s.substr(0, LenientNumberLength(s));
-  // No digit at all (empty, "." as in ".txt", "-.") reads as 0.
-  bool has_digit = number.find_first_of("0123456789") != std::string_view::npos;
-  if (!has_digit) return 0;
+  if (number.empty()) return 0;  // no digit at all: "", ".", "-." (as in ".txt")
   Number v = DecimalValue(number);
   return negative ? -v : v;
 }
@@ -157,6 +158,8 @@ Number ParseNumber(std::string_view s) {
   return ParseClean(Normalised(s));
 }
 
+// The same grammar as the lenient reader, but the number must be the whole
+// (trimmed) text.
 std::optional<Number> StrictNumber(std::string_view s) {
   s = TrimView(s);
   bool negative = false;
@@ -164,22 +167,7 @@ std::optional<Number> StrictNumber(std::string_view s) {
     negative = s.front() == '-';
     s.remove_prefix(1);
   }
-  size_t i = 0, digits = 0;
-  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    size_t j = i + 1;
-    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-    size_t exp_start = j;
-    while (j < s.size() && IsDigit(s[j])) ++j;
-    if (j == exp_start) return std::nullopt;
-    i = j;
-  }
-  if (i != s.size()) return std::nullopt;
+  if (s.empty() || LenientNumberLength(s) != s.size()) return std::nullopt;
   Number v = DecimalValue(s);
   return negative ? -v : v;
 }

@@ -14,6 +14,8 @@ using Number = long double;
 
 // Lenient conversion: full-width digits count, commas are ignored, "$" starts
 // hexadecimal, trailing text is ignored, non-numbers (and a lone ".") read as 0.
+// An exponent ("1E20", "9E-5", "1.5e3") is read with or without a decimal point,
+// so every FormatNumber result reads back as the same number.
 Number ParseNumber(std::string_view s);
 
 // Strict decimal conversion: optional blanks, sign, digits, fraction, exponent and

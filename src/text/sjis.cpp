@@ -127,7 +127,10 @@ size_t CharPos(std::string_view needle, std::string_view text) {
   if (needle.empty() || text.empty()) return 0;
   size_t index = 1;
   for (size_t i = 0; i + needle.size() <= text.size(); i += CharLen(text, i), ++index) {
-    if (text[i] == needle[0] && BytesAt(text, i, needle)) return index;
+    if (text[i] == needle[0] && BytesAt(text, i, needle) &&
+        EndsOnBoundary(text, i, needle.size())) {
+      return index;
+    }
   }
   return 0;
 }

@@ -11,8 +11,12 @@ namespace sorane {
 namespace {
 
 // CP932 text from a UTF-8 literal, and back for readable comparisons.
-std::string J(const char* utf8) { return Utf8ToSjis(utf8); }
-std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
+std::string J(const char* utf8) {
+  return Utf8ToSjis(utf8);
+}
+std::string U(const std::string& sjis) {
+  return SjisToUtf8(sjis);
+}
 
 // "表" and "ソ" end in 0x5C ("\"), "ー" and "ポ" in other ASCII-range trail bytes.
 const std::string kHyo = "\x95\x5C";
@@ -37,10 +41,10 @@ TEST(StringsCut, CharacterCutsNeverSplit) {
 TEST(StringsCut, MidBytesTakesOnlyWholeCharacters) {
   std::string t = J("aあいb");  // a | 82 A0 | 82 A2 | b
   EXPECT_EQ(U(MidBytes(t, 1, 3)), "aあ");
-  EXPECT_EQ(U(MidBytes(t, 1, 2)), "a");      // would end on a lead byte
-  EXPECT_EQ(U(MidBytes(t, 3, 3)), "い");     // starts on a trail byte
+  EXPECT_EQ(U(MidBytes(t, 1, 2)), "a");   // would end on a lead byte
+  EXPECT_EQ(U(MidBytes(t, 3, 3)), "い");  // starts on a trail byte
   EXPECT_EQ(U(MidBytes(t, 2, 4)), "あい");
-  EXPECT_EQ(U(MidBytes(t, 0, 1)), "a");      // below 1 counts as 1
+  EXPECT_EQ(U(MidBytes(t, 0, 1)), "a");  // below 1 counts as 1
   EXPECT_EQ(U(MidBytes(t, -5, 100)), "aあいb");
   EXPECT_EQ(MidBytes(t, 3, 1), "");
   EXPECT_EQ(MidBytes(t, 2, -1), "");
@@ -87,7 +91,7 @@ TEST(StringsCut, RepeatAndPadStayWithinTheCap) {
   EXPECT_FALSE(Repeat("x", INT64_MAX).has_value());
   EXPECT_EQ(*PadLeft("42", 5, '0'), "00042");
   EXPECT_EQ(*PadLeft("abcdef", 3, ' '), "abcdef");  // never cut
-  EXPECT_EQ(U(*PadLeft(J("あ"), 4, ' ')), "  あ");   // two columns
+  EXPECT_EQ(U(*PadLeft(J("あ"), 4, ' ')), "  あ");  // two columns
   EXPECT_EQ(*PadLeft("x", -3, ' '), "x");
   EXPECT_FALSE(PadLeft("x", 1LL << 40, ' ').has_value());
 }

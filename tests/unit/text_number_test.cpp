@@ -46,6 +46,7 @@ TEST(ParseNumber, NoDigitReadsAsZero) {
   EXPECT_EQ(ParseNumber("-."), 0);
   EXPECT_EQ(ParseNumber(".txt"), 0);
   EXPECT_EQ(ParseNumber("-"), 0);
+  EXPECT_EQ(ParseNumber(".e5"), 0);
 }
 
 TEST(ParseNumber, HexMustBeWhole) {
@@ -158,12 +159,13 @@ TEST(FormatNumber, RoundTripsThroughParseNumber) {
 }
 
 // Significant digits of a formatted number: no sign, point, leading zeros or
-// exponent ("-0.00125" -> "125", "1.5E-7" -> "15").
+// exponent, trailing zeros ("-0.00125" -> "125", "1.5E-7" -> "15", "1200" -> "12").
 std::string DigitsOf(const std::string& text) {
   std::string digits;
   for (char c : text.substr(0, text.find('E'))) {
     if (c >= '0' && c <= '9' && !(digits.empty() && c == '0')) digits += c;
   }
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
   return digits;
 }
 

@@ -98,6 +98,7 @@ TEST(SjisSearch, CharPosCountsCharacters) {
   EXPECT_EQ(CharPos("z", t), 0u);
   EXPECT_EQ(CharPos("", t), 0u);
   EXPECT_EQ(CharPos("abc", "ab"), 0u);
+  EXPECT_EQ(CharPos("\x95", kHyou), 0u);  // half of a character is no match
 }
 
 TEST(SjisSplit, SplitNextWalksPieces) {

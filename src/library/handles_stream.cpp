@@ -1,0 +1,181 @@
+// The buffered file stream of file handles (see handles_stream.h).
+#include "library/handles_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "text/sjis.h"
+
+namespace sorane {
+
+namespace {
+
+constexpr size_t kBufferSize = 4096;
+
+int OpenFlags(int mode) {
+  if (mode == TextFileStream::kCreate) return O_RDWR | O_CREAT | O_TRUNC;
+  switch (mode & 3) {
+    case 0:
+      return O_RDONLY;
+    case 1:
+      return O_WRONLY;
+    case 2:
+      return O_RDWR;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+TextFileStream::~TextFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::unique_ptr<TextFileStream> TextFileStream::Open(const std::string& os_path, int mode) {
+  int flags = OpenFlags(mode);
+  if (flags < 0) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  int fd = ::open(os_path.c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::unique_ptr<TextFileStream>(new TextFileStream(fd));
+}
+
+std::unique_ptr<TextFileStream> TextFileStream::OpenOrCreate(const std::string& os_path) {
+  int fd = ::open(os_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::unique_ptr<TextFileStream>(new TextFileStream(fd));
+}
+
+int64_t TextFileStream::Size() const {
+  struct stat st;
+  return fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
+int TextFileStream::ByteAt(int64_t pos) {
+  if (pos < buf_start_ || pos >= buf_start_ + static_cast<int64_t>(buf_.size())) {
+    buf_.resize(kBufferSize);
+    ssize_t n;
+    do {
+      n = ::pread(fd_, buf_.data(), kBufferSize, pos);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) read_failed_ = true;
+    buf_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    buf_start_ = pos;
+    if (buf_.empty()) return -1;
+  }
+  return static_cast<unsigned char>(buf_[static_cast<size_t>(pos - buf_start_)]);
+}
+
+bool TextFileStream::ReadLine(std::string& line) {
+  line.clear();
+  read_failed_ = false;
+  for (;;) {
+    int c = ByteAt(pos_);
+    if (c < 0) break;
+    ++pos_;
+    if (c == '\n' || c == '\0') break;
+    if (c == '\r') {
+      if (ByteAt(pos_) == '\n') ++pos_;
+      break;
+    }
+    line += static_cast<char>(c);
+    if (IsLeadByte(static_cast<unsigned char>(c))) {
+      int trail = ByteAt(pos_);
+      if (trail >= 0) {
+        line += static_cast<char>(trail);
+        ++pos_;
+      }
+    }
+  }
+  return !read_failed_;
+}
+
+bool TextFileStream::WriteAt(std::string_view bytes) {
+  DropBuffer();
+  while (!bytes.empty()) {
+    ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), pos_);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    pos_ += n;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+bool TextFileStream::WriteLine(std::string_view text) {
+  std::string line(text);
+  line += "\r\n";
+  return WriteAt(line);
+}
+
+bool TextFileStream::WriteBytes(std::string_view data, int64_t count) {
+  if (count <= 0) return true;
+  const size_t from_data = static_cast<size_t>(std::min<int64_t>(count, data.size()));
+  if (!WriteAt(data.substr(0, from_data))) return false;
+  int64_t zeros = count - static_cast<int64_t>(from_data);
+  const std::string block(static_cast<size_t>(std::min<int64_t>(zeros, 1 << 16)), '\0');
+  while (zeros > 0) {
+    size_t n = static_cast<size_t>(std::min<int64_t>(zeros, block.size()));
+    if (!WriteAt(std::string_view(block).substr(0, n))) return false;
+    zeros -= static_cast<int64_t>(n);
+  }
+  return true;
+}
+
+bool TextFileStream::ReadBytes(int64_t count, std::string& out) {
+  out.clear();
+  if (count <= 0) return true;
+  DropBuffer();
+  const int64_t available = std::max<int64_t>(0, Size() - pos_);
+  out.resize(static_cast<size_t>(std::min(count, available)));
+  size_t got = 0;
+  while (got < out.size()) {
+    ssize_t n = ::pread(fd_, out.data() + got, out.size() - got, pos_ + static_cast<int64_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      out.clear();
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  out.resize(got);
+  pos_ += static_cast<int64_t>(got);
+  return true;
+}
+
+bool TextFileStream::AtEnd() const {
+  return pos_ >= Size();
+}
+
+void TextFileStream::Seek(int64_t position) {
+  pos_ = std::max<int64_t>(0, position);
+  DropBuffer();
+}
+
+void TextFileStream::SeekToEnd() {
+  Seek(Size());
+}
+
+}  // namespace sorane

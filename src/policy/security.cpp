@@ -1,0 +1,231 @@
+#include "policy/security.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/file_ops.h"
+#include "platform/files.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+namespace {
+
+SecurityAsker g_asker = &AskOnTerminal;
+
+constexpr std::string_view kIniName = "security.ini";
+
+// Blanks of a profile line.
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+// Letter case folded only on single-byte characters (trail bytes stay).
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size();) {
+    size_t len = CharLen(a, i);
+    if (len == 2) {
+      if (a.substr(i, 2) != b.substr(i, 2)) return false;
+    } else if (AsciiUpper(a.substr(i, 1)) != AsciiUpper(b.substr(i, 1))) {
+      return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+std::string ProgramFolderName(Interpreter& in) {
+  return in.S.HostPath.empty() ? CurrentFolder() : in.S.HostPath;
+}
+
+std::string IniOsPath(Interpreter& in) {
+  std::string folder = ToOsPath(ProgramFolderName(in));
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + std::string(kIniName);
+}
+
+// Step 1: the level security.ini names for this program, or -1.
+int LevelFromFile(Interpreter& in) {
+  std::string section = ExtractFileName(in.S.ProgramPath);
+  if (section.empty()) return -1;
+  std::string text;
+  if (!ReadFileBytes(FromOsPath(IniOsPath(in)), text)) return -1;
+  return SecurityLevelFromIni(text, section);
+}
+
+bool HasWildcard(std::string_view target) {
+  return target.find_first_of("*?") != std::string_view::npos;
+}
+
+// The guard: a name, a link or a hard link to security.ini, or a folder that
+// holds the program's security.ini (the program's folder or one above it).
+bool TouchesSecurityIni(Interpreter& in, const std::string& target) {
+  if (IsSecurityIniName(target)) return true;
+  if (target == "*") return false;
+  std::string os = ToOsPath(target);
+  std::string real = CanonicalOsPath(os);
+  if (IsSecurityIniName(FromOsPath(real))) return true;
+  std::string ini = IniOsPath(in);
+  struct stat ini_st;
+  if (stat(ini.c_str(), &ini_st) != 0) return false;
+  struct stat st;
+  if (stat(os.c_str(), &st) == 0 && st.st_dev == ini_st.st_dev && st.st_ino == ini_st.st_ino)
+    return true;
+  std::string folder = ProgramFolderReal(in);
+  return !folder.empty() && (real == folder || IsInsideFolder(folder, real));
+}
+
+void WarnSecurityIni(Interpreter& in) {
+  in.host.MessageBox(SJ("このプログラムは、\"security.ini\"を、操作出来ません！"),
+                     SJ("セキュリティの警告"));
+}
+
+bool IsInside(Interpreter& in, const std::string& target) {
+  if (HasWildcard(target)) return false;
+  std::string folder = ProgramFolderReal(in);
+  if (folder.empty()) return false;
+  return IsInsideFolder(CanonicalOsPath(ToOsPath(target)), folder);
+}
+
+bool Ask(Interpreter& in, const std::string& question) {
+  SecurityAsker asker = g_asker ? g_asker : &AskOnTerminal;
+  switch (asker(in, question)) {
+    case kAnswerYes:
+      return true;
+    case kAnswerYesToAll:
+      in.S.SecurityLevel = 0;
+      return true;
+    case kAnswerNoToAll:
+      in.S.SecurityLevel = 2;
+      return false;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+int SecurityLevelFromIni(std::string_view ini, std::string_view section) {
+  bool in_section = false;
+  bool seen_section = false;
+  size_t pos = 0;
+  while (pos < ini.size()) {
+    size_t end = ini.find('\n', pos);
+    if (end == std::string_view::npos) end = ini.size();
+    std::string_view line = TrimBlanks(ini.substr(pos, end - pos));
+    pos = end + 1;
+    if (!line.empty() && line.front() == '[') {
+      // Only the first section of that name counts, as profile readers do.
+      if (in_section) return -1;
+      size_t close = line.find(']');
+      std::string_view name =
+          TrimBlanks(line.substr(1, close == line.npos ? line.npos : close - 1));
+      in_section = !seen_section && SameIgnoringCase(name, section);
+      seen_section = seen_section || in_section;
+      continue;
+    }
+    if (!in_section) continue;
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (!SameIgnoringCase(TrimBlanks(line.substr(0, eq)), "security")) continue;
+    std::string_view value = TrimBlanks(line.substr(eq + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    if (value.empty()) return -1;
+    char c = value.front();
+    if (c == 'H' || c == 'h') return 2;
+    if (c == 'L' || c == 'l') return 0;
+    return 1;
+  }
+  return -1;
+}
+
+bool IsSecurityIniName(std::string_view name) {
+  while (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+    // A "\" may be the trail byte of a double-byte character: only strip it
+    // when it stands alone.
+    if (name.back() == '\\' && name.size() >= 2 && CharLen(name, name.size() - 2) == 2) break;
+    name.remove_suffix(1);
+  }
+  std::string last = ExtractFileName(name);
+  return SameIgnoringCase(last, kIniName);
+}
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+  if (folder.empty()) return false;
+  if (folder == "/") return path.size() > 1 && path.front() == '/';
+  return path.size() > folder.size() + 1 && path.substr(0, folder.size()) == folder &&
+         path[folder.size()] == '/';
+}
+
+std::string ProgramFolderReal(Interpreter& in) {
+  std::string os = ToOsPath(ProgramFolderName(in));
+  struct stat st;
+  if (stat(os.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+  return CanonicalOsPath(os);
+}
+
+std::string QuotedQuestion(const std::string& target, const std::string& tail) {
+  return "\"" + target + "\"" + tail;
+}
+
+const std::vector<std::string>& SecurityButtons() {
+  static const std::vector<std::string> buttons = {SJ("はい"), SJ("いいえ"), SJ("全てはい"),
+                                                   SJ("全ていいえ")};
+  return buttons;
+}
+
+void SetSecurityAsker(SecurityAsker asker) {
+  g_asker = asker ? asker : &AskOnTerminal;
+}
+
+int AskThroughHost(Interpreter& in, const std::string& question) {
+  return in.host.AskChoice(question, SecurityButtons());
+}
+
+int AskOnTerminal(Interpreter& in, const std::string& question) {
+  if (isatty(0)) return AskThroughHost(in, question);
+  std::string line = SjisToUtf8(question);
+  for (char& c : line)
+    if (c == '\r' || c == '\n') c = ' ';
+  std::string out = "[セキュリティ] " + line +
+                    " → いいえ（標準入力が端末ではないため確認できません。"
+                    "許可するには -security low を付けて実行してください）\n";
+  fflush(stdout);
+  fwrite(out.data(), 1, out.size(), stderr);
+  fflush(stderr);
+  return kAnswerNo;
+}
+
+bool SecurityIniGuard(Interpreter& in, const std::string& target) {
+  if (!TouchesSecurityIni(in, target)) return true;
+  WarnSecurityIni(in);
+  return false;
+}
+
+bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,
+                   const std::string& question) {
+  int named = LevelFromFile(in);
+  if (named >= 0) in.S.SecurityLevel = named;
+  if (in.S.SecurityLevel >= 2) return false;
+  for (const std::string& t : targets)
+    if (!SecurityIniGuard(in, t)) return false;
+  if (in.S.SecurityLevel <= 0) return true;
+  bool inside = true;
+  for (const std::string& t : targets) inside = inside && IsInside(in, t);
+  return inside || Ask(in, question);
+}
+
+bool SecurityCheck(Interpreter& in, const std::string& target, const std::string& question) {
+  return SecurityCheck(in, std::vector<std::string>{target}, question);
+}
+
+}  // namespace sorane
