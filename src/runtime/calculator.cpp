@@ -87,17 +87,17 @@ enum class Op {
 };
 
 struct OpEntry {
-  const char* text;
+  char first, second;  // second is '\0' for a one-character operator
   Op op;
   int level;  // 1 logic … 4 multiplicative
 };
 
 constexpr OpEntry kOperators[] = {
-    {"&&", Op::kAnd, 1}, {"||", Op::kOr, 1}, {"=", Op::kEq, 2},  {"==", Op::kEq, 2},
-    {"<>", Op::kNe, 2},  {"><", Op::kNe, 2}, {"<", Op::kLt, 2},  {">", Op::kGt, 2},
-    {">=", Op::kGe, 2},  {"=>", Op::kGe, 2}, {"<=", Op::kLe, 2}, {"=<", Op::kLe, 2},
-    {"+", Op::kAdd, 3},  {"-", Op::kSub, 3}, {"&", Op::kCat, 3}, {"*", Op::kMul, 4},
-    {"/", Op::kDiv, 4},  {"%", Op::kMod, 4}, {"^", Op::kPow, 4},
+    {'&', '&', Op::kAnd, 1}, {'|', '|', Op::kOr, 1}, {'=', 0, Op::kEq, 2},   {'=', '=', Op::kEq, 2},
+    {'<', '>', Op::kNe, 2},  {'>', '<', Op::kNe, 2}, {'<', 0, Op::kLt, 2},   {'>', 0, Op::kGt, 2},
+    {'>', '=', Op::kGe, 2},  {'=', '>', Op::kGe, 2}, {'<', '=', Op::kLe, 2}, {'=', '<', Op::kLe, 2},
+    {'+', 0, Op::kAdd, 3},   {'-', 0, Op::kSub, 3},  {'&', 0, Op::kCat, 3},  {'*', 0, Op::kMul, 4},
+    {'/', 0, Op::kDiv, 4},   {'%', 0, Op::kMod, 4},  {'^', 0, Op::kPow, 4},
 };
 constexpr int kFactorLevel = 5;
 
@@ -270,12 +270,13 @@ class Calculator {
 
   void Operator() {
     size_t len = Pairs(p_[0]) && Pairs(p_[1]) ? 2 : 1;
+    char first = p_[0], second = len == 2 ? p_[1] : '\0';
     op_text_.assign(p_, len);
     p_ += len;
     op_ = Op::kNone;
     level_ = 0;  // an operator that no level accepts
     for (const OpEntry& e : kOperators) {
-      if (op_text_ == e.text) {
+      if (e.first == first && e.second == second) {
         op_ = e.op;
         level_ = e.level;
         break;

@@ -8,8 +8,13 @@
 // Also here: もし and the "?" form with their branches, Japanese conditions,
 // 条件分岐 and its "の時" cases, the loops (回, 繰り返す, 反復, ループ) and the
 // commands that leave or redirect them (抜ける, 続ける, 飛ぶ, 待機).
-#include <climits>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
@@ -304,7 +309,7 @@ std::string ScanCondition(Interpreter& in) {
 // ---------------------------------------------------------------- cases
 
 bool CaseMatches(Interpreter& in, const std::string& x) {
-  const std::string& v = in.S.SwitchValue;
+  const std::string v = in.S.SwitchValue;  // a copy: evaluating X may run a label
   if (v == TSoraneBase::NoSwitch()) return false;
   if (x == SJ("その他")) return true;
   if (EndsWithChar(x, SJ("以上")))

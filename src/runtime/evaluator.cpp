@@ -193,9 +193,11 @@ void ExpandQuoted(Interpreter& in, const char*& p, std::string& out) {
 // A backquoted literal at p: its content taken as written, "``" as one "`".
 void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
   std::string literal = in.ReadLiteral(p);
-  for (size_t i = 1; i + 1 < literal.size(); ++i) {
-    out += literal[i];
-    if (literal[i] == '`') ++i;
+  // Walk by characters: a trail byte 0x60 is part of its character, not a "`".
+  for (size_t i = 1; i + 1 < literal.size();) {
+    size_t len = CharLen(literal, i);
+    out.append(literal, i, len);
+    i += (len == 1 && literal[i] == '`') ? 2 : len;
   }
 }
 

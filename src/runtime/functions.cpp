@@ -5,6 +5,12 @@
 // and finds them in FuncArgs. A label read inside a statement (the call form
 // 名前(…) or a word in an expression) runs nested, on a run-control stack and an
 // argument stack of its own, and gives its それ back as the value.
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
@@ -273,15 +279,17 @@ void CmdCalculate(Interpreter& in, THashNode&) {
 }
 
 // Words the run-time itself holds by reference (the fast-access words and the
-// system variables) keep their names: renaming would leave those references
-// pointing at a removed word.
+// read-only system variables it updates) keep their names: renaming would
+// leave those references pointing at a removed word.
+static_assert(sizeof(TFastWords) == 13 * sizeof(THashNode*),
+              "a new fast-access word must be listed in HeldByRunTime");
 bool HeldByRunTime(Interpreter& in, const THashNode* w) {
   const TFastWords& f = in.S.Fast;
   for (const THashNode* h :
        {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite, f.Naraba, f.Nara,
         f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount, f.PrintTarget})
     if (h == w) return true;
-  return w->Kind == kWordVariable && w->Tag == -1;
+  return w->Kind == kWordVariable && w->Tag == -1 && w->Reserved;
 }
 
 // The pieces of 『?を,見せる』: split at spaces and commas, up to the first empty one.
@@ -323,7 +331,8 @@ void CmdRename(Interpreter& in, THashNode& cmd) {
   node->Elements = std::move(elements);
   node->Template = tmpl;
   bool error_handler = in.S.ErrorHandler == w, close_handler = in.S.CloseHandler == w;
-  in.S.Words.Delete(w->Name, false);
+  std::string old_name = w->Name;
+  in.S.Words.Delete(old_name, false);
   THashNode* moved = in.S.Words.Add(std::move(node));
   if (error_handler) in.S.ErrorHandler = moved;
   if (close_handler) in.S.CloseHandler = moved;

@@ -24,7 +24,7 @@ class Interpreter;
 
 // A command handler pops its arguments (last template slot first), does its work
 // and leaves its result in それ through SetSore. `cmd` is the word that was run
-// (its Name is the name the script used, for messages).
+// (its Name is the stored, okurigana-folded name, used in messages).
 using CommandHandler = void (*)(Interpreter& in, THashNode& cmd);
 constexpr int kMaxCommandId = 433;
 

@@ -81,13 +81,16 @@ long double DecimalValue(std::string_view text) {
   return CStrToLd(std::string(text));
 }
 
-// "$" followed by hexadecimal digits only; anything else is 0.
+// "$" and hexadecimal digits only, read as a 32-bit integer: "$FF" is 255 and
+// "$FFFFFFFF" is -1, as a "$" literal in an expression. Anything else, or more
+// than eight significant digits, is 0.
 Number HexValue(std::string_view digits) {
-  if (digits.empty() || digits.size() > 16) return 0;
-  uint64_t value = 0;
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 8) return 0;
+  uint32_t value = 0;
   auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
   if (ec != std::errc() || end != digits.data() + digits.size()) return 0;
-  return static_cast<Number>(value);
+  return static_cast<int32_t>(value);
 }
 
 // Length of the number at the start of `s` (without its sign): digits, then "."

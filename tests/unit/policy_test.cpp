@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/files.h"
 #include "policy/security.h"
 #include "runtime/interpreter.h"
 #include "test_host.h"

@@ -52,8 +52,12 @@ TEST(ParseNumber, NoDigitReadsAsZero) {
 TEST(ParseNumber, HexMustBeWhole) {
   EXPECT_EQ(ParseNumber("$"), 0);
   EXPECT_EQ(ParseNumber("$1G"), 0);
-  EXPECT_EQ(ParseNumber("$FFFFFFFF"), 4294967295.0L);
-  EXPECT_EQ(ParseNumber("$1" + std::string(16, '0')), 0);  // beyond 64 bits
+  EXPECT_EQ(ParseNumber("$-1"), 0);
+  // 32-bit integers, as "$" literals in expressions.
+  EXPECT_EQ(ParseNumber("$FFFFFFFF"), -1);
+  EXPECT_EQ(ParseNumber("$8000000F"), -2147483633);
+  EXPECT_EQ(ParseNumber("$000000000010"), 16);
+  EXPECT_EQ(ParseNumber("$1FFFFFFFF"), 0);
 }
 
 TEST(ParseNumber, PrecisionAndLength) {
