@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <iostream>
 
+#include "library/gui_parse.h"
+#include "platform/files.h"
 #include "text/encoding.h"
+#include "text/number.h"
+#include "text/sjis.h"
 
 namespace sorane {
 
@@ -49,9 +53,8 @@ bool ConsoleHost::ErrorDialog(const std::string& log, bool, bool& debug_requeste
   return false;
 }
 
-std::optional<std::string> ConsoleHost::AskText(const std::string& prompt,
-                                                const std::string& initial) {
-  PrintLine(prompt);
+// One line of standard input (CP932, no line end); nullopt at the end of input.
+static std::optional<std::string> ReadAnswer() {
   fflush(stdout);
   std::string line;
   if (!std::getline(std::cin, line)) return std::nullopt;
@@ -59,18 +62,105 @@ std::optional<std::string> ConsoleHost::AskText(const std::string& prompt,
   return Utf8ToSjis(line);
 }
 
+// The choice a line names: its number (1-based) or its text; -1 for neither.
+static int ChoiceIndex(const std::string& answer, const std::vector<std::string>& choices) {
+  long long n = 0;
+  if (TryParseInteger(answer, n) && n >= 1 && n <= static_cast<long long>(choices.size()))
+    return static_cast<int>(n - 1);
+  for (size_t i = 0; i < choices.size(); ++i)
+    if (choices[i] == answer) return static_cast<int>(i);
+  return -1;
+}
+
+std::optional<std::string> ConsoleHost::AskText(const std::string& prompt,
+                                                const std::string& initial) {
+  PrintLine(prompt);
+  std::optional<std::string> line = ReadAnswer();
+  if (line && line->empty()) return initial;
+  return line;
+}
+
 int ConsoleHost::AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
   std::string question = prompt + "\r\n";
   for (size_t i = 0; i < buttons.size(); ++i)
     question += std::to_string(i + 1) + ") " + buttons[i] + (i + 1 < buttons.size() ? " " : "");
   PrintLine(question);
-  fflush(stdout);
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    int n = atoi(line.c_str());
-    if (n >= 1 && n <= static_cast<int>(buttons.size())) return n - 1;
+  // A line that names no button is asked again.
+  while (std::optional<std::string> line = ReadAnswer()) {
+    int index = ChoiceIndex(Trim(*line), buttons);
+    if (index >= 0) return index;
   }
   return -1;
+}
+
+std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
+                                                    const std::vector<std::string>& items,
+                                                    const std::string& initial, bool editable) {
+  PrintLine(prompt);
+  for (size_t i = 0; i < items.size(); ++i) PrintLine(std::to_string(i + 1) + ") " + items[i]);
+  while (std::optional<std::string> line = ReadAnswer()) {
+    if (line->empty()) return initial;
+    int index = ChoiceIndex(*line, items);
+    if (index >= 0) return items[index];
+    if (editable) return line;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial) {
+  PrintLine(SJ("メモ記入（「.」だけの行で終わり）"));
+  if (!initial.empty()) PrintLine(initial);
+  std::string text;
+  bool any = false;
+  while (std::optional<std::string> line = ReadAnswer()) {
+    if (*line == ".") return any ? text : initial;
+    text += (any ? "\r\n" : "") + *line;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  return text;
+}
+
+// A typed name made absolute with the current folder.
+static std::string AbsoluteName(const std::string& name) {
+  return IsAbsoluteName(name) ? name : CurrentFolder() + name;
+}
+
+std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest& request) {
+  PrintLine((request.save ? SJ("書込ファイル選択: ") : SJ("読込ファイル選択: ")) + request.filter);
+  std::optional<std::string> line = ReadAnswer();
+  if (!line) return std::nullopt;
+  std::string name = Trim(*line);
+  if (name.empty()) name = request.initial_name;
+  if (name.empty()) return std::nullopt;
+  std::string file = ExtractFileName(name);
+  if (request.save && !request.default_ext.empty() && request.default_ext != "*" &&
+      file.find('.') == std::string::npos)
+    name += "." + request.default_ext;
+  return std::vector<std::string>{AbsoluteName(name)};
+}
+
+std::optional<std::string> ConsoleHost::AskFolder() {
+  PrintLine(SJ("フォルダ選択:"));
+  std::optional<std::string> line = ReadAnswer();
+  if (!line) return std::nullopt;
+  std::string name = Trim(*line);
+  return name.empty() ? CurrentFolder() : AbsoluteName(name);
+}
+
+std::optional<uint32_t> ConsoleHost::AskColor() {
+  PrintLine(SJ("色選択:"));
+  std::optional<std::string> line = ReadAnswer();
+  if (!line) return std::nullopt;
+  return ParseColor(Trim(*line));
+}
+
+std::optional<std::string> ConsoleHost::AskFont() {
+  PrintLine(SJ("フォント選択:"));
+  std::optional<std::string> line = ReadAnswer();
+  if (!line) return std::nullopt;
+  std::string font = Trim(*line);
+  return font.empty() ? SJ("ＭＳ Ｐゴシック||9") : font;
 }
 
 }  // namespace sorane

@@ -1,6 +1,12 @@
 // The headless host: 表示 and 言う write to standard output, questions read
 // standard input, and the error dialog becomes the error log on standard error
 // with exit status 1. Texts are converted from CP932 to UTF-8 on the way out.
+//
+// Dialogs print their prompt (and numbered choices) and read one line: the end
+// of input cancels; an empty line accepts what the dialog starts with (the
+// initial text, the current folder, black, the default font); a choice is
+// answered by its number or its text. メモ記入 reads lines up to one holding
+// only "." (or the end of input, which cancels when nothing was read).
 #pragma once
 
 #include "runtime/host.h"
@@ -16,6 +22,14 @@ class ConsoleHost : public Host {
   std::optional<std::string> AskText(const std::string& prompt,
                                      const std::string& initial) override;
   int AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) override;
+  std::optional<std::string> AskFromList(const std::string& prompt,
+                                         const std::vector<std::string>& items,
+                                         const std::string& initial, bool editable) override;
+  std::optional<std::string> AskMemo(const std::string& initial) override;
+  std::optional<std::vector<std::string>> AskFiles(const FileRequest& request) override;
+  std::optional<std::string> AskFolder() override;
+  std::optional<uint32_t> AskColor() override;
+  std::optional<std::string> AskFont() override;
   void Close() override { closed_ = true; }
 
   int ExitStatus() const { return exit_status_; }

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "app/console_host.h"
+#ifdef SORANE_HAVE_QT
+#include "gui/gui_main.h"
+#endif
 #include "library/library.h"
 #include "library/output.h"
 #include "runtime/interpreter.h"
@@ -28,6 +31,7 @@ static const char kUsage[] =
     "\n"
     "options:\n"
     "  --console          run without a window (also when no display is available)\n"
+    "  --screenshot FILE  save the window as a PNG picture when the run ends\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "  -debug             error dialogs offer debugging; warnings open the error dialog\n"
@@ -49,6 +53,20 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+
+#ifdef SORANE_HAVE_QT
+  if (WantsWindow(args)) return RunInWindow(args);
+#endif
+  // --console is ours, not a script argument; --screenshot needs a window.
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i > 0 && args[i] == "--screenshot" && i + 1 < args.size()) {
+      ++i;
+      continue;
+    }
+    rest.push_back(args[i]);
+  }
+  args = rest;
 
   ConsoleHost host;
   Interpreter in(host);

@@ -4,15 +4,17 @@
 // points at its open TextFileStream (handles_stream.h); the streams themselves
 // belong to the run's handle list here, so a handle word that is overwritten
 // or copied can never reach a closed stream: a word counts as a handle only
-// while its stream is still in the list.
+// while its stream is still in the list. The list, the open INI file and the
+// registry key end with the run (handles_run_state.h).
 //
 // Every command that writes (opening a handle, writing the INI file, changing
 // the registry) asks the security policy first and does nothing when refused.
 #include <memory>
+#include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "library/handles_run_state.h"
 #include "library/handles_stream.h"
 #include "library/library.h"
 #include "platform/files.h"
@@ -43,8 +45,7 @@ struct HandleState {
 };
 
 HandleState& StateOf(Interpreter& in) {
-  static std::unordered_map<const Interpreter*, HandleState> states;
-  return states[&in];
+  return RunState<HandleState>(in);
 }
 
 // ---------------------------------------------------------------- results
@@ -116,8 +117,9 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, name);
   const bool read_only = mode >= 0 && mode != TextFileStream::kCreate && (mode & 3) == 0;
   const std::string target = read_only ? ResolveFileName(in, file) : file;
-  if (!SecurityCheck(in, target,
-                     SJ("ファイル\"") + target + SJ("\"を操作しようとしています。よろしいですか？")))
+  if (!SecurityCheck(
+          in, target,
+          SJ("ファイル\"") + target + SJ("\"を操作しようとしています。よろしいですか？")))
     return;
   const std::string os = ToOsPath(target);
   const bool creating = mode == TextFileStream::kCreate || (mode < 0 && !FileExists(target));
@@ -150,8 +152,9 @@ void CmdOpenHandleMode(Interpreter& in, THashNode&) {
   long long mode = in.PopInt();
   std::string file = in.PopValue();
   std::string name = in.PopValue();
-  OpenHandle(in, name, file,
-             mode == TextFileStream::kCreate ? TextFileStream::kCreate : static_cast<int>(mode & 3));
+  OpenHandle(
+      in, name, file,
+      mode == TextFileStream::kCreate ? TextFileStream::kCreate : static_cast<int>(mode & 3));
 }
 
 // ハンドルを閉じる (?の)
@@ -264,7 +267,8 @@ void CmdIniClose(Interpreter& in, THashNode&) {
 }
 
 void RequireIni(Interpreter& in, THashNode& cmd) {
-  if (!StateOf(in).ini_open) in.Raise(SJ("\"%s\"予めINIファイルを開いておく必要があります。"), cmd.Name);
+  if (!StateOf(in).ini_open)
+    in.Raise(SJ("\"%s\"予めINIファイルを開いておく必要があります。"), cmd.Name);
 }
 
 // INIファイル書く (?の,?へ): section, key; the value is that of それ.
@@ -302,7 +306,8 @@ void CmdIniRead(Interpreter& in, THashNode& cmd) {
 // The open key; raises "レジストリが開かれていません。" when none.
 HandleState& OpenKey(Interpreter& in) {
   HandleState& st = StateOf(in);
-  if (!st.key_open || !st.store || !st.store->IsOpen()) in.Raise(SJ("レジストリが開かれていません。"));
+  if (!st.key_open || !st.store || !st.store->IsOpen())
+    in.Raise(SJ("レジストリが開かれていません。"));
   return st;
 }
 
@@ -333,8 +338,9 @@ void CmdRegOpen(Interpreter& in, THashNode& cmd) {
   if (!st.store) st.store = std::make_unique<RegistryStore>();
   const std::string os = RegistryStore::DefaultPath();
   if (!st.store->IsOpen() && !st.store->Open(os)) {
-    std::string message = Format(SJ("レジストリの保存ファイル\"%s\"を開けません。"), FromOsPath(os)) +
-                          FromOsPath(st.store->Error());
+    std::string message =
+        Format(SJ("レジストリの保存ファイル\"%s\"を開けません。"), FromOsPath(os)) +
+        FromOsPath(st.store->Error());
     st.store.reset();
     in.Raise(message);
   }
@@ -449,7 +455,8 @@ void CmdRegDeleteValue(Interpreter& in, THashNode&) {
                      SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + name +
                          SJ("\"の値が,削除されます。よろしいですか？")))
     return;
-  if (!st.store->DeleteValue(st.root, st.key_path, name)) in.Raise(SJ("\"%s\"が削除できません。"), name);
+  if (!st.store->DeleteValue(st.root, st.key_path, name))
+    in.Raise(SJ("\"%s\"が削除できません。"), name);
 }
 
 // レジストリキー削除 (?を): a subkey of the open key, with everything below it.

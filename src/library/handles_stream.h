@@ -60,8 +60,8 @@ class TextFileStream {
   void DropBuffer() { buf_.clear(); }
 
   int fd_ = -1;
-  int64_t pos_ = 0;       // the logical position: where the next read or write happens
-  std::string buf_;       // bytes of the file from buf_start_
+  int64_t pos_ = 0;  // the logical position: where the next read or write happens
+  std::string buf_;  // bytes of the file from buf_start_
   int64_t buf_start_ = 0;
   bool read_failed_ = false;
 };

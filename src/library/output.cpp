@@ -1,12 +1,17 @@
-// Text output and the end of a run: 表示 lays its text out into lines (tab
-// expansion, line-break folding, the 4096-byte rule) and hands each line to the
-// host; 言う shows a message; おわり and 終了処理設定 close the host.
+// Text output, the host window's commands and the end of a run: 表示 lays its
+// text out into lines (tab expansion, line-break folding, the 4096-byte rule)
+// and either prints each line (console) or places it at the output cursor in
+// the text font (window); 言う shows a message; おわり and 終了処理設定 close
+// the host.
 #include "library/output.h"
 
 #include <cstdio>
+#include <unordered_map>
 
+#include "library/gui_parse.h"
 #include "library/library.h"
 #include "platform/files.h"
+#include "platform/ini_file.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -62,6 +67,53 @@ static void PrintToFile(const std::string& name, const std::string& text) {
   fclose(f);
 }
 
+// センタリング of each interpreter (the state has no field of its own for it).
+static std::unordered_map<const Interpreter*, bool>& CentringTable() {
+  static std::unordered_map<const Interpreter*, bool> table;
+  return table;
+}
+
+bool IsCentring(const Interpreter& in) {
+  auto it = CentringTable().find(&in);
+  return it != CentringTable().end() && it->second;
+}
+
+static std::string VariableText(Interpreter& in, const std::string& name,
+                                const std::string& fallback) {
+  THashNode* w = in.S.Words.Find(name, false);
+  return w ? w->Value : fallback;
+}
+
+static int TabWidth(Interpreter& in) {
+  if (THashNode* t = in.S.Fast.TabCount) return ToInt32(ParseNumber(t->Value));
+  return 8;
+}
+
+Host::TextFont CurrentTextFont(Interpreter& in) {
+  FontSpec spec =
+      ParseFontText(VariableText(in, SJ("文字書体"), SJ("ＭＳ ゴシック")), in.host.FontFamilies());
+  Host::TextFont font;
+  font.face = spec.face;
+  font.bold = spec.bold;
+  font.italic = spec.italic;
+  font.underline = spec.underline;
+  font.size = spec.size;
+  if (font.size <= 0) {
+    std::optional<Number> size = StrictNumber(Trim(VariableText(in, SJ("文字サイズ"), "12")));
+    font.size = size ? ToInt32(*size) : 12;
+  }
+  font.color = ParseColor(VariableText(in, SJ("文字色"), "0"));
+  return font;
+}
+
+void ApplyTextFont(Interpreter& in) {
+  in.host.SetTextFont(CurrentTextFont(in));
+}
+
+int PrintLineHeight(Host& host) {
+  return static_cast<int>(host.TextHeight(SJ("あ")) * 1.2);
+}
+
 static void CmdPrint(Interpreter& in, THashNode&) {
   std::string text = in.PopValue();
   THashNode* target = in.S.Fast.PrintTarget;
@@ -69,20 +121,158 @@ static void CmdPrint(Interpreter& in, THashNode&) {
     PrintToFile(target->Value, text);
     return;
   }
-  int tab = 8;
-  if (THashNode* t = in.S.Fast.TabCount) tab = ToInt32(ParseNumber(t->Value));
-  for (const std::string& line : LayoutPrintText(text, tab)) in.host.PrintLine(line);
+  std::vector<std::string> lines = LayoutPrintText(text, TabWidth(in));
+  if (!in.host.DrawsText()) {
+    for (const std::string& line : lines) in.host.PrintLine(line);
+    return;
+  }
+  ApplyTextFont(in);
+  int step = PrintLineHeight(in.host);
+  bool centring = IsCentring(in);
+  int y = in.S.TextY;
+  for (const std::string& line : lines) {
+    int x = centring ? (in.host.ClientWidth() - in.host.TextWidth(line)) / 2 : in.S.TextX;
+    in.host.DrawText(x, y, line);
+    y += step;
+  }
+  in.S.TextY = y;
 }
 
 static void CmdSay(Interpreter& in, THashNode&) {
-  in.host.Say(in.PopValue());
+  std::string text = in.PopValue();
+  if (text.size() > 4095) text = CutBytesSafe(text, 4095) + "...";
+  std::string laid_out;
+  for (const std::string& line : LayoutPrintText(text, TabWidth(in)))
+    laid_out += (laid_out.empty() ? "" : "\r\n") + line;
+  ApplyTextFont(in);
+  in.host.Say(laid_out);
 }
 
 static void CmdClearScreen(Interpreter& in, THashNode&) {
-  in.PopValue();
-  in.host.ClearOutput();
+  bool omitted = in.S.SoreImplied;
+  std::string color = in.PopValue();
+  if (omitted)
+    in.host.ClearOutput();
+  else
+    in.host.ClearOutputWith(ParseColor(color));
   in.S.TextX = 10;
   in.S.TextY = 10;
+}
+
+// A coordinate argument: a list of values (a group "(x,y)" arrives without its
+// parentheses) is taken as written; anything else is evaluated first.
+static std::string PopCoordinateText(Interpreter& in) {
+  std::string raw = in.PopRaw();
+  if (SplitCoordinateItems(raw).size() >= 2) return raw;
+  return in.Evaluate(raw);
+}
+
+static void CmdMove(Interpreter& in, THashNode&) {
+  Point p = ParsePoint(in, PopCoordinateText(in));
+  in.S.TextX = p.x;
+  in.S.TextY = p.y;
+}
+
+static void CmdCentring(Interpreter& in, THashNode&) {
+  CentringTable()[&in] = true;
+}
+static void CmdCentringOff(Interpreter& in, THashNode&) {
+  CentringTable()[&in] = false;
+}
+
+template <Host::WindowAction action>
+static void CmdWindow(Interpreter& in, THashNode&) {
+  in.host.WindowCommand(action);
+}
+
+static void CmdBorderStyle(Interpreter& in, THashNode&) {
+  in.host.SetBorderStyle(ToInt32(in.PopNumber()));
+}
+
+[[noreturn]] static void RaiseFileError(Interpreter& in, const std::string& name) {
+  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+}
+
+static void CmdIcon(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  std::string path = ResolveFileName(in, name);
+  if (!FileExists(path) || !in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
+}
+
+// The PDF written beside the script when no printer can be had.
+static std::string PrintFallbackName(Interpreter& in) {
+  std::string program = in.S.ProgramPath.empty() ? in.S.SourceName : in.S.ProgramPath;
+  if (program.empty()) return CurrentFolder() + "sorane.pdf";
+  std::string folder = ExtractFolder(program);
+  std::string file = ExtractFileName(program);
+  size_t dot = file.rfind('.');
+  if (dot != std::string::npos && dot > 0) file.erase(dot);
+  return folder + file + ".pdf";
+}
+
+static void CmdPrintWindow(Interpreter& in, THashNode&) {
+  std::string target = PrintFallbackName(in);
+  if (!in.host.PrintWindow(target)) RaiseFileError(in, target);
+}
+
+static void CmdShowValue(Interpreter& in, THashNode&) {
+  std::string raw = in.PopRaw();
+  std::string name = raw;
+  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+    name = name.substr(1, name.size() - 2);
+  std::string value = in.Evaluate(raw);
+  in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
+}
+
+// The INI file of the form-position commands: absolute names stay, others are
+// taken in the current folder.
+static std::string FormIniName(const std::string& name) {
+  if (IsAbsoluteName(name)) return name;
+  return CurrentFolder() + name;
+}
+
+static const char kFormSection[] = "frmSorane";
+
+static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  if (name.empty()) return;
+  std::string path = FormIniName(name);
+  Host::Geometry g = in.host.GetGeometry();
+  const std::pair<const char*, int> keys[] = {{"state", g.state},
+                                              {"top", g.top},
+                                              {"left", g.left},
+                                              {"height", g.height},
+                                              {"width", g.width}};
+  for (const auto& [key, value] : keys)
+    if (!IniFileWrite(path, kFormSection, key, std::to_string(value))) RaiseFileError(in, path);
+}
+
+static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
+  std::string name = in.PopValue();
+  if (name.empty()) return;
+  std::string path = FormIniName(name);
+  Host::Geometry g = in.host.GetGeometry();
+  g.state = -1;  // kept unless the file has it
+  std::pair<const char*, int*> keys[] = {{"top", &g.top},
+                                         {"left", &g.left},
+                                         {"height", &g.height},
+                                         {"width", &g.width},
+                                         {"state", &g.state}};
+  for (auto& [key, field] : keys) {
+    bool ok = true;
+    std::optional<std::string> v = IniFileRead(path, kFormSection, key, &ok);
+    if (!ok) RaiseFileError(in, path);
+    long long n = 0;
+    if (v && TryParseInteger(*v, n)) *field = static_cast<int>(n);
+  }
+  in.host.SetGeometry(g);
+}
+
+static void CmdCopy(Interpreter& in, THashNode&) {
+  in.host.SetClipboardText(in.PopValue());
+}
+static void CmdClipboard(Interpreter& in, THashNode&) {
+  in.SetSore(in.host.ClipboardText(), "s");
 }
 
 bool CloseRequest(Interpreter& in) {
@@ -129,11 +319,28 @@ static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
 }
 
 void RegisterOutputCommands() {
-  SetHandler(0, CmdPrint);              // 表示
-  SetHandler(12, CmdSay);               // 言う
-  SetHandler(4, CmdClearScreen);        // 画面クリア
-  SetHandler(2, CmdEnd);                // おわり
-  SetHandler(161, CmdSetCloseHandler);  // 終了処理設定
+  SetHandler(0, CmdPrint);                                      // 表示
+  SetHandler(12, CmdSay);                                       // 言う
+  SetHandler(4, CmdClearScreen);                                // 画面クリア
+  SetHandler(2, CmdEnd);                                        // おわり
+  SetHandler(161, CmdSetCloseHandler);                          // 終了処理設定
+  SetHandler(1, CmdMove);                                       // 移動
+  SetHandler(29, CmdCentring);                                  // センタリング
+  SetHandler(30, CmdCentringOff);                               // センタリング解除
+  SetHandler(116, CmdPrintWindow);                              // 母艦印刷
+  SetHandler(117, CmdWindow<Host::WindowAction::kRepaint>);     // 描画処理反映
+  SetHandler(193, CmdShowValue);                                // _P / SHOW
+  SetHandler(275, CmdSaveFormPosition);                         // フォームの位置記録
+  SetHandler(276, CmdRestoreFormPosition);                      // フォームの位置復元
+  SetHandler(306, CmdWindow<Host::WindowAction::kMaximise>);    // 母艦最大化
+  SetHandler(307, CmdWindow<Host::WindowAction::kMinimise>);    // 母艦最小化
+  SetHandler(308, CmdWindow<Host::WindowAction::kRestore>);     // 母艦元のサイズ
+  SetHandler(315, CmdIcon);                                     // 母艦アイコン
+  SetHandler(328, CmdWindow<Host::WindowAction::kFullScreen>);  // 母艦全画面化
+  SetHandler(352, CmdWindow<Host::WindowAction::kShow>);        // 母艦浮上
+  SetHandler(381, CmdBorderStyle);                              // 母艦スタイル設定
+  SetHandler(429, CmdCopy);                                     // コピー
+  SetHandler(430, CmdClipboard);                                // クリップボード取得
 }
 
 }  // namespace sorane

@@ -5,9 +5,20 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/host.h"
+
 namespace sorane {
 
 class Interpreter;
+
+// The text font from 文字書体, 文字サイズ and 文字色; ApplyTextFont hands it to
+// the host before text output and the dialogs.
+Host::TextFont CurrentTextFont(Interpreter& in);
+void ApplyTextFont(Interpreter& in);
+// Line advance of 表示: the height of "あ" in the text font times 1.2, truncated.
+int PrintLineHeight(Host& host);
+// True after センタリング (until センタリング解除).
+bool IsCentring(const Interpreter& in);
 
 // Splits a 表示 text into lines: texts of at most 4096 bytes are tab-expanded
 // (columns count bytes); longer ones are cut to 4096 bytes and not expanded.

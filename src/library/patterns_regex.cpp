@@ -19,7 +19,9 @@ namespace {
 // fails with the engine's message instead of hanging the run.
 constexpr unsigned long kRetryLimitInSearch = 200000000;
 
-const UChar* U(const char* p) { return reinterpret_cast<const UChar*>(p); }
+const UChar* U(const char* p) {
+  return reinterpret_cast<const UChar*>(p);
+}
 
 [[noreturn]] void ThrowOnig(int code, OnigErrorInfo* info = nullptr) {
   UChar buf[ONIG_MAX_ERROR_MESSAGE_LEN + 1] = {};
@@ -46,8 +48,8 @@ RegexPtr Compile(const std::string& body, OnigOptionType options) {
   InitializeEngine();
   regex_t* reg = nullptr;
   OnigErrorInfo info{};
-  int r = onig_new(&reg, U(body.data()), U(body.data() + body.size()), options,
-                   ONIG_ENCODING_SJIS, ONIG_SYNTAX_PERL_NG, &info);
+  int r = onig_new(&reg, U(body.data()), U(body.data() + body.size()), options, ONIG_ENCODING_SJIS,
+                   ONIG_SYNTAX_PERL_NG, &info);
   if (r != ONIG_NORMAL) ThrowOnig(r, &info);
   return RegexPtr(reg);
 }
@@ -115,15 +117,15 @@ class Searcher {
 
   // First match at or after pos; false when none.
   bool Search(size_t pos) {
-    int r = onig_search_with_param(c_.reg.get(), TextBegin(), TextEnd(), TextBegin() + pos, TextEnd(),
-                                   region_.get(), ONIG_OPTION_NONE, MatchParam());
+    int r = onig_search_with_param(c_.reg.get(), TextBegin(), TextEnd(), TextBegin() + pos,
+                                   TextEnd(), region_.get(), ONIG_OPTION_NONE, MatchParam());
     return Check(r);
   }
 
   // A non-empty match starting exactly at pos.
   bool MatchNotEmptyAt(size_t pos) {
-    int r = onig_match_with_param(c_.NotEmpty(), TextBegin(), TextEnd(), TextBegin() + pos, region_.get(),
-                                  ONIG_OPTION_NONE, MatchParam());
+    int r = onig_match_with_param(c_.NotEmpty(), TextBegin(), TextEnd(), TextBegin() + pos,
+                                  region_.get(), ONIG_OPTION_NONE, MatchParam());
     return Check(r);
   }
 
@@ -226,17 +228,26 @@ OnigOptionType RegexOptions(const std::string& flags, bool* global) {
   OnigOptionType options = ONIG_OPTION_CAPTURE_GROUP;
   for (char c : flags) {
     switch (c) {
-      case 'i': options |= ONIG_OPTION_IGNORECASE; break;
-      case 'm': options |= ONIG_OPTION_NEGATE_SINGLELINE; break;  // ^ $ at line ends
-      case 's': options |= ONIG_OPTION_MULTILINE; break;          // . takes LF
-      case 'x': options |= ONIG_OPTION_EXTEND; break;
+      case 'i':
+        options |= ONIG_OPTION_IGNORECASE;
+        break;
+      case 'm':
+        options |= ONIG_OPTION_NEGATE_SINGLELINE;
+        break;  // ^ $ at line ends
+      case 's':
+        options |= ONIG_OPTION_MULTILINE;
+        break;  // . takes LF
+      case 'x':
+        options |= ONIG_OPTION_EXTEND;
+        break;
       case 'g':
         if (global) *global = true;
         break;
       case 'k':  // Shift-JIS is always on
       case 'o':  // expressions are always kept compiled
         break;
-      default: throw RegexError(std::string("unknown flag '") + c + "'");
+      default:
+        throw RegexError(std::string("unknown flag '") + c + "'");
     }
   }
   return options;
@@ -260,7 +271,9 @@ struct Piece {
   std::string text;
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 void AddLiteral(std::vector<Piece>& out, std::string_view text) {
   if (out.empty() || out.back().ref != Piece::kLiteral) out.push_back(Piece{});
@@ -319,10 +332,17 @@ void AppendReplacement(std::string& out, const std::vector<Piece>& pieces, const
                        const std::string& target) {
   for (const Piece& p : pieces) {
     switch (p.ref) {
-      case Piece::kLiteral: out += p.text; break;
-      case Piece::kBefore: out.append(target.substr(0, s.Begin(0))); break;
-      case Piece::kAfter: out.append(target.substr(s.End(0))); break;
-      default: out.append(s.Group(p.ref));
+      case Piece::kLiteral:
+        out += p.text;
+        break;
+      case Piece::kBefore:
+        out.append(target.substr(0, s.Begin(0)));
+        break;
+      case Piece::kAfter:
+        out.append(target.substr(s.End(0)));
+        break;
+      default:
+        out.append(s.Group(p.ref));
     }
   }
 }
@@ -450,12 +470,20 @@ std::string RegexTranslate(std::string_view command, std::string_view target) {
   bool complement = false, remove = false, squeeze = false;
   for (char c : cmd.flags) {
     switch (c) {
-      case 'c': complement = true; break;
-      case 'd': remove = true; break;
-      case 's': squeeze = true; break;
+      case 'c':
+        complement = true;
+        break;
+      case 'd':
+        remove = true;
+        break;
+      case 's':
+        squeeze = true;
+        break;
       case 'k':
-      case 'r': break;
-      default: throw RegexError(std::string("unknown flag '") + c + "'");
+      case 'r':
+        break;
+      default:
+        throw RegexError(std::string("unknown flag '") + c + "'");
     }
   }
   std::vector<unsigned> from = ExpandList(cmd.parts[0]);

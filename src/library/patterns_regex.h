@@ -46,8 +46,8 @@ std::vector<std::string> RegexSplit(std::string_view pattern, const std::string&
                                     size_t limit);
 
 struct RegexSubstitution {
-  std::string text;       // the target with the substitutions made
-  size_t replaced = 0;    // number of substitutions
+  std::string text;        // the target with the substitutions made
+  size_t replaced = 0;     // number of substitutions
   size_t group_count = 0;  // parenthesised groups of the expression
 };
 RegexSubstitution RegexSubstitute(std::string_view command, const std::string& target);

@@ -110,12 +110,29 @@ WildElement ReadBracket(std::string_view p, size_t& i) {
 void ReadElements(std::string_view p, std::vector<WildElement>& out) {
   for (size_t i = 0; i < p.size();) {
     switch (p[i]) {
-      case '?': out.push_back(Simple(WildElement::kAny)); ++i; continue;
-      case '*': out.push_back(Simple(WildElement::kStar)); ++i; continue;
-      case '#': out.push_back(Simple(WildElement::kDigit)); ++i; continue;
-      case '(': out.push_back(Simple(WildElement::kPickupFrom)); ++i; continue;
-      case ')': out.push_back(Simple(WildElement::kPickupTo)); ++i; continue;
-      case '[': out.push_back(ReadBracket(p, i)); continue;
+      case '?':
+        out.push_back(Simple(WildElement::kAny));
+        ++i;
+        continue;
+      case '*':
+        out.push_back(Simple(WildElement::kStar));
+        ++i;
+        continue;
+      case '#':
+        out.push_back(Simple(WildElement::kDigit));
+        ++i;
+        continue;
+      case '(':
+        out.push_back(Simple(WildElement::kPickupFrom));
+        ++i;
+        continue;
+      case ')':
+        out.push_back(Simple(WildElement::kPickupTo));
+        ++i;
+        continue;
+      case '[':
+        out.push_back(ReadBracket(p, i));
+        continue;
       case '\\': {
         if (i + 1 >= p.size()) {  // a final backslash stands for itself
           out.push_back(Char("\\"));
@@ -181,12 +198,12 @@ WildPattern::WildPattern(std::string_view pattern) {
                        elements_[next].kind == WildElement::kPickupTo))
         ++next;
       if (next < n) {
-        if (elements_[next].kind != WildElement::kChar) throw WildcardError(WildcardAfterRunMessage());
+        if (elements_[next].kind != WildElement::kChar)
+          throw WildcardError(WildcardAfterRunMessage());
         e.stop = static_cast<int>(next);
       }
     } else if (e.kind == WildElement::kStar) {
-      e.star_to_end =
-          k + 1 == n || (k + 2 == n && elements_[k + 1].kind == WildElement::kPickupTo);
+      e.star_to_end = k + 1 == n || (k + 2 == n && elements_[k + 1].kind == WildElement::kPickupTo);
       if (!e.star_to_end) {
         seg_end_.push_back(k);
         seg_begin_.push_back(k + 1);
@@ -205,7 +222,8 @@ WildPattern::WildPattern(std::string_view pattern) {
 // instead of nesting one search per star.
 class WildMatcher {
  public:
-  WildMatcher(const WildPattern& p, std::string_view s) : p_(p), s_(s), last_(SegCount(), kUnknown) {}
+  WildMatcher(const WildPattern& p, std::string_view s)
+      : p_(p), s_(s), last_(SegCount(), kUnknown) {}
 
   size_t Run(std::vector<std::string>* pickups) {
     pickups_ = pickups;
@@ -249,9 +267,10 @@ class WildMatcher {
       size_t from = starts_.size();
       if (k + 1 < SegCount()) {
         size_t next = last_[k + 1];
-        from = next == kNone ? 0
-                             : static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), next) -
-                                                   starts_.begin());
+        from = next == kNone
+                   ? 0
+                   : static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), next) -
+                                         starts_.begin());
       }
       size_t found = kNone;
       for (size_t i = from; i-- > 0;) {
@@ -320,9 +339,9 @@ class WildMatcher {
   }
 
   // A run ends where the first character that stops it stands, so a run
-  // started anywhere inside a run already walked ends at the same place: the
-  // last run of each element is remembered, which keeps a star's search over
-  // a long subject linear.
+  // started anywhere inside a run already walked, or reaching its start, ends
+  // at the same place: the last run of each element is remembered, which keeps
+  // the searches of stars (forward, and backward for L) linear.
   size_t WalkRun(size_t k, const WildElement& e, size_t pos) {
     if (run_cache_.empty()) run_cache_.assign(p_.elements_.size(), {kNone, kNone});
     auto& [from, to] = run_cache_[k];
@@ -333,7 +352,12 @@ class WildMatcher {
       std::string_view stop =
           e.stop >= 0 ? std::string_view(p_.elements_[e.stop].text) : std::string_view();
       end = pos;
+      size_t known = from;  // a walk that reaches the remembered start ends where it did
       for (;;) {
+        if (end == known) {
+          end = to;
+          break;
+        }
         std::string_view c = At(end);
         if (c.empty() || c == stop || !InRanges(e, CharCode(c))) break;
         end += c.size();

@@ -47,9 +47,9 @@ struct WildElement {
   };
   Kind kind = kChar;
   bool negate = false;
-  bool at_least_one = false;  // kRun: "+"
-  bool star_to_end = false;   // kStar: last element, or only ")" follows
-  std::string text;           // kChar
+  bool at_least_one = false;                          // kRun: "+"
+  bool star_to_end = false;                           // kStar: last element, or only ")" follows
+  std::string text;                                   // kChar
   std::vector<std::pair<unsigned, unsigned>> ranges;  // kClass, kRun (codes, low <= high)
   std::vector<std::string> alternatives;              // in trial order
   std::vector<size_t> alternative_chars;              // character count of each

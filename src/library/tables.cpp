@@ -4,8 +4,8 @@
 // slot first.
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 
+#include "library/handles_run_state.h"
 #include "library/library.h"
 #include "library/tables_db.h"
 #include "runtime/interpreter.h"
@@ -24,9 +24,15 @@ void Marked(Interpreter& in, std::string value, const char* mark) {
   in.SetSore(std::move(value), mark);
   in.S.Fast.Sore->TypeMark = mark;
 }
-void Common(Interpreter& in, std::string value) { in.SetSore(std::move(value), "s"); }
-void ValueOnly(Interpreter& in, std::string value) { in.S.Fast.Sore->Value = std::move(value); }
-void MarkedNumber(Interpreter& in, Number v) { Marked(in, FormatNumber(v), "e"); }
+void Common(Interpreter& in, std::string value) {
+  in.SetSore(std::move(value), "s");
+}
+void ValueOnly(Interpreter& in, std::string value) {
+  in.S.Fast.Sore->Value = std::move(value);
+}
+void MarkedNumber(Interpreter& in, Number v) {
+  Marked(in, FormatNumber(v), "e");
+}
 
 [[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
   in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
@@ -72,8 +78,7 @@ void CheckPadColumn(Interpreter& in, THashNode& cmd, long long column) {
 
 // The stateful search of each interpreter (表検索 and its companions).
 TableSearch& SearchOf(Interpreter& in) {
-  static std::unordered_map<const Interpreter*, TableSearch> searches;
-  return searches[&in];
+  return RunState<TableSearch>(in);
 }
 
 // ---------------------------------------------------------------- rows as text
@@ -122,8 +127,12 @@ void StartSearch(Interpreter& in, THashNode& cmd, bool fuzzy) {
   search.Start(text, column, std::move(key), fuzzy, HeaderMode(in));
   Guarded(in, [&] { Marked(in, std::to_string(search.Next()), "e"); });
 }
-void CmdSearch(Interpreter& in, THashNode& cmd) { StartSearch(in, cmd, false); }
-void CmdFuzzySearch(Interpreter& in, THashNode& cmd) { StartSearch(in, cmd, true); }
+void CmdSearch(Interpreter& in, THashNode& cmd) {
+  StartSearch(in, cmd, false);
+}
+void CmdFuzzySearch(Interpreter& in, THashNode& cmd) {
+  StartSearch(in, cmd, true);
+}
 
 // 表検索次の値
 void CmdSearchNext(Interpreter& in, THashNode&) {
@@ -133,7 +142,9 @@ void CmdSearchNext(Interpreter& in, THashNode&) {
 }
 
 // 表検索クリア
-void CmdSearchClear(Interpreter& in, THashNode&) { SearchOf(in).Clear(); }
+void CmdSearchClear(Interpreter& in, THashNode&) {
+  SearchOf(in).Clear();
+}
 
 // ---------------------------------------------------------------- statistics
 

@@ -59,7 +59,8 @@ void PadTo(CsvRow& row, size_t cells) {
 }
 
 [[noreturn]] void ListIndexError(long long index) {
-  throw TableError(Format(SJ("リストのインデックスが範囲を超えています (%d)"), std::to_string(index)));
+  throw TableError(
+      Format(SJ("リストのインデックスが範囲を超えています (%d)"), std::to_string(index)));
 }
 
 // ---- Sorting: rows are ordered through an index list, so the rows themselves
@@ -195,7 +196,8 @@ std::string PickUp(std::string_view text, long long column, std::string_view key
   size_t first = header ? 1 : 0;
   if (header && !table.empty()) picked.push_back(std::move(table[0]));
   for (size_t r = first; r < table.size(); ++r)
-    if (matches(CellOf(table[r], static_cast<size_t>(column)))) picked.push_back(std::move(table[r]));
+    if (matches(CellOf(table[r], static_cast<size_t>(column))))
+      picked.push_back(std::move(table[r]));
   return CsvWrite(picked);
 }
 

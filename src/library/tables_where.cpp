@@ -84,7 +84,7 @@ enum class Op { kEq, kNe, kGt, kGe, kLt, kLe };
 
 Op ParseOperator(std::string_view op) {
   static const std::pair<std::string_view, Op> kOps[] = {
-      {"=", Op::kEq},  {"<>", Op::kNe}, {"><", Op::kNe}, {">", Op::kGt}, {">=", Op::kGe},
+      {"=", Op::kEq},  {"<>", Op::kNe}, {"><", Op::kNe}, {">", Op::kGt},  {">=", Op::kGe},
       {"=>", Op::kGe}, {"<", Op::kLt},  {"<=", Op::kLe}, {"=<", Op::kLe},
   };
   for (const auto& [text, value] : kOps)

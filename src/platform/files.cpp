@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,9 @@ std::string ToOsPath(std::string_view name) {
   return utf8;
 }
 
-std::string FromOsPath(std::string_view path) { return Utf8ToSjis(path); }
+std::string FromOsPath(std::string_view path) {
+  return Utf8ToSjis(path);
+}
 
 bool IsAbsoluteName(std::string_view name) {
   return !name.empty() && (name[0] == '/' || name[0] == '\\');
@@ -33,8 +36,12 @@ static bool StatMode(std::string_view name, mode_t type) {
   return (st.st_mode & S_IFMT) == type;
 }
 
-bool FileExists(std::string_view name) { return StatMode(name, S_IFREG); }
-bool FolderExists(std::string_view name) { return StatMode(name, S_IFDIR); }
+bool FileExists(std::string_view name) {
+  return StatMode(name, S_IFREG);
+}
+bool FolderExists(std::string_view name) {
+  return StatMode(name, S_IFDIR);
+}
 
 // Position after the last separator ("/", or "\" outside double-byte characters).
 static size_t AfterLastSeparator(std::string_view name, bool colon) {
@@ -85,14 +92,26 @@ std::string ResolveFileName(Interpreter& in, std::string_view name) {
 
 bool ReadFileBytes(std::string_view name, std::string& out) {
   if (!FileExists(name)) return false;
-  FILE* f = fopen(ToOsPath(name).c_str(), "rb");
-  if (!f) return false;
+  int fd = open(ToOsPath(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Sized once from fstat so a large file is read straight into place; a file
+  // that grows or shrinks meanwhile is still read to its end.
+  struct stat st;
+  size_t expected = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
   out.clear();
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  bool ok = !ferror(f);
-  fclose(f);
+  out.resize(expected + 1);
+  size_t got = 0;
+  bool ok = true;
+  for (;;) {
+    if (got == out.size()) out.resize(out.size() * 2 + 65536);
+    ssize_t n = read(fd, out.data() + got, out.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  out.resize(got);
   return ok;
 }
 

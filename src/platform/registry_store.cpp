@@ -39,7 +39,9 @@ const char kSubtree[] =
 // A prepared statement, finalized on scope exit.
 class Stmt {
  public:
-  Stmt(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) == SQLITE_OK; }
+  Stmt(sqlite3* db, const char* sql) {
+    ok_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) == SQLITE_OK;
+  }
   ~Stmt() { sqlite3_finalize(st_); }
   Stmt(const Stmt&) = delete;
   Stmt& operator=(const Stmt&) = delete;
@@ -50,8 +52,8 @@ class Stmt {
     return *this;
   }
   Stmt& Bind(int i, std::string_view bytes) {
-    ok_ = ok_ && sqlite3_bind_blob64(st_, i, bytes.data(), bytes.size(), SQLITE_TRANSIENT) ==
-                     SQLITE_OK;
+    ok_ = ok_ &&
+          sqlite3_bind_blob64(st_, i, bytes.data(), bytes.size(), SQLITE_TRANSIENT) == SQLITE_OK;
     return *this;
   }
   // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -107,8 +109,8 @@ bool RegistryStore::Open(const std::string& os_path) {
     error_ = "cannot create the folder of " + os_path;
     return false;
   }
-  if (sqlite3_open_v2(os_path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                      nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(os_path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
     Fail("cannot open the store");
     Close();
     return false;
@@ -300,8 +302,7 @@ bool RegistryStore::DeleteValue(int root, std::string_view path, std::string_vie
   bool ok = id >= 0;
   if (ok) {
     Stmt st(db_, "DELETE FROM reg_values WHERE key_id = ?1 AND fold = ?2");
-    ok = st.Bind(1, id).Bind(2, FoldName(name)).Step() == SQLITE_DONE &&
-         sqlite3_changes(db_) > 0;
+    ok = st.Bind(1, id).Bind(2, FoldName(name)).Step() == SQLITE_DONE && sqlite3_changes(db_) > 0;
   }
   if (!ok || !Commit()) {
     Rollback();

@@ -9,6 +9,7 @@
 #include "runtime/calculator.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/interpreter.h"
@@ -339,6 +340,26 @@ std::string Guarded(Interpreter& in, const std::string& expression, Body body) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- nesting
+
+// The stack used by nested expressions is measured from the outermost one.
+constexpr uintptr_t kExpressionStackBudget = 4u << 20;
+static int g_expression_depth = 0;
+static uintptr_t g_stack_base = 0;
+
+ExpressionDepth::ExpressionDepth(Interpreter& in) {
+  char here;
+  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+  if (g_expression_depth == 0) g_stack_base = pos;
+  uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
+  if (used > kExpressionStackBudget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
+  ++g_expression_depth;
+}
+
+ExpressionDepth::~ExpressionDepth() {
+  --g_expression_depth;
+}
 
 void SkipExpressionBlanks(const char*& p) {
   for (;;) {

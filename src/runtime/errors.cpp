@@ -78,16 +78,52 @@ void Interpreter::Warn(const std::string& message) {
   }
 }
 
+// Skips a literal at p without raising; false when it never closes.
+static bool SkipLiteralQuietly(const char*& p) {
+  char quote = *p++;
+  while (*p) {
+    if (quote == '"' && *p == '\\' && p[1]) {
+      p += 1 + CharLenZ(p + 1);
+      continue;
+    }
+    if (*p == quote) {
+      if (quote == '`' && p[1] == '`') {
+        p += 2;
+        continue;
+      }
+      ++p;
+      return true;
+    }
+    p += CharLenZ(p);
+  }
+  return false;
+}
+
 // After a failed statement the run resumes at the next statement: the rest of
-// the failing one is skipped, so its half-read arguments cannot leak on.
+// the failing one is skipped, so its half-read arguments cannot leak on. The
+// scan never raises (the statement has already failed): an unclosed literal or
+// group ends the skip at the end of the line.
 static void SkipRestOfStatement(Interpreter& in) {
   if (in.S.ExecPos.None() || in.LineFromMark) return;
   const char*& p = in.S.ExecPos.p;
-  try {
-    in.RestOfStatement(p);
-  } catch (const ESorane&) {
-    while (*p && *p != '\r' && *p != '\n') ++p;
+  const char* line_end = p;
+  while (*line_end && *line_end != '\r' && *line_end != '\n') line_end += CharLenZ(line_end);
+  int depth = 0;
+  while (*p && (depth > 0 || (*p != '\r' && *p != '\n' && *p != ';'))) {
+    if (*p == '"' || *p == '`') {
+      const char* q = p;
+      if (!SkipLiteralQuietly(q)) {
+        p = line_end;
+        return;
+      }
+      p = q;
+      continue;
+    }
+    if (*p == '(') ++depth;
+    if (*p == ')' && depth > 0) --depth;
+    p += CharLenZ(p);
   }
+  if (depth > 0) p = line_end;
   if (*p == ';') ++p;
 }
 

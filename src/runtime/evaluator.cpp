@@ -203,26 +203,6 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- nesting
-
-// The stack used by nested expressions is measured from the outermost one.
-constexpr uintptr_t kExpressionStackBudget = 4u << 20;
-static int g_expression_depth = 0;
-static uintptr_t g_stack_base = 0;
-
-ExpressionDepth::ExpressionDepth(Interpreter& in) {
-  char here;
-  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
-  if (g_expression_depth == 0) g_stack_base = pos;
-  uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
-  if (used > kExpressionStackBudget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
-  ++g_expression_depth;
-}
-
-ExpressionDepth::~ExpressionDepth() {
-  --g_expression_depth;
-}
-
 // ---------------------------------------------------------------- evaluate
 
 std::string Interpreter::Evaluate(const std::string& text) {
@@ -351,6 +331,8 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
 }
 
 // V#x (row x) or V#x#y (column x of row y) of V's value read as a CSV table.
+// A row of one cell is that cell; a longer row is its line of the table as the
+// table is written (padded to the table's width).
 std::string Interpreter::CellAccess(THashNode* v, const char*& p) {
   ++p;  // "#"
   long long x = CellIndex(*this, p);
@@ -366,7 +348,7 @@ std::string Interpreter::CellAccess(THashNode* v, const char*& p) {
   if (!has_y) {
     if (x >= 0 && x < rows) {
       const CsvRow& row = table[x];
-      out = row.size() == 1 ? row[0] : CsvWriteRow(row);
+      out = row.size() == 1 ? row[0] : CsvWriteRow(row, CsvWidth(table));
     }
   } else if (y >= 0 && y < rows && x >= 0 && x < static_cast<long long>(table[y].size())) {
     out = std::move(table[y][x]);

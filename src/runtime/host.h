@@ -3,9 +3,12 @@
 // CP932 byte strings.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "text/encoding.h"
 
 namespace sorane {
 
@@ -42,6 +45,89 @@ class Host {
   // Screen size in pixels.
   virtual int ScreenWidth() { return 1024; }
   virtual int ScreenHeight() { return 768; }
+
+  // ---- Standard dialogs. Every one returns nullopt (or -1) when cancelled. ----
+  // A yes/no question (with_cancel: yes/no/cancel): 0 yes, 1 no, 2 cancel, -1 closed.
+  virtual int AskYesNo(const std::string& prompt, bool with_cancel) {
+    std::vector<std::string> buttons{SJ("はい"), SJ("いいえ")};
+    if (with_cancel) buttons.push_back(SJ("キャンセル"));
+    return AskChoice(prompt, buttons);
+  }
+  // A list chooser with a result field holding `initial`; `editable` lets the
+  // user type an answer that is not in the list. Returns the result field.
+  virtual std::optional<std::string> AskFromList(const std::string& prompt,
+                                                 const std::vector<std::string>& items,
+                                                 const std::string& initial, bool editable) {
+    return std::nullopt;
+  }
+  // A row of buttons: the index of the pressed one, -1 when closed otherwise.
+  virtual int AskButtons(const std::string& prompt, const std::vector<std::string>& buttons) {
+    return AskChoice(prompt, buttons);
+  }
+  // The memo editor starting with `initial`; returns the edited text.
+  virtual std::optional<std::string> AskMemo(const std::string& initial) { return std::nullopt; }
+  // File chooser. `filter` is "label|pattern|label|pattern..."; the result holds
+  // absolute names (several only for an open dialog with multiple selection).
+  struct FileRequest {
+    std::string filter;
+    std::string initial_name;
+    std::string default_ext;  // save dialog: appended to a name without extension
+    bool save = false;
+  };
+  virtual std::optional<std::vector<std::string>> AskFiles(const FileRequest& request) {
+    return std::nullopt;
+  }
+  // Folder chooser starting in the current folder; absolute name.
+  virtual std::optional<std::string> AskFolder() { return std::nullopt; }
+  // Colour chooser: the colour in the red + green*256 + blue*65536 layout.
+  virtual std::optional<uint32_t> AskColor() { return std::nullopt; }
+  // Font chooser: the answer as a font text "face|styles|size".
+  virtual std::optional<std::string> AskFont() { return std::nullopt; }
+
+  // ---- Window drawing of 表示. A host that draws text (the window) returns true
+  // from DrawsText; the core then places each line itself and calls DrawText;
+  // otherwise it calls PrintLine. ----
+  struct TextFont {
+    std::string face;  // as the host lists it (see FontFamilies)
+    bool bold = false, italic = false, underline = false;
+    int size = 12;       // points
+    uint32_t color = 0;  // colour value (system colours have the top byte 0x80)
+  };
+  virtual bool DrawsText() { return false; }
+  virtual void SetTextFont(const TextFont& font) {}
+  // Width and height in pixels of `text` in the current text font.
+  virtual int TextWidth(const std::string& text) { return 0; }
+  virtual int TextHeight(const std::string& text) { return 0; }
+  virtual int ClientWidth() { return 640; }
+  virtual void DrawText(int x, int y, const std::string& line) {}
+  // 画面クリア with a colour: fills the surface and makes it the window colour.
+  virtual void ClearOutputWith(uint32_t color) { ClearOutput(); }
+  // Installed font family names (CP932), for matching font texts.
+  virtual std::vector<std::string> FontFamilies() { return {}; }
+
+  // ---- The host window's commands. ----
+  enum class WindowAction { kMaximise, kMinimise, kRestore, kFullScreen, kShow, kRepaint };
+  virtual void WindowCommand(WindowAction action) {}
+  // 0 none, 1 fixed, 2 sizeable, 3 dialog, 4 tool window, 5 sizeable tool window.
+  virtual void SetBorderStyle(int style) {}
+  // Sets the window icon from a picture file (OS path); false when unreadable.
+  virtual bool SetIconFile(const std::string& os_path) { return false; }
+  // Prints the window scaled to fit the page; without a printer it writes the
+  // page to `pdf_fallback` (CP932 name). False when neither works.
+  virtual bool PrintWindow(const std::string& pdf_fallback) { return false; }
+  struct Geometry {
+    int state = 0;                                 // 0 normal, 1 minimised, 2 maximised
+    int top = 0, left = 0, height = 0, width = 0;  // normal bounds
+  };
+  virtual Geometry GetGeometry() { return {}; }
+  virtual void SetGeometry(const Geometry& g) {}
+  virtual std::string WindowCaption() { return SJ("そらね"); }
+  // The clipboard; the default keeps the text inside the process.
+  virtual void SetClipboardText(const std::string& text) { clipboard_ = text; }
+  virtual std::string ClipboardText() { return clipboard_; }
+
+ private:
+  std::string clipboard_;
 };
 
 }  // namespace sorane

@@ -130,6 +130,10 @@ struct Preprocessor {
             }
             if (!doubled) {
               in_bq = !in_bq;
+              if (in_bq) {  // remembered so an unclosed 『 is reported where it opened
+                quote_pos = i;
+                quote_line = line;
+              }
               out += '`';
               i += len;
             }

@@ -1,8 +1,6 @@
 // INI files: the profile reading rules (sections, keys, quotes, comments and
 // garbage lines), writing that keeps every other byte of the file, values that
 // read back as written, refused names, and the file on disk replaced safely.
-#include "platform/ini_file.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/ini_file.h"
 #include "text/encoding.h"
 
 namespace sorane {

@@ -305,6 +305,10 @@ TEST(Wildcard, ManyStarsOnALongSubjectStayFast) {
   // A star's search over runs: every start inside the run ends at the same place.
   EXPECT_FALSE(WildMatch("x" + subject, "x*[*a]c"));
   EXPECT_TRUE(WildMatch("x" + subject + "c", "x*[+a]c"));
+  EXPECT_FALSE(WildMatch("x" + subject + "d", "x*[+a]c*d"));
+  EXPECT_TRUE(WildMatch("x" + subject + "cd", "x*[+a]c*d"));
+  EXPECT_FALSE(WildMatch("xy" + subject, "x*y*[+a]c"));  // runs in a backward search
+  EXPECT_TRUE(WildMatch("xy" + subject + "c", "x*y*[+a]c"));
 }
 
 // ---------------------------------------------------------------- regular expressions

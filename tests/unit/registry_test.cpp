@@ -3,8 +3,6 @@
 // file that is not a registry store refused without being touched. The last
 // group runs the registry and INI commands in scripts (at the low security
 // level, so writes are not asked).
-#include "platform/registry_store.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -15,6 +13,7 @@
 #include <string>
 
 #include "library/library.h"
+#include "platform/registry_store.h"
 #include "runtime/interpreter.h"
 #include "test_host.h"
 #include "text/encoding.h"
@@ -46,8 +45,10 @@ TEST_F(RegistryTest, ValuesPersistWithTheirTypes) {
     ASSERT_TRUE(s.Open(path_)) << s.Error();
     ASSERT_TRUE(s.CreateKey(1, "Software\\Test"));
     ASSERT_TRUE(s.SetValue(1, "Software\\Test", "Name", {RegType::kString, "abc"}));
-    ASSERT_TRUE(s.SetValue(1, "Software\\Test", "Count", {RegType::kDword, std::string("\xff\xff\xff\xff", 4)}));
-    ASSERT_TRUE(s.SetValue(1, "Software\\Test", "Blob", {RegType::kBinary, std::string("a\0b", 3)}));
+    ASSERT_TRUE(s.SetValue(1, "Software\\Test", "Count",
+                           {RegType::kDword, std::string("\xff\xff\xff\xff", 4)}));
+    ASSERT_TRUE(
+        s.SetValue(1, "Software\\Test", "Blob", {RegType::kBinary, std::string("a\0b", 3)}));
     // Writing a value creates its key.
     ASSERT_TRUE(s.SetValue(2, "Other\\Deep\\Key", "", {RegType::kString, "default"}));
   }
@@ -83,7 +84,8 @@ TEST_F(RegistryTest, NamesFoldLatinLettersOnly) {
 TEST_F(RegistryTest, SubKeysAndDeletion) {
   RegistryStore s;
   ASSERT_TRUE(s.Open(path_));
-  for (const char* k : {"App\\zeta", "App\\Alpha\\Inner", "App\\beta"}) ASSERT_TRUE(s.CreateKey(1, k));
+  for (const char* k : {"App\\zeta", "App\\Alpha\\Inner", "App\\beta"})
+    ASSERT_TRUE(s.CreateKey(1, k));
   ASSERT_TRUE(s.SetValue(1, "App\\Alpha\\Inner", "v", {RegType::kString, "x"}));
   ASSERT_TRUE(s.SetValue(1, "App", "keep", {RegType::kString, "y"}));
   EXPECT_EQ(s.SubKeys(1, "App"), (std::vector<std::string>{"Alpha", "beta", "zeta"}));
@@ -142,7 +144,10 @@ class RegistryScriptTest : public RegistryTest {
     InstallLibrary(in);
     in.S.SourceName = "t.srn";
     in.S.HostPath = dir_ + "/";
-    in.S.ProgramText = Utf8ToSjis(utf8);
+    std::string text;
+    for (const char* c = utf8; *c; ++c)
+      text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+    in.S.ProgramText = Utf8ToSjis(text) + "\r\n";
     in.S.SecurityLevel = 0;
     in.Start();
     std::string out;
@@ -153,60 +158,59 @@ class RegistryScriptTest : public RegistryTest {
 };
 
 TEST_F(RegistryScriptTest, ValuesKeysAndMarks) {
-  EXPECT_EQ(Run("HKEY_CURRENT_USERの「Software\\Demo」をレジストリ開く\n"
-                "それは「12abc」\n「数」にレジストリ書く\n"
-                "「-5」を「D」にレジストリにDWORDを書く\n"
-                "「4294967295」を「E」にレジストリにDWORDを書く\n"
-                "「ABCDEF」を「B」に3つレジストリにバイナリを書く\n"
-                "HKEY_CURRENT_USERの「Software\\Demo\\子」をレジストリ開く\n"
-                "HKEY_CURRENT_USERの「Software\\Demo」をレジストリ開く\n"
-                "「数」をレジストリ読む。それを表示\n"
-                "「D」をレジストリのDWORDを読む。それを表示\n"
-                "「E」をレジストリのDWORDを読む。それを表示\n"
-                "「B」を0つレジストリのバイナリを読む。それを表示\n"
-                "「無い」をレジストリ読む。それを表示\n"
-                "レジストリサブキー取得。それを表示\n"
-                "「子」をレジストリキー削除\n"
-                "「数」をレジストリ値削除\n"
-                "「数」をレジストリ読む。それを表示\n"
-                "レジストリサブキー取得。それを表示\n"
+  EXPECT_EQ(Run("HKEY_CURRENT_USERの、「Software\\\\Demo」を、レジストリ開く\n"
+                "それは「12abc」\n「数」に、レジストリ書く\n"
+                "「-5」を、「D」に、レジストリにDWORDを書く\n"
+                "「4294967295」を、「E」に、レジストリにDWORDを書く\n"
+                "「ABCDEF」を、「B」に、3つ、レジストリにバイナリを書く\n"
+                "HKEY_CURRENT_USERの、「Software\\\\Demo\\\\子」を、レジストリ開く\n"
+                "HKEY_CURRENT_USERの、「Software\\\\Demo」を、レジストリ開く\n"
+                "「数」を、レジストリ読む。それを、表示\n"
+                "「D」を、レジストリのDWORDを読む。それを、表示\n"
+                "「E」を、レジストリのDWORDを読む。それを、表示\n"
+                "「B」を、0つ、レジストリのバイナリを読む。それを、表示\n"
+                "「無い」を、レジストリ読む。それを、表示\n"
+                "レジストリサブキー取得。それを、表示\n"
+                "「子」を、レジストリキー削除\n"
+                "「数」を、レジストリ値削除\n"
+                "「数」を、レジストリ読む。それを、表示\n"
+                "レジストリサブキー取得。それを、表示\n"
                 "レジストリ閉じる\n"),
             "12abc\n-5\n-1\nABC\n\n子\n\n\n");
 }
 
 TEST_F(RegistryScriptTest, Failures) {
   std::string error;
-  Run("「x」にレジストリ書く", &error);
+  Run("「x」に、レジストリ書く", &error);
   EXPECT_NE(error.find("レジストリが開かれていません。"), std::string::npos) << error;
-  Run("HKEY_CURRENT_USERの「A」をレジストリ開く\n「無い」をレジストリのDWORDを読む", &error);
+  Run("HKEY_CURRENT_USERの、「A」を、レジストリ開く\n「無い」を、レジストリのDWORDを読む", &error);
   EXPECT_NE(error.find("'無い' のデータ型が不正です"), std::string::npos) << error;
-  Run("HKEY_CURRENT_USERの「A」をレジストリ開く\n「無い」をレジストリ値削除", &error);
+  Run("HKEY_CURRENT_USERの、「A」を、レジストリ開く\n「無い」を、レジストリ値削除", &error);
   EXPECT_NE(error.find("\"無い\"が削除できません。"), std::string::npos) << error;
-  Run("「x」の「A」をレジストリ開く", &error);
-  EXPECT_NE(error.find("\"レジストリ開く\"命令の引数に誤りがあります。"), std::string::npos) << error;
+  Run("「x」の、「A」を、レジストリ開く", &error);
+  EXPECT_NE(error.find("命令の引数に誤りがあります。"), std::string::npos) << error;
   // A corrupted store is reported and left as it was.
   ASSERT_EQ(std::system(("mkdir -p " + dir_ + "/sorane").c_str()), 0);
   const std::string store = dir_ + "/sorane/registry.sqlite3";
   { std::ofstream(store, std::ios::binary) << "garbage"; }
-  Run("HKEY_CURRENT_USERの「A」をレジストリ開く", &error);
+  Run("HKEY_CURRENT_USERの、「A」を、レジストリ開く", &error);
   EXPECT_NE(error.find("レジストリの保存ファイル"), std::string::npos) << error;
   EXPECT_EQ(Slurp(store), "garbage");
 }
 
 TEST_F(RegistryScriptTest, IniCommands) {
   std::string ini = dir_ + "/app.ini";
-  std::string script = "「" + ini + "」のINIファイル開く\n"
-                       "それは「640」\n「窓」の「幅」へINIファイル書く\n"
-                       "「窓」の「幅」をINIファイル読む。それを表示\n"
-                       "「窓」の「高さ」をINIファイル読む。それを表示\n"
+  std::string script = "「" + ini +
+                       "」の、INIファイル開く\n"
+                       "それは「640」\n「窓」の、「幅」へ、INIファイル書く\n"
+                       "「窓」の、「幅」を、INIファイル読む。それを、表示\n"
+                       "「窓」の、「高さ」を、INIファイル読む。それを、表示\n"
                        "INIファイル閉じる\n";
   EXPECT_EQ(Run(script.c_str()), "640\n\n");
   EXPECT_EQ(SjisToUtf8(Slurp(ini)), "[窓]\r\n幅=640\r\n");
   std::string error;
-  Run("「窓」の「幅」をINIファイル読む", &error);
-  EXPECT_NE(error.find("\"INIファイル読む\"予めINIファイルを開いておく必要があります。"),
-            std::string::npos)
-      << error;
+  Run("「窓」の、「幅」を、INIファイル読む", &error);
+  EXPECT_NE(error.find("予めINIファイルを開いておく必要があります。"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#include "gui/dialog_automation.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <deque>
+
+namespace sorane {
+
+static std::deque<QString>& Answers() {
+  static std::deque<QString> answers;
+  return answers;
+}
+
+void QueueDialogAnswer(const QString& answer) {
+  Answers().push_back(answer);
+}
+void ClearDialogAnswers() {
+  Answers().clear();
+}
+bool HasDialogAnswer() {
+  return !Answers().empty();
+}
+
+QString TakeDialogAnswer() {
+  if (Answers().empty()) return QString();
+  QString answer = Answers().front();
+  Answers().pop_front();
+  return answer;
+}
+
+void LoadDialogAnswersFromEnvironment() {
+  QByteArray env = qgetenv("SORANE_DIALOG_ANSWERS");
+  if (env.isEmpty()) return;
+  for (const QString& answer : QString::fromUtf8(env).split('\n')) QueueDialogAnswer(answer);
+}
+
+static QString Plain(QString caption) {
+  return caption.remove('&');
+}
+
+static QAbstractButton* ButtonNamed(QDialog& dialog, const QString& caption) {
+  for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
+    if (b->isVisible() && Plain(b->text()) == Plain(caption)) return b;
+  return nullptr;
+}
+
+// Types or chooses the answer, then accepts the dialog.
+static void Apply(QDialog& dialog, const QString& answer) {
+  if (answer == kCancelAnswer) {
+    dialog.reject();
+    return;
+  }
+  if (QAbstractButton* b = ButtonNamed(dialog, answer)) {
+    b->click();
+    return;
+  }
+  if (auto* list = dialog.findChild<QListWidget*>()) {
+    auto found = list->findItems(answer, Qt::MatchExactly);
+    if (!found.isEmpty()) list->setCurrentItem(found.first());
+  }
+  if (auto* edit = dialog.findChild<QLineEdit*>(); edit && !edit->isReadOnly())
+    edit->setText(answer);
+  if (auto* memo = dialog.findChild<QPlainTextEdit*>(); memo && !memo->isReadOnly())
+    memo->setPlainText(answer);
+  dialog.accept();
+}
+
+int RunDialog(QDialog& dialog) {
+  if (HasDialogAnswer()) {
+    QString answer = TakeDialogAnswer();
+    QTimer::singleShot(0, &dialog, [&dialog, answer] { Apply(dialog, answer); });
+  }
+  return dialog.exec();
+}
+
+}  // namespace sorane

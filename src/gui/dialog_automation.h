@@ -1,0 +1,30 @@
+// Scripted answers for the dialogs, so tests (and runs without a user, such as
+// screenshots under the offscreen platform) can drive them. Each dialog that
+// opens takes the next queued answer:
+//   - a text: typed into the dialog's input field (or chosen in its list) and
+//     the dialog accepted; for button dialogs the button with that caption
+//     ("&" ignored) is pressed;
+//   - kCancelAnswer: the dialog is closed as by its window's close button.
+// SORANE_DIALOG_ANSWERS (UTF-8, answers separated by newlines) fills the queue
+// at start-up.
+#pragma once
+
+#include <QString>
+
+class QDialog;
+
+namespace sorane {
+
+inline const QString kCancelAnswer = QStringLiteral("<cancel>");
+
+void QueueDialogAnswer(const QString& answer);
+void ClearDialogAnswers();
+bool HasDialogAnswer();
+QString TakeDialogAnswer();
+void LoadDialogAnswersFromEnvironment();
+
+// Runs `dialog` modally; with a queued answer, the answer is applied once the
+// dialog is shown. Returns QDialog::exec's result.
+int RunDialog(QDialog& dialog);
+
+}  // namespace sorane

@@ -1,0 +1,62 @@
+#include "gui/gui_main.h"
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "gui/dialog_automation.h"
+#include "gui/frm_sorane.h"
+#include "library/library.h"
+#include "library/output.h"
+#include "runtime/interpreter.h"
+#include "runtime/startup.h"
+
+namespace sorane {
+
+bool WantsWindow(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i)
+    if (args[i] == "--console") return false;
+  auto set = [](const char* name) {
+    const char* v = getenv(name);
+    return v && *v;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+int RunInWindow(std::vector<std::string> args) {
+  std::string screenshot;
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i > 0 && args[i] == "--screenshot" && i + 1 < args.size()) {
+      screenshot = args[++i];
+      continue;
+    }
+    rest.push_back(args[i]);
+  }
+  int argc = 1;
+  char* argv[] = {args[0].data(), nullptr};
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(true);
+  InstallFontSubstitutes();
+  LoadDialogAnswersFromEnvironment();
+
+  TfrmSorane window;
+  Interpreter in(window);
+  window.Attach(in);
+  InstallLibrary(in);
+  StartupResult start = ReadCommandLine(in, rest);
+  if (start.status != StartupStatus::kReady) {
+    if (!start.message.empty()) window.MessageBox(start.message, "");
+    return 2;
+  }
+  if (!window.StartRun()) return 1;
+  if (!screenshot.empty()) {
+    // A picture of the window as the run left it; then the run ends.
+    window.ProcessEvents();
+    bool saved = window.Snapshot().save(QString::fromStdString(screenshot), "PNG");
+    return window.StoppedByError() ? 1 : saved ? 0 : 2;
+  }
+  if (!in.S.StopRequested && window.isVisible()) app.exec();
+  return window.StoppedByError() ? 1 : 0;
+}
+
+}  // namespace sorane

@@ -1,0 +1,233 @@
+// The host window and its dialogs on the offscreen platform: where 表示 draws,
+// the drawing surface, the dialogs answered through the test hook, the close
+// handler and the error dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+
+#include "gui/dialog_automation.h"
+#include "gui/frm_dialogs.h"
+#include "gui/frm_sorane.h"
+#include "library/library.h"
+#include "library/output.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+
+namespace sorane {
+namespace {
+
+// A window with a script loaded from UTF-8 lines.
+struct ScriptRun {
+  TfrmSorane window;
+  Interpreter in{window};
+  explicit ScriptRun(const std::string& utf8_script) {
+    window.Attach(in);
+    InstallLibrary(in);
+    std::string text = Utf8ToSjis(utf8_script);
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    in.S.SourceName = "test.srn";
+    in.S.ProgramText = crlf;
+  }
+  bool Start() { return window.StartRun(); }
+  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value); }
+};
+
+// Rows and columns of the surface that hold pixels of `color` (±40 per channel).
+struct Box {
+  int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+  bool empty() const { return right < 0; }
+};
+Box FindColor(const QImage& img, QColor color, QRect area = QRect()) {
+  if (area.isNull()) area = img.rect();
+  Box b;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      QColor c = img.pixelColor(x, y);
+      if (std::abs(c.red() - color.red()) < 40 && std::abs(c.green() - color.green()) < 40 &&
+          std::abs(c.blue() - color.blue()) < 40) {
+        b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+        b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+      }
+    }
+  return b;
+}
+
+TEST(HostWindow, StartsAsTheSpecialWindowSays) {
+  ScriptRun r("「あ」と、表示\n");
+  EXPECT_EQ(r.window.windowTitle(), QString::fromUtf8("そらね"));
+  EXPECT_EQ(r.window.size(), QSize(640, 400));
+  ASSERT_TRUE(r.Start());
+  EXPECT_TRUE(r.window.isVisible());
+  EXPECT_EQ(r.window.Surface().pixelColor(600, 300), QColor(Qt::white));
+
+  ScriptRun hidden("'窓は自分で出す\n「母艦浮上」を、変数Aに代入\n");
+  ASSERT_TRUE(hidden.Start());
+  EXPECT_FALSE(hidden.window.isVisible());
+}
+
+TEST(HostWindow, PrintPlacesLinesAtTheCursor) {
+  ScriptRun r(
+      "文字色は、赤色\n「■■」と、表示\n「■」と、表示\n(100,200)"
+      "へ、移動\n文字色は、青色\n「■」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  const QImage& img = r.window.Surface();
+  int step = PrintLineHeight(r.window);
+  ASSERT_GT(step, 10);
+  Box first = FindColor(img, Qt::red, QRect(0, 0, 640, 10 + step));
+  Box second = FindColor(img, Qt::red, QRect(0, 10 + step, 640, step));
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  EXPECT_GE(first.left, 10);
+  EXPECT_LT(first.left, 14);
+  EXPECT_GE(first.top, 10);
+  EXPECT_EQ(second.left, first.left);       // same left edge
+  EXPECT_EQ(second.top - first.top, step);  // one line height lower
+  EXPECT_GT(first.right - first.left, second.right - second.left);
+  Box moved = FindColor(img, Qt::blue);
+  ASSERT_FALSE(moved.empty());
+  EXPECT_GE(moved.left, 100);
+  EXPECT_LT(moved.left, 104);
+  EXPECT_GE(moved.top, 200);
+  EXPECT_LT(moved.top, 200 + step);
+  EXPECT_EQ(r.in.S.TextY, 200 + step);
+}
+
+TEST(HostWindow, CentringCentresEachLine) {
+  ScriptRun r(
+      "文字色は、赤色\nセンタリング\n「■■■■」と、表示\n文字色は、青色\n「■\n■■■■■■」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  Box red = FindColor(r.window.Surface(), Qt::red);
+  ASSERT_FALSE(red.empty());
+  EXPECT_NEAR((red.left + red.right) / 2.0, 320, 4);
+  int step = PrintLineHeight(r.window);
+  Box short_line = FindColor(r.window.Surface(), Qt::blue, QRect(0, 10 + step, 640, step));
+  Box long_line = FindColor(r.window.Surface(), Qt::blue, QRect(0, 10 + 2 * step, 640, step));
+  EXPECT_NEAR((short_line.left + short_line.right) / 2.0, 320, 4);
+  EXPECT_NEAR((long_line.left + long_line.right) / 2.0, 320, 4);
+  EXPECT_LT(long_line.left, short_line.left);
+}
+
+TEST(HostWindow, ClearKeepsTheColourAndGrowsWithIt) {
+  ScriptRun r("「消える」と、表示\n「#0000FF」で、画面クリア\n画面クリア\n「x」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  EXPECT_EQ(r.window.Surface().pixelColor(300, 300), QColor(Qt::blue));
+  EXPECT_EQ(r.in.S.TextY, 10 + PrintLineHeight(r.window));
+  r.window.resize(800, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(r.window.Surface().size(), QSize(800, 500));
+  EXPECT_EQ(r.window.Surface().pixelColor(790, 490), QColor(Qt::blue));
+  // System colours come from the palette.
+  EXPECT_EQ(TfrmSorane::ToQColor(0x8000000F), QGuiApplication::palette().color(QPalette::Window));
+}
+
+TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
+  QueueDialogAnswer(QString::fromUtf8("実行を続ける(&O)"));
+  QueueDialogAnswer(QString::fromUtf8("実行を続ける(&O)"));
+  ScriptRun r("(1,2,3)へ、移動\n文字書体は、「存在しない書体|太字|20」\n「字」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  EXPECT_NE(r.in.ErrorLog.find(SJ("座標の指定エラー")), std::string::npos);
+  EXPECT_EQ(CurrentTextFont(r.in).face, SJ("ＭＳ ゴシック"));
+  EXPECT_EQ(CurrentTextFont(r.in).size, 20);
+  ClearDialogAnswers();
+}
+
+TEST(HostDialogs, AnsweredThroughTheHook) {
+  for (const char* a : {"山田", "いいえ", "キャンセル", "青", "自由入力", "速達", "<cancel>",
+                        "#00FF00", "/tmp/a.txt"})
+    QueueDialogAnswer(QString::fromUtf8(a));
+  ScriptRun r(
+      "「名前？」と、尋ねる\nAは、それ\n"
+      "「包む？」と、二択\nBは、それ\n"
+      "「確定？」と、三択\nCは、それ\n"
+      "「色？」を、「赤|青」から、リストから選択\nDは、それ\n"
+      "「何？」が、「a|b」の、どれか尋ねる\nEは、それ\n"
+      "「送料？」を、「普通\n速達」の、ボタンで選択\nFは、それ\n"
+      "ダイアログキャンセルの値は、「取消」\n「初め」の、メモ記入\nGは、それ\n"
+      "色選択\nHは、それ\n"
+      "「txt」の、読込ファイル選択\nIは、それ\n");
+  ASSERT_TRUE(r.Start());
+  auto var = [&](const char* name) {
+    THashNode* w = r.in.S.Words.Find(name, false);
+    return w ? SjisToUtf8(w->Value) : std::string("<none>");
+  };
+  EXPECT_EQ(var("A"), "山田");
+  EXPECT_EQ(var("B"), "0");
+  EXPECT_EQ(var("C"), "2");
+  EXPECT_EQ(var("D"), "青");
+  EXPECT_EQ(var("E"), "自由入力");
+  EXPECT_EQ(var("F"), "速達");
+  EXPECT_EQ(var("G"), "取消");
+  EXPECT_EQ(var("H"), "65280");
+  EXPECT_EQ(var("I"), "/tmp/a.txt");
+  EXPECT_FALSE(HasDialogAnswer());
+}
+
+TEST(HostWindow, CloseHandlerRefusesThenAllows) {
+  ScriptRun r(
+      "終了処理設定に、閉じる時\n閉じた回は、0\n待機\n"
+      "*閉じる時\n閉じた回は、閉じた回+1\nもし、閉じた回=1ならば、終了処理設定に、閉じる時\n");
+  ASSERT_TRUE(r.Start());
+  ASSERT_TRUE(r.window.isVisible());
+  r.window.close();  // the handler re-arms itself: refused
+  EXPECT_TRUE(r.window.isVisible());
+  EXPECT_FALSE(r.in.S.StopRequested);
+  r.window.close();  // the second time it lets the window close
+  EXPECT_FALSE(r.window.isVisible());
+  EXPECT_TRUE(r.in.S.StopRequested);
+}
+
+TEST(ErrorDialog, ButtonsContinueOrStop) {
+  QueueDialogAnswer(QString::fromUtf8("実行を続ける(&O)"));
+  QueueDialogAnswer(QString::fromUtf8("終了(&C)"));
+  ScriptRun r("未定義の語一\nAは、「続いた」\n未定義の語二\nBは、「続かない」\n");
+  ASSERT_TRUE(r.Start());
+  THashNode* a = r.in.S.Words.Find("A", false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(SjisToUtf8(a->Value), "続いた");
+  EXPECT_EQ(r.in.S.Words.Find("B", false), nullptr);
+  EXPECT_TRUE(r.in.S.StopRequested);
+  EXPECT_TRUE(r.window.StoppedByError());
+
+  TfrmError plain(nullptr, false), debug(nullptr, true);
+  EXPECT_EQ(plain.windowTitle(), QString::fromUtf8("実行中にエラーが発生しました。"));
+  EXPECT_TRUE(plain.btnDebug->isHidden());
+  EXPECT_FALSE(debug.btnDebug->isHidden());
+  QueueDialogAnswer(QString::fromUtf8("デバッグする(&D)"));
+  bool requested = false;
+  EXPECT_TRUE(debug.Ask(requested));
+  EXPECT_TRUE(requested);
+}
+
+TEST(HostWindow, PrintFitsThePageAndIconFilesAreTemporary) {
+  // Wide windows fill the width, tall ones the height; never beyond either.
+  EXPECT_EQ(TfrmSorane::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 2000)),
+            QRect(0, 0, 1000, 625));
+  EXPECT_EQ(TfrmSorane::FitToPage(QSize(400, 640), QRect(0, 0, 1000, 800)), QRect(0, 0, 500, 800));
+  EXPECT_EQ(TfrmSorane::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 500)), QRect(0, 0, 800, 500));
+
+  TfrmSorane w;
+  QImage picture(32, 32, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  auto leftovers = [] {
+    return QDir(QDir::tempPath()).entryList({"sorane-icon-*"}, QDir::Files).size();
+  };
+  qsizetype before = leftovers();
+  EXPECT_TRUE(w.SetIconFromImage(picture));
+  EXPECT_FALSE(w.windowIcon().isNull());
+  EXPECT_EQ(leftovers(), before);
+  EXPECT_FALSE(w.SetIconFile("/nonexistent/icon.ico"));
+}
+
+}  // namespace
+}  // namespace sorane
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  sorane::InstallFontSubstitutes();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
