@@ -30,7 +30,7 @@ size_t RunLength(std::string_view s) {
 
 // Whether `needle` occurs in `text` starting at a character boundary.
 bool Contains(std::string_view text, std::string_view needle) {
-  return PosFrom(needle, text, 1) != 0;
+  return needle.empty() || PosFrom(needle, text, 1) != 0;
 }
 
 // A key compiled once and matched against many cells.

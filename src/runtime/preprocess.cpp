@@ -256,17 +256,19 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
   }
 }
 
-std::string Interpreter::ReadLiteral(const char*& p) {
-  const char* start = p;
-  char quote = *p++;
-  if (quote == '"') {
+// Both readers leave p where it was when the literal or group never closes, so
+// the error is reported at the line where it starts.
+std::string Interpreter::ReadLiteral(const char*& pos) {
+  const char* start = pos;
+  const char* p = pos + 1;
+  if (*start == '"') {
     while (*p) {
       if (*p == '\\' && p[1]) {
         p += 1 + CharLenZ(p + 1);
         continue;
       }
       if (*p == '"') {
-        ++p;
+        pos = ++p;
         return std::string(start, p);
       }
       p += CharLenZ(p);
@@ -279,7 +281,7 @@ std::string Interpreter::ReadLiteral(const char*& p) {
         p += 2;
         continue;
       }
-      ++p;
+      pos = ++p;
       return std::string(start, p);
     }
     p += CharLenZ(p);
@@ -287,8 +289,9 @@ std::string Interpreter::ReadLiteral(const char*& p) {
   Raise(SJ("対応するカッコ ` または 』 がありません。"));
 }
 
-std::string Interpreter::ReadGroup(const char*& p) {
-  const char* start = ++p;  // past "("
+std::string Interpreter::ReadGroup(const char*& pos) {
+  const char* start = pos + 1;  // past "("
+  const char* p = start;
   int depth = 1;
   while (*p) {
     char c = *p;
@@ -299,7 +302,7 @@ std::string Interpreter::ReadGroup(const char*& p) {
     if (c == '(') ++depth;
     if (c == ')' && --depth == 0) {
       std::string content(start, p);
-      ++p;
+      pos = p + 1;
       return content;
     }
     p += CharLenZ(p);

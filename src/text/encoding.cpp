@@ -30,8 +30,8 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts `in`; at an unconvertible spot calls skip(in, pos, out), which
-  // appends a replacement and returns how many input bytes it stands for.
+  // Converts `in`; at an unconvertible spot calls skip(in, pos, replacement),
+  // which sets the replacement and returns how many input bytes it stands for.
   template <typename Skip>
   std::string Run(std::string_view in, size_t out_hint, Skip skip) {
     std::string out(out_hint + 16, '\0');

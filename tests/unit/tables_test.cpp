@@ -92,6 +92,8 @@ TEST(TableSearch, WalksAllMatchesThenStaysAtMinusOne) {
   EXPECT_EQ(s.Next(), 2);
   s.Start(T("xab,1|zz,2"), -1, "zz,*", true, false);
   EXPECT_EQ(s.Next(), 1);
+  s.Start(T("xab,1|zz,2"), 1, "", true, false);  // every cell contains ""
+  EXPECT_EQ(s.Next(), 0);
   // Column -1 in exact mode compares an empty text.
   s.Start(T("a|b"), -1, "", false, false);
   EXPECT_EQ(s.Next(), 0);

@@ -2,7 +2,6 @@
 // conversion and the currency text.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -68,16 +67,6 @@ TEST(ParseNumber, PrecisionAndLength) {
   // Only the first 254 bytes count.
   std::string long_text = std::string(253, '0') + "12";
   EXPECT_EQ(ParseNumber(long_text), 1);
-}
-
-TEST(ParseNumber, IgnoresProcessLocale) {
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  std::string saved = old ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
-  EXPECT_EQ(ParseNumber("2.5"), 2.5L);
-  EXPECT_EQ(ParseNumber("1.0e400"), 1e400L);
-  EXPECT_EQ(FormatNumber(2.5L), "2.5");
-  std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(StrictNumber, AcceptsOnlyPlainDecimals) {
