@@ -204,6 +204,8 @@ TEST(Wildcard, ErrorMessages) {
 // only on the real path. Compared with the segment-based matcher on random
 // patterns.
 struct Reference {
+  Reference(const std::vector<WildElement>& elements, std::string subject)
+      : e(elements), s(std::move(subject)) {}
   const std::vector<WildElement>& e;
   std::string s;
   bool real = true;
@@ -282,7 +284,7 @@ TEST(Wildcard, SegmentMatcherAgreesWithNestedSearch) {
     } catch (const WildcardError&) {
       continue;
     }
-    Reference ref{p->Elements(), subject};
+    Reference ref(p->Elements(), subject);
     size_t ref_end = 0;
     bool ref_ok = ref.From(0, ref_end);
     size_t end = 0;
