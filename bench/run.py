@@ -33,7 +33,7 @@ def best_of(cmd, runs=3):
 
 
 def main():
-    sorane = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build", "sorane")
+    sorane = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build", "sorane"))
     name_filter = sys.argv[2] if len(sys.argv) > 2 else ""
     lua = shutil.which("lua5.4") or shutil.which("lua")
     os.makedirs(OUT, exist_ok=True)

@@ -2,7 +2,6 @@
 // conversion and the currency text.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <optional>
 #include <random>
