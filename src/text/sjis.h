@@ -20,9 +20,8 @@ inline bool IsLeadByte(unsigned char c) {
 // Byte length of the character starting at s[i] (1 or 2; 1 for a lead byte
 // that is the last byte, or is followed by NUL).
 inline size_t CharLen(std::string_view s, size_t i) {
-  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() && s[i + 1] != '\0')
-             ? 2
-             : 1;
+  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() && s[i + 1] != '\0') ? 2
+                                                                                                : 1;
 }
 
 // Same for a NUL-terminated run.
