@@ -6,7 +6,8 @@
 //     ("&" ignored) is pressed;
 //   - kCancelAnswer: the dialog is closed as by its window's close button.
 // SORANE_DIALOG_ANSWERS (UTF-8, answers separated by newlines) fills the queue
-// at start-up.
+// at start-up. With SORANE_DIALOG_NO_USER set, a dialog without a queued
+// answer is cancelled at once.
 #pragma once
 
 #include <QString>

@@ -134,9 +134,10 @@ class ListDialog : public QDialog {
     layout->addWidget(list);
     layout->addWidget(result);
     layout->addLayout(OkCancelRow(*this, 81));
-    connect(list, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-      if (item) result->setText(item->text());
-    });
+    // Only a click copies: the list taking the focus must not overwrite the
+    // initial text of the result field.
+    connect(list, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { result->setText(item->text()); });
     connect(list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
       result->setText(item->text());
       accept();

@@ -6,6 +6,7 @@
 #include "library/output.h"
 
 #include <cstdio>
+#include <memory>
 #include <unordered_map>
 
 #include "library/gui_parse.h"
@@ -67,15 +68,34 @@ static void PrintToFile(const std::string& name, const std::string& text) {
   fclose(f);
 }
 
-// センタリング of each interpreter (the state has no field of its own for it).
-static std::unordered_map<const Interpreter*, bool>& CentringTable() {
-  static std::unordered_map<const Interpreter*, bool> table;
+// センタリング of each run. The state has no field for it, so it is kept here,
+// tied to the run's main source text: a later run (even of an interpreter at the
+// same address) starts with centring off.
+struct CentringEntry {
+  std::weak_ptr<const std::string> run;
+  bool on = false;
+};
+
+static std::unordered_map<const Interpreter*, CentringEntry>& CentringTable() {
+  static std::unordered_map<const Interpreter*, CentringEntry> table;
   return table;
+}
+
+static const std::string* CurrentRun(const Interpreter& in) {
+  return in.S.Sources.empty() ? nullptr : in.S.Sources[0].get();
 }
 
 bool IsCentring(const Interpreter& in) {
   auto it = CentringTable().find(&in);
-  return it != CentringTable().end() && it->second;
+  if (it == CentringTable().end()) return false;
+  auto run = it->second.run.lock();
+  return run && run.get() == CurrentRun(in) && it->second.on;
+}
+
+static void SetCentring(Interpreter& in, bool on) {
+  CentringEntry& e = CentringTable()[&in];
+  e.run = in.S.Sources.empty() ? nullptr : in.S.Sources[0];
+  e.on = on;
 }
 
 static std::string VariableText(Interpreter& in, const std::string& name,
@@ -174,10 +194,10 @@ static void CmdMove(Interpreter& in, THashNode&) {
 }
 
 static void CmdCentring(Interpreter& in, THashNode&) {
-  CentringTable()[&in] = true;
+  SetCentring(in, true);
 }
 static void CmdCentringOff(Interpreter& in, THashNode&) {
-  CentringTable()[&in] = false;
+  SetCentring(in, false);
 }
 
 template <Host::WindowAction action>

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <array>
 
 #include "gui/dialog_automation.h"
 #include "gui/frm_dialogs.h"
@@ -63,7 +64,7 @@ TEST(HostWindow, StartsAsTheSpecialWindowSays) {
   EXPECT_TRUE(r.window.isVisible());
   EXPECT_EQ(r.window.Surface().pixelColor(600, 300), QColor(Qt::white));
 
-  ScriptRun hidden("'窓は自分で出す\n「母艦浮上」を、変数Aに代入\n");
+  ScriptRun hidden("'窓は自分で出す\nAは、「母艦浮上」\n");
   ASSERT_TRUE(hidden.Start());
   EXPECT_FALSE(hidden.window.isVisible());
 }
@@ -135,14 +136,14 @@ TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
 }
 
 TEST(HostDialogs, AnsweredThroughTheHook) {
-  for (const char* a : {"山田", "いいえ", "キャンセル", "青", "自由入力", "速達", "<cancel>",
+  for (const char* a : {"山田", "いいえ", "キャンセル", "青", "自由入力", "速達", "キャンセル(&C)",
                         "#00FF00", "/tmp/a.txt"})
     QueueDialogAnswer(QString::fromUtf8(a));
   ScriptRun r(
       "「名前？」と、尋ねる\nAは、それ\n"
       "「包む？」と、二択\nBは、それ\n"
       "「確定？」と、三択\nCは、それ\n"
-      "「色？」を、「赤|青」から、リストから選択\nDは、それ\n"
+      "「色？」を、「赤|青」の、リストから選択\nDは、それ\n"
       "「何？」が、「a|b」の、どれか尋ねる\nEは、それ\n"
       "「送料？」を、「普通\n速達」の、ボタンで選択\nFは、それ\n"
       "ダイアログキャンセルの値は、「取消」\n「初め」の、メモ記入\nGは、それ\n"
@@ -167,10 +168,10 @@ TEST(HostDialogs, AnsweredThroughTheHook) {
 
 TEST(HostWindow, CloseHandlerRefusesThenAllows) {
   ScriptRun r(
-      "終了処理設定に、閉じる時\n閉じた回は、0\n待機\n"
-      "*閉じる時\n閉じた回は、閉じた回+1\nもし、閉じた回=1ならば、終了処理設定に、閉じる時\n");
+      "`閉じる時`に、終了処理設定\n閉じた回は、0\n待機\n"
+      "*閉じる時\n閉じた回は、閉じた回+1\nもし、閉じた回=1ならば、`閉じる時`に、終了処理設定\n");
   ASSERT_TRUE(r.Start());
-  ASSERT_TRUE(r.window.isVisible());
+  ASSERT_TRUE(r.window.isVisible()) << SjisToUtf8(r.in.ErrorLog);
   r.window.close();  // the handler re-arms itself: refused
   EXPECT_TRUE(r.window.isVisible());
   EXPECT_FALSE(r.in.S.StopRequested);
@@ -185,7 +186,7 @@ TEST(ErrorDialog, ButtonsContinueOrStop) {
   ScriptRun r("未定義の語一\nAは、「続いた」\n未定義の語二\nBは、「続かない」\n");
   ASSERT_TRUE(r.Start());
   THashNode* a = r.in.S.Words.Find("A", false);
-  ASSERT_TRUE(a);
+  ASSERT_TRUE(a) << SjisToUtf8(r.in.ErrorLog);
   EXPECT_EQ(SjisToUtf8(a->Value), "続いた");
   EXPECT_EQ(r.in.S.Words.Find("B", false), nullptr);
   EXPECT_TRUE(r.in.S.StopRequested);
@@ -221,11 +222,45 @@ TEST(HostWindow, PrintFitsThePageAndIconFilesAreTemporary) {
   EXPECT_FALSE(w.SetIconFile("/nonexistent/icon.ico"));
 }
 
+// The window as --screenshot saves it, against a stored picture. Fonts render
+// slightly differently between machines, so 16 x 16 cells are compared by their
+// mean colour with a generous tolerance: misplaced or miscoloured text, a wrong
+// background or a wrong size still fail.
+TEST(Screenshot, MatchesTheStoredSample) {
+  ScriptRun r(
+      "「#FFFFCC」で、画面クリア\n文字色は、赤色\n文字サイズは、20\n"
+      "「こんにちは、そらね」と、表示\nセンタリング\n文字色は、青色\n「中央の行」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  QImage got = r.window.Snapshot().convertToFormat(QImage::Format_RGB32);
+  QImage want(SORANE_TEST_DATA "/gui_screenshot_sample.png");
+  ASSERT_FALSE(want.isNull());
+  want = want.convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(got.size(), want.size());
+  auto mean = [](const QImage& img, int cx, int cy) {
+    long r = 0, g = 0, b = 0;
+    for (int y = cy; y < cy + 16; ++y)
+      for (int x = cx; x < cx + 16; ++x) {
+        QColor c = img.pixelColor(x, y);
+        r += c.red(), g += c.green(), b += c.blue();
+      }
+    return std::array<long, 3>{r / 256, g / 256, b / 256};
+  };
+  int bad = 0;
+  for (int y = 0; y + 16 <= got.height(); y += 16)
+    for (int x = 0; x + 16 <= got.width(); x += 16) {
+      auto a = mean(got, x, y), b = mean(want, x, y);
+      for (int i = 0; i < 3; ++i)
+        if (std::abs(a[i] - b[i]) > 48) ++bad;
+    }
+  EXPECT_LE(bad, 6) << "cells differing from the stored sample";
+}
+
 }  // namespace
 }  // namespace sorane
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("SORANE_DIALOG_NO_USER", "1");
   QApplication app(argc, argv);
   sorane::InstallFontSubstitutes();
   ::testing::InitGoogleTest(&argc, argv);
