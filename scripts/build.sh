@@ -3,4 +3,4 @@
 set -eu
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build sorane sorane_unit_tests
+ninja -C build

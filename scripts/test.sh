@@ -12,13 +12,13 @@ JOBS=$(nproc)
 
 echo "== release build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build sorane sorane_unit_tests
+ninja -C build
 ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 120
 
 echo "== sanitizer build and core tests"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORANE_SANITIZE=ON \
   -DSORANE_WITH_QT=OFF >/dev/null
-ninja -C build-asan sorane sorane_unit_tests
+ninja -C build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$JOBS" --timeout 300
 
