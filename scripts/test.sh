@@ -28,7 +28,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 ninja -C build-fuzz fuzz_run
 mkdir -p build-fuzz/corpus
 cp tests/scripts/*.srn build-fuzz/corpus/ 2>/dev/null || true
-./build-fuzz/fuzz_run -max_total_time=60 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+./build-fuzz/tests/fuzz_run -max_total_time=60 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
   build-fuzz/corpus >build-fuzz/fuzz.log 2>&1 || { tail -50 build-fuzz/fuzz.log; exit 1; }
 
 echo "== formatting"
