@@ -1,4 +1,4 @@
-// Files, folders and paths, part 1: whole-file reading and writing, copying,
+// Files, folders and paths — whole-file reading and writing, copying,
 // moving, renaming, deleting, folders and the current folder.
 //
 // Every command that changes something asks the security policy first with the

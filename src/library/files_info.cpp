@@ -1,4 +1,4 @@
-// Files, folders and paths, part 2: questions about files (existence,
+// Files, folders and paths — questions about files (existence,
 // attributes, dates, sizes, names), cutting paths, listing folders, and binary
 // values inside variables.
 //

@@ -1,4 +1,4 @@
-// Files, folders and paths, part 3: the desktop side — shortcuts (".desktop"
+// Files, folders and paths — the desktop side — shortcuts (".desktop"
 // launchers), file-type associations (shared MIME database + mimeapps.list, and
 // the registry store through FileHooks), opening with the desktop, drive types.
 #include <sys/stat.h>

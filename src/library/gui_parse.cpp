@@ -42,23 +42,35 @@ uint32_t ParseColor(std::string_view text) {
   return static_cast<uint32_t>(v);
 }
 
+// Tracks quotes and parenthesis depth while a coordinate text is walked.
+struct GroupScan {
+  int depth = 0;
+  char quote = 0;
+  // Takes one single-byte character; true when it stands outside any quote.
+  bool Feed(char c) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      return false;
+    }
+    if (c == '"' || c == '`')
+      quote = c;
+    else if (c == '(')
+      ++depth;
+    else if (c == ')')
+      --depth;
+    return true;
+  }
+};
+
 // Removes one pair of surrounding back-quotes and one balanced parenthesis group
 // that nothing but spaces follows.
 static std::string StripOuterForms(std::string_view text) {
   std::string t = Trim(text);
   if (t.size() >= 2 && t.front() == '`' && t.back() == '`') t = t.substr(1, t.size() - 2);
   if (t.empty() || t[0] != '(') return t;
-  int depth = 0;
-  char quote = 0;
+  GroupScan scan;
   for (size_t i = 0; i < t.size(); i += CharLen(t, i)) {
-    char c = t[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '`') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')' && --depth == 0) {
+    if (scan.Feed(t[i]) && t[i] == ')' && scan.depth == 0) {
       if (Trim(std::string_view(t).substr(i + 1)).empty())
         return StripOuterForms(t.substr(1, i - 1));
       return t;
@@ -72,20 +84,10 @@ std::vector<std::string> SplitCoordinateItems(std::string_view text) {
   std::vector<std::string> items;
   if (Trim(t).empty()) return items;
   std::string item;
-  int depth = 0;
-  char quote = 0;
+  GroupScan scan;
   for (size_t i = 0; i < t.size();) {
     size_t len = CharLen(t, i);
-    char c = t[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '`') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (c == ',' && depth == 0) {
+    if (scan.Feed(t[i]) && t[i] == ',' && scan.depth == 0) {
       items.push_back(Trim(item));
       item.clear();
       ++i;
@@ -173,30 +175,30 @@ static bool ContainsAny(const std::string& text, std::initializer_list<const cha
   return false;
 }
 
-FontSpec ParseFontText(std::string_view text, const std::vector<std::string>& families) {
-  FontSpec spec;
+ParsedFont ParseFontText(std::string_view text, const std::vector<std::string>& families) {
+  ParsedFont parsed;
   std::string rest(text);
   bool has_bar = rest.find('|') != std::string::npos || PosFrom(SJ("｜"), rest, 1) > 0;
   std::string face = CutFontPart(rest);
   std::string style = has_bar ? CutFontPart(rest) : std::string();
   std::string size = Trim(rest);
 
-  spec.face = SJ("ＭＳ ゴシック");
+  parsed.face = SJ("ＭＳ ゴシック");
   if (!face.empty()) {
     std::string key = FoldFontName(face);
     for (const std::string& family : families) {
       if (FoldFontName(family) == key) {
-        spec.face = family;
+        parsed.face = family;
         break;
       }
     }
   }
-  spec.bold = ContainsAny(style, {"ボールド", "太字"});
-  spec.italic = ContainsAny(style, {"イタリック", "傾斜", "斜体"});
-  spec.underline = ContainsAny(style, {"罫線", "下線", "アンダーライン"});
-  spec.size = size.empty() ? 0 : ToInt32(ParseNumber(size));
-  if (spec.size < 0) spec.size = 0;
-  return spec;
+  parsed.bold = ContainsAny(style, {"ボールド", "太字"});
+  parsed.italic = ContainsAny(style, {"イタリック", "傾斜", "斜体"});
+  parsed.underline = ContainsAny(style, {"罫線", "下線", "アンダーライン"});
+  parsed.size = size.empty() ? 0 : ToInt32(ParseNumber(size));
+  if (parsed.size < 0) parsed.size = 0;
+  return parsed;
 }
 
 std::string FormatFontText(const std::string& face, bool bold, bool italic, bool underline,

@@ -36,13 +36,13 @@ Point ParsePoint(Interpreter& in, const std::string& text);
 // "(l,t,r,b)": missing items are 0; more than four raise the error listing them.
 Rect ParseRect(Interpreter& in, const std::string& text);
 
-struct FontSpec {
+struct ParsedFont {
   std::string face;  // as listed by the platform, or "ＭＳ ゴシック"
   bool bold = false, italic = false, underline = false;
   int size = 0;  // 0: no size given
 };
 // "face|styles|size" (bars "|" or "｜"); `families` are the installed names.
-FontSpec ParseFontText(std::string_view text, const std::vector<std::string>& families);
+ParsedFont ParseFontText(std::string_view text, const std::vector<std::string>& families);
 // The font text フォント選択 answers: face, "|" + styles when any, "|" + size.
 std::string FormatFontText(const std::string& face, bool bold, bool italic, bool underline,
                            int size);

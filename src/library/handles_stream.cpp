@@ -36,13 +36,8 @@ TextFileStream::~TextFileStream() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::unique_ptr<TextFileStream> TextFileStream::Open(const std::string& os_path, int mode) {
-  int flags = OpenFlags(mode);
-  if (flags < 0) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  int fd = ::open(os_path.c_str(), flags | O_CLOEXEC, 0666);
+// Takes over an open descriptor; a folder is refused (and closed).
+std::unique_ptr<TextFileStream> TextFileStream::FromDescriptor(int fd) {
   if (fd < 0) return nullptr;
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -53,16 +48,19 @@ std::unique_ptr<TextFileStream> TextFileStream::Open(const std::string& os_path,
   return std::unique_ptr<TextFileStream>(new TextFileStream(fd));
 }
 
-std::unique_ptr<TextFileStream> TextFileStream::OpenOrCreate(const std::string& os_path) {
-  int fd = ::open(os_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
+std::unique_ptr<TextFileStream> TextFileStream::Open(const std::string& os_path, int mode) {
+  int flags = OpenFlags(mode);
+  if (flags < 0) {
+    errno = EINVAL;
     return nullptr;
   }
-  return std::unique_ptr<TextFileStream>(new TextFileStream(fd));
+  int fd = ::open(os_path.c_str(), flags | O_CLOEXEC, 0666);
+  return FromDescriptor(fd);
+}
+
+std::unique_ptr<TextFileStream> TextFileStream::OpenOrCreate(const std::string& os_path) {
+  int fd = ::open(os_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  return FromDescriptor(fd);
 }
 
 int64_t TextFileStream::Size() const {

@@ -53,6 +53,7 @@ class TextFileStream {
 
  private:
   explicit TextFileStream(int fd) : fd_(fd) {}
+  static std::unique_ptr<TextFileStream> FromDescriptor(int fd);
   // The byte at pos_, refilling the buffer when needed; -1 at the end (or on a
   // read failure, recorded in read_failed_).
   int ByteAt(int64_t pos);

@@ -110,14 +110,14 @@ static int TabWidth(Interpreter& in) {
 }
 
 Host::TextFont CurrentTextFont(Interpreter& in) {
-  FontSpec spec =
+  ParsedFont parsed =
       ParseFontText(VariableText(in, SJ("文字書体"), SJ("ＭＳ ゴシック")), in.host.FontFamilies());
   Host::TextFont font;
-  font.face = spec.face;
-  font.bold = spec.bold;
-  font.italic = spec.italic;
-  font.underline = spec.underline;
-  font.size = spec.size;
+  font.face = parsed.face;
+  font.bold = parsed.bold;
+  font.italic = parsed.italic;
+  font.underline = parsed.underline;
+  font.size = parsed.size;
   if (font.size <= 0) {
     std::optional<Number> size = StrictNumber(Trim(VariableText(in, SJ("文字サイズ"), "12")));
     font.size = size ? ToInt32(*size) : 12;

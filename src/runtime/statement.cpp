@@ -460,6 +460,19 @@ static bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// 繰返, 反復 and ループ (any written form) read their block from the text at once.
+// Only tokens that start like one of them are folded, so ordinary tokens cost
+// no allocation here.
+static bool IsBlockLoopVerb(const std::string& t) {
+  if (t.size() < 4) return false;
+  std::string_view head(t.data(), 2);
+  if (head != std::string_view(SJ("繰")) && head != std::string_view(SJ("反")) &&
+      head != std::string_view(SJ("ル")))
+    return false;
+  std::string folded = Fold(t);
+  return folded == SJ("繰返") || folded == SJ("反復") || folded == SJ("ループ");
+}
+
 static bool IsCallable(const THashNode* w) {
   return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
 }
@@ -516,13 +529,10 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     ExecuteStatement();
     return;
   }
-  {
-    std::string folded = Fold(t);
-    if (folded == SJ("繰返") || folded == SJ("反復") || folded == SJ("ループ")) {
-      S.ArgStack.Push(std::move(t));
-      ExecuteStatement();
-      return;
-    }
+  if (IsBlockLoopVerb(t)) {
+    S.ArgStack.Push(std::move(t));
+    ExecuteStatement();
+    return;
   }
   if (plain && *after == '(') {
     THashNode* w = S.Words.Find(t, true);
@@ -544,15 +554,6 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
 
 // ---------------------------------------------------------------- execution
 
-static bool IsEventName(const std::string& v) {
-  static const char* const kNames[] = {"イベント",       "クリックした時", "ダブルクリックした時",
-                                       "マウス押した時", "マウス離した時", "キー押した時",
-                                       "キー離した時",   "変更した時",     "マウス動かした時"};
-  for (const char* n : kNames)
-    if (v == Utf8ToSjis(n)) return true;
-  return false;
-}
-
 void Interpreter::ExecuteStatement() {
   if (S.ArgStack.Empty()) return;
   std::string v = S.ArgStack.PopLast();
@@ -566,10 +567,8 @@ void Interpreter::ExecuteStatement() {
     }
     return;
   }
-  if (IsEventName(v) && !S.ArgStack.Empty()) {
-    // Object events are read through the object layer; without an object of that
-    // name the statement is an undefined command like any other.
-  }
+  // Object event names (クリックした時 and the like) are read through the object
+  // layer once script objects exist; until then they are undefined like any word.
   std::string text;
   for (const std::string& item : S.ArgStack.Items()) text += item + ",";
   text += v;
@@ -615,10 +614,8 @@ bool ParticleAccepts(const std::string& slot, const std::string& item) {
 size_t MatchedParticleLength(const std::string& slot, const std::string& item) {
   if (slot.empty()) return 0;
   if (EndsWith(item, slot)) return slot.size();
-  for (const char* alt : {"を", "と", "の", "へ", "に"}) {
-    const std::string& a = Utf8ToSjis(alt);
-    if (EndsWith(item, a)) return a.size();
-  }
+  for (const std::string* alt : {&SJ("を"), &SJ("と"), &SJ("の"), &SJ("へ"), &SJ("に")})
+    if (EndsWith(item, *alt)) return alt->size();
   return 0;
 }
 

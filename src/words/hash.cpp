@@ -25,9 +25,8 @@ void THashNode::CopyAttributesFrom(const THashNode& other) {
 }
 
 // Hiragana run after a non-hiragana character is okurigana and is dropped.
-std::string Fold(std::string_view name) {
-  std::string out;
-  out.reserve(name.size());
+void FoldInto(std::string_view name, std::string& out) {
+  out.clear();
   bool seen_other = false;
   size_t i = 0;
   while (i < name.size() && name[i] != '\0') {
@@ -51,7 +50,12 @@ std::string Fold(std::string_view name) {
     while (i + 1 < name.size() && CharLen(name, i) == 2 && IsHiragana(name.substr(i, 2))) i += 2;
     seen_other = false;
   }
-  if (out.empty()) return std::string(name);
+  if (out.empty()) out.assign(name);
+}
+
+std::string Fold(std::string_view name) {
+  std::string out;
+  FoldInto(name, out);
   return out;
 }
 
@@ -104,7 +108,9 @@ THashNode* THash::FindExact(std::string_view name) const {
 
 THashNode* THash::Find(std::string_view name, bool fold) const {
   if (fold) {
-    std::string folded = Fold(name);
+    // Every statement's verb is looked up folded: reuse one buffer.
+    thread_local std::string folded;
+    FoldInto(name, folded);
     if (THashNode* n = FindExact(folded)) return n;
   }
   return FindExact(name);

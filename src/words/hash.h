@@ -46,6 +46,8 @@ struct THashNode {
 
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
 std::string Fold(std::string_view name);
+// The same into `out` (its buffer is reused).
+void FoldInto(std::string_view name, std::string& out);
 
 class THash {
  public:

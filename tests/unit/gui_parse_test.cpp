@@ -45,7 +45,7 @@ TEST(GuiParse, CoordinateItems) {
 
 TEST(GuiParse, FontTexts) {
   std::vector<std::string> families{"Noto Sans CJK JP", SJ("ＭＳ 明朝"), "DejaVu Sans"};
-  FontSpec f = ParseFontText(SJ("ｎｏｔｏ　ｓａｎｓ ＣＪＫ JP|太字傾斜|14"), families);
+  ParsedFont f = ParseFontText(SJ("ｎｏｔｏ　ｓａｎｓ ＣＪＫ JP|太字傾斜|14"), families);
   EXPECT_EQ(f.face, "Noto Sans CJK JP");  // folded: width, case, full-width spaces
   EXPECT_TRUE(f.bold);
   EXPECT_TRUE(f.italic);
@@ -77,7 +77,7 @@ TEST(GuiParse, FontTextFormatRoundTrips) {
   EXPECT_EQ(FormatFontText("face", true, true, false, 12), "face|" + SJ("太字傾斜") + "|12");
   EXPECT_EQ(FormatFontText("face", false, false, true, 0), "face|" + SJ("下線"));
   EXPECT_EQ(FormatFontText("face", false, false, false, 0), "face");
-  FontSpec f = ParseFontText(FormatFontText("face", true, false, true, 10), {"face"});
+  ParsedFont f = ParseFontText(FormatFontText("face", true, false, true, 10), {"face"});
   EXPECT_TRUE(f.bold && f.underline && !f.italic);
   EXPECT_EQ(f.size, 10);
 }

@@ -8,30 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "test_env.h"
+
 namespace sorane {
 namespace {
-
-// Sets (or with nullptr removes) an environment variable for the lifetime of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(UserDirs, HomeRelativeAbsoluteAndInvalidValues) {
   const char* text =

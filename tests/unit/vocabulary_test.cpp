@@ -9,39 +9,19 @@
 
 #include "runtime/host.h"
 #include "runtime/interpreter.h"
+#include "test_env.h"
+#include "test_host.h"
 #include "text/encoding.h"
 #include "words/hash.h"
 
 namespace sorane {
 namespace {
 
-class NullHost : public Host {
+// The screen size is fixed so the desktop variables can be checked.
+class NullHost : public TestHost {
  public:
-  void PrintLine(const std::string&) override {}
-  void Say(const std::string&) override {}
-  void MessageBox(const std::string&, const std::string&) override {}
-  bool ErrorDialog(const std::string&, bool, bool&) override { return false; }
   int ScreenWidth() override { return 1920; }
   int ScreenHeight() override { return 1080; }
-};
-
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
 };
 
 std::string Sj(const char* utf8) {
