@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "debug/debug_model.h"
 #include "library/gui_parse.h"
 #include "platform/files.h"
+#include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -107,8 +109,9 @@ std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
   return std::nullopt;
 }
 
-std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial) {
-  PrintLine(SJ("メモ記入（「.」だけの行で終わり）"));
+std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
+                                                const std::string& caption) {
+  PrintLine((caption.empty() ? SJ("メモ記入") : caption) + SJ("（「.」だけの行で終わり）"));
   if (!initial.empty()) PrintLine(initial);
   std::string text;
   bool any = false;
@@ -161,6 +164,27 @@ std::optional<std::string> ConsoleHost::AskFont() {
   if (!line) return std::nullopt;
   std::string font = Trim(*line);
   return font.empty() ? SJ("ＭＳ Ｐゴシック||9") : font;
+}
+
+bool ConsoleHost::DebugDialog(const std::string& word) {
+  std::string text = DebugDialogCaption();
+  if (in_) {
+    DebugSnapshot s = TakeDebugSnapshot(*in_, DebugFilter{}, word);
+    text += "\r\n" + s.line_label;
+    text += "\r\n" + SJ("名前\t値\t型\t宣言レベル");
+    for (const DebugRow& r : s.rows)
+      text += "\r\n" + r.name + "\t" + ReplaceText(r.value, "\r\n", LogLineBreakMarker(), true) +
+              "\t" + r.type + "\t" + r.level;
+    if (s.selected_row >= 0) text += "\r\n" + SJ("選択: ") + s.rows[s.selected_row].name;
+    text += "\r\n" + SJ("実行制御：");
+    for (size_t i = 0; i < s.controls.size(); ++i) text += (i ? " " : "") + s.controls[i];
+  }
+  int choice = AskChoice(text, {SJ("連続実行"), SJ("一行毎に実行"), SJ("実行中断")});
+  DebugChoice chosen = choice == 1   ? DebugChoice::kLineByLine
+                       : choice == 2 ? DebugChoice::kAbort
+                                     : DebugChoice::kContinue;
+  if (!in_) return chosen == DebugChoice::kAbort;
+  return ApplyDebugChoice(*in_, chosen);
 }
 
 }  // namespace sorane

@@ -13,6 +13,8 @@
 
 namespace sorane {
 
+class Interpreter;
+
 class ConsoleHost : public Host {
  public:
   void PrintLine(const std::string& line) override;
@@ -25,12 +27,20 @@ class ConsoleHost : public Host {
   std::optional<std::string> AskFromList(const std::string& prompt,
                                          const std::vector<std::string>& items,
                                          const std::string& initial, bool editable) override;
-  std::optional<std::string> AskMemo(const std::string& initial) override;
+  std::optional<std::string> AskMemo(const std::string& initial,
+                                     const std::string& caption) override;
   std::optional<std::vector<std::string>> AskFiles(const FileRequest& request) override;
   std::optional<std::string> AskFolder() override;
   std::optional<uint32_t> AskColor() override;
   std::optional<std::string> AskFont() override;
   void Close() override { closed_ = true; }
+  // The debug dialog as text: caption, current line, the variable grid (name,
+  // value, type, level; tab-separated, line breaks in values shown as "~改行_")
+  // and the control structures; then one choice among 連続実行, 一行毎に実行 and
+  // 実行中断 by number or text. The end of input chooses 連続実行.
+  bool DebugDialog(const std::string& word) override;
+  // The interpreter whose state the debug dialog shows.
+  void Attach(Interpreter& in) { in_ = &in; }
 
   int ExitStatus() const { return exit_status_; }
   void SetExitStatus(int s) { exit_status_ = s; }
@@ -38,6 +48,7 @@ class ConsoleHost : public Host {
  private:
   int exit_status_ = 0;
   bool closed_ = false;
+  Interpreter* in_ = nullptr;
 };
 
 // CR LF and lone CR become "\n" (the terminal's line end).

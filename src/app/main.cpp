@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
 
   ConsoleHost host;
   Interpreter in(host);
+  host.Attach(in);
   InstallLibrary(in);
 
   StartupResult start = ReadCommandLine(in, args);

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <deque>
 
@@ -50,10 +51,42 @@ static QAbstractButton* ButtonNamed(QDialog& dialog, const QString& caption) {
   return nullptr;
 }
 
+// A caption without its accelerator: "実行中断(&C)" -> "実行中断".
+static QString WithoutAccelerator(const QString& caption) {
+  static const QRegularExpression accelerator(QStringLiteral("\\(&.\\)$"));
+  return QString(caption).remove(accelerator).remove('&');
+}
+
+// For dialogs answered by their buttons only: the button the answer names.
+static QAbstractButton* ButtonAnswered(QDialog& dialog, const QString& answer) {
+  if (QAbstractButton* b = ButtonNamed(dialog, answer)) return b;
+  for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
+    if (b->isVisible() && WithoutAccelerator(b->text()) == answer) return b;
+  return nullptr;
+}
+
 // Types or chooses the answer, then accepts the dialog.
 static void Apply(QDialog& dialog, const QString& answer) {
   if (answer == kCancelAnswer) {
     dialog.reject();
+    return;
+  }
+  if (dialog.property(kButtonAnswersProperty).toBool()) {
+    QAbstractButton* b = ButtonAnswered(dialog, answer);
+    if (!b) {
+      dialog.reject();
+      return;
+    }
+    b->click();
+    // A button that leaves the dialog open (find, help) hands it to the next
+    // answer; with no user and nothing queued the dialog is closed.
+    if (!dialog.isVisible()) return;
+    if (HasDialogAnswer()) {
+      QString next = TakeDialogAnswer();
+      QTimer::singleShot(0, &dialog, [&dialog, next] { Apply(dialog, next); });
+    } else if (qEnvironmentVariableIsSet("SORANE_DIALOG_NO_USER")) {
+      dialog.reject();
+    }
     return;
   }
   if (QAbstractButton* b = ButtonNamed(dialog, answer)) {

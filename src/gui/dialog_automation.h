@@ -5,6 +5,12 @@
 //     the dialog accepted; for button dialogs the button with that caption
 //     ("&" ignored) is pressed;
 //   - kCancelAnswer: the dialog is closed as by its window's close button.
+// A dialog whose answers are only button presses (the debug dialog) sets the
+// property kButtonAnswersProperty: an answer names a button with or without its
+// accelerator ("実行中断(&C)", "実行中断(C)" or "実行中断"), and an answer that
+// names none closes the dialog as kCancelAnswer does, so nothing is typed into
+// its find or level boxes. A button that leaves the dialog open (？, 実行) hands
+// it to the next queued answer.
 // SORANE_DIALOG_ANSWERS (UTF-8, answers separated by newlines) fills the queue
 // at start-up. With SORANE_DIALOG_NO_USER set, a dialog without a queued
 // answer is cancelled at once.
@@ -17,6 +23,7 @@ class QDialog;
 namespace sorane {
 
 inline const QString kCancelAnswer = QStringLiteral("<cancel>");
+inline constexpr char kButtonAnswersProperty[] = "soraneButtonAnswers";
 
 void QueueDialogAnswer(const QString& answer);
 void ClearDialogAnswers();

@@ -238,9 +238,10 @@ int AskButtonsDialog(QWidget* parent, const DialogLook& look, const QString& pro
   return chosen;
 }
 
-std::optional<QString> AskMemoDialog(QWidget* parent, const QFont& font, const QString& initial) {
+std::optional<QString> AskMemoDialog(QWidget* parent, const QFont& font, const QString& initial,
+                                     const QString& caption) {
   QDialog d(parent);
-  d.setWindowTitle(QString::fromUtf8("メモ帳"));
+  d.setWindowTitle(caption.isEmpty() ? QString::fromUtf8("メモ帳") : caption);
   d.resize(412, 323);
   auto* layout = new QVBoxLayout(&d);
   auto* memo = new QPlainTextEdit(initial, &d);

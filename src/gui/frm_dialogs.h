@@ -30,7 +30,8 @@ std::optional<QString> AskListDialog(QWidget* parent, const DialogLook& look, co
                                      bool editable);
 int AskButtonsDialog(QWidget* parent, const DialogLook& look, const QString& prompt,
                      const QStringList& buttons, int host_width);
-std::optional<QString> AskMemoDialog(QWidget* parent, const QFont& font, const QString& initial);
+std::optional<QString> AskMemoDialog(QWidget* parent, const QFont& font, const QString& initial,
+                                     const QString& caption = {});
 
 // The error dialog: the whole error log, "continue", "stop" and (with the debug
 // option) "debug". Centred over the host window.

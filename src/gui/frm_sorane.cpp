@@ -8,17 +8,23 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
 #include <QTemporaryFile>
 
 #include "gui/dialog_automation.h"
+#include "gui/frm_debug.h"
 #include "gui/frm_dialogs.h"
 #include "gui/qt_text.h"
+#include "gui/virtual_keys.h"
 #include "library/gui_parse.h"
 #include "library/output.h"
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "text/sjis.h"
 
@@ -54,6 +60,10 @@ TfrmSorane::TfrmSorane() {
          area.top() + (area.height() - frame.height()) / 2);
   }
   text_font_ = QFont(QString::fromUtf8("ＭＳ ゴシック"), 12);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  // Key preview: every key event of the window passes here first.
+  qApp->installEventFilter(this);
 }
 
 bool TfrmSorane::StartRun() {
@@ -63,8 +73,7 @@ bool TfrmSorane::StartRun() {
     in.PrepareRun();
   } catch (const std::exception& e) {
     if (in.ErrorLog.empty()) in.ErrorLog = in.ReportLine(SJ("システムエラー:") + e.what()) + "\r\n";
-    bool debug = false;
-    ErrorDialog(in.ErrorLog, in.S.DebugOption, debug);
+    in.ShowErrorDialog();
     Close();
     return false;
   }
@@ -105,6 +114,7 @@ void TfrmSorane::resizeEvent(QResizeEvent* e) {
     img_ = grown;
   }
   QWidget::resizeEvent(e);
+  RaiseSlot(kEventChange);
 }
 
 void TfrmSorane::closeEvent(QCloseEvent* e) {
@@ -114,6 +124,85 @@ void TfrmSorane::closeEvent(QCloseEvent* e) {
   }
   closing_ = true;
   e->accept();
+}
+
+// ---- Events of object 0 ----
+
+TObjNode* TfrmSorane::HostObject() const {
+  if (!in_ || in_->S.StopRequested) return nullptr;
+  return in_->S.Objects.Get(0);
+}
+
+void TfrmSorane::SetEventVariable(const char* name, const std::string& value) {
+  if (THashNode* w = in_->S.Words.FindExact(Utf8ToSjis(name))) w->Value = value;
+}
+
+// Errors of the event machinery outside the statement loop are dropped: they
+// must not unwind through the window system.
+void TfrmSorane::RaiseSlot(int slot) {
+  TObjNode* host = HostObject();
+  if (!host || host->EventTarget[slot].None()) return;
+  try {
+    FireSlot(*in_, *host, slot);
+  } catch (...) {
+  }
+}
+
+void TfrmSorane::RaiseKey(QKeyEvent* e, bool down) {
+  TObjNode* host = HostObject();
+  int slot = down ? kEventKeyDown : kEventKeyUp;
+  if (!host || host->EventTarget[slot].None()) return;
+  SetEventVariable("押されたキー", std::to_string(VirtualKeyOf(e->key(), e->modifiers())));
+  SetEventVariable("押された特殊キー",
+                   SpecialKeysText(e->modifiers(), QGuiApplication::mouseButtons(), false));
+  RaiseSlot(slot);
+}
+
+void TfrmSorane::RaiseMouse(QMouseEvent* e, int slot, bool double_click) {
+  if (!HostObject()) return;
+  QPoint at = e->position().toPoint();
+  SetEventVariable("マウスX", std::to_string(at.x()));
+  SetEventVariable("マウスY", std::to_string(at.y()));
+  Qt::MouseButtons buttons = e->buttons() | e->button();
+  SetEventVariable("押された特殊キー", SpecialKeysText(e->modifiers(), buttons, double_click));
+  RaiseSlot(slot);
+}
+
+bool TfrmSorane::eventFilter(QObject* watched, QEvent* e) {
+  bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease;
+  if (!key || !watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  if (widget != this && !isAncestorOf(widget)) return false;
+  auto* k = static_cast<QKeyEvent*>(e);
+  // The same event passes once per widget while it propagates to the parents.
+  if (e == last_key_event_ && k->timestamp() == last_key_time_) return false;
+  last_key_event_ = e;
+  last_key_time_ = k->timestamp();
+  if (e->type() == QEvent::KeyRelease && k->isAutoRepeat()) return false;
+  RaiseKey(k, e->type() == QEvent::KeyPress);
+  return false;
+}
+
+void TfrmSorane::mousePressEvent(QMouseEvent* e) {
+  pressed_ = true;
+  RaiseMouse(e, kEventMouseDown, false);
+}
+
+void TfrmSorane::mouseReleaseEvent(QMouseEvent* e) {
+  bool click = pressed_ && rect().contains(e->position().toPoint());
+  pressed_ = false;
+  RaiseMouse(e, kEventMouseUp, false);
+  if (click) RaiseSlot(kEventClick);
+}
+
+void TfrmSorane::mouseDoubleClickEvent(QMouseEvent* e) {
+  pressed_ = true;
+  RaiseSlot(kEventDblClick);
+  RaiseMouse(e, kEventMouseDown, true);
+}
+
+void TfrmSorane::mouseMoveEvent(QMouseEvent* e) {
+  RaiseMouse(e, kEventMouseMove, false);
 }
 
 QColor TfrmSorane::ToQColor(uint32_t color) {
@@ -155,7 +244,7 @@ QColor TfrmSorane::ToQColor(uint32_t color) {
 }
 
 void TfrmSorane::PrintLine(const std::string& line) {
-  DrawText(in_ ? in_->S.TextX : 10, in_ ? in_->S.TextY : 10, line);
+  DrawText(in_ ? in_->S.CursorX : 10, in_ ? in_->S.CursorY : 10, line);
 }
 
 void TfrmSorane::ClearOutput() {
@@ -233,6 +322,10 @@ bool TfrmSorane::ErrorDialog(const std::string& log, bool debug_button, bool& de
   return go_on;
 }
 
+bool TfrmSorane::DebugDialog(const std::string& word) {
+  return in_ && ShowDebugDialog(this, *in_, word);
+}
+
 std::optional<std::string> TfrmSorane::AskText(const std::string& prompt,
                                                const std::string& initial) {
   auto answer = AskTextDialog(this, Look(*this, text_font_), Q(prompt), Q(initial));
@@ -267,8 +360,9 @@ int TfrmSorane::AskButtons(const std::string& prompt, const std::vector<std::str
   return AskButtonsDialog(this, Look(*this, text_font_), Q(prompt), ToQList(buttons), width());
 }
 
-std::optional<std::string> TfrmSorane::AskMemo(const std::string& initial) {
-  auto answer = AskMemoDialog(this, text_font_, Q(initial));
+std::optional<std::string> TfrmSorane::AskMemo(const std::string& initial,
+                                               const std::string& caption) {
+  auto answer = AskMemoDialog(this, text_font_, Q(initial), Q(caption));
   if (!answer) return std::nullopt;
   return S(*answer);
 }
@@ -369,7 +463,11 @@ void TfrmSorane::WindowCommand(WindowAction action) {
       showMaximized();
       break;
     case WindowAction::kMinimise:
+    case WindowAction::kMinimiseForm:
       showMinimized();
+      break;
+    case WindowAction::kNormal:
+      showNormal();
       break;
     case WindowAction::kRestore:
       setWindowFlag(Qt::WindowStaysOnTopHint, false);
@@ -444,22 +542,34 @@ QRect TfrmSorane::FitToPage(const QSize& window, const QRect& page) {
   return QRect(0, 0, static_cast<int>(window.width() / f), static_cast<int>(window.height() / f));
 }
 
-bool TfrmSorane::PrintWindow(const std::string& pdf_fallback) {
+// The printer set-up dialog: false when cancelled. A queued test answer stands
+// for the user; without a printer there is nothing to set up.
+static bool PrinterSetUp(QPrinter& printer, QWidget* parent, bool has_printer) {
+  if (auto scripted = ScriptedAnswer()) return *scripted != kCancelAnswer;
+  if (!has_printer) return true;
+  if (qEnvironmentVariableIsSet("SORANE_DIALOG_NO_USER")) return false;
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+Host::PrintResult TfrmSorane::PrintWindow(const std::string& pdf_fallback) {
+  QPrinter printer(QPrinter::HighResolution);
+  bool has_printer = !QPrinterInfo::defaultPrinter().isNull();
+  if (!PrinterSetUp(printer, this, has_printer)) return PrintResult::kCancelled;
   repaint();
   ProcessEvents();
   QImage picture = Snapshot();
-  QPrinter printer(QPrinter::HighResolution);
-  if (QPrinterInfo::defaultPrinter().isNull()) {
+  if (!has_printer) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(SjisToUtf8(pdf_fallback)).replace('\\', '/'));
   }
   printer.setDocName(windowTitle());
   QPainter p;
-  if (!p.begin(&printer)) return false;
+  if (!p.begin(&printer)) return PrintResult::kFailed;
   QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
   QRect target = FitToPage(picture.size(), QRect(0, 0, page.width(), page.height()));
   p.drawImage(target, picture);
-  return p.end();
+  return p.end() ? PrintResult::kPrinted : PrintResult::kFailed;
 }
 
 Host::Geometry TfrmSorane::GetGeometry() {

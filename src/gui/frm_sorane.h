@@ -2,14 +2,20 @@
 // drawing surface `img`, a QImage that keeps every drawing across repaints and
 // grows with the window (new space in the window colour). It implements the
 // Host interface with widgets: 表示 draws into `img`, the dialogs are the forms
-// of frm_dialogs.h, closing goes through the script's close handler.
+// of frm_dialogs.h, closing goes through the script's close handler. As object
+// 0 it raises the script's events: mouse events of the surface, key events of
+// the whole window (seen before the focused control) and resizing.
 #pragma once
 
 #include <QFont>
 #include <QImage>
 #include <QWidget>
 
+class QKeyEvent;
+class QMouseEvent;
+
 #include "runtime/host.h"
+#include "words/obj_list.h"
 
 namespace sorane {
 
@@ -45,7 +51,8 @@ class TfrmSorane : public QWidget, public Host {
                                          const std::vector<std::string>& items,
                                          const std::string& initial, bool editable) override;
   int AskButtons(const std::string& prompt, const std::vector<std::string>& buttons) override;
-  std::optional<std::string> AskMemo(const std::string& initial) override;
+  std::optional<std::string> AskMemo(const std::string& initial,
+                                     const std::string& caption) override;
   std::optional<std::vector<std::string>> AskFiles(const FileRequest& request) override;
   std::optional<std::string> AskFolder() override;
   std::optional<uint32_t> AskColor() override;
@@ -65,12 +72,13 @@ class TfrmSorane : public QWidget, public Host {
   void WindowCommand(WindowAction action) override;
   void SetBorderStyle(int style) override;
   bool SetIconFile(const std::string& os_path) override;
-  bool PrintWindow(const std::string& pdf_fallback) override;
+  PrintResult PrintWindow(const std::string& pdf_fallback) override;
   Geometry GetGeometry() override;
   void SetGeometry(const Geometry& g) override;
   std::string WindowCaption() override;
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
+  bool DebugDialog(const std::string& word) override;
 
   // The colour of a colour value: system colours ($80000000 range) from the
   // palette, others red + green*256 + blue*65536.
@@ -85,6 +93,11 @@ class TfrmSorane : public QWidget, public Host {
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
 
  private:
   QFont TextQFont() const { return text_font_; }
@@ -93,6 +106,15 @@ class TfrmSorane : public QWidget, public Host {
   QColor window_color_ = Qt::white;
   QFont text_font_;
   QColor text_color_ = Qt::black;
+  // Events of object 0 (the host window) to the script.
+  TObjNode* HostObject() const;
+  void SetEventVariable(const char* name, const std::string& value);
+  void RaiseSlot(int slot);
+  void RaiseKey(QKeyEvent* e, bool down);
+  void RaiseMouse(QMouseEvent* e, int slot, bool double_click);
+  const QEvent* last_key_event_ = nullptr;  // a key event is raised once, not per widget
+  quint64 last_key_time_ = 0;
+  bool pressed_ = false;  // a button went down on the surface (for the click)
   bool closing_ = false;  // the close request already ran (おわり)
   bool stopped_by_error_ = false;
 };

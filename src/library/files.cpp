@@ -83,24 +83,18 @@ std::string JoinOs(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-[[noreturn]] void RaiseLinkMissing(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), cmd.Name);
-}
-
 bool IsClipboardWord(const std::string& raw) {
   return raw == SJ("クリップボード");
 }
 
-std::string ClipboardText(Interpreter& in, THashNode& cmd) {
-  FileHooks& hooks = GetFileHooks();
-  if (!hooks.get_clipboard) RaiseLinkMissing(in, cmd);
-  return hooks.get_clipboard().value_or(std::string());
+// The pseudo-file クリップボード is the host's clipboard (the console keeps
+// one inside the process).
+std::string ClipboardText(Interpreter& in, THashNode&) {
+  return in.host.ClipboardText();
 }
 
-void SetClipboardText(Interpreter& in, THashNode& cmd, const std::string& text) {
-  FileHooks& hooks = GetFileHooks();
-  if (!hooks.set_clipboard) RaiseLinkMissing(in, cmd);
-  hooks.set_clipboard(text);
+void SetClipboardText(Interpreter& in, THashNode&, const std::string& text) {
+  in.host.SetClipboardText(text);
 }
 
 std::string PackedFirst(Interpreter& in, const std::string& name) {

@@ -61,9 +61,6 @@ std::string FormatFileTime(std::time_t t);
 
 // Hooks filled by other parts of the run-time; null until they are installed.
 struct FileHooks {
-  // The clipboard text behind the pseudo-file クリップボード.
-  std::optional<std::string> (*get_clipboard)() = nullptr;
-  void (*set_clipboard)(const std::string& text) = nullptr;
   // A packed resource name -> the path of its extracted temporary file (the
   // name unchanged when it is not a packed entry).
   std::string (*packed_file)(Interpreter& in, const std::string& name) = nullptr;

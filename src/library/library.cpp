@@ -31,6 +31,7 @@ void InstallLibrary(Interpreter& in) {
     RegisterTableCommands();
     RegisterHandleCommands();
     RegisterDialogCommands();
+    RegisterDebugCommands();
   });
   in.BuildVocabulary = &BuildVocabulary;
 }

@@ -21,5 +21,6 @@ void RegisterFileCommands();     // files.cpp: files, folders, paths
 void RegisterTableCommands();    // tables.cpp: CSV tables
 void RegisterHandleCommands();   // handles.cpp: file handles, INI files, registry
 void RegisterDialogCommands();   // dialogs.cpp: standard dialogs
+void RegisterDebugCommands();    // debug/debug_commands.cpp: DEBUG, line stop, ログる
 
 }  // namespace sorane

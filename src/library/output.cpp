@@ -6,14 +6,15 @@
 #include "library/output.h"
 
 #include <cstdio>
-#include <memory>
-#include <unordered_map>
 
 #include "library/gui_parse.h"
 #include "library/library.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "policy/security.h"
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "text/charmap.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -59,43 +60,15 @@ std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width) {
 }
 
 // Appends the text and CR LF to the file named by 表示出力先 (as given, relative
-// to the current folder); a missing file is created.
-static void PrintToFile(const std::string& name, const std::string& text) {
+// to the current folder) when the security policy allows; a missing file is
+// created, a file that cannot be opened is left alone.
+static void PrintToFile(Interpreter& in, const std::string& name, const std::string& text) {
+  if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
   FILE* f = fopen(ToOsPath(name).c_str(), "ab");
   if (!f) return;
   fwrite(text.data(), 1, text.size(), f);
   fwrite("\r\n", 1, 2, f);
   fclose(f);
-}
-
-// センタリング of each run. The state has no field for it, so it is kept here,
-// tied to the run's main source text: a later run (even of an interpreter at the
-// same address) starts with centring off.
-struct CentringEntry {
-  std::weak_ptr<const std::string> run;
-  bool on = false;
-};
-
-static std::unordered_map<const Interpreter*, CentringEntry>& CentringTable() {
-  static std::unordered_map<const Interpreter*, CentringEntry> table;
-  return table;
-}
-
-static const std::string* CurrentRun(const Interpreter& in) {
-  return in.S.Sources.empty() ? nullptr : in.S.Sources[0].get();
-}
-
-bool IsCentring(const Interpreter& in) {
-  auto it = CentringTable().find(&in);
-  if (it == CentringTable().end()) return false;
-  auto run = it->second.run.lock();
-  return run && run.get() == CurrentRun(in) && it->second.on;
-}
-
-static void SetCentring(Interpreter& in, bool on) {
-  CentringEntry& e = CentringTable()[&in];
-  e.run = in.S.Sources.empty() ? nullptr : in.S.Sources[0];
-  e.on = on;
 }
 
 static std::string VariableText(Interpreter& in, const std::string& name,
@@ -138,7 +111,7 @@ static void CmdPrint(Interpreter& in, THashNode&) {
   std::string text = in.PopValue();
   THashNode* target = in.S.Fast.PrintTarget;
   if (target && !target->Value.empty()) {
-    PrintToFile(target->Value, text);
+    PrintToFile(in, target->Value, text);
     return;
   }
   std::vector<std::string> lines = LayoutPrintText(text, TabWidth(in));
@@ -148,14 +121,14 @@ static void CmdPrint(Interpreter& in, THashNode&) {
   }
   ApplyTextFont(in);
   int step = PrintLineHeight(in.host);
-  bool centring = IsCentring(in);
-  int y = in.S.TextY;
+  bool centring = in.S.Centring;
+  int y = in.S.CursorY;
   for (const std::string& line : lines) {
-    int x = centring ? (in.host.ClientWidth() - in.host.TextWidth(line)) / 2 : in.S.TextX;
+    int x = centring ? (in.host.ClientWidth() - in.host.TextWidth(line)) / 2 : in.S.CursorX;
     in.host.DrawText(x, y, line);
     y += step;
   }
-  in.S.TextY = y;
+  in.S.CursorY = y;
 }
 
 static void CmdSay(Interpreter& in, THashNode&) {
@@ -175,8 +148,8 @@ static void CmdClearScreen(Interpreter& in, THashNode&) {
     in.host.ClearOutput();
   else
     in.host.ClearOutputWith(ParseColor(color));
-  in.S.TextX = 10;
-  in.S.TextY = 10;
+  in.S.CursorX = 10;
+  in.S.CursorY = 10;
 }
 
 // A coordinate argument: a list of values (a group "(x,y)" arrives without its
@@ -189,15 +162,15 @@ static std::string PopCoordinateText(Interpreter& in) {
 
 static void CmdMove(Interpreter& in, THashNode&) {
   Point p = ParsePoint(in, PopCoordinateText(in));
-  in.S.TextX = p.x;
-  in.S.TextY = p.y;
+  in.S.CursorX = p.x;
+  in.S.CursorY = p.y;
 }
 
 static void CmdCentring(Interpreter& in, THashNode&) {
-  SetCentring(in, true);
+  in.S.Centring = true;
 }
 static void CmdCentringOff(Interpreter& in, THashNode&) {
-  SetCentring(in, false);
+  in.S.Centring = false;
 }
 
 template <Host::WindowAction action>
@@ -213,10 +186,18 @@ static void CmdBorderStyle(Interpreter& in, THashNode&) {
   in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
 }
 
+// 母艦アイコン: a picture file, or else an イメージ object whose picture is used.
 static void CmdIcon(Interpreter& in, THashNode&) {
   std::string name = in.PopValue();
   std::string path = ResolveFileName(in, name);
-  if (!FileExists(path) || !in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
+  if (FileExists(path)) {
+    if (!in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
+    return;
+  }
+  THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
+  TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
+  if (!node || node->Kind != kObjectImage || !in.host.SetIconFromObject(node->ObjectIndex))
+    RaiseFileError(in, path);
 }
 
 // The PDF written beside the script when no printer can be had.
@@ -232,7 +213,7 @@ static std::string PrintFallbackName(Interpreter& in) {
 
 static void CmdPrintWindow(Interpreter& in, THashNode&) {
   std::string target = PrintFallbackName(in);
-  if (!in.host.PrintWindow(target)) RaiseFileError(in, target);
+  if (in.host.PrintWindow(target) == Host::PrintResult::kFailed) RaiseFileError(in, target);
 }
 
 static void CmdShowValue(Interpreter& in, THashNode&) {
@@ -240,6 +221,10 @@ static void CmdShowValue(Interpreter& in, THashNode&) {
   std::string name = raw;
   if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
     name = name.substr(1, name.size() - 2);
+  if (in.S.Words.Find(name, true)) {
+    if (in.host.DebugDialog(name)) in.EndRun();
+    return;
+  }
   std::string value = in.Evaluate(raw);
   in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
 }
@@ -257,6 +242,9 @@ static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
   std::string name = in.PopValue();
   if (name.empty()) return;
   std::string path = FormIniName(name);
+  if (!SecurityCheck(in, path,
+                     SJ("INIファイル") + QuotedQuestion(path, SJ("にフォーム情報を保存します。"))))
+    return;
   Host::Geometry g = in.host.GetGeometry();
   const std::pair<const char*, int> keys[] = {{"state", g.state},
                                               {"top", g.top},
@@ -286,6 +274,17 @@ static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
     if (v && TryParseInteger(*v, n)) *field = static_cast<int>(n);
   }
   in.host.SetGeometry(g);
+}
+
+// 最大化 / 最小化 / フォーム元のサイズ: the named object must be a form.
+template <Host::WindowAction action>
+static void CmdFormWindow(Interpreter& in, THashNode&) {
+  THashNode* w = in.PopName(false);
+  TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
+  if (!node || node->Name.empty()) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), w->Name);
+  if (node->Kind != kObjectForm)
+    in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
+  if (node->ObjectIndex == 0) in.host.WindowCommand(action);
 }
 
 static void CmdCopy(Interpreter& in, THashNode&) {
@@ -339,28 +338,31 @@ static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
 }
 
 void RegisterOutputCommands() {
-  SetHandler(0, CmdPrint);                                      // 表示
-  SetHandler(12, CmdSay);                                       // 言う
-  SetHandler(4, CmdClearScreen);                                // 画面クリア
-  SetHandler(2, CmdEnd);                                        // おわり
-  SetHandler(161, CmdSetCloseHandler);                          // 終了処理設定
-  SetHandler(1, CmdMove);                                       // 移動
-  SetHandler(29, CmdCentring);                                  // センタリング
-  SetHandler(30, CmdCentringOff);                               // センタリング解除
-  SetHandler(116, CmdPrintWindow);                              // 母艦印刷
-  SetHandler(117, CmdWindow<Host::WindowAction::kRepaint>);     // 描画処理反映
-  SetHandler(193, CmdShowValue);                                // _P / SHOW
-  SetHandler(275, CmdSaveFormPosition);                         // フォームの位置記録
-  SetHandler(276, CmdRestoreFormPosition);                      // フォームの位置復元
-  SetHandler(306, CmdWindow<Host::WindowAction::kMaximise>);    // 母艦最大化
-  SetHandler(307, CmdWindow<Host::WindowAction::kMinimise>);    // 母艦最小化
-  SetHandler(308, CmdWindow<Host::WindowAction::kRestore>);     // 母艦元のサイズ
-  SetHandler(315, CmdIcon);                                     // 母艦アイコン
-  SetHandler(328, CmdWindow<Host::WindowAction::kFullScreen>);  // 母艦全画面化
-  SetHandler(352, CmdWindow<Host::WindowAction::kShow>);        // 母艦浮上
-  SetHandler(381, CmdBorderStyle);                              // 母艦スタイル設定
-  SetHandler(429, CmdCopy);                                     // コピー
-  SetHandler(430, CmdClipboard);                                // クリップボード取得
+  SetHandler(0, CmdPrint);                                            // 表示
+  SetHandler(12, CmdSay);                                             // 言う
+  SetHandler(4, CmdClearScreen);                                      // 画面クリア
+  SetHandler(2, CmdEnd);                                              // おわり
+  SetHandler(161, CmdSetCloseHandler);                                // 終了処理設定
+  SetHandler(1, CmdMove);                                             // 移動
+  SetHandler(29, CmdCentring);                                        // センタリング
+  SetHandler(30, CmdCentringOff);                                     // センタリング解除
+  SetHandler(116, CmdPrintWindow);                                    // 母艦印刷
+  SetHandler(117, CmdWindow<Host::WindowAction::kRepaint>);           // 描画処理反映
+  SetHandler(193, CmdShowValue);                                      // _P / SHOW
+  SetHandler(275, CmdSaveFormPosition);                               // フォームの位置記録
+  SetHandler(276, CmdRestoreFormPosition);                            // フォームの位置復元
+  SetHandler(306, CmdWindow<Host::WindowAction::kMaximise>);          // 母艦最大化
+  SetHandler(307, CmdWindow<Host::WindowAction::kMinimise>);          // 母艦最小化
+  SetHandler(308, CmdWindow<Host::WindowAction::kRestore>);           // 母艦元のサイズ
+  SetHandler(315, CmdIcon);                                           // 母艦アイコン
+  SetHandler(328, CmdWindow<Host::WindowAction::kFullScreen>);        // 母艦全画面化
+  SetHandler(352, CmdWindow<Host::WindowAction::kShow>);              // 母艦浮上
+  SetHandler(381, CmdBorderStyle);                                    // 母艦スタイル設定
+  SetHandler(406, CmdFormWindow<Host::WindowAction::kMaximise>);      // 最大化
+  SetHandler(407, CmdFormWindow<Host::WindowAction::kMinimiseForm>);  // 最小化
+  SetHandler(408, CmdFormWindow<Host::WindowAction::kNormal>);        // フォーム元のサイズ
+  SetHandler(429, CmdCopy);                                           // コピー
+  SetHandler(430, CmdClipboard);                                      // クリップボード取得
 }
 
 }  // namespace sorane

@@ -17,8 +17,6 @@ Host::TextFont CurrentTextFont(Interpreter& in);
 void ApplyTextFont(Interpreter& in);
 // Line advance of 表示: the height of "あ" in the text font times 1.2, truncated.
 int PrintLineHeight(Host& host);
-// True after センタリング (until センタリング解除).
-bool IsCentring(const Interpreter& in);
 
 // Splits a 表示 text into lines: texts of at most 4096 bytes are tab-expanded
 // (columns count bytes); longer ones are cut to 4096 bytes and not expanded.

@@ -68,14 +68,20 @@ void Interpreter::Warn(const std::string& message) {
   std::string line = Format(SJ("[注　意] %s("), ExtractFileName(S.SourceName)) +
                      std::to_string(CurrentLine()) + SJ("行目): ") + message;
   ErrorLog += line + "\r\n";
-  if (S.DebugOption) {
-    bool debug = false;
-    if (!host.ErrorDialog(ErrorLog, true, debug)) {
-      S.StopRequested = true;
-      S.ExecPos = TPos();
-      host.Close();
-    }
-  }
+  if (S.DebugOption) ShowErrorDialog();
+}
+
+void Interpreter::ShowErrorDialog() {
+  bool debug = false;
+  bool go_on = host.ErrorDialog(ErrorLog, S.DebugOption, debug);
+  if (go_on && debug) go_on = !host.DebugDialog("");
+  if (!go_on) EndRun();
+}
+
+void Interpreter::EndRun() {
+  S.StopRequested = true;
+  S.ExecPos = TPos();
+  host.Close();
 }
 
 // Skips a literal at p without raising; false when it never closes.
@@ -146,13 +152,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
     S.ExecPos = TPos(S.ErrorHandler->RefPos, S.ErrorHandler->RefText);
     return;
   }
-  if (!S.ErrorReporting) return;
-  bool debug = false;
-  if (!host.ErrorDialog(ErrorLog, S.DebugOption, debug)) {
-    S.StopRequested = true;
-    S.ExecPos = TPos();
-    host.Close();
-  }
+  if (S.ErrorReporting) ShowErrorDialog();
 }
 
 // ---------------------------------------------------------------- commands

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "runtime/calculator.h"
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
@@ -66,14 +67,12 @@ std::string HexLiteralValue(std::string_view literal) {
 
 // Script objects and DLL functions belong to the object layer and the DLL layer
 // above the interpreter core. An expression reaches them only through these
-// three functions, which those layers provide; without them the word is a link
-// to a command that is not there.
+// functions. An object word read as a value gives its value text (the last
+// value a property copied there); DLL functions are a link to a command that
+// is not there yet.
 std::string ObjectDefaultValue(Interpreter& in, THashNode* object) {
-  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
-}
-
-std::string ObjectProperty(Interpreter& in, THashNode* object, const std::string& property) {
-  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
+  in.S.SoreType = "s";
+  return object->Value;
 }
 
 std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
@@ -309,7 +308,7 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
       return PairValue(x->Value, key);
     }
     case kWordObject:
-      return ObjectProperty(*this, x, m);
+      return GetObjectProperty(*this, x, m);
     case kWordHash: {
       if (!x->Elements)
         Raise(SJ("作成されていないハッシュ\"%"

@@ -64,8 +64,16 @@ class Host {
   virtual int AskButtons(const std::string& prompt, const std::vector<std::string>& buttons) {
     return AskChoice(prompt, buttons);
   }
-  // The memo editor starting with `initial`; returns the edited text.
-  virtual std::optional<std::string> AskMemo(const std::string& initial) { return std::nullopt; }
+  // The memo editor starting with `initial`; returns the edited text. An empty
+  // caption means the application title.
+  virtual std::optional<std::string> AskMemo(const std::string& initial,
+                                             const std::string& caption = {}) {
+    return std::nullopt;
+  }
+  // The debug dialog over the run's state, opened on `word` (_P names a word;
+  // empty otherwise). Returns true when it was closed with 実行中断 (the abort
+  // flag); whoever opened it then ends the run.
+  virtual bool DebugDialog(const std::string& word) { return false; }
   // File chooser. `filter` is "label|pattern|label|pattern..."; the result holds
   // absolute names (several only for an open dialog with multiple selection).
   struct FileRequest {
@@ -106,15 +114,33 @@ class Host {
   virtual std::vector<std::string> FontFamilies() { return {}; }
 
   // ---- The host window's commands. ----
-  enum class WindowAction { kMaximise, kMinimise, kRestore, kFullScreen, kShow, kRepaint };
+  // kMinimise/kRestore are the host-window commands (application-wide);
+  // kMinimiseForm/kNormal only change the window state.
+  enum class WindowAction {
+    kMaximise,
+    kMinimise,
+    kRestore,
+    kFullScreen,
+    kShow,
+    kRepaint,
+    kMinimiseForm,
+    kNormal
+  };
   virtual void WindowCommand(WindowAction action) {}
   // 0 none, 1 fixed, 2 sizeable, 3 dialog, 4 tool window, 5 sizeable tool window.
   virtual void SetBorderStyle(int style) {}
   // Sets the window icon from a picture file (OS path); false when unreadable.
   virtual bool SetIconFile(const std::string& os_path) { return false; }
-  // Prints the window scaled to fit the page; without a printer it writes the
-  // page to `pdf_fallback` (CP932 name). False when neither works.
-  virtual bool PrintWindow(const std::string& pdf_fallback) { return false; }
+  // Sets the window icon from the picture of an image object; false when it
+  // has none.
+  virtual bool SetIconFromObject(int object_index) { return false; }
+  // Prints the window scaled to fit the page after the printer set-up dialog;
+  // without a printer it writes the page to `pdf_fallback` (CP932 name). A
+  // host without a window has nothing to print.
+  enum class PrintResult { kPrinted, kCancelled, kFailed };
+  virtual PrintResult PrintWindow(const std::string& pdf_fallback) {
+    return PrintResult::kCancelled;
+  }
   struct Geometry {
     int state = 0;                                 // 0 normal, 1 minimised, 2 maximised
     int top = 0, left = 0, height = 0, width = 0;  // normal bounds

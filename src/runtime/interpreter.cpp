@@ -2,6 +2,7 @@
 // preprocessed and its labels are registered, then the statement loop runs.
 #include "runtime/interpreter.h"
 
+#include "runtime/events.h"
 #include "text/encoding.h"
 
 namespace sorane {
@@ -13,8 +14,9 @@ void Interpreter::PrepareRun() {
   ErrorLog.clear();
   S.ExecPos = TPos();
   S.LineNo = 0;
-  S.TextX = 10;
-  S.TextY = 10;
+  S.CursorX = 10;
+  S.CursorY = 10;
+  S.Centring = false;
   S.Words.Clear();
   S.CondResult = -1;
   try {
@@ -22,6 +24,7 @@ void Interpreter::PrepareRun() {
   } catch (const EWordReserved& e) {
     Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
   }
+  RegisterHostObject(*this);
   auto program = StoreSource(Preprocess(S.ProgramText));
   S.ProgramText = *program;
   ScanLabels(program, S.SourceName);
@@ -32,14 +35,12 @@ bool Interpreter::Start() {
   try {
     PrepareRun();
   } catch (const ESorane&) {
-    bool debug = false;
-    host.ErrorDialog(ErrorLog, S.DebugOption, debug);
+    ShowErrorDialog();
     host.Close();
     return false;
   } catch (const std::exception& e) {
     if (ErrorLog.empty()) ErrorLog = ReportLine(SJ("システムエラー:") + e.what()) + "\r\n";
-    bool debug = false;
-    host.ErrorDialog(ErrorLog, S.DebugOption, debug);
+    ShowErrorDialog();
     host.Close();
     return false;
   }

@@ -160,6 +160,11 @@ class Interpreter {
   int CurrentLine();
   // The error routine of the statement loop.
   void HandleError(const std::string& message, bool language_error);
+  // The error dialog with the whole log: the run goes on, goes on after the
+  // debug dialog (when the user asked for it), or ends.
+  void ShowErrorDialog();
+  // Ends the run: stop flag, no position, the host window closes.
+  void EndRun();
   // Set by a statement that ended at a line break (rule 1 of the line number).
   bool LineFromMark = false;
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
@@ -332,6 +333,8 @@ void Interpreter::Step() {
       if (continued) return;
       LineFromMark = true;
       ExecuteStatement();
+      // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
+      if (S.LineStopOption && !S.ExecPos.None() && host.DebugDialog("")) EndRun();
       return;
     }
     case ';':
@@ -567,8 +570,20 @@ void Interpreter::ExecuteStatement() {
     }
     return;
   }
-  // Object event names (クリックした時 and the like) are read through the object
-  // layer once script objects exist; until then they are undefined like any word.
+  // An event name read as a verb (母艦のイベント) reads that property of the
+  // object named by the item below it: イベント runs the handler.
+  int slot = EventSlotOf(v);
+  if (slot >= 0 && slot != kEventFileDrop && !S.ArgStack.Empty()) {
+    std::string item = S.ArgStack.PopLast();
+    std::string name = EndsWith(item, SJ("の")) ? item.substr(0, item.size() - 2) : item;
+    THashNode* object = S.Words.Find(name, true);
+    if (!object || object->Kind != kWordObject) {
+      S.ArgStack.Clear();
+      Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+    }
+    GetObjectProperty(*this, object, v);
+    return;
+  }
   std::string text;
   for (const std::string& item : S.ArgStack.Items()) text += item + ",";
   text += v;
@@ -839,7 +854,8 @@ void Interpreter::MemberAssign(const std::string& target) {
       return;
     }
     case kWordObject:
-      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), x->Name);
+      SetObjectProperty(*this, x, target, value_text);
+      return;
     default:
       Raise(SJ("\"%s\"には代入できません！"), a);
   }

@@ -55,7 +55,8 @@ class TSoraneBase {
   TPos ExecPos;
   int LineNo = 0;
   THash Words;
-  int TextX = 0, TextY = 0;
+  int CursorX = 0, CursorY = 0;  // output cursor of 表示 in client pixels
+  bool Centring = false;         // センタリング: printed lines are centred
   TStack ArgStack;
   TStack FuncArgs;
   TRunControlStack RunStack;

@@ -5,12 +5,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <array>
 
 #include "gui/dialog_automation.h"
 #include "gui/frm_dialogs.h"
 #include "gui/frm_sorane.h"
+#include "gui/virtual_keys.h"
 #include "library/library.h"
 #include "library/output.h"
 #include "runtime/interpreter.h"
@@ -93,7 +100,7 @@ TEST(HostWindow, PrintPlacesLinesAtTheCursor) {
   EXPECT_LT(moved.left, 104);
   EXPECT_GE(moved.top, 200);
   EXPECT_LT(moved.top, 200 + step);
-  EXPECT_EQ(r.in.S.TextY, 200 + step);
+  EXPECT_EQ(r.in.S.CursorY, 200 + step);
 }
 
 TEST(HostWindow, CentringCentresEachLine) {
@@ -115,7 +122,7 @@ TEST(HostWindow, ClearKeepsTheColourAndGrowsWithIt) {
   ScriptRun r("「消える」と、表示\n「#0000FF」で、画面クリア\n画面クリア\n「x」と、表示\n");
   ASSERT_TRUE(r.Start());
   EXPECT_EQ(r.window.Surface().pixelColor(300, 300), QColor(Qt::blue));
-  EXPECT_EQ(r.in.S.TextY, 10 + PrintLineHeight(r.window));
+  EXPECT_EQ(r.in.S.CursorY, 10 + PrintLineHeight(r.window));
   r.window.resize(800, 500);
   QApplication::processEvents();
   EXPECT_EQ(r.window.Surface().size(), QSize(800, 500));
@@ -220,6 +227,88 @@ TEST(HostWindow, PrintFitsThePageAndIconFilesAreTemporary) {
   EXPECT_FALSE(w.windowIcon().isNull());
   EXPECT_EQ(leftovers(), before);
   EXPECT_FALSE(w.SetIconFile("/nonexistent/icon.ico"));
+}
+
+// 母艦印刷 asks the printer set-up first: cancelled, nothing is printed; accepted
+// without a printer, the page goes to a PDF beside the program.
+TEST(HostWindow, PrintAsksTheSetUpFirst) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QString pdf = dir.filePath("prog.pdf");
+  ScriptRun r("「印刷する」と、表示\n母艦印刷\n母艦印刷\n");
+  r.in.S.ProgramPath = dir.filePath("prog.srn").toStdString();
+  QueueDialogAnswer(kCancelAnswer);
+  QueueDialogAnswer("OK");
+  ASSERT_TRUE(r.Start());
+  EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+  EXPECT_FALSE(HasDialogAnswer());
+  ASSERT_TRUE(QFile::exists(pdf));
+  EXPECT_GT(QFileInfo(pdf).size(), 1000);
+}
+
+// Events of object 0: the window sees keys before the focused control (which
+// still gets them), numbers them as virtual keys, and raises mouse events of
+// its surface and the change event when resized.
+TEST(HostEvents, KeysMouseAndResizeReachTheHandlers) {
+  ScriptRun r(
+      "キー一は、0\nキー二は、0\n特殊は、「」\n変更回数は、0\nクリック回数は、0\n"
+      "母艦の、キー押した時は、押した\n母艦の、キー離した時は、離した\n"
+      "母艦の、変更した時は、変わった\n母艦の、クリックした時は、(クリック回数は、クリック回数+1)\n"
+      "待機\n"
+      "*押した\nキー一は、押されたキー\n特殊は、押された特殊キー\n戻る\n"
+      "*離した\nキー二は、押されたキー\n戻る\n"
+      "*変わった\n変更回数は、変更回数+1\n戻る\n");
+  ASSERT_TRUE(r.Start());
+  ASSERT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+  auto var = [&](const char* name) {
+    THashNode* w = r.in.S.Words.Find(Utf8ToSjis(name), false);
+    return w ? SjisToUtf8(w->Value) : std::string("(none)");
+  };
+  auto* edit = new QLineEdit(&r.window);
+  edit->show();
+  edit->setFocus();
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_A, Qt::ShiftModifier, "A");
+  QApplication::sendEvent(edit, &down);
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_F5, Qt::NoModifier);
+  QApplication::sendEvent(edit, &up);
+  EXPECT_EQ(var("キー一"), "65");
+  EXPECT_EQ(var("特殊"), "Shift");
+  EXPECT_EQ(var("キー二"), "116");
+  EXPECT_EQ(edit->text(), "A");  // the control still got its key
+
+  QPointF at(30, 40);
+  QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(&r.window, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton,
+                      Qt::ControlModifier);
+  QApplication::sendEvent(&r.window, &release);
+  EXPECT_EQ(var("マウスX"), "30");
+  EXPECT_EQ(var("マウスY"), "40");
+  EXPECT_EQ(var("押された特殊キー"), "Ctrl\r\nLeft");
+  EXPECT_EQ(var("クリック回数"), "1");
+
+  r.window.resize(700, 450);
+  EXPECT_EQ(var("変更回数"), "1");
+  EXPECT_EQ(r.window.Surface().size(), QSize(700, 450));
+  EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+}
+
+TEST(HostEvents, VirtualKeyNumbers) {
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Return, Qt::NoModifier), 13);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Enter, Qt::KeypadModifier), 13);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Escape, Qt::NoModifier), 27);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Z, Qt::NoModifier), 90);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_7, Qt::NoModifier), 55);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_7, Qt::KeypadModifier), 103);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_ParenLeft, Qt::ShiftModifier), 56);  // shifted 8
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Left, Qt::NoModifier), 37);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_F12, Qt::NoModifier), 123);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Asterisk, Qt::KeypadModifier), 106);
+  EXPECT_EQ(VirtualKeyOf(Qt::Key_Control, Qt::ControlModifier), 17);
+  EXPECT_EQ(SpecialKeysText(Qt::ShiftModifier | Qt::AltModifier, Qt::RightButton, true),
+            "Shift\r\nAlt\r\nRight\r\nDouble");
+  EXPECT_EQ(SpecialKeysText(Qt::NoModifier, Qt::NoButton, false), "");
 }
 
 // The window as --screenshot saves it, against a stored picture. Fonts render

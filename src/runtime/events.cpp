@@ -1,0 +1,184 @@
+#include "runtime/events.h"
+
+#include "runtime/errors.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+// Property names of the event slots, in slot order.
+static const char* const kEventNames[kEventSlotCount] = {
+    "イベント",         "クリックした時",        "ダブルクリックした時", "マウス押した時",
+    "マウス離した時",   "キー押した時",          "キー離した時",         "変更した時",
+    "マウス動かした時", "ファイルドロップした時"};
+
+// The names folded once, so キーを押した時 finds キー押した時.
+static std::vector<std::string> FoldNames() {
+  std::vector<std::string> v;
+  for (const char* name : kEventNames) v.push_back(Fold(Utf8ToSjis(name)));
+  return v;
+}
+
+static const std::vector<std::string>& FoldedEventNames() {
+  static const std::vector<std::string> folded = FoldNames();
+  return folded;
+}
+
+int EventSlotOf(const std::string& property) {
+  const std::vector<std::string>& names = FoldedEventNames();
+  std::string folded = Fold(property);
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == folded) return static_cast<int>(i);
+  return -1;
+}
+
+void RegisterHostObject(Interpreter& in) {
+  in.S.Objects.Clear();
+  auto host = std::make_unique<TObjNode>();
+  host->Name = SJ("母艦");
+  host->Kind = kObjectForm;
+  host->ObjectIndex = 0;
+  in.S.Objects.Add(std::move(host));
+}
+
+TObjNode& ObjectOfWord(Interpreter& in, THashNode* word) {
+  TObjNode* node = in.S.Objects.Get(word->Tag);
+  if (!node || node->Name.empty())
+    in.Raise(SJ("オブジェクト\"%s\"は、作成されていません。"), word->Name);
+  return *node;
+}
+
+static void ClearSlot(TObjNode& object, int slot) {
+  object.EventText[slot].clear();
+  object.EventTarget[slot] = TPos();
+}
+
+static void StoreSlot(TObjNode& object, int slot, const std::string& text, const TPos& target) {
+  object.EventText[slot] = text;
+  object.EventTarget[slot] = target;
+}
+
+void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string& value_text) {
+  std::string value = value_text;
+  bool clear = value == "\"\"" || value == "``" || value.empty() ||
+               (slot == kEventAny && value == SJ("\\NULL-VALUE"));
+  if (clear) {
+    ClearSlot(object, slot);
+    return;
+  }
+  if (value.size() >= 2 && value.front() == '`' && value.back() == '`')
+    value = value.substr(1, value.size() - 2);
+  TPos target;
+  THashNode* w = in.S.Words.FindExact(value);
+  if (w && w->Kind == kWordLabel && w->RefPos) {
+    target = TPos(w->RefPos, w->RefText);
+  } else if (w && w->Kind == kWordVariable) {
+    in.Raise(SJ("計算式に誤りがあります。") +
+             SJ("イベントに変数を設定することは出来ません。ラベルを指定してください。"));
+  } else {
+    // Program text: the statements inside the outer parentheses, run as they
+    // stand when the event arrives.
+    if (value.front() == '(') {
+      size_t close = value.rfind(')');
+      value =
+          value.substr(1, close == std::string::npos || close == 0 ? std::string::npos : close - 1);
+    }
+    if (value.empty()) {
+      ClearSlot(object, slot);
+      return;
+    }
+    target = TPos::Start(std::make_shared<const std::string>(value));
+  }
+  StoreSlot(object, slot, value, target);
+  // イベント also fills the slot a form or an image raises most.
+  if (slot == kEventAny && (object.Kind == kObjectForm || object.Kind == kObjectImage))
+    StoreSlot(object, kEventMouseDown, value, target);
+}
+
+// True when no statement is being executed: after 待機, after the end of the
+// program, or before the run.
+static bool ScriptIsIdle(const Interpreter& in) {
+  return in.S.ExecPos.None() || *in.S.ExecPos.p == '\0';
+}
+
+static void PushEventReturn(Interpreter& in, const TPos& target) {
+  TRunControl r;
+  r.Kind = kRunEvent;
+  r.ReturnPos = in.S.ExecPos;
+  r.ExitPos = target;
+  r.SavedSource = in.S.SourceName;
+  in.S.RunStack.Push(std::move(r));
+  in.S.ExecPos = target;
+}
+
+void FireEvent(Interpreter& in, TObjNode& object) {
+  TPos target = object.EventTarget[kEventAny];
+  if (target.None() || in.S.StopRequested) return;
+  if (THashNode* w = in.S.Words.FindExact(SJ("イベントオブジェクト"))) {
+    w->Kind = kWordObject;
+    w->Tag = object.ObjectIndex;
+  }
+  bool idle = ScriptIsIdle(in);
+  PushEventReturn(in, target);
+  if (!idle) return;  // the running command returns first, then the handler runs
+  in.CheckStack();
+  in.Run();
+}
+
+void FireSlot(Interpreter& in, TObjNode& object, int slot) {
+  if (object.EventTarget[slot].None()) return;
+  std::string kept_text = object.EventText[kEventAny];
+  TPos kept_target = object.EventTarget[kEventAny];
+  object.EventText[kEventAny] = object.EventText[slot];
+  object.EventTarget[kEventAny] = object.EventTarget[slot];
+  try {
+    FireEvent(in, object);
+  } catch (...) {
+    object.EventText[kEventAny] = kept_text;
+    object.EventTarget[kEventAny] = kept_target;
+    throw;
+  }
+  object.EventText[kEventAny] = kept_text;
+  object.EventTarget[kEventAny] = kept_target;
+}
+
+void RaiseLabelEvent(Interpreter& in, const TPos& target) {
+  if (target.None() || in.S.StopRequested) return;
+  if (!in.S.ExecPos.None()) {
+    PushEventReturn(in, target);
+    return;
+  }
+  in.RunNested(target);
+}
+
+// ---------------------------------------------------------------- properties
+
+[[noreturn]] static void RaiseBrokenLink(Interpreter& in, THashNode* object) {
+  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
+}
+
+std::string GetObjectProperty(Interpreter& in, THashNode* object, const std::string& property) {
+  int slot = EventSlotOf(property);
+  if (slot < 0) RaiseBrokenLink(in, object);
+  TObjNode& node = ObjectOfWord(in, object);
+  if (slot == kEventAny)
+    FireEvent(in, node);
+  else
+    in.Warn(Format(SJ("\"%s,%s\"は、未定義です。"), object->Name, property));
+  in.S.SoreType = "s";
+  return std::string();
+}
+
+void SetObjectProperty(Interpreter& in, THashNode* object, const std::string& property,
+                       const std::string& value_text) {
+  int slot = EventSlotOf(property);
+  if (slot < 0) RaiseBrokenLink(in, object);
+  SetEventSlot(in, ObjectOfWord(in, object), slot, value_text);
+  in.S.Fast.So->Value = object->Value;
+  in.S.Fast.So->TypeMark = object->TypeMark;
+  in.S.Fast.So->Kind = object->Kind;
+  in.S.Fast.So->Tag = object->Tag;
+}
+
+}  // namespace sorane
