@@ -5,6 +5,7 @@
 #include "library/library.h"
 #include "runtime/interpreter.h"
 #include "text/number.h"
+#include "text/sjis.h"
 
 namespace sorane {
 
@@ -25,9 +26,7 @@ static void CmdLineStop(Interpreter& in, THashNode&) {
 // loses them, as for _P); the limit is truncated.
 static void CmdLog(Interpreter& in, THashNode&) {
   long long limit = in.PopInt();
-  std::string name = in.PopRaw();
-  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
-    name = name.substr(1, name.size() - 2);
+  std::string name = StripBackquotes(in.PopRaw());
   std::string value = in.Evaluate(name);
   DebugLog::Entry entry = LogOf(in).Add(name, limit, value);
   if (!entry.show) return;

@@ -1,5 +1,6 @@
 #include "debug/debug_model.h"
 
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -56,28 +57,12 @@ std::string LevelTextForSystemVariables(bool show_system, const std::string& lev
 }
 
 std::string ControlKindText(int kind) {
-  switch (kind) {
-    case 0:
-      return SJ("もし、ならば");
-    case 1:
-      return SJ("もし、違えば");
-    case 2:
-      return SJ("繰り返す");
-    case 3:
-      return SJ("回");
-    case 4:
-      return SJ("呼ぶ");
-    case 5:
-      return SJ("イベント");
-    case 6:
-      return SJ("反復");
-    case 7:
-      return SJ("不明");
-    case 8:
-      return SJ("条件分岐");
-    default:
-      return SJ("その他");
-  }
+  // By run-control record kind.
+  static const char* const kNames[] = {"もし、ならば", "もし、違えば", "繰り返す",
+                                       "回",           "呼ぶ",         "イベント",
+                                       "反復",         "不明",         "条件分岐"};
+  if (kind < 0 || kind >= static_cast<int>(std::size(kNames))) return SJ("その他");
+  return Utf8ToSjis(kNames[kind]);
 }
 
 std::vector<std::string> ControlItems(const TRunControlStack& stack) {

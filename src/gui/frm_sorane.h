@@ -26,6 +26,8 @@ class TfrmSorane : public QWidget, public Host {
  public:
   TfrmSorane();
   void Attach(Interpreter& in) { in_ = &in; }
+  // Before the interpreter goes: later window events reach no script.
+  void Detach() { in_ = nullptr; }
 
   // Prepares and runs the program: hidden when the program text holds 母艦浮上,
   // otherwise shown first. Returns false when preparation failed.

@@ -42,6 +42,10 @@ int RunInWindow(std::vector<std::string> args) {
   TfrmSorane window;
   Interpreter in(window);
   window.Attach(in);
+  struct DetachAtEnd {
+    TfrmSorane& w;
+    ~DetachAtEnd() { w.Detach(); }
+  } detach{window};
   InstallLibrary(in);
   StartupResult start = ReadCommandLine(in, rest);
   if (start.status != StartupStatus::kReady) {

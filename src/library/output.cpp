@@ -218,9 +218,7 @@ static void CmdPrintWindow(Interpreter& in, THashNode&) {
 
 static void CmdShowValue(Interpreter& in, THashNode&) {
   std::string raw = in.PopRaw();
-  std::string name = raw;
-  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
-    name = name.substr(1, name.size() - 2);
+  std::string name = StripBackquotes(raw);
   if (in.S.Words.Find(name, true)) {
     if (in.host.DebugDialog(name)) in.EndRun();
     return;
@@ -319,9 +317,7 @@ static void CmdEnd(Interpreter& in, THashNode&) {
 
 static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
   std::string raw = in.PopRaw();
-  std::string name = raw;
-  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
-    name = name.substr(1, name.size() - 2);
+  std::string name = StripBackquotes(raw);
   THashNode* w = in.S.Words.FindExact(name);
   if (w && w->Kind == kWordLabel) {
     in.S.CloseHandler = w;

@@ -59,11 +59,6 @@ void ValueOnly(Interpreter& in, std::string value) {
   in.Raise(SJ("\"%s\"命令の結果が大きすぎます。256MBまでにしてください。"), cmd.Name);
 }
 
-std::string StripBackquotes(std::string s) {
-  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
-  return s;
-}
-
 // A variable named by a raw argument, or nullptr.
 THashNode* VariableNamed(Interpreter& in, const std::string& name) {
   THashNode* w = in.S.Words.FindExact(name);

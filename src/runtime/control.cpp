@@ -47,11 +47,6 @@ std::string WithoutTail(const std::string& s, const std::string& tail) {
   return s.substr(0, s.size() - tail.size());
 }
 
-std::string StripBackquotes(std::string s) {
-  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
-  return s;
-}
-
 // The keyword at p that opens a then-branch ("ならば" before its prefix "なら").
 const std::string* ThenKeyword(const char* p) {
   for (const std::string* k : {&SJ("ならば"), &SJ("なら")})

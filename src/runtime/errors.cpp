@@ -163,9 +163,7 @@ static void CmdIgnoreErrors(Interpreter& in, THashNode&) {
 }
 
 static void CmdSetErrorHandler(Interpreter& in, THashNode&) {
-  std::string name = in.PopRaw();
-  if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
-    name = name.substr(1, name.size() - 2);
+  std::string name = StripBackquotes(in.PopRaw());
   THashNode* w = in.S.Words.FindExact(name);
   if (!w || w->Kind != kWordLabel)
     in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);

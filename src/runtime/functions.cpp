@@ -21,11 +21,6 @@ namespace sorane {
 
 namespace {
 
-std::string StripBackquotes(std::string s) {
-  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
-  return s;
-}
-
 // A word named raw by the script: the exact name first, then the folded one (a
 // command is stored folded, so "繰り返す" names 繰返).
 THashNode* FindNamed(Interpreter& in, const std::string& name) {

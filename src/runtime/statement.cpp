@@ -206,11 +206,6 @@ std::string Interpreter::PopRaw() {
   return S.ArgStack.PopLast();
 }
 
-static std::string StripBackquotes(std::string s) {
-  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
-  return s;
-}
-
 THashNode* Interpreter::PopName(bool create) {
   std::string name = StripBackquotes(S.ArgStack.PopLast());
   if (THashNode* w = S.Words.FindExact(name)) return w;

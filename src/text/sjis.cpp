@@ -161,6 +161,11 @@ std::string SplitNextEscaped(std::string_view sep, std::string_view text, size_t
   return out;
 }
 
+std::string StripBackquotes(std::string s) {
+  if (s.size() >= 2 && s.front() == '`' && s.back() == '`') return s.substr(1, s.size() - 2);
+  return s;
+}
+
 std::string Trim(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;

@@ -20,6 +20,7 @@
 #include "gui/dialog_automation.h"
 #include "gui/frm_debug.h"
 #include "gui/frm_sorane.h"
+#include "gui_script_run.h"
 #include "library/library.h"
 #include "runtime/interpreter.h"
 #include "test_host.h"
@@ -185,27 +186,11 @@ TEST_F(DebugDialogTest, OneDialogPerWindowKeepsItsBoxes) {
   EXPECT_EQ(d->edtLevel->text(), "1");
 }
 
-// A window running a script whose dialogs answer from the queue.
-struct WindowRun {
-  TfrmSorane window;
-  Interpreter in{window};
-  explicit WindowRun(const char* utf8) {
-    ClearDialogAnswers();
-    window.Attach(in);
-    InstallLibrary(in);
-    std::string crlf;
-    for (const char* c = utf8; *c; ++c)
-      crlf += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
-    in.S.SourceName = "test.srn";
-    in.S.ProgramText = Utf8ToSjis(crlf);
-  }
-  bool Defined(const char* name) { return in.S.Words.FindExact(name) != nullptr; }
-};
-
 TEST(DebugInWindow, LineStopStopsAfterEachLineUntilAborted) {
-  WindowRun r("改行で実行を止める\nAは、1\nBは、2\nCは、3\n");
+  ClearDialogAnswers();
+  ScriptRun r("改行で実行を止める\nAは、1\nBは、2\nCは、3\n");
   for (const char* a : {"一行毎に実行", "一行毎に実行", "実行中断"}) QueueDialogAnswer(U(a));
-  ASSERT_TRUE(r.window.StartRun());
+  ASSERT_TRUE(r.Start());
   EXPECT_FALSE(HasDialogAnswer());
   EXPECT_TRUE(r.Defined("B"));
   EXPECT_FALSE(r.Defined("C"));

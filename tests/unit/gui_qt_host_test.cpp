@@ -18,6 +18,7 @@
 #include "gui/frm_dialogs.h"
 #include "gui/frm_sorane.h"
 #include "gui/virtual_keys.h"
+#include "gui_script_run.h"
 #include "library/library.h"
 #include "library/output.h"
 #include "runtime/interpreter.h"
@@ -25,23 +26,6 @@
 
 namespace sorane {
 namespace {
-
-// A window with a script loaded from UTF-8 lines.
-struct ScriptRun {
-  TfrmSorane window;
-  Interpreter in{window};
-  explicit ScriptRun(const std::string& utf8_script) {
-    window.Attach(in);
-    InstallLibrary(in);
-    std::string text = Utf8ToSjis(utf8_script);
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    in.S.SourceName = "test.srn";
-    in.S.ProgramText = crlf;
-  }
-  bool Start() { return window.StartRun(); }
-  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value); }
-};
 
 // Rows and columns of the surface that hold pixels of `color` (±40 per channel).
 struct Box {

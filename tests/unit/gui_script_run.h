@@ -1,0 +1,34 @@
+// A host window with a script loaded from UTF-8 lines, for the GUI tests. The
+// window is detached from the interpreter before the interpreter goes.
+#pragma once
+
+#include <string>
+
+#include "gui/frm_sorane.h"
+#include "library/library.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+
+namespace sorane {
+
+struct ScriptRun {
+  TfrmSorane window;
+  Interpreter in{window};
+  explicit ScriptRun(const std::string& utf8_script) {
+    window.Attach(in);
+    InstallLibrary(in);
+    std::string crlf;
+    for (char c : Utf8ToSjis(utf8_script))
+      crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    in.S.SourceName = "test.srn";
+    in.S.ProgramText = crlf;
+  }
+  ~ScriptRun() { window.Detach(); }
+  bool Start() { return window.StartRun(); }
+  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value); }
+  bool Defined(const char* utf8_name) {
+    return in.S.Words.FindExact(Utf8ToSjis(utf8_name)) != nullptr;
+  }
+};
+
+}  // namespace sorane
