@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <iostream>
+#include <thread>
 
 #include "debug/debug_model.h"
 #include "library/gui_parse.h"
 #include "platform/files.h"
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -164,6 +166,24 @@ std::optional<std::string> ConsoleHost::AskFont() {
   if (!line) return std::nullopt;
   std::string font = Trim(*line);
   return font.empty() ? SJ("ＭＳ Ｐゴシック||9") : font;
+}
+
+void ConsoleHost::StartLabelTimer(int ms) {
+  timer_armed_ = ms > 0;
+  timer_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+void ConsoleHost::ProcessEvents() {
+  if (!timer_armed_ || !in_ || std::chrono::steady_clock::now() < timer_due_) return;
+  timer_armed_ = false;
+  LabelTimerTick(*in_);
+}
+
+bool ConsoleHost::WaitForLabelTimer() {
+  if (!timer_armed_ || !in_ || in_->S.StopRequested) return false;
+  std::this_thread::sleep_until(timer_due_);
+  ProcessEvents();
+  return true;
 }
 
 bool ConsoleHost::DebugDialog(const std::string& word) {

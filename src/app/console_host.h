@@ -9,6 +9,8 @@
 // only "." (or the end of input, which cancels when nothing was read).
 #pragma once
 
+#include <chrono>
+
 #include "runtime/host.h"
 
 namespace sorane {
@@ -34,6 +36,13 @@ class ConsoleHost : public Host {
   std::optional<uint32_t> AskColor() override;
   std::optional<std::string> AskFont() override;
   void Close() override { closed_ = true; }
+  // The label timer: ProcessEvents fires it when due (a jump after the running
+  // command); after the statement loop WaitForLabelTimer sleeps until it is due
+  // and runs its label. False when no timer is armed.
+  void ProcessEvents() override;
+  void StartLabelTimer(int ms) override;
+  void StopLabelTimer() override { timer_armed_ = false; }
+  bool WaitForLabelTimer();
   // The debug dialog as text: caption, current line, the variable grid (name,
   // value, type, level; tab-separated, line breaks in values shown as "~改行_")
   // and the control structures; then one choice among 連続実行, 一行毎に実行 and
@@ -48,6 +57,8 @@ class ConsoleHost : public Host {
  private:
   int exit_status_ = 0;
   bool closed_ = false;
+  bool timer_armed_ = false;
+  std::chrono::steady_clock::time_point timer_due_;
   Interpreter* in_ = nullptr;
 };
 

@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!in.Start()) return host.ExitStatus() ? host.ExitStatus() : 1;
+  while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
+  }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
   fflush(stdout);
   return host.ExitStatus();

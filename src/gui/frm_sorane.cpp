@@ -16,6 +16,7 @@
 #include <QPrinterInfo>
 #include <QScreen>
 #include <QTemporaryFile>
+#include <QTimer>
 
 #include "gui/dialog_automation.h"
 #include "gui/frm_debug.h"
@@ -64,6 +65,28 @@ TfrmSorane::TfrmSorane() {
   setFocusPolicy(Qt::StrongFocus);
   // Key preview: every key event of the window passes here first.
   qApp->installEventFilter(this);
+  label_timer_ = new QTimer(this);
+  label_timer_->setSingleShot(true);
+  connect(label_timer_, &QTimer::timeout, this, [this] {
+    if (!in_ || in_->S.StopRequested) return;
+    try {
+      LabelTimerTick(*in_);
+    } catch (...) {
+    }
+  });
+}
+
+void TfrmSorane::StartLabelTimer(int ms) {
+  label_timer_->stop();
+  if (ms > 0) label_timer_->start(ms);
+}
+
+void TfrmSorane::StopLabelTimer() {
+  label_timer_->stop();
+}
+
+bool TfrmSorane::LabelTimerActive() const {
+  return label_timer_->isActive();
 }
 
 bool TfrmSorane::StartRun() {

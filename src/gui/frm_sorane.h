@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class QKeyEvent;
+class QTimer;
 class QMouseEvent;
 
 #include "runtime/host.h"
@@ -60,7 +61,10 @@ class TfrmSorane : public QWidget, public Host {
   std::optional<uint32_t> AskColor() override;
   std::optional<std::string> AskFont() override;
   void ProcessEvents() override;
-  bool HasEventSource() override { return isVisible(); }
+  void StartLabelTimer(int ms) override;
+  void StopLabelTimer() override;
+  // True while the label timer is armed (the run goes on even when hidden).
+  bool LabelTimerActive() const;
   void Close() override;
   int ScreenWidth() override;
   int ScreenHeight() override;
@@ -116,8 +120,9 @@ class TfrmSorane : public QWidget, public Host {
   void RaiseMouse(QMouseEvent* e, int slot, bool double_click);
   const QEvent* last_key_event_ = nullptr;  // a key event is raised once, not per widget
   quint64 last_key_time_ = 0;
-  bool pressed_ = false;  // a button went down on the surface (for the click)
-  bool closing_ = false;  // the close request already ran (おわり)
+  QTimer* label_timer_ = nullptr;  // SoraneTimer: the one-shot label timer
+  bool pressed_ = false;           // a button went down on the surface (for the click)
+  bool closing_ = false;           // the close request already ran (おわり)
   bool stopped_by_error_ = false;
 };
 

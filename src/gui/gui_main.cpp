@@ -59,7 +59,7 @@ int RunInWindow(std::vector<std::string> args) {
     bool saved = window.Snapshot().save(QString::fromStdString(screenshot), "PNG");
     return window.StoppedByError() ? 1 : saved ? 0 : 2;
   }
-  if (!in.S.StopRequested && window.isVisible()) app.exec();
+  if (!in.S.StopRequested && (window.isVisible() || window.LabelTimerActive())) app.exec();
   return window.StoppedByError() ? 1 : 0;
 }
 

@@ -31,6 +31,7 @@ void InstallLibrary(Interpreter& in) {
     RegisterTableCommands();
     RegisterHandleCommands();
     RegisterDialogCommands();
+    RegisterTimerCommands();
     RegisterDebugCommands();
   });
   in.BuildVocabulary = &BuildVocabulary;

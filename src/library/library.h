@@ -21,6 +21,7 @@ void RegisterFileCommands();     // files.cpp: files, folders, paths
 void RegisterTableCommands();    // tables.cpp: CSV tables
 void RegisterHandleCommands();   // handles.cpp: file handles, INI files, registry
 void RegisterDialogCommands();   // dialogs.cpp: standard dialogs
+void RegisterTimerCommands();    // timers.cpp: 待つ, タイマー設定, タイマー解除
 void RegisterDebugCommands();    // debug/debug_commands.cpp: DEBUG, line stop, ログる
 
 }  // namespace sorane

@@ -152,6 +152,10 @@ void RaiseLabelEvent(Interpreter& in, const TPos& target) {
   in.RunNested(target);
 }
 
+void LabelTimerTick(Interpreter& in) {
+  if (!in.S.DeferredJump.None()) RaiseLabelEvent(in, in.S.DeferredJump);
+}
+
 // ---------------------------------------------------------------- properties
 
 [[noreturn]] static void RaiseBrokenLink(Interpreter& in, THashNode* object) {

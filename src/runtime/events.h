@@ -37,6 +37,9 @@ void FireSlot(Interpreter& in, TObjNode& object, int slot);
 // label timer, network and link notifications).
 void RaiseLabelEvent(Interpreter& in, const TPos& target);
 
+// The label timer fired: jump to the label タイマー設定 armed.
+void LabelTimerTick(Interpreter& in);
+
 // Object properties: the event properties are built here; the others belong to
 // the object layer and report a broken link until it exists.
 std::string GetObjectProperty(Interpreter& in, THashNode* object, const std::string& property);

@@ -38,8 +38,11 @@ class Host {
   }
   // Processes pending events (timers, sockets, window messages).
   virtual void ProcessEvents() {}
-  // True while something can still raise an event (a timer, socket, open window).
-  virtual bool HasEventSource() { return false; }
+  // The one-shot label timer of タイマー設定: fires once after `ms` milliseconds
+  // (a new start replaces the old one; 0 or less never fires), and the host then
+  // calls LabelTimerTick.
+  virtual void StartLabelTimer(int ms) {}
+  virtual void StopLabelTimer() {}
   // Closes the host window; the run ends when control returns to the host loop.
   virtual void Close() {}
   // Screen size in pixels.

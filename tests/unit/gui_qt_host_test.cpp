@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -47,7 +48,7 @@ Box FindColor(const QImage& img, QColor color, QRect area = QRect()) {
   return b;
 }
 
-TEST(HostWindow, StartsAsTheSpecialWindowSays) {
+TEST(HostWindow, StartsWithItsDefaults) {
   ScriptRun r("「あ」と、表示\n");
   EXPECT_EQ(r.window.windowTitle(), QString::fromUtf8("そらね"));
   EXPECT_EQ(r.window.size(), QSize(640, 400));
@@ -275,6 +276,24 @@ TEST(HostEvents, KeysMouseAndResizeReachTheHandlers) {
   r.window.resize(700, 450);
   EXPECT_EQ(var("変更回数"), "1");
   EXPECT_EQ(r.window.Surface().size(), QSize(700, 450));
+  EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+}
+
+// The window's label timer jumps once while the script waits; 0 seconds never
+// fires.
+TEST(HostEvents, LabelTimerFiresOnceWhileWaiting) {
+  ScriptRun r(
+      "回は、0\n0.05秒後に、時間へ飛ぶ、タイマー設定\n待機\n"
+      "*時間\n回は、回+1\n0秒後に、時間へ飛ぶ、タイマー設定\n戻る\n");
+  ASSERT_TRUE(r.Start());
+  EXPECT_TRUE(r.window.LabelTimerActive());
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 400) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  THashNode* count = r.in.S.Words.Find(Utf8ToSjis("回"), false);
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count->Value, "1");
+  EXPECT_FALSE(r.window.LabelTimerActive());
   EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
 }
 

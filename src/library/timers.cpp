@@ -1,0 +1,58 @@
+// Waiting and the label timer: 待つ pauses while window events go on being
+// processed; タイマー設定 arms the host's one-shot timer to jump to a label
+// (through RaiseLabelEvent when it fires), タイマー解除 stops it.
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "library/library.h"
+#include "runtime/events.h"
+#include "runtime/interpreter.h"
+#include "text/encoding.h"
+#include "text/number.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+// 待つ (?秒): events that arrive meanwhile run when the pause is over.
+static void CmdPause(Interpreter& in, THashNode&) {
+  using Clock = std::chrono::steady_clock;
+  int64_t ms = ToInt64(in.PopNumber() * 1000);
+  Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(ms, 0));
+  in.host.ProcessEvents();
+  while (!in.S.StopRequested) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    if (left.count() <= 0) break;
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
+    in.host.ProcessEvents();
+  }
+}
+
+// タイマー設定 (?秒後に,?へ飛ぶ): the label is taken as written; an empty one
+// disarms the timer. Only the last setting counts.
+static void CmdSetTimer(Interpreter& in, THashNode&) {
+  std::string label = StripBackquotes(in.PopRaw());
+  Number seconds = in.PopNumber();
+  if (label.empty()) {
+    in.host.StopLabelTimer();
+    in.S.DeferredJump = TPos();
+    return;
+  }
+  THashNode* w = in.S.Words.FindExact(label);
+  if (!w || w->Kind != kWordLabel || !w->RefPos)
+    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label);
+  in.S.DeferredJump = TPos(w->RefPos, w->RefText);
+  in.host.StartLabelTimer(ToInt32(seconds * 1000));
+}
+
+static void CmdStopTimer(Interpreter& in, THashNode&) {
+  in.host.StopLabelTimer();
+}
+
+void RegisterTimerCommands() {
+  SetHandler(21, CmdPause);       // 待つ
+  SetHandler(263, CmdSetTimer);   // タイマー設定
+  SetHandler(313, CmdStopTimer);  // タイマー解除
+}
+
+}  // namespace sorane
