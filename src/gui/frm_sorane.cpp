@@ -31,18 +31,25 @@
 
 namespace sorane {
 
+// The face names scripts use on other systems, and the installed Japanese
+// faces that draw them.
+static const std::pair<const char*, const char*> kFaceSubstitutes[] = {
+    {"ＭＳ ゴシック", "Noto Sans Mono CJK JP"},
+    {"ＭＳ Ｐゴシック", "Noto Sans CJK JP"},
+    {"ＭＳ 明朝", "Noto Serif CJK JP"},
+    {"ＭＳ Ｐ明朝", "Noto Serif CJK JP"},
+    {"MS UI Gothic", "Noto Sans CJK JP"},
+    {"メイリオ", "Noto Sans CJK JP"},
+    {"Meiryo", "Noto Sans CJK JP"},
+    {"MS Gothic", "Noto Sans Mono CJK JP"},
+    {"MS PGothic", "Noto Sans CJK JP"},
+    {"MS Mincho", "Noto Serif CJK JP"},
+    {"MS PMincho", "Noto Serif CJK JP"}};
+
 void InstallFontSubstitutes() {
-  const QString sans = QStringLiteral("Noto Sans CJK JP");
-  const QString mono = QStringLiteral("Noto Sans Mono CJK JP");
-  const QString serif = QStringLiteral("Noto Serif CJK JP");
-  const std::pair<const char*, QString> table[] = {
-      {"ＭＳ ゴシック", mono}, {"ＭＳ Ｐゴシック", sans},  {"ＭＳ 明朝", serif},
-      {"ＭＳ Ｐ明朝", serif},  {"MS UI Gothic", sans},     {"メイリオ", sans},
-      {"Meiryo", sans},        {"ＭＳ Ｐ ゴシック", sans}, {"MS Gothic", mono},
-      {"MS PGothic", sans},    {"MS Mincho", serif},       {"MS PMincho", serif}};
-  for (const auto& [name, font] : table) {
-    QFont::insertSubstitution(QString::fromUtf8(name), font);
-    QFont::insertSubstitution(QString::fromUtf8(name), sans);
+  for (const auto& [name, face] : kFaceSubstitutes) {
+    QFont::insertSubstitution(QString::fromUtf8(name), QString::fromUtf8(face));
+    QFont::insertSubstitution(QString::fromUtf8(name), QStringLiteral("Noto Sans CJK JP"));
   }
 }
 
@@ -310,8 +317,12 @@ void TfrmSorane::DrawText(int x, int y, const std::string& line) {
   update();
 }
 
+// The installed faces, and the substituted face names first: a font text
+// naming ＭＳ 明朝 keeps that name (drawn in the serif face) instead of falling
+// back to ＭＳ ゴシック.
 std::vector<std::string> TfrmSorane::FontFamilies() {
   std::vector<std::string> names;
+  for (const auto& [name, face] : kFaceSubstitutes) names.push_back(Utf8ToSjis(name));
   for (const QString& family : QFontDatabase::families()) names.push_back(S(family));
   return names;
 }

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -125,6 +126,17 @@ TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
   EXPECT_EQ(CurrentTextFont(r.in).face, SJ("ＭＳ ゴシック"));
   EXPECT_EQ(CurrentTextFont(r.in).size, 20);
   ClearDialogAnswers();
+
+  // A face name of another system is known (not replaced by the default) and
+  // is drawn in the installed face of its kind.
+  ScriptRun serif("文字書体は、「ＭＳ　明朝」\n「字」と、表示\n");
+  ASSERT_TRUE(serif.Start());
+  Host::TextFont font = CurrentTextFont(serif.in);
+  EXPECT_EQ(font.face, SJ("ＭＳ 明朝"));
+  serif.window.SetTextFont(font);
+  QFont drawn(QString::fromUtf8("ＭＳ 明朝"));
+  EXPECT_TRUE(QFontInfo(drawn).family().contains("Serif"))
+      << QFontInfo(drawn).family().toStdString();
 }
 
 TEST(HostDialogs, AnsweredThroughTheHook) {
