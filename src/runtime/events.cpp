@@ -96,12 +96,6 @@ void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string
     StoreSlot(object, kEventMouseDown, value, target);
 }
 
-// True when no statement is being executed: after 待機, after the end of the
-// program, or before the run.
-static bool ScriptIsIdle(const Interpreter& in) {
-  return in.S.ExecPos.None() || *in.S.ExecPos.p == '\0';
-}
-
 static void PushEventReturn(Interpreter& in, const TPos& target) {
   TRunControl r;
   r.Kind = kRunEvent;
@@ -119,7 +113,8 @@ void FireEvent(Interpreter& in, TObjNode& object) {
     w->Kind = kWordObject;
     w->Tag = object.ObjectIndex;
   }
-  bool idle = ScriptIsIdle(in);
+  // Idle: no statement loop is running (after 待機 or the end of the program).
+  bool idle = in.RunDepth == 0;
   PushEventReturn(in, target);
   if (!idle) return;  // the running command returns first, then the handler runs
   in.CheckStack();
@@ -145,7 +140,7 @@ void FireSlot(Interpreter& in, TObjNode& object, int slot) {
 
 void RaiseLabelEvent(Interpreter& in, const TPos& target) {
   if (target.None() || in.S.StopRequested) return;
-  if (!in.S.ExecPos.None()) {
+  if (in.RunDepth > 0) {
     PushEventReturn(in, target);
     return;
   }

@@ -167,6 +167,9 @@ class Interpreter {
   void EndRun();
   // Set by a statement that ended at a line break (rule 1 of the line number).
   bool LineFromMark = false;
+  // How many statement loops are running (nested runs count). Zero means the
+  // script is idle: after 待機, after the end of the program, before the run.
+  int RunDepth = 0;
 
  private:
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,

@@ -224,6 +224,11 @@ void Interpreter::SetSoreNumber(Number v) {
 // ---------------------------------------------------------------- the loop
 
 void Interpreter::Run() {
+  struct DepthGuard {
+    int& depth;
+    explicit DepthGuard(int& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } depth_guard(RunDepth);
   while (!S.ExecPos.None()) {
     const char* remembered = nullptr;
     for (;;) {

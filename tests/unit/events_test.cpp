@@ -53,6 +53,7 @@ TEST_F(EventsTest, EventsDuringACommandRunLastFirstAfterIt) {
   Load("順=「」\n待機\n*一\n順=順&「一」\n戻る\n*二\n順=順&「二」\n戻る\n*続き\n順=順&「続き」\n");
   // As if a command at *続き were running when two events arrived.
   in.S.ExecPos = Label("続き");
+  in.RunDepth = 1;
   TObjNode& host_object = *in.S.Objects.Get(0);
   host_object.EventTarget[kEventClick] = Label("一");
   host_object.EventTarget[kEventChange] = Label("二");
@@ -60,6 +61,7 @@ TEST_F(EventsTest, EventsDuringACommandRunLastFirstAfterIt) {
   FireSlot(in, host_object, kEventChange);
   EXPECT_EQ(in.S.RunStack.Count(), 2);
   EXPECT_TRUE(host_object.EventTarget[kEventAny].None());  // slot 0 kept as it was
+  in.RunDepth = 0;
   in.Run();
   EXPECT_EQ(Var("順"), "二一続き");
 }
