@@ -239,7 +239,7 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
                       back[-1] == ':';
     bool line_end = *p == '\0' || *p == '\r' || *p == '\n';
     if (!line_start || !line_end || name.empty()) {
-      if (p == name_start) ++p;
+      if (p == name_start && *p) ++p;  // a "*" at the very end stays inside the text
       continue;
     }
     if (S.Words.FindExact(name)) {

@@ -101,6 +101,10 @@ TEST_F(LabelTest, LabelLines) {
   EXPECT_EQ(label->Kind, kWordLabel);
   EXPECT_EQ(label->TypeMark, "main.srn");
   EXPECT_EQ(std::string(label->RefPos, 2), "\r\n");
+
+  // A "*" that ends the text names nothing, and the scan stops at the end.
+  Scan("x\r\n*");
+  Scan("*");
 }
 
 TEST_F(LabelTest, DuplicateLabelFails) {
