@@ -226,6 +226,52 @@ TEST(HostWindow, PrintFitsThePageAndIconFilesAreTemporary) {
   EXPECT_FALSE(w.SetIconFile("/nonexistent/icon.ico"));
 }
 
+// The window-state commands change the real window: maximised, normal again,
+// full screen on top without a frame, border styles, and the form commands on
+// 母艦; the position record restores the bounds it saved.
+TEST(HostWindow, StateCommandsAndPositionRecord) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ScriptRun r("「あ」と、表示\n");
+  ASSERT_TRUE(r.Start());
+  auto run = [&](const std::string& utf8) {
+    r.in.RunNested(TPos::Start(r.in.StoreSource(r.in.Preprocess(Utf8ToSjis(utf8)))));
+    QCoreApplication::processEvents();
+  };
+  run("母艦最大化");
+  EXPECT_TRUE(r.window.windowState() & Qt::WindowMaximized);
+  run("母艦元のサイズ");
+  EXPECT_FALSE(r.window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+  run("母艦全画面化");
+  EXPECT_TRUE(r.window.windowState() & Qt::WindowFullScreen);
+  EXPECT_TRUE(r.window.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_TRUE(r.window.windowFlags() & Qt::FramelessWindowHint);
+  run("母艦元のサイズ");
+  EXPECT_FALSE(r.window.windowFlags() & Qt::WindowStaysOnTopHint);
+  run("枠固定に、母艦スタイル設定");
+  EXPECT_EQ(r.window.minimumSize(), r.window.maximumSize());
+  run("枠なしに、母艦スタイル設定");
+  EXPECT_TRUE(r.window.windowFlags() & Qt::FramelessWindowHint);
+  run("枠可変に、母艦スタイル設定");
+  EXPECT_NE(r.window.minimumSize(), r.window.maximumSize());
+  run("母艦を、最大化");
+  EXPECT_TRUE(r.window.windowState() & Qt::WindowMaximized);
+  run("母艦を、フォーム元のサイズ");
+  EXPECT_FALSE(r.window.windowState() & Qt::WindowMaximized);
+  EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+
+  std::string ini = dir.filePath("pos.ini").toStdString();
+  r.in.S.SecurityLevel = 0;  // the temporary folder is outside the script's
+  r.window.setGeometry(40, 50, 300, 200);
+  QCoreApplication::processEvents();
+  run("「" + ini + "」へ、フォームの位置記録");
+  r.window.setGeometry(5, 6, 500, 400);
+  QCoreApplication::processEvents();
+  run("「" + ini + "」から、フォームの位置復元");
+  EXPECT_EQ(r.window.geometry().size(), QSize(300, 200));
+  EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
+}
+
 // 母艦印刷 asks the printer set-up first: cancelled, nothing is printed; accepted
 // without a printer, the page goes to a PDF beside the program.
 TEST(HostWindow, PrintAsksTheSetUpFirst) {
