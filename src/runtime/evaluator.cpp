@@ -100,19 +100,13 @@ std::string RunCommandForValue(Interpreter& in, THashNode* command) {
 // The value of `key` in pair lines (key=value per line; the key is the trimmed
 // part before the first "="; a line without "=" is a key with an empty value).
 std::string PairValue(std::string_view text, std::string_view key) {
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    size_t eq = line.find('=');
-    if (Trim(line.substr(0, eq)) == key)
-      return eq == std::string_view::npos ? std::string() : std::string(line.substr(eq + 1));
-    start = end;
-    if (start < text.size() && text[start] == '\r') ++start;
-    if (start < text.size() && text[start] == '\n') ++start;
-  }
-  return {};
+  std::string found;
+  ForEachPairLine(text, [&](const std::string& k, std::string_view value, std::string_view) {
+    if (k != key) return true;
+    found = value;
+    return false;
+  });
+  return found;
 }
 
 // An index of a cell access: a group is calculated, a plain word is evaluated

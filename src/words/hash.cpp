@@ -158,20 +158,10 @@ std::string THash::PairLines() const {
 }
 
 void THash::LoadPairLines(std::string_view text, int32_t level) {
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    size_t eq = line.find('=');
-    std::string key = Trim(line.substr(0, eq));
-    std::string value = eq == std::string_view::npos ? "" : std::string(line.substr(eq + 1));
-    if (!(key.empty() && eq == std::string_view::npos && line.empty()))
-      AddVariable(key, value, "s", level);
-    start = end;
-    if (start < text.size() && text[start] == '\r') ++start;
-    if (start < text.size() && text[start] == '\n') ++start;
-  }
+  ForEachPairLine(text, [&](const std::string& key, std::string_view value, std::string_view line) {
+    if (!line.empty()) AddVariable(key, value, "s", level);
+    return true;
+  });
 }
 
 std::string THash::ValueOf(std::string_view name, bool fold) const {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/sjis.h"
+
 namespace sorane {
 
 class THash;
@@ -48,6 +50,26 @@ struct THashNode {
 std::string Fold(std::string_view name);
 // The same into `out` (its buffer is reused).
 void FoldInto(std::string_view name, std::string& out);
+
+// Walks pair-line text (key=value per line, CR LF, LF or CR between lines):
+// `visit(key, value, line)` gets the trimmed part before the first "=", the rest
+// (empty for a line without "="), and the whole line; returning false stops.
+template <typename Visit>
+void ForEachPairLine(std::string_view text, Visit visit) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    size_t eq = line.find('=');
+    std::string_view value =
+        eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+    if (!visit(Trim(line.substr(0, eq)), value, line)) return;
+    start = end;
+    if (start < text.size() && text[start] == '\r') ++start;
+    if (start < text.size() && text[start] == '\n') ++start;
+  }
+}
 
 class THash {
  public:
