@@ -2,7 +2,8 @@
 # Installs what is needed, builds everything from scratch and runs every test:
 #   1. the release build: unit tests and script tests (CTest)
 #   2. the core tests again under AddressSanitizer + UndefinedBehaviorSanitizer
-#   3. a short fuzzing run of preprocessing + execution (clang's libFuzzer)
+#   3. short fuzzing runs (clang's libFuzzer): preprocessing + execution of
+#      scripts, and the text codecs and matchers
 #   4. the formatting check
 set -eu
 cd "$(dirname "$0")/.."
@@ -25,11 +26,17 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== fuzzing (short run)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSORANE_FUZZ=ON -DSORANE_WITH_QT=OFF -DSORANE_SANITIZE=ON >/dev/null
-ninja -C build-fuzz fuzz_run
-mkdir -p build-fuzz/corpus
+ninja -C build-fuzz fuzz_run fuzz_text
+mkdir -p build-fuzz/corpus build-fuzz/corpus-text
 cp tests/scripts/*.srn build-fuzz/corpus/ 2>/dev/null || true
-./build-fuzz/tests/fuzz_run -max_total_time=60 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-  build-fuzz/corpus >build-fuzz/fuzz.log 2>&1 || { tail -50 build-fuzz/fuzz.log; exit 1; }
+cp tests/scripts/*.srn tests/scripts/*.out build-fuzz/corpus-text/ 2>/dev/null || true
+# Scripts run by the interpreter, then the text codecs and matchers on their own.
+fuzz() {
+  ./build-fuzz/tests/$1 -max_total_time=$3 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    build-fuzz/$2 >build-fuzz/$1.log 2>&1 || { tail -50 build-fuzz/$1.log; exit 1; }
+}
+fuzz fuzz_run corpus 50
+fuzz fuzz_text corpus-text 20
 
 echo "== formatting"
 ./scripts/check-format.sh

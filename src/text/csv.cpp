@@ -131,9 +131,13 @@ std::string CsvQuoteCell(std::string_view cell, char sep) {
   std::string out;
   out.reserve(cell.size() + 2);
   out += '"';
-  for (char c : cell) {
-    out += c;
-    if (c == '"') out += '"';
+  // By characters, as the reader walks: a 0x22 that is the trail byte of a
+  // double-byte character is not a quote and is not doubled.
+  for (size_t i = 0; i < cell.size();) {
+    size_t len = CharLen(cell, i);
+    out.append(cell.data() + i, len);
+    if (len == 1 && cell[i] == '"') out += '"';
+    i += len;
   }
   out += '"';
   return out;

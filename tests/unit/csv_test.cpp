@@ -85,6 +85,13 @@ TEST(CsvRoundTrip, TrickyCellsReadBackUnchanged) {
                 {"line\r\nbreak", "", "ID"},
                 {Utf8ToSjis("日本語"), Utf8ToSjis("表,ソ"), "x\"y"}};
   EXPECT_EQ(CsvParse(CsvWrite(t)), t);
+
+  // A 0x22 that the character walk takes as a trail byte is not a quote: it is
+  // not doubled, so the cell reads back as it was.
+  std::string hidden = std::string("\x88\"") + ",\"q\"";
+  EXPECT_EQ(CsvQuoteCell(hidden), "\"\x88\",\"\"q\"\"\"");
+  CsvTable odd = {{hidden, "z"}};
+  EXPECT_EQ(CsvParse(CsvWrite(odd)), odd);
 }
 
 }  // namespace
