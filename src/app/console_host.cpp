@@ -126,11 +126,6 @@ std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
   return text;
 }
 
-// A typed name made absolute with the current folder.
-static std::string AbsoluteName(const std::string& name) {
-  return IsAbsoluteName(name) ? name : CurrentFolder() + name;
-}
-
 std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest& request) {
   PrintLine((request.save ? SJ("書込ファイル選択: ") : SJ("読込ファイル選択: ")) + request.filter);
   std::optional<std::string> line = ReadAnswer();

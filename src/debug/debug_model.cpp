@@ -1,7 +1,6 @@
 #include "debug/debug_model.h"
 
 #include <iterator>
-#include <map>
 #include <memory>
 
 #include "runtime/interpreter.h"
@@ -166,29 +165,8 @@ std::string LogCaption(const std::string& name) {
   return SJ("ログ - \"") + name + "\"";
 }
 
-namespace {
-// The log of one interpreter, tied to the program text of the run it belongs to.
-struct RunLog {
-  std::weak_ptr<const std::string> program;
-  bool had_program = false;
-  DebugLog log;
-};
-}  // namespace
-
 DebugLog& LogOf(Interpreter& in) {
-  static std::map<const Interpreter*, RunLog> logs;
-  RunLog& entry = logs[&in];
-  std::shared_ptr<const std::string> program =
-      in.S.Sources.empty() ? nullptr : in.S.Sources.front();
-  // A different program text (or an interpreter that reuses a freed address)
-  // means another run: its log starts empty.
-  bool same = entry.had_program ? (program && entry.program.lock() == program) : !program;
-  if (!same) {
-    entry.log.Clear();
-    entry.program = program;
-    entry.had_program = program != nullptr;
-  }
-  return entry.log;
+  return in.S.RunStates.Get<DebugLog>();
 }
 
 }  // namespace sorane

@@ -97,28 +97,7 @@ bool TfrmSorane::LabelTimerActive() const {
 }
 
 bool TfrmSorane::StartRun() {
-  Interpreter& in = *in_;
-  in.CheckStack();
-  try {
-    in.PrepareRun();
-  } catch (const std::exception& e) {
-    if (in.ErrorLog.empty()) in.ErrorLog = in.ReportLine(SJ("システムエラー:") + e.what()) + "\r\n";
-    in.ShowErrorDialog();
-    Close();
-    return false;
-  }
-  const std::string& program = *in.S.Sources[0];
-  if (PosFrom(SJ("母艦浮上"), program, 1) == 0) {
-    show();
-    ProcessEvents();
-  }
-  in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-  try {
-    in.Run();
-  } catch (const std::exception& e) {
-    if (in.ErrorLog.empty()) MessageBox(in.ReportLine(SJ("システムエラー:") + e.what()), "");
-  }
-  return true;
+  return in_->Start();
 }
 
 QImage TfrmSorane::Snapshot() {
@@ -516,6 +495,7 @@ void TfrmSorane::WindowCommand(WindowAction action) {
       break;
     case WindowAction::kShow:
       show();
+      ProcessEvents();
       break;
     case WindowAction::kRepaint:
       repaint();

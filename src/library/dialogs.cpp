@@ -6,6 +6,7 @@
 #include "library/gui_parse.h"
 #include "library/library.h"
 #include "library/output.h"
+#include "library/strings_util.h"
 #include "platform/files.h"
 #include "runtime/interpreter.h"
 #include "text/charmap.h"
@@ -16,18 +17,10 @@
 namespace sorane {
 
 std::vector<std::string> SplitChoices(const std::string& choices) {
-  std::string text = ReplaceText(choices, SJ("｜"), "|", true);
-  text = ReplaceText(text, "|", "\r\n", true);
+  std::string text = ReplaceText(ReplaceText(choices, SJ("｜"), "|", true), "|", "\r\n", true);
+  if (text.empty()) return {std::string()};  // one empty choice
   std::vector<std::string> items;
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-    items.push_back(text.substr(start, i - start));
-    if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  // A final line break does not add an empty choice.
-  if (!items.empty() && items.back().empty() && !text.empty()) items.pop_back();
+  for (std::string_view line : SplitLines(text)) items.emplace_back(line);
   return items;
 }
 

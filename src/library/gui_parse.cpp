@@ -175,7 +175,18 @@ static bool ContainsAny(const std::string& text, std::initializer_list<const cha
   return false;
 }
 
+FontKeys MakeFontKeys(const std::vector<std::string>& families) {
+  FontKeys keys;
+  keys.built = true;
+  for (const std::string& family : families) keys.names.emplace_back(FoldFontName(family), family);
+  return keys;
+}
+
 ParsedFont ParseFontText(std::string_view text, const std::vector<std::string>& families) {
+  return ParseFontText(text, MakeFontKeys(families));
+}
+
+ParsedFont ParseFontText(std::string_view text, const FontKeys& keys) {
   ParsedFont parsed;
   std::string rest(text);
   bool has_bar = rest.find('|') != std::string::npos || PosFrom(SJ("｜"), rest, 1) > 0;
@@ -186,8 +197,8 @@ ParsedFont ParseFontText(std::string_view text, const std::vector<std::string>& 
   parsed.face = SJ("ＭＳ ゴシック");
   if (!face.empty()) {
     std::string key = FoldFontName(face);
-    for (const std::string& family : families) {
-      if (FoldFontName(family) == key) {
+    for (const auto& [folded, family] : keys.names) {
+      if (folded == key) {
         parsed.face = family;
         break;
       }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sorane {
@@ -41,7 +42,16 @@ struct ParsedFont {
   bool bold = false, italic = false, underline = false;
   int size = 0;  // 0: no size given
 };
-// "face|styles|size" (bars "|" or "｜"); `families` are the installed names.
+// The installed face names with their folded form, built once and kept for the
+// run: folding every installed name again for each text drawn would be wasted.
+struct FontKeys {
+  FontKeys() = default;  // not an aggregate: a braced list of names is not taken for one
+  bool built = false;
+  std::vector<std::pair<std::string, std::string>> names;  // folded, as listed
+};
+FontKeys MakeFontKeys(const std::vector<std::string>& families);
+// "face|styles|size" (bars "|" or "｜") against the installed names.
+ParsedFont ParseFontText(std::string_view text, const FontKeys& keys);
 ParsedFont ParseFontText(std::string_view text, const std::vector<std::string>& families);
 // The font text フォント選択 answers: face, "|" + styles when any, "|" + size.
 std::string FormatFontText(const std::string& face, bool bold, bool italic, bool underline,

@@ -5,7 +5,7 @@
 // belong to the run's handle list here, so a handle word that is overwritten
 // or copied can never reach a closed stream: a word counts as a handle only
 // while its stream is still in the list. The list, the open INI file and the
-// registry key end with the run (handles_run_state.h).
+// registry key end with the run (TRunStates of the interpreter state).
 //
 // Every command that writes (opening a handle, writing the INI file, changing
 // the registry) asks the security policy first and does nothing when refused.
@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "library/handles_run_state.h"
 #include "library/handles_stream.h"
 #include "library/library.h"
 #include "platform/files.h"
@@ -45,7 +44,7 @@ struct HandleState {
 };
 
 HandleState& StateOf(Interpreter& in) {
-  return RunState<HandleState>(in);
+  return in.S.RunStates.Get<HandleState>();
 }
 
 // ---------------------------------------------------------------- results
@@ -250,7 +249,7 @@ void CmdIniOpen(Interpreter& in, THashNode&) {
   std::string file = in.PopValue();
   HandleState& st = StateOf(in);
   st.ini_open = false;
-  std::string name = IsAbsoluteName(file) ? file : CurrentFolder() + file;
+  std::string name = AbsoluteName(file);
   if (!FileExists(name)) {
     if (!SecurityCheck(in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;
     if (!WriteFileAtomic(name, "")) {

@@ -82,9 +82,16 @@ static int TabWidth(Interpreter& in) {
   return 8;
 }
 
+// The host's installed faces, folded on first use and kept for the run.
+static const FontKeys& InstalledFonts(Interpreter& in) {
+  FontKeys& keys = in.S.RunStates.Get<FontKeys>();
+  if (!keys.built) keys = MakeFontKeys(in.host.FontFamilies());
+  return keys;
+}
+
 Host::TextFont CurrentTextFont(Interpreter& in) {
   ParsedFont parsed =
-      ParseFontText(VariableText(in, SJ("文字書体"), SJ("ＭＳ ゴシック")), in.host.FontFamilies());
+      ParseFontText(VariableText(in, SJ("文字書体"), SJ("ＭＳ ゴシック")), InstalledFonts(in));
   Host::TextFont font;
   font.face = parsed.face;
   font.bold = parsed.bold;
@@ -227,19 +234,12 @@ static void CmdShowValue(Interpreter& in, THashNode&) {
   in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
 }
 
-// The INI file of the form-position commands: absolute names stay, others are
-// taken in the current folder.
-static std::string FormIniName(const std::string& name) {
-  if (IsAbsoluteName(name)) return name;
-  return CurrentFolder() + name;
-}
-
 static const char kFormSection[] = "frmSorane";
 
 static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
   std::string name = in.PopValue();
   if (name.empty()) return;
-  std::string path = FormIniName(name);
+  std::string path = AbsoluteName(name);
   if (!SecurityCheck(in, path,
                      SJ("INIファイル") + QuotedQuestion(path, SJ("にフォーム情報を保存します。"))))
     return;
@@ -256,7 +256,7 @@ static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
 static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
   std::string name = in.PopValue();
   if (name.empty()) return;
-  std::string path = FormIniName(name);
+  std::string path = AbsoluteName(name);
   Host::Geometry g = in.host.GetGeometry();
   g.state = -1;  // kept unless the file has it
   std::pair<const char*, int*> keys[] = {{"top", &g.top},

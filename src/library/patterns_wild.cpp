@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -107,29 +108,27 @@ WildElement ReadBracket(std::string_view p, size_t& i) {
   return e;
 }
 
+// The one-character elements.
+constexpr std::pair<char, WildElement::Kind> kSimpleElements[] = {{'?', WildElement::kAny},
+                                                                  {'*', WildElement::kStar},
+                                                                  {'#', WildElement::kDigit},
+                                                                  {'(', WildElement::kPickupFrom},
+                                                                  {')', WildElement::kPickupTo}};
+
+bool ReadSimple(std::string_view p, size_t& i, std::vector<WildElement>& out) {
+  for (const auto& [c, kind] : kSimpleElements)
+    if (p[i] == c) {
+      out.push_back(Simple(kind));
+      ++i;
+      return true;
+    }
+  return false;
+}
+
 void ReadElements(std::string_view p, std::vector<WildElement>& out) {
   for (size_t i = 0; i < p.size();) {
+    if (ReadSimple(p, i, out)) continue;
     switch (p[i]) {
-      case '?':
-        out.push_back(Simple(WildElement::kAny));
-        ++i;
-        continue;
-      case '*':
-        out.push_back(Simple(WildElement::kStar));
-        ++i;
-        continue;
-      case '#':
-        out.push_back(Simple(WildElement::kDigit));
-        ++i;
-        continue;
-      case '(':
-        out.push_back(Simple(WildElement::kPickupFrom));
-        ++i;
-        continue;
-      case ')':
-        out.push_back(Simple(WildElement::kPickupTo));
-        ++i;
-        continue;
       case '[':
         out.push_back(ReadBracket(p, i));
         continue;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "library/handles_run_state.h"
 #include "library/library.h"
 #include "library/tables_db.h"
 #include "runtime/interpreter.h"
@@ -78,7 +77,7 @@ void CheckPadColumn(Interpreter& in, THashNode& cmd, long long column) {
 
 // The stateful search of each interpreter (表検索 and its companions).
 TableSearch& SearchOf(Interpreter& in) {
-  return RunState<TableSearch>(in);
+  return in.S.RunStates.Get<TableSearch>();
 }
 
 // ---------------------------------------------------------------- rows as text

@@ -62,6 +62,10 @@ std::string ExtractFileName(std::string_view name) {
   return std::string(name.substr(AfterLastSeparator(name, true)));
 }
 
+std::string AbsoluteName(std::string_view name) {
+  return IsAbsoluteName(name) ? std::string(name) : CurrentFolder() + std::string(name);
+}
+
 std::string CurrentFolder() {
   std::string buf(4096, '\0');
   if (!getcwd(buf.data(), buf.size())) return "/";

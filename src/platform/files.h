@@ -23,6 +23,8 @@ std::string ExtractFolder(std::string_view name);
 std::string ExtractFileName(std::string_view name);
 // The current folder (CP932) with a trailing "/".
 std::string CurrentFolder();
+// The name itself when absolute, otherwise the name in the current folder.
+std::string AbsoluteName(std::string_view name);
 
 // The first existing file among the current folder, 母艦のパス, the run-time's
 // folder, the data folder, the system folder and the folder of the running

@@ -4,6 +4,7 @@
 
 #include "runtime/events.h"
 #include "text/encoding.h"
+#include "text/sjis.h"
 
 namespace sorane {
 
@@ -17,6 +18,7 @@ void Interpreter::PrepareRun() {
   S.CursorX = 10;
   S.CursorY = 10;
   S.Centring = false;
+  S.RunStates.Clear();
   S.Words.Clear();
   S.CondResult = -1;
   try {
@@ -34,16 +36,16 @@ bool Interpreter::Start() {
   CheckStack();  // records the bottom of the stack
   try {
     PrepareRun();
-  } catch (const ESorane&) {
-    ShowErrorDialog();
-    host.Close();
-    return false;
   } catch (const std::exception& e) {
+    // A language error is already in the log; anything else is reported here.
     if (ErrorLog.empty()) ErrorLog = ReportLine(SJ("システムエラー:") + e.what()) + "\r\n";
     ShowErrorDialog();
     host.Close();
     return false;
   }
+  // The host window appears before the first statement unless the program
+  // shows it itself (母艦浮上).
+  if (PosFrom(SJ("母艦浮上"), *S.Sources[0], 1) == 0) host.WindowCommand(Host::WindowAction::kShow);
   S.ExecPos = TPos::Start(S.Sources[0]);
   try {
     Run();

@@ -6,6 +6,22 @@ namespace sorane {
 
 TSoraneBase::TSoraneBase() : SwitchValue(NoSwitch()), Random(std::random_device{}()) {}
 
+void* TRunStates::Slot(const void* tag, void* (*create)(), void (*destroy)(void*)) {
+  for (const Entry& e : entries_)
+    if (e.tag == tag) return e.object;
+  entries_.push_back({tag, create(), destroy});
+  return entries_.back().object;
+}
+
+void TRunStates::Clear() {
+  // Later states may refer to earlier ones: free in reverse order.
+  while (!entries_.empty()) {
+    Entry e = entries_.back();
+    entries_.pop_back();
+    e.destroy(e.object);
+  }
+}
+
 const std::string& TSoraneBase::NoSwitch() {
   return SJ("\\~未定義");
 }

@@ -33,11 +33,41 @@ struct TFastWords {
   THashNode* PrintTarget = nullptr;   // 表示出力先
 };
 
+// State that command families keep for one run (the open file handles, the
+// INI file and registry key, the 表検索 search, the ログる records): each kind is
+// made on first use and all are freed, latest first, when the next run starts
+// or the interpreter state goes.
+class TRunStates {
+ public:
+  TRunStates() = default;
+  TRunStates(const TRunStates&) = delete;
+  TRunStates& operator=(const TRunStates&) = delete;
+  ~TRunStates() { Clear(); }
+
+  // The T of this run, default-constructed on first use.
+  template <class T>
+  T& Get() {
+    static const char tag = 0;
+    return *static_cast<T*>(Slot(
+        &tag, []() -> void* { return new T(); }, [](void* p) { delete static_cast<T*>(p); }));
+  }
+  void Clear();
+
+ private:
+  void* Slot(const void* tag, void* (*create)(), void (*destroy)(void*));
+  struct Entry {
+    const void* tag;
+    void* object;
+    void (*destroy)(void*);
+  };
+  std::vector<Entry> entries_;
+};
+
 class TSoraneBase {
  public:
   TSoraneBase();
 
-  // Startup (Part of the command line and script sources).
+  // Startup: the command line and the script source.
   std::string SourceName;
   std::string ProgramText;
   bool RuntimeOption = false;
@@ -61,6 +91,7 @@ class TSoraneBase {
   TStack FuncArgs;
   TRunControlStack RunStack;
   TObjList Objects;
+  TRunStates RunStates;  // after Words: freed before the words it may refer to
   int CondResult = -1;
   bool StopRequested = false;
   bool CallMode = false;
