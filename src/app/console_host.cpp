@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "debug/debug_model.h"
-#include "library/gui_parse.h"
+#include "library/objects/parse.h"
 #include "platform/files.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"

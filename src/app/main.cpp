@@ -17,7 +17,7 @@
 #include "gui/gui_main.h"
 #endif
 #include "library/library.h"
-#include "library/output.h"
+#include "library/output/output.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 #include "text/encoding.h"

@@ -6,7 +6,7 @@
 #include "gui/dialog_automation.h"
 #include "gui/frm_sorane.h"
 #include "library/library.h"
-#include "library/output.h"
+#include "library/output/output.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "library/patterns_wild.h"
+#include "library/patterns/patterns_wild.h"
 #include "text/base64.h"
 #include "text/charmap.h"
 #include "text/csv.h"

@@ -1,6 +1,6 @@
 // The date model: calendar arithmetic, the date parser, addition of dates and
 // times at month ends and leap years, differences, eras and the local clock.
-#include "library/dates.h"
+#include "library/dates/dates.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "library/files_util.h"
+#include "library/files/files_util.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_ops.h"
 #include "platform/safe_write.h"

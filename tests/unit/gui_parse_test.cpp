@@ -1,9 +1,9 @@
 // Colour, coordinate and font texts, and the helpers of the standard dialogs.
-#include "library/gui_parse.h"
+#include "library/objects/parse.h"
 
 #include <gtest/gtest.h>
 
-#include "library/dialogs_util.h"
+#include "library/dialogs/dialogs_util.h"
 #include "text/encoding.h"
 
 namespace sorane {

@@ -22,7 +22,7 @@
 #include "gui/virtual_keys.h"
 #include "gui_script_run.h"
 #include "library/library.h"
-#include "library/output.h"
+#include "library/output/output.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "library/handles_stream.h"
+#include "library/handles/handles_stream.h"
 
 namespace sorane {
 namespace {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <set>
 
-#include "library/numbers_math.h"
+#include "library/numbers/numbers_math.h"
 #include "text/encoding.h"
 #include "text/number.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "library/patterns_regex.h"
-#include "library/patterns_wild.h"
+#include "library/patterns/patterns_regex.h"
+#include "library/patterns/patterns_wild.h"
 #include "text/encoding.h"
 
 namespace sorane {

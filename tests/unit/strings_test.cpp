@@ -3,8 +3,8 @@
 // and the format directives.
 #include <gtest/gtest.h>
 
-#include "library/strings_format.h"
-#include "library/strings_util.h"
+#include "library/strings/strings_format.h"
+#include "library/strings/strings_util.h"
 #include "text/encoding.h"
 
 namespace sorane {

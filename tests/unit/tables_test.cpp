@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "library/tables_db.h"
+#include "library/tables/tables_db.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 

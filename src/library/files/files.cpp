@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "library/files_commands.h"
-#include "library/files_util.h"
+#include "library/files/files_commands.h"
+#include "library/files/files_util.h"
 #include "library/library.h"
 #include "platform/file_ops.h"
 #include "platform/safe_write.h"

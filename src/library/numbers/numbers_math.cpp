@@ -1,4 +1,4 @@
-#include "library/numbers_math.h"
+#include "library/numbers/numbers_math.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,5 +1,5 @@
 // Colour, coordinate and font texts of the window commands.
-#include "library/gui_parse.h"
+#include "library/objects/parse.h"
 
 #include "runtime/interpreter.h"
 #include "text/charmap.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "library/dates.h"
+#include "library/dates/dates.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
 #include "text/sjis.h"

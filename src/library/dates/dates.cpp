@@ -1,6 +1,6 @@
 // The date and time commands: the clock, weekdays, date and time addition,
 // differences and the Japanese era. The date model is in dates_calendar.cpp.
-#include "library/dates.h"
+#include "library/dates/dates.h"
 
 #include "library/library.h"
 #include "runtime/interpreter.h"

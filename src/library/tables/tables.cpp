@@ -6,7 +6,7 @@
 #include <string>
 
 #include "library/library.h"
-#include "library/tables_db.h"
+#include "library/tables/tables_db.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"

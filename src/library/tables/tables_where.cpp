@@ -15,9 +15,9 @@
 #include <optional>
 #include <utility>
 
-#include "library/dates.h"
-#include "library/patterns_wild.h"
-#include "library/tables_db.h"
+#include "library/dates/dates.h"
+#include "library/patterns/patterns_wild.h"
+#include "library/tables/tables_db.h"
 #include "runtime/errors.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "library/library.h"
-#include "library/patterns_regex.h"
-#include "library/patterns_wild.h"
+#include "library/patterns/patterns_regex.h"
+#include "library/patterns/patterns_wild.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "library/files_commands.h"
-#include "library/files_util.h"
+#include "library/files/files_commands.h"
+#include "library/files/files_util.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "policy/security.h"

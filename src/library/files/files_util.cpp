@@ -1,4 +1,4 @@
-#include "library/files_util.h"
+#include "library/files/files_util.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The buffered file stream of file handles (see handles_stream.h).
-#include "library/handles_stream.h"
+#include "library/handles/handles_stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "library/patterns_wild.h"
+#include "library/patterns/patterns_wild.h"
 
 #include <algorithm>
 #include <cstring>

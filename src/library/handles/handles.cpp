@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "library/handles_stream.h"
+#include "library/handles/handles_stream.h"
 #include "library/library.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"

@@ -1,5 +1,5 @@
 // Text helpers of the string commands (see strings_util.h).
-#include "library/strings_util.h"
+#include "library/strings/strings_util.h"
 
 #include <algorithm>
 #include <cstdint>

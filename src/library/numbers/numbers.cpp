@@ -6,7 +6,7 @@
 #include <string>
 
 #include "library/library.h"
-#include "library/numbers_math.h"
+#include "library/numbers/numbers_math.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"

@@ -1,7 +1,7 @@
 // Table operations of the 表… commands: splitting, picking up and searching
 // rows, statistics, sorting, column operations, joining, transposing and HTML
 // output. The condition language of 表条件抽出 is in tables_where.cpp.
-#include "library/tables_db.h"
+#include "library/tables/tables_db.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "library/dates.h"
-#include "library/patterns_wild.h"
+#include "library/dates/dates.h"
+#include "library/patterns/patterns_wild.h"
 #include "runtime/errors.h"
 #include "text/encoding.h"
 #include "text/sjis.h"

@@ -1,4 +1,4 @@
-#include "library/patterns_regex.h"
+#include "library/patterns/patterns_regex.h"
 
 #include <oniguruma.h>
 

@@ -2,11 +2,11 @@
 // file, folder, colour and font choosers. Each command asks the host (window or
 // console) and puts the answer into それ; a cancelled dialog gives the value of
 // ダイアログキャンセルの値.
-#include "library/dialogs_util.h"
-#include "library/gui_parse.h"
+#include "library/dialogs/dialogs_util.h"
+#include "library/objects/parse.h"
 #include "library/library.h"
-#include "library/output.h"
-#include "library/strings_util.h"
+#include "library/output/output.h"
+#include "library/strings/strings_util.h"
 #include "platform/files.h"
 #include "runtime/interpreter.h"
 #include "text/charmap.h"

@@ -3,11 +3,11 @@
 // and either prints each line (console) or places it at the output cursor in
 // the text font (window); 言う shows a message; おわり and 終了処理設定 close
 // the host.
-#include "library/output.h"
+#include "library/output/output.h"
 
 #include <cstdio>
 
-#include "library/gui_parse.h"
+#include "library/objects/parse.h"
 #include "library/library.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"

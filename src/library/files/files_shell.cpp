@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <sys/vfs.h>
 
-#include "library/files_commands.h"
-#include "library/files_util.h"
+#include "library/files/files_commands.h"
+#include "library/files/files_util.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"

@@ -3,14 +3,14 @@
 // exponent of at least three digits, "%g" the shortest of fixed and scientific
 // form, "%n" fixed with thousands separators and "%m" money as "\1,235" (the
 // yen sign of code page 932, no decimals unless a precision is given).
-#include "library/strings_format.h"
+#include "library/strings/strings_format.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
-#include "library/strings_util.h"
+#include "library/strings/strings_util.h"
 #include "text/number.h"
 #include "text/sjis.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "library/library.h"
-#include "library/strings_format.h"
-#include "library/strings_util.h"
+#include "library/strings/strings_format.h"
+#include "library/strings/strings_util.h"
 #include "runtime/interpreter.h"
 #include "text/base64.h"
 #include "text/charmap.h"
