@@ -1,8 +1,10 @@
 // The debugging commands: DEBUG opens the debug dialog, 改行で実行を止める turns
 // on line-stop mode (the dialog after every line), and ログる collects a
 // variable's values and shows them every N calls.
+#include "debug/debug_commands.h"
+
 #include "debug/debug_model.h"
-#include "library/library.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -36,10 +38,13 @@ static void CmdLog(Interpreter& in, THashNode&) {
   if (!kept || kept->empty()) OpenDebugDialog(in);
 }
 
-void RegisterDebugCommands() {
-  SetHandler(57, CmdDebug);      // DEBUG
-  SetHandler(270, CmdLineStop);  // 改行で実行を止める
-  SetHandler(347, CmdLog);       // ログる
+CommandTable DebugCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Debug, "DEBUG", "", Popping<CmdDebug>, kActs},
+      {CommandId::LineStop, "改行で実行を止める", "", Popping<CmdLineStop>, kActs},
+      {CommandId::LogRecord, "ログる", "?を,?で", Popping<CmdLog>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

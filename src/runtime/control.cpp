@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -493,11 +495,10 @@ void CmdJump(Interpreter& in, THashNode&) {
     }
   }
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel || !w->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), name);
   PopAbove(in, keep);
   in.S.ExecPos = TPos(w->RefPos, w->RefText);
-  in.S.SourceName = w->TypeMark;
+  in.S.SourceName = w->Owner;
 }
 
 void CmdNotAlone(Interpreter& in, THashNode&) {
@@ -526,8 +527,7 @@ void Interpreter::CheckRunControl() {
   try {
     PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
     if (!pass)
-      Raise(SJ("特定できないシステムエラーです(ToT)") +
-            SJ("\"CheckRunControl\"で未定義の構文があります。"));
+      Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
     pass(*this, std::move(r));
   } catch (const ESorane& e) {
     S.ExecPos = std::move(leave);
@@ -582,7 +582,7 @@ void Interpreter::RunBlock(TRunControl&& r) {
 }
 
 void Interpreter::ConditionForm() {
-  if (S.ArgStack.Empty()) Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), "?");
+  if (S.ArgStack.Empty()) Raise(msg::BadSyntax(), "?");
   std::string token = S.ArgStack.PopLast();
   std::string value;
   // 『Hの、X?』: the item below is the owner of a member.
@@ -696,19 +696,23 @@ std::string Interpreter::ConvertCondition(const std::string& cond) {
   return out;
 }
 
-void RegisterControlCommands() {
-  SetHandler(5, CmdJump);        // 飛ぶ
-  SetHandler(13, CmdWait);       // 待機
-  SetHandler(19, CmdNothing);    // ならば
-  SetHandler(20, CmdNothing);    // 違えば, でなければ
-  SetHandler(56, CmdFor);        // 繰り返す
-  SetHandler(71, CmdEach);       // 反復
-  SetHandler(102, CmdIf);        // もし
-  SetHandler(200, CmdNotAlone);  // なら
-  SetHandler(215, CmdBreak);     // 抜ける
-  SetHandler(369, CmdSwitch);    // 条件分岐
-  SetHandler(398, CmdContinue);  // 続ける
-  SetHandler(414, CmdWhile);     // ループ
+CommandTable ControlCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Jump, "飛ぶ", "?へ", Popping<CmdJump>, kPure},
+      {CommandId::Then, "ならば", "", Popping<CmdNothing>, kPure},
+      {CommandId::Else, "違えば", "", Popping<CmdNothing>, kPure},
+      {CommandId::Else, "でなければ", "", Popping<CmdNothing>, kPure},
+      {CommandId::For, "繰り返す", "?を,?から,?まで", Popping<CmdFor>, kPure},
+      {CommandId::Each, "反復", "?を", Popping<CmdEach>, kPure},
+      {CommandId::If, "もし", "", Popping<CmdIf>, kPure},
+      {CommandId::ThenShort, "なら", "", Popping<CmdNotAlone>, kPure},
+      {CommandId::Break, "抜ける", "", Popping<CmdBreak>, kPure},
+      {CommandId::Switch, "条件分岐", "?で", Popping<CmdSwitch>, kPure},
+      {CommandId::Continue, "続ける", "", Popping<CmdContinue>, kPure},
+      {CommandId::While, "ループ", "?で", Popping<CmdWhile>, kPure},
+      {CommandId::Wait, "待機", "", Popping<CmdWait>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

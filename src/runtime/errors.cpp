@@ -1,7 +1,9 @@
 // Report lines, the error log, the current line number and the error routine of
 // the statement loop, plus the four commands that choose how errors are handled.
 #include "platform/files.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -139,7 +141,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
     if (!ErrorLog.empty() && ErrorLog.size() >= 2 &&
         ErrorLog.compare(ErrorLog.size() - 2, 2, "\r\n"))
       ErrorLog += "\r\n";
-    ErrorLog += line + "\r\n" + SJ("特定できないシステムエラーです(ToT)") + "\r\n";
+    ErrorLog += line + "\r\n" + msg::UnknownSystemError() + "\r\n";
   }
   S.Fast.ErrorMessage->Value = message;
   S.ArgStack.Clear();
@@ -165,8 +167,7 @@ static void CmdIgnoreErrors(Interpreter& in, THashNode&) {
 static void CmdSetErrorHandler(Interpreter& in, THashNode&) {
   std::string name = StripBackquotes(in.PopRaw());
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  if (!w || w->Kind != kWordLabel) in.Raise(msg::UndefinedLabel(), name);
   in.S.ErrorHandler = w;
 }
 
@@ -179,11 +180,14 @@ static void CmdResumeAfterError(Interpreter& in, THashNode&) {
   if (!in.S.ErrorPos.None()) in.S.ExecPos = in.S.ErrorPos;
 }
 
-void RegisterErrorCommands() {
-  SetHandler(118, CmdIgnoreErrors);      // エラーを無視
-  SetHandler(119, CmdSetErrorHandler);   // エラー処理設定
-  SetHandler(120, CmdReportErrors);      // エラーを警告
-  SetHandler(121, CmdResumeAfterError);  // エラーから復帰
+CommandTable ErrorCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::IgnoreErrors, "エラーを無視", "", Popping<CmdIgnoreErrors>, kPure},
+      {CommandId::SetErrorHandler, "エラー処理設定", "?に", Popping<CmdSetErrorHandler>, kPure},
+      {CommandId::ReportErrors, "エラーを警告", "", Popping<CmdReportErrors>, kPure},
+      {CommandId::ResumeAfterError, "エラーから復帰", "", Popping<CmdResumeAfterError>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

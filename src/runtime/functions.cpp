@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -41,8 +43,7 @@ size_t SlotCount(const std::string& tmpl) {
 }
 
 TPos LabelPos(Interpreter& in, THashNode* label) {
-  if (!label->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label->Name);
+  if (!label->RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
   return TPos(label->RefPos, label->RefText);
 }
 
@@ -120,7 +121,7 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
   CallModeOff mode(in);
   std::string saved_source = in.S.SourceName;
-  in.S.SourceName = label->TypeMark;
+  in.S.SourceName = label->Owner;
   try {
     in.RunNested(start);
   } catch (...) {
@@ -284,7 +285,7 @@ bool HeldByRunTime(Interpreter& in, const THashNode* w) {
        {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite, f.Naraba, f.Nara,
         f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount, f.PrintTarget})
     if (h == w) return true;
-  return w->Kind == kWordVariable && w->Tag == -1 && w->Reserved;
+  return w->Kind == kWordVariable && w->Level == -1 && w->Reserved;
 }
 
 // The pieces of 『?を,見せる』: split at spaces and commas, up to the first empty one.
@@ -310,15 +311,14 @@ void CmdRename(Interpreter& in, THashNode& cmd) {
   std::vector<std::string> pieces = NamePieces(TConvToHalf::ConvertText(x));
   std::string wname = StripBackquotes(in.PopRaw());
   THashNode* w = FindNamed(in, wname);
-  if (!w) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), wname);
-  if (pieces.size() != SlotCount(w->Template) + 1)
-    in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  if (!w) in.Raise(msg::ObjectNotFound(), wname);
+  if (pieces.size() != SlotCount(w->Template) + 1) in.Raise(msg::BadArgument(), cmd.Name);
   std::string name = pieces.back();
   std::string tmpl;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) tmpl += (i ? "," : "") + pieces[i];
   THashNode* existing = in.S.Words.FindExact(name);
   if (HeldByRunTime(in, w) || (existing && existing != w && existing->Reserved))
-    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), HeldByRunTime(in, w) ? w->Name : name);
+    in.Raise(msg::Reserved(), HeldByRunTime(in, w) ? w->Name : name);
 
   auto node = std::make_unique<THashNode>(name, w->Kind);
   std::unique_ptr<THash> elements = std::move(w->Elements);
@@ -404,8 +404,7 @@ void CmdAsHash(Interpreter& in, THashNode&) {
   } else if (w->Kind == kWordHash) {
     if (!w->Elements) w->Elements = std::make_unique<THash>();
   } else {
-    in.Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。") + SJ("変更できません！"),
-             w->Name);
+    in.Raise(msg::BadSyntax() + SJ("変更できません！"), w->Name);
   }
   w->Value.clear();
   w->TypeMark = "hs";
@@ -449,7 +448,7 @@ void CmdListVariables(Interpreter& in, THashNode&) {
   if (in.S.SoreImplied) level = 0;
   std::string out;
   for (THashNode* w : in.S.Words.AllNodes())
-    if ((w->Kind == kWordVariable || w->Kind == kWordHash) && !w->Reserved && w->Tag >= level)
+    if ((w->Kind == kWordVariable || w->Kind == kWordHash) && !w->Reserved && w->Level >= level)
       out += w->Name + "\r\n";
   in.SetSore(std::move(out), "s");
 }
@@ -469,7 +468,7 @@ void CmdDefine(Interpreter& in, THashNode&) {
   std::string tmpl = TConvToHalf::ConvertText(in.PopValue());
   std::string name = StripBackquotes(in.PopRaw());
   THashNode* l = FindNamed(in, name);
-  if (!l) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+  if (!l) in.Raise(msg::ObjectNotFound(), name);
   l->Template = tmpl;
   std::string folded = Fold(l->Name);
   if (folded == l->Name) return;
@@ -481,11 +480,11 @@ void CmdDefine(Interpreter& in, THashNode&) {
   }
   auto copy = std::make_unique<THashNode>(folded, l->Kind);
   copy->CopyAttributesFrom(*l);
-  copy->Tag = in.S.RunStack.Count();
+  copy->Level = in.S.RunStack.Count();
   try {
     in.S.Words.Add(std::move(copy));
   } catch (const EWordReserved& e) {
-    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
+    in.Raise(msg::Reserved(), e.name);
   }
 }
 
@@ -507,7 +506,7 @@ void Interpreter::CallLabel(THashNode* label) {
   r.ExitPos = start;
   r.SavedSource = S.SourceName;
   S.RunStack.Push(std::move(r));
-  S.SourceName = label->TypeMark;
+  S.SourceName = label->Owner;
   S.ExecPos = std::move(start);
 }
 
@@ -537,23 +536,26 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   return keep.Current();
 }
 
-void RegisterFunctionCommands() {
-  SetHandler(3, CmdReturn);           // 戻る
-  SetHandler(6, CmdCall);             // 呼ぶ
-  SetHandler(11, CmdCalculate);       // 計算
-  SetHandler(51, CmdRename);          // 名義変更
-  SetHandler(74, CmdRunText);         // そらねする
-  SetHandler(141, CmdSelectWord);     // その単語に特定
-  SetHandler(194, CmdAsNumber);       // 数値として扱う
-  SetHandler(195, CmdAsString);       // 文字列として扱う
-  SetHandler(211, CmdListKeys);       // ハッシュキー列挙
-  SetHandler(212, CmdListKeys);       // 辞書項目列挙
-  SetHandler(213, CmdAsHash);         // 辞書として扱う
-  SetHandler(294, CmdCopyWord);       // 単語コピー
-  SetHandler(393, CmdListVariables);  // 変数名列挙
-  SetHandler(397, CmdStore);          // 入れる
-  SetHandler(399, CmdDefine);         // 関数定義
-  SetHandler(400, CmdArguments);      // 引数取得
+CommandTable FunctionCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Return, "戻る", "", Popping<CmdReturn>, kPure},
+      {CommandId::Call, "呼ぶ", "?を", Popping<CmdCall>, kPure},
+      {CommandId::Calculate, "計算", "?を", Popping<CmdCalculate>, kPure},
+      {CommandId::RenameWord, "名義変更", "?を,?に", Popping<CmdRename>, kPure},
+      {CommandId::RunText, "そらねする", "?を", Popping<CmdRunText>, kPure},
+      {CommandId::SelectWord, "その単語に特定", "?を", Popping<CmdSelectWord>, kPure},
+      {CommandId::AsNumber, "数値として扱う", "?を", Popping<CmdAsNumber>, kPure},
+      {CommandId::AsString, "文字列として扱う", "?を", Popping<CmdAsString>, kPure},
+      {CommandId::ListHashKeys, "ハッシュキー列挙", "?の", Popping<CmdListKeys>, kPure},
+      {CommandId::ListDictionaryItems, "辞書項目列挙", "?の", Popping<CmdListKeys>, kPure},
+      {CommandId::AsHash, "辞書として扱う", "?を", Popping<CmdAsHash>, kPure},
+      {CommandId::CopyWord, "単語コピー", "?から,?へ", Popping<CmdCopyWord>, kPure},
+      {CommandId::ListVariables, "変数名列挙", "?以上の", Popping<CmdListVariables>, kPure},
+      {CommandId::Store, "入れる", "?に", Popping<CmdStore>, kPure},
+      {CommandId::Define, "関数定義", "?を,?で", Popping<CmdDefine>, kPure},
+      {CommandId::Arguments, "引数取得", "", Popping<CmdArguments>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

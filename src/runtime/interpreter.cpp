@@ -3,6 +3,7 @@
 #include "runtime/interpreter.h"
 
 #include "runtime/events.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -24,7 +25,7 @@ void Interpreter::PrepareRun() {
   try {
     if (BuildVocabulary) BuildVocabulary(*this);
   } catch (const EWordReserved& e) {
-    Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
+    Raise(msg::Reserved(), e.name);
   }
   RegisterHostObject(*this);
   auto program = StoreSource(Preprocess(S.ProgramText));

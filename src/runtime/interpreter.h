@@ -8,11 +8,13 @@
 // functions.cpp (labels, calls, word commands), errors.cpp (reports, error routine).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "runtime/command.h"
 #include "runtime/errors.h"
 #include "runtime/host.h"
 #include "text/number.h"
@@ -22,17 +24,14 @@ namespace sorane {
 
 class Interpreter;
 
-// A command handler pops its arguments (last template slot first), does its work
-// and leaves its result in それ through SetSore. `cmd` is the word that was run
-// (its Name is the stored, okurigana-folded name, used in messages).
-using CommandHandler = void (*)(Interpreter& in, THashNode& cmd);
-constexpr int kMaxCommandId = 433;
-
-// The process-wide table from command id to handler; filled once at start by the
-// runtime (RegisterRuntimeCommands) and the library (see library/library.h).
-CommandHandler* CommandHandlers();
-void SetHandler(int id, CommandHandler handler);
-void RegisterRuntimeCommands();
+// A handler still written against the popping convention (it pops its
+// arguments, last template slot first): its row names it as Popping<Cmd>.
+using PoppingHandler = void (*)(Interpreter& in, THashNode& cmd);
+template <PoppingHandler H>
+void Popping(Call& c) {
+  c.RestoreItems();
+  H(c.in, c.cmd);
+}
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -51,6 +50,11 @@ class Interpreter {
   std::string ErrorLog;
   // Registers the vocabulary into S.Words; installed by the library.
   void (*BuildVocabulary)(Interpreter&) = nullptr;
+  // Makes the rows' handlers this interpreter's (all rows, or only the pure
+  // ones). An id that already has another handler is a fault of the tables
+  // and throws std::logic_error.
+  void InstallHandlers(CommandTable rows, bool pure_only);
+  CommandHandler HandlerOf(CommandId id) const;
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
   uint64_t StepLimit = 0;
@@ -89,7 +93,9 @@ class Interpreter {
   void Step();
   void ExecuteStatement();
   void ExecuteWord(THashNode* w);
-  void Bind(THashNode* w);
+  // Binds the items on the argument stack to w's template; returns the
+  // number of slots (the items now on top, first slot lowest).
+  size_t Bind(THashNode* w);
   void Dispatch(THashNode* w);
   void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
 
@@ -172,6 +178,7 @@ class Interpreter {
   int RunDepth = 0;
 
  private:
+  std::array<CommandHandler, kCommandIdCount> handlers_{};
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy);
   std::string ConcatTail(std::string t, const char*& p);

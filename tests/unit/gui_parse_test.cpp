@@ -1,9 +1,8 @@
 // Colour, coordinate and font texts, and the helpers of the standard dialogs.
-#include "library/objects/parse.h"
-
 #include <gtest/gtest.h>
 
 #include "library/dialogs/dialogs_util.h"
+#include "library/objects/parse.h"
 #include "text/encoding.h"
 
 namespace sorane {

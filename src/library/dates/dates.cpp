@@ -3,6 +3,7 @@
 #include "library/dates/dates.h"
 
 #include "library/library.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -104,28 +105,22 @@ void CmdJapaneseEra(Interpreter& in, THashNode& cmd) {
   SetMarked(in, JapaneseEraText(CivilFromDay(dt->Day)), "s");
 }
 
-struct Entry {
-  int id;
-  CommandHandler handler;
-};
-
-constexpr Entry kHandlers[] = {
-    {34, CmdNow},              // 今
-    {35, CmdToday},            // 今日
-    {142, CmdWeekday},         // 曜日
-    {302, CmdAddTime},         // 時間加算
-    {303, CmdAddDate},         // 日付加算
-    {304, CmdDaysBetween},     // 日数差
-    {305, CmdSecondsBetween},  // 秒差
-    {376, CmdWeekdayNumber},   // 曜日を数値で得る
-    {377, CmdSystemTime},      // システム時間
-    {389, CmdJapaneseEra},     // 和暦に変換
-};
-
 }  // namespace
 
-void RegisterDateCommands() {
-  for (const Entry& e : kHandlers) SetHandler(e.id, e.handler);
+CommandTable DateCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Now, "今", "", Popping<CmdNow>, kPure},
+      {CommandId::Today, "今日", "", Popping<CmdToday>, kPure},
+      {CommandId::Weekday, "曜日", "?の", Popping<CmdWeekday>, kPure},
+      {CommandId::AddTime, "時間加算", "?に,?を", Popping<CmdAddTime>, kPure},
+      {CommandId::AddDate, "日付加算", "?に,?を", Popping<CmdAddDate>, kPure},
+      {CommandId::DaysBetween, "日数差", "?と,?の", Popping<CmdDaysBetween>, kPure},
+      {CommandId::SecondsBetween, "秒差", "?と,?の", Popping<CmdSecondsBetween>, kPure},
+      {CommandId::WeekdayNumber, "曜日を数値で得る", "?の", Popping<CmdWeekdayNumber>, kPure},
+      {CommandId::SystemTime, "システム時間", "", Popping<CmdSystemTime>, kPure},
+      {CommandId::JapaneseEra, "和暦に変換", "?を", Popping<CmdJapaneseEra>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -3,11 +3,12 @@
 // console) and puts the answer into それ; a cancelled dialog gives the value of
 // ダイアログキャンセルの値.
 #include "library/dialogs/dialogs_util.h"
-#include "library/objects/parse.h"
 #include "library/library.h"
+#include "library/objects/parse.h"
 #include "library/output/output.h"
 #include "library/strings/strings_util.h"
 #include "platform/files.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
@@ -175,19 +176,22 @@ static void CmdFont(Interpreter& in, THashNode&) {
   in.SetSore(*font, "s");
 }
 
-void RegisterDialogCommands() {
-  SetHandler(10, CmdAsk);              // 尋ねる
-  SetHandler(40, CmdYesNo);            // 二択
-  SetHandler(160, CmdYesNoCancel);     // 三択
-  SetHandler(264, CmdAskAny);          // どれか尋ねる
-  SetHandler(301, CmdSelectFromList);  // リストから選択
-  SetHandler(309, CmdSelectButton);    // ボタンで選択
-  SetHandler(265, CmdMemo);            // メモ記入
-  SetHandler(41, CmdOpenFile);         // 読込ファイル選択
-  SetHandler(42, CmdSaveFile);         // 書込ファイル選択
-  SetHandler(169, CmdFolder);          // フォルダ選択
-  SetHandler(103, CmdColor);           // 色選択
-  SetHandler(312, CmdFont);            // フォント選択
+CommandTable DialogCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Ask, "尋ねる", "?と", Popping<CmdAsk>, kActs},
+      {CommandId::YesNo, "二択", "?と", Popping<CmdYesNo>, kActs},
+      {CommandId::OpenFile, "読込ファイル選択", "?の", Popping<CmdOpenFile>, kActs},
+      {CommandId::SaveFile, "書込ファイル選択", "?の", Popping<CmdSaveFile>, kActs},
+      {CommandId::ChooseColor, "色選択", "", Popping<CmdColor>, kActs},
+      {CommandId::YesNoCancel, "三択", "?と", Popping<CmdYesNoCancel>, kActs},
+      {CommandId::ChooseFolder, "フォルダ選択", "", Popping<CmdFolder>, kActs},
+      {CommandId::AskAny, "どれか尋ねる", "?が,?の", Popping<CmdAskAny>, kActs},
+      {CommandId::AskMemo, "メモ記入", "?の", Popping<CmdMemo>, kActs},
+      {CommandId::SelectFromList, "リストから選択", "?を,?の", Popping<CmdSelectFromList>, kActs},
+      {CommandId::SelectButton, "ボタンで選択", "?を,?の", Popping<CmdSelectButton>, kActs},
+      {CommandId::ChooseFont, "フォント選択", "", Popping<CmdFont>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -22,7 +22,9 @@
 #include "platform/safe_write.h"
 #include "platform/trash.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -40,7 +42,7 @@ void SetSoreValue(Interpreter& in, std::string value) {
 }
 
 void RaiseFileFailure(Interpreter& in, const std::string& name, const std::string& tail) {
-  in.Raise(Format(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name) + tail);
+  in.Raise(Format(msg::FileFailure(), name) + tail);
 }
 
 std::string FromProgramFolder(Interpreter& in, const std::string& name) {
@@ -138,7 +140,7 @@ void CmdAppend(Interpreter& in, THashNode& cmd) {
   if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, ClipboardText(in, cmd) + text);
   std::string name = in.Evaluate(raw);
   std::string os = CheckedOsPath(in, name);
-  if (!FileExists(name)) in.Raise(SJ("ファイル\"%s\"が、ありません。"), name);
+  if (!FileExists(name)) in.Raise(msg::FileMissing(), name);
   if (!SecurityCheck(in, name, SJ("ファイル\"") + name + SJ("\"へ文字列を追加します。"))) return;
   if (!AppendOsFile(os, text, false)) RaiseFileFailure(in, name);
 }
@@ -348,21 +350,26 @@ void CmdWorkFolder(Interpreter& in, THashNode& cmd) {
 
 }  // namespace
 
-void RegisterFileCommands() {
-  SetHandler(37, CmdRead);
-  SetHandler(38, CmdWrite);
-  SetHandler(297, CmdAppend);
-  SetHandler(58, CmdCopy);
-  SetHandler(61, CmdMove);
-  SetHandler(60, CmdRename);
-  SetHandler(59, CmdDelete);
-  SetHandler(385, CmdDeleteNow);
-  SetHandler(63, CmdMakeFolder);
-  SetHandler(64, CmdRemoveFolder);
-  SetHandler(62, CmdChangeFolder);
-  SetHandler(89, CmdWorkFolder);
-  RegisterFileInfoCommands();
-  RegisterFileShellCommands();
+CommandTable FileCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::ReadFile, "読む", "?に,?を", Popping<CmdRead>, kActs},
+      {CommandId::ReadFile, "開く", "?に,?を", Popping<CmdRead>, kActs},
+      {CommandId::WriteFile, "書く", "?を,?へ", Popping<CmdWrite>, kActs},
+      {CommandId::WriteFile, "保存", "?を,?へ", Popping<CmdWrite>, kActs},
+      {CommandId::FileCopy, "ファイルコピー", "?から,?へ", Popping<CmdCopy>, kActs},
+      {CommandId::DeleteFile, "ファイル削除", "?を", Popping<CmdDelete>, kActs},
+      {CommandId::FileRename, "ファイル名変更", "?から,?へ", Popping<CmdRename>, kActs},
+      {CommandId::FileMove, "ファイル移動", "?から,?へ", Popping<CmdMove>, kActs},
+      {CommandId::ChangeFolder, "作業フォルダ変更", "?へ", Popping<CmdChangeFolder>, kActs},
+      {CommandId::ChangeFolder, "作業ディレクトリ変更", "?へ", Popping<CmdChangeFolder>, kActs},
+      {CommandId::MakeFolder, "フォルダ作成", "?へ", Popping<CmdMakeFolder>, kActs},
+      {CommandId::RemoveFolder, "フォルダ削除", "?の", Popping<CmdRemoveFolder>, kActs},
+      {CommandId::WorkFolder, "作業フォルダ", "?へ", Popping<CmdWorkFolder>, kActs},
+      {CommandId::WorkFolder, "作業ディレクトリ", "", Popping<CmdWorkFolder>, kActs},
+      {CommandId::Append, "追加保存", "?を,?へ", Popping<CmdAppend>, kActs},
+      {CommandId::DeleteNow, "ファイル完全削除", "?を", Popping<CmdDeleteNow>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

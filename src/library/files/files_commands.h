@@ -9,9 +9,6 @@ namespace sorane {
 
 class Interpreter;
 
-void RegisterFileInfoCommands();   // files_info.cpp: queries, paths, listings, binary values
-void RegisterFileShellCommands();  // files_shell.cpp: shortcuts, associations, opening, drives
-
 // それ's Value and its own type mark.
 void SetSoreMarked(Interpreter& in, std::string value, const char* mark);
 // それ's Value only (the marks stay as they were).

@@ -11,9 +11,11 @@
 
 #include "library/files/files_commands.h"
 #include "library/files/files_util.h"
+#include "library/library.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -279,26 +281,29 @@ void CmdBinarySet(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterFileInfoCommands() {
-  SetHandler(81, CmdExists);
-  SetHandler(68, CmdIsFolder);
-  SetHandler(69, CmdIsFile);
-  SetHandler(382, CmdGetAttributes);
-  SetHandler(65, CmdSetAttributes);
-  SetHandler(185, CmdFileTime);
-  SetHandler(186, CmdFileSize);
-  SetHandler(383, CmdShortName);
-  SetHandler(384, CmdLongName);
-  SetHandler(170, CmdCutPath);
-  SetHandler(269, CmdCutFileName);
-  SetHandler(176, CmdCutExtension);
-  SetHandler(314, CmdChangeExtension);
-  SetHandler(67, CmdListFiles);
-  SetHandler(168, CmdListFolders);
-  SetHandler(268, CmdListAllFiles);
-  SetHandler(375, CmdBinaryDump);
-  SetHandler(415, CmdBinaryGet);
-  SetHandler(416, CmdBinarySet);
+CommandTable FileInfoCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::SetAttributes, "ファイル属性変更", "?を,?に", Popping<CmdSetAttributes>, kActs},
+      {CommandId::ListFiles, "ファイル列挙", "?の", Popping<CmdListFiles>, kActs},
+      {CommandId::IsFolder, "フォルダか", "?が", Popping<CmdIsFolder>, kActs},
+      {CommandId::IsFile, "ファイルか", "?が", Popping<CmdIsFile>, kActs},
+      {CommandId::Exists, "存在するか", "?が", Popping<CmdExists>, kActs},
+      {CommandId::ListFolders, "フォルダ列挙", "?の", Popping<CmdListFolders>, kActs},
+      {CommandId::CutPath, "パスを切り出す", "?から", Popping<CmdCutPath>, kActs},
+      {CommandId::CutExtension, "拡張子を切り出す", "?から", Popping<CmdCutExtension>, kActs},
+      {CommandId::FileTime, "ファイル日時", "?の", Popping<CmdFileTime>, kActs},
+      {CommandId::FileSize, "ファイルサイズ", "?の", Popping<CmdFileSize>, kActs},
+      {CommandId::ListAllFiles, "全ファイル列挙", "?の", Popping<CmdListAllFiles>, kActs},
+      {CommandId::CutFileName, "ファイル名を切り出す", "?から", Popping<CmdCutFileName>, kActs},
+      {CommandId::ChangeExtension, "拡張子変更", "?を,?に", Popping<CmdChangeExtension>, kActs},
+      {CommandId::BinaryDump, "バイナリダンプ", "?を", Popping<CmdBinaryDump>, kActs},
+      {CommandId::GetAttributes, "ファイル属性取得", "?の", Popping<CmdGetAttributes>, kActs},
+      {CommandId::ShortName, "短いファイル名取得", "?の", Popping<CmdShortName>, kActs},
+      {CommandId::LongName, "長いファイル名取得", "?の", Popping<CmdLongName>, kActs},
+      {CommandId::BinaryGet, "バイナリ取得", "?の,?を,?形式で", Popping<CmdBinaryGet>, kActs},
+      {CommandId::BinarySet, "バイナリ設定", "?を,?の,?に,?形式で", Popping<CmdBinarySet>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -6,11 +6,14 @@
 
 #include "library/files/files_commands.h"
 #include "library/files/files_util.h"
+#include "library/library.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -105,8 +108,7 @@ void CmdAssociate(Interpreter& in, THashNode& cmd) {
   CheckedOsPath(in, ext);
   std::string app_os = IsValidFileName(app) ? ApplicationPath(app) : std::string();
   if (app_os.empty())
-    in.Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name) + ":\"" + app +
-             SJ("\"が存在しません。"));
+    in.Raise(Format(msg::BadArgument(), cmd.Name) + ":\"" + app + SJ("\"が存在しません。"));
   FileHooks& hooks = GetFileHooks();
   std::string ext_utf8 = SjisToUtf8(ext);
   bool known = (hooks.registry_has_extension && hooks.registry_has_extension(ext)) ||
@@ -137,12 +139,15 @@ void CmdUnassociate(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterFileShellCommands() {
-  SetHandler(184, CmdExplore);
-  SetHandler(353, CmdDriveType);
-  SetHandler(66, CmdShortcut);
-  SetHandler(295, CmdAssociate);
-  SetHandler(296, CmdUnassociate);
+CommandTable FileShellCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Shortcut, "ショートカット作成", "?を,?へ", Popping<CmdShortcut>, kActs},
+      {CommandId::Explore, "エクスプローラーで開く", "?を", Popping<CmdExplore>, kActs},
+      {CommandId::Associate, "関連付ける", "?を,?に,?として", Popping<CmdAssociate>, kActs},
+      {CommandId::Unassociate, "関連付けを削除", "?の", Popping<CmdUnassociate>, kActs},
+      {CommandId::DriveType, "ドライブ種類判定", "?の", Popping<CmdDriveType>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -1,6 +1,6 @@
 // File handles, the INI file and the registry key of a run.
 //
-// A file handle is a variable whose value is "\FILE_HANDLE" and whose RefOther
+// A file handle is a variable whose value is "\FILE_HANDLE" and whose HandleStream
 // points at its open TextFileStream (handles_stream.h); the streams themselves
 // belong to the run's handle list here, so a handle word that is overwritten
 // or copied can never reach a closed stream: a word counts as a handle only
@@ -21,7 +21,9 @@
 #include "platform/registry_store.h"
 #include "platform/safe_write.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -55,20 +57,20 @@ void Marked(Interpreter& in, std::string value, const char* mark) {
 }
 
 [[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  in.Raise(msg::BadArgument(), cmd.Name);
 }
 
 [[noreturn]] void ReadOnly(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("\"%s\"は、読取専用です。"), name);
+  in.Raise(msg::ReadOnly(), name);
 }
 
 // ---------------------------------------------------------------- handles
 
 // The stream of a handle word, or nullptr when the word is not a handle.
 TextFileStream* StreamOf(Interpreter& in, const THashNode* w) {
-  if (!w || w->Value != kHandleValue || !w->RefOther) return nullptr;
+  if (!w || w->Value != kHandleValue || !w->HandleStream) return nullptr;
   for (const auto& s : StateOf(in).streams)
-    if (s.get() == w->RefOther) return s.get();
+    if (s.get() == w->HandleStream) return s.get();
   return nullptr;
 }
 
@@ -81,7 +83,7 @@ void CloseStream(Interpreter& in, TextFileStream* stream) {
 // is not a handle raises "ファイル"ハンドル:NAME"が、ありません。".
 TextFileStream& LineHandle(Interpreter& in, const std::string& name) {
   TextFileStream* s = StreamOf(in, in.S.Words.FindExact(name));
-  if (!s) in.Raise(SJ("ファイル\"%s\"が、ありません。"), SJ("ハンドル:") + name);
+  if (!s) in.Raise(msg::FileMissing(), SJ("ハンドル:") + name);
   return *s;
 }
 
@@ -93,7 +95,7 @@ TextFileStream* QuietHandle(Interpreter& in, const std::string& name, THashNode*
   if (word) *word = w;
   if (!w) return nullptr;
   TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), name);
+  if (!s) in.Raise(msg::VariableNotFound(), name);
   return s;
 }
 
@@ -101,12 +103,12 @@ TextFileStream* QuietHandle(Interpreter& in, const std::string& name, THashNode*
 TextFileStream& NamedHandle(Interpreter& in) {
   THashNode* w = in.PopName(false);
   TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
+  if (!s) in.Raise(msg::VariableNotFound(), w->Name);
   return *s;
 }
 
 [[noreturn]] void HandleIoFailure(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), SJ("ハンドル:") + name);
+  in.Raise(msg::FileFailure(), SJ("ハンドル:") + name);
 }
 
 // Makes the word `name` a handle of the file. mode < 0: read and write,
@@ -136,7 +138,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   if (slot == st.streams.size()) st.streams.emplace_back();
   st.streams[slot] = std::move(stream);
   w->Value = kHandleValue;
-  w->RefOther = st.streams[slot].get();
+  w->HandleStream = st.streams[slot].get();
 }
 
 // ハンドルを開く (?で,?の): handle name (evaluated), file.
@@ -163,7 +165,7 @@ void CmdCloseHandle(Interpreter& in, THashNode&) {
   TextFileStream* s = QuietHandle(in, name, &w);
   if (!s) return;
   CloseStream(in, s);
-  w->RefOther = nullptr;
+  w->HandleStream = nullptr;
   in.S.Words.Delete(name, false);
 }
 
@@ -215,7 +217,7 @@ void CmdWriteBytes(Interpreter& in, THashNode&) {
   THashNode* w = in.PopName(false);
   std::string data = in.PopValue();
   TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
+  if (!s) in.Raise(msg::VariableNotFound(), w->Name);
   if (in.S.SecurityLevel >= 2) return;
   if (!s->WriteBytes(data, count)) HandleIoFailure(in, w->Name);
 }
@@ -227,7 +229,7 @@ void CmdReadBytes(Interpreter& in, THashNode&) {
   THashNode* hw = in.PopName(false);
   THashNode* var = in.PopName(true);
   TextFileStream* s = StreamOf(in, hw);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), hw->Name);
+  if (!s) in.Raise(msg::VariableNotFound(), hw->Name);
   if (count <= 0) return;
   if (var->Reserved || var->Kind != kWordVariable) ReadOnly(in, var->Name);
   std::string bytes;
@@ -253,7 +255,7 @@ void CmdIniOpen(Interpreter& in, THashNode&) {
   if (!FileExists(name)) {
     if (!SecurityCheck(in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;
     if (!WriteFileAtomic(name, "")) {
-      in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+      in.Raise(msg::FileFailure(), name);
     }
   }
   st.ini_open = true;
@@ -473,33 +475,42 @@ void CmdRegDeleteKey(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterHandleCommands() {
-  SetHandler(162, CmdRegRead);
-  SetHandler(163, CmdRegWrite);
-  SetHandler(164, CmdRegOpen);
-  SetHandler(165, CmdRegClose);
-  SetHandler(166, CmdRegDeleteValue);
-  SetHandler(167, CmdRegDeleteKey);
-  SetHandler(271, CmdIniOpen);
-  SetHandler(272, CmdIniClose);
-  SetHandler(273, CmdIniWrite);
-  SetHandler(274, CmdIniRead);
-  SetHandler(331, CmdOpenHandle);
-  SetHandler(332, CmdReadLine);
-  SetHandler(333, CmdWriteLine);
-  SetHandler(334, CmdCloseHandle);
-  SetHandler(335, CmdAtEnd);
-  SetHandler(336, CmdSeekStart);
-  SetHandler(337, CmdSeekEnd);
-  SetHandler(417, CmdRegReadBinary);
-  SetHandler(418, CmdRegWriteBinary);
-  SetHandler(419, CmdSeek);
-  SetHandler(420, CmdWriteBytes);
-  SetHandler(421, CmdReadBytes);
-  SetHandler(422, CmdOpenHandleMode);
-  SetHandler(423, CmdRegReadDword);
-  SetHandler(424, CmdRegWriteDword);
-  SetHandler(432, CmdRegSubKeys);
+CommandTable HandleCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::RegRead, "レジストリ読む", "?を", Popping<CmdRegRead>, kActs},
+      {CommandId::RegWrite, "レジストリ書く", "?に", Popping<CmdRegWrite>, kActs},
+      {CommandId::RegOpen, "レジストリ開く", "?の,?を", Popping<CmdRegOpen>, kActs},
+      {CommandId::RegClose, "レジストリ閉じる", "", Popping<CmdRegClose>, kActs},
+      {CommandId::RegDeleteValue, "レジストリ値削除", "?を", Popping<CmdRegDeleteValue>, kActs},
+      {CommandId::RegDeleteKey, "レジストリキー削除", "?を", Popping<CmdRegDeleteKey>, kActs},
+      {CommandId::IniOpen, "INIファイル開く", "?の", Popping<CmdIniOpen>, kActs},
+      {CommandId::IniClose, "INIファイル閉じる", "", Popping<CmdIniClose>, kActs},
+      {CommandId::IniWrite, "INIファイル書く", "?の,?へ", Popping<CmdIniWrite>, kActs},
+      {CommandId::IniRead, "INIファイル読む", "?の,?を", Popping<CmdIniRead>, kActs},
+      {CommandId::OpenHandle, "ハンドルを開く", "?で,?の", Popping<CmdOpenHandle>, kActs},
+      {CommandId::ReadLine, "ハンドルを一行読む", "?に,?の", Popping<CmdReadLine>, kActs},
+      {CommandId::WriteLine, "ハンドルへ一行書く", "?を,?の", Popping<CmdWriteLine>, kActs},
+      {CommandId::CloseHandle, "ハンドルを閉じる", "?の", Popping<CmdCloseHandle>, kActs},
+      {CommandId::AtEnd, "ハンドル最後か", "?の", Popping<CmdAtEnd>, kActs},
+      {CommandId::SeekStart, "ハンドルを先頭に移動", "?の", Popping<CmdSeekStart>, kActs},
+      {CommandId::SeekEnd, "ハンドルを最後に移動", "?の", Popping<CmdSeekEnd>, kActs},
+      {CommandId::RegReadBinary, "レジストリのバイナリを読む", "?を,?つ", Popping<CmdRegReadBinary>,
+       kActs},
+      {CommandId::RegWriteBinary, "レジストリにバイナリを書く", "?を,?に,?つ",
+       Popping<CmdRegWriteBinary>, kActs},
+      {CommandId::Seek, "ハンドルを移動", "?の,?に", Popping<CmdSeek>, kActs},
+      {CommandId::WriteBytes, "ハンドルにバイナリを書く", "?を,?に,?つ", Popping<CmdWriteBytes>,
+       kActs},
+      {CommandId::ReadBytes, "ハンドルにバイナリを読む", "?へ,?を,?つ", Popping<CmdReadBytes>,
+       kActs},
+      {CommandId::OpenHandleMode, "ハンドルを詳しく開く", "?に,?を,?で", Popping<CmdOpenHandleMode>,
+       kActs},
+      {CommandId::RegReadDword, "レジストリのDWORDを読む", "?を", Popping<CmdRegReadDword>, kActs},
+      {CommandId::RegWriteDword, "レジストリにDWORDを書く", "?を,?に", Popping<CmdRegWriteDword>,
+       kActs},
+      {CommandId::RegSubKeys, "レジストリサブキー取得", "", Popping<CmdRegSubKeys>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -7,6 +7,7 @@
 
 #include "library/library.h"
 #include "library/numbers/numbers_math.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -254,72 +255,78 @@ MathResult Multiply(Number a, Number b) {
   return Checked(a * b);
 }
 
-// ---------------------------------------------------------------- table
-
-struct Entry {
-  int id;
-  CommandHandler handler;
-};
-
-constexpr Entry kHandlers[] = {
-    {17, CmdRandom},                       // 乱数
-    {31, CmdTrunc},                        // 整数
-    {32, CmdDecimalPlaces<TruncDecimal>},  // 切り捨て
-    {33, CmdDecimalPlaces<RoundDecimal>},  // 四捨五入
-    {52, CmdUnary<Sin>},                   // サイン, SIN
-    {53, CmdUnary<Cos>},                   // コサイン, COS
-    {54, CmdUnary<Tan>},                   // タンジェント, TAN
-    {146, CmdUnary<Abs>},                  // ABS
-    {147, CmdCeil},                        // CEIL
-    {148, CmdUnary<Exp>},                  // EXP
-    {149, CmdFloor},                       // FLOOR
-    {150, CmdFrac},                        // FRAC
-    {151, CmdTrunc},                       // INT
-    {152, CmdUnary<Ln>},                   // LN
-    {153, CmdBinary<LogBase>},             // LOG
-    {154, CmdBinary<Power>},               // POWER
-    {155, CmdRound},                       // ROUND
-    {156, CmdUnary<Sqrt>},                 // SQRT
-    {157, CmdTrunc},                       // TRUNC
-    {158, CmdRandomReal},                  // RND
-    {159, CmdRandomize},                   // 乱数初期化
-    {179, CmdUnary<Log2>},                 // LOG2
-    {180, CmdUnary<Log10>},                // LOG10
-    {216, CmdUnary<ArcTan>},               // ARCTAN
-    {217, CmdUnary<ArcCos>},               // ARCCOS
-    {218, CmdUnary<ArcSin>},               // ARCSIN
-    {219, CmdBinary<Hypot>},               // HYPOT
-    {220, CmdUnary<CycleToRad>},           // サイクルからラジアン
-    {221, CmdUnary<DegToRad>},             // 度からラジアン
-    {222, CmdUnary<GradToRad>},            // グラードからラジアン
-    {223, CmdUnary<RadToCycle>},           // ラジアンからサイクル
-    {224, CmdUnary<RadToDeg>},             // ラジアンから度
-    {225, CmdUnary<RadToGrad>},            // ラジアンからグラード
-    {226, CmdList<ListSum>},               // 配列合計値, SUM
-    {227, CmdList<ListMean>},              // 配列平均値, AVERAGE
-    {228, CmdList<ListVariance>},          // 配列分散値, VAR
-    {229, CmdStdDev},                      // 標準偏差値, STDEV
-    {239, CmdList<ListMax>},               // 配列最大値
-    {240, CmdList<ListMin>},               // 配列最小値
-    {280, CmdAdd},                         // 足す
-    {281, CmdUpdate<Subtract>},            // 引く
-    {282, CmdUpdate<Multiply>},            // 掛ける
-    {283, CmdUpdate<Divide>},              // 割る
-    {330, CmdShuffle},                     // 配列シャッフル
-    {340, CmdBits<BitAnd>},                // AND
-    {341, CmdBits<BitOr>},                 // OR
-    {342, CmdBits<BitXor>},                // XOR
-    {343, CmdMod},                         // MOD, 余り
-    {344, CmdShiftRight},                  // SHR, 右シフト
-    {345, CmdShiftLeft},                   // SHL, 左シフト
-    {346, CmdHex},                         // HEX
-    {395, CmdNot},                         // NOT
-};
-
 }  // namespace
 
-void RegisterNumberCommands() {
-  for (const Entry& e : kHandlers) SetHandler(e.id, e.handler);
+CommandTable NumberCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Random, "乱数", "?の", Popping<CmdRandom>, kPure},
+      {CommandId::Integer, "整数", "?", Popping<CmdTrunc>, kPure},
+      {CommandId::TruncatePlaces, "切り捨て", "?を,?位で", Popping<CmdDecimalPlaces<TruncDecimal>>,
+       kPure},
+      {CommandId::RoundPlaces, "四捨五入", "?を,?位で", Popping<CmdDecimalPlaces<RoundDecimal>>,
+       kPure},
+      {CommandId::Sin, "サイン", "?", Popping<CmdUnary<Sin>>, kPure},
+      {CommandId::Sin, "SIN", "?", Popping<CmdUnary<Sin>>, kPure},
+      {CommandId::Cos, "コサイン", "?", Popping<CmdUnary<Cos>>, kPure},
+      {CommandId::Cos, "COS", "?", Popping<CmdUnary<Cos>>, kPure},
+      {CommandId::Tan, "タンジェント", "?", Popping<CmdUnary<Tan>>, kPure},
+      {CommandId::Tan, "TAN", "?", Popping<CmdUnary<Tan>>, kPure},
+      {CommandId::Abs, "ABS", "?", Popping<CmdUnary<Abs>>, kPure},
+      {CommandId::Ceil, "CEIL", "?", Popping<CmdCeil>, kPure},
+      {CommandId::Exp, "EXP", "?", Popping<CmdUnary<Exp>>, kPure},
+      {CommandId::Floor, "FLOOR", "?", Popping<CmdFloor>, kPure},
+      {CommandId::Frac, "FRAC", "?", Popping<CmdFrac>, kPure},
+      {CommandId::Int, "INT", "?", Popping<CmdTrunc>, kPure},
+      {CommandId::Ln, "LN", "?", Popping<CmdUnary<Ln>>, kPure},
+      {CommandId::LogBase, "LOG", "?,?", Popping<CmdBinary<LogBase>>, kPure},
+      {CommandId::Power, "POWER", "?,?", Popping<CmdBinary<Power>>, kPure},
+      {CommandId::Round, "ROUND", "?", Popping<CmdRound>, kPure},
+      {CommandId::Sqrt, "SQRT", "?", Popping<CmdUnary<Sqrt>>, kPure},
+      {CommandId::Trunc, "TRUNC", "?", Popping<CmdTrunc>, kPure},
+      {CommandId::RandomReal, "RND", "", Popping<CmdRandomReal>, kPure},
+      {CommandId::Randomize, "乱数初期化", "?で", Popping<CmdRandomize>, kPure},
+      {CommandId::Log2, "LOG2", "?", Popping<CmdUnary<Log2>>, kPure},
+      {CommandId::Log10, "LOG10", "?", Popping<CmdUnary<Log10>>, kPure},
+      {CommandId::ArcTan, "ARCTAN", "?", Popping<CmdUnary<ArcTan>>, kPure},
+      {CommandId::ArcCos, "ARCCOS", "?", Popping<CmdUnary<ArcCos>>, kPure},
+      {CommandId::ArcSin, "ARCSIN", "?", Popping<CmdUnary<ArcSin>>, kPure},
+      {CommandId::Hypot, "HYPOT", "?,?", Popping<CmdBinary<Hypot>>, kPure},
+      {CommandId::CycleToRadian, "サイクルからラジアン", "?を", Popping<CmdUnary<CycleToRad>>,
+       kPure},
+      {CommandId::DegreeToRadian, "度からラジアン", "?を", Popping<CmdUnary<DegToRad>>, kPure},
+      {CommandId::GradToRadian, "グラードからラジアン", "?を", Popping<CmdUnary<GradToRad>>, kPure},
+      {CommandId::RadianToCycle, "ラジアンからサイクル", "?を", Popping<CmdUnary<RadToCycle>>,
+       kPure},
+      {CommandId::RadianToDegree, "ラジアンから度", "?を", Popping<CmdUnary<RadToDeg>>, kPure},
+      {CommandId::RadianToGrad, "ラジアンからグラード", "?を", Popping<CmdUnary<RadToGrad>>, kPure},
+      {CommandId::ListSum, "配列合計値", "?の", Popping<CmdList<ListSum>>, kPure},
+      {CommandId::ListSum, "SUM", "?", Popping<CmdList<ListSum>>, kPure},
+      {CommandId::ListAverage, "配列平均値", "?の", Popping<CmdList<ListMean>>, kPure},
+      {CommandId::ListAverage, "AVERAGE", "?", Popping<CmdList<ListMean>>, kPure},
+      {CommandId::ListVariance, "配列分散値", "?の", Popping<CmdList<ListVariance>>, kPure},
+      {CommandId::ListVariance, "VAR", "?", Popping<CmdList<ListVariance>>, kPure},
+      {CommandId::StdDev, "標準偏差値", "?の", Popping<CmdStdDev>, kPure},
+      {CommandId::StdDev, "STDEV", "?", Popping<CmdStdDev>, kPure},
+      {CommandId::ListMax, "配列最大値", "?の", Popping<CmdList<ListMax>>, kPure},
+      {CommandId::ListMin, "配列最小値", "?の", Popping<CmdList<ListMin>>, kPure},
+      {CommandId::Add, "足す", "?に,?を", Popping<CmdAdd>, kPure},
+      {CommandId::Subtract, "引く", "?から,?を", Popping<CmdUpdate<Subtract>>, kPure},
+      {CommandId::Multiply, "掛ける", "?に,?を", Popping<CmdUpdate<Multiply>>, kPure},
+      {CommandId::Divide, "割る", "?を,?で", Popping<CmdUpdate<Divide>>, kPure},
+      {CommandId::Shuffle, "配列シャッフル", "?を", Popping<CmdShuffle>, kPure},
+      {CommandId::BitAnd, "AND", "?と,?の", Popping<CmdBits<BitAnd>>, kPure},
+      {CommandId::BitOr, "OR", "?と,?の", Popping<CmdBits<BitOr>>, kPure},
+      {CommandId::BitXor, "XOR", "?と,?の", Popping<CmdBits<BitXor>>, kPure},
+      {CommandId::Mod, "MOD", "?と,?の", Popping<CmdMod>, kPure},
+      {CommandId::Mod, "余り", "?と,?の", Popping<CmdMod>, kPure},
+      {CommandId::ShiftRight, "SHR", "?を,?ビット", Popping<CmdShiftRight>, kPure},
+      {CommandId::ShiftRight, "右シフト", "?を,?ビット", Popping<CmdShiftRight>, kPure},
+      {CommandId::ShiftLeft, "SHL", "?を,?ビット", Popping<CmdShiftLeft>, kPure},
+      {CommandId::ShiftLeft, "左シフト", "?を,?ビット", Popping<CmdShiftLeft>, kPure},
+      {CommandId::Hex, "HEX", "?", Popping<CmdHex>, kPure},
+      {CommandId::Not, "NOT", "?の", Popping<CmdNot>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -7,13 +7,15 @@
 
 #include <cstdio>
 
-#include "library/objects/parse.h"
 #include "library/library.h"
+#include "library/objects/parse.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -190,7 +192,7 @@ static void CmdBorderStyle(Interpreter& in, THashNode&) {
 }
 
 [[noreturn]] static void RaiseFileError(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+  in.Raise(msg::FileFailure(), name);
 }
 
 // 母艦アイコン: a picture file, or else an イメージ object whose picture is used.
@@ -202,7 +204,7 @@ static void CmdIcon(Interpreter& in, THashNode&) {
     return;
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
-  TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
+  TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
   if (!node || node->Kind != kObjectImage || !in.host.SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
@@ -278,8 +280,8 @@ static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
 template <Host::WindowAction action>
 static void CmdFormWindow(Interpreter& in, THashNode&) {
   THashNode* w = in.PopName(false);
-  TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
-  if (!node || node->Name.empty()) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), w->Name);
+  TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
+  if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
   if (node->Kind != kObjectForm)
     in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
   if (node->ObjectIndex == 0) in.host.WindowCommand(action);
@@ -330,35 +332,51 @@ static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
     if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "0";
     return;
   }
-  in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), w ? name : value);
+  in.Raise(msg::UndefinedLabel(), w ? name : value);
 }
 
-void RegisterOutputCommands() {
-  SetHandler(0, CmdPrint);                                            // 表示
-  SetHandler(12, CmdSay);                                             // 言う
-  SetHandler(4, CmdClearScreen);                                      // 画面クリア
-  SetHandler(2, CmdEnd);                                              // おわり
-  SetHandler(161, CmdSetCloseHandler);                                // 終了処理設定
-  SetHandler(1, CmdMove);                                             // 移動
-  SetHandler(29, CmdCentring);                                        // センタリング
-  SetHandler(30, CmdCentringOff);                                     // センタリング解除
-  SetHandler(116, CmdPrintWindow);                                    // 母艦印刷
-  SetHandler(117, CmdWindow<Host::WindowAction::kRepaint>);           // 描画処理反映
-  SetHandler(193, CmdShowValue);                                      // _P / SHOW
-  SetHandler(275, CmdSaveFormPosition);                               // フォームの位置記録
-  SetHandler(276, CmdRestoreFormPosition);                            // フォームの位置復元
-  SetHandler(306, CmdWindow<Host::WindowAction::kMaximise>);          // 母艦最大化
-  SetHandler(307, CmdWindow<Host::WindowAction::kMinimise>);          // 母艦最小化
-  SetHandler(308, CmdWindow<Host::WindowAction::kRestore>);           // 母艦元のサイズ
-  SetHandler(315, CmdIcon);                                           // 母艦アイコン
-  SetHandler(328, CmdWindow<Host::WindowAction::kFullScreen>);        // 母艦全画面化
-  SetHandler(352, CmdWindow<Host::WindowAction::kShow>);              // 母艦浮上
-  SetHandler(381, CmdBorderStyle);                                    // 母艦スタイル設定
-  SetHandler(406, CmdFormWindow<Host::WindowAction::kMaximise>);      // 最大化
-  SetHandler(407, CmdFormWindow<Host::WindowAction::kMinimiseForm>);  // 最小化
-  SetHandler(408, CmdFormWindow<Host::WindowAction::kNormal>);        // フォーム元のサイズ
-  SetHandler(429, CmdCopy);                                           // コピー
-  SetHandler(430, CmdClipboard);                                      // クリップボード取得
+CommandTable OutputCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::End, "おわり", "", Popping<CmdEnd>, kActs},
+      {CommandId::End, "終わり", "", Popping<CmdEnd>, kActs},
+      {CommandId::End, "おわる", "", Popping<CmdEnd>, kActs},
+      {CommandId::SetCloseHandler, "終了処理設定", "?に", Popping<CmdSetCloseHandler>, kActs},
+      {CommandId::Say, "言う", "?と", Popping<CmdSay>, kActs},
+      {CommandId::Print, "表示", "?と", Popping<CmdPrint>, kActs},
+      {CommandId::MoveCursor, "移動", "?へ", Popping<CmdMove>, kActs},
+      {CommandId::ClearScreen, "画面クリア", "?で", Popping<CmdClearScreen>, kActs},
+      {CommandId::Centring, "センタリング", "", Popping<CmdCentring>, kActs},
+      {CommandId::CentringOff, "センタリング解除", "", Popping<CmdCentringOff>, kActs},
+      {CommandId::PrintWindow, "母艦印刷", "", Popping<CmdPrintWindow>, kActs},
+      {CommandId::Repaint, "描画処理反映", "", Popping<CmdWindow<Host::WindowAction::kRepaint>>,
+       kActs},
+      {CommandId::ShowValue, "_P", "?", Popping<CmdShowValue>, kActs},
+      {CommandId::ShowValue, "SHOW", "?", Popping<CmdShowValue>, kActs},
+      {CommandId::SaveFormPosition, "フォームの位置記録", "へ", Popping<CmdSaveFormPosition>,
+       kActs},
+      {CommandId::RestoreFormPosition, "フォームの位置復元", "から",
+       Popping<CmdRestoreFormPosition>, kActs},
+      {CommandId::WindowMaximise, "母艦最大化", "",
+       Popping<CmdWindow<Host::WindowAction::kMaximise>>, kActs},
+      {CommandId::WindowMinimise, "母艦最小化", "",
+       Popping<CmdWindow<Host::WindowAction::kMinimise>>, kActs},
+      {CommandId::WindowRestore, "母艦元のサイズ", "",
+       Popping<CmdWindow<Host::WindowAction::kRestore>>, kActs},
+      {CommandId::WindowIcon, "母艦アイコン", "?を", Popping<CmdIcon>, kActs},
+      {CommandId::WindowFullScreen, "母艦全画面化", "",
+       Popping<CmdWindow<Host::WindowAction::kFullScreen>>, kActs},
+      {CommandId::WindowShow, "母艦浮上", "", Popping<CmdWindow<Host::WindowAction::kShow>>, kActs},
+      {CommandId::BorderStyle, "母艦スタイル設定", "?に", Popping<CmdBorderStyle>, kActs},
+      {CommandId::FormMaximise, "最大化", "?を",
+       Popping<CmdFormWindow<Host::WindowAction::kMaximise>>, kActs},
+      {CommandId::FormMinimise, "最小化", "?を",
+       Popping<CmdFormWindow<Host::WindowAction::kMinimiseForm>>, kActs},
+      {CommandId::FormRestore, "フォーム元のサイズ", "?を",
+       Popping<CmdFormWindow<Host::WindowAction::kNormal>>, kActs},
+      {CommandId::CopyToClipboard, "コピー", "?を", Popping<CmdCopy>, kActs},
+      {CommandId::ClipboardText, "クリップボード取得", "", Popping<CmdClipboard>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -7,7 +7,9 @@
 #include "library/library.h"
 #include "library/patterns/patterns_regex.h"
 #include "library/patterns/patterns_wild.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -33,7 +35,7 @@ Source PopSource(Interpreter& in, THashNode& cmd) {
     if (w && w->Kind == kWordVariable) return {w->Value, w == in.S.Fast.Sore ? nullptr : w};
   }
   std::string value = in.Evaluate(raw);
-  if (value.empty()) in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  if (value.empty()) in.Raise(msg::BadArgument(), cmd.Name);
   return {std::move(value), nullptr};
 }
 
@@ -133,12 +135,16 @@ void CmdRegexTranslate(Interpreter& in, THashNode& cmd) {
 
 }  // namespace
 
-void RegisterPatternCommands() {
-  SetHandler(187, CmdRegexMatch);
-  SetHandler(190, CmdRegexSplit);
-  SetHandler(191, CmdRegexReplace);
-  SetHandler(192, CmdRegexTranslate);
-  SetHandler(374, CmdWildcardMatch);
+CommandTable PatternCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::RegexMatch, "正規表現マッチ", "?を,?で", Popping<CmdRegexMatch>, kPure},
+      {CommandId::RegexMatch, "RE", "?,?", Popping<CmdRegexMatch>, kPure},
+      {CommandId::RegexSplit, "正規表現区切る", "?を,?で", Popping<CmdRegexSplit>, kPure},
+      {CommandId::RegexReplace, "正規表現置換", "?を,?で", Popping<CmdRegexReplace>, kPure},
+      {CommandId::RegexTranslate, "正規表現入換", "?を,?で", Popping<CmdRegexTranslate>, kPure},
+      {CommandId::WildcardMatch, "マッチ", "?を,?で", Popping<CmdWildcardMatch>, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -9,7 +9,9 @@
 #include "library/library.h"
 #include "library/strings/strings_format.h"
 #include "library/strings/strings_util.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/base64.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
@@ -52,7 +54,7 @@ void ValueOnly(Interpreter& in, std::string value) {
 }
 
 [[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  in.Raise(msg::BadArgument(), cmd.Name);
 }
 
 [[noreturn]] void TooLarge(Interpreter& in, THashNode& cmd) {
@@ -101,7 +103,7 @@ void CmdByteCount(Interpreter& in, THashNode&) {
 void CmdLineCount(Interpreter& in, THashNode&) {
   std::string name = StripBackquotes(in.PopRaw());
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w) in.Raise(SJ("変数\"%s\"が見つかりません。"), name);
+  if (!w) in.Raise(msg::VariableNotFound(), name);
   Count(in, static_cast<long long>(SplitLines(w->Value).size()));
 }
 
@@ -261,7 +263,7 @@ void CmdFormat(Interpreter& in, THashNode& cmd) {
   std::string pattern = in.PopValue();
   std::string value = in.PopValue();
   std::optional<std::string> out = FormatByPattern(pattern, value);
-  if (!out) in.Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), cmd.Name);
+  if (!out) in.Raise(msg::BadSyntax(), cmd.Name);
   Text(in, std::move(*out));
 }
 
@@ -417,67 +419,73 @@ void CmdReserve(Interpreter& in, THashNode& cmd) {
 
 }  // namespace
 
-void RegisterStringCommands() {
-  static constexpr struct {
-    int id;
-    CommandHandler handler;
-  } kHandlers[] = {
-      {27, CmdMapCommon<MapMode::HalfWidth>},
-      {46, CmdReplace},
-      {47, CmdCharPos},
-      {48, CmdMid},
-      {50, CmdRefrain},
-      {70, CmdLineCount},
-      {72, CmdTrim},
-      {73, CmdReserve},
-      {75, CmdKeyCode},
-      {76, CmdCodeChar},
-      {77, CmdSort},
-      {78, CmdSortNumbers},
-      {80, CmdMapCommon<MapMode::FullWidth>},
-      {92, CmdCharCount},
-      {99, CmdCut},
-      {100, CmdStripTags},
-      {101, CmdExtractTags},
-      {105, CmdInsertLine},
-      {106, CmdDeleteLine},
-      {122, CmdByteCount},
-      {171, CmdDropRight},
-      {172, CmdDropLeft},
-      {173, CmdCurrency},
-      {174, CmdPadSpaces},
-      {175, CmdPadZeros},
-      {188, CmdRight},
-      {189, CmdLeft},
-      {197, CmdMapMarked<MapMode::Upper>},
-      {198, CmdMapMarked<MapMode::Lower>},
-      {214, CmdParagraph},
-      {230, CmdMapMarked<MapMode::Hiragana>},
-      {231, CmdMapMarked<MapMode::Katakana>},
-      {266, CmdCutRange},
-      {267, CmdAlnumToHalf},
-      {277, CmdCutLeft},
-      {278, CmdCutRight},
-      {279, CmdCutEscaped},
-      {284, CmdIsUpper},
-      {285, CmdIsDigit},
-      {286, CmdIsWide},
-      {287, CmdIsHiragana},
-      {288, CmdIsKatakana},
-      {290, CmdKanjiCode<kCodeEuc>},
-      {291, CmdKanjiCode<kCodeJisNew>},
-      {292, CmdKanjiCode<kCodeSjis>},
-      {293, CmdFormat},
-      {327, CmdRemoveOkurigana},
-      {373, CmdCompare},
-      {378, CmdBase64Encode},
-      {379, CmdBase64Decode},
-      {410, CmdOccurrences},
-      {412, CmdWrap},
-      {413, CmdIsNumberText},
-      {431, CmdMidBytes},
+CommandTable StringCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::ToHalfWidth, "半角変換", "?を", Popping<CmdMapCommon<MapMode::HalfWidth>>, kPure},
+      {CommandId::Replace, "置換", "?の,?を,?に", Popping<CmdReplace>, kPure},
+      {CommandId::CharPos, "何文字目", "?の中で,?が", Popping<CmdCharPos>, kPure},
+      {CommandId::CharPos, "POS", "?,?", Popping<CmdCharPos>, kPure},
+      {CommandId::Mid, "MID", "?の中で,?から,?つ", Popping<CmdMid>, kPure},
+      {CommandId::Mid, "切り出す", "?の中で,?から,?つ", Popping<CmdMid>, kPure},
+      {CommandId::Refrain, "リフレイン", "?を,?度", Popping<CmdRefrain>, kPure},
+      {CommandId::LineCount, "行数", "?の", Popping<CmdLineCount>, kPure},
+      {CommandId::Trim, "前後の空白削除", "?の", Popping<CmdTrim>, kPure},
+      {CommandId::Trim, "トリム", "?を", Popping<CmdTrim>, kPure},
+      {CommandId::Reserve, "確保", "?に,?バイトを", Popping<CmdReserve>, kPure},
+      {CommandId::KeyCode, "キーコード", "?の", Popping<CmdKeyCode>, kPure},
+      {CommandId::KeyCode, "ASC", "?", Popping<CmdKeyCode>, kPure},
+      {CommandId::CodeChar, "文字", "?の", Popping<CmdCodeChar>, kPure},
+      {CommandId::CodeChar, "CHR", "?", Popping<CmdCodeChar>, kPure},
+      {CommandId::Sort, "ソート", "?を", Popping<CmdSort>, kPure},
+      {CommandId::SortNumbers, "数値ソート", "?を", Popping<CmdSortNumbers>, kPure},
+      {CommandId::ToFullWidth, "全角変換", "?を", Popping<CmdMapCommon<MapMode::FullWidth>>, kPure},
+      {CommandId::CharCount, "文字数", "?の", Popping<CmdCharCount>, kPure},
+      {CommandId::CharCount, "LEN", "?", Popping<CmdCharCount>, kPure},
+      {CommandId::Cut, "切り取る", "?の,?までを", Popping<CmdCut>, kPure},
+      {CommandId::StripTags, "タグ削除", "?から", Popping<CmdStripTags>, kPure},
+      {CommandId::ExtractTags, "タグ切り出し", "?から,?の", Popping<CmdExtractTags>, kPure},
+      {CommandId::InsertLine, "行挿入", "?の,?行目へ,?を", Popping<CmdInsertLine>, kPure},
+      {CommandId::DeleteLine, "行削除", "?の,?行目を", Popping<CmdDeleteLine>, kPure},
+      {CommandId::ByteCount, "バイト数", "?の", Popping<CmdByteCount>, kPure},
+      {CommandId::ByteCount, "LENB", "?", Popping<CmdByteCount>, kPure},
+      {CommandId::DropRight, "右端削除", "?から,?文字", Popping<CmdDropRight>, kPure},
+      {CommandId::DropLeft, "左端削除", "?から,?文字", Popping<CmdDropLeft>, kPure},
+      {CommandId::Currency, "通貨形式に変換", "?を", Popping<CmdCurrency>, kPure},
+      {CommandId::PadSpaces, "右寄せ", "?を,?桁で", Popping<CmdPadSpaces>, kPure},
+      {CommandId::PadZeros, "ゼロで埋める", "?を,?桁の", Popping<CmdPadZeros>, kPure},
+      {CommandId::Right, "RIGHT", "?,?", Popping<CmdRight>, kPure},
+      {CommandId::Left, "LEFT", "?,?", Popping<CmdLeft>, kPure},
+      {CommandId::ToUpper, "大文字変換", "?を", Popping<CmdMapMarked<MapMode::Upper>>, kPure},
+      {CommandId::ToLower, "小文字変換", "?を", Popping<CmdMapMarked<MapMode::Lower>>, kPure},
+      {CommandId::Paragraph, "段落を切り出す", "?から,?番目の", Popping<CmdParagraph>, kPure},
+      {CommandId::ToHiragana, "ひらがな変換", "?を", Popping<CmdMapMarked<MapMode::Hiragana>>,
+       kPure},
+      {CommandId::ToKatakana, "カタカナ変換", "?を", Popping<CmdMapMarked<MapMode::Katakana>>,
+       kPure},
+      {CommandId::CutRange, "範囲を切り取る", "?の,?から,?までの", Popping<CmdCutRange>, kPure},
+      {CommandId::AlnumToHalf, "英数半角変換", "?を", Popping<CmdAlnumToHalf>, kPure},
+      {CommandId::CutLeft, "左端を切り取る", "?から,?文字", Popping<CmdCutLeft>, kPure},
+      {CommandId::CutRight, "右端を切り取る", "?から,?文字", Popping<CmdCutRight>, kPure},
+      {CommandId::CutEscaped, "判別して切り取る", "?の,?までを,?で", Popping<CmdCutEscaped>, kPure},
+      {CommandId::IsUpper, "大文字か", "?が", Popping<CmdIsUpper>, kPure},
+      {CommandId::IsDigit, "数字か", "?が", Popping<CmdIsDigit>, kPure},
+      {CommandId::IsWide, "全角か", "?が", Popping<CmdIsWide>, kPure},
+      {CommandId::IsHiragana, "ひらがなか", "?が", Popping<CmdIsHiragana>, kPure},
+      {CommandId::IsKatakana, "カタカナか", "?が", Popping<CmdIsKatakana>, kPure},
+      {CommandId::ToEuc, "文字コードをEUCに変換", "?の", Popping<CmdKanjiCode<kCodeEuc>>, kPure},
+      {CommandId::ToJis, "文字コードをJISに変換", "?の", Popping<CmdKanjiCode<kCodeJisNew>>, kPure},
+      {CommandId::ToSjis, "文字コードをSJISに変換", "?の", Popping<CmdKanjiCode<kCodeSjis>>, kPure},
+      {CommandId::Format, "指定形式に変換", "?を,?の", Popping<CmdFormat>, kPure},
+      {CommandId::RemoveOkurigana, "送り仮名削除", "?から", Popping<CmdRemoveOkurigana>, kPure},
+      {CommandId::Compare, "文比較", "?と,?で", Popping<CmdCompare>, kPure},
+      {CommandId::Base64Encode, "BASE64エンコード", "?を", Popping<CmdBase64Encode>, kPure},
+      {CommandId::Base64Decode, "BASE64デコード", "?を", Popping<CmdBase64Decode>, kPure},
+      {CommandId::Occurrences, "出現回数", "?で,?の", Popping<CmdOccurrences>, kPure},
+      {CommandId::Wrap, "行揃え", "?を,?バイトで", Popping<CmdWrap>, kPure},
+      {CommandId::IsNumberText, "数列か", "?が", Popping<CmdIsNumberText>, kPure},
+      {CommandId::MidBytes, "MIDB", "?,?,?", Popping<CmdMidBytes>, kPure},
   };
-  for (const auto& h : kHandlers) SetHandler(h.id, h.handler);
+  return kRows;
 }
 
 }  // namespace sorane

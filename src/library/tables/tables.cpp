@@ -7,7 +7,9 @@
 
 #include "library/library.h"
 #include "library/tables/tables_db.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 
@@ -34,7 +36,7 @@ void MarkedNumber(Interpreter& in, Number v) {
 }
 
 [[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  in.Raise(msg::BadArgument(), cmd.Name);
 }
 
 // Runs a table operation, turning its failure into a run-time error.
@@ -283,35 +285,44 @@ void CmdHtmlTable(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterTableCommands() {
-  SetHandler(36, CmdSplit);
-  SetHandler(79, CmdReverse);
-  SetHandler(82, CmdPickUp);
-  SetHandler(83, CmdSearch);
-  SetHandler(84, CmdSearchNext);
-  SetHandler(85, CmdSearchClear);
-  SetHandler(86, CmdFuzzySearch);
-  SetHandler(93, CmdStat<TableStat::kMax>);
-  SetHandler(94, CmdStat<TableStat::kMin>);
-  SetHandler(95, CmdStat<TableStat::kAverage>);
-  SetHandler(96, CmdSort<SortKind::kText>);
-  SetHandler(97, CmdSort<SortKind::kNumber>);
-  SetHandler(98, CmdStat<TableStat::kSum>);
-  SetHandler(107, CmdInsertColumn);
-  SetHandler(108, CmdDeleteColumn);
-  SetHandler(196, CmdRemoveDuplicates);
-  SetHandler(237, CmdCopyColumn);
-  SetHandler(238, CmdPasteColumn);
-  SetHandler(298, CmdSort<SortKind::kDate>);
-  SetHandler(310, CmdSelectWhere);
-  SetHandler(311, CmdKeyJoin);
-  SetHandler(317, CmdRowCount);
-  SetHandler(349, CmdTranspose);
-  SetHandler(350, CmdRowCount);
-  SetHandler(351, CmdColumnCount);
-  SetHandler(391, CmdReplaceInColumn);
-  SetHandler(392, CmdMoveColumn);
-  SetHandler(394, CmdHtmlTable);
+CommandTable TableCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Split, "区切る", "?を,?で", Popping<CmdSplit>, kActs},
+      {CommandId::Reverse, "逆にする", "?を", Popping<CmdReverse>, kActs},
+      {CommandId::PickUp, "表ピックアップ", "?の,?列目から,?を", Popping<CmdPickUp>, kActs},
+      {CommandId::TableSearch, "表検索", "?の,?列目から,?を", Popping<CmdSearch>, kActs},
+      {CommandId::SearchNext, "表検索次の値", "", Popping<CmdSearchNext>, kActs},
+      {CommandId::SearchClear, "表検索クリア", "", Popping<CmdSearchClear>, kActs},
+      {CommandId::TableFuzzySearch, "表曖昧検索", "?の,?列目から,?を", Popping<CmdFuzzySearch>,
+       kActs},
+      {CommandId::TableMax, "表最大値", "?の,?列目の", Popping<CmdStat<TableStat::kMax>>, kActs},
+      {CommandId::TableMin, "表最小値", "?の,?列目の", Popping<CmdStat<TableStat::kMin>>, kActs},
+      {CommandId::TableAverage, "表平均値", "?の,?列目の", Popping<CmdStat<TableStat::kAverage>>,
+       kActs},
+      {CommandId::TableSort, "表ソート", "?の,?列目を", Popping<CmdSort<SortKind::kText>>, kActs},
+      {CommandId::TableSortNumbers, "表数値ソート", "?の,?列目を",
+       Popping<CmdSort<SortKind::kNumber>>, kActs},
+      {CommandId::TableSum, "表合計", "?の,?列目の", Popping<CmdStat<TableStat::kSum>>, kActs},
+      {CommandId::InsertColumn, "表列挿入", "?の,?列目へ", Popping<CmdInsertColumn>, kActs},
+      {CommandId::DeleteColumn, "表列削除", "?の,?列目を", Popping<CmdDeleteColumn>, kActs},
+      {CommandId::RemoveDuplicates, "表重複項目削除", "?の,?列目をキーに",
+       Popping<CmdRemoveDuplicates>, kActs},
+      {CommandId::CopyColumn, "表列コピー", "?の,?列目を", Popping<CmdCopyColumn>, kActs},
+      {CommandId::PasteColumn, "表列貼付け", "?の,?列目に,?を", Popping<CmdPasteColumn>, kActs},
+      {CommandId::TableSortDates, "表日付ソート", "?の,?列目を", Popping<CmdSort<SortKind::kDate>>,
+       kActs},
+      {CommandId::SelectWhere, "表条件抽出", "?を,?で", Popping<CmdSelectWhere>, kActs},
+      {CommandId::KeyJoin, "表キー合成", "?の,?列目と,?の,?列目で", Popping<CmdKeyJoin>, kActs},
+      {CommandId::ElementCount, "要素数", "?の", Popping<CmdRowCount>, kActs},
+      {CommandId::Transpose, "表行列交換", "?の", Popping<CmdTranspose>, kActs},
+      {CommandId::TableRowCount, "表行数", "?の", Popping<CmdRowCount>, kActs},
+      {CommandId::ColumnCount, "表列数", "?の", Popping<CmdColumnCount>, kActs},
+      {CommandId::ReplaceInColumn, "表列指定置換", "?の,?列目にある,?を,?に",
+       Popping<CmdReplaceInColumn>, kActs},
+      {CommandId::MoveColumn, "表列移動", "?の,?列目と,?列目を", Popping<CmdMoveColumn>, kActs},
+      {CommandId::HtmlTable, "テーブルタグで囲む", "?を,?で", Popping<CmdHtmlTable>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "library/library.h"
+#include "runtime/command.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -39,8 +41,7 @@ static void CmdSetTimer(Interpreter& in, THashNode&) {
     return;
   }
   THashNode* w = in.S.Words.FindExact(label);
-  if (!w || w->Kind != kWordLabel || !w->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label);
+  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), label);
   in.S.DeferredJump = TPos(w->RefPos, w->RefText);
   in.host.StartLabelTimer(ToInt32(seconds * 1000));
 }
@@ -49,10 +50,13 @@ static void CmdStopTimer(Interpreter& in, THashNode&) {
   in.host.StopLabelTimer();
 }
 
-void RegisterTimerCommands() {
-  SetHandler(21, CmdPause);       // 待つ
-  SetHandler(263, CmdSetTimer);   // タイマー設定
-  SetHandler(313, CmdStopTimer);  // タイマー解除
+CommandTable TimerCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Pause, "待つ", "?秒", Popping<CmdPause>, kActs},
+      {CommandId::SetTimer, "タイマー設定", "?秒後に,?へ飛ぶ", Popping<CmdSetTimer>, kActs},
+      {CommandId::StopTimer, "タイマー解除", "", Popping<CmdStopTimer>, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane
