@@ -159,33 +159,37 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
 
 // ---------------------------------------------------------------- commands
 
-static void CmdIgnoreErrors(Interpreter& in, THashNode&) {
+static void CmdIgnoreErrors(Call& c) {
+  Interpreter& in = c.in;
   in.S.ErrorReporting = false;
   in.S.ErrorHandler = nullptr;
 }
 
-static void CmdSetErrorHandler(Interpreter& in, THashNode&) {
-  std::string name = StripBackquotes(in.PopRaw());
+static void CmdSetErrorHandler(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   THashNode* w = in.S.Words.FindExact(name);
   if (!w || w->Kind != kWordLabel) in.Raise(msg::UndefinedLabel(), name);
   in.S.ErrorHandler = w;
 }
 
-static void CmdReportErrors(Interpreter& in, THashNode&) {
+static void CmdReportErrors(Call& c) {
+  Interpreter& in = c.in;
   in.S.ErrorReporting = true;
   in.S.ErrorHandler = nullptr;
 }
 
-static void CmdResumeAfterError(Interpreter& in, THashNode&) {
+static void CmdResumeAfterError(Call& c) {
+  Interpreter& in = c.in;
   if (!in.S.ErrorPos.None()) in.S.ExecPos = in.S.ErrorPos;
 }
 
 CommandTable ErrorCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::IgnoreErrors, "エラーを無視", "", Popping<CmdIgnoreErrors>, kPure},
-      {CommandId::SetErrorHandler, "エラー処理設定", "?に", Popping<CmdSetErrorHandler>, kPure},
-      {CommandId::ReportErrors, "エラーを警告", "", Popping<CmdReportErrors>, kPure},
-      {CommandId::ResumeAfterError, "エラーから復帰", "", Popping<CmdResumeAfterError>, kPure},
+      {CommandId::IgnoreErrors, "エラーを無視", "", CmdIgnoreErrors, kPure},
+      {CommandId::SetErrorHandler, "エラー処理設定", "?に", CmdSetErrorHandler, kPure},
+      {CommandId::ReportErrors, "エラーを警告", "", CmdReportErrors, kPure},
+      {CommandId::ResumeAfterError, "エラーから復帰", "", CmdResumeAfterError, kPure},
   };
   return kRows;
 }

@@ -329,13 +329,13 @@ void Interpreter::Include(const std::string& file) {
   S.SourceName = saved_source;
 }
 
-static void CmdInclude(Interpreter& in, THashNode&) {
-  in.Include(in.PopValue());
+static void CmdInclude(Call& c) {
+  c.in.Include(c.Text(0));
 }
 
 CommandTable ProgramCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::Include, "取り込む", "?を", Popping<CmdInclude>, kPure},
+      {CommandId::Include, "取り込む", "?を", CmdInclude, kPure},
   };
   return kRows;
 }

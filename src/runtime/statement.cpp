@@ -699,13 +699,7 @@ CommandHandler Interpreter::HandlerOf(CommandId id) const {
 
 void Interpreter::Dispatch(THashNode* w) {
   size_t slots = Bind(w);
-  CommandId id = w->Command;
-  // The branch words are read by the condition forms; alone they do nothing,
-  // except なら, which needs its もし.
-  if (id == CommandId::Then || id == CommandId::Else) return;
-  if (id == CommandId::ThenShort)
-    Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
-  CommandHandler h = HandlerOf(id);
+  CommandHandler h = HandlerOf(w->Command);
   if (!h) Raise(msg::LinkBroken(), w->Name);
   Call call(*this, *w, slots);
   h(call);
