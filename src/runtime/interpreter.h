@@ -62,6 +62,11 @@ class Interpreter {
   // deep recursion (labels in expressions, nested groups) ends with a message
   // instead of a crash. Called by every recursive path.
   void CheckStack();
+  // Bytes of this thread's stack still free below the caller (SIZE_MAX when
+  // unknown). Every depth guard keeps kStackMargin of it for the work a level
+  // does between two checks.
+  static size_t StackRoom();
+  static constexpr size_t kStackMargin = 256u << 10;
 
   // ---- Run preparation (startup) ----
   // B4 of the start: clears the log and the word table, builds the vocabulary,

@@ -3,6 +3,7 @@
 // verb, which is looked up with okurigana folding, bound to its template by
 // particles and dispatched by command id. Also assignment and the handler
 // convention (popping arguments).
+#include <pthread.h>
 #include <sys/resource.h>
 
 #include <array>
@@ -280,6 +281,30 @@ struct NestedRunGuard {
 };
 }  // namespace
 
+// The lowest address of this thread's stack, read once per thread: the real
+// limit (ulimit -s, or the size a thread was created with), not an assumed one.
+static uintptr_t StackLowEnd() {
+  thread_local const uintptr_t low = [] {
+    pthread_attr_t attr;
+    void* addr = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      pthread_attr_getstack(&attr, &addr, &size);
+      pthread_attr_destroy(&attr);
+    }
+    return reinterpret_cast<uintptr_t>(addr);
+  }();
+  return low;
+}
+
+size_t Interpreter::StackRoom() {
+  char here;
+  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+  uintptr_t low = StackLowEnd();
+  if (low == 0 || pos <= low) return SIZE_MAX;  // unknown: rely on the other limits
+  return pos - low;
+}
+
 void Interpreter::CheckStack() {
   static const size_t limit = [] {
     struct rlimit rl;
@@ -291,7 +316,8 @@ void Interpreter::CheckStack() {
   char here;
   static const char* base = &here;  // the first call is near the bottom of the stack
   size_t used = base > &here ? static_cast<size_t>(base - &here) : 0;
-  if (used > limit) Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+  if (used > limit || StackRoom() < kStackMargin)
+    Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
 }
 
 void Interpreter::RunNested(const TPos& start) {

@@ -45,7 +45,9 @@ TEST(CommandTables, EachIdHandledOnceOrListedAsNotBuilt) {
       EXPECT_TRUE(names.insert(row.Name).second) << "name twice: " << row.Name;
       auto [it, fresh] = owner.emplace(row.Id, &table);
       EXPECT_EQ(it->second, &table) << "id in two tables: " << row.Name;
-      if (!fresh) EXPECT_EQ(handler[row.Id], row.Handler) << "aliases differ: " << row.Name;
+      if (!fresh) {
+        EXPECT_EQ(handler[row.Id], row.Handler) << "aliases differ: " << row.Name;
+      }
       handler[row.Id] = row.Handler;
       EXPECT_GE(static_cast<int>(row.Id), 0);
       EXPECT_LT(static_cast<int>(row.Id), kCommandIdCount);
@@ -53,8 +55,11 @@ TEST(CommandTables, EachIdHandledOnceOrListedAsNotBuilt) {
   }
   const CommandTable& not_built = CommandTables().back();
   for (const CommandRow& row : not_built) EXPECT_EQ(row.Handler, nullptr) << row.Name;
-  for (const auto& [id, h] : handler)
-    if (!h) EXPECT_EQ(owner[id], &not_built) << static_cast<int>(id);
+  for (const auto& [id, h] : handler) {
+    if (!h) {
+      EXPECT_EQ(owner[id], &not_built) << static_cast<int>(id);
+    }
+  }
   auto variables = SystemVariableEntries();
   std::set<std::string> variable_names;
   for (const SystemVariableEntry& v : variables) variable_names.insert(v.Name);
