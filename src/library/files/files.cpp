@@ -32,15 +32,6 @@ namespace sorane {
 
 // ---------------------------------------------------------------- shared pieces
 
-void SetSoreMarked(Interpreter& in, std::string value, const char* mark) {
-  in.S.Fast.Sore->Value = std::move(value);
-  in.S.Fast.Sore->TypeMark = mark;
-}
-
-void SetSoreValue(Interpreter& in, std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
-}
-
 void RaiseFileFailure(Interpreter& in, const std::string& name, const std::string& tail) {
   in.Raise(Format(msg::FileFailure(), name) + tail);
 }
@@ -91,11 +82,11 @@ bool IsClipboardWord(const std::string& raw) {
 
 // The pseudo-file クリップボード is the host's clipboard (the console keeps
 // one inside the process).
-std::string ClipboardText(Interpreter& in, THashNode&) {
+std::string ClipboardText(Interpreter& in) {
   return in.host.ClipboardText();
 }
 
-void SetClipboardText(Interpreter& in, THashNode&, const std::string& text) {
+void SetClipboardText(Interpreter& in, const std::string& text) {
   in.host.SetClipboardText(text);
 }
 
@@ -106,15 +97,17 @@ std::string PackedFirst(Interpreter& in, const std::string& name) {
 
 // ---------------------------------------------------------------- whole files
 
-// 読む / 開く (?に,?を)
-void CmdRead(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  THashNode* var = in.PopName(true);
+// 読む / 開く (?に,?を): the file item is looked at as written before it is
+// evaluated (the word クリップボード names the clipboard).
+void CmdRead(Call& c) {
+  Interpreter& in = c.in;
+  const bool clipboard = IsClipboardWord(c.Raw(1));
+  THashNode* var = c.Word(0, true);
   std::string text;
-  if (IsClipboardWord(raw)) {
-    text = ClipboardText(in, cmd);
+  if (clipboard) {
+    text = ClipboardText(in);
   } else {
-    std::string name = ResolveFileName(in, PackedFirst(in, in.Evaluate(raw)));
+    std::string name = ResolveFileName(in, PackedFirst(in, c.Text(1)));
     CheckedOsPath(in, name);
     if (!ReadFileBytes(name, text)) RaiseFileFailure(in, name);
   }
@@ -122,23 +115,23 @@ void CmdRead(Interpreter& in, THashNode& cmd) {
   var->TypeMark = "s";
 }
 
-// 書く / 保存 (?を,?へ)
-void CmdWrite(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  std::string text = in.PopValue();
-  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, text);
-  std::string name = in.Evaluate(raw);
+// 書く / 保存 (?を,?へ): the destination is evaluated after the text.
+void CmdWrite(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
+  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, text);
+  std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
   if (!WriteOsFileAtomic(os, text)) RaiseFileFailure(in, name);
 }
 
-// 追加保存 (?を,?へ)
-void CmdAppend(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  std::string text = in.PopValue();
-  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, ClipboardText(in, cmd) + text);
-  std::string name = in.Evaluate(raw);
+// 追加保存 (?を,?へ): the destination is evaluated after the text.
+void CmdAppend(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
+  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, ClipboardText(in) + text);
+  std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
   if (!FileExists(name)) in.Raise(msg::FileMissing(), name);
   if (!SecurityCheck(in, name, SJ("ファイル\"") + name + SJ("\"へ文字列を追加します。"))) return;
@@ -187,9 +180,10 @@ TransferPlan PlanTransfer(Interpreter& in, const std::string& from, const std::s
 }
 
 // ファイルコピー (?から,?へ)
-void CmdCopy(Interpreter& in, THashNode&) {
-  std::string to = Trim(in.PopValue());
-  std::string from = ResolveFileName(in, PackedFirst(in, Trim(in.PopValue())));
+void CmdCopy(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = Trim(c.Text(1));
+  std::string from = ResolveFileName(in, PackedFirst(in, Trim(c.Text(0))));
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
   std::vector<std::string> targets;
@@ -202,9 +196,10 @@ void CmdCopy(Interpreter& in, THashNode&) {
 
 // ファイル移動 (?から,?へ): the security.ini guard applies to every source and
 // destination; the move is silent only when all of them are inside.
-void CmdMove(Interpreter& in, THashNode&) {
-  std::string to = in.PopValue();
-  std::string from = in.PopValue();
+void CmdMove(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = c.Text(1);
+  std::string from = c.Text(0);
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
   std::vector<std::string> targets = {from};
@@ -237,9 +232,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 // ファイル名変更 (?から,?へ)
-void CmdRename(Interpreter& in, THashNode&) {
-  std::string to = in.PopValue();
-  std::string from = in.PopValue();
+void CmdRename(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = c.Text(1);
+  std::string from = c.Text(0);
   std::string from_os = CheckedOsPath(in, from);
   std::string to_os = CheckedOsPath(in, to);
   std::string question = Format(SJ("ファイル名\"%s\"を、\r\n\"%s\"に、改名します。"), from, to);
@@ -250,8 +246,9 @@ void CmdRename(Interpreter& in, THashNode&) {
 // ---------------------------------------------------------------- deleting
 
 // ファイル削除 (?を): into the trash.
-void CmdDelete(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+void CmdDelete(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string target = FromProgramFolder(in, name);
   std::string os = CheckedOsPath(in, target);
@@ -276,8 +273,9 @@ void CmdDelete(Interpreter& in, THashNode&) {
 }
 
 // ファイル完全削除 (?を)
-void CmdDeleteNow(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+void CmdDeleteNow(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string target = FromProgramFolder(in, name);
   std::string os = CheckedOsPath(in, target);
@@ -290,14 +288,15 @@ void CmdDeleteNow(Interpreter& in, THashNode&) {
 
 // ---------------------------------------------------------------- folders
 
-[[noreturn]] void RaiseNeedArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。引数を指定してください。"), cmd.Name);
+[[noreturn]] void RaiseNeedArgument(const Call& c) {
+  c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。引数を指定してください。"), c.cmd.Name);
 }
 
 // フォルダ作成 (?へ)
-void CmdMakeFolder(Interpreter& in, THashNode& cmd) {
-  std::string folder = Trim(in.PopValue());
-  if (folder.empty()) RaiseNeedArgument(in, cmd);
+void CmdMakeFolder(Call& c) {
+  Interpreter& in = c.in;
+  std::string folder = Trim(c.Text(0));
+  if (folder.empty()) RaiseNeedArgument(c);
   std::string os = CheckedOsPath(in, folder);
   if (!SecurityCheck(in, folder, QuotedQuestion(folder, SJ(" にフォルダを作成します。")))) return;
   if (!MakeOsFolders(os))
@@ -306,12 +305,13 @@ void CmdMakeFolder(Interpreter& in, THashNode& cmd) {
 
 // フォルダ削除 (?の): the folder and everything in it; links inside are
 // removed, never followed; a link named as the folder is removed itself.
-void CmdRemoveFolder(Interpreter& in, THashNode& cmd) {
-  std::string folder = Trim(in.PopValue());
-  if (folder.empty()) RaiseNeedArgument(in, cmd);
+void CmdRemoveFolder(Call& c) {
+  Interpreter& in = c.in;
+  std::string folder = Trim(c.Text(0));
+  if (folder.empty()) RaiseNeedArgument(c);
   std::string os = CheckedOsPath(in, folder);
   while (os.size() > 1 && os.back() == '/') os.pop_back();
-  if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(in, cmd);
+  if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(c);
   struct stat st;
   if (lstat(os.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) return;
   if (!SecurityCheck(in, folder, SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
@@ -323,51 +323,54 @@ void CmdRemoveFolder(Interpreter& in, THashNode& cmd) {
   RemoveOsTree(os);
 }
 
-void ChangeFolder(Interpreter& in, THashNode& cmd, const std::string& folder) {
-  std::string os = CheckedOsPath(in, folder);
+void ChangeFolder(const Call& c, const std::string& folder) {
+  std::string os = CheckedOsPath(c.in, folder);
   if (chdir(os.c_str()) != 0)
-    in.Raise(QuoteName(cmd.Name) + SJ("で作業フォルダの変更に失敗。理由は、") +
-             SystemReason(errno));
+    c.in.Raise(QuoteName(c.cmd.Name) + SJ("で作業フォルダの変更に失敗。理由は、") +
+               SystemReason(errno));
 }
 
 // 作業フォルダ変更 / 作業ディレクトリ変更 (?へ)
-void CmdChangeFolder(Interpreter& in, THashNode& cmd) {
-  ChangeFolder(in, cmd, Trim(in.PopValue()));
+void CmdChangeFolder(Call& c) {
+  ChangeFolder(c, Trim(c.Text(0)));
 }
 
-// 作業フォルダ (?へ) and 作業ディレクトリ (no arguments): with the argument
-// left out, the current folder; with one, changes it (also reached by the
-// assignment 『作業フォルダは、「…」』).
-void CmdWorkFolder(Interpreter& in, THashNode& cmd) {
-  if (in.S.SoreImplied) {
-    in.PopRaw();
-    SetSoreMarked(in, CurrentFolder(), "s");
+// 作業フォルダ (?へ): with the argument left out, the current folder; with
+// one, changes it (also reached by the assignment 『作業フォルダは、「…」』).
+// 作業ディレクトリ has no slot: the item on the argument stack, when there is
+// one (a value written before it, or the assigned value), is the folder to
+// change to; without one it does nothing.
+void CmdWorkFolder(Call& c) {
+  if (c.in.S.SoreImplied) {
+    c.ReturnMarked(CurrentFolder(), "s");
     return;
   }
-  if (in.S.ArgStack.Empty()) return;
-  ChangeFolder(in, cmd, Trim(in.PopValue()));
+  if (c.SlotCount() > 0) return ChangeFolder(c, Trim(c.Text(0)));
+  TStack& items = c.in.S.ArgStack;
+  if (items.Empty()) return;
+  ChangeFolder(c, Trim(c.in.Evaluate(items.PopLast())));
 }
 
 }  // namespace
 
 CommandTable FileCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::ReadFile, "読む", "?に,?を", Popping<CmdRead>, kActs},
-      {CommandId::ReadFile, "開く", "?に,?を", Popping<CmdRead>, kActs},
-      {CommandId::WriteFile, "書く", "?を,?へ", Popping<CmdWrite>, kActs},
-      {CommandId::WriteFile, "保存", "?を,?へ", Popping<CmdWrite>, kActs},
-      {CommandId::FileCopy, "ファイルコピー", "?から,?へ", Popping<CmdCopy>, kActs},
-      {CommandId::DeleteFile, "ファイル削除", "?を", Popping<CmdDelete>, kActs},
-      {CommandId::FileRename, "ファイル名変更", "?から,?へ", Popping<CmdRename>, kActs},
-      {CommandId::FileMove, "ファイル移動", "?から,?へ", Popping<CmdMove>, kActs},
-      {CommandId::ChangeFolder, "作業フォルダ変更", "?へ", Popping<CmdChangeFolder>, kActs},
-      {CommandId::ChangeFolder, "作業ディレクトリ変更", "?へ", Popping<CmdChangeFolder>, kActs},
-      {CommandId::MakeFolder, "フォルダ作成", "?へ", Popping<CmdMakeFolder>, kActs},
-      {CommandId::RemoveFolder, "フォルダ削除", "?の", Popping<CmdRemoveFolder>, kActs},
-      {CommandId::WorkFolder, "作業フォルダ", "?へ", Popping<CmdWorkFolder>, kActs},
-      {CommandId::WorkFolder, "作業ディレクトリ", "", Popping<CmdWorkFolder>, kActs},
-      {CommandId::Append, "追加保存", "?を,?へ", Popping<CmdAppend>, kActs},
-      {CommandId::DeleteNow, "ファイル完全削除", "?を", Popping<CmdDeleteNow>, kActs},
+      {CommandId::ReadFile, "読む", "?に,?を", CmdRead, kActs},
+      {CommandId::ReadFile, "開く", "?に,?を", CmdRead, kActs},
+      {CommandId::WriteFile, "書く", "?を,?へ", CmdWrite, kActs},
+      {CommandId::WriteFile, "保存", "?を,?へ", CmdWrite, kActs},
+      {CommandId::FileCopy, "ファイルコピー", "?から,?へ", CmdCopy, kActs},
+      {CommandId::DeleteFile, "ファイル削除", "?を", CmdDelete, kActs},
+      {CommandId::FileRename, "ファイル名変更", "?から,?へ", CmdRename, kActs},
+      {CommandId::FileMove, "ファイル移動", "?から,?へ", CmdMove, kActs},
+      {CommandId::ChangeFolder, "作業フォルダ変更", "?へ", CmdChangeFolder, kActs},
+      {CommandId::ChangeFolder, "作業ディレクトリ変更", "?へ", CmdChangeFolder, kActs},
+      {CommandId::MakeFolder, "フォルダ作成", "?へ", CmdMakeFolder, kActs},
+      {CommandId::RemoveFolder, "フォルダ削除", "?の", CmdRemoveFolder, kActs},
+      {CommandId::WorkFolder, "作業フォルダ", "?へ", CmdWorkFolder, kActs},
+      {CommandId::WorkFolder, "作業ディレクトリ", "", CmdWorkFolder, kActs},
+      {CommandId::Append, "追加保存", "?を,?へ", CmdAppend, kActs},
+      {CommandId::DeleteNow, "ファイル完全削除", "?を", CmdDeleteNow, kActs},
   };
   return kRows;
 }
