@@ -16,19 +16,20 @@ static void OpenDebugDialog(Interpreter& in) {
   if (in.host.DebugDialog("")) in.EndRun();
 }
 
-static void CmdDebug(Interpreter& in, THashNode&) {
-  OpenDebugDialog(in);
+static void CmdDebug(Call& c) {
+  OpenDebugDialog(c.in);
 }
 
-static void CmdLineStop(Interpreter& in, THashNode&) {
-  in.S.LineStopOption = true;
+static void CmdLineStop(Call& c) {
+  c.in.S.LineStopOption = true;
 }
 
 // Vを,Nで ログる: the name V is taken as written (a name in quotation marks
 // loses them, as for _P); the limit is truncated.
-static void CmdLog(Interpreter& in, THashNode&) {
-  long long limit = in.PopInt();
-  std::string name = StripBackquotes(in.PopRaw());
+static void CmdLog(Call& c) {
+  Interpreter& in = c.in;
+  long long limit = c.Int(1);
+  std::string name = c.Name(0);
   std::string value = in.Evaluate(name);
   DebugLog::Entry entry = LogOf(in).Add(name, limit, value);
   if (!entry.show) return;
@@ -40,9 +41,9 @@ static void CmdLog(Interpreter& in, THashNode&) {
 
 CommandTable DebugCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::Debug, "DEBUG", "", Popping<CmdDebug>, kActs},
-      {CommandId::LineStop, "改行で実行を止める", "", Popping<CmdLineStop>, kActs},
-      {CommandId::LogRecord, "ログる", "?を,?で", Popping<CmdLog>, kActs},
+      {CommandId::Debug, "DEBUG", "", CmdDebug, kActs},
+      {CommandId::LineStop, "改行で実行を止める", "", CmdLineStop, kActs},
+      {CommandId::LogRecord, "ログる", "?を,?で", CmdLog, kActs},
   };
   return kRows;
 }

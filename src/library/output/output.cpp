@@ -116,8 +116,9 @@ int PrintLineHeight(Host& host) {
   return static_cast<int>(host.TextHeight(SJ("あ")) * 1.2);
 }
 
-static void CmdPrint(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
+static void CmdPrint(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
   THashNode* target = in.S.Fast.PrintTarget;
   if (target && !target->Value.empty()) {
     PrintToFile(in, target->Value, text);
@@ -140,8 +141,9 @@ static void CmdPrint(Interpreter& in, THashNode&) {
   in.S.CursorY = y;
 }
 
-static void CmdSay(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
+static void CmdSay(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
   if (text.size() > 4095) text = CutBytesSafe(text, 4095) + "...";
   std::string laid_out;
   for (const std::string& line : LayoutPrintText(text, TabWidth(in)))
@@ -150,9 +152,10 @@ static void CmdSay(Interpreter& in, THashNode&) {
   in.host.Say(laid_out);
 }
 
-static void CmdClearScreen(Interpreter& in, THashNode&) {
+static void CmdClearScreen(Call& c) {
+  Interpreter& in = c.in;
   bool omitted = in.S.SoreImplied;
-  std::string color = in.PopValue();
+  std::string color = c.Text(0);
   if (omitted)
     in.host.ClearOutput();
   else
@@ -163,32 +166,32 @@ static void CmdClearScreen(Interpreter& in, THashNode&) {
 
 // A coordinate argument: a list of values (a group "(x,y)" arrives without its
 // parentheses) is taken as written; anything else is evaluated first.
-static std::string PopCoordinateText(Interpreter& in) {
-  std::string raw = in.PopRaw();
+static std::string CoordinateText(Call& c, size_t k) {
+  const std::string& raw = c.Raw(k);
   if (SplitCoordinateItems(raw).size() >= 2) return raw;
-  return in.Evaluate(raw);
+  return c.Text(k);
 }
 
-static void CmdMove(Interpreter& in, THashNode&) {
-  Point p = ParsePoint(in, PopCoordinateText(in));
-  in.S.CursorX = p.x;
-  in.S.CursorY = p.y;
+static void CmdMove(Call& c) {
+  Point p = ParsePoint(c.in, CoordinateText(c, 0));
+  c.in.S.CursorX = p.x;
+  c.in.S.CursorY = p.y;
 }
 
-static void CmdCentring(Interpreter& in, THashNode&) {
-  in.S.Centring = true;
+static void CmdCentring(Call& c) {
+  c.in.S.Centring = true;
 }
-static void CmdCentringOff(Interpreter& in, THashNode&) {
-  in.S.Centring = false;
+static void CmdCentringOff(Call& c) {
+  c.in.S.Centring = false;
 }
 
 template <Host::WindowAction action>
-static void CmdWindow(Interpreter& in, THashNode&) {
-  in.host.WindowCommand(action);
+static void CmdWindow(Call& c) {
+  c.in.host.WindowCommand(action);
 }
 
-static void CmdBorderStyle(Interpreter& in, THashNode&) {
-  in.host.SetBorderStyle(ToInt32(in.PopNumber()));
+static void CmdBorderStyle(Call& c) {
+  c.in.host.SetBorderStyle(ToInt32(c.Num(0)));
 }
 
 [[noreturn]] static void RaiseFileError(Interpreter& in, const std::string& name) {
@@ -196,8 +199,9 @@ static void CmdBorderStyle(Interpreter& in, THashNode&) {
 }
 
 // 母艦アイコン: a picture file, or else an イメージ object whose picture is used.
-static void CmdIcon(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdIcon(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   std::string path = ResolveFileName(in, name);
   if (FileExists(path)) {
     if (!in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
@@ -220,26 +224,27 @@ static std::string PrintFallbackName(Interpreter& in) {
   return folder + file + ".pdf";
 }
 
-static void CmdPrintWindow(Interpreter& in, THashNode&) {
-  std::string target = PrintFallbackName(in);
-  if (in.host.PrintWindow(target) == Host::PrintResult::kFailed) RaiseFileError(in, target);
+static void CmdPrintWindow(Call& c) {
+  std::string target = PrintFallbackName(c.in);
+  if (c.in.host.PrintWindow(target) == Host::PrintResult::kFailed) RaiseFileError(c.in, target);
 }
 
-static void CmdShowValue(Interpreter& in, THashNode&) {
-  std::string raw = in.PopRaw();
-  std::string name = StripBackquotes(raw);
+static void CmdShowValue(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   if (in.S.Words.Find(name, true)) {
     if (in.host.DebugDialog(name)) in.EndRun();
     return;
   }
-  std::string value = in.Evaluate(raw);
+  std::string value = c.Text(0);
   in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
 }
 
 static const char kFormSection[] = "frmSorane";
 
-static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdSaveFormPosition(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string path = AbsoluteName(name);
   if (!SecurityCheck(in, path,
@@ -255,8 +260,9 @@ static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
     if (!IniFileWrite(path, kFormSection, key, std::to_string(value))) RaiseFileError(in, path);
 }
 
-static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdRestoreFormPosition(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string path = AbsoluteName(name);
   Host::Geometry g = in.host.GetGeometry();
@@ -278,8 +284,9 @@ static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
 
 // 最大化 / 最小化 / フォーム元のサイズ: the named object must be a form.
 template <Host::WindowAction action>
-static void CmdFormWindow(Interpreter& in, THashNode&) {
-  THashNode* w = in.PopName(false);
+static void CmdFormWindow(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = c.Word(0, false);
   TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
   if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
   if (node->Kind != kObjectForm)
@@ -287,11 +294,11 @@ static void CmdFormWindow(Interpreter& in, THashNode&) {
   if (node->ObjectIndex == 0) in.host.WindowCommand(action);
 }
 
-static void CmdCopy(Interpreter& in, THashNode&) {
-  in.host.SetClipboardText(in.PopValue());
+static void CmdCopy(Call& c) {
+  c.in.host.SetClipboardText(c.Text(0));
 }
-static void CmdClipboard(Interpreter& in, THashNode&) {
-  in.SetSore(in.host.ClipboardText(), "s");
+static void CmdClipboard(Call& c) {
+  c.ReturnCommon(c.in.host.ClipboardText());
 }
 
 bool CloseRequest(Interpreter& in) {
@@ -311,22 +318,22 @@ bool CloseRequest(Interpreter& in) {
   return true;
 }
 
-static void CmdEnd(Interpreter& in, THashNode&) {
-  in.S.RunStack.Clear();
-  in.S.ExecPos = TPos();
-  if (CloseRequest(in)) in.host.Close();
+static void CmdEnd(Call& c) {
+  c.in.S.RunStack.Clear();
+  c.in.S.ExecPos = TPos();
+  if (CloseRequest(c.in)) c.in.host.Close();
 }
 
-static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
-  std::string raw = in.PopRaw();
-  std::string name = StripBackquotes(raw);
+static void CmdSetCloseHandler(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   THashNode* w = in.S.Words.FindExact(name);
   if (w && w->Kind == kWordLabel) {
     in.S.CloseHandler = w;
     if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "1";
     return;
   }
-  std::string value = w ? std::string() : in.Evaluate(raw);
+  std::string value = w ? std::string() : c.Text(0);
   if (!w && value.empty()) {
     in.S.CloseHandler = nullptr;
     if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "0";
@@ -337,44 +344,41 @@ static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
 
 CommandTable OutputCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::End, "おわり", "", Popping<CmdEnd>, kActs},
-      {CommandId::End, "終わり", "", Popping<CmdEnd>, kActs},
-      {CommandId::End, "おわる", "", Popping<CmdEnd>, kActs},
-      {CommandId::SetCloseHandler, "終了処理設定", "?に", Popping<CmdSetCloseHandler>, kActs},
-      {CommandId::Say, "言う", "?と", Popping<CmdSay>, kActs},
-      {CommandId::Print, "表示", "?と", Popping<CmdPrint>, kActs},
-      {CommandId::MoveCursor, "移動", "?へ", Popping<CmdMove>, kActs},
-      {CommandId::ClearScreen, "画面クリア", "?で", Popping<CmdClearScreen>, kActs},
-      {CommandId::Centring, "センタリング", "", Popping<CmdCentring>, kActs},
-      {CommandId::CentringOff, "センタリング解除", "", Popping<CmdCentringOff>, kActs},
-      {CommandId::PrintWindow, "母艦印刷", "", Popping<CmdPrintWindow>, kActs},
-      {CommandId::Repaint, "描画処理反映", "", Popping<CmdWindow<Host::WindowAction::kRepaint>>,
+      {CommandId::End, "おわり", "", CmdEnd, kActs},
+      {CommandId::End, "終わり", "", CmdEnd, kActs},
+      {CommandId::End, "おわる", "", CmdEnd, kActs},
+      {CommandId::SetCloseHandler, "終了処理設定", "?に", CmdSetCloseHandler, kActs},
+      {CommandId::Say, "言う", "?と", CmdSay, kActs},
+      {CommandId::Print, "表示", "?と", CmdPrint, kActs},
+      {CommandId::MoveCursor, "移動", "?へ", CmdMove, kActs},
+      {CommandId::ClearScreen, "画面クリア", "?で", CmdClearScreen, kActs},
+      {CommandId::Centring, "センタリング", "", CmdCentring, kActs},
+      {CommandId::CentringOff, "センタリング解除", "", CmdCentringOff, kActs},
+      {CommandId::PrintWindow, "母艦印刷", "", CmdPrintWindow, kActs},
+      {CommandId::Repaint, "描画処理反映", "", CmdWindow<Host::WindowAction::kRepaint>, kActs},
+      {CommandId::ShowValue, "_P", "?", CmdShowValue, kActs},
+      {CommandId::ShowValue, "SHOW", "?", CmdShowValue, kActs},
+      {CommandId::SaveFormPosition, "フォームの位置記録", "へ", CmdSaveFormPosition, kActs},
+      {CommandId::RestoreFormPosition, "フォームの位置復元", "から", CmdRestoreFormPosition, kActs},
+      {CommandId::WindowMaximise, "母艦最大化", "", CmdWindow<Host::WindowAction::kMaximise>,
        kActs},
-      {CommandId::ShowValue, "_P", "?", Popping<CmdShowValue>, kActs},
-      {CommandId::ShowValue, "SHOW", "?", Popping<CmdShowValue>, kActs},
-      {CommandId::SaveFormPosition, "フォームの位置記録", "へ", Popping<CmdSaveFormPosition>,
+      {CommandId::WindowMinimise, "母艦最小化", "", CmdWindow<Host::WindowAction::kMinimise>,
        kActs},
-      {CommandId::RestoreFormPosition, "フォームの位置復元", "から",
-       Popping<CmdRestoreFormPosition>, kActs},
-      {CommandId::WindowMaximise, "母艦最大化", "",
-       Popping<CmdWindow<Host::WindowAction::kMaximise>>, kActs},
-      {CommandId::WindowMinimise, "母艦最小化", "",
-       Popping<CmdWindow<Host::WindowAction::kMinimise>>, kActs},
-      {CommandId::WindowRestore, "母艦元のサイズ", "",
-       Popping<CmdWindow<Host::WindowAction::kRestore>>, kActs},
-      {CommandId::WindowIcon, "母艦アイコン", "?を", Popping<CmdIcon>, kActs},
-      {CommandId::WindowFullScreen, "母艦全画面化", "",
-       Popping<CmdWindow<Host::WindowAction::kFullScreen>>, kActs},
-      {CommandId::WindowShow, "母艦浮上", "", Popping<CmdWindow<Host::WindowAction::kShow>>, kActs},
-      {CommandId::BorderStyle, "母艦スタイル設定", "?に", Popping<CmdBorderStyle>, kActs},
-      {CommandId::FormMaximise, "最大化", "?を",
-       Popping<CmdFormWindow<Host::WindowAction::kMaximise>>, kActs},
-      {CommandId::FormMinimise, "最小化", "?を",
-       Popping<CmdFormWindow<Host::WindowAction::kMinimiseForm>>, kActs},
+      {CommandId::WindowRestore, "母艦元のサイズ", "", CmdWindow<Host::WindowAction::kRestore>,
+       kActs},
+      {CommandId::WindowIcon, "母艦アイコン", "?を", CmdIcon, kActs},
+      {CommandId::WindowFullScreen, "母艦全画面化", "", CmdWindow<Host::WindowAction::kFullScreen>,
+       kActs},
+      {CommandId::WindowShow, "母艦浮上", "", CmdWindow<Host::WindowAction::kShow>, kActs},
+      {CommandId::BorderStyle, "母艦スタイル設定", "?に", CmdBorderStyle, kActs},
+      {CommandId::FormMaximise, "最大化", "?を", CmdFormWindow<Host::WindowAction::kMaximise>,
+       kActs},
+      {CommandId::FormMinimise, "最小化", "?を", CmdFormWindow<Host::WindowAction::kMinimiseForm>,
+       kActs},
       {CommandId::FormRestore, "フォーム元のサイズ", "?を",
-       Popping<CmdFormWindow<Host::WindowAction::kNormal>>, kActs},
-      {CommandId::CopyToClipboard, "コピー", "?を", Popping<CmdCopy>, kActs},
-      {CommandId::ClipboardText, "クリップボード取得", "", Popping<CmdClipboard>, kActs},
+       CmdFormWindow<Host::WindowAction::kNormal>, kActs},
+      {CommandId::CopyToClipboard, "コピー", "?を", CmdCopy, kActs},
+      {CommandId::ClipboardText, "クリップボード取得", "", CmdClipboard, kActs},
   };
   return kRows;
 }

@@ -17,9 +17,10 @@
 namespace sorane {
 
 // 待つ (?秒): events that arrive meanwhile run when the pause is over.
-static void CmdPause(Interpreter& in, THashNode&) {
+static void CmdPause(Call& c) {
+  Interpreter& in = c.in;
   using Clock = std::chrono::steady_clock;
-  int64_t ms = ToInt64(in.PopNumber() * 1000);
+  int64_t ms = ToInt64(c.Num(0) * 1000);
   Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(ms, 0));
   in.host.ProcessEvents();
   while (!in.S.StopRequested) {
@@ -32,9 +33,10 @@ static void CmdPause(Interpreter& in, THashNode&) {
 
 // タイマー設定 (?秒後に,?へ飛ぶ): the label is taken as written; an empty one
 // disarms the timer. Only the last setting counts.
-static void CmdSetTimer(Interpreter& in, THashNode&) {
-  std::string label = StripBackquotes(in.PopRaw());
-  Number seconds = in.PopNumber();
+static void CmdSetTimer(Call& c) {
+  Interpreter& in = c.in;
+  std::string label = c.Name(1);
+  Number seconds = c.Num(0);
   if (label.empty()) {
     in.host.StopLabelTimer();
     in.S.DeferredJump = TPos();
@@ -46,15 +48,15 @@ static void CmdSetTimer(Interpreter& in, THashNode&) {
   in.host.StartLabelTimer(ToInt32(seconds * 1000));
 }
 
-static void CmdStopTimer(Interpreter& in, THashNode&) {
-  in.host.StopLabelTimer();
+static void CmdStopTimer(Call& c) {
+  c.in.host.StopLabelTimer();
 }
 
 CommandTable TimerCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::Pause, "待つ", "?秒", Popping<CmdPause>, kActs},
-      {CommandId::SetTimer, "タイマー設定", "?秒後に,?へ飛ぶ", Popping<CmdSetTimer>, kActs},
-      {CommandId::StopTimer, "タイマー解除", "", Popping<CmdStopTimer>, kActs},
+      {CommandId::Pause, "待つ", "?秒", CmdPause, kActs},
+      {CommandId::SetTimer, "タイマー設定", "?秒後に,?へ飛ぶ", CmdSetTimer, kActs},
+      {CommandId::StopTimer, "タイマー解除", "", CmdStopTimer, kActs},
   };
   return kRows;
 }
