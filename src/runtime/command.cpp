@@ -82,9 +82,4 @@ void Call::BadArgument() const {
   in.Raise(msg::BadArgument(), cmd.Name);
 }
 
-void Call::RestoreItems() {
-  for (std::string& s : slots_) in.S.ArgStack.Push(std::move(s));
-  slots_.clear();
-}
-
 }  // namespace sorane

@@ -77,9 +77,6 @@ class Call {
   // "\"%s\"命令の引数に誤りがあります。" with this command's name.
   [[noreturn]] void BadArgument() const;
 
-  // Gives the items back to the argument stack (for handlers that still pop).
-  void RestoreItems();
-
  private:
   void CheckSlot(size_t k) const;
   std::vector<std::string> slots_;

@@ -24,15 +24,6 @@ namespace sorane {
 
 class Interpreter;
 
-// A handler still written against the popping convention (it pops its
-// arguments, last template slot first): its row names it as Popping<Cmd>.
-using PoppingHandler = void (*)(Interpreter& in, THashNode& cmd);
-template <PoppingHandler H>
-void Popping(Call& c) {
-  c.RestoreItems();
-  H(c.in, c.cmd);
-}
-
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
 // Characters of operators: % & * + - / < = > ^ |
@@ -117,17 +108,8 @@ class Interpreter {
   // A numeric literal (Part of expressions' number syntax) at p; empty if none.
   static std::string ReadNumberLiteral(const char*& p);
 
-  // ---- Handler convention ----
-  std::string PopValue();
-  Number PopNumber();
-  long long PopInt();
-  // Pops the raw item; strips surrounding backquotes; finds the word (no folding).
-  // Missing: creates a variable when `create`, else raises
-  // "オブジェクト\"%s\"が特定できません。".
-  THashNode* PopName(bool create);
-  std::string PopRaw();
+  // ---- Results and words for the run-time's own use ----
   void SetSore(std::string value, const char* type) { S.SetSore(std::move(value), type); }
-  void SetSoreNumber(Number v);
   // A new variable at the current declaration level (depth of RunStack).
   THashNode* AddVariable(std::string_view name);
 

@@ -1,8 +1,8 @@
 // The statement loop: tokens are read at the execution position and pushed on
 // the argument stack with their particles; the last token of a statement is the
 // verb, which is looked up with okurigana folding, bound to its template by
-// particles and dispatched by command id. Also assignment and the handler
-// convention (popping arguments).
+// particles and dispatched by command id through the interpreter's handler table.
+// Also assignment.
 #include <pthread.h>
 #include <sys/resource.h>
 
@@ -173,37 +173,10 @@ std::string Interpreter::ReadNumberLiteral(const char*& p) {
   return std::string(start, p);
 }
 
-// ---------------------------------------------------------------- handler convention
-
-std::string Interpreter::PopValue() {
-  return Evaluate(S.ArgStack.PopLast());
-}
-
-Number Interpreter::PopNumber() {
-  return ParseNumber(PopValue());
-}
-
-long long Interpreter::PopInt() {
-  return ToInt64(PopNumber());
-}
-
-std::string Interpreter::PopRaw() {
-  return S.ArgStack.PopLast();
-}
-
-THashNode* Interpreter::PopName(bool create) {
-  std::string name = StripBackquotes(S.ArgStack.PopLast());
-  if (THashNode* w = S.Words.FindExact(name)) return w;
-  if (!create) Raise(msg::ObjectNotFound(), name);
-  return AddVariable(name);
-}
+// ---------------------------------------------------------------- variables
 
 THashNode* Interpreter::AddVariable(std::string_view name) {
   return S.Words.AddVariable(name, "", "", S.RunStack.Count());
-}
-
-void Interpreter::SetSoreNumber(Number v) {
-  SetSore(FormatNumber(v), "e");
 }
 
 // ---------------------------------------------------------------- the loop
