@@ -30,23 +30,28 @@ std::string ToTerminal(const std::string& sjis) {
   return out;
 }
 
-void ConsoleHost::PrintLine(const std::string& line) {
+// One line on standard output.
+static void PrintLine(const std::string& line) {
   std::string out = ToTerminal(line);
   out += '\n';
   fwrite(out.data(), 1, out.size(), stdout);
 }
 
-void ConsoleHost::Say(const std::string& text) {
+void ConsoleOutput::PrintLine(const std::string& line) {
+  sorane::PrintLine(line);
+}
+
+void ConsoleDialogs::Say(const std::string& text) {
   PrintLine(text);
 }
 
-void ConsoleHost::MessageBox(const std::string& text, const std::string& title) {
+void ConsoleDialogs::MessageBox(const std::string& text, const std::string& title) {
   fflush(stdout);
   std::string out = ToTerminal(text) + "\n";
   fwrite(out.data(), 1, out.size(), stderr);
 }
 
-bool ConsoleHost::ErrorDialog(const std::string& log, bool, bool& debug_requested) {
+bool ConsoleDialogs::ErrorDialog(const std::string& log, bool, bool& debug_requested) {
   fflush(stdout);
   std::string out = ToTerminal(log);
   if (!out.empty() && out.back() != '\n') out += '\n';
@@ -76,15 +81,15 @@ static int ChoiceIndex(const std::string& answer, const std::vector<std::string>
   return -1;
 }
 
-std::optional<std::string> ConsoleHost::AskText(const std::string& prompt,
-                                                const std::string& initial) {
+std::optional<std::string> ConsoleDialogs::AskText(const std::string& prompt,
+                                                   const std::string& initial) {
   PrintLine(prompt);
   std::optional<std::string> line = ReadAnswer();
   if (line && line->empty()) return initial;
   return line;
 }
 
-int ConsoleHost::AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
+int ConsoleDialogs::AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
   std::string question = prompt + "\r\n";
   for (size_t i = 0; i < buttons.size(); ++i)
     question += std::to_string(i + 1) + ") " + buttons[i] + (i + 1 < buttons.size() ? " " : "");
@@ -97,9 +102,9 @@ int ConsoleHost::AskChoice(const std::string& prompt, const std::vector<std::str
   return -1;
 }
 
-std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
-                                                    const std::vector<std::string>& items,
-                                                    const std::string& initial, bool editable) {
+std::optional<std::string> ConsoleDialogs::AskFromList(const std::string& prompt,
+                                                       const std::vector<std::string>& items,
+                                                       const std::string& initial, bool editable) {
   PrintLine(prompt);
   for (size_t i = 0; i < items.size(); ++i) PrintLine(std::to_string(i + 1) + ") " + items[i]);
   while (std::optional<std::string> line = ReadAnswer()) {
@@ -111,8 +116,8 @@ std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
   return std::nullopt;
 }
 
-std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
-                                                const std::string& caption) {
+std::optional<std::string> ConsoleDialogs::AskMemo(const std::string& initial,
+                                                   const std::string& caption) {
   PrintLine((caption.empty() ? SJ("メモ記入") : caption) + SJ("（「.」だけの行で終わり）"));
   if (!initial.empty()) PrintLine(initial);
   std::string text;
@@ -126,7 +131,7 @@ std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
   return text;
 }
 
-std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest& request) {
+std::optional<std::vector<std::string>> ConsoleDialogs::AskFiles(const FileRequest& request) {
   PrintLine((request.save ? SJ("書込ファイル選択: ") : SJ("読込ファイル選択: ")) + request.filter);
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -140,7 +145,7 @@ std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest&
   return std::vector<std::string>{AbsoluteName(name)};
 }
 
-std::optional<std::string> ConsoleHost::AskFolder() {
+std::optional<std::string> ConsoleDialogs::AskFolder() {
   PrintLine(SJ("フォルダ選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -148,14 +153,14 @@ std::optional<std::string> ConsoleHost::AskFolder() {
   return name.empty() ? CurrentFolder() : AbsoluteName(name);
 }
 
-std::optional<uint32_t> ConsoleHost::AskColor() {
+std::optional<uint32_t> ConsoleDialogs::AskColor() {
   PrintLine(SJ("色選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
   return ParseColor(Trim(*line));
 }
 
-std::optional<std::string> ConsoleHost::AskFont() {
+std::optional<std::string> ConsoleDialogs::AskFont() {
   PrintLine(SJ("フォント選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -163,25 +168,25 @@ std::optional<std::string> ConsoleHost::AskFont() {
   return font.empty() ? SJ("ＭＳ Ｐゴシック||9") : font;
 }
 
-void ConsoleHost::StartLabelTimer(int ms) {
+void ConsoleEventLoop::StartLabelTimer(int ms) {
   timer_armed_ = ms > 0;
   timer_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
 }
 
-void ConsoleHost::ProcessEvents() {
+void ConsoleEventLoop::ProcessEvents() {
   if (!timer_armed_ || !in_ || std::chrono::steady_clock::now() < timer_due_) return;
   timer_armed_ = false;
   LabelTimerTick(*in_);
 }
 
-bool ConsoleHost::WaitForLabelTimer() {
+bool ConsoleEventLoop::WaitForLabelTimer() {
   if (!timer_armed_ || !in_ || in_->S.StopRequested) return false;
   std::this_thread::sleep_until(timer_due_);
   ProcessEvents();
   return true;
 }
 
-bool ConsoleHost::DebugDialog(const std::string& word) {
+bool ConsoleDialogs::DebugDialog(const std::string& word) {
   std::string text = DebugDialogCaption();
   if (in_) {
     DebugSnapshot s = TakeDebugSnapshot(*in_, DebugFilter{}, word);

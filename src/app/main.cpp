@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
 
   StartupResult start = ReadCommandLine(in, args);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) host.MessageBox(start.message, "");
+    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
     if (start.status == StartupStatus::kNoScript) fputs(kUsage, stderr);
     return 2;
   }

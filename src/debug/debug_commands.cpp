@@ -13,7 +13,7 @@ namespace sorane {
 
 // The debug dialog; the run ends when it was closed with 実行中断.
 static void OpenDebugDialog(Interpreter& in) {
-  if (in.host.DebugDialog("")) in.EndRun();
+  if (in.host.Dialogs().DebugDialog("")) in.EndRun();
 }
 
 static void CmdDebug(Call& c) {
@@ -33,7 +33,7 @@ static void CmdLog(Call& c) {
   std::string value = in.Evaluate(name);
   DebugLog::Entry entry = LogOf(in).Add(name, limit, value);
   if (!entry.show) return;
-  std::optional<std::string> kept = in.host.AskMemo(entry.text, LogCaption(name));
+  std::optional<std::string> kept = in.host.Dialogs().AskMemo(entry.text, LogCaption(name));
   // Emptying the log window (or cancelling it, which empties it) asks for the
   // debug dialog.
   if (!kept || kept->empty()) OpenDebugDialog(in);

@@ -433,8 +433,8 @@ void BuildVocabulary(Interpreter& in) {
   var[kFavoritesPath]->Value = ToSjis(folders.Favorites);
   var[kOsName]->Value = ToSjis(OsName());
 
-  var[kScreenWidth]->Value = std::to_string(in.host.ScreenWidth());
-  var[kScreenHeight]->Value = std::to_string(in.host.ScreenHeight());
+  var[kScreenWidth]->Value = std::to_string(in.host.Window().ScreenWidth());
+  var[kScreenHeight]->Value = std::to_string(in.host.Window().ScreenHeight());
 }
 
 }  // namespace sorane

@@ -84,8 +84,8 @@ bool TouchesSecurityIni(Interpreter& in, const std::string& target) {
 }
 
 void WarnSecurityIni(Interpreter& in) {
-  in.host.MessageBox(SJ("このプログラムは、\"security.ini\"を、操作出来ません！"),
-                     SJ("セキュリティの警告"));
+  in.host.Dialogs().MessageBox(SJ("このプログラムは、\"security.ini\"を、操作出来ません！"),
+                               SJ("セキュリティの警告"));
 }
 
 bool IsInside(Interpreter& in, const std::string& target) {
@@ -188,7 +188,7 @@ void SetSecurityAsker(SecurityAsker asker) {
 }
 
 int AskThroughHost(Interpreter& in, const std::string& question) {
-  return in.host.AskChoice(question, SecurityButtons());
+  return in.host.Dialogs().AskChoice(question, SecurityButtons());
 }
 
 int AskOnTerminal(Interpreter& in, const std::string& question) {

@@ -75,15 +75,15 @@ void Interpreter::Warn(const std::string& message) {
 
 void Interpreter::ShowErrorDialog() {
   bool debug = false;
-  bool go_on = host.ErrorDialog(ErrorLog, S.DebugOption, debug);
-  if (go_on && debug) go_on = !host.DebugDialog("");
+  bool go_on = host.Dialogs().ErrorDialog(ErrorLog, S.DebugOption, debug);
+  if (go_on && debug) go_on = !host.Dialogs().DebugDialog("");
   if (!go_on) EndRun();
 }
 
 void Interpreter::EndRun() {
   S.StopRequested = true;
   S.ExecPos = TPos();
-  host.Close();
+  host.Window().Close();
 }
 
 // Skips a literal at p without raising; false when it never closes.

@@ -317,7 +317,7 @@ void Interpreter::Step() {
       LineFromMark = true;
       ExecuteStatement();
       // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
-      if (S.LineStopOption && !S.ExecPos.None() && host.DebugDialog("")) EndRun();
+      if (S.LineStopOption && !S.ExecPos.None() && host.Dialogs().DebugDialog("")) EndRun();
       return;
     }
     case ';':

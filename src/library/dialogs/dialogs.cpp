@@ -72,7 +72,7 @@ static void CmdAsk(Call& c) {
   std::string prompt = c.Text(0);
   if (implied) prompt = SJ("入力してください。");
   ApplyTextFont(in);
-  std::optional<std::string> answer = in.host.AskText(prompt, InitialText(in));
+  std::optional<std::string> answer = in.host.Dialogs().AskText(prompt, InitialText(in));
   if (!answer) return ReturnCancelled(c, true);
   if (const char* type = AnswerType(*answer))
     c.ReturnCommon(*answer, type);
@@ -83,14 +83,14 @@ static void CmdAsk(Call& c) {
 static void CmdYesNo(Call& c) {
   Interpreter& in = c.in;
   std::string prompt = c.Text(0);
-  int choice = in.host.AskYesNo(prompt, false);
+  int choice = in.host.Dialogs().AskYesNo(prompt, false);
   c.ReturnCommon(choice == 0 ? "1" : "0", "e");
 }
 
 static void CmdYesNoCancel(Call& c) {
   Interpreter& in = c.in;
   std::string prompt = c.Text(0);
-  int choice = in.host.AskYesNo(prompt, true);
+  int choice = in.host.Dialogs().AskYesNo(prompt, true);
   c.ReturnCommon(choice == 0 ? "1" : choice == 1 ? "0" : "2", "e");
 }
 
@@ -102,7 +102,7 @@ static void AskFromList(Call& c, bool editable) {
   ApplyTextFont(in);
   c.ReturnValueOnly("");
   std::optional<std::string> answer =
-      in.host.AskFromList(prompt, SplitChoices(choices), InitialText(in), editable);
+      in.host.Dialogs().AskFromList(prompt, SplitChoices(choices), InitialText(in), editable);
   if (!answer) return ReturnCancelled(c, true);
   c.ReturnValueOnly(*answer);
 }
@@ -122,7 +122,7 @@ static void CmdSelectButton(Call& c) {
   std::vector<std::string> buttons = SplitChoices(TrimWide(choices));
   // The dialog holds at most twenty buttons; later choices are not offered.
   if (buttons.size() > kMaxChoiceButtons) buttons.resize(kMaxChoiceButtons);
-  int index = in.host.AskButtons(prompt, buttons);
+  int index = in.host.Dialogs().AskButtons(prompt, buttons);
   if (index < 0 || index >= static_cast<int>(buttons.size())) return ReturnCancelled(c, false);
   c.ReturnCommon(buttons[index]);
 }
@@ -131,7 +131,7 @@ static void CmdMemo(Call& c) {
   Interpreter& in = c.in;
   std::string initial = c.Text(0);
   ApplyTextFont(in);
-  std::optional<std::string> text = in.host.AskMemo(initial);
+  std::optional<std::string> text = in.host.Dialogs().AskMemo(initial);
   if (!text) return ReturnCancelled(c, false);
   c.ReturnCommon(*text);
 }
@@ -143,7 +143,7 @@ static void AskFile(Call& c, bool save) {
   request.initial_name = InitialText(in);
   request.save = save;
   if (save) request.default_ext = DefaultExtension(request.filter);
-  std::optional<std::vector<std::string>> files = in.host.AskFiles(request);
+  std::optional<std::vector<std::string>> files = in.host.Dialogs().AskFiles(request);
   if (!files || files->empty()) return ReturnCancelled(c, true);
   std::string answer;
   for (const std::string& f : *files) answer += (answer.empty() ? "" : "\r\n") + f;
@@ -159,7 +159,7 @@ static void CmdSaveFile(Call& c) {
 
 static void CmdFolder(Call& c) {
   Interpreter& in = c.in;
-  std::optional<std::string> folder = in.host.AskFolder();
+  std::optional<std::string> folder = in.host.Dialogs().AskFolder();
   if (!folder) return ReturnCancelled(c, true);
   std::string path = *folder;
   if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '/';
@@ -168,14 +168,14 @@ static void CmdFolder(Call& c) {
 
 static void CmdColor(Call& c) {
   Interpreter& in = c.in;
-  std::optional<uint32_t> color = in.host.AskColor();
+  std::optional<uint32_t> color = in.host.Dialogs().AskColor();
   if (!color) return ReturnCancelled(c, true);
   c.ReturnCommon(std::to_string(*color), "e");
 }
 
 static void CmdFont(Call& c) {
   Interpreter& in = c.in;
-  std::optional<std::string> font = in.host.AskFont();
+  std::optional<std::string> font = in.host.Dialogs().AskFont();
   if (!font) return ReturnCancelled(c, true);
   c.ReturnCommon(*font);
 }

@@ -83,11 +83,11 @@ bool IsClipboardWord(const std::string& raw) {
 // The pseudo-file クリップボード is the host's clipboard (the console keeps
 // one inside the process).
 std::string ClipboardText(Interpreter& in) {
-  return in.host.ClipboardText();
+  return in.host.Clipboard().ClipboardText();
 }
 
 void SetClipboardText(Interpreter& in, const std::string& text) {
-  in.host.SetClipboardText(text);
+  in.host.Clipboard().SetClipboardText(text);
 }
 
 std::string PackedFirst(Interpreter& in, const std::string& name) {

@@ -87,7 +87,7 @@ static int TabWidth(Interpreter& in) {
 // The host's installed faces, folded on first use and kept for the run.
 static const FontKeys& InstalledFonts(Interpreter& in) {
   FontKeys& keys = in.S.RunStates.Get<FontKeys>();
-  if (!keys.built) keys = MakeFontKeys(in.host.FontFamilies());
+  if (!keys.built) keys = MakeFontKeys(in.host.Surface().FontFamilies());
   return keys;
 }
 
@@ -109,11 +109,11 @@ Host::TextFont CurrentTextFont(Interpreter& in) {
 }
 
 void ApplyTextFont(Interpreter& in) {
-  in.host.SetTextFont(CurrentTextFont(in));
+  in.host.Surface().SetTextFont(CurrentTextFont(in));
 }
 
 int PrintLineHeight(Host& host) {
-  return static_cast<int>(host.TextHeight(SJ("あ")) * 1.2);
+  return static_cast<int>(host.Surface().TextHeight(SJ("あ")) * 1.2);
 }
 
 static void CmdPrint(Call& c) {
@@ -125,8 +125,8 @@ static void CmdPrint(Call& c) {
     return;
   }
   std::vector<std::string> lines = LayoutPrintText(text, TabWidth(in));
-  if (!in.host.DrawsText()) {
-    for (const std::string& line : lines) in.host.PrintLine(line);
+  if (!in.host.Surface().DrawsText()) {
+    for (const std::string& line : lines) in.host.Surface().PrintLine(line);
     return;
   }
   ApplyTextFont(in);
@@ -134,8 +134,9 @@ static void CmdPrint(Call& c) {
   bool centring = in.S.Centring;
   int y = in.S.CursorY;
   for (const std::string& line : lines) {
-    int x = centring ? (in.host.ClientWidth() - in.host.TextWidth(line)) / 2 : in.S.CursorX;
-    in.host.DrawText(x, y, line);
+    int x = centring ? (in.host.Surface().ClientWidth() - in.host.Surface().TextWidth(line)) / 2
+                     : in.S.CursorX;
+    in.host.Surface().DrawText(x, y, line);
     y += step;
   }
   in.S.CursorY = y;
@@ -149,7 +150,7 @@ static void CmdSay(Call& c) {
   for (const std::string& line : LayoutPrintText(text, TabWidth(in)))
     laid_out += (laid_out.empty() ? "" : "\r\n") + line;
   ApplyTextFont(in);
-  in.host.Say(laid_out);
+  in.host.Dialogs().Say(laid_out);
 }
 
 static void CmdClearScreen(Call& c) {
@@ -157,9 +158,9 @@ static void CmdClearScreen(Call& c) {
   bool omitted = in.S.SoreImplied;
   std::string color = c.Text(0);
   if (omitted)
-    in.host.ClearOutput();
+    in.host.Surface().ClearOutput();
   else
-    in.host.ClearOutputWith(ParseColor(color));
+    in.host.Surface().ClearOutputWith(ParseColor(color));
   in.S.CursorX = 10;
   in.S.CursorY = 10;
 }
@@ -187,11 +188,11 @@ static void CmdCentringOff(Call& c) {
 
 template <Host::WindowAction action>
 static void CmdWindow(Call& c) {
-  c.in.host.WindowCommand(action);
+  c.in.host.Window().WindowCommand(action);
 }
 
 static void CmdBorderStyle(Call& c) {
-  c.in.host.SetBorderStyle(ToInt32(c.Num(0)));
+  c.in.host.Window().SetBorderStyle(ToInt32(c.Num(0)));
 }
 
 [[noreturn]] static void RaiseFileError(Interpreter& in, const std::string& name) {
@@ -204,12 +205,12 @@ static void CmdIcon(Call& c) {
   std::string name = c.Text(0);
   std::string path = ResolveFileName(in, name);
   if (FileExists(path)) {
-    if (!in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
+    if (!in.host.Window().SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
     return;
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != kObjectImage || !in.host.SetIconFromObject(node->ObjectIndex))
+  if (!node || node->Kind != kObjectImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
 
@@ -226,18 +227,19 @@ static std::string PrintFallbackName(Interpreter& in) {
 
 static void CmdPrintWindow(Call& c) {
   std::string target = PrintFallbackName(c.in);
-  if (c.in.host.PrintWindow(target) == Host::PrintResult::kFailed) RaiseFileError(c.in, target);
+  if (c.in.host.Surface().PrintWindow(target) == Host::PrintResult::kFailed)
+    RaiseFileError(c.in, target);
 }
 
 static void CmdShowValue(Call& c) {
   Interpreter& in = c.in;
   std::string name = c.Name(0);
   if (in.S.Words.Find(name, true)) {
-    if (in.host.DebugDialog(name)) in.EndRun();
+    if (in.host.Dialogs().DebugDialog(name)) in.EndRun();
     return;
   }
   std::string value = c.Text(0);
-  in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
+  in.host.Dialogs().Say(SJ("「") + name + SJ("」の内容は、") + value);
 }
 
 static const char kFormSection[] = "frmSorane";
@@ -250,7 +252,7 @@ static void CmdSaveFormPosition(Call& c) {
   if (!SecurityCheck(in, path,
                      SJ("INIファイル") + QuotedQuestion(path, SJ("にフォーム情報を保存します。"))))
     return;
-  Host::Geometry g = in.host.GetGeometry();
+  Host::Geometry g = in.host.Window().GetGeometry();
   const std::pair<const char*, int> keys[] = {{"state", g.state},
                                               {"top", g.top},
                                               {"left", g.left},
@@ -265,7 +267,7 @@ static void CmdRestoreFormPosition(Call& c) {
   std::string name = c.Text(0);
   if (name.empty()) return;
   std::string path = AbsoluteName(name);
-  Host::Geometry g = in.host.GetGeometry();
+  Host::Geometry g = in.host.Window().GetGeometry();
   g.state = -1;  // kept unless the file has it
   std::pair<const char*, int*> keys[] = {{"top", &g.top},
                                          {"left", &g.left},
@@ -279,7 +281,7 @@ static void CmdRestoreFormPosition(Call& c) {
     long long n = 0;
     if (v && TryParseInteger(*v, n)) *field = static_cast<int>(n);
   }
-  in.host.SetGeometry(g);
+  in.host.Window().SetGeometry(g);
 }
 
 // 最大化 / 最小化 / フォーム元のサイズ: the named object must be a form.
@@ -291,14 +293,14 @@ static void CmdFormWindow(Call& c) {
   if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
   if (node->Kind != kObjectForm)
     in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
-  if (node->ObjectIndex == 0) in.host.WindowCommand(action);
+  if (node->ObjectIndex == 0) in.host.Window().WindowCommand(action);
 }
 
 static void CmdCopy(Call& c) {
-  c.in.host.SetClipboardText(c.Text(0));
+  c.in.host.Clipboard().SetClipboardText(c.Text(0));
 }
 static void CmdClipboard(Call& c) {
-  c.ReturnCommon(c.in.host.ClipboardText());
+  c.ReturnCommon(c.in.host.Clipboard().ClipboardText());
 }
 
 bool CloseRequest(Interpreter& in) {
@@ -321,7 +323,7 @@ bool CloseRequest(Interpreter& in) {
 static void CmdEnd(Call& c) {
   c.in.S.RunStack.Clear();
   c.in.S.ExecPos = TPos();
-  if (CloseRequest(c.in)) c.in.host.Close();
+  if (CloseRequest(c.in)) c.in.host.Window().Close();
 }
 
 static void CmdSetCloseHandler(Call& c) {

@@ -22,12 +22,12 @@ static void CmdPause(Call& c) {
   using Clock = std::chrono::steady_clock;
   int64_t ms = ToInt64(c.Num(0) * 1000);
   Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(ms, 0));
-  in.host.ProcessEvents();
+  in.host.EventLoop().ProcessEvents();
   while (!in.S.StopRequested) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
     if (left.count() <= 0) break;
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
-    in.host.ProcessEvents();
+    in.host.EventLoop().ProcessEvents();
   }
 }
 
@@ -38,18 +38,18 @@ static void CmdSetTimer(Call& c) {
   std::string label = c.Name(1);
   Number seconds = c.Num(0);
   if (label.empty()) {
-    in.host.StopLabelTimer();
+    in.host.EventLoop().StopLabelTimer();
     in.S.DeferredJump = TPos();
     return;
   }
   THashNode* w = in.S.Words.FindExact(label);
   if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), label);
   in.S.DeferredJump = TPos(w->RefPos, w->RefText);
-  in.host.StartLabelTimer(ToInt32(seconds * 1000));
+  in.host.EventLoop().StartLabelTimer(ToInt32(seconds * 1000));
 }
 
 static void CmdStopTimer(Call& c) {
-  c.in.host.StopLabelTimer();
+  c.in.host.EventLoop().StopLabelTimer();
 }
 
 CommandTable TimerCommands() {
