@@ -140,6 +140,33 @@ TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
       << QFontInfo(drawn).family().toStdString();
 }
 
+// The surface `img` covers the client area as the window grows, lets the
+// mouse through to the window (object 0), and stays below widgets put on the
+// window later, as the widgets of script objects will be.
+TEST(HostWindow, SurfaceCoversTheClientAreaBelowChildWidgets) {
+  ScriptRun r("「#0000FF」で、画面クリア\n");
+  ASSERT_TRUE(r.Start());
+  TDrawSurface& img = r.host.Canvas();
+  EXPECT_EQ(img.objectName(), "img");
+  EXPECT_EQ(img.geometry(), r.window.rect());
+  r.window.resize(720, 480);
+  QApplication::processEvents();
+  EXPECT_EQ(img.geometry(), QRect(0, 0, 720, 480));
+  EXPECT_EQ(r.window.childAt(100, 100), nullptr);  // the mouse reaches the window
+
+  auto* child = new QPushButton(&r.window);
+  child->setGeometry(50, 60, 40, 30);
+  child->setStyleSheet("background: red; border: none");
+  child->show();
+  QApplication::processEvents();
+  EXPECT_EQ(r.window.childAt(60, 70), child);
+  QImage seen = r.window.Snapshot();
+  EXPECT_EQ(seen.pixelColor(70, 75), QColor(Qt::red));
+  EXPECT_EQ(seen.pixelColor(300, 300), QColor(Qt::blue));
+  // The drawing itself does not hold the widget.
+  EXPECT_EQ(r.Surface().pixelColor(70, 75), QColor(Qt::blue));
+}
+
 TEST(HostDialogs, AnsweredThroughTheHook) {
   for (const char* a : {"山田", "いいえ", "キャンセル", "青", "自由入力", "速達", "キャンセル(&C)",
                         "#00FF00", "/tmp/a.txt"})
