@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/special_folders.h"
-#include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -74,16 +72,7 @@ std::string CurrentFolder() {
   return FromOsPath(buf);
 }
 
-std::string ResolveFileName(Interpreter& in, std::string_view name) {
-  if (name.empty() || IsAbsoluteName(name) || name.find(':') != std::string_view::npos)
-    return std::string(name);
-  static const SpecialFolders special = GetSpecialFolders();
-  const std::string folders[] = {CurrentFolder(),
-                                 in.S.HostPath,
-                                 in.S.RuntimePath,
-                                 FromOsPath(special.RuntimeData),
-                                 FromOsPath(special.System),
-                                 ExtractFolder(in.S.SourceName)};
+std::string FindFileInFolders(std::string_view name, std::span<const std::string> folders) {
   for (const std::string& folder : folders) {
     if (folder.empty()) continue;
     std::string candidate = folder;

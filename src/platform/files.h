@@ -2,12 +2,11 @@
 // they are converted to UTF-8 here, and a "\" becomes "/".
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace sorane {
-
-class Interpreter;
 
 // CP932 script-side name -> UTF-8 OS path ("\" separators become "/").
 std::string ToOsPath(std::string_view name);
@@ -26,10 +25,11 @@ std::string CurrentFolder();
 // The name itself when absolute, otherwise the name in the current folder.
 std::string AbsoluteName(std::string_view name);
 
-// The first existing file among the current folder, 母艦のパス, the run-time's
-// folder, the data folder, the system folder and the folder of the running
-// script; the name unchanged when none exists or it is absolute.
-std::string ResolveFileName(Interpreter& in, std::string_view name);
+// The first existing file `folder + name` for the folders in order (empty ones
+// are skipped, a missing trailing "/" is added); the name unchanged when it is
+// found in none. The run-time's search order for reading commands is
+// ResolveFileName (runtime/interpreter.h).
+std::string FindFileInFolders(std::string_view name, std::span<const std::string> folders);
 
 // Reads a whole file as bytes; false when it cannot be read (missing, a folder,
 // no permission).

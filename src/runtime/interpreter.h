@@ -178,4 +178,10 @@ class Interpreter {
 // printf-like %s/%d helper for messages with two arguments and the command name.
 std::string QuoteName(const std::string& name);
 
+// Where reading commands and 取り込む find a relative file: the first existing
+// one among the current folder, 母艦のパス, the run-time's folder, the data
+// folder, the system folder and the folder of the running script. The name
+// unchanged when none exists, or when it is empty, absolute or holds a ":".
+std::string ResolveFileName(Interpreter& in, std::string_view name);
+
 }  // namespace sorane

@@ -1,3 +1,5 @@
+#include "platform/files.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -204,6 +206,20 @@ TEST_F(FileOps, CanonicalPathsResolveWhatExists) {
   EXPECT_EQ(CanonicalOsPath(P("alias/./missing/deeper/")), real + "/missing/deeper");
   EXPECT_EQ(NormalizeOsPath("/a//b/./c/../../d/"), "/a/d");
   EXPECT_EQ(NormalizeOsPath("/../.."), "/");
+}
+
+TEST_F(FileOps, FileSearchTakesTheFirstFolderHoldingAFile) {
+  fs::create_directories(dir_ / "one" / "data.txt");  // a folder, not a file
+  fs::create_directories(dir_ / "two");
+  fs::create_directories(dir_ / "three");
+  WriteRaw(P("two/data.txt"), "2");
+  WriteRaw(P("three/data.txt"), "3");
+  const std::string folders[] = {"", P("one"), P("two"), P("three/")};
+  EXPECT_EQ(FindFileInFolders("data.txt", folders), P("two/data.txt"));
+  const std::string later[] = {P("three/"), P("two/")};
+  EXPECT_EQ(FindFileInFolders("data.txt", later), P("three/data.txt"));
+  EXPECT_EQ(FindFileInFolders("missing.txt", folders), "missing.txt");
+  EXPECT_EQ(FindFileInFolders("data.txt", std::span<const std::string>()), "data.txt");
 }
 
 TEST_F(FileOps, TrashKeepsARecordAndNumbersClashes) {

@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Runs the script tests of one family folder through `sorane --console`.
+
+    run_script_tests.py SORANE FOLDER [NAME ...]
+
+Every FOLDER/NAME.srn is a test (only the NAMEs given, when some are). Beside it:
+  NAME.out     expected standard output (UTF-8); required
+  NAME.err     expected standard error; when absent, standard error must be empty
+  NAME.status  expected exit status (default 0, or 1 when NAME.err exists)
+  NAME.args    extra command-line arguments, one per line, after the script
+  NAME.in      text fed to standard input
+Scripts are stored as UTF-8 unless their name ends in "_sjis" (kept as Shift-JIS).
+
+Each script runs in a fresh temporary folder TMP as TMP/scripts/NAME.srn, with
+HOME=TMP, XDG_CONFIG_HOME=TMP/config, XDG_DATA_HOME=TMP/data and TMPDIR=TMP, so
+it may create files next to itself. The files a family's scripts read or include
+live in FOLDER/fixtures/ and are copied into TMP/scripts/ before each of its
+scripts runs (FOLDER/fixtures/inc/sub.srn becomes TMP/scripts/inc/sub.srn).
+TMP in the expected outputs stands for the temporary folder.
+
+All scripts run (one after another) even when some fail; each failure is printed
+with the script's name and what differs, and the exit status is 1 when any
+failed.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT = 50  # seconds for one script
+
+
+def read(path, default=None):
+    if not os.path.exists(path):
+        return default
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def text(data):
+    return data.decode("utf-8", "replace")
+
+
+def run_one(exe, folder, name):
+    """Runs FOLDER/NAME.srn; returns the list of what differs (empty when passed)."""
+    base = os.path.join(folder, name)
+    expected_out = read(base + ".out", b"")
+    expected_err = read(base + ".err")
+    status_text = read(base + ".status")
+    expected_status = int(status_text) if status_text else (1 if expected_err else 0)
+    args = text(read(base + ".args", b"")).splitlines()
+    stdin = read(base + ".in", b"")
+    fixtures = os.path.join(folder, "fixtures")
+
+    with tempfile.TemporaryDirectory(prefix="sorane-test-", ignore_cleanup_errors=True) as tmp:
+        work = os.path.join(tmp, "scripts")
+        if os.path.isdir(fixtures):
+            shutil.copytree(fixtures, work, symlinks=True)
+        else:
+            os.mkdir(work)
+        shutil.copy2(base + ".srn", work)
+        env = dict(os.environ, HOME=tmp, XDG_CONFIG_HOME=os.path.join(tmp, "config"),
+                   XDG_DATA_HOME=os.path.join(tmp, "data"), TMPDIR=tmp)
+        try:
+            proc = subprocess.run([exe, "--console", os.path.join(work, name + ".srn")] + args,
+                                  input=stdin, capture_output=True, timeout=TIMEOUT, cwd=tmp,
+                                  env=env)
+        except subprocess.TimeoutExpired as e:
+            return ["timed out after %d s; output so far:\n%s%s" % (
+                TIMEOUT, text(e.stdout or b""), text(e.stderr or b""))]
+
+    failures = []
+    if proc.returncode != expected_status:
+        failures.append("exit status %d, expected %d" % (proc.returncode, expected_status))
+    got_out = proc.stdout.replace(tmp.encode(), b"TMP")
+    if got_out != expected_out:
+        failures.append("stdout differs:\n--- expected\n%s\n--- got\n%s" % (
+            text(expected_out), text(got_out)))
+    got_err = proc.stderr
+    if expected_err is None:
+        if got_err:
+            failures.append("unexpected stderr:\n%s" % text(got_err))
+    elif got_err.replace(tmp.encode(), b"TMP") != expected_err:
+        failures.append("stderr differs:\n--- expected\n%s\n--- got\n%s" % (
+            text(expected_err), text(got_err)))
+    return failures
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__)
+        return 2
+    exe, folder, wanted = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3:]
+    names = sorted(f[:-4] for f in os.listdir(folder) if f.endswith(".srn"))
+    if wanted:
+        missing = [n for n in wanted if n not in names]
+        if missing:
+            print("no such script in %s: %s" % (folder, " ".join(missing)))
+            return 2
+        names = [n for n in names if n in wanted]
+    if not names:
+        print("no scripts in %s" % folder)
+        return 2
+
+    failed = []
+    for name in names:
+        start = time.monotonic()
+        failures = run_one(exe, folder, name)
+        took = time.monotonic() - start
+        if failures:
+            failed.append(name)
+            print("FAIL %s.srn (%.2f s)" % (name, took))
+            print("\n".join(failures))
+        else:
+            print("ok   %s.srn (%.2f s)" % (name, took))
+        sys.stdout.flush()
+    if failed:
+        print("%d of %d scripts failed: %s" % (len(failed), len(names), " ".join(failed)))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
