@@ -9,33 +9,16 @@
 #include "library/objects/properties.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "script_run_fixture.h"
 #include "test_host.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
-class ObjectRunTest : public ::testing::Test {
+class ObjectRunTest : public ScriptRunFixture {
  protected:
-  TestHost host;
-  Interpreter in{host};
   ObjectEventDispatcher sink{in};
-
-  // Runs the script (UTF-8, "\n" line ends) up to 待機 or its end.
-  void Load(const char* utf8) {
-    InstallPureLibrary(in);
-    std::string text;
-    for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    in.S.SourceName = "main.srn";
-    in.S.ProgramText = text;
-    in.PrepareRun();
-    in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-    in.Run();
-  }
-  std::string Var(const char* name) {
-    THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : "(none)";
-  }
   PropertyValue Convert(const char* property, const char* utf8_text) {
     return ConvertPropertyValue(in, *FindProperty(Utf8ToSjis(property)), Utf8ToSjis(utf8_text));
   }
