@@ -126,11 +126,11 @@ TEST_F(ResolvePath, LoopsAndNulNamesLeadNowhere) {
 
 TEST(OsNames, EveryNameSurvivesTheWayThroughCp932) {
   const std::string names[] = {
-      "caf\xC3\xA9",           // é: no CP932 form
-      "x\xF0\x9F\x98\x80.srn",  // an emoji
-      "bad\xFF\x80name",        // bytes that are not UTF-8
-      "\xEE\x82\x80pua",        // U+E080, the first escape character itself
-      "\xE3\x80\x9C",           // U+301C, whose CP932 form reads back as U+FF5E
+      "caf\xC3\xA9",                        // é: no CP932 form
+      "x\xF0\x9F\x98\x80.srn",              // an emoji
+      "bad\xFF\x80name",                    // bytes that are not UTF-8
+      "\xEE\x82\x80pua",                    // U+E080, the first escape character itself
+      "\xE3\x80\x9C",                       // U+301C, whose CP932 form reads back as U+FF5E
       "\xE6\x97\xA5\xE6\x9C\xAC/a\\b.txt",  // 日本: ordinary names stay as they are
   };
   for (const std::string& os : names) {
@@ -324,7 +324,8 @@ TEST_F(PolicySandbox, NamesHoldingNulAreRefusedBeforeAnyCheck) {
     // The command's own message, with the NUL shown where it was.
     EXPECT_TRUE(o.errors.find("失敗しました") != std::string::npos ||
                 o.errors.find("開けません") != std::string::npos)
-        << s << "\n" << o.errors;
+        << s << "\n"
+        << o.errors;
     EXPECT_NE(o.errors.find("\\0"), std::string::npos) << s << "\n" << o.errors;
     EXPECT_FALSE(fs::exists(prog_ / "security.ini")) << s;
     EXPECT_FALSE(fs::exists(prog_ / "nul")) << s;

@@ -108,8 +108,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   const bool read_only = mode >= 0 && mode != TextFileStream::kCreate && (mode & 3) == 0;
   // A NUL would cut the name short at the system call: refused before the
   // check, as a file that cannot be opened.
-  if (HasNulByte(file))
-    in.Raise(Format(SJ("ファイル %s は開けません"), NameForMessage(file)));
+  if (HasNulByte(file)) in.Raise(Format(SJ("ファイル %s は開けません"), NameForMessage(file)));
   const std::string target = read_only ? ResolveFileName(in, file) : file;
   if (!SecurityCheck(
           in, target,
