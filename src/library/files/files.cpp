@@ -19,6 +19,7 @@
 #include "library/files/files_util.h"
 #include "library/library.h"
 #include "platform/file_ops.h"
+#include "platform/path_resolve.h"
 #include "platform/safe_write.h"
 #include "platform/trash.h"
 #include "policy/security.h"
@@ -179,6 +180,30 @@ TransferPlan PlanTransfer(Interpreter& in, const std::string& from, const std::s
   return plan;
 }
 
+// Adds the names a copy of `from_os` to `to` writes: `to` itself and, for a
+// folder, every entry below it under `to`. Links in the source are copied as
+// links and not entered. Each name is judged by the policy as the copy reaches
+// it, so a link already in the destination that leads outside (or to
+// security.ini) is caught at the file written through it.
+void AddWrittenNames(const std::string& from_os, const std::string& to,
+                     std::vector<PolicyTarget>& out) {
+  out.push_back({to});
+  struct stat st;
+  if (lstat(from_os.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  std::vector<DirEntry> entries;
+  if (!ListOsFolder(from_os, entries)) return;
+  std::string folder = to;
+  if (!EndsWithPathSeparator(folder)) folder += '/';
+  for (const DirEntry& e : entries) {
+    std::string from_entry = JoinOs(from_os, e.name);
+    std::string to_entry = folder + FromOsPath(e.name);
+    if (e.is_dir && !e.is_link)
+      AddWrittenNames(from_entry, to_entry, out);
+    else
+      out.push_back({to_entry});
+  }
+}
+
 // ファイルコピー (?から,?へ)
 void CmdCopy(Call& c) {
   Interpreter& in = c.in;
@@ -186,8 +211,10 @@ void CmdCopy(Call& c) {
   std::string from = ResolveFileName(in, PackedFirst(in, Trim(c.Text(0))));
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
-  std::vector<std::string> targets;
-  for (const Transfer& t : plan.items) targets.push_back(t.to);
+  // A destination folder still to be created is judged through the names
+  // below it: they are reached by the same walk that creates it.
+  std::vector<PolicyTarget> targets;
+  for (const Transfer& t : plan.items) AddWrittenNames(t.from_os, t.to, targets);
   std::string question = SJ("ファイル\"") + from + SJ("\"を、\"") + to + SJ("\"へコピーします。");
   if (!SecurityCheck(in, targets, question)) return;
   if (plan.into_folder) MakeOsFolders(ToOsPath(to));
@@ -202,10 +229,12 @@ void CmdMove(Call& c) {
   std::string from = c.Text(0);
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
-  std::vector<std::string> targets = {from};
+  // The sources are taken away as names (a link moves as a link); what arrives
+  // is judged as a copy would write it, for a move across file systems copies.
+  std::vector<PolicyTarget> targets = {{from, FinalLink::kKeep}};
   for (const Transfer& t : plan.items) {
-    targets.push_back(t.from);
-    targets.push_back(t.to);
+    targets.push_back({t.from, FinalLink::kKeep});
+    AddWrittenNames(t.from_os, t.to, targets);
   }
   std::string question =
       QuotedQuestion(from, SJ("を,")) + QuotedQuestion(to, SJ("へ移動しますか？"));
@@ -239,7 +268,8 @@ void CmdRename(Call& c) {
   std::string from_os = CheckedOsPath(in, from);
   std::string to_os = CheckedOsPath(in, to);
   std::string question = Format(SJ("ファイル名\"%s\"を、\r\n\"%s\"に、改名します。"), from, to);
-  if (!SecurityCheck(in, std::vector<std::string>{from, to}, question)) return;
+  // A rename acts on the names themselves, never through a final link.
+  if (!SecurityCheck(in, {{from, FinalLink::kKeep}, {to, FinalLink::kKeep}}, question)) return;
   if (!RenameNoReplace(from_os, to_os)) RaiseFileFailure(in, from, SJ("ファイル名の変更"));
 }
 
@@ -265,7 +295,9 @@ void CmdDelete(Call& c) {
     victims.push_back(os);
   }
   if (victims.empty()) return;
-  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、削除します。"))) return;
+  if (!SecurityCheck(in, {{target, FinalLink::kKeep}},
+                     SJ("ファイル\"") + target + SJ("\"を、削除します。")))
+    return;
   for (size_t i = 0; i < victims.size(); ++i) {
     if (i < names.size() && !SecurityIniGuard(in, names[i])) continue;
     MoveToTrash(victims[i]);
@@ -281,7 +313,8 @@ void CmdDeleteNow(Call& c) {
   std::string os = CheckedOsPath(in, target);
   struct stat st;
   if (lstat(os.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;  // files only
-  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、完全に削除します。")))
+  if (!SecurityCheck(in, {{target, FinalLink::kKeep}},
+                     SJ("ファイル\"") + target + SJ("\"を、完全に削除します。")))
     return;
   unlink(os.c_str());
 }
@@ -314,7 +347,8 @@ void CmdRemoveFolder(Call& c) {
   if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(c);
   struct stat st;
   if (lstat(os.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) return;
-  if (!SecurityCheck(in, folder, SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
+  if (!SecurityCheck(in, {{folder, FinalLink::kKeep}},
+                     SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
     return;
   if (S_ISLNK(st.st_mode)) {
     unlink(os.c_str());

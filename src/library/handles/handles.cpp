@@ -106,6 +106,9 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   THashNode* w = in.S.Words.FindExact(name);
   if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, name);
   const bool read_only = mode >= 0 && mode != TextFileStream::kCreate && (mode & 3) == 0;
+  // A NUL would cut the name short at the system call: refused before the
+  // check, as a file that cannot be opened.
+  if (HasNulByte(file)) in.Raise(Format(SJ("ファイル %s は開けません"), NameForMessage(file)));
   const std::string target = read_only ? ResolveFileName(in, file) : file;
   if (!SecurityCheck(
           in, target,
@@ -241,6 +244,7 @@ void CmdIniOpen(Call& c) {
   std::string file = c.Text(0);
   HandleState& st = StateOf(c.in);
   st.ini_open = false;
+  if (HasNulByte(file)) c.in.Raise(msg::FileFailure(), NameForMessage(file));
   std::string name = AbsoluteName(file);
   if (!FileExists(name)) {
     if (!SecurityCheck(c.in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;

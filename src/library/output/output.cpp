@@ -65,6 +65,8 @@ std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width) {
 // to the current folder) when the security policy allows; a missing file is
 // created, a file that cannot be opened is left alone.
 static void PrintToFile(Interpreter& in, const std::string& name, const std::string& text) {
+  // A NUL would cut the name short at the system call: never checked or opened.
+  if (HasNulByte(name)) in.Raise(msg::FileFailure(), NameForMessage(name));
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
   FILE* f = fopen(ToOsPath(name).c_str(), "ab");
   if (!f) return;
