@@ -98,11 +98,13 @@ bool ReplaceEntry(const std::string& to, Make make) {
 bool CopyLink(const std::string& from, const struct stat& st, const std::string& to) {
   std::string target = ReadLinkText(from, st);
   if (target.empty()) return false;
-  return ReplaceEntry(to, [&](const std::string& t) { return symlink(target.c_str(), t.c_str()) == 0; });
+  return ReplaceEntry(
+      to, [&](const std::string& t) { return symlink(target.c_str(), t.c_str()) == 0; });
 }
 
 bool CopyFifo(const struct stat& st, const std::string& to) {
-  return ReplaceEntry(to, [&](const std::string& t) { return mkfifo(t.c_str(), st.st_mode & 07777) == 0; });
+  return ReplaceEntry(
+      to, [&](const std::string& t) { return mkfifo(t.c_str(), st.st_mode & 07777) == 0; });
 }
 
 // Copies `from` to `to`. Inside a tree (`top` false) links are copied as links

@@ -150,17 +150,26 @@ void TextFileStream::UndoWrite(int64_t start, int64_t old_size, const std::strin
   errno = e;
 }
 
+// The bytes a write of `count` bytes at the position will overwrite (up to
+// 64 MB; beyond that a failed write only gets the old size back).
+std::string TextFileStream::BytesUnder(int64_t count, int64_t old_size) const {
+  std::string old;
+  if (pos_ >= old_size) return old;
+  old.resize(static_cast<size_t>(std::min<int64_t>({old_size - pos_, count, 64 << 20})));
+  ssize_t n;
+  do {
+    n = ::pread(fd_, old.data(), old.size(), pos_);
+  } while (n < 0 && errno == EINTR);
+  old.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return old;
+}
+
 bool TextFileStream::WriteLine(std::string_view text) {
   if (!FileStillNamed()) return false;
   std::string line(text);
   line += "\r\n";
   const int64_t start = pos_, old_size = Size();
-  std::string overwritten;
-  if (start < old_size) {
-    overwritten.resize(static_cast<size_t>(std::min<int64_t>(old_size - start, line.size())));
-    ssize_t n = ::pread(fd_, overwritten.data(), overwritten.size(), start);
-    overwritten.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  }
+  std::string overwritten = BytesUnder(static_cast<int64_t>(line.size()), old_size);
   if (WriteAt(line)) return true;
   UndoWrite(start, old_size, overwritten);
   return false;
@@ -170,11 +179,10 @@ bool TextFileStream::WriteBytes(std::string_view data, int64_t count) {
   if (count <= 0) return true;
   if (!FileStillNamed()) return false;
   const int64_t start = pos_, old_size = Size();
-  if (!WriteBytesAt(data, count)) {
-    UndoWrite(start, old_size, {});
-    return false;
-  }
-  return true;
+  std::string overwritten = BytesUnder(count, old_size);
+  if (WriteBytesAt(data, count)) return true;
+  UndoWrite(start, old_size, overwritten);
+  return false;
 }
 
 bool TextFileStream::WriteBytesAt(std::string_view data, int64_t count) {
