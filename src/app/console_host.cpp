@@ -1,11 +1,13 @@
 #include "app/console_host.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <thread>
 
 #include "debug/debug_model.h"
 #include "library/objects/parse.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
@@ -30,15 +32,49 @@ std::string ToTerminal(const std::string& sjis) {
   return out;
 }
 
+// The first error of writing standard output (0 while none).
+static int g_stdout_error = 0;
+
+static void NoteStdoutError() {
+  if (!g_stdout_error) g_stdout_error = errno ? errno : EIO;
+}
+
 // One line on standard output.
 static void PrintLine(const std::string& line) {
   std::string out = ToTerminal(line);
   out += '\n';
-  fwrite(out.data(), 1, out.size(), stdout);
+  errno = 0;
+  if (fwrite(out.data(), 1, out.size(), stdout) != out.size() || ferror(stdout)) NoteStdoutError();
+}
+
+std::string StandardOutputFailure(int err) {
+  return SJ("標準出力に書き込めません。") + SystemReason(err);
+}
+
+bool FlushStandardOutput() {
+  errno = 0;
+  if (fflush(stdout) != 0 || ferror(stdout)) NoteStdoutError();
+  if (!g_stdout_error) return true;
+  errno = g_stdout_error;
+  return false;
 }
 
 void ConsoleOutput::PrintLine(const std::string& line) {
   sorane::PrintLine(line);
+  if (g_stdout_error && in_ && !raised_) {
+    raised_ = true;
+    in_->Raise(StandardOutputFailure(g_stdout_error));
+  }
+}
+
+int ConsoleHost::FinishOutput(int status) {
+  if (FlushStandardOutput()) return status;
+  if (status == 0) {  // otherwise the error log has said it already
+    std::string out = ToTerminal(StandardOutputFailure(errno)) + "\n";
+    fwrite(out.data(), 1, out.size(), stderr);
+    fflush(stderr);
+  }
+  return 1;
 }
 
 void ConsoleDialogs::Say(const std::string& text) {

@@ -18,11 +18,25 @@ namespace sorane {
 
 class Interpreter;
 
-// 表示 line by line on standard output.
+// 表示 line by line on standard output. When standard output cannot be written
+// (a full disk, /dev/full, a closed descriptor) the first failure raises an
+// error in the run ("標準出力に書き込めません。" and the reason), so the run
+// stops with the error log on standard error and exit status 1.
 class ConsoleOutput : public HostSurface {
  public:
+  void Attach(Interpreter& in) { in_ = &in; }
   void PrintLine(const std::string& line) override;
+
+ private:
+  Interpreter* in_ = nullptr;
+  bool raised_ = false;
 };
+
+// The message for a standard output that cannot be written (CP932).
+std::string StandardOutputFailure(int err);
+// Flushes standard output; false with errno set when anything written to it
+// during the run was lost.
+bool FlushStandardOutput();
 
 class ConsoleDialogs : public HostDialogs {
  public:
@@ -79,10 +93,14 @@ class ConsoleHost : public Host {
  public:
   // The interpreter whose state the debug dialog shows and the timer jumps in.
   void Attach(Interpreter& in) {
+    output_.Attach(in);
     dialogs_.Attach(in);
     loop_.Attach(in);
   }
   int ExitStatus() const { return dialogs_.ExitStatus(); }
+  // Flushes standard output at the end of the run; the exit status: `status`,
+  // or 1 with the failure on standard error when output was lost.
+  int FinishOutput(int status);
   bool WaitForLabelTimer() { return loop_.WaitForLabelTimer(); }
 
   HostSurface& Surface() override { return output_; }

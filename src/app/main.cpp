@@ -91,10 +91,9 @@ int main(int argc, char** argv) {
     if (start.status == StartupStatus::kNoScript) fputs(kUsage, stderr);
     return 2;
   }
-  if (!in.Start()) return host.ExitStatus() ? host.ExitStatus() : 1;
+  if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
   while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
   }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
-  fflush(stdout);
-  return host.ExitStatus();
+  return host.FinishOutput(host.ExitStatus());
 }

@@ -204,6 +204,21 @@ void AddWrittenNames(const std::string& from_os, const std::string& to,
   }
 }
 
+// A copy, move or rename of a file onto itself (the same file under another
+// spelling: a link, "..", letter case) does nothing and says so.
+void RefuseSameFile(Interpreter& in, const Transfer& t, const std::string& action) {
+  if (SameOsFile(t.from_os, t.to_os))
+    in.Raise(Format(SJ("ファイル\"%s\"と\"%s\"は、同じファイルです。"), t.from, t.to) + action);
+}
+
+// A copy or move that failed part-way: what was there stays (see file_ops.h);
+// the script hears why.
+[[noreturn]] void RaiseTransferFailure(Interpreter& in, const std::string& name,
+                                       const std::string& action) {
+  int e = errno;
+  RaiseFileFailure(in, name, action + SJ("。理由は、") + SystemReason(e));
+}
+
 // ファイルコピー (?から,?へ)
 void CmdCopy(Call& c) {
   Interpreter& in = c.in;
@@ -217,8 +232,10 @@ void CmdCopy(Call& c) {
   for (const Transfer& t : plan.items) AddWrittenNames(t.from_os, t.to, targets);
   std::string question = SJ("ファイル\"") + from + SJ("\"を、\"") + to + SJ("\"へコピーします。");
   if (!SecurityCheck(in, targets, question)) return;
+  for (const Transfer& t : plan.items) RefuseSameFile(in, t, SJ("コピーできません。"));
   if (plan.into_folder) MakeOsFolders(ToOsPath(to));
-  for (const Transfer& t : plan.items) CopyOsTree(t.from_os, t.to_os);
+  for (const Transfer& t : plan.items)
+    if (!CopyOsTree(t.from_os, t.to_os)) RaiseTransferFailure(in, t.from, SJ("ファイルのコピー"));
 }
 
 // ファイル移動 (?から,?へ): the security.ini guard applies to every source and
@@ -239,14 +256,31 @@ void CmdMove(Call& c) {
   std::string question =
       QuotedQuestion(from, SJ("を,")) + QuotedQuestion(to, SJ("へ移動しますか？"));
   if (!SecurityCheck(in, targets, question)) return;
+  for (const Transfer& t : plan.items) RefuseSameFile(in, t, SJ("移動できません。"));
   if (plan.into_folder) MakeOsFolders(ToOsPath(to));
-  for (const Transfer& t : plan.items) MoveOsPath(t.from_os, t.to_os);
+  for (const Transfer& t : plan.items)
+    if (!MoveOsPath(t.from_os, t.to_os)) RaiseTransferFailure(in, t.from, SJ("ファイルの移動"));
+}
+
+// True when `a` and `b` name one entry of one folder spelt with other letter
+// case (a file system that ignores case): renaming changes only the spelling.
+bool CaseOnlyRename(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& p, std::string& folder, std::string& name) {
+    size_t slash = p.rfind('/');
+    folder = slash == std::string::npos ? "." : p.substr(0, slash + 1);
+    name = slash == std::string::npos ? p : p.substr(slash + 1);
+  };
+  std::string fa, na, fb, nb;
+  split(a, fa, na);
+  split(b, fb, nb);
+  return na != nb && AsciiUpper(na) == AsciiUpper(nb) && SameOsFile(fa, fb);
 }
 
 // Renames without ever replacing an existing file.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
   if (NormalizeOsPath(AbsoluteOsPath(from)) == NormalizeOsPath(AbsoluteOsPath(to)))
     return PathExists(from);
+  if (CaseOnlyRename(from, to)) return rename(from.c_str(), to.c_str()) == 0;
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) return false;
   if (!PathExists(from)) {
@@ -270,6 +304,9 @@ void CmdRename(Call& c) {
   std::string question = Format(SJ("ファイル名\"%s\"を、\r\n\"%s\"に、改名します。"), from, to);
   // A rename acts on the names themselves, never through a final link.
   if (!SecurityCheck(in, {{from, FinalLink::kKeep}, {to, FinalLink::kKeep}}, question)) return;
+  if (NormalizeOsPath(AbsoluteOsPath(from_os)) != NormalizeOsPath(AbsoluteOsPath(to_os)) &&
+      !CaseOnlyRename(from_os, to_os))
+    RefuseSameFile(in, {from_os, to_os, from, to}, SJ("名前を変更できません。"));
   if (!RenameNoReplace(from_os, to_os)) RaiseFileFailure(in, from, SJ("ファイル名の変更"));
 }
 

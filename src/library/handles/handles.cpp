@@ -9,6 +9,7 @@
 //
 // Every command that writes (opening a handle, writing the INI file, changing
 // the registry) asks the security policy first and does nothing when refused.
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "library/handles/handles_stream.h"
 #include "library/library.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/registry_store.h"
@@ -100,6 +102,15 @@ TextFileStream& NamedHandle(Call& c, size_t k) {
   in.Raise(msg::FileFailure(), SJ("ハンドル:") + name);
 }
 
+// A write through a handle that failed: nothing of it stayed in the file
+// (handles_stream.h); the message says why.
+[[noreturn]] void HandleWriteFailure(Interpreter& in, const std::string& name) {
+  int e = errno;
+  std::string why = e == ESTALE ? SJ("ファイルは置き換えられたか削除されたため、書き込めません。")
+                                : SystemReason(e);
+  in.Raise(Format(msg::FileFailure(), SJ("ハンドル:") + name) + why);
+}
+
 // Makes the word `name` a handle of the file. mode < 0: read and write,
 // creating a missing file (ハンドルを開く); otherwise a TextFileStream mode.
 void OpenHandle(Interpreter& in, const std::string& name, const std::string& file, int mode) {
@@ -119,6 +130,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   std::unique_ptr<TextFileStream> stream =
       mode < 0 ? TextFileStream::OpenOrCreate(os) : TextFileStream::Open(os, mode);
   if (!stream) {
+    if (errno == EISDIR) in.Raise(SJ("ファイル %s はフォルダなので開けません"), target);
     in.Raise(Format(creating ? SJ("ファイル %s を作成できません") : SJ("ファイル %s は開けません"),
                     target));
   }
@@ -181,7 +193,7 @@ void CmdWriteLine(Call& c) {
   std::string text = c.Text(0);
   TextFileStream& s = LineHandle(c.in, handle);
   if (c.in.S.SecurityLevel >= 2) return;
-  if (!s.WriteLine(text)) HandleIoFailure(c.in, handle);
+  if (!s.WriteLine(text)) HandleWriteFailure(c.in, handle);
 }
 
 // ハンドル最後か (?の)
@@ -211,7 +223,7 @@ void CmdWriteBytes(Call& c) {
   TextFileStream* s = StreamOf(c.in, w);
   if (!s) c.in.Raise(msg::VariableNotFound(), w->Name);
   if (c.in.S.SecurityLevel >= 2) return;
-  if (!s->WriteBytes(data, count)) HandleIoFailure(c.in, w->Name);
+  if (!s->WriteBytes(data, count)) HandleWriteFailure(c.in, w->Name);
 }
 
 // ハンドルにバイナリを読む (?へ,?を,?つ): variable (a word's name, created if

@@ -5,12 +5,18 @@
 // the host.
 #include "library/output/output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "library/library.h"
 #include "library/objects/parse.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "platform/safe_write.h"
 #include "policy/security.h"
 #include "runtime/command.h"
 #include "runtime/events.h"
@@ -63,16 +69,21 @@ std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width) {
 
 // Appends the text and CR LF to the file named by 表示出力先 (as given, relative
 // to the current folder) when the security policy allows; a missing file is
-// created, a file that cannot be opened is left alone.
+// created, a file that cannot be opened is left alone. A write that fails (a
+// full disk) leaves the file as it was and raises the file failure message.
 static void PrintToFile(Interpreter& in, const std::string& name, const std::string& text) {
   // A NUL would cut the name short at the system call: never checked or opened.
   if (HasNulByte(name)) in.Raise(msg::FileFailure(), NameForMessage(name));
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
-  FILE* f = fopen(ToOsPath(name).c_str(), "ab");
-  if (!f) return;
-  fwrite(text.data(), 1, text.size(), f);
-  fwrite("\r\n", 1, 2, f);
-  fclose(f);
+  int fd = open(ToOsPath(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  bool ok = AppendToFd(fd, text + "\r\n");
+  int e = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    e = errno;
+  }
+  if (!ok) in.Raise(Format(msg::FileFailure(), name) + SystemReason(e));
 }
 
 static std::string VariableText(Interpreter& in, const std::string& name,
