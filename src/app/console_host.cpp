@@ -1,11 +1,13 @@
 #include "app/console_host.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <thread>
 
 #include "debug/debug_model.h"
 #include "library/objects/parse.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
@@ -30,23 +32,62 @@ std::string ToTerminal(const std::string& sjis) {
   return out;
 }
 
-void ConsoleHost::PrintLine(const std::string& line) {
-  std::string out = ToTerminal(line);
-  out += '\n';
-  fwrite(out.data(), 1, out.size(), stdout);
+// The first error of writing standard output (0 while none).
+static int g_stdout_error = 0;
+
+static void NoteStdoutError() {
+  if (!g_stdout_error) g_stdout_error = errno ? errno : EIO;
 }
 
-void ConsoleHost::Say(const std::string& text) {
+// One line on standard output.
+static void PrintLine(const std::string& line) {
+  std::string out = ToTerminal(line);
+  out += '\n';
+  errno = 0;
+  if (fwrite(out.data(), 1, out.size(), stdout) != out.size() || ferror(stdout)) NoteStdoutError();
+}
+
+std::string StandardOutputFailure(int err) {
+  return SJ("標準出力に書き込めません。") + SystemReason(err);
+}
+
+bool FlushStandardOutput() {
+  errno = 0;
+  if (fflush(stdout) != 0 || ferror(stdout)) NoteStdoutError();
+  if (!g_stdout_error) return true;
+  errno = g_stdout_error;
+  return false;
+}
+
+void ConsoleOutput::PrintLine(const std::string& line) {
+  sorane::PrintLine(line);
+  if (g_stdout_error && in_ && !raised_) {
+    raised_ = true;
+    in_->Raise(StandardOutputFailure(g_stdout_error));
+  }
+}
+
+int ConsoleHost::FinishOutput(int status) {
+  if (FlushStandardOutput()) return status;
+  if (status == 0) {  // otherwise the error log has said it already
+    std::string out = ToTerminal(StandardOutputFailure(errno)) + "\n";
+    fwrite(out.data(), 1, out.size(), stderr);
+    fflush(stderr);
+  }
+  return 1;
+}
+
+void ConsoleDialogs::Say(const std::string& text) {
   PrintLine(text);
 }
 
-void ConsoleHost::MessageBox(const std::string& text, const std::string& title) {
+void ConsoleDialogs::MessageBox(const std::string& text, const std::string& title) {
   fflush(stdout);
   std::string out = ToTerminal(text) + "\n";
   fwrite(out.data(), 1, out.size(), stderr);
 }
 
-bool ConsoleHost::ErrorDialog(const std::string& log, bool, bool& debug_requested) {
+bool ConsoleDialogs::ErrorDialog(const std::string& log, bool, bool& debug_requested) {
   fflush(stdout);
   std::string out = ToTerminal(log);
   if (!out.empty() && out.back() != '\n') out += '\n';
@@ -76,15 +117,15 @@ static int ChoiceIndex(const std::string& answer, const std::vector<std::string>
   return -1;
 }
 
-std::optional<std::string> ConsoleHost::AskText(const std::string& prompt,
-                                                const std::string& initial) {
+std::optional<std::string> ConsoleDialogs::AskText(const std::string& prompt,
+                                                   const std::string& initial) {
   PrintLine(prompt);
   std::optional<std::string> line = ReadAnswer();
   if (line && line->empty()) return initial;
   return line;
 }
 
-int ConsoleHost::AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
+int ConsoleDialogs::AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
   std::string question = prompt + "\r\n";
   for (size_t i = 0; i < buttons.size(); ++i)
     question += std::to_string(i + 1) + ") " + buttons[i] + (i + 1 < buttons.size() ? " " : "");
@@ -97,9 +138,9 @@ int ConsoleHost::AskChoice(const std::string& prompt, const std::vector<std::str
   return -1;
 }
 
-std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
-                                                    const std::vector<std::string>& items,
-                                                    const std::string& initial, bool editable) {
+std::optional<std::string> ConsoleDialogs::AskFromList(const std::string& prompt,
+                                                       const std::vector<std::string>& items,
+                                                       const std::string& initial, bool editable) {
   PrintLine(prompt);
   for (size_t i = 0; i < items.size(); ++i) PrintLine(std::to_string(i + 1) + ") " + items[i]);
   while (std::optional<std::string> line = ReadAnswer()) {
@@ -111,8 +152,8 @@ std::optional<std::string> ConsoleHost::AskFromList(const std::string& prompt,
   return std::nullopt;
 }
 
-std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
-                                                const std::string& caption) {
+std::optional<std::string> ConsoleDialogs::AskMemo(const std::string& initial,
+                                                   const std::string& caption) {
   PrintLine((caption.empty() ? SJ("メモ記入") : caption) + SJ("（「.」だけの行で終わり）"));
   if (!initial.empty()) PrintLine(initial);
   std::string text;
@@ -126,7 +167,7 @@ std::optional<std::string> ConsoleHost::AskMemo(const std::string& initial,
   return text;
 }
 
-std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest& request) {
+std::optional<std::vector<std::string>> ConsoleDialogs::AskFiles(const FileRequest& request) {
   PrintLine((request.save ? SJ("書込ファイル選択: ") : SJ("読込ファイル選択: ")) + request.filter);
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -140,7 +181,7 @@ std::optional<std::vector<std::string>> ConsoleHost::AskFiles(const FileRequest&
   return std::vector<std::string>{AbsoluteName(name)};
 }
 
-std::optional<std::string> ConsoleHost::AskFolder() {
+std::optional<std::string> ConsoleDialogs::AskFolder() {
   PrintLine(SJ("フォルダ選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -148,14 +189,14 @@ std::optional<std::string> ConsoleHost::AskFolder() {
   return name.empty() ? CurrentFolder() : AbsoluteName(name);
 }
 
-std::optional<uint32_t> ConsoleHost::AskColor() {
+std::optional<uint32_t> ConsoleDialogs::AskColor() {
   PrintLine(SJ("色選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
   return ParseColor(Trim(*line));
 }
 
-std::optional<std::string> ConsoleHost::AskFont() {
+std::optional<std::string> ConsoleDialogs::AskFont() {
   PrintLine(SJ("フォント選択:"));
   std::optional<std::string> line = ReadAnswer();
   if (!line) return std::nullopt;
@@ -163,25 +204,25 @@ std::optional<std::string> ConsoleHost::AskFont() {
   return font.empty() ? SJ("ＭＳ Ｐゴシック||9") : font;
 }
 
-void ConsoleHost::StartLabelTimer(int ms) {
+void ConsoleEventLoop::StartLabelTimer(int ms) {
   timer_armed_ = ms > 0;
   timer_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
 }
 
-void ConsoleHost::ProcessEvents() {
+void ConsoleEventLoop::ProcessEvents() {
   if (!timer_armed_ || !in_ || std::chrono::steady_clock::now() < timer_due_) return;
   timer_armed_ = false;
   LabelTimerTick(*in_);
 }
 
-bool ConsoleHost::WaitForLabelTimer() {
+bool ConsoleEventLoop::WaitForLabelTimer() {
   if (!timer_armed_ || !in_ || in_->S.StopRequested) return false;
   std::this_thread::sleep_until(timer_due_);
   ProcessEvents();
   return true;
 }
 
-bool ConsoleHost::DebugDialog(const std::string& word) {
+bool ConsoleDialogs::DebugDialog(const std::string& word) {
   std::string text = DebugDialogCaption();
   if (in_) {
     DebugSnapshot s = TakeDebugSnapshot(*in_, DebugFilter{}, word);

@@ -11,15 +11,38 @@
 
 #include <chrono>
 
+#include "library/objects/backend.h"
 #include "runtime/host.h"
 
 namespace sorane {
 
 class Interpreter;
 
-class ConsoleHost : public Host {
+// 表示 line by line on standard output. When standard output cannot be written
+// (a full disk, /dev/full, a closed descriptor) the first failure raises an
+// error in the run ("標準出力に書き込めません。" and the reason), so the run
+// stops with the error log on standard error and exit status 1.
+class ConsoleOutput : public HostSurface {
  public:
+  void Attach(Interpreter& in) { in_ = &in; }
   void PrintLine(const std::string& line) override;
+
+ private:
+  Interpreter* in_ = nullptr;
+  bool raised_ = false;
+};
+
+// The message for a standard output that cannot be written (CP932).
+std::string StandardOutputFailure(int err);
+// Flushes standard output; false with errno set when anything written to it
+// during the run was lost.
+bool FlushStandardOutput();
+
+class ConsoleDialogs : public HostDialogs {
+ public:
+  void Attach(Interpreter& in) { in_ = &in; }
+  int ExitStatus() const { return exit_status_; }
+
   void Say(const std::string& text) override;
   void MessageBox(const std::string& text, const std::string& title) override;
   bool ErrorDialog(const std::string& log, bool debug_button, bool& debug_requested) override;
@@ -35,31 +58,65 @@ class ConsoleHost : public Host {
   std::optional<std::string> AskFolder() override;
   std::optional<uint32_t> AskColor() override;
   std::optional<std::string> AskFont() override;
-  void Close() override { closed_ = true; }
-  // The label timer: ProcessEvents fires it when due (a jump after the running
-  // command); after the statement loop WaitForLabelTimer sleeps until it is due
-  // and runs its label. False when no timer is armed.
-  void ProcessEvents() override;
-  void StartLabelTimer(int ms) override;
-  void StopLabelTimer() override { timer_armed_ = false; }
-  bool WaitForLabelTimer();
   // The debug dialog as text: caption, current line, the variable grid (name,
   // value, type, level; tab-separated, line breaks in values shown as "~改行_")
   // and the control structures; then one choice among 連続実行, 一行毎に実行 and
   // 実行中断 by number or text. The end of input chooses 連続実行.
   bool DebugDialog(const std::string& word) override;
-  // The interpreter whose state the debug dialog shows.
-  void Attach(Interpreter& in) { in_ = &in; }
-
-  int ExitStatus() const { return exit_status_; }
-  void SetExitStatus(int s) { exit_status_ = s; }
 
  private:
   int exit_status_ = 0;
-  bool closed_ = false;
+  Interpreter* in_ = nullptr;
+};
+
+// The label timer: ProcessEvents fires it when due (a jump after the running
+// command); after the statement loop WaitForLabelTimer sleeps until it is due
+// and runs its label. False when no timer is armed.
+class ConsoleEventLoop : public HostEventLoop {
+ public:
+  void Attach(Interpreter& in) { in_ = &in; }
+  void ProcessEvents() override;
+  void StartLabelTimer(int ms) override;
+  void StopLabelTimer() override { timer_armed_ = false; }
+  bool WaitForLabelTimer();
+
+ private:
   bool timer_armed_ = false;
   std::chrono::steady_clock::time_point timer_due_;
   Interpreter* in_ = nullptr;
+};
+
+// No window: the window commands do nothing; closing only ends the run.
+class ConsoleWindow : public HostWindow {};
+
+class ConsoleHost : public Host {
+ public:
+  // The interpreter whose state the debug dialog shows and the timer jumps in.
+  void Attach(Interpreter& in) {
+    output_.Attach(in);
+    dialogs_.Attach(in);
+    loop_.Attach(in);
+  }
+  int ExitStatus() const { return dialogs_.ExitStatus(); }
+  // Flushes standard output at the end of the run; the exit status: `status`,
+  // or 1 with the failure on standard error when output was lost.
+  int FinishOutput(int status);
+  bool WaitForLabelTimer() { return loop_.WaitForLabelTimer(); }
+
+  HostSurface& Surface() override { return output_; }
+  HostDialogs& Dialogs() override { return dialogs_; }
+  HostWindow& Window() override { return window_; }
+  HostEventLoop& EventLoop() override { return loop_; }
+  HostClipboard& Clipboard() override { return clipboard_; }
+  ObjectBackend& Objects() override { return objects_; }
+
+ private:
+  ConsoleOutput output_;
+  ConsoleDialogs dialogs_;
+  ConsoleWindow window_;
+  ConsoleEventLoop loop_;
+  ProcessClipboard clipboard_;
+  NoObjectBackend objects_;
 };
 
 // CR LF and lone CR become "\n" (the terminal's line end).

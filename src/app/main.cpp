@@ -87,14 +87,13 @@ int main(int argc, char** argv) {
 
   StartupResult start = ReadCommandLine(in, args);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) host.MessageBox(start.message, "");
+    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
     if (start.status == StartupStatus::kNoScript) fputs(kUsage, stderr);
     return 2;
   }
-  if (!in.Start()) return host.ExitStatus() ? host.ExitStatus() : 1;
+  if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
   while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
   }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
-  fflush(stdout);
-  return host.ExitStatus();
+  return host.FinishOutput(host.ExitStatus());
 }

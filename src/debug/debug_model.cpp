@@ -19,6 +19,11 @@ std::optional<int> LevelThreshold(const std::string& level_text) {
   return static_cast<int>(n);
 }
 
+// The level column: an object shows its record number there.
+static int32_t LevelOf(const THashNode& w) {
+  return w.Kind == kWordObject ? w.ObjectIndex : w.Level;
+}
+
 std::vector<DebugRow> VariableRows(const THash& words, const DebugFilter& filter) {
   std::optional<int> threshold = LevelThreshold(filter.level_text);
   const std::string sore = SJ("それ");
@@ -26,12 +31,12 @@ std::vector<DebugRow> VariableRows(const THash& words, const DebugFilter& filter
   for (const THashNode* w : words.AllNodes()) {
     if (w->Kind != kWordVariable && w->Kind != kWordObject && w->Kind != kWordHash) continue;
     if (w->Kind == kWordObject && !filter.show_objects) continue;
-    if (threshold && w->Tag < *threshold && w->Name != sore) continue;
+    if (threshold && LevelOf(*w) < *threshold && w->Name != sore) continue;
     DebugRow row;
     row.name = w->Name;
     row.value = (w->Kind == kWordHash && w->Elements) ? w->Elements->PairLines() : w->Value;
     row.type = w->TypeMark;
-    row.level = std::to_string(w->Tag);
+    row.level = std::to_string(LevelOf(*w));
     rows.push_back(std::move(row));
   }
   return rows;

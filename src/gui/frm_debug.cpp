@@ -134,7 +134,7 @@ TfrmDebug::TfrmDebug(QWidget* parent) : QDialog(parent) {
   connect(btnLineByLine, &QPushButton::clicked, this, [this] { Choose(DebugChoice::kLineByLine); });
   connect(btnAbort, &QPushButton::clicked, this, [this] { Choose(DebugChoice::kAbort); });
   connect(btnHelp, &QPushButton::clicked, this, [this] {
-    if (in_) in_->host.MessageBox(DebugHelpText(), "");
+    if (in_) in_->host.Dialogs().MessageBox(DebugHelpText(), "");
   });
   // エディタと同期 reports the current line to the companion editor; there is no
   // editor link yet, so the button has nothing to send to.
@@ -181,7 +181,7 @@ void TfrmDebug::ShowRow(int row) {
   // Copies: the memo dialog may let events run that change the grid.
   std::string name = rows_[row].name;
   std::string value = rows_[row].value;
-  in_->host.AskMemo(value, name);
+  in_->host.Dialogs().AskMemo(value, name);
 }
 
 void TfrmDebug::Choose(DebugChoice choice) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "gui/dialog_automation.h"
-#include "gui/frm_sorane.h"
+#include "gui/qt_host.h"
 #include "library/library.h"
 #include "library/output/output.h"
 #include "runtime/interpreter.h"
@@ -39,28 +39,29 @@ int RunInWindow(std::vector<std::string> args) {
   InstallFontSubstitutes();
   LoadDialogAnswersFromEnvironment();
 
-  TfrmSorane window;
-  Interpreter in(window);
-  window.Attach(in);
+  TQtHost host;
+  Interpreter in(host);
+  host.Attach(in);
   struct DetachAtEnd {
-    TfrmSorane& w;
-    ~DetachAtEnd() { w.Detach(); }
-  } detach{window};
+    TQtHost& h;
+    ~DetachAtEnd() { h.Detach(); }
+  } detach{host};
   InstallLibrary(in);
   StartupResult start = ReadCommandLine(in, rest);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) window.MessageBox(start.message, "");
+    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
     return 2;
   }
-  if (!window.StartRun()) return 1;
+  if (!host.StartRun()) return 1;
   if (!screenshot.empty()) {
     // A picture of the window as the run left it; then the run ends.
-    window.ProcessEvents();
-    bool saved = window.Snapshot().save(QString::fromStdString(screenshot), "PNG");
-    return window.StoppedByError() ? 1 : saved ? 0 : 2;
+    host.Loop().ProcessEvents();
+    bool saved = host.Form().Snapshot().save(QString::fromStdString(screenshot), "PNG");
+    return host.StoppedByError() ? 1 : saved ? 0 : 2;
   }
-  if (!in.S.StopRequested && (window.isVisible() || window.LabelTimerActive())) app.exec();
-  return window.StoppedByError() ? 1 : 0;
+  if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().LabelTimerActive()))
+    app.exec();
+  return host.StoppedByError() ? 1 : 0;
 }
 
 }  // namespace sorane

@@ -1,40 +1,34 @@
 #include "library/library.h"
 
-#include <mutex>
-
+#include "debug/debug_commands.h"
 #include "library/vocabulary.h"
 #include "runtime/interpreter.h"
+#include "runtime/runtime_commands.h"
 
 namespace sorane {
 
-// Families that only compute: no files, processes, network or dialogs.
-static void RegisterPureFamilies() {
-  RegisterRuntimeCommands();
-  RegisterStringCommands();
-  RegisterNumberCommands();
-  RegisterDateCommands();
-  RegisterPatternCommands();
+std::span<const CommandTable> CommandTables() {
+  static const CommandTable kTables[] = {
+      ProgramCommands(), ControlCommands(),  FunctionCommands(), ErrorCommands(),
+      OutputCommands(),  StringCommands(),   NumberCommands(),   DateCommands(),
+      PatternCommands(), FileCommands(),     FileInfoCommands(), FileShellCommands(),
+      TableCommands(),   HandleCommands(),   DialogCommands(),   TimerCommands(),
+      DebugCommands(),   NotBuiltCommands(),
+  };
+  return kTables;
+}
+
+static void Install(Interpreter& in, bool pure_only) {
+  for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
+  in.BuildVocabulary = &BuildVocabulary;
 }
 
 void InstallPureLibrary(Interpreter& in) {
-  static std::once_flag once;
-  std::call_once(once, RegisterPureFamilies);
-  in.BuildVocabulary = &BuildVocabulary;
+  Install(in, true);
 }
 
 void InstallLibrary(Interpreter& in) {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    RegisterPureFamilies();
-    RegisterOutputCommands();
-    RegisterFileCommands();
-    RegisterTableCommands();
-    RegisterHandleCommands();
-    RegisterDialogCommands();
-    RegisterTimerCommands();
-    RegisterDebugCommands();
-  });
-  in.BuildVocabulary = &BuildVocabulary;
+  Install(in, false);
 }
 
 }  // namespace sorane

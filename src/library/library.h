@@ -1,27 +1,37 @@
-// The command library: one registration function per command family, each in its
-// own file, installing its handlers by command id. InstallLibrary wires the
-// vocabulary builder and every handler into an interpreter.
+// The command library: each family exports the table of its commands (one row
+// per name, beside the handlers in the family's own files); this file lists
+// the families and installs their handlers into an interpreter.
 #pragma once
+
+#include <span>
+
+#include "runtime/command.h"
 
 namespace sorane {
 
 class Interpreter;
 
+// Every command table, runtime and debug commands included, in registration
+// order; the vocabulary registers their names.
+std::span<const CommandTable> CommandTables();
+
 void InstallLibrary(Interpreter& in);
-// Only the commands that compute (no files, processes, network, dialogs or
-// output): used by the fuzzer, whose scripts are arbitrary bytes.
+// Only the commands that compute (rows marked pure): used by the fuzzer, whose
+// scripts are arbitrary bytes. Every name is still registered.
 void InstallPureLibrary(Interpreter& in);
 
-void RegisterOutputCommands();  // output.cpp: 表示, 言う, おわり, 終了処理設定, 画面クリア
-void RegisterStringCommands();   // strings.cpp
-void RegisterNumberCommands();   // numbers.cpp: arithmetic, math, statistics, random
-void RegisterDateCommands();     // dates.cpp: dates and times
-void RegisterPatternCommands();  // patterns.cpp: wildcards and regular expressions
-void RegisterFileCommands();     // files.cpp: files, folders, paths
-void RegisterTableCommands();    // tables.cpp: CSV tables
-void RegisterHandleCommands();   // handles.cpp: file handles, INI files, registry
-void RegisterDialogCommands();   // dialogs.cpp: standard dialogs
-void RegisterTimerCommands();    // timers.cpp: 待つ, タイマー設定, タイマー解除
-void RegisterDebugCommands();    // debug/debug_commands.cpp: DEBUG, line stop, ログる
+CommandTable OutputCommands();     // output/: 表示, 言う, おわり, the host window
+CommandTable StringCommands();     // strings/
+CommandTable NumberCommands();     // numbers/: arithmetic, math, statistics, random
+CommandTable DateCommands();       // dates/: dates and times
+CommandTable PatternCommands();    // patterns/: wildcards and regular expressions
+CommandTable FileCommands();       // files/files.cpp: reading, writing, moving, folders
+CommandTable FileInfoCommands();   // files/files_info.cpp: queries, paths, listings
+CommandTable FileShellCommands();  // files/files_shell.cpp: shortcuts, associations
+CommandTable TableCommands();      // tables/: CSV tables
+CommandTable HandleCommands();     // handles/: file handles, INI files, registry
+CommandTable DialogCommands();     // dialogs/: standard dialogs
+CommandTable TimerCommands();      // timers/: 待つ, タイマー設定, タイマー解除
+CommandTable NotBuiltCommands();   // not_built.cpp: names whose handlers are still to come
 
 }  // namespace sorane

@@ -60,24 +60,141 @@ bool RemoveChildren(int dirfd) {
   return true;
 }
 
+std::string ReadLinkText(const std::string& path, const struct stat& st) {
+  std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+  ssize_t n = readlink(path.c_str(), target.data(), target.size());
+  if (n < 0) return {};
+  target.resize(static_cast<size_t>(n));
+  return target;
+}
+
+// Puts a new entry at `to` in one step: `make` creates it under a free
+// temporary name beside `to`, which is then renamed over `to` (replacing a
+// file or link there, never writing through it). On failure `to` is untouched.
+template <typename Make>
+bool ReplaceEntry(const std::string& to, Make make) {
+  std::string pattern = TempNameBeside(to);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // mkstemp picks a free name; the entry itself is made in its place.
+    std::string temp = pattern;
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    close(fd);
+    unlink(temp.c_str());
+    if (!make(temp)) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    if (rename(temp.c_str(), to.c_str()) == 0) return true;
+    int e = errno;
+    unlink(temp.c_str());
+    errno = e;
+    return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+bool CopyLink(const std::string& from, const struct stat& st, const std::string& to) {
+  std::string target = ReadLinkText(from, st);
+  if (target.empty()) return false;
+  return ReplaceEntry(
+      to, [&](const std::string& t) { return symlink(target.c_str(), t.c_str()) == 0; });
+}
+
+bool CopyFifo(const struct stat& st, const std::string& to) {
+  return ReplaceEntry(
+      to, [&](const std::string& t) { return mkfifo(t.c_str(), st.st_mode & 07777) == 0; });
+}
+
+// Copies `from` to `to`. Inside a tree (`top` false) links are copied as links
+// and every destination entry is replaced, never written through; FIFOs are
+// recreated, sockets and devices skipped: no special file is ever opened.
 bool CopyTree(const std::string& from, const std::string& to, bool top) {
   struct stat st;
   if ((top ? stat(from.c_str(), &st) : lstat(from.c_str(), &st)) != 0) return false;
-  if (S_ISLNK(st.st_mode)) {
-    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
-    ssize_t n = readlink(from.c_str(), target.data(), target.size());
-    if (n < 0) return false;
-    target.resize(static_cast<size_t>(n));
-    unlink(to.c_str());
-    return symlink(target.c_str(), to.c_str()) == 0;
-  }
-  if (!S_ISDIR(st.st_mode)) return CopyOsFileAtomic(from, to);
+  if (S_ISLNK(st.st_mode)) return CopyLink(from, st, to);
+  if (S_ISFIFO(st.st_mode)) return CopyFifo(st, to);
+  if (S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return true;
+  if (!S_ISDIR(st.st_mode))
+    return CopyOsFileAtomic(from, to,
+                            top ? AtomicFile::Target::kFollow : AtomicFile::Target::kReplace);
+  struct stat dst;
+  if (!top && lstat(to.c_str(), &dst) == 0 && S_ISLNK(dst.st_mode) && unlink(to.c_str()) != 0)
+    return false;  // a link where the folder goes is replaced, not followed
   if (mkdir(to.c_str(), st.st_mode & 07777) != 0 && errno != EEXIST) return false;
+  if (stat(to.c_str(), &dst) != 0) return false;
+  if (!S_ISDIR(dst.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
   std::vector<DirEntry> entries;
   if (!ListOsFolder(from, entries)) return false;
   for (const DirEntry& e : entries)
     if (!CopyTree(from + "/" + e.name, to + "/" + e.name, false)) return false;
   return true;
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool MoveEntry(const std::string& from, const std::string& to);
+
+// Moves every entry of the folder `from` into the existing folder `to`
+// (entries of the same name replaced, folders merged), then removes `from`.
+// Entries of `to` that are not part of the move stay; a failure stops the
+// move with what was not moved still in `from`.
+bool MergeFolder(const std::string& from, const std::string& to) {
+  std::vector<DirEntry> entries;
+  if (!ListOsFolder(from, entries)) return false;
+  for (const DirEntry& e : entries)
+    if (!MoveEntry(from + "/" + e.name, to + "/" + e.name)) return false;
+  return rmdir(from.c_str()) == 0;
+}
+
+// A move that rename cannot do in one step: to another file system, or a
+// folder onto an existing folder. The new content is complete under a
+// temporary name beside `to` before it takes that name, and the source goes
+// only after that; a failure leaves `to` as it was and the source in place.
+bool MoveEntry(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return false;
+  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  int e = errno;
+  struct stat dst;
+  bool to_exists = lstat(to.c_str(), &dst) == 0;
+  if (S_ISDIR(st.st_mode) && to_exists && S_ISDIR(dst.st_mode) &&
+      (e == EXDEV || e == EEXIST || e == ENOTEMPTY))
+    return MergeFolder(from, to);
+  if (e != EXDEV) {
+    errno = e;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    if (to_exists) {
+      errno = ENOTDIR;
+      return false;
+    }
+    std::string temp = TempNameBeside(to);
+    if (!mkdtemp(temp.data())) return false;
+    if (!CopyTree(from, temp, false) || chmod(temp.c_str(), st.st_mode & 07777) != 0 ||
+        rename(temp.c_str(), to.c_str()) != 0) {
+      int keep = errno;
+      RemoveOsTree(temp);
+      errno = keep;
+      return false;
+    }
+  } else if (to_exists && S_ISDIR(dst.st_mode)) {
+    errno = EISDIR;
+    return false;
+  } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode) || S_ISFIFO(st.st_mode)) {
+    if (!CopyTree(from, to, false)) return false;
+  } else {
+    errno = EINVAL;  // a socket or device is not carried to another file system
+    return false;
+  }
+  return RemoveOsTree(from);
 }
 
 }  // namespace
@@ -153,6 +270,10 @@ std::string CanonicalOsPath(const std::string& path) {
 }
 
 bool CopyOsTree(const std::string& from, const std::string& to) {
+  if (SameOsFile(StripTrailingSlashes(from), StripTrailingSlashes(to))) {
+    errno = EINVAL;
+    return false;
+  }
   std::string src = CanonicalOsPath(from);
   std::string dst = CanonicalOsPath(to);
   if (dst.size() > src.size() && dst.compare(0, src.size(), src) == 0 && dst[src.size()] == '/') {
@@ -165,17 +286,20 @@ bool CopyOsTree(const std::string& from, const std::string& to) {
   return CopyTree(StripTrailingSlashes(from), StripTrailingSlashes(to), true);
 }
 
+bool SameOsFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (lstat(a.c_str(), &sa) == 0 && lstat(b.c_str(), &sb) == 0 && SameEntry(sa, sb)) return true;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && SameEntry(sa, sb);
+}
+
 bool MoveOsPath(const std::string& from, const std::string& to) {
-  if (rename(from.c_str(), to.c_str()) == 0) return true;
-  if (errno != EXDEV) return false;
-  // A link is moved as a link, not as a copy of what it points to.
-  if (!CopyTree(StripTrailingSlashes(from), StripTrailingSlashes(to), false)) {
-    int e = errno;
-    RemoveOsTree(to);
-    errno = e;
+  std::string src = StripTrailingSlashes(from);
+  std::string dst = StripTrailingSlashes(to);
+  if (SameOsFile(src, dst)) {
+    errno = EINVAL;  // moving a file onto itself would leave a link to nothing
     return false;
   }
-  return RemoveOsTree(from);
+  return MoveEntry(src, dst);
 }
 
 bool RemoveOsTree(const std::string& path) {

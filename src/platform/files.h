@@ -8,9 +8,12 @@
 
 namespace sorane {
 
-// CP932 script-side name -> UTF-8 OS path ("\" separators become "/").
+// CP932 script-side name -> OS path bytes ("\" separators become "/"; the
+// escape characters FromOsPath uses become their bytes again).
 std::string ToOsPath(std::string_view name);
-// UTF-8 OS path -> CP932 name.
+// OS path bytes -> CP932 name, losslessly: a character CP932 cannot hold
+// exactly (é, an emoji, a byte that is not UTF-8) is kept as one user-defined
+// CP932 character per byte (U+E080-U+E0FF), so ToOsPath(FromOsPath(p)) == p.
 std::string FromOsPath(std::string_view path);
 // A name is absolute when it starts with "/" or "\".
 bool IsAbsoluteName(std::string_view name);

@@ -64,6 +64,12 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
+std::string TempNameBeside(const std::string& os_path) {
+  // The temporary name stays within the length limit of a file name.
+  std::string base = BaseOfPath(os_path).substr(0, 200);
+  return FolderOfPath(os_path) + "/." + base + ".XXXXXX";
+}
+
 std::string FollowLinks(const std::string& os_path) {
   std::string path = os_path;
   for (int depth = 0; depth < 40; ++depth) {
@@ -82,20 +88,26 @@ AtomicFile::~AtomicFile() {
   Discard();
 }
 
-bool AtomicFile::Open(const std::string& os_path) {
+bool AtomicFile::Open(const std::string& os_path, Target target) {
   Discard();
-  final_ = FollowLinks(os_path);
+  const bool follow = target == Target::kFollow;
+  final_ = follow ? FollowLinks(os_path) : os_path;
   if (final_.empty()) {
     errno = ENOENT;
     return false;
   }
   struct stat st;
-  if (stat(final_.c_str(), &st) == 0) {
+  if ((follow ? stat(final_.c_str(), &st) : lstat(final_.c_str(), &st)) == 0) {
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return false;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!follow && !S_ISREG(st.st_mode)) {
+      // A link, FIFO or device at the name is replaced like a missing file.
+      st.st_mode = S_IFREG | (0666 & ~CurrentUmask());
+      st.st_uid = getuid();
+      st.st_gid = getgid();
+    } else if (!S_ISREG(st.st_mode)) {
       // A device or FIFO is written, never replaced by a regular file.
       fd_ = open(final_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
       in_place_ = fd_ >= 0;
@@ -109,9 +121,7 @@ bool AtomicFile::Open(const std::string& os_path) {
     had_old_ = false;
     mode_ = 0666 & ~CurrentUmask();
   }
-  // The temporary name stays within the length limit of a file name.
-  std::string base = BaseOfPath(final_).substr(0, 200);
-  std::string pattern = FolderOfPath(final_) + "/." + base + ".XXXXXX";
+  std::string pattern = TempNameBeside(final_);
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) return false;
   temp_ = pattern;
@@ -174,28 +184,32 @@ bool WriteFileAtomic(const std::string& name, std::string_view bytes) {
   return WriteOsFileAtomic(ToOsPath(name), bytes);
 }
 
+bool AppendToFd(int fd, std::string_view bytes) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  if (WriteAll(fd, bytes)) return true;
+  SavedErrno keep;
+  // Cut a partial append back so the file keeps exactly its old content.
+  if (S_ISREG(st.st_mode) && ftruncate(fd, st.st_size) != 0) {
+  }
+  return false;
+}
+
 bool AppendOsFile(const std::string& os_path, std::string_view bytes, bool create) {
   int fd = open(os_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
   if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0;
-  if (ok && S_ISDIR(st.st_mode)) {
-    errno = EISDIR;
-    ok = false;
-  }
-  if (ok && !WriteAll(fd, bytes)) {
-    SavedErrno keep;
-    // Cut a partial append back so the file keeps exactly its old content.
-    if (S_ISREG(st.st_mode) && ftruncate(fd, st.st_size) != 0) {
-    }
-    ok = false;
-  }
+  bool ok = AppendToFd(fd, bytes);
   if (close(fd) != 0) ok = false;
   return ok;
 }
 
-bool CopyOsFileAtomic(const std::string& from, const std::string& to) {
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+bool CopyOsFileAtomic(const std::string& from, const std::string& to, AtomicFile::Target target) {
+  // Without O_NONBLOCK opening a FIFO would wait for a writer forever.
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   struct stat st {};
   int e = 0;
@@ -210,8 +224,9 @@ bool CopyOsFileAtomic(const std::string& from, const std::string& to) {
     errno = e;
     return false;
   }
+  fcntl(in, F_SETFL, fcntl(in, F_GETFL) & ~O_NONBLOCK);
   AtomicFile out;
-  bool ok = out.Open(to);
+  bool ok = out.Open(to, target);
   std::vector<char> buf(1 << 20);
   while (ok) {
     ssize_t n = read(in, buf.data(), buf.size());

@@ -7,6 +7,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/path_resolve.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -65,13 +66,16 @@ bool HasWildcard(std::string_view target) {
   return target.find_first_of("*?") != std::string_view::npos;
 }
 
-// The guard: a name, a link or a hard link to security.ini, or a folder that
-// holds the program's security.ini (the program's folder or one above it).
-bool TouchesSecurityIni(Interpreter& in, const std::string& target) {
-  if (IsSecurityIniName(target)) return true;
-  if (target == "*") return false;
-  std::string os = ToOsPath(target);
-  std::string real = CanonicalOsPath(os);
+// The guard: a name, a link or a hard link to security.ini (also a link whose
+// target does not exist yet: writing it would create the file), or a folder
+// that holds the program's security.ini (the program's folder or one above it).
+bool TouchesSecurityIni(Interpreter& in, const PolicyTarget& target) {
+  if (IsSecurityIniName(target.name)) return true;
+  if (target.name == "*") return false;
+  std::string os = ToOsPath(target.name);
+  ResolvedPath reached = ResolveOsPath(os, FinalLink::kFollow);
+  if (!reached.ok) return false;  // no such path can be written (IsInside refuses it)
+  const std::string& real = reached.real;
   if (IsSecurityIniName(FromOsPath(real))) return true;
   std::string ini = IniOsPath(in);
   struct stat ini_st;
@@ -84,15 +88,19 @@ bool TouchesSecurityIni(Interpreter& in, const std::string& target) {
 }
 
 void WarnSecurityIni(Interpreter& in) {
-  in.host.MessageBox(SJ("このプログラムは、\"security.ini\"を、操作出来ません！"),
-                     SJ("セキュリティの警告"));
+  in.host.Dialogs().MessageBox(SJ("このプログラムは、\"security.ini\"を、操作出来ません！"),
+                               SJ("セキュリティの警告"));
 }
 
-bool IsInside(Interpreter& in, const std::string& target) {
-  if (HasWildcard(target)) return false;
+// Inside when the path the command will really reach (links followed as the
+// command follows them, missing folders walked as they will be created) lies
+// below the real program folder.
+bool IsInside(Interpreter& in, const PolicyTarget& target) {
+  if (HasWildcard(target.name)) return false;
   std::string folder = ProgramFolderReal(in);
   if (folder.empty()) return false;
-  return IsInsideFolder(CanonicalOsPath(ToOsPath(target)), folder);
+  ResolvedPath reached = ResolveOsPath(ToOsPath(target.name), target.final_link);
+  return reached.ok && IsInsideFolder(reached.real, folder);
 }
 
 bool Ask(Interpreter& in, const std::string& question) {
@@ -188,7 +196,7 @@ void SetSecurityAsker(SecurityAsker asker) {
 }
 
 int AskThroughHost(Interpreter& in, const std::string& question) {
-  return in.host.AskChoice(question, SecurityButtons());
+  return in.host.Dialogs().AskChoice(question, SecurityButtons());
 }
 
 int AskOnTerminal(Interpreter& in, const std::string& question) {
@@ -206,26 +214,52 @@ int AskOnTerminal(Interpreter& in, const std::string& question) {
 }
 
 bool SecurityIniGuard(Interpreter& in, const std::string& target) {
-  if (!TouchesSecurityIni(in, target)) return true;
+  if (!TouchesSecurityIni(in, PolicyTarget{target})) return true;
   WarnSecurityIni(in);
   return false;
 }
 
-bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,
+bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
                    const std::string& question) {
+  // A NUL would cut the name short at the system call: nothing judged here
+  // would be what is written. Commands refuse such names with their own
+  // message first; this keeps a writer that forgets from being fooled.
+  for (const PolicyTarget& t : targets)
+    if (HasNulByte(t.name)) return false;
   int named = LevelFromFile(in);
   if (named >= 0) in.S.SecurityLevel = named;
   if (in.S.SecurityLevel >= 2) return false;
-  for (const std::string& t : targets)
-    if (!SecurityIniGuard(in, t)) return false;
+  for (const PolicyTarget& t : targets) {
+    if (!TouchesSecurityIni(in, t)) continue;
+    WarnSecurityIni(in);
+    return false;
+  }
   if (in.S.SecurityLevel <= 0) return true;
   bool inside = true;
-  for (const std::string& t : targets) inside = inside && IsInside(in, t);
+  for (const PolicyTarget& t : targets) inside = inside && IsInside(in, t);
   return inside || Ask(in, question);
 }
 
+bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,
+                   const std::string& question) {
+  std::vector<PolicyTarget> written;
+  for (const std::string& t : targets) written.push_back({t});
+  return SecurityCheck(in, written, question);
+}
+
 bool SecurityCheck(Interpreter& in, const std::string& target, const std::string& question) {
-  return SecurityCheck(in, std::vector<std::string>{target}, question);
+  return SecurityCheck(in, std::vector<PolicyTarget>{{target}}, question);
+}
+
+std::string NameForMessage(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (c == '\0')
+      out += "\\0";
+    else
+      out += c;
+  }
+  return out;
 }
 
 }  // namespace sorane

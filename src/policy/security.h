@@ -16,10 +16,14 @@
 // above it while a security.ini lies there (deleting or moving those would take
 // the file along).
 //
-// "Inside the program's folder" is decided on real paths: a relative target
-// counts from the current folder (where the command will really act), "." and
-// ".." and "\" are resolved, links are followed (realpath), and the result must
-// lie strictly below the real path of the program's folder. A target holding
+// "Inside the program's folder" is decided on the path the command will really
+// reach (ResolveOsPath, platform/path_resolve.h): a relative target counts from
+// the current folder, "\" is a separator, links are followed component by
+// component as the command follows them — a final link whose target does not
+// exist yet included, since writing it creates that target — and folders still
+// to be created are walked as the creating code walks them ("nx/../link/.."
+// leaves through the link). The result must lie strictly below the real path
+// of the program's folder. A name holding a NUL byte is always refused. A target holding
 // "*" or "?" (a pattern, or "*" for registry and association changes) is never
 // inside.
 //
@@ -35,9 +39,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/path_resolve.h"
+
 namespace sorane {
 
 class Interpreter;
+
+// A name a command changes (CP932, relative to the current folder unless
+// absolute, or "*"), and whether the command acts through a final link
+// (writing, creating) or on the name itself (removing or renaming a link).
+struct PolicyTarget {
+  std::string name;
+  FinalLink final_link = FinalLink::kFollow;
+};
 
 // target: the file or folder the command will change, as the command will use
 // it (CP932, relative to the current folder unless absolute), or "*".
@@ -49,9 +63,17 @@ bool SecurityCheck(Interpreter& in, const std::string& target, const std::string
 // target is inside; otherwise one question is asked.
 bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,
                    const std::string& question);
+// The same with the way each target is reached; the string forms above mean
+// FinalLink::kFollow for every target.
+bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
+                   const std::string& question);
 // The security.ini guard alone, for each file of a command that touches many
 // (copying a pattern into a folder). False (after the warning) when refused.
 bool SecurityIniGuard(Interpreter& in, const std::string& target);
+
+// A name for an error message: a NUL byte shown as "\0" (the name as the
+// script wrote it, not the part a system call would have seen).
+std::string NameForMessage(std::string_view name);
 
 // "\"" + target + "\"" + tail: the form most questions take.
 std::string QuotedQuestion(const std::string& target, const std::string& tail);

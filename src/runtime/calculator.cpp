@@ -8,6 +8,7 @@
 // each carries its text and its number, and a flag saying which one it is.
 #include "runtime/calculator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -343,17 +344,25 @@ std::string Guarded(Interpreter& in, const std::string& expression, Body body) {
 
 // ---------------------------------------------------------------- nesting
 
-// The stack used by nested expressions is measured from the outermost one.
+// The stack used by nested expressions is measured from the outermost one and
+// may reach 4 MB, or less when the thread's stack has less room left.
 constexpr uintptr_t kExpressionStackBudget = 4u << 20;
 static int g_expression_depth = 0;
 static uintptr_t g_stack_base = 0;
+static uintptr_t g_budget = 0;
 
 ExpressionDepth::ExpressionDepth(Interpreter& in) {
   char here;
   uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
-  if (g_expression_depth == 0) g_stack_base = pos;
+  if (g_expression_depth == 0) {
+    g_stack_base = pos;
+    size_t room = Interpreter::StackRoom();
+    g_budget = room > Interpreter::kStackMargin
+                   ? std::min<uintptr_t>(kExpressionStackBudget, room - Interpreter::kStackMargin)
+                   : 0;
+  }
   uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
-  if (used > kExpressionStackBudget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
+  if (used > g_budget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
   ++g_expression_depth;
 }
 

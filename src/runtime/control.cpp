@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -341,7 +343,8 @@ void PopAbove(Interpreter& in, int keep) {
 
 // ---------------------------------------------------------------- commands
 
-void CmdIf(Interpreter& in, THashNode&) {
+void CmdIf(Call& c) {
+  Interpreter& in = c.in;
   std::string cond = ScanCondition(in);
   std::string v = in.Calculate(in.ConvertCondition(cond));
   long long n = 0;
@@ -349,24 +352,27 @@ void CmdIf(Interpreter& in, THashNode&) {
   in.Branches(true);
 }
 
-void CmdSwitch(Interpreter& in, THashNode&) {
-  in.S.SwitchValue = in.PopValue();
+void CmdSwitch(Call& c) {
+  Interpreter& in = c.in;
+  in.S.SwitchValue = c.Text(0);
 }
 
-void CmdFor(Interpreter& in, THashNode& cmd) {
-  auto bound = [&] {
-    std::optional<Number> v = StrictNumber(in.PopValue());
-    if (!v) in.Raise(SJ("\"%s\"には、数値を指定してください。"), cmd.Name);
+void CmdFor(Call& c) {
+  Interpreter& in = c.in;
+  // The bounds are read from the last one back, as they always were.
+  auto bound = [&](size_t slot) {
+    std::optional<Number> v = StrictNumber(c.Text(slot));
+    if (!v) in.Raise(SJ("\"%s\"には、数値を指定してください。"), c.cmd.Name);
     return ToInt32(*v);
   };
-  int32_t last = bound();
-  int32_t first = bound();
-  std::string name = StripBackquotes(in.PopRaw());
+  int32_t last = bound(2);
+  int32_t first = bound(1);
+  std::string name = c.Name(0);
   THashNode* v = in.S.Words.FindExact(name);
   if (!v)
     v = in.S.Words.AddVariable(name, "", "e", 0);
   else if (v->Kind != kWordVariable)
-    in.Raise(SJ("\"%s\"の実行回数カウンターには、変数を指定してください。"), cmd.Name);
+    in.Raise(SJ("\"%s\"の実行回数カウンターには、変数を指定してください。"), c.cmd.Name);
   TRunControl r;
   r.Kind = kRunFor;
   r.Counter = first;
@@ -380,8 +386,9 @@ void CmdFor(Interpreter& in, THashNode& cmd) {
   in.RunBlock(std::move(r));
 }
 
-void CmdEach(Interpreter& in, THashNode&) {
-  std::string raw = in.PopRaw();
+void CmdEach(Call& c) {
+  Interpreter& in = c.in;
+  std::string raw = c.Raw(0);
   std::string text;
   if (THashNode* w = in.S.Words.FindExact(raw)) {
     if (w->Kind == kWordHash) {
@@ -417,17 +424,18 @@ std::string UnquoteCondition(const std::string& c) {
   return out;
 }
 
-void CmdWhile(Interpreter& in, THashNode&) {
-  std::string c = TConvToHalf::ConvertText(in.PopRaw());
+void CmdWhile(Call& c) {
+  Interpreter& in = c.in;
+  std::string cond = TConvToHalf::ConvertText(c.Raw(0));
   TRunControl r;
   r.Kind = kRunWhile;
   in.ReadBlock(r);
-  if (c.empty() || c == "``") return;
-  c = UnquoteCondition(c);
-  if (ToInt64(ParseNumber(in.Calculate(c))) == 0) return;
+  if (cond.empty() || cond == "``") return;
+  cond = UnquoteCondition(cond);
+  if (ToInt64(ParseNumber(in.Calculate(cond))) == 0) return;
   r.Counter = 1;
   r.Limit = -1;
-  r.Condition = c;
+  r.Condition = cond;
   SetCount(in, 1);
   in.RunBlock(std::move(r));
 }
@@ -435,7 +443,8 @@ void CmdWhile(Interpreter& in, THashNode&) {
 // 抜ける: a branch or case record is left together with the record below it. The
 // record then in hand decides where to go: after a loop, back from a call, or
 // after a branch (so inside two nested もし it leaves just the two branches).
-void CmdBreak(Interpreter& in, THashNode&) {
+void CmdBreak(Call& c) {
+  Interpreter& in = c.in;
   TRunControl r;
   if (!in.S.RunStack.Pop(r)) return;
   if (IsBranchKind(r.Kind)) {
@@ -454,7 +463,8 @@ void CmdBreak(Interpreter& in, THashNode&) {
   }
 }
 
-void CmdContinue(Interpreter& in, THashNode&) {
+void CmdContinue(Call& c) {
+  Interpreter& in = c.in;
   TRunControl r;
   if (!in.S.RunStack.Pop(r)) {
     in.S.ExecPos = TPos();
@@ -474,8 +484,9 @@ void CmdContinue(Interpreter& in, THashNode&) {
 // the bottom of the stack ends the search with a jump to the label word. The
 // target is settled before any record is removed, so a failed jump leaves the
 // stack as it was.
-void CmdJump(Interpreter& in, THashNode&) {
-  std::string name = StripBackquotes(in.PopRaw());
+void CmdJump(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   TRunControlStack& st = in.S.RunStack;
   int keep = 0;
   for (int i = st.Count() - 1; i >= 0; --i) {
@@ -493,22 +504,22 @@ void CmdJump(Interpreter& in, THashNode&) {
     }
   }
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel || !w->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), name);
   PopAbove(in, keep);
   in.S.ExecPos = TPos(w->RefPos, w->RefText);
-  in.S.SourceName = w->TypeMark;
+  in.S.SourceName = w->Owner;
 }
 
-void CmdNotAlone(Interpreter& in, THashNode&) {
-  in.Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
+void CmdNotAlone(Call& c) {
+  c.in.Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
 }
 
-void CmdNothing(Interpreter&, THashNode&) {}
+void CmdNothing(Call&) {}
 
 // 待機: the statement loop ends; from now on only events run the script. With
 // no event source (the console) the run is over.
-void CmdWait(Interpreter& in, THashNode&) {
+void CmdWait(Call& c) {
+  Interpreter& in = c.in;
   in.S.RunStack.Clear();
   in.S.ExecPos = TPos();
 }
@@ -526,8 +537,7 @@ void Interpreter::CheckRunControl() {
   try {
     PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
     if (!pass)
-      Raise(SJ("特定できないシステムエラーです(ToT)") +
-            SJ("\"CheckRunControl\"で未定義の構文があります。"));
+      Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
     pass(*this, std::move(r));
   } catch (const ESorane& e) {
     S.ExecPos = std::move(leave);
@@ -582,7 +592,7 @@ void Interpreter::RunBlock(TRunControl&& r) {
 }
 
 void Interpreter::ConditionForm() {
-  if (S.ArgStack.Empty()) Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), "?");
+  if (S.ArgStack.Empty()) Raise(msg::BadSyntax(), "?");
   std::string token = S.ArgStack.PopLast();
   std::string value;
   // 『Hの、X?』: the item below is the owner of a member.
@@ -696,19 +706,23 @@ std::string Interpreter::ConvertCondition(const std::string& cond) {
   return out;
 }
 
-void RegisterControlCommands() {
-  SetHandler(5, CmdJump);        // 飛ぶ
-  SetHandler(13, CmdWait);       // 待機
-  SetHandler(19, CmdNothing);    // ならば
-  SetHandler(20, CmdNothing);    // 違えば, でなければ
-  SetHandler(56, CmdFor);        // 繰り返す
-  SetHandler(71, CmdEach);       // 反復
-  SetHandler(102, CmdIf);        // もし
-  SetHandler(200, CmdNotAlone);  // なら
-  SetHandler(215, CmdBreak);     // 抜ける
-  SetHandler(369, CmdSwitch);    // 条件分岐
-  SetHandler(398, CmdContinue);  // 続ける
-  SetHandler(414, CmdWhile);     // ループ
+CommandTable ControlCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Jump, "飛ぶ", "?へ", CmdJump, kPure},
+      {CommandId::Then, "ならば", "", CmdNothing, kPure},
+      {CommandId::Else, "違えば", "", CmdNothing, kPure},
+      {CommandId::Else, "でなければ", "", CmdNothing, kPure},
+      {CommandId::For, "繰り返す", "?を,?から,?まで", CmdFor, kPure},
+      {CommandId::Each, "反復", "?を", CmdEach, kPure},
+      {CommandId::If, "もし", "", CmdIf, kPure},
+      {CommandId::ThenShort, "なら", "", CmdNotAlone, kPure},
+      {CommandId::Break, "抜ける", "", CmdBreak, kPure},
+      {CommandId::Switch, "条件分岐", "?で", CmdSwitch, kPure},
+      {CommandId::Continue, "続ける", "", CmdContinue, kPure},
+      {CommandId::While, "ループ", "?で", CmdWhile, kPure},
+      {CommandId::Wait, "待機", "", CmdWait, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

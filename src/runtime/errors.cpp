@@ -1,7 +1,9 @@
 // Report lines, the error log, the current line number and the error routine of
 // the statement loop, plus the four commands that choose how errors are handled.
 #include "platform/files.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -73,15 +75,15 @@ void Interpreter::Warn(const std::string& message) {
 
 void Interpreter::ShowErrorDialog() {
   bool debug = false;
-  bool go_on = host.ErrorDialog(ErrorLog, S.DebugOption, debug);
-  if (go_on && debug) go_on = !host.DebugDialog("");
+  bool go_on = host.Dialogs().ErrorDialog(ErrorLog, S.DebugOption, debug);
+  if (go_on && debug) go_on = !host.Dialogs().DebugDialog("");
   if (!go_on) EndRun();
 }
 
 void Interpreter::EndRun() {
   S.StopRequested = true;
   S.ExecPos = TPos();
-  host.Close();
+  host.Window().Close();
 }
 
 // Skips a literal at p without raising; false when it never closes.
@@ -139,7 +141,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
     if (!ErrorLog.empty() && ErrorLog.size() >= 2 &&
         ErrorLog.compare(ErrorLog.size() - 2, 2, "\r\n"))
       ErrorLog += "\r\n";
-    ErrorLog += line + "\r\n" + SJ("特定できないシステムエラーです(ToT)") + "\r\n";
+    ErrorLog += line + "\r\n" + msg::UnknownSystemError() + "\r\n";
   }
   S.Fast.ErrorMessage->Value = message;
   S.ArgStack.Clear();
@@ -157,33 +159,39 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
 
 // ---------------------------------------------------------------- commands
 
-static void CmdIgnoreErrors(Interpreter& in, THashNode&) {
+static void CmdIgnoreErrors(Call& c) {
+  Interpreter& in = c.in;
   in.S.ErrorReporting = false;
   in.S.ErrorHandler = nullptr;
 }
 
-static void CmdSetErrorHandler(Interpreter& in, THashNode&) {
-  std::string name = StripBackquotes(in.PopRaw());
+static void CmdSetErrorHandler(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), name);
+  if (!w || w->Kind != kWordLabel) in.Raise(msg::UndefinedLabel(), name);
   in.S.ErrorHandler = w;
 }
 
-static void CmdReportErrors(Interpreter& in, THashNode&) {
+static void CmdReportErrors(Call& c) {
+  Interpreter& in = c.in;
   in.S.ErrorReporting = true;
   in.S.ErrorHandler = nullptr;
 }
 
-static void CmdResumeAfterError(Interpreter& in, THashNode&) {
+static void CmdResumeAfterError(Call& c) {
+  Interpreter& in = c.in;
   if (!in.S.ErrorPos.None()) in.S.ExecPos = in.S.ErrorPos;
 }
 
-void RegisterErrorCommands() {
-  SetHandler(118, CmdIgnoreErrors);      // エラーを無視
-  SetHandler(119, CmdSetErrorHandler);   // エラー処理設定
-  SetHandler(120, CmdReportErrors);      // エラーを警告
-  SetHandler(121, CmdResumeAfterError);  // エラーから復帰
+CommandTable ErrorCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::IgnoreErrors, "エラーを無視", "", CmdIgnoreErrors, kPure},
+      {CommandId::SetErrorHandler, "エラー処理設定", "?に", CmdSetErrorHandler, kPure},
+      {CommandId::ReportErrors, "エラーを警告", "", CmdReportErrors, kPure},
+      {CommandId::ResumeAfterError, "エラーから復帰", "", CmdResumeAfterError, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

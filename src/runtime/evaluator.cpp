@@ -9,6 +9,7 @@
 #include "runtime/calculator.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
 #include "text/encoding.h"
@@ -76,7 +77,7 @@ std::string ObjectDefaultValue(Interpreter& in, THashNode* object) {
 }
 
 std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
-  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), function->Name);
+  in.Raise(msg::LinkBroken(), function->Name);
 }
 
 // ---------------------------------------------------------------- words

@@ -2,6 +2,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -43,7 +44,7 @@ void RegisterHostObject(Interpreter& in) {
 }
 
 TObjNode& ObjectOfWord(Interpreter& in, THashNode* word) {
-  TObjNode* node = in.S.Objects.Get(word->Tag);
+  TObjNode* node = in.S.Objects.Get(word->ObjectIndex);
   if (!node || node->Name.empty())
     in.Raise(SJ("オブジェクト\"%s\"は、作成されていません。"), word->Name);
   return *node;
@@ -111,7 +112,7 @@ void FireEvent(Interpreter& in, TObjNode& object) {
   if (target.None() || in.S.StopRequested) return;
   if (THashNode* w = in.S.Words.FindExact(SJ("イベントオブジェクト"))) {
     w->Kind = kWordObject;
-    w->Tag = object.ObjectIndex;
+    w->ObjectIndex = object.ObjectIndex;
   }
   // Idle: no statement loop is running (after 待機 or the end of the program).
   bool idle = in.RunDepth == 0;
@@ -154,7 +155,7 @@ void LabelTimerTick(Interpreter& in) {
 // ---------------------------------------------------------------- properties
 
 [[noreturn]] static void RaiseBrokenLink(Interpreter& in, THashNode* object) {
-  in.Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), object->Name);
+  in.Raise(msg::LinkBroken(), object->Name);
 }
 
 std::string GetObjectProperty(Interpreter& in, THashNode* object, const std::string& property) {
@@ -177,7 +178,7 @@ void SetObjectProperty(Interpreter& in, THashNode* object, const std::string& pr
   in.S.Fast.So->Value = object->Value;
   in.S.Fast.So->TypeMark = object->TypeMark;
   in.S.Fast.So->Kind = object->Kind;
-  in.S.Fast.So->Tag = object->Tag;
+  in.S.Fast.So->ObjectIndex = object->ObjectIndex;
 }
 
 }  // namespace sorane

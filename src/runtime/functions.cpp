@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -41,8 +43,7 @@ size_t SlotCount(const std::string& tmpl) {
 }
 
 TPos LabelPos(Interpreter& in, THashNode* label) {
-  if (!label->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label->Name);
+  if (!label->RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
   return TPos(label->RefPos, label->RefText);
 }
 
@@ -120,7 +121,7 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
   CallModeOff mode(in);
   std::string saved_source = in.S.SourceName;
-  in.S.SourceName = label->TypeMark;
+  in.S.SourceName = label->Owner;
   try {
     in.RunNested(start);
   } catch (...) {
@@ -220,7 +221,8 @@ std::vector<std::string> SplitArguments(Interpreter& in, const std::string& cont
 // the top of a program, or of a nested run). Open blocks without any call are
 // an error at the outermost level, where the stack stays untouched; in a nested
 // run (a label in an expression, an include, an event) they end that run.
-void CmdReturn(Interpreter& in, THashNode&) {
+void CmdReturn(Call& c) {
+  Interpreter& in = c.in;
   TRunControlStack& st = in.S.RunStack;
   if (st.Count() == 0) {
     in.S.ExecPos = TPos();
@@ -247,8 +249,9 @@ void CmdReturn(Interpreter& in, THashNode&) {
 
 // 呼ぶ: a label is called as a subroutine; any other word runs as the verb of a
 // statement would.
-void CmdCall(Interpreter& in, THashNode&) {
-  THashNode* w = in.PopName(false);
+void CmdCall(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = c.Word(0, false);
   if (w->Kind == kWordLabel)
     in.CallLabel(w);
   else
@@ -257,8 +260,9 @@ void CmdCall(Interpreter& in, THashNode&) {
 
 // 計算: a failing calculation gives the empty text and leaves no trace in the
 // error log.
-void CmdCalculate(Interpreter& in, THashNode&) {
-  std::string e = TConvToHalf::ConvertText(in.PopValue());
+void CmdCalculate(Call& c) {
+  Interpreter& in = c.in;
+  std::string e = TConvToHalf::ConvertText(c.Text(0));
   size_t log = in.ErrorLog.size();
   std::string v;
   try {
@@ -270,7 +274,7 @@ void CmdCalculate(Interpreter& in, THashNode&) {
     v.clear();
     in.ErrorLog.resize(log);
   }
-  in.SetSore(std::move(v), "s");
+  c.ReturnCommon(std::move(v));
 }
 
 // Words the run-time itself holds by reference (the fast-access words and the
@@ -284,7 +288,7 @@ bool HeldByRunTime(Interpreter& in, const THashNode* w) {
        {f.Sore, f.So, f.Count, f.ErrorMessage, f.CannotClose, f.Soshite, f.Naraba, f.Nara,
         f.Chigaeba, f.Denakereba, f.Moshi, f.TabCount, f.PrintTarget})
     if (h == w) return true;
-  return w->Kind == kWordVariable && w->Tag == -1 && w->Reserved;
+  return w->Kind == kWordVariable && w->Level == -1 && w->Reserved;
 }
 
 // The pieces of 『?を,見せる』: split at spaces and commas, up to the first empty one.
@@ -304,21 +308,21 @@ std::vector<std::string> NamePieces(const std::string& x) {
 
 // 名義変更: the word moves to its new name with a new template. Its element table
 // moves with it; a label that is the error or close handler stays the handler.
-void CmdRename(Interpreter& in, THashNode& cmd) {
-  std::string x = StripBackquotes(in.PopRaw());
+void CmdRename(Call& c) {
+  Interpreter& in = c.in;
+  std::string x = c.Name(1);
   if (!x.empty() && x.back() == ';') x.pop_back();
   std::vector<std::string> pieces = NamePieces(TConvToHalf::ConvertText(x));
-  std::string wname = StripBackquotes(in.PopRaw());
+  std::string wname = c.Name(0);
   THashNode* w = FindNamed(in, wname);
-  if (!w) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), wname);
-  if (pieces.size() != SlotCount(w->Template) + 1)
-    in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  if (!w) in.Raise(msg::ObjectNotFound(), wname);
+  if (pieces.size() != SlotCount(w->Template) + 1) c.BadArgument();
   std::string name = pieces.back();
   std::string tmpl;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) tmpl += (i ? "," : "") + pieces[i];
   THashNode* existing = in.S.Words.FindExact(name);
   if (HeldByRunTime(in, w) || (existing && existing != w && existing->Reserved))
-    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), HeldByRunTime(in, w) ? w->Name : name);
+    in.Raise(msg::Reserved(), HeldByRunTime(in, w) ? w->Name : name);
 
   auto node = std::make_unique<THashNode>(name, w->Kind);
   std::unique_ptr<THash> elements = std::move(w->Elements);
@@ -335,8 +339,9 @@ void CmdRename(Interpreter& in, THashNode& cmd) {
 
 // そらねする: the text runs as a program of its own, nested; errors in it name the
 // place that ran it ("…の12行目のそらね").
-void CmdRunText(Interpreter& in, THashNode&) {
-  std::string program = in.PopValue();
+void CmdRunText(Call& c) {
+  Interpreter& in = c.in;
+  std::string program = c.Text(0);
   std::string saved_source = in.S.SourceName;
   std::string saved_program = in.S.ProgramText;
   TPos saved_pos = in.S.ExecPos;
@@ -362,14 +367,16 @@ void CmdRunText(Interpreter& in, THashNode&) {
   in.RunNested(TPos::Start(text));
 }
 
-void CmdSelectWord(Interpreter& in, THashNode&) {
-  THashNode* w = FindOrRaise(in, in.PopValue());
+void CmdSelectWord(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = FindOrRaise(in, c.Text(0));
   if (in.S.Fast.So) in.S.Fast.So->CopyAttributesFrom(*w);
 }
 
 // The variable a "として扱う" command declares; created when missing.
-THashNode* DeclaredWord(Interpreter& in, const char* initial) {
-  std::string name = StripBackquotes(in.PopRaw());
+THashNode* DeclaredWord(Call& c, const char* initial) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   THashNode* w = in.S.Words.FindExact(name);
   if (!w) {
     w = in.AddVariable(name);
@@ -380,32 +387,32 @@ THashNode* DeclaredWord(Interpreter& in, const char* initial) {
   return w;
 }
 
-void CmdAsNumber(Interpreter& in, THashNode&) {
-  THashNode* w = DeclaredWord(in, "0");
+void CmdAsNumber(Call& c) {
+  THashNode* w = DeclaredWord(c, "0");
   w->Elements.reset();
   w->Kind = kWordVariable;
   w->TypeMark = "e";
   if (w->Value.empty()) w->Value = "0";
 }
 
-void CmdAsString(Interpreter& in, THashNode&) {
-  THashNode* w = DeclaredWord(in, "");
+void CmdAsString(Call& c) {
+  THashNode* w = DeclaredWord(c, "");
   if (w->Kind == kWordHash) w->Value = w->Elements ? w->Elements->PairLines() : std::string();
   w->Elements.reset();
   w->Kind = kWordVariable;
   w->TypeMark = "s";
 }
 
-void CmdAsHash(Interpreter& in, THashNode&) {
-  THashNode* w = DeclaredWord(in, "");
+void CmdAsHash(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = DeclaredWord(c, "");
   if (w->Kind == kWordVariable) {
     w->Elements = std::make_unique<THash>();
     w->Elements->LoadPairLines(w->Value, in.S.RunStack.Count());
   } else if (w->Kind == kWordHash) {
     if (!w->Elements) w->Elements = std::make_unique<THash>();
   } else {
-    in.Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。") + SJ("変更できません！"),
-             w->Name);
+    in.Raise(msg::BadSyntax() + SJ("変更できません！"), w->Name);
   }
   w->Value.clear();
   w->TypeMark = "hs";
@@ -413,8 +420,9 @@ void CmdAsHash(Interpreter& in, THashNode&) {
 }
 
 // The keys of a hash, or the names of a value's pair lines, one per line.
-void CmdListKeys(Interpreter& in, THashNode&) {
-  THashNode* w = FindOrRaise(in, StripBackquotes(in.PopRaw()));
+void CmdListKeys(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = FindOrRaise(in, c.Name(0));
   std::string out;
   if (w->Kind == kWordHash) {
     if (w->Elements)
@@ -432,30 +440,33 @@ void CmdListKeys(Interpreter& in, THashNode&) {
       if (i < v.size() && v[i] == '\n') ++i;
     }
   }
-  in.SetSore(std::move(out), "s");
+  c.ReturnCommon(std::move(out));
 }
 
-void CmdCopyWord(Interpreter& in, THashNode&) {
-  std::string to = StripBackquotes(in.PopRaw());
-  std::string from = StripBackquotes(in.PopRaw());
+void CmdCopyWord(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = c.Name(1);
+  std::string from = c.Name(0);
   THashNode* a = FindOrRaise(in, from);
   THashNode* b = in.S.Words.FindExact(to);
   if (!b) b = in.AddVariable(to);
   b->CopyAttributesFrom(*a);
 }
 
-void CmdListVariables(Interpreter& in, THashNode&) {
-  long long level = in.PopInt();
+void CmdListVariables(Call& c) {
+  Interpreter& in = c.in;
+  long long level = c.Int(0);
   if (in.S.SoreImplied) level = 0;
   std::string out;
   for (THashNode* w : in.S.Words.AllNodes())
-    if ((w->Kind == kWordVariable || w->Kind == kWordHash) && !w->Reserved && w->Tag >= level)
+    if ((w->Kind == kWordVariable || w->Kind == kWordHash) && !w->Reserved && w->Level >= level)
       out += w->Name + "\r\n";
-  in.SetSore(std::move(out), "s");
+  c.ReturnCommon(std::move(out));
 }
 
-void CmdStore(Interpreter& in, THashNode&) {
-  THashNode* v = in.PopName(true);
+void CmdStore(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* v = c.Word(0, true);
   THashNode* sore = in.S.Fast.Sore;
   if (!sore || v == sore) return;
   v->Value = sore->Value;
@@ -465,11 +476,12 @@ void CmdStore(Interpreter& in, THashNode&) {
 // 関数定義: the label gets its parameter template. A label whose name carries
 // okurigana is also registered under the folded name (加算する → 加算), so its
 // other forms (加算して) find it; defining again updates that alias.
-void CmdDefine(Interpreter& in, THashNode&) {
-  std::string tmpl = TConvToHalf::ConvertText(in.PopValue());
-  std::string name = StripBackquotes(in.PopRaw());
+void CmdDefine(Call& c) {
+  Interpreter& in = c.in;
+  std::string tmpl = TConvToHalf::ConvertText(c.Text(1));
+  std::string name = c.Name(0);
   THashNode* l = FindNamed(in, name);
-  if (!l) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+  if (!l) in.Raise(msg::ObjectNotFound(), name);
   l->Template = tmpl;
   std::string folded = Fold(l->Name);
   if (folded == l->Name) return;
@@ -481,16 +493,17 @@ void CmdDefine(Interpreter& in, THashNode&) {
   }
   auto copy = std::make_unique<THashNode>(folded, l->Kind);
   copy->CopyAttributesFrom(*l);
-  copy->Tag = in.S.RunStack.Count();
+  copy->Level = in.S.RunStack.Count();
   try {
     in.S.Words.Add(std::move(copy));
   } catch (const EWordReserved& e) {
-    in.Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
+    in.Raise(msg::Reserved(), e.name);
   }
 }
 
-void CmdArguments(Interpreter& in, THashNode&) {
-  in.SetSore(Trim(in.S.FuncArgs.Text()), "s");
+void CmdArguments(Call& c) {
+  Interpreter& in = c.in;
+  c.ReturnCommon(Trim(in.S.FuncArgs.Text()));
   in.S.FuncArgs.Clear();
 }
 
@@ -507,7 +520,7 @@ void Interpreter::CallLabel(THashNode* label) {
   r.ExitPos = start;
   r.SavedSource = S.SourceName;
   S.RunStack.Push(std::move(r));
-  S.SourceName = label->TypeMark;
+  S.SourceName = label->Owner;
   S.ExecPos = std::move(start);
 }
 
@@ -537,23 +550,26 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   return keep.Current();
 }
 
-void RegisterFunctionCommands() {
-  SetHandler(3, CmdReturn);           // 戻る
-  SetHandler(6, CmdCall);             // 呼ぶ
-  SetHandler(11, CmdCalculate);       // 計算
-  SetHandler(51, CmdRename);          // 名義変更
-  SetHandler(74, CmdRunText);         // そらねする
-  SetHandler(141, CmdSelectWord);     // その単語に特定
-  SetHandler(194, CmdAsNumber);       // 数値として扱う
-  SetHandler(195, CmdAsString);       // 文字列として扱う
-  SetHandler(211, CmdListKeys);       // ハッシュキー列挙
-  SetHandler(212, CmdListKeys);       // 辞書項目列挙
-  SetHandler(213, CmdAsHash);         // 辞書として扱う
-  SetHandler(294, CmdCopyWord);       // 単語コピー
-  SetHandler(393, CmdListVariables);  // 変数名列挙
-  SetHandler(397, CmdStore);          // 入れる
-  SetHandler(399, CmdDefine);         // 関数定義
-  SetHandler(400, CmdArguments);      // 引数取得
+CommandTable FunctionCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Return, "戻る", "", CmdReturn, kPure},
+      {CommandId::Call, "呼ぶ", "?を", CmdCall, kPure},
+      {CommandId::Calculate, "計算", "?を", CmdCalculate, kPure},
+      {CommandId::RenameWord, "名義変更", "?を,?に", CmdRename, kPure},
+      {CommandId::RunText, "そらねする", "?を", CmdRunText, kPure},
+      {CommandId::SelectWord, "その単語に特定", "?を", CmdSelectWord, kPure},
+      {CommandId::AsNumber, "数値として扱う", "?を", CmdAsNumber, kPure},
+      {CommandId::AsString, "文字列として扱う", "?を", CmdAsString, kPure},
+      {CommandId::ListHashKeys, "ハッシュキー列挙", "?の", CmdListKeys, kPure},
+      {CommandId::ListDictionaryItems, "辞書項目列挙", "?の", CmdListKeys, kPure},
+      {CommandId::AsHash, "辞書として扱う", "?を", CmdAsHash, kPure},
+      {CommandId::CopyWord, "単語コピー", "?から,?へ", CmdCopyWord, kPure},
+      {CommandId::ListVariables, "変数名列挙", "?以上の", CmdListVariables, kPure},
+      {CommandId::Store, "入れる", "?に", CmdStore, kPure},
+      {CommandId::Define, "関数定義", "?を,?で", CmdDefine, kPure},
+      {CommandId::Arguments, "引数取得", "", CmdArguments, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

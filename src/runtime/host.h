@@ -1,6 +1,10 @@
-// The narrow interface between the interpreter core and its host (the Qt window
-// or the console): print, dialogs, event pumping, timers, closing. All texts are
-// CP932 byte strings.
+// The interfaces between the interpreter core and its host (the Qt window or
+// the console). The host hands out one narrow interface per service: the
+// drawing surface that 表示 writes on, the dialogs, the window's own commands,
+// the event loop with the label timer, the clipboard and the widgets of script
+// objects. Each interface stands alone, so a host builds each from its own
+// class and a command reaches only the service it uses. All texts are CP932
+// byte strings.
 #pragma once
 
 #include <cstdint>
@@ -12,14 +16,54 @@
 
 namespace sorane {
 
-class Host {
- public:
-  virtual ~Host() = default;
+class ObjectBackend;  // library/objects/backend.h
 
-  // One laid-out line of 表示 (tabs already expanded, already folded).
+// Where 表示 and 画面クリア go, and printing of what the window shows.
+class HostSurface {
+ public:
+  virtual ~HostSurface() = default;
+
+  // One laid-out line of 表示 (tabs already expanded, already folded), for a
+  // host that does not place text itself (DrawsText false).
   virtual void PrintLine(const std::string& line) = 0;
-  // Clears the output surface (画面クリア).
+  // Clears the output surface (画面クリア) in the window colour.
   virtual void ClearOutput() {}
+  // 画面クリア with a colour: fills the surface and makes it the window colour.
+  virtual void ClearOutputWith(uint32_t color) { ClearOutput(); }
+
+  // A surface that draws text returns true from DrawsText; the core then
+  // places each line itself and calls DrawText; otherwise it calls PrintLine.
+  struct TextFont {
+    std::string face;  // as the host lists it (see FontFamilies)
+    bool bold = false, italic = false, underline = false;
+    int size = 12;       // points
+    uint32_t color = 0;  // colour value (system colours have the top byte 0x80)
+  };
+  virtual bool DrawsText() { return false; }
+  virtual void SetTextFont(const TextFont& font) {}
+  // Width and height in pixels of `text` in the current text font.
+  virtual int TextWidth(const std::string& text) { return 0; }
+  virtual int TextHeight(const std::string& text) { return 0; }
+  virtual int ClientWidth() { return 640; }
+  virtual void DrawText(int x, int y, const std::string& line) {}
+  // Installed font family names (CP932), for matching font texts.
+  virtual std::vector<std::string> FontFamilies() { return {}; }
+
+  // Prints the window scaled to fit the page after the printer set-up dialog;
+  // without a printer it writes the page to `pdf_fallback` (CP932 name). A
+  // host without a window has nothing to print.
+  enum class PrintResult { kPrinted, kCancelled, kFailed };
+  virtual PrintResult PrintWindow(const std::string& pdf_fallback) {
+    return PrintResult::kCancelled;
+  }
+};
+
+// Messages, questions, the standard choosers, the error dialog and the debug
+// dialog. Every question returns nullopt (or -1) when cancelled.
+class HostDialogs {
+ public:
+  virtual ~HostDialogs() = default;
+
   // 言う: a message with an OK button.
   virtual void Say(const std::string& text) = 0;
   // A plain message box (startup failures, system errors).
@@ -36,20 +80,6 @@ class Host {
   virtual int AskChoice(const std::string& prompt, const std::vector<std::string>& buttons) {
     return -1;
   }
-  // Processes pending events (timers, sockets, window messages).
-  virtual void ProcessEvents() {}
-  // The one-shot label timer of タイマー設定: fires once after `ms` milliseconds
-  // (a new start replaces the old one; 0 or less never fires), and the host then
-  // calls LabelTimerTick.
-  virtual void StartLabelTimer(int ms) {}
-  virtual void StopLabelTimer() {}
-  // Closes the host window; the run ends when control returns to the host loop.
-  virtual void Close() {}
-  // Screen size in pixels.
-  virtual int ScreenWidth() { return 1024; }
-  virtual int ScreenHeight() { return 768; }
-
-  // ---- Standard dialogs. Every one returns nullopt (or -1) when cancelled. ----
   // A yes/no question (with_cancel: yes/no/cancel): 0 yes, 1 no, 2 cancel, -1 closed.
   virtual int AskYesNo(const std::string& prompt, bool with_cancel) {
     std::vector<std::string> buttons{SJ("はい"), SJ("いいえ")};
@@ -94,29 +124,13 @@ class Host {
   virtual std::optional<uint32_t> AskColor() { return std::nullopt; }
   // Font chooser: the answer as a font text "face|styles|size".
   virtual std::optional<std::string> AskFont() { return std::nullopt; }
+};
 
-  // ---- Window drawing of 表示. A host that draws text (the window) returns true
-  // from DrawsText; the core then places each line itself and calls DrawText;
-  // otherwise it calls PrintLine. ----
-  struct TextFont {
-    std::string face;  // as the host lists it (see FontFamilies)
-    bool bold = false, italic = false, underline = false;
-    int size = 12;       // points
-    uint32_t color = 0;  // colour value (system colours have the top byte 0x80)
-  };
-  virtual bool DrawsText() { return false; }
-  virtual void SetTextFont(const TextFont& font) {}
-  // Width and height in pixels of `text` in the current text font.
-  virtual int TextWidth(const std::string& text) { return 0; }
-  virtual int TextHeight(const std::string& text) { return 0; }
-  virtual int ClientWidth() { return 640; }
-  virtual void DrawText(int x, int y, const std::string& line) {}
-  // 画面クリア with a colour: fills the surface and makes it the window colour.
-  virtual void ClearOutputWith(uint32_t color) { ClearOutput(); }
-  // Installed font family names (CP932), for matching font texts.
-  virtual std::vector<std::string> FontFamilies() { return {}; }
+// The host window as a window: its state, border, icon, position and closing.
+class HostWindow {
+ public:
+  virtual ~HostWindow() = default;
 
-  // ---- The host window's commands. ----
   // kMinimise/kRestore are the host-window commands (application-wide);
   // kMinimiseForm/kNormal only change the window state.
   enum class WindowAction {
@@ -137,13 +151,6 @@ class Host {
   // Sets the window icon from the picture of an image object; false when it
   // has none.
   virtual bool SetIconFromObject(int object_index) { return false; }
-  // Prints the window scaled to fit the page after the printer set-up dialog;
-  // without a printer it writes the page to `pdf_fallback` (CP932 name). A
-  // host without a window has nothing to print.
-  enum class PrintResult { kPrinted, kCancelled, kFailed };
-  virtual PrintResult PrintWindow(const std::string& pdf_fallback) {
-    return PrintResult::kCancelled;
-  }
   struct Geometry {
     int state = 0;                                 // 0 normal, 1 minimised, 2 maximised
     int top = 0, left = 0, height = 0, width = 0;  // normal bounds
@@ -151,12 +158,62 @@ class Host {
   virtual Geometry GetGeometry() { return {}; }
   virtual void SetGeometry(const Geometry& g) {}
   virtual std::string WindowCaption() { return SJ("そらね"); }
-  // The clipboard; the default keeps the text inside the process.
-  virtual void SetClipboardText(const std::string& text) { clipboard_ = text; }
-  virtual std::string ClipboardText() { return clipboard_; }
+  // Screen size in pixels.
+  virtual int ScreenWidth() { return 1024; }
+  virtual int ScreenHeight() { return 768; }
+  // Closes the host window; the run ends when control returns to the host loop.
+  virtual void Close() {}
+};
+
+// Pending events and the one-shot label timer.
+class HostEventLoop {
+ public:
+  virtual ~HostEventLoop() = default;
+
+  // Processes pending events (timers, sockets, window messages).
+  virtual void ProcessEvents() {}
+  // The one-shot label timer of タイマー設定: fires once after `ms` milliseconds
+  // (a new start replaces the old one; 0 or less never fires), and the host then
+  // calls LabelTimerTick.
+  virtual void StartLabelTimer(int ms) {}
+  virtual void StopLabelTimer() {}
+};
+
+class HostClipboard {
+ public:
+  virtual ~HostClipboard() = default;
+  virtual void SetClipboardText(const std::string& text) = 0;
+  virtual std::string ClipboardText() = 0;
+};
+
+// A clipboard kept inside the process, for hosts without a desktop clipboard.
+class ProcessClipboard : public HostClipboard {
+ public:
+  void SetClipboardText(const std::string& text) override { text_ = text; }
+  std::string ClipboardText() override { return text_; }
 
  private:
-  std::string clipboard_;
+  std::string text_;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // The value types of the services, under the names the commands use.
+  using TextFont = HostSurface::TextFont;
+  using PrintResult = HostSurface::PrintResult;
+  using FileRequest = HostDialogs::FileRequest;
+  using WindowAction = HostWindow::WindowAction;
+  using Geometry = HostWindow::Geometry;
+
+  virtual HostSurface& Surface() = 0;
+  virtual HostDialogs& Dialogs() = 0;
+  virtual HostWindow& Window() = 0;
+  virtual HostEventLoop& EventLoop() = 0;
+  virtual HostClipboard& Clipboard() = 0;
+  // The widgets of script objects (作成, 設定, 得る and their events).
+  virtual ObjectBackend& Objects() = 0;
 };
 
 }  // namespace sorane

@@ -3,6 +3,7 @@
 #include "runtime/interpreter.h"
 
 #include "runtime/events.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -24,7 +25,7 @@ void Interpreter::PrepareRun() {
   try {
     if (BuildVocabulary) BuildVocabulary(*this);
   } catch (const EWordReserved& e) {
-    Raise(SJ("\"%s\"は予約語なので、登録できません。"), e.name);
+    Raise(msg::Reserved(), e.name);
   }
   RegisterHostObject(*this);
   auto program = StoreSource(Preprocess(S.ProgramText));
@@ -40,17 +41,19 @@ bool Interpreter::Start() {
     // A language error is already in the log; anything else is reported here.
     if (ErrorLog.empty()) ErrorLog = ReportLine(SJ("システムエラー:") + e.what()) + "\r\n";
     ShowErrorDialog();
-    host.Close();
+    host.Window().Close();
     return false;
   }
   // The host window appears before the first statement unless the program
   // shows it itself (母艦浮上).
-  if (PosFrom(SJ("母艦浮上"), *S.Sources[0], 1) == 0) host.WindowCommand(Host::WindowAction::kShow);
+  if (PosFrom(SJ("母艦浮上"), *S.Sources[0], 1) == 0)
+    host.Window().WindowCommand(Host::WindowAction::kShow);
   S.ExecPos = TPos::Start(S.Sources[0]);
   try {
     Run();
   } catch (const std::exception& e) {
-    if (ErrorLog.empty()) host.MessageBox(ReportLine(SJ("システムエラー:") + e.what()), "");
+    if (ErrorLog.empty())
+      host.Dialogs().MessageBox(ReportLine(SJ("システムエラー:") + e.what()), "");
   }
   return true;
 }

@@ -8,11 +8,13 @@
 // functions.cpp (labels, calls, word commands), errors.cpp (reports, error routine).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "runtime/command.h"
 #include "runtime/errors.h"
 #include "runtime/host.h"
 #include "text/number.h"
@@ -21,18 +23,6 @@
 namespace sorane {
 
 class Interpreter;
-
-// A command handler pops its arguments (last template slot first), does its work
-// and leaves its result in それ through SetSore. `cmd` is the word that was run
-// (its Name is the stored, okurigana-folded name, used in messages).
-using CommandHandler = void (*)(Interpreter& in, THashNode& cmd);
-constexpr int kMaxCommandId = 433;
-
-// The process-wide table from command id to handler; filled once at start by the
-// runtime (RegisterRuntimeCommands) and the library (see library/library.h).
-CommandHandler* CommandHandlers();
-void SetHandler(int id, CommandHandler handler);
-void RegisterRuntimeCommands();
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -51,6 +41,11 @@ class Interpreter {
   std::string ErrorLog;
   // Registers the vocabulary into S.Words; installed by the library.
   void (*BuildVocabulary)(Interpreter&) = nullptr;
+  // Makes the rows' handlers this interpreter's (all rows, or only the pure
+  // ones). An id that already has another handler is a fault of the tables
+  // and throws std::logic_error.
+  void InstallHandlers(CommandTable rows, bool pure_only);
+  CommandHandler HandlerOf(CommandId id) const;
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
   uint64_t StepLimit = 0;
@@ -58,6 +53,11 @@ class Interpreter {
   // deep recursion (labels in expressions, nested groups) ends with a message
   // instead of a crash. Called by every recursive path.
   void CheckStack();
+  // Bytes of this thread's stack still free below the caller (SIZE_MAX when
+  // unknown). Every depth guard keeps kStackMargin of it for the work a level
+  // does between two checks.
+  static size_t StackRoom();
+  static constexpr size_t kStackMargin = 256u << 10;
 
   // ---- Run preparation (startup) ----
   // B4 of the start: clears the log and the word table, builds the vocabulary,
@@ -89,7 +89,9 @@ class Interpreter {
   void Step();
   void ExecuteStatement();
   void ExecuteWord(THashNode* w);
-  void Bind(THashNode* w);
+  // Binds the items on the argument stack to w's template; returns the
+  // number of slots (the items now on top, first slot lowest).
+  size_t Bind(THashNode* w);
   void Dispatch(THashNode* w);
   void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
 
@@ -106,17 +108,8 @@ class Interpreter {
   // A numeric literal (Part of expressions' number syntax) at p; empty if none.
   static std::string ReadNumberLiteral(const char*& p);
 
-  // ---- Handler convention ----
-  std::string PopValue();
-  Number PopNumber();
-  long long PopInt();
-  // Pops the raw item; strips surrounding backquotes; finds the word (no folding).
-  // Missing: creates a variable when `create`, else raises
-  // "オブジェクト\"%s\"が特定できません。".
-  THashNode* PopName(bool create);
-  std::string PopRaw();
+  // ---- Results and words for the run-time's own use ----
   void SetSore(std::string value, const char* type) { S.SetSore(std::move(value), type); }
-  void SetSoreNumber(Number v);
   // A new variable at the current declaration level (depth of RunStack).
   THashNode* AddVariable(std::string_view name);
 
@@ -172,6 +165,7 @@ class Interpreter {
   int RunDepth = 0;
 
  private:
+  std::array<CommandHandler, kCommandIdCount> handlers_{};
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy);
   std::string ConcatTail(std::string t, const char*& p);

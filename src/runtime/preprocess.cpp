@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -250,7 +252,7 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
     auto label = std::make_unique<THashNode>(name, kWordLabel);
     label->RefPos = p;
     label->RefText = text;
-    label->TypeMark = owner;
+    label->Owner = owner;
     label->Reserved = true;
     S.Words.Add(std::move(label));
   }
@@ -313,7 +315,7 @@ std::string Interpreter::ReadGroup(const char*& pos) {
 void Interpreter::Include(const std::string& file) {
   std::string path = Trim(ResolveFileName(*this, file));
   std::string text;
-  if (!LoadScriptFile(path, text)) Raise(SJ("ファイル\"%s\"が、ありません。"), path);
+  if (!LoadScriptFile(path, text)) Raise(msg::FileMissing(), path);
   auto source = StoreSource(Preprocess(text));
   ScanLabels(source, path);
   std::string saved_source = S.SourceName;
@@ -327,12 +329,15 @@ void Interpreter::Include(const std::string& file) {
   S.SourceName = saved_source;
 }
 
-static void CmdInclude(Interpreter& in, THashNode&) {
-  in.Include(in.PopValue());
+static void CmdInclude(Call& c) {
+  c.in.Include(c.Text(0));
 }
 
-void RegisterProgramCommands() {
-  SetHandler(55, CmdInclude);  // 取り込む
+CommandTable ProgramCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Include, "取り込む", "?を", CmdInclude, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -1,8 +1,9 @@
 // The statement loop: tokens are read at the execution position and pushed on
 // the argument stack with their particles; the last token of a statement is the
 // verb, which is looked up with okurigana folding, bound to its template by
-// particles and dispatched by command id. Also assignment and the handler
-// convention (popping arguments).
+// particles and dispatched by command id through the interpreter's handler table.
+// Also assignment.
+#include <pthread.h>
 #include <sys/resource.h>
 
 #include <array>
@@ -11,6 +12,7 @@
 
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
@@ -36,8 +38,6 @@ struct CharTables {
 };
 const CharTables kTables;
 
-CommandHandler g_handlers[kMaxCommandId + 1];
-
 }  // namespace
 
 bool IsWordDelimiter(unsigned char c) {
@@ -45,21 +45,6 @@ bool IsWordDelimiter(unsigned char c) {
 }
 bool IsOperatorChar(unsigned char c) {
   return kTables.op[c];
-}
-
-CommandHandler* CommandHandlers() {
-  return g_handlers;
-}
-
-void SetHandler(int id, CommandHandler handler) {
-  if (id >= 0 && id <= kMaxCommandId) g_handlers[id] = handler;
-}
-
-void RegisterRuntimeCommands() {
-  RegisterControlCommands();
-  RegisterFunctionCommands();
-  RegisterErrorCommands();
-  RegisterProgramCommands();
 }
 
 std::string Requote(std::string_view s) {
@@ -188,37 +173,10 @@ std::string Interpreter::ReadNumberLiteral(const char*& p) {
   return std::string(start, p);
 }
 
-// ---------------------------------------------------------------- handler convention
-
-std::string Interpreter::PopValue() {
-  return Evaluate(S.ArgStack.PopLast());
-}
-
-Number Interpreter::PopNumber() {
-  return ParseNumber(PopValue());
-}
-
-long long Interpreter::PopInt() {
-  return ToInt64(PopNumber());
-}
-
-std::string Interpreter::PopRaw() {
-  return S.ArgStack.PopLast();
-}
-
-THashNode* Interpreter::PopName(bool create) {
-  std::string name = StripBackquotes(S.ArgStack.PopLast());
-  if (THashNode* w = S.Words.FindExact(name)) return w;
-  if (!create) Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
-  return AddVariable(name);
-}
+// ---------------------------------------------------------------- variables
 
 THashNode* Interpreter::AddVariable(std::string_view name) {
   return S.Words.AddVariable(name, "", "", S.RunStack.Count());
-}
-
-void Interpreter::SetSoreNumber(Number v) {
-  SetSore(FormatNumber(v), "e");
 }
 
 // ---------------------------------------------------------------- the loop
@@ -251,7 +209,7 @@ void Interpreter::Run() {
         if (S.RunStack.Count() > 65535)
           Raise(SJ("実行が無限ループしている可能性があるので終了します。"));
         if (S.StopRequested) return;
-        if (S.ExecPos.p == remembered) Raise(SJ("特定できないシステムエラーです(ToT)"));
+        if (S.ExecPos.p == remembered) Raise(msg::UnknownSystemError());
         remembered = S.ExecPos.p;
         if (StepLimit && ++StepCount > StepLimit) {
           S.ExecPos = TPos();
@@ -296,6 +254,30 @@ struct NestedRunGuard {
 };
 }  // namespace
 
+// The lowest address of this thread's stack, read once per thread: the real
+// limit (ulimit -s, or the size a thread was created with), not an assumed one.
+static uintptr_t StackLowEnd() {
+  thread_local const uintptr_t low = [] {
+    pthread_attr_t attr;
+    void* addr = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+      pthread_attr_getstack(&attr, &addr, &size);
+      pthread_attr_destroy(&attr);
+    }
+    return reinterpret_cast<uintptr_t>(addr);
+  }();
+  return low;
+}
+
+size_t Interpreter::StackRoom() {
+  char here;
+  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+  uintptr_t low = StackLowEnd();
+  if (low == 0 || pos <= low) return SIZE_MAX;  // unknown: rely on the other limits
+  return pos - low;
+}
+
 void Interpreter::CheckStack() {
   static const size_t limit = [] {
     struct rlimit rl;
@@ -307,7 +289,8 @@ void Interpreter::CheckStack() {
   char here;
   static const char* base = &here;  // the first call is near the bottom of the stack
   size_t used = base > &here ? static_cast<size_t>(base - &here) : 0;
-  if (used > limit) Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+  if (used > limit || StackRoom() < kStackMargin)
+    Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
 }
 
 void Interpreter::RunNested(const TPos& start) {
@@ -334,7 +317,7 @@ void Interpreter::Step() {
       LineFromMark = true;
       ExecuteStatement();
       // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
-      if (S.LineStopOption && !S.ExecPos.None() && host.DebugDialog("")) EndRun();
+      if (S.LineStopOption && !S.ExecPos.None() && host.Dialogs().DebugDialog("")) EndRun();
       return;
     }
     case ';':
@@ -371,7 +354,7 @@ void Interpreter::Step() {
   std::string word = ReadWord(p);
   if (word.empty()) {
     std::string ch(1, static_cast<char>(c));
-    std::string msg = Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), ch);
+    std::string msg = Format(msg::BadSyntax(), ch);
     if (c == '&')
       msg += SJ("\"&\"は、文字列との連結に使います。");
     else if (IsOperatorChar(c))
@@ -579,7 +562,7 @@ void Interpreter::ExecuteStatement() {
     THashNode* object = S.Words.Find(name, true);
     if (!object || object->Kind != kWordObject) {
       S.ArgStack.Clear();
-      Raise(SJ("オブジェクト\"%s\"が特定できません。"), name);
+      Raise(msg::ObjectNotFound(), name);
     }
     GetObjectProperty(*this, object, v);
     return;
@@ -600,11 +583,10 @@ void Interpreter::ExecuteWord(THashNode* w) {
       CallLabel(w);
       return;
     case kWordDll:
-      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), w->Name);
+      Raise(msg::LinkBroken(), w->Name);
     case kWordVariable:
     case kWordObject:
-      Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), w->Name) +
-            SJ("変数を実行することは出来ません。"));
+      Raise(Format(msg::BadSyntax(), w->Name) + SJ("変数を実行することは出来ません。"));
     default:
       return;
   }
@@ -656,7 +638,7 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
 }
 }  // namespace
 
-void Interpreter::Bind(THashNode* w) {
+size_t Interpreter::Bind(THashNode* w) {
   const std::string& t = w->Template;
   const std::vector<std::string>& slots = TemplateSlots(t);
   size_t n = slots.size();
@@ -670,7 +652,7 @@ void Interpreter::Bind(THashNode* w) {
   if (st.Count() < n)
     Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
           SJ("\"の形式で指定してください。引数が少ないです。"));
-  if (n == 0) return;
+  if (n == 0) return 0;
   std::vector<std::string> bound(n);
   auto& items = st.Items();
   for (size_t k = n; k-- > 0;) {
@@ -696,16 +678,30 @@ void Interpreter::Bind(THashNode* w) {
   for (auto& b : bound) items.push_back(std::move(b));
   if (items.size() > 5000)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+  return n;
+}
+
+void Interpreter::InstallHandlers(CommandTable rows, bool pure_only) {
+  for (const CommandRow& row : rows) {
+    if (!row.Handler || (pure_only && !row.Pure)) continue;
+    CommandHandler& slot = handlers_[static_cast<size_t>(row.Id)];
+    if (slot && slot != row.Handler)
+      throw std::logic_error(std::string("two handlers for the command ") + row.Name);
+    slot = row.Handler;
+  }
+}
+
+CommandHandler Interpreter::HandlerOf(CommandId id) const {
+  auto i = static_cast<size_t>(id);
+  return i < handlers_.size() ? handlers_[i] : nullptr;
 }
 
 void Interpreter::Dispatch(THashNode* w) {
-  Bind(w);
-  int id = w->Tag;
-  if (id == 19 || id == 20) return;
-  if (id == 200) Raise(SJ("条件文は、「もし～ならば」と対で使わなければなりません。"));
-  CommandHandler h = (id >= 0 && id <= kMaxCommandId) ? g_handlers[id] : nullptr;
-  if (!h) Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), w->Name);
-  h(*this, *w);
+  size_t slots = Bind(w);
+  CommandHandler h = HandlerOf(w->Command);
+  if (!h) Raise(msg::LinkBroken(), w->Name);
+  Call call(*this, *w, slots);
+  h(call);
 }
 
 // ---------------------------------------------------------------- assignment
@@ -721,7 +717,7 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
     return;
   }
   if (!target.empty() && (target[0] == '"' || target[0] == '`'))
-    Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), target + SJ("の代入文")) +
+    Raise(Format(msg::BadSyntax(), target + SJ("の代入文")) +
           SJ("『変数名は、「内容」』のように書いてください。"));
   const char*& p = S.ExecPos.p;
   std::string src = RestOfStatement(p);
@@ -760,7 +756,7 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
   if (!w) w = AddVariable(target);
   switch (w->Kind) {
     case kWordVariable:
-      if (w->Reserved) Raise(SJ("\"%s\"は、読取専用です。"), target);
+      if (w->Reserved) Raise(msg::ReadOnly(), target);
       if (m == "hs") {
         w->Kind = kWordHash;
         w->Elements = std::make_unique<THash>();
@@ -785,9 +781,9 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       }
       return;
     case kWordObject:
-      Raise(SJ("\"%s\":そらね命令のリンク切れ。作者へ報告を！"), target);
+      Raise(msg::LinkBroken(), target);
     case kWordCommand:
-      if (w->Tag == 89) {  // 作業フォルダ
+      if (w->Command == CommandId::WorkFolder) {
         S.ArgStack.Push(Requote(v));
         S.CallMode = true;
         try {
@@ -801,8 +797,7 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       }
       Raise(SJ("\"%s\"は\"%s\"で予約語なので代入できません。"), target, SJ("システム命令"));
     default:
-      Raise(Format(SJ("\"%s\"は、文法が正しくないため、実行できません。"), target) +
-            SJ("代入出来ません。"));
+      Raise(Format(msg::BadSyntax(), target) + SJ("代入出来ません。"));
   }
 }
 
@@ -819,7 +814,7 @@ void Interpreter::MemberAssign(const std::string& target) {
     x = S.Words.FindExact(evaluated);
     if (!x) {
       auto h = std::make_unique<THashNode>(evaluated, kWordHash);
-      h->Tag = S.RunStack.Count();
+      h->Level = S.RunStack.Count();
       h->TypeMark = SJ("ハッシュ");
       h->Elements = std::make_unique<THash>();
       x = S.Words.Add(std::move(h));
@@ -831,7 +826,7 @@ void Interpreter::MemberAssign(const std::string& target) {
   std::string value_text = Trim(RestOfStatement(p));
   switch (x->Kind) {
     case kWordVariable: {
-      if (x->Reserved) Raise(SJ("\"%s\"は、読取専用です。"), x->Name);
+      if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
       std::string key = Evaluate(target);
       std::string value = Evaluate(value_text);
       THash pairs;

@@ -10,10 +10,13 @@ void THashNode::CopyAttributesFrom(const THashNode& other) {
   Value = other.Value;
   TypeMark = other.TypeMark;
   Kind = other.Kind;
-  Tag = other.Tag;
+  Owner = other.Owner;
+  Command = other.Command;
+  Level = other.Level;
+  ObjectIndex = other.ObjectIndex;
   RefPos = other.RefPos;
   RefText = other.RefText;
-  RefOther = other.RefOther;
+  HandleStream = other.HandleStream;
   Reserved = other.Reserved;
   if (other.Elements) {
     auto copy = std::make_unique<THash>();
@@ -96,7 +99,7 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
   auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
   n->Value = value;
   n->TypeMark = mark;
-  n->Tag = level;
+  n->Level = level;
   return Add(std::move(n));
 }
 

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "text/sjis.h"
+#include "words/command_ids.h"
 
 namespace sorane {
 
 class THash;
+class TextFileStream;
 
 enum WordKind : uint8_t {
   kWordCommand = 0,
@@ -29,19 +31,26 @@ struct THashNode {
   std::string Name;
   std::string Template;  // commands: argument template; labels: parameter template
   std::string Value;
-  std::string TypeMark;  // "s", "e", "hs"; descriptions; label owner; object type
-  uint8_t Kind = kWordVariable;
-  int32_t Tag = 0;  // command id, declaration level, object index; -1 system variables
-  // Ref, by kind: labels point into a source text (kept alive by RefText);
-  // hashes own their element table; others may carry an opaque reference.
+  // What a read of the word reports as its type: "s", "e", "hs" (or any other
+  // text, which counts as untyped) — for system variables their description,
+  // for objects the kind text ("メインフォーム").
+  std::string TypeMark;
+  std::string Owner;  // labels: the name of the source they were defined in
+  WordKind Kind = kWordVariable;
+  CommandId Command{};      // commands: the id the dispatcher selects the handler by
+  int32_t Level = 0;        // variables, hashes: declaration level; -1 system variables
+  int32_t ObjectIndex = 0;  // objects: the record in the object list
+  // Labels point into a source text (kept alive by RefText); hashes own their
+  // element table; a file-handle variable names its open stream (owned by the
+  // handle family; compared, never dereferenced through the word).
   const char* RefPos = nullptr;
   std::shared_ptr<const std::string> RefText;
   std::unique_ptr<THash> Elements;
-  void* RefOther = nullptr;
+  const TextFileStream* HandleStream = nullptr;
   bool Reserved = false;
 
   THashNode() = default;
-  THashNode(std::string name, uint8_t kind) : Name(std::move(name)), Kind(kind) {}
+  THashNode(std::string name, WordKind kind) : Name(std::move(name)), Kind(kind) {}
   // Copies every field except the name; a hash's elements are copied, never shared.
   void CopyAttributesFrom(const THashNode& other);
 };

@@ -44,7 +44,7 @@ struct TRunControl {
   TPos ExitPos;
   int32_t Counter = 0;
   int32_t Limit = 0;
-  uint8_t Kind = 0;
+  RunKind Kind = kRunThen;
   std::shared_ptr<const std::string> Body;  // copy of the block text, or null
   std::string SavedSource;
   std::string Condition;

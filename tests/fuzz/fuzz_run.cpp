@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "../unit/test_host.h"
 #include "library/library.h"
 #include "platform/files.h"
 #include "runtime/interpreter.h"
 
 namespace {
 
-class SilentHost : public sorane::Host {
+class SilentHost : public sorane::TestHost {
  public:
   void PrintLine(const std::string&) override {}
   void Say(const std::string&) override {}

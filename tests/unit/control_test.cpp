@@ -26,7 +26,7 @@ class ControlTest : public ::testing::Test {
   std::string Convert(const std::string& sjis) { return SjisToUtf8(in.ConvertCondition(sjis)); }
 
   // A record whose block text is `body` and whose construct ends at `exit`.
-  TRunControl Record(uint8_t kind, const std::shared_ptr<const std::string>& after) {
+  TRunControl Record(RunKind kind, const std::shared_ptr<const std::string>& after) {
     TRunControl r;
     r.Kind = kind;
     r.Body = std::make_shared<const std::string>("");
@@ -81,7 +81,7 @@ TEST_F(ControlTest, EmptyStackEndOfTextDoesNothing) {
 
 TEST_F(ControlTest, UnknownRecordKindIsASystemError) {
   auto after = std::make_shared<const std::string>("rest");
-  in.S.RunStack.Push(Record(7, after));
+  in.S.RunStack.Push(Record(static_cast<RunKind>(7), after));
   EXPECT_EQ(ErrorOfCheck(),
             "[エラー] main.srn(0行目): 実行制御でエラー。特定できないシステムエラーです(ToT)"
             "\"CheckRunControl\"で未定義の構文があります。.制御スタック：0");

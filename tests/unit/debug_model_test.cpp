@@ -42,7 +42,7 @@ class DebugGridTest : public ::testing::Test {
     words.AddVariable("AB", "x", "s", 2);
     words.AddVariable("Deep", "d", "s", -2);
     auto hash = std::make_unique<THashNode>("H", kWordHash);
-    hash->Tag = 1;
+    hash->Level = 1;
     hash->TypeMark = "hs";
     hash->Elements = std::make_unique<THash>();
     hash->Elements->AddVariable("k", "v", "s", 1);
@@ -52,7 +52,7 @@ class DebugGridTest : public ::testing::Test {
     object->TypeMark = U("メインフォーム");
     words.Add(std::move(object));
     auto command = std::make_unique<THashNode>(U("表示"), kWordCommand);
-    command->Tag = 0;
+    command->Command = CommandId::Print;
     words.Add(std::move(command));
     auto label = std::make_unique<THashNode>(U("ラベル"), kWordLabel);
     words.Add(std::move(label));
@@ -99,9 +99,9 @@ TEST(DebugFind, FirstRowWhoseNameBeginsWithTheTrimmedText) {
 
 TEST(DebugControls, DropDownNamesRecordsFromTheBottom) {
   TRunControlStack stack;
-  for (uint8_t kind : {2, 0, 9, 7, 8}) {
+  for (int kind : {2, 0, 9, 7, 8}) {
     TRunControl r;
-    r.Kind = kind;
+    r.Kind = static_cast<RunKind>(kind);
     stack.Push(r);
   }
   std::vector<std::string> items;

@@ -7,31 +7,15 @@
 
 #include "library/library.h"
 #include "runtime/interpreter.h"
+#include "script_run_fixture.h"
 #include "test_host.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
-class EventsTest : public ::testing::Test {
+class EventsTest : public ScriptRunFixture {
  protected:
-  TestHost host;
-  Interpreter in{host};
-
-  void Load(const char* utf8) {
-    InstallPureLibrary(in);
-    std::string text;
-    for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    in.S.SourceName = "main.srn";
-    in.S.ProgramText = text;
-    in.PrepareRun();
-    in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-    in.Run();
-  }
-  std::string Var(const char* name) {
-    THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : "(none)";
-  }
   TPos Label(const char* name) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
     return TPos(w->RefPos, w->RefText);

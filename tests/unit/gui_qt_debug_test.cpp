@@ -65,9 +65,9 @@ class DebugDialogTest : public ::testing::Test {
     in.S.Words.AddVariable("AB", Utf8ToSjis("一\r\n二"), "s", 1);
     in.S.Words.AddVariable("B", "2", "e", 0);
     TRunControl r;
-    r.Kind = 2;
+    r.Kind = kRunFor;
     in.S.RunStack.Push(r);
-    r.Kind = 9;
+    r.Kind = kRunWhile;
     in.S.RunStack.Push(r);
   }
 

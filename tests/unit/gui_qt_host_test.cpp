@@ -19,6 +19,7 @@
 #include "gui/dialog_automation.h"
 #include "gui/frm_dialogs.h"
 #include "gui/frm_sorane.h"
+#include "gui/qt_host.h"
 #include "gui/virtual_keys.h"
 #include "gui_script_run.h"
 #include "library/library.h"
@@ -55,7 +56,7 @@ TEST(HostWindow, StartsWithItsDefaults) {
   EXPECT_EQ(r.window.size(), QSize(640, 400));
   ASSERT_TRUE(r.Start());
   EXPECT_TRUE(r.window.isVisible());
-  EXPECT_EQ(r.window.Surface().pixelColor(600, 300), QColor(Qt::white));
+  EXPECT_EQ(r.Surface().pixelColor(600, 300), QColor(Qt::white));
 
   ScriptRun hidden("'窓は自分で出す\nAは、「母艦浮上」\n");
   ASSERT_TRUE(hidden.Start());
@@ -67,8 +68,8 @@ TEST(HostWindow, PrintPlacesLinesAtTheCursor) {
       "文字色は、赤色\n「■■」と、表示\n「■」と、表示\n(100,200)"
       "へ、移動\n文字色は、青色\n「■」と、表示\n");
   ASSERT_TRUE(r.Start());
-  const QImage& img = r.window.Surface();
-  int step = PrintLineHeight(r.window);
+  const QImage& img = r.Surface();
+  int step = PrintLineHeight(r.host);
   ASSERT_GT(step, 10);
   Box first = FindColor(img, Qt::red, QRect(0, 0, 640, 10 + step));
   Box second = FindColor(img, Qt::red, QRect(0, 10 + step, 640, step));
@@ -93,12 +94,12 @@ TEST(HostWindow, CentringCentresEachLine) {
   ScriptRun r(
       "文字色は、赤色\nセンタリング\n「■■■■」と、表示\n文字色は、青色\n「■\n■■■■■■」と、表示\n");
   ASSERT_TRUE(r.Start());
-  Box red = FindColor(r.window.Surface(), Qt::red);
+  Box red = FindColor(r.Surface(), Qt::red);
   ASSERT_FALSE(red.empty());
   EXPECT_NEAR((red.left + red.right) / 2.0, 320, 4);
-  int step = PrintLineHeight(r.window);
-  Box short_line = FindColor(r.window.Surface(), Qt::blue, QRect(0, 10 + step, 640, step));
-  Box long_line = FindColor(r.window.Surface(), Qt::blue, QRect(0, 10 + 2 * step, 640, step));
+  int step = PrintLineHeight(r.host);
+  Box short_line = FindColor(r.Surface(), Qt::blue, QRect(0, 10 + step, 640, step));
+  Box long_line = FindColor(r.Surface(), Qt::blue, QRect(0, 10 + 2 * step, 640, step));
   EXPECT_NEAR((short_line.left + short_line.right) / 2.0, 320, 4);
   EXPECT_NEAR((long_line.left + long_line.right) / 2.0, 320, 4);
   EXPECT_LT(long_line.left, short_line.left);
@@ -107,14 +108,14 @@ TEST(HostWindow, CentringCentresEachLine) {
 TEST(HostWindow, ClearKeepsTheColourAndGrowsWithIt) {
   ScriptRun r("「消える」と、表示\n「#0000FF」で、画面クリア\n画面クリア\n「x」と、表示\n");
   ASSERT_TRUE(r.Start());
-  EXPECT_EQ(r.window.Surface().pixelColor(300, 300), QColor(Qt::blue));
-  EXPECT_EQ(r.in.S.CursorY, 10 + PrintLineHeight(r.window));
+  EXPECT_EQ(r.Surface().pixelColor(300, 300), QColor(Qt::blue));
+  EXPECT_EQ(r.in.S.CursorY, 10 + PrintLineHeight(r.host));
   r.window.resize(800, 500);
   QApplication::processEvents();
-  EXPECT_EQ(r.window.Surface().size(), QSize(800, 500));
-  EXPECT_EQ(r.window.Surface().pixelColor(790, 490), QColor(Qt::blue));
+  EXPECT_EQ(r.Surface().size(), QSize(800, 500));
+  EXPECT_EQ(r.Surface().pixelColor(790, 490), QColor(Qt::blue));
   // System colours come from the palette.
-  EXPECT_EQ(TfrmSorane::ToQColor(0x8000000F), QGuiApplication::palette().color(QPalette::Window));
+  EXPECT_EQ(TDrawSurface::ToQColor(0x8000000F), QGuiApplication::palette().color(QPalette::Window));
 }
 
 TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
@@ -133,10 +134,37 @@ TEST(HostWindow, BadCoordinatesAndFontsGiveTheMessages) {
   ASSERT_TRUE(serif.Start());
   Host::TextFont font = CurrentTextFont(serif.in);
   EXPECT_EQ(font.face, SJ("ＭＳ 明朝"));
-  serif.window.SetTextFont(font);
+  serif.host.Canvas().SetTextFont(font);
   QFont drawn(QString::fromUtf8("ＭＳ 明朝"));
   EXPECT_TRUE(QFontInfo(drawn).family().contains("Serif"))
       << QFontInfo(drawn).family().toStdString();
+}
+
+// The surface `img` covers the client area as the window grows, lets the
+// mouse through to the window (object 0), and stays below widgets put on the
+// window later, as the widgets of script objects will be.
+TEST(HostWindow, SurfaceCoversTheClientAreaBelowChildWidgets) {
+  ScriptRun r("「#0000FF」で、画面クリア\n");
+  ASSERT_TRUE(r.Start());
+  TDrawSurface& img = r.host.Canvas();
+  EXPECT_EQ(img.objectName(), "img");
+  EXPECT_EQ(img.geometry(), r.window.rect());
+  r.window.resize(720, 480);
+  QApplication::processEvents();
+  EXPECT_EQ(img.geometry(), QRect(0, 0, 720, 480));
+  EXPECT_EQ(r.window.childAt(100, 100), nullptr);  // the mouse reaches the window
+
+  auto* child = new QPushButton(&r.window);
+  child->setGeometry(50, 60, 40, 30);
+  child->setStyleSheet("background: red; border: none");
+  child->show();
+  QApplication::processEvents();
+  EXPECT_EQ(r.window.childAt(60, 70), child);
+  QImage seen = r.window.Snapshot();
+  EXPECT_EQ(seen.pixelColor(70, 75), QColor(Qt::red));
+  EXPECT_EQ(seen.pixelColor(300, 300), QColor(Qt::blue));
+  // The drawing itself does not hold the widget.
+  EXPECT_EQ(r.Surface().pixelColor(70, 75), QColor(Qt::blue));
 }
 
 TEST(HostDialogs, AnsweredThroughTheHook) {
@@ -194,7 +222,7 @@ TEST(ErrorDialog, ButtonsContinueOrStop) {
   EXPECT_EQ(SjisToUtf8(a->Value), "続いた");
   EXPECT_EQ(r.in.S.Words.Find("B", false), nullptr);
   EXPECT_TRUE(r.in.S.StopRequested);
-  EXPECT_TRUE(r.window.StoppedByError());
+  EXPECT_TRUE(r.host.StoppedByError());
 
   TfrmError plain(nullptr, false), debug(nullptr, true);
   EXPECT_EQ(plain.windowTitle(), QString::fromUtf8("実行中にエラーが発生しました。"));
@@ -208,10 +236,12 @@ TEST(ErrorDialog, ButtonsContinueOrStop) {
 
 TEST(HostWindow, PrintFitsThePageAndIconFilesAreTemporary) {
   // Wide windows fill the width, tall ones the height; never beyond either.
-  EXPECT_EQ(TfrmSorane::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 2000)),
+  EXPECT_EQ(TDrawSurface::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 2000)),
             QRect(0, 0, 1000, 625));
-  EXPECT_EQ(TfrmSorane::FitToPage(QSize(400, 640), QRect(0, 0, 1000, 800)), QRect(0, 0, 500, 800));
-  EXPECT_EQ(TfrmSorane::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 500)), QRect(0, 0, 800, 500));
+  EXPECT_EQ(TDrawSurface::FitToPage(QSize(400, 640), QRect(0, 0, 1000, 800)),
+            QRect(0, 0, 500, 800));
+  EXPECT_EQ(TDrawSurface::FitToPage(QSize(640, 400), QRect(0, 0, 1000, 500)),
+            QRect(0, 0, 800, 500));
 
   TfrmSorane w;
   QImage picture(32, 32, QImage::Format_RGB32);
@@ -333,7 +363,7 @@ TEST(HostEvents, KeysMouseAndResizeReachTheHandlers) {
 
   r.window.resize(700, 450);
   EXPECT_EQ(var("変更回数"), "1");
-  EXPECT_EQ(r.window.Surface().size(), QSize(700, 450));
+  EXPECT_EQ(r.Surface().size(), QSize(700, 450));
   EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
 }
 
@@ -344,14 +374,14 @@ TEST(HostEvents, LabelTimerFiresOnceWhileWaiting) {
       "回は、0\n0.05秒後に、時間へ飛ぶ、タイマー設定\n待機\n"
       "*時間\n回は、回+1\n0秒後に、時間へ飛ぶ、タイマー設定\n戻る\n");
   ASSERT_TRUE(r.Start());
-  EXPECT_TRUE(r.window.LabelTimerActive());
+  EXPECT_TRUE(r.host.Loop().LabelTimerActive());
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < 400) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   THashNode* count = r.in.S.Words.Find(Utf8ToSjis("回"), false);
   ASSERT_NE(count, nullptr);
   EXPECT_EQ(count->Value, "1");
-  EXPECT_FALSE(r.window.LabelTimerActive());
+  EXPECT_FALSE(r.host.Loop().LabelTimerActive());
   EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
 }
 

@@ -1,15 +1,22 @@
 // A host for unit tests: records printed lines and error dialogs, answers
-// nothing, and never stops the run unless asked to.
+// nothing, and never stops the run unless asked to. It is every service of
+// Host in one object, so a test overrides just the call it wants to observe
+// (AskChoice, DebugDialog, ScreenWidth, ...).
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "library/objects/backend.h"
 #include "runtime/host.h"
 
 namespace sorane {
 
-class TestHost : public Host {
+class TestHost : public Host,
+                 public HostSurface,
+                 public HostDialogs,
+                 public HostWindow,
+                 public HostEventLoop {
  public:
   std::vector<std::string> lines;
   std::vector<std::string> dialogs;
@@ -23,6 +30,16 @@ class TestHost : public Host {
     debug = false;
     return continue_after_error;
   }
+
+  HostSurface& Surface() override { return *this; }
+  HostDialogs& Dialogs() override { return *this; }
+  HostWindow& Window() override { return *this; }
+  HostEventLoop& EventLoop() override { return *this; }
+  HostClipboard& Clipboard() override { return clipboard; }
+  ObjectBackend& Objects() override { return objects; }
+
+  ProcessClipboard clipboard;
+  NoObjectBackend objects;
 };
 
 }  // namespace sorane

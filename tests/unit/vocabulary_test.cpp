@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 
+#include "library/library.h"
 #include "runtime/host.h"
 #include "runtime/interpreter.h"
 #include "test_env.h"
@@ -28,26 +31,58 @@ std::string Sj(const char* utf8) {
   return Utf8ToSjis(utf8);
 }
 
-TEST(VocabularyTable, CountsAndUnregisteredIds) {
-  auto commands = CommandEntries();
-  EXPECT_EQ(commands.size(), 449u);
-  std::set<int> ids;
-  for (const CommandEntry& c : commands) {
-    EXPECT_GE(c.Id, 0) << c.Name;
-    EXPECT_LE(c.Id, kMaxCommandId) << c.Name;
-    ids.insert(c.Id);
-  }
-  EXPECT_EQ(ids.size(), 421u);
-  for (int id : {43, 177, 199, 201, 202, 203, 204, 205, 289, 316, 386, 387, 388})
-    EXPECT_EQ(ids.count(id), 0u) << id;
-  EXPECT_EQ(ids.count(0), 1u);
-  EXPECT_EQ(ids.count(kMaxCommandId), 1u);
-
-  auto variables = SystemVariableEntries();
-  EXPECT_EQ(variables.size(), 117u);
+// The command tables: every id is registered by one family only, all names of
+// an id share its handler, and an id is either handled or in the not-built
+// table (so a command is never silently missing its handler).
+TEST(CommandTables, EachIdHandledOnceOrListedAsNotBuilt) {
+  std::map<CommandId, const CommandTable*> owner;
+  std::map<CommandId, CommandHandler> handler;
   std::set<std::string> names;
-  for (const SystemVariableEntry& v : variables) names.insert(v.Name);
-  EXPECT_EQ(names.size(), variables.size());
+  size_t rows = 0;
+  for (const CommandTable& table : CommandTables()) {
+    for (const CommandRow& row : table) {
+      ++rows;
+      EXPECT_TRUE(names.insert(row.Name).second) << "name twice: " << row.Name;
+      auto [it, fresh] = owner.emplace(row.Id, &table);
+      EXPECT_EQ(it->second, &table) << "id in two tables: " << row.Name;
+      if (!fresh) {
+        EXPECT_EQ(handler[row.Id], row.Handler) << "aliases differ: " << row.Name;
+      }
+      handler[row.Id] = row.Handler;
+      EXPECT_GE(static_cast<int>(row.Id), 0);
+      EXPECT_LT(static_cast<int>(row.Id), kCommandIdCount);
+    }
+  }
+  const CommandTable& not_built = CommandTables().back();
+  for (const CommandRow& row : not_built) EXPECT_EQ(row.Handler, nullptr) << row.Name;
+  for (const auto& [id, h] : handler) {
+    if (!h) {
+      EXPECT_EQ(owner[id], &not_built) << static_cast<int>(id);
+    }
+  }
+  auto variables = SystemVariableEntries();
+  std::set<std::string> variable_names;
+  for (const SystemVariableEntry& v : variables) variable_names.insert(v.Name);
+  EXPECT_EQ(variable_names.size(), variables.size());
+  EXPECT_EQ(rows, names.size());
+}
+
+// Handlers belong to the interpreter that installed them: a bare interpreter
+// has none, a pure one only the computing commands, and installing twice is
+// harmless.
+TEST(CommandTables, HandlersArePerInterpreter) {
+  TestHost host;
+  Interpreter bare{host}, pure{host}, full{host};
+  InstallPureLibrary(pure);
+  InstallLibrary(full);
+  InstallLibrary(full);
+  EXPECT_EQ(bare.HandlerOf(CommandId::Add), nullptr);
+  EXPECT_NE(pure.HandlerOf(CommandId::Add), nullptr);
+  EXPECT_EQ(pure.HandlerOf(CommandId::WriteFile), nullptr);
+  EXPECT_NE(full.HandlerOf(CommandId::WriteFile), nullptr);
+  EXPECT_EQ(full.HandlerOf(CommandId::Create), nullptr);
+  static constexpr CommandRow kClash[] = {{CommandId::Add, "x", "", [](Call&) {}, kPure}};
+  EXPECT_THROW(full.InstallHandlers(kClash, false), std::logic_error);
 }
 
 class VocabularyTest : public ::testing::Test {
@@ -74,19 +109,21 @@ class VocabularyTest : public ::testing::Test {
 // shadows a command would drop or replace a word.
 TEST_F(VocabularyTest, EveryEntryIsRegisteredUnderItsOwnName) {
   EXPECT_EQ(in.S.Words.Count(), 449 + 117 + 1);
-  for (const CommandEntry& c : CommandEntries()) {
-    THashNode* n = Word(c.Name);
-    ASSERT_NE(n, nullptr) << c.Name;
-    EXPECT_EQ(n->Kind, kWordCommand) << c.Name;
-    EXPECT_EQ(n->Tag, c.Id) << c.Name;
-    EXPECT_EQ(n->Template, Sj(c.Template)) << c.Name;
-    EXPECT_TRUE(n->Reserved) << c.Name;
+  for (const CommandTable& table : CommandTables()) {
+    for (const CommandRow& c : table) {
+      THashNode* n = Word(c.Name);
+      ASSERT_NE(n, nullptr) << c.Name;
+      EXPECT_EQ(n->Kind, kWordCommand) << c.Name;
+      EXPECT_EQ(n->Command, c.Id) << c.Name;
+      EXPECT_EQ(n->Template, Sj(c.Template)) << c.Name;
+      EXPECT_TRUE(n->Reserved) << c.Name;
+    }
   }
   for (const SystemVariableEntry& v : SystemVariableEntries()) {
     THashNode* n = Word(v.Name, false);
     ASSERT_NE(n, nullptr) << v.Name;
     EXPECT_EQ(n->Kind, kWordVariable) << v.Name;
-    EXPECT_EQ(n->Tag, -1) << v.Name;
+    EXPECT_EQ(n->Level, -1) << v.Name;
     EXPECT_EQ(n->TypeMark, Sj(v.Description)) << v.Name;
     EXPECT_EQ(n->Reserved, v.ReadOnly) << v.Name;
   }
@@ -95,7 +132,7 @@ TEST_F(VocabularyTest, EveryEntryIsRegisteredUnderItsOwnName) {
 TEST_F(VocabularyTest, CommandNamesAreStoredFolded) {
   THashNode* loop = Word("繰り返す");
   ASSERT_NE(loop, nullptr);
-  EXPECT_EQ(loop->Tag, 56);
+  EXPECT_EQ(loop->Command, CommandId::For);
   EXPECT_EQ(loop->Name, Sj("繰返"));
   EXPECT_EQ(Word("繰返す"), loop);
   EXPECT_EQ(Word("繰返"), loop);
@@ -111,15 +148,15 @@ TEST_F(VocabularyTest, AliasesAreSeparateWordsWithTheirOwnTemplates) {
   EXPECT_NE(a, b);
   EXPECT_NE(b, c);
   EXPECT_NE(a, c);
-  EXPECT_EQ(a->Tag, 2);
-  EXPECT_EQ(b->Tag, 2);
-  EXPECT_EQ(c->Tag, 2);
+  EXPECT_EQ(a->Command, CommandId::End);
+  EXPECT_EQ(b->Command, CommandId::End);
+  EXPECT_EQ(c->Command, CommandId::End);
 
   THashNode* len = Word("LEN");
   THashNode* count = Word("文字数");
   ASSERT_TRUE(len && count);
-  EXPECT_EQ(len->Tag, 92);
-  EXPECT_EQ(count->Tag, 92);
+  EXPECT_EQ(len->Command, CommandId::CharCount);
+  EXPECT_EQ(count->Command, CommandId::CharCount);
   EXPECT_EQ(len->Template, "?");
   EXPECT_EQ(count->Template, Sj("?の"));
 
@@ -169,7 +206,7 @@ TEST_F(VocabularyTest, HostObjectAndFastWords) {
   THashNode* host_word = Word("母艦", false);
   ASSERT_NE(host_word, nullptr);
   EXPECT_EQ(host_word->Kind, kWordObject);
-  EXPECT_EQ(host_word->Tag, 0);
+  EXPECT_EQ(host_word->ObjectIndex, 0);
   EXPECT_EQ(host_word->TypeMark, Sj("メインフォーム"));
   EXPECT_TRUE(host_word->Reserved);
 
@@ -179,18 +216,18 @@ TEST_F(VocabularyTest, HostObjectAndFastWords) {
     ASSERT_NE(p, nullptr);
   EXPECT_EQ(f.Sore, Word("それ", false));
   EXPECT_EQ(f.So, Word("そ", false));
-  EXPECT_EQ(f.So->Tag, -1);
+  EXPECT_EQ(f.So->Level, -1);
   EXPECT_EQ(f.Count, Word("回数", false));
   EXPECT_EQ(f.ErrorMessage, Word("エラーメッセージ", false));
   EXPECT_EQ(f.CannotClose, Word("終了不可能", false));
   EXPECT_EQ(f.Soshite, Word("そして", false));
   EXPECT_EQ(f.TabCount, Word("タブ文字の個数", false));
   EXPECT_EQ(f.PrintTarget, Word("表示出力先", false));
-  EXPECT_EQ(f.Naraba->Tag, 19);
-  EXPECT_EQ(f.Nara->Tag, 200);
-  EXPECT_EQ(f.Moshi->Tag, 102);
-  EXPECT_EQ(f.Chigaeba->Tag, 20);
-  EXPECT_EQ(f.Denakereba->Tag, 20);
+  EXPECT_EQ(f.Naraba->Command, CommandId::Then);
+  EXPECT_EQ(f.Nara->Command, CommandId::ThenShort);
+  EXPECT_EQ(f.Moshi->Command, CommandId::If);
+  EXPECT_EQ(f.Chigaeba->Command, CommandId::Else);
+  EXPECT_EQ(f.Denakereba->Command, CommandId::Else);
   EXPECT_NE(f.Chigaeba, f.Denakereba);
 }
 

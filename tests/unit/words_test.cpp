@@ -46,13 +46,13 @@ TEST(HashTest, ReservedNamesCannotBeReplaced) {
   THash h;
   auto cmd = std::make_unique<THashNode>(U("繰返"), kWordCommand);
   cmd->Reserved = true;
-  cmd->Tag = 56;
+  cmd->Command = CommandId::For;
   h.Add(std::move(cmd));
   auto other = std::make_unique<THashNode>(U("繰返"), kWordVariable);
   EXPECT_THROW(h.Add(std::move(other)), EWordReserved);
-  EXPECT_EQ(h.FindExact(U("繰返"))->Tag, 56);
-  EXPECT_EQ(h.Find(U("繰り返す"), true)->Tag, 56);
-  EXPECT_EQ(h.Find(U("繰返す"), true)->Tag, 56);
+  EXPECT_EQ(h.FindExact(U("繰返"))->Command, CommandId::For);
+  EXPECT_EQ(h.Find(U("繰り返す"), true)->Command, CommandId::For);
+  EXPECT_EQ(h.Find(U("繰返す"), true)->Command, CommandId::For);
   EXPECT_EQ(h.Find(U("繰り返す"), false), nullptr);
 }
 

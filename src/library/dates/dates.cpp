@@ -3,6 +3,7 @@
 #include "library/dates/dates.h"
 
 #include "library/library.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -11,121 +12,108 @@ namespace sorane {
 
 namespace {
 
-// Results set それ's value and type, and write the type into それ's own type
-// mark (a call in an expression reports that mark as the result's type).
-void SetMarked(Interpreter& in, std::string value, const char* type) {
-  in.SetSore(std::move(value), type);
-  in.S.Fast.Sore->TypeMark = type;
+// Every result sets それ's value, the result type and それ's own type mark
+// (c.Return*): a call in an expression reports that mark as the result's type.
+
+void CmdNow(Call& c) {
+  c.ReturnText(FormatTime(TimeOfDay(LocalNow())));
 }
 
-void SetInteger(Interpreter& in, int64_t v) {
-  SetMarked(in, std::to_string(v), "e");
+void CmdToday(Call& c) {
+  c.ReturnText(FormatDate(CivilFromDay(LocalNow().Day)));
 }
 
-void CmdNow(Interpreter& in, THashNode&) {
-  SetMarked(in, FormatTime(TimeOfDay(LocalNow())), "s");
-}
-
-void CmdToday(Interpreter& in, THashNode&) {
-  SetMarked(in, FormatDate(CivilFromDay(LocalNow().Day)), "s");
-}
-
-void CmdSystemTime(Interpreter& in, THashNode&) {
-  SetInteger(in, SystemMilliseconds());
+void CmdSystemTime(Call& c) {
+  c.ReturnInt(SystemMilliseconds());
 }
 
 // The weekday commands report the argument text itself in their message.
-int64_t WeekdayOf(Interpreter& in) {
-  std::string text = in.PopValue();
+int64_t WeekdayOf(Call& c) {
+  std::string text = c.Text(0);
   std::optional<DateTime> dt = ParseDateTime(text);
-  if (!dt) in.Raise(SJ("\"%s\"命令の引数に誤りがあります。：年月日の取得に失敗"), text);
+  if (!dt) c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。：年月日の取得に失敗"), text);
   return Weekday(dt->Day);
 }
 
-void CmdWeekday(Interpreter& in, THashNode&) {
+void CmdWeekday(Call& c) {
   static const char* const kNames[] = {"日", "月", "火", "水", "木", "金", "土"};
-  SetMarked(in, Utf8ToSjis(kNames[WeekdayOf(in) - 1]), "s");
+  c.ReturnText(Utf8ToSjis(kNames[WeekdayOf(c) - 1]));
 }
 
-void CmdWeekdayNumber(Interpreter& in, THashNode&) {
-  SetInteger(in, WeekdayOf(in));
+void CmdWeekdayNumber(Call& c) {
+  c.ReturnInt(WeekdayOf(c));
 }
 
-// Reads the base and the amount of the two addition commands.
+// Reads the base and the amount of the two addition commands (?に,?を): the
+// amount first, then the base.
 struct Addition {
   DateTime base;
   DateAmount amount;
 };
 
-Addition ReadAddition(Interpreter& in, char separator, const std::string& bad_base) {
-  std::string amount_text = Trim(in.PopValue());
-  std::string base_text = Trim(in.PopValue());
+Addition ReadAddition(Call& c, char separator, const std::string& bad_base) {
+  std::string amount_text = Trim(c.Text(1));
+  std::string base_text = Trim(c.Text(0));
   std::optional<DateTime> base = ParseDateTime(base_text);
-  if (!base) in.Raise(bad_base, base_text);
+  if (!base) c.in.Raise(bad_base, base_text);
   DateAmount amount = ParseAmount(amount_text, separator);
-  if (amount.TooLarge) in.Raise(SJ("加算する値\"%s\"が大きすぎます。"), amount_text);
+  if (amount.TooLarge) c.in.Raise(SJ("加算する値\"%s\"が大きすぎます。"), amount_text);
   return {*base, amount};
 }
 
-void CmdAddTime(Interpreter& in, THashNode&) {
-  Addition a = ReadAddition(in, ':', SJ("\"%s\"は正しい時刻ではありません。"));
-  SetMarked(in, FormatTime(AddToTime(TimeOfDay(a.base), a.amount)), "s");
+void CmdAddTime(Call& c) {
+  Addition a = ReadAddition(c, ':', SJ("\"%s\"は正しい時刻ではありません。"));
+  c.ReturnText(FormatTime(AddToTime(TimeOfDay(a.base), a.amount)));
 }
 
-void CmdAddDate(Interpreter& in, THashNode&) {
-  Addition a = ReadAddition(in, '/', SJ("\"%s\"は正しい日付ではありません。"));
+void CmdAddDate(Call& c) {
+  Addition a = ReadAddition(c, '/', SJ("\"%s\"は正しい日付ではありません。"));
   DateAddResult r = AddToDate(CivilFromDay(a.base.Day), a.amount);
-  if (r.Fault == DateAddFault::Before1900) in.Raise(SJ("1900年以下は計算できません。"));
-  if (r.Fault == DateAddFault::After9999) in.Raise(SJ("9999年より後は計算できません。"));
-  SetMarked(in, FormatDate(r.Date), "s");
+  if (r.Fault == DateAddFault::Before1900) c.in.Raise(SJ("1900年以下は計算できません。"));
+  if (r.Fault == DateAddFault::After9999) c.in.Raise(SJ("9999年より後は計算できません。"));
+  c.ReturnText(FormatDate(r.Date));
 }
 
-// Both arguments of a difference, the later slot popped first.
-std::pair<DateTime, DateTime> ReadPair(Interpreter& in) {
-  std::optional<DateTime> b = ParseDateTime(in.PopValue());
-  std::optional<DateTime> a = ParseDateTime(in.PopValue());
-  if (!a || !b) in.Raise(SJ("日時の指定が不正です。"));
+// Both arguments of a difference, the later slot read first.
+std::pair<DateTime, DateTime> ReadPair(Call& c) {
+  std::optional<DateTime> b = ParseDateTime(c.Text(1));
+  std::optional<DateTime> a = ParseDateTime(c.Text(0));
+  if (!a || !b) c.in.Raise(SJ("日時の指定が不正です。"));
   return {*a, *b};
 }
 
-void CmdDaysBetween(Interpreter& in, THashNode&) {
-  auto [a, b] = ReadPair(in);
-  SetInteger(in, DaysBetween(a, b));
+void CmdDaysBetween(Call& c) {
+  auto [a, b] = ReadPair(c);
+  c.ReturnInt(DaysBetween(a, b));
 }
 
-void CmdSecondsBetween(Interpreter& in, THashNode&) {
-  auto [a, b] = ReadPair(in);
-  SetInteger(in, SecondsBetween(a, b));
+void CmdSecondsBetween(Call& c) {
+  auto [a, b] = ReadPair(c);
+  c.ReturnInt(SecondsBetween(a, b));
 }
 
-void CmdJapaneseEra(Interpreter& in, THashNode& cmd) {
-  std::optional<DateTime> dt = ParseDateTime(in.PopValue());
-  if (!dt) in.Raise(SJ("\"%s\"命令の引数に誤りがあります。日付に変換出来ません。"), cmd.Name);
-  SetMarked(in, JapaneseEraText(CivilFromDay(dt->Day)), "s");
+void CmdJapaneseEra(Call& c) {
+  std::optional<DateTime> dt = ParseDateTime(c.Text(0));
+  if (!dt) c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。日付に変換出来ません。"), c.cmd.Name);
+  c.ReturnText(JapaneseEraText(CivilFromDay(dt->Day)));
 }
-
-struct Entry {
-  int id;
-  CommandHandler handler;
-};
-
-constexpr Entry kHandlers[] = {
-    {34, CmdNow},              // 今
-    {35, CmdToday},            // 今日
-    {142, CmdWeekday},         // 曜日
-    {302, CmdAddTime},         // 時間加算
-    {303, CmdAddDate},         // 日付加算
-    {304, CmdDaysBetween},     // 日数差
-    {305, CmdSecondsBetween},  // 秒差
-    {376, CmdWeekdayNumber},   // 曜日を数値で得る
-    {377, CmdSystemTime},      // システム時間
-    {389, CmdJapaneseEra},     // 和暦に変換
-};
 
 }  // namespace
 
-void RegisterDateCommands() {
-  for (const Entry& e : kHandlers) SetHandler(e.id, e.handler);
+CommandTable DateCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Now, "今", "", CmdNow, kPure},
+      {CommandId::Today, "今日", "", CmdToday, kPure},
+      {CommandId::Weekday, "曜日", "?の", CmdWeekday, kPure},
+      {CommandId::AddTime, "時間加算", "?に,?を", CmdAddTime, kPure},
+      {CommandId::AddDate, "日付加算", "?に,?を", CmdAddDate, kPure},
+      {CommandId::DaysBetween, "日数差", "?と,?の", CmdDaysBetween, kPure},
+      {CommandId::SecondsBetween, "秒差", "?と,?の", CmdSecondsBetween, kPure},
+      {CommandId::WeekdayNumber, "曜日を数値で得る", "?の", CmdWeekdayNumber, kPure},
+      {CommandId::SystemTime, "システム時間", "", CmdSystemTime, kPure},
+      {CommandId::JapaneseEra, "和暦に変換", "?を", CmdJapaneseEra, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

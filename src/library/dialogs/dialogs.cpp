@@ -3,11 +3,12 @@
 // console) and puts the answer into それ; a cancelled dialog gives the value of
 // ダイアログキャンセルの値.
 #include "library/dialogs/dialogs_util.h"
-#include "library/objects/parse.h"
 #include "library/library.h"
+#include "library/objects/parse.h"
 #include "library/output/output.h"
 #include "library/strings/strings_util.h"
 #include "platform/files.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
@@ -50,16 +51,14 @@ static THashNode* SystemWord(Interpreter& in, const std::string& name) {
   return in.S.Words.Find(name, false);
 }
 
-// それ := ダイアログキャンセルの値: its value and, with `with_type`, its type mark.
-static void SetCancelled(Interpreter& in, bool with_type) {
-  THashNode* w = SystemWord(in, SJ("ダイアログキャンセルの値"));
+// それ := ダイアログキャンセルの値: its value and, with `with_type`, its type mark
+// as the result type.
+static void ReturnCancelled(Call& c, bool with_type) {
+  THashNode* w = SystemWord(c.in, SJ("ダイアログキャンセルの値"));
   std::string value = w ? w->Value : std::string();
-  if (!with_type) {
-    in.SetSore(value, "s");
-    return;
-  }
+  if (!with_type) return c.ReturnCommon(std::move(value));
   const std::string& mark = w ? w->TypeMark : std::string();
-  in.SetSore(value, !mark.empty() && mark.back() == 'e' ? "e" : "s");
+  c.ReturnCommon(std::move(value), !mark.empty() && mark.back() == 'e' ? "e" : "s");
 }
 
 static std::string InitialText(Interpreter& in) {
@@ -67,127 +66,136 @@ static std::string InitialText(Interpreter& in) {
   return w ? w->Value : std::string();
 }
 
-// それ's value without touching its type mark.
-static void SetSoreValue(Interpreter& in, std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
-}
-
-static void CmdAsk(Interpreter& in, THashNode&) {
+static void CmdAsk(Call& c) {
+  Interpreter& in = c.in;
   bool implied = in.S.SoreImplied;
-  std::string prompt = in.PopValue();
+  std::string prompt = c.Text(0);
   if (implied) prompt = SJ("入力してください。");
   ApplyTextFont(in);
-  std::optional<std::string> answer = in.host.AskText(prompt, InitialText(in));
-  if (!answer) return SetCancelled(in, true);
+  std::optional<std::string> answer = in.host.Dialogs().AskText(prompt, InitialText(in));
+  if (!answer) return ReturnCancelled(c, true);
   if (const char* type = AnswerType(*answer))
-    in.SetSore(*answer, type);
+    c.ReturnCommon(*answer, type);
   else
-    SetSoreValue(in, "");
+    c.ReturnValueOnly("");
 }
 
-static void CmdYesNo(Interpreter& in, THashNode&) {
-  std::string prompt = in.PopValue();
-  int choice = in.host.AskYesNo(prompt, false);
-  in.SetSore(choice == 0 ? "1" : "0", "e");
+static void CmdYesNo(Call& c) {
+  Interpreter& in = c.in;
+  std::string prompt = c.Text(0);
+  int choice = in.host.Dialogs().AskYesNo(prompt, false);
+  c.ReturnCommon(choice == 0 ? "1" : "0", "e");
 }
 
-static void CmdYesNoCancel(Interpreter& in, THashNode&) {
-  std::string prompt = in.PopValue();
-  int choice = in.host.AskYesNo(prompt, true);
-  in.SetSore(choice == 0 ? "1" : choice == 1 ? "0" : "2", "e");
+static void CmdYesNoCancel(Call& c) {
+  Interpreter& in = c.in;
+  std::string prompt = c.Text(0);
+  int choice = in.host.Dialogs().AskYesNo(prompt, true);
+  c.ReturnCommon(choice == 0 ? "1" : choice == 1 ? "0" : "2", "e");
 }
 
-static void AskFromList(Interpreter& in, bool editable) {
-  std::string choices = in.PopValue();
-  std::string prompt = in.PopValue();
+// "?…,?の": slot 0 is the prompt, slot 1 the choices (read first).
+static void AskFromList(Call& c, bool editable) {
+  Interpreter& in = c.in;
+  std::string choices = c.Text(1);
+  std::string prompt = c.Text(0);
   ApplyTextFont(in);
-  SetSoreValue(in, "");
+  c.ReturnValueOnly("");
   std::optional<std::string> answer =
-      in.host.AskFromList(prompt, SplitChoices(choices), InitialText(in), editable);
-  if (!answer) return SetCancelled(in, true);
-  SetSoreValue(in, *answer);
+      in.host.Dialogs().AskFromList(prompt, SplitChoices(choices), InitialText(in), editable);
+  if (!answer) return ReturnCancelled(c, true);
+  c.ReturnValueOnly(*answer);
 }
 
-static void CmdAskAny(Interpreter& in, THashNode&) {
-  AskFromList(in, true);
+static void CmdAskAny(Call& c) {
+  AskFromList(c, true);
 }
-static void CmdSelectFromList(Interpreter& in, THashNode&) {
-  AskFromList(in, false);
+static void CmdSelectFromList(Call& c) {
+  AskFromList(c, false);
 }
 
-static void CmdSelectButton(Interpreter& in, THashNode&) {
-  std::string choices = in.PopValue();
-  std::string prompt = in.PopValue();
+static void CmdSelectButton(Call& c) {
+  Interpreter& in = c.in;
+  std::string choices = c.Text(1);
+  std::string prompt = c.Text(0);
   ApplyTextFont(in);
   std::vector<std::string> buttons = SplitChoices(TrimWide(choices));
   // The dialog holds at most twenty buttons; later choices are not offered.
   if (buttons.size() > kMaxChoiceButtons) buttons.resize(kMaxChoiceButtons);
-  int index = in.host.AskButtons(prompt, buttons);
-  if (index < 0 || index >= static_cast<int>(buttons.size())) return SetCancelled(in, false);
-  in.SetSore(buttons[index], "s");
+  int index = in.host.Dialogs().AskButtons(prompt, buttons);
+  if (index < 0 || index >= static_cast<int>(buttons.size())) return ReturnCancelled(c, false);
+  c.ReturnCommon(buttons[index]);
 }
 
-static void CmdMemo(Interpreter& in, THashNode&) {
-  std::string initial = in.PopValue();
+static void CmdMemo(Call& c) {
+  Interpreter& in = c.in;
+  std::string initial = c.Text(0);
   ApplyTextFont(in);
-  std::optional<std::string> text = in.host.AskMemo(initial);
-  if (!text) return SetCancelled(in, false);
-  in.SetSore(*text, "s");
+  std::optional<std::string> text = in.host.Dialogs().AskMemo(initial);
+  if (!text) return ReturnCancelled(c, false);
+  c.ReturnCommon(*text);
 }
 
-static void AskFile(Interpreter& in, bool save) {
+static void AskFile(Call& c, bool save) {
+  Interpreter& in = c.in;
   Host::FileRequest request;
-  request.filter = FileFilterFor(in.PopValue());
+  request.filter = FileFilterFor(c.Text(0));
   request.initial_name = InitialText(in);
   request.save = save;
   if (save) request.default_ext = DefaultExtension(request.filter);
-  std::optional<std::vector<std::string>> files = in.host.AskFiles(request);
-  if (!files || files->empty()) return SetCancelled(in, true);
+  std::optional<std::vector<std::string>> files = in.host.Dialogs().AskFiles(request);
+  if (!files || files->empty()) return ReturnCancelled(c, true);
   std::string answer;
   for (const std::string& f : *files) answer += (answer.empty() ? "" : "\r\n") + f;
-  in.SetSore(Trim(answer), "s");
+  c.ReturnCommon(Trim(answer));
 }
 
-static void CmdOpenFile(Interpreter& in, THashNode&) {
-  AskFile(in, false);
+static void CmdOpenFile(Call& c) {
+  AskFile(c, false);
 }
-static void CmdSaveFile(Interpreter& in, THashNode&) {
-  AskFile(in, true);
+static void CmdSaveFile(Call& c) {
+  AskFile(c, true);
 }
 
-static void CmdFolder(Interpreter& in, THashNode&) {
-  std::optional<std::string> folder = in.host.AskFolder();
-  if (!folder) return SetCancelled(in, true);
+static void CmdFolder(Call& c) {
+  Interpreter& in = c.in;
+  std::optional<std::string> folder = in.host.Dialogs().AskFolder();
+  if (!folder) return ReturnCancelled(c, true);
   std::string path = *folder;
   if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += '/';
-  in.SetSore(path, "s");
+  c.ReturnCommon(path);
 }
 
-static void CmdColor(Interpreter& in, THashNode&) {
-  std::optional<uint32_t> color = in.host.AskColor();
-  if (!color) return SetCancelled(in, true);
-  in.SetSore(std::to_string(*color), "e");
+static void CmdColor(Call& c) {
+  Interpreter& in = c.in;
+  std::optional<uint32_t> color = in.host.Dialogs().AskColor();
+  if (!color) return ReturnCancelled(c, true);
+  c.ReturnCommon(std::to_string(*color), "e");
 }
 
-static void CmdFont(Interpreter& in, THashNode&) {
-  std::optional<std::string> font = in.host.AskFont();
-  if (!font) return SetCancelled(in, true);
-  in.SetSore(*font, "s");
+static void CmdFont(Call& c) {
+  Interpreter& in = c.in;
+  std::optional<std::string> font = in.host.Dialogs().AskFont();
+  if (!font) return ReturnCancelled(c, true);
+  c.ReturnCommon(*font);
 }
 
-void RegisterDialogCommands() {
-  SetHandler(10, CmdAsk);              // 尋ねる
-  SetHandler(40, CmdYesNo);            // 二択
-  SetHandler(160, CmdYesNoCancel);     // 三択
-  SetHandler(264, CmdAskAny);          // どれか尋ねる
-  SetHandler(301, CmdSelectFromList);  // リストから選択
-  SetHandler(309, CmdSelectButton);    // ボタンで選択
-  SetHandler(265, CmdMemo);            // メモ記入
-  SetHandler(41, CmdOpenFile);         // 読込ファイル選択
-  SetHandler(42, CmdSaveFile);         // 書込ファイル選択
-  SetHandler(169, CmdFolder);          // フォルダ選択
-  SetHandler(103, CmdColor);           // 色選択
-  SetHandler(312, CmdFont);            // フォント選択
+CommandTable DialogCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Ask, "尋ねる", "?と", CmdAsk, kActs},
+      {CommandId::YesNo, "二択", "?と", CmdYesNo, kActs},
+      {CommandId::OpenFile, "読込ファイル選択", "?の", CmdOpenFile, kActs},
+      {CommandId::SaveFile, "書込ファイル選択", "?の", CmdSaveFile, kActs},
+      {CommandId::ChooseColor, "色選択", "", CmdColor, kActs},
+      {CommandId::YesNoCancel, "三択", "?と", CmdYesNoCancel, kActs},
+      {CommandId::ChooseFolder, "フォルダ選択", "", CmdFolder, kActs},
+      {CommandId::AskAny, "どれか尋ねる", "?が,?の", CmdAskAny, kActs},
+      {CommandId::AskMemo, "メモ記入", "?の", CmdMemo, kActs},
+      {CommandId::SelectFromList, "リストから選択", "?を,?の", CmdSelectFromList, kActs},
+      {CommandId::SelectButton, "ボタンで選択", "?を,?の", CmdSelectButton, kActs},
+      {CommandId::ChooseFont, "フォント選択", "", CmdFont, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

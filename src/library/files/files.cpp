@@ -19,10 +19,13 @@
 #include "library/files/files_util.h"
 #include "library/library.h"
 #include "platform/file_ops.h"
+#include "platform/path_resolve.h"
 #include "platform/safe_write.h"
 #include "platform/trash.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -30,17 +33,8 @@ namespace sorane {
 
 // ---------------------------------------------------------------- shared pieces
 
-void SetSoreMarked(Interpreter& in, std::string value, const char* mark) {
-  in.S.Fast.Sore->Value = std::move(value);
-  in.S.Fast.Sore->TypeMark = mark;
-}
-
-void SetSoreValue(Interpreter& in, std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
-}
-
 void RaiseFileFailure(Interpreter& in, const std::string& name, const std::string& tail) {
-  in.Raise(Format(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name) + tail);
+  in.Raise(Format(msg::FileFailure(), name) + tail);
 }
 
 std::string FromProgramFolder(Interpreter& in, const std::string& name) {
@@ -89,12 +83,12 @@ bool IsClipboardWord(const std::string& raw) {
 
 // The pseudo-file クリップボード is the host's clipboard (the console keeps
 // one inside the process).
-std::string ClipboardText(Interpreter& in, THashNode&) {
-  return in.host.ClipboardText();
+std::string ClipboardText(Interpreter& in) {
+  return in.host.Clipboard().ClipboardText();
 }
 
-void SetClipboardText(Interpreter& in, THashNode&, const std::string& text) {
-  in.host.SetClipboardText(text);
+void SetClipboardText(Interpreter& in, const std::string& text) {
+  in.host.Clipboard().SetClipboardText(text);
 }
 
 std::string PackedFirst(Interpreter& in, const std::string& name) {
@@ -104,15 +98,17 @@ std::string PackedFirst(Interpreter& in, const std::string& name) {
 
 // ---------------------------------------------------------------- whole files
 
-// 読む / 開く (?に,?を)
-void CmdRead(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  THashNode* var = in.PopName(true);
+// 読む / 開く (?に,?を): the file item is looked at as written before it is
+// evaluated (the word クリップボード names the clipboard).
+void CmdRead(Call& c) {
+  Interpreter& in = c.in;
+  const bool clipboard = IsClipboardWord(c.Raw(1));
+  THashNode* var = c.Word(0, true);
   std::string text;
-  if (IsClipboardWord(raw)) {
-    text = ClipboardText(in, cmd);
+  if (clipboard) {
+    text = ClipboardText(in);
   } else {
-    std::string name = ResolveFileName(in, PackedFirst(in, in.Evaluate(raw)));
+    std::string name = ResolveFileName(in, PackedFirst(in, c.Text(1)));
     CheckedOsPath(in, name);
     if (!ReadFileBytes(name, text)) RaiseFileFailure(in, name);
   }
@@ -120,25 +116,25 @@ void CmdRead(Interpreter& in, THashNode& cmd) {
   var->TypeMark = "s";
 }
 
-// 書く / 保存 (?を,?へ)
-void CmdWrite(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  std::string text = in.PopValue();
-  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, text);
-  std::string name = in.Evaluate(raw);
+// 書く / 保存 (?を,?へ): the destination is evaluated after the text.
+void CmdWrite(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
+  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, text);
+  std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
   if (!WriteOsFileAtomic(os, text)) RaiseFileFailure(in, name);
 }
 
-// 追加保存 (?を,?へ)
-void CmdAppend(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
-  std::string text = in.PopValue();
-  if (IsClipboardWord(raw)) return SetClipboardText(in, cmd, ClipboardText(in, cmd) + text);
-  std::string name = in.Evaluate(raw);
+// 追加保存 (?を,?へ): the destination is evaluated after the text.
+void CmdAppend(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
+  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, ClipboardText(in) + text);
+  std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
-  if (!FileExists(name)) in.Raise(SJ("ファイル\"%s\"が、ありません。"), name);
+  if (!FileExists(name)) in.Raise(msg::FileMissing(), name);
   if (!SecurityCheck(in, name, SJ("ファイル\"") + name + SJ("\"へ文字列を追加します。"))) return;
   if (!AppendOsFile(os, text, false)) RaiseFileFailure(in, name);
 }
@@ -184,43 +180,107 @@ TransferPlan PlanTransfer(Interpreter& in, const std::string& from, const std::s
   return plan;
 }
 
+// Adds the names a copy of `from_os` to `to` writes: `to` itself and, for a
+// folder, every entry below it under `to`. Links in the source are copied as
+// links and not entered. Each name is judged by the policy as the copy reaches
+// it, so a link already in the destination that leads outside (or to
+// security.ini) is caught at the file written through it.
+void AddWrittenNames(const std::string& from_os, const std::string& to,
+                     std::vector<PolicyTarget>& out) {
+  out.push_back({to});
+  struct stat st;
+  if (lstat(from_os.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  std::vector<DirEntry> entries;
+  if (!ListOsFolder(from_os, entries)) return;
+  std::string folder = to;
+  if (!EndsWithPathSeparator(folder)) folder += '/';
+  for (const DirEntry& e : entries) {
+    std::string from_entry = JoinOs(from_os, e.name);
+    std::string to_entry = folder + FromOsPath(e.name);
+    if (e.is_dir && !e.is_link)
+      AddWrittenNames(from_entry, to_entry, out);
+    else
+      out.push_back({to_entry});
+  }
+}
+
+// A copy, move or rename of a file onto itself (the same file under another
+// spelling: a link, "..", letter case) does nothing and says so.
+void RefuseSameFile(Interpreter& in, const Transfer& t, const std::string& action) {
+  if (SameOsFile(t.from_os, t.to_os))
+    in.Raise(Format(SJ("ファイル\"%s\"と\"%s\"は、同じファイルです。"), t.from, t.to) + action);
+}
+
+// A copy or move that failed part-way: what was there stays (see file_ops.h);
+// the script hears why.
+[[noreturn]] void RaiseTransferFailure(Interpreter& in, const std::string& name,
+                                       const std::string& action) {
+  int e = errno;
+  RaiseFileFailure(in, name, action + SJ("。理由は、") + SystemReason(e));
+}
+
 // ファイルコピー (?から,?へ)
-void CmdCopy(Interpreter& in, THashNode&) {
-  std::string to = Trim(in.PopValue());
-  std::string from = ResolveFileName(in, PackedFirst(in, Trim(in.PopValue())));
+void CmdCopy(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = Trim(c.Text(1));
+  std::string from = ResolveFileName(in, PackedFirst(in, Trim(c.Text(0))));
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
-  std::vector<std::string> targets;
-  for (const Transfer& t : plan.items) targets.push_back(t.to);
+  // A destination folder still to be created is judged through the names
+  // below it: they are reached by the same walk that creates it.
+  std::vector<PolicyTarget> targets;
+  for (const Transfer& t : plan.items) AddWrittenNames(t.from_os, t.to, targets);
   std::string question = SJ("ファイル\"") + from + SJ("\"を、\"") + to + SJ("\"へコピーします。");
   if (!SecurityCheck(in, targets, question)) return;
+  for (const Transfer& t : plan.items) RefuseSameFile(in, t, SJ("コピーできません。"));
   if (plan.into_folder) MakeOsFolders(ToOsPath(to));
-  for (const Transfer& t : plan.items) CopyOsTree(t.from_os, t.to_os);
+  for (const Transfer& t : plan.items)
+    if (!CopyOsTree(t.from_os, t.to_os)) RaiseTransferFailure(in, t.from, SJ("ファイルのコピー"));
 }
 
 // ファイル移動 (?から,?へ): the security.ini guard applies to every source and
 // destination; the move is silent only when all of them are inside.
-void CmdMove(Interpreter& in, THashNode&) {
-  std::string to = in.PopValue();
-  std::string from = in.PopValue();
+void CmdMove(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = c.Text(1);
+  std::string from = c.Text(0);
   TransferPlan plan = PlanTransfer(in, from, to);
   if (plan.items.empty()) return;
-  std::vector<std::string> targets = {from};
+  // The sources are taken away as names (a link moves as a link); what arrives
+  // is judged as a copy would write it, for a move across file systems copies.
+  std::vector<PolicyTarget> targets = {{from, FinalLink::kKeep}};
   for (const Transfer& t : plan.items) {
-    targets.push_back(t.from);
-    targets.push_back(t.to);
+    targets.push_back({t.from, FinalLink::kKeep});
+    AddWrittenNames(t.from_os, t.to, targets);
   }
   std::string question =
       QuotedQuestion(from, SJ("を,")) + QuotedQuestion(to, SJ("へ移動しますか？"));
   if (!SecurityCheck(in, targets, question)) return;
+  for (const Transfer& t : plan.items) RefuseSameFile(in, t, SJ("移動できません。"));
   if (plan.into_folder) MakeOsFolders(ToOsPath(to));
-  for (const Transfer& t : plan.items) MoveOsPath(t.from_os, t.to_os);
+  for (const Transfer& t : plan.items)
+    if (!MoveOsPath(t.from_os, t.to_os)) RaiseTransferFailure(in, t.from, SJ("ファイルの移動"));
+}
+
+// True when `a` and `b` name one entry of one folder spelt with other letter
+// case (a file system that ignores case): renaming changes only the spelling.
+bool CaseOnlyRename(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& p, std::string& folder, std::string& name) {
+    size_t slash = p.rfind('/');
+    folder = slash == std::string::npos ? "." : p.substr(0, slash + 1);
+    name = slash == std::string::npos ? p : p.substr(slash + 1);
+  };
+  std::string fa, na, fb, nb;
+  split(a, fa, na);
+  split(b, fb, nb);
+  return na != nb && AsciiUpper(na) == AsciiUpper(nb) && SameOsFile(fa, fb);
 }
 
 // Renames without ever replacing an existing file.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
   if (NormalizeOsPath(AbsoluteOsPath(from)) == NormalizeOsPath(AbsoluteOsPath(to)))
     return PathExists(from);
+  if (CaseOnlyRename(from, to)) return rename(from.c_str(), to.c_str()) == 0;
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) return false;
   if (!PathExists(from)) {
@@ -235,21 +295,27 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 // ファイル名変更 (?から,?へ)
-void CmdRename(Interpreter& in, THashNode&) {
-  std::string to = in.PopValue();
-  std::string from = in.PopValue();
+void CmdRename(Call& c) {
+  Interpreter& in = c.in;
+  std::string to = c.Text(1);
+  std::string from = c.Text(0);
   std::string from_os = CheckedOsPath(in, from);
   std::string to_os = CheckedOsPath(in, to);
   std::string question = Format(SJ("ファイル名\"%s\"を、\r\n\"%s\"に、改名します。"), from, to);
-  if (!SecurityCheck(in, std::vector<std::string>{from, to}, question)) return;
+  // A rename acts on the names themselves, never through a final link.
+  if (!SecurityCheck(in, {{from, FinalLink::kKeep}, {to, FinalLink::kKeep}}, question)) return;
+  if (NormalizeOsPath(AbsoluteOsPath(from_os)) != NormalizeOsPath(AbsoluteOsPath(to_os)) &&
+      !CaseOnlyRename(from_os, to_os))
+    RefuseSameFile(in, {from_os, to_os, from, to}, SJ("名前を変更できません。"));
   if (!RenameNoReplace(from_os, to_os)) RaiseFileFailure(in, from, SJ("ファイル名の変更"));
 }
 
 // ---------------------------------------------------------------- deleting
 
 // ファイル削除 (?を): into the trash.
-void CmdDelete(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+void CmdDelete(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string target = FromProgramFolder(in, name);
   std::string os = CheckedOsPath(in, target);
@@ -266,7 +332,9 @@ void CmdDelete(Interpreter& in, THashNode&) {
     victims.push_back(os);
   }
   if (victims.empty()) return;
-  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、削除します。"))) return;
+  if (!SecurityCheck(in, {{target, FinalLink::kKeep}},
+                     SJ("ファイル\"") + target + SJ("\"を、削除します。")))
+    return;
   for (size_t i = 0; i < victims.size(); ++i) {
     if (i < names.size() && !SecurityIniGuard(in, names[i])) continue;
     MoveToTrash(victims[i]);
@@ -274,28 +342,31 @@ void CmdDelete(Interpreter& in, THashNode&) {
 }
 
 // ファイル完全削除 (?を)
-void CmdDeleteNow(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+void CmdDeleteNow(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string target = FromProgramFolder(in, name);
   std::string os = CheckedOsPath(in, target);
   struct stat st;
   if (lstat(os.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;  // files only
-  if (!SecurityCheck(in, target, SJ("ファイル\"") + target + SJ("\"を、完全に削除します。")))
+  if (!SecurityCheck(in, {{target, FinalLink::kKeep}},
+                     SJ("ファイル\"") + target + SJ("\"を、完全に削除します。")))
     return;
   unlink(os.c_str());
 }
 
 // ---------------------------------------------------------------- folders
 
-[[noreturn]] void RaiseNeedArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。引数を指定してください。"), cmd.Name);
+[[noreturn]] void RaiseNeedArgument(const Call& c) {
+  c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。引数を指定してください。"), c.cmd.Name);
 }
 
 // フォルダ作成 (?へ)
-void CmdMakeFolder(Interpreter& in, THashNode& cmd) {
-  std::string folder = Trim(in.PopValue());
-  if (folder.empty()) RaiseNeedArgument(in, cmd);
+void CmdMakeFolder(Call& c) {
+  Interpreter& in = c.in;
+  std::string folder = Trim(c.Text(0));
+  if (folder.empty()) RaiseNeedArgument(c);
   std::string os = CheckedOsPath(in, folder);
   if (!SecurityCheck(in, folder, QuotedQuestion(folder, SJ(" にフォルダを作成します。")))) return;
   if (!MakeOsFolders(os))
@@ -304,15 +375,17 @@ void CmdMakeFolder(Interpreter& in, THashNode& cmd) {
 
 // フォルダ削除 (?の): the folder and everything in it; links inside are
 // removed, never followed; a link named as the folder is removed itself.
-void CmdRemoveFolder(Interpreter& in, THashNode& cmd) {
-  std::string folder = Trim(in.PopValue());
-  if (folder.empty()) RaiseNeedArgument(in, cmd);
+void CmdRemoveFolder(Call& c) {
+  Interpreter& in = c.in;
+  std::string folder = Trim(c.Text(0));
+  if (folder.empty()) RaiseNeedArgument(c);
   std::string os = CheckedOsPath(in, folder);
   while (os.size() > 1 && os.back() == '/') os.pop_back();
-  if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(in, cmd);
+  if (os == "/" || CanonicalOsPath(os) == "/") RaiseNeedArgument(c);
   struct stat st;
   if (lstat(os.c_str(), &st) != 0 || !(S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) return;
-  if (!SecurityCheck(in, folder, SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
+  if (!SecurityCheck(in, {{folder, FinalLink::kKeep}},
+                     SJ("フォルダ\"") + folder + SJ("\"を、中身ごと削除します。")))
     return;
   if (S_ISLNK(st.st_mode)) {
     unlink(os.c_str());
@@ -321,48 +394,56 @@ void CmdRemoveFolder(Interpreter& in, THashNode& cmd) {
   RemoveOsTree(os);
 }
 
-void ChangeFolder(Interpreter& in, THashNode& cmd, const std::string& folder) {
-  std::string os = CheckedOsPath(in, folder);
+void ChangeFolder(const Call& c, const std::string& folder) {
+  std::string os = CheckedOsPath(c.in, folder);
   if (chdir(os.c_str()) != 0)
-    in.Raise(QuoteName(cmd.Name) + SJ("で作業フォルダの変更に失敗。理由は、") +
-             SystemReason(errno));
+    c.in.Raise(QuoteName(c.cmd.Name) + SJ("で作業フォルダの変更に失敗。理由は、") +
+               SystemReason(errno));
 }
 
 // 作業フォルダ変更 / 作業ディレクトリ変更 (?へ)
-void CmdChangeFolder(Interpreter& in, THashNode& cmd) {
-  ChangeFolder(in, cmd, Trim(in.PopValue()));
+void CmdChangeFolder(Call& c) {
+  ChangeFolder(c, Trim(c.Text(0)));
 }
 
-// 作業フォルダ (?へ) and 作業ディレクトリ (no arguments): with the argument
-// left out, the current folder; with one, changes it (also reached by the
-// assignment 『作業フォルダは、「…」』).
-void CmdWorkFolder(Interpreter& in, THashNode& cmd) {
-  if (in.S.SoreImplied) {
-    in.PopRaw();
-    SetSoreMarked(in, CurrentFolder(), "s");
+// 作業フォルダ (?へ): with the argument left out, the current folder; with
+// one, changes it (also reached by the assignment 『作業フォルダは、「…」』).
+// 作業ディレクトリ has no slot: the item on the argument stack, when there is
+// one (a value written before it, or the assigned value), is the folder to
+// change to; without one it does nothing.
+void CmdWorkFolder(Call& c) {
+  if (c.in.S.SoreImplied) {
+    c.ReturnMarked(CurrentFolder(), "s");
     return;
   }
-  if (in.S.ArgStack.Empty()) return;
-  ChangeFolder(in, cmd, Trim(in.PopValue()));
+  if (c.SlotCount() > 0) return ChangeFolder(c, Trim(c.Text(0)));
+  TStack& items = c.in.S.ArgStack;
+  if (items.Empty()) return;
+  ChangeFolder(c, Trim(c.in.Evaluate(items.PopLast())));
 }
 
 }  // namespace
 
-void RegisterFileCommands() {
-  SetHandler(37, CmdRead);
-  SetHandler(38, CmdWrite);
-  SetHandler(297, CmdAppend);
-  SetHandler(58, CmdCopy);
-  SetHandler(61, CmdMove);
-  SetHandler(60, CmdRename);
-  SetHandler(59, CmdDelete);
-  SetHandler(385, CmdDeleteNow);
-  SetHandler(63, CmdMakeFolder);
-  SetHandler(64, CmdRemoveFolder);
-  SetHandler(62, CmdChangeFolder);
-  SetHandler(89, CmdWorkFolder);
-  RegisterFileInfoCommands();
-  RegisterFileShellCommands();
+CommandTable FileCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::ReadFile, "読む", "?に,?を", CmdRead, kActs},
+      {CommandId::ReadFile, "開く", "?に,?を", CmdRead, kActs},
+      {CommandId::WriteFile, "書く", "?を,?へ", CmdWrite, kActs},
+      {CommandId::WriteFile, "保存", "?を,?へ", CmdWrite, kActs},
+      {CommandId::FileCopy, "ファイルコピー", "?から,?へ", CmdCopy, kActs},
+      {CommandId::DeleteFile, "ファイル削除", "?を", CmdDelete, kActs},
+      {CommandId::FileRename, "ファイル名変更", "?から,?へ", CmdRename, kActs},
+      {CommandId::FileMove, "ファイル移動", "?から,?へ", CmdMove, kActs},
+      {CommandId::ChangeFolder, "作業フォルダ変更", "?へ", CmdChangeFolder, kActs},
+      {CommandId::ChangeFolder, "作業ディレクトリ変更", "?へ", CmdChangeFolder, kActs},
+      {CommandId::MakeFolder, "フォルダ作成", "?へ", CmdMakeFolder, kActs},
+      {CommandId::RemoveFolder, "フォルダ削除", "?の", CmdRemoveFolder, kActs},
+      {CommandId::WorkFolder, "作業フォルダ", "?へ", CmdWorkFolder, kActs},
+      {CommandId::WorkFolder, "作業ディレクトリ", "", CmdWorkFolder, kActs},
+      {CommandId::Append, "追加保存", "?を,?へ", CmdAppend, kActs},
+      {CommandId::DeleteNow, "ファイル完全削除", "?を", CmdDeleteNow, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

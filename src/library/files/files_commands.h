@@ -1,5 +1,5 @@
 // Shared pieces of the file command family (files.cpp, files_info.cpp,
-// files_shell.cpp): results, messages and folder listings with wildcards.
+// files_shell.cpp): messages, names and folder listings with wildcards.
 #pragma once
 
 #include <string>
@@ -8,14 +8,6 @@
 namespace sorane {
 
 class Interpreter;
-
-void RegisterFileInfoCommands();   // files_info.cpp: queries, paths, listings, binary values
-void RegisterFileShellCommands();  // files_shell.cpp: shortcuts, associations, opening, drives
-
-// それ's Value and its own type mark.
-void SetSoreMarked(Interpreter& in, std::string value, const char* mark);
-// それ's Value only (the marks stay as they were).
-void SetSoreValue(Interpreter& in, std::string value);
 
 // "ファイル"NAME"の、読み込みか書き込みに、失敗しました。" + tail
 [[noreturn]] void RaiseFileFailure(Interpreter& in, const std::string& name,

@@ -11,9 +11,11 @@
 
 #include "library/files/files_commands.h"
 #include "library/files/files_util.h"
+#include "library/library.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -52,35 +54,37 @@ long long AttributesOf(const std::string& name, const struct stat& st) {
 
 // 存在するか (?が): a name ending in a separator asks for a folder, any other
 // name for something that is not a folder.
-void CmdExists(Interpreter& in, THashNode&) {
-  std::string path = Trim(in.PopValue());
+void CmdExists(Call& c) {
+  std::string path = Trim(c.Text(0));
   struct stat st;
   bool ok = StatName(path, st) && (EndsWithPathSeparator(path) == S_ISDIR(st.st_mode));
-  SetSoreValue(in, ok ? "1" : "0");
+  c.ReturnValueOnly(ok ? "1" : "0");
 }
 
-void CmdIsFolder(Interpreter& in, THashNode&) {
+// フォルダか / ファイルか (?が)
+void CmdIsFolder(Call& c) {
   struct stat st;
-  SetSoreValue(in, StatName(Trim(in.PopValue()), st) && S_ISDIR(st.st_mode) ? "1" : "0");
+  c.ReturnValueOnly(StatName(Trim(c.Text(0)), st) && S_ISDIR(st.st_mode) ? "1" : "0");
 }
 
-void CmdIsFile(Interpreter& in, THashNode&) {
+void CmdIsFile(Call& c) {
   struct stat st;
-  SetSoreValue(in, StatName(Trim(in.PopValue()), st) && !S_ISDIR(st.st_mode) ? "1" : "0");
+  c.ReturnValueOnly(StatName(Trim(c.Text(0)), st) && !S_ISDIR(st.st_mode) ? "1" : "0");
 }
 
 // ファイル属性取得 (?の)
-void CmdGetAttributes(Interpreter& in, THashNode&) {
-  std::string name = ResolveFileName(in, in.PopValue());
+void CmdGetAttributes(Call& c) {
+  std::string name = ResolveFileName(c.in, c.Text(0));
   struct stat st;
   long long a = StatName(name, st) ? AttributesOf(name, st) : -1;
-  SetSoreMarked(in, std::to_string(a), "e");
+  c.ReturnMarked(std::to_string(a), "e");
 }
 
 // ファイル属性変更 (?を,?に): only the read-only bit has an effect.
-void CmdSetAttributes(Interpreter& in, THashNode&) {
-  std::string attr = in.PopValue();
-  std::string name = in.PopValue();
+void CmdSetAttributes(Call& c) {
+  Interpreter& in = c.in;
+  std::string attr = c.Text(1);
+  std::string name = c.Text(0);
   long long bits;
   if (!TryParseInteger(attr, bits)) return;
   std::string os = CheckedOsPath(in, name);
@@ -111,27 +115,27 @@ bool FirstMatch(const std::string& pattern, struct stat& st) {
 }
 
 // ファイル日時 (?の)
-void CmdFileTime(Interpreter& in, THashNode&) {
-  std::string pattern = in.PopValue();
+void CmdFileTime(Call& c) {
+  std::string pattern = c.Text(0);
   struct stat st;
-  if (!FirstMatch(pattern, st)) RaiseFileFailure(in, pattern);
-  SetSoreMarked(in, FormatFileTime(st.st_mtime), "s");
+  if (!FirstMatch(pattern, st)) RaiseFileFailure(c.in, pattern);
+  c.ReturnMarked(FormatFileTime(st.st_mtime), "s");
 }
 
 // ファイルサイズ (?の): a folder has size 0.
-void CmdFileSize(Interpreter& in, THashNode&) {
-  std::string pattern = in.PopValue();
+void CmdFileSize(Call& c) {
+  std::string pattern = c.Text(0);
   struct stat st;
-  if (!FirstMatch(pattern, st)) RaiseFileFailure(in, pattern);
-  SetSoreMarked(in, std::to_string(S_ISDIR(st.st_mode) ? 0 : st.st_size), "s");
+  if (!FirstMatch(pattern, st)) RaiseFileFailure(c.in, pattern);
+  c.ReturnMarked(std::to_string(S_ISDIR(st.st_mode) ? 0 : st.st_size), "s");
 }
 
 // 短いファイル名取得 (?の): there are no short forms here; an existing file's
 // name is returned as it is, a missing one gives "".
-void CmdShortName(Interpreter& in, THashNode&) {
-  std::string name = ResolveFileName(in, in.PopValue());
+void CmdShortName(Call& c) {
+  std::string name = ResolveFileName(c.in, c.Text(0));
   struct stat st;
-  SetSoreMarked(in, StatName(name, st) ? name : std::string(), "s");
+  c.ReturnMarked(StatName(name, st) ? name : std::string(), "s");
 }
 
 // The absolute path with every component spelled as on disk (a component
@@ -162,29 +166,30 @@ std::string LongName(const std::string& name) {
 }
 
 // 長いファイル名取得 (?の)
-void CmdLongName(Interpreter& in, THashNode&) {
-  std::string name = ResolveFileName(in, in.PopValue());
-  CheckedOsPath(in, name);
-  SetSoreMarked(in, LongName(name), "s");
+void CmdLongName(Call& c) {
+  std::string name = ResolveFileName(c.in, c.Text(0));
+  CheckedOsPath(c.in, name);
+  c.ReturnMarked(LongName(name), "s");
 }
 
-void CmdCutPath(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, CutFolderPart(in.PopValue()), "s");
+// パスを切り出す / ファイル名を切り出す / 拡張子を切り出す (?から)
+void CmdCutPath(Call& c) {
+  c.ReturnMarked(CutFolderPart(c.Text(0)), "s");
 }
 
-void CmdCutFileName(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, ExtractFileName(in.PopValue()), "s");
+void CmdCutFileName(Call& c) {
+  c.ReturnMarked(ExtractFileName(c.Text(0)), "s");
 }
 
-void CmdCutExtension(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, CutExtension(in.PopValue()), "s");
+void CmdCutExtension(Call& c) {
+  c.ReturnMarked(CutExtension(c.Text(0)), "s");
 }
 
 // 拡張子変更 (?を,?に)
-void CmdChangeExtension(Interpreter& in, THashNode&) {
-  std::string ext = in.PopValue();
-  std::string path = in.PopValue();
-  SetSoreMarked(in, ChangeExtension(path, ext), "s");
+void CmdChangeExtension(Call& c) {
+  std::string ext = c.Text(1);
+  std::string path = c.Text(0);
+  c.ReturnMarked(ChangeExtension(path, ext), "s");
 }
 
 // The ";"-separated patterns of a listing; a pattern ending in a separator
@@ -205,8 +210,9 @@ std::vector<std::string> Patterns(const std::string& text) {
   return out;
 }
 
-void ListNames(Interpreter& in, ListKind kind) {
-  std::string text = in.PopValue();
+// ファイル列挙 / フォルダ列挙 (?の)
+void ListNames(Call& c, ListKind kind) {
+  std::string text = c.Text(0);
   if (text.empty()) return;
   std::string out;
   for (const std::string& p : Patterns(text)) {
@@ -215,14 +221,14 @@ void ListNames(Interpreter& in, ListKind kind) {
     if (!IsValidFileName(p)) continue;
     for (const ListedEntry& e : ListMatching(folder, name, kind)) out += e.name + "\r\n";
   }
-  SetSoreValue(in, std::move(out));
+  c.ReturnValueOnly(std::move(out));
 }
 
-void CmdListFiles(Interpreter& in, THashNode&) {
-  ListNames(in, ListKind::kFiles);
+void CmdListFiles(Call& c) {
+  ListNames(c, ListKind::kFiles);
 }
-void CmdListFolders(Interpreter& in, THashNode&) {
-  ListNames(in, ListKind::kFolders);
+void CmdListFolders(Call& c) {
+  ListNames(c, ListKind::kFolders);
 }
 
 // Files matching `name` in `folder`, then the same in each subfolder. Folders
@@ -234,10 +240,10 @@ void ListTree(const std::string& folder, const std::string& name, std::string& o
     if (!e.is_link && e.name[0] != '.') ListTree(folder + e.name + "/", name, out);
 }
 
-// 全ファイル列挙 (?の)
-void CmdListAllFiles(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, "", "s");
-  std::string text = in.PopValue();
+// 全ファイル列挙 (?の): それ is emptied before the patterns are evaluated.
+void CmdListAllFiles(Call& c) {
+  c.ReturnMarked("", "s");
+  std::string text = c.Text(0);
   std::string out;
   for (const std::string& p : Patterns(text)) {
     if (!IsValidFileName(p)) continue;
@@ -245,60 +251,64 @@ void CmdListAllFiles(Interpreter& in, THashNode&) {
     SplitFolderAndName(p, folder, name);
     ListTree(folder, name.empty() ? "*" : name, out);
   }
-  SetSoreMarked(in, std::move(out), "s");
+  c.ReturnMarked(std::move(out), "s");
 }
 
 // ---------------------------------------------------------------- binary values
 
-void CmdBinaryDump(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, BinaryDump(in.PopValue()), "s");
+// バイナリダンプ (?を)
+void CmdBinaryDump(Call& c) {
+  c.ReturnMarked(BinaryDump(c.Text(0)), "s");
 }
 
 // バイナリ取得 (?の,?を,?形式で)
-void CmdBinaryGet(Interpreter& in, THashNode&) {
-  BinaryFormat format = ParseBinaryFormat(in.PopValue());
-  long long position = in.PopInt();
-  THashNode* var = in.PopName(false);
+void CmdBinaryGet(Call& c) {
+  BinaryFormat format = ParseBinaryFormat(c.Text(2));
+  long long position = c.Int(1);
+  THashNode* var = c.Word(0, false);
   if (format == BinaryFormat::kUnknown) return;
   bool number = false;
   std::string v = BinaryRead(var->Value, position, format, number);
   if (format == BinaryFormat::kCharZ)
-    SetSoreValue(in, std::move(v));
+    c.ReturnValueOnly(std::move(v));
   else
-    in.SetSore(std::move(v), number ? "e" : "s");
+    c.ReturnCommon(std::move(v), number ? "e" : "s");
 }
 
 // バイナリ設定 (?を,?の,?に,?形式で)
-void CmdBinarySet(Interpreter& in, THashNode&) {
-  BinaryFormat format = ParseBinaryFormat(in.PopValue());
-  long long position = in.PopInt();
-  THashNode* var = in.PopName(false);
-  std::string value = in.PopValue();
+void CmdBinarySet(Call& c) {
+  BinaryFormat format = ParseBinaryFormat(c.Text(3));
+  long long position = c.Int(2);
+  THashNode* var = c.Word(1, false);
+  std::string value = c.Text(0);
   BinaryWrite(var->Value, position, format, value);
 }
 
 }  // namespace
 
-void RegisterFileInfoCommands() {
-  SetHandler(81, CmdExists);
-  SetHandler(68, CmdIsFolder);
-  SetHandler(69, CmdIsFile);
-  SetHandler(382, CmdGetAttributes);
-  SetHandler(65, CmdSetAttributes);
-  SetHandler(185, CmdFileTime);
-  SetHandler(186, CmdFileSize);
-  SetHandler(383, CmdShortName);
-  SetHandler(384, CmdLongName);
-  SetHandler(170, CmdCutPath);
-  SetHandler(269, CmdCutFileName);
-  SetHandler(176, CmdCutExtension);
-  SetHandler(314, CmdChangeExtension);
-  SetHandler(67, CmdListFiles);
-  SetHandler(168, CmdListFolders);
-  SetHandler(268, CmdListAllFiles);
-  SetHandler(375, CmdBinaryDump);
-  SetHandler(415, CmdBinaryGet);
-  SetHandler(416, CmdBinarySet);
+CommandTable FileInfoCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::SetAttributes, "ファイル属性変更", "?を,?に", CmdSetAttributes, kActs},
+      {CommandId::ListFiles, "ファイル列挙", "?の", CmdListFiles, kActs},
+      {CommandId::IsFolder, "フォルダか", "?が", CmdIsFolder, kActs},
+      {CommandId::IsFile, "ファイルか", "?が", CmdIsFile, kActs},
+      {CommandId::Exists, "存在するか", "?が", CmdExists, kActs},
+      {CommandId::ListFolders, "フォルダ列挙", "?の", CmdListFolders, kActs},
+      {CommandId::CutPath, "パスを切り出す", "?から", CmdCutPath, kActs},
+      {CommandId::CutExtension, "拡張子を切り出す", "?から", CmdCutExtension, kActs},
+      {CommandId::FileTime, "ファイル日時", "?の", CmdFileTime, kActs},
+      {CommandId::FileSize, "ファイルサイズ", "?の", CmdFileSize, kActs},
+      {CommandId::ListAllFiles, "全ファイル列挙", "?の", CmdListAllFiles, kActs},
+      {CommandId::CutFileName, "ファイル名を切り出す", "?から", CmdCutFileName, kActs},
+      {CommandId::ChangeExtension, "拡張子変更", "?を,?に", CmdChangeExtension, kActs},
+      {CommandId::BinaryDump, "バイナリダンプ", "?を", CmdBinaryDump, kActs},
+      {CommandId::GetAttributes, "ファイル属性取得", "?の", CmdGetAttributes, kActs},
+      {CommandId::ShortName, "短いファイル名取得", "?の", CmdShortName, kActs},
+      {CommandId::LongName, "長いファイル名取得", "?の", CmdLongName, kActs},
+      {CommandId::BinaryGet, "バイナリ取得", "?の,?を,?形式で", CmdBinaryGet, kActs},
+      {CommandId::BinarySet, "バイナリ設定", "?を,?の,?に,?形式で", CmdBinarySet, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -6,11 +6,14 @@
 
 #include "library/files/files_commands.h"
 #include "library/files/files_util.h"
+#include "library/library.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -24,8 +27,8 @@ bool StartsWith(const std::string& s, const char* prefix) {
 
 // エクスプローラーで開く (?を): web and mail addresses and paths alike go to
 // the desktop's opener; a path is converted to the file system's form.
-void CmdExplore(Interpreter& in, THashNode&) {
-  std::string what = in.PopValue();
+void CmdExplore(Call& c) {
+  std::string what = c.Text(0);
   std::string lower = AsciiLower(what);
   bool address = StartsWith(lower, "http://") || StartsWith(lower, "https://") ||
                  lower.find("mailto:") != std::string::npos;
@@ -60,15 +63,16 @@ std::string DriveKind(const std::string& arg) {
   }
 }
 
-void CmdDriveType(Interpreter& in, THashNode&) {
-  SetSoreMarked(in, DriveKind(in.PopValue()), "s");
+void CmdDriveType(Call& c) {
+  c.ReturnMarked(DriveKind(c.Text(0)), "s");
 }
 
 // ショートカット作成 (?を,?へ): a launcher file; a "where" ending in a separator
 // gets the target's name; the launcher always ends in ".desktop".
-void CmdShortcut(Interpreter& in, THashNode&) {
-  std::string where = Trim(in.PopValue());
-  std::string target = Trim(ResolveFileName(in, Trim(in.PopValue())));
+void CmdShortcut(Call& c) {
+  Interpreter& in = c.in;
+  std::string where = Trim(c.Text(1));
+  std::string target = Trim(ResolveFileName(in, Trim(c.Text(0))));
   if (target.empty() || where.empty()) return;
   std::string base = target;
   while (EndsWithPathSeparator(base)) base.pop_back();
@@ -97,16 +101,16 @@ std::string ApplicationPath(const std::string& app) {
 }
 
 // 関連付ける (?を,?に,?として)
-void CmdAssociate(Interpreter& in, THashNode& cmd) {
-  std::string description = Trim(in.PopValue());
-  std::string app = Trim(in.PopValue());
-  std::string ext = WithoutLeadingPoint(Trim(in.PopValue()));
+void CmdAssociate(Call& c) {
+  Interpreter& in = c.in;
+  std::string description = Trim(c.Text(2));
+  std::string app = Trim(c.Text(1));
+  std::string ext = WithoutLeadingPoint(Trim(c.Text(0)));
   if (app.empty() || ext.empty()) return;
   CheckedOsPath(in, ext);
   std::string app_os = IsValidFileName(app) ? ApplicationPath(app) : std::string();
   if (app_os.empty())
-    in.Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name) + ":\"" + app +
-             SJ("\"が存在しません。"));
+    in.Raise(Format(msg::BadArgument(), c.cmd.Name) + ":\"" + app + SJ("\"が存在しません。"));
   FileHooks& hooks = GetFileHooks();
   std::string ext_utf8 = SjisToUtf8(ext);
   bool known = (hooks.registry_has_extension && hooks.registry_has_extension(ext)) ||
@@ -126,8 +130,9 @@ void CmdAssociate(Interpreter& in, THashNode& cmd) {
 }
 
 // 関連付けを削除 (?の)
-void CmdUnassociate(Interpreter& in, THashNode&) {
-  std::string ext = WithoutLeadingPoint(Trim(in.PopValue()));
+void CmdUnassociate(Call& c) {
+  Interpreter& in = c.in;
+  std::string ext = WithoutLeadingPoint(Trim(c.Text(0)));
   if (ext.empty() || !IsValidFileName(ext)) return;
   if (!SecurityCheck(in, "*", SJ("拡張子\"") + ext + SJ("\"の関連付けを削除します。"))) return;
   RemoveExtensionAssociation(SjisToUtf8(ext));
@@ -137,12 +142,15 @@ void CmdUnassociate(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterFileShellCommands() {
-  SetHandler(184, CmdExplore);
-  SetHandler(353, CmdDriveType);
-  SetHandler(66, CmdShortcut);
-  SetHandler(295, CmdAssociate);
-  SetHandler(296, CmdUnassociate);
+CommandTable FileShellCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Shortcut, "ショートカット作成", "?を,?へ", CmdShortcut, kActs},
+      {CommandId::Explore, "エクスプローラーで開く", "?を", CmdExplore, kActs},
+      {CommandId::Associate, "関連付ける", "?を,?に,?として", CmdAssociate, kActs},
+      {CommandId::Unassociate, "関連付けを削除", "?の", CmdUnassociate, kActs},
+      {CommandId::DriveType, "ドライブ種類判定", "?の", CmdDriveType, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

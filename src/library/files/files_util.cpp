@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/path_resolve.h"
+#include "policy/security.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -206,6 +209,9 @@ bool IsValidFileName(std::string_view name) {
 }
 
 std::string CheckedOsPath(Interpreter& in, const std::string& name) {
+  // A NUL would end the name early at the system call: refused as a file that
+  // cannot be read or written, before any check or call.
+  if (HasNulByte(name)) in.Raise(msg::FileFailure(), NameForMessage(name));
   if (!IsValidFileName(name))
     in.Raise(SJ("ファイル名\"%s\"に、Shift-JISとして正しくない文字が含まれています。"), name);
   return ToOsPath(name);

@@ -53,7 +53,8 @@ bool BinaryWrite(std::string& value, long long position, BinaryFormat format,
 // valid CP932 characters (an invalid byte would turn into a replacement
 // character, so two different names could reach the same file).
 bool IsValidFileName(std::string_view name);
-// ToOsPath after IsValidFileName; raises a clear error for an invalid name.
+// ToOsPath after IsValidFileName; raises a clear error for an invalid name
+// (for a name holding a NUL byte, the message of a failed read or write).
 std::string CheckedOsPath(Interpreter& in, const std::string& name);
 
 // "yyyy/mm/dd hh:nn:ss" in local time.

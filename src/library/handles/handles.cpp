@@ -1,6 +1,6 @@
 // File handles, the INI file and the registry key of a run.
 //
-// A file handle is a variable whose value is "\FILE_HANDLE" and whose RefOther
+// A file handle is a variable whose value is "\FILE_HANDLE" and whose HandleStream
 // points at its open TextFileStream (handles_stream.h); the streams themselves
 // belong to the run's handle list here, so a handle word that is overwritten
 // or copied can never reach a closed stream: a word counts as a handle only
@@ -9,6 +9,7 @@
 //
 // Every command that writes (opening a handle, writing the INI file, changing
 // the registry) asks the security policy first and does nothing when refused.
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,12 +17,15 @@
 
 #include "library/handles/handles_stream.h"
 #include "library/library.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/registry_store.h"
 #include "platform/safe_write.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -47,28 +51,17 @@ HandleState& StateOf(Interpreter& in) {
   return in.S.RunStates.Get<HandleState>();
 }
 
-// ---------------------------------------------------------------- results
-
-void Marked(Interpreter& in, std::string value, const char* mark) {
-  in.SetSore(std::move(value), mark);
-  in.S.Fast.Sore->TypeMark = mark;
-}
-
-[[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
-}
-
 [[noreturn]] void ReadOnly(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("\"%s\"は、読取専用です。"), name);
+  in.Raise(msg::ReadOnly(), name);
 }
 
 // ---------------------------------------------------------------- handles
 
 // The stream of a handle word, or nullptr when the word is not a handle.
 TextFileStream* StreamOf(Interpreter& in, const THashNode* w) {
-  if (!w || w->Value != kHandleValue || !w->RefOther) return nullptr;
+  if (!w || w->Value != kHandleValue || !w->HandleStream) return nullptr;
   for (const auto& s : StateOf(in).streams)
-    if (s.get() == w->RefOther) return s.get();
+    if (s.get() == w->HandleStream) return s.get();
   return nullptr;
 }
 
@@ -81,7 +74,7 @@ void CloseStream(Interpreter& in, TextFileStream* stream) {
 // is not a handle raises "ファイル"ハンドル:NAME"が、ありません。".
 TextFileStream& LineHandle(Interpreter& in, const std::string& name) {
   TextFileStream* s = StreamOf(in, in.S.Words.FindExact(name));
-  if (!s) in.Raise(SJ("ファイル\"%s\"が、ありません。"), SJ("ハンドル:") + name);
+  if (!s) in.Raise(msg::FileMissing(), SJ("ハンドル:") + name);
   return *s;
 }
 
@@ -93,20 +86,29 @@ TextFileStream* QuietHandle(Interpreter& in, const std::string& name, THashNode*
   if (word) *word = w;
   if (!w) return nullptr;
   TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), name);
+  if (!s) in.Raise(msg::VariableNotFound(), name);
   return s;
 }
 
-// The handle of seeking and the byte commands (pop name).
-TextFileStream& NamedHandle(Interpreter& in) {
-  THashNode* w = in.PopName(false);
-  TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
+// The handle of seeking and the byte commands: the word named in slot k.
+TextFileStream& NamedHandle(Call& c, size_t k) {
+  THashNode* w = c.Word(k, false);
+  TextFileStream* s = StreamOf(c.in, w);
+  if (!s) c.in.Raise(msg::VariableNotFound(), w->Name);
   return *s;
 }
 
 [[noreturn]] void HandleIoFailure(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), SJ("ハンドル:") + name);
+  in.Raise(msg::FileFailure(), SJ("ハンドル:") + name);
+}
+
+// A write through a handle that failed: nothing of it stayed in the file
+// (handles_stream.h); the message says why.
+[[noreturn]] void HandleWriteFailure(Interpreter& in, const std::string& name) {
+  int e = errno;
+  std::string why = e == ESTALE ? SJ("ファイルは置き換えられたか削除されたため、書き込めません。")
+                                : SystemReason(e);
+  in.Raise(Format(msg::FileFailure(), SJ("ハンドル:") + name) + why);
 }
 
 // Makes the word `name` a handle of the file. mode < 0: read and write,
@@ -115,6 +117,9 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   THashNode* w = in.S.Words.FindExact(name);
   if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, name);
   const bool read_only = mode >= 0 && mode != TextFileStream::kCreate && (mode & 3) == 0;
+  // A NUL would cut the name short at the system call: refused before the
+  // check, as a file that cannot be opened.
+  if (HasNulByte(file)) in.Raise(Format(SJ("ファイル %s は開けません"), NameForMessage(file)));
   const std::string target = read_only ? ResolveFileName(in, file) : file;
   if (!SecurityCheck(
           in, target,
@@ -125,6 +130,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   std::unique_ptr<TextFileStream> stream =
       mode < 0 ? TextFileStream::OpenOrCreate(os) : TextFileStream::Open(os, mode);
   if (!stream) {
+    if (errno == EISDIR) in.Raise(SJ("ファイル %s はフォルダなので開けません"), target);
     in.Raise(Format(creating ? SJ("ファイル %s を作成できません") : SJ("ファイル %s は開けません"),
                     target));
   }
@@ -136,102 +142,103 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   if (slot == st.streams.size()) st.streams.emplace_back();
   st.streams[slot] = std::move(stream);
   w->Value = kHandleValue;
-  w->RefOther = st.streams[slot].get();
+  w->HandleStream = st.streams[slot].get();
 }
 
 // ハンドルを開く (?で,?の): handle name (evaluated), file.
-void CmdOpenHandle(Interpreter& in, THashNode&) {
-  std::string file = in.PopValue();
-  std::string name = in.PopValue();
-  OpenHandle(in, name, file, -1);
+void CmdOpenHandle(Call& c) {
+  std::string file = c.Text(1);
+  std::string name = c.Text(0);
+  OpenHandle(c.in, name, file, -1);
 }
 
 // ハンドルを詳しく開く (?に,?を,?で): handle name (evaluated), file, mode.
-void CmdOpenHandleMode(Interpreter& in, THashNode&) {
-  long long mode = in.PopInt();
-  std::string file = in.PopValue();
-  std::string name = in.PopValue();
+void CmdOpenHandleMode(Call& c) {
+  long long mode = c.Int(2);
+  std::string file = c.Text(1);
+  std::string name = c.Text(0);
   OpenHandle(
-      in, name, file,
+      c.in, name, file,
       mode == TextFileStream::kCreate ? TextFileStream::kCreate : static_cast<int>(mode & 3));
 }
 
 // ハンドルを閉じる (?の)
-void CmdCloseHandle(Interpreter& in, THashNode&) {
-  std::string name = in.PopRaw();
+void CmdCloseHandle(Call& c) {
+  const std::string& name = c.Raw(0);
   THashNode* w = nullptr;
-  TextFileStream* s = QuietHandle(in, name, &w);
+  TextFileStream* s = QuietHandle(c.in, name, &w);
   if (!s) return;
-  CloseStream(in, s);
-  w->RefOther = nullptr;
-  in.S.Words.Delete(name, false);
+  CloseStream(c.in, s);
+  w->HandleStream = nullptr;
+  c.in.S.Words.Delete(name, false);
 }
 
 // ハンドルを一行読む (?に,?の): variable (raw, created if missing), handle (raw).
-void CmdReadLine(Interpreter& in, THashNode&) {
-  std::string handle = in.PopRaw();
-  std::string var = in.PopRaw();
-  TextFileStream& s = LineHandle(in, handle);
-  THashNode* w = in.S.Words.FindExact(var);
-  if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(in, var);
+void CmdReadLine(Call& c) {
+  const std::string& handle = c.Raw(1);
+  const std::string& var = c.Raw(0);
+  TextFileStream& s = LineHandle(c.in, handle);
+  THashNode* w = c.in.S.Words.FindExact(var);
+  if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(c.in, var);
   std::string line;
-  if (!s.ReadLine(line)) HandleIoFailure(in, handle);
-  if (!w) w = in.AddVariable(var);
+  if (!s.ReadLine(line)) HandleIoFailure(c.in, handle);
+  if (!w) w = c.in.AddVariable(var);
   w->Value = std::move(line);
   w->TypeMark = "s";
 }
 
 // ハンドルへ一行書く (?を,?の): text, handle (raw). Nothing at the high level.
-void CmdWriteLine(Interpreter& in, THashNode&) {
-  std::string handle = in.PopRaw();
-  std::string text = in.PopValue();
-  TextFileStream& s = LineHandle(in, handle);
-  if (in.S.SecurityLevel >= 2) return;
-  if (!s.WriteLine(text)) HandleIoFailure(in, handle);
+void CmdWriteLine(Call& c) {
+  const std::string& handle = c.Raw(1);
+  std::string text = c.Text(0);
+  TextFileStream& s = LineHandle(c.in, handle);
+  if (c.in.S.SecurityLevel >= 2) return;
+  if (!s.WriteLine(text)) HandleWriteFailure(c.in, handle);
 }
 
 // ハンドル最後か (?の)
-void CmdAtEnd(Interpreter& in, THashNode&) {
-  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) Marked(in, s->AtEnd() ? "1" : "0", "e");
+void CmdAtEnd(Call& c) {
+  if (TextFileStream* s = QuietHandle(c.in, c.Raw(0))) c.ReturnTruth(s->AtEnd());
 }
 
 // ハンドルを先頭に移動 / ハンドルを最後に移動 (?の)
-void CmdSeekStart(Interpreter& in, THashNode&) {
-  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) s->Seek(0);
+void CmdSeekStart(Call& c) {
+  if (TextFileStream* s = QuietHandle(c.in, c.Raw(0))) s->Seek(0);
 }
-void CmdSeekEnd(Interpreter& in, THashNode&) {
-  if (TextFileStream* s = QuietHandle(in, in.PopRaw())) s->SeekToEnd();
-}
-
-// ハンドルを移動 (?の,?に): handle (pop name), byte offset.
-void CmdSeek(Interpreter& in, THashNode&) {
-  long long position = in.PopInt();
-  NamedHandle(in).Seek(position);
+void CmdSeekEnd(Call& c) {
+  if (TextFileStream* s = QuietHandle(c.in, c.Raw(0))) s->SeekToEnd();
 }
 
-// ハンドルにバイナリを書く (?を,?に,?つ): data, handle (pop name), count.
-void CmdWriteBytes(Interpreter& in, THashNode&) {
-  long long count = in.PopInt();
-  THashNode* w = in.PopName(false);
-  std::string data = in.PopValue();
-  TextFileStream* s = StreamOf(in, w);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), w->Name);
-  if (in.S.SecurityLevel >= 2) return;
-  if (!s->WriteBytes(data, count)) HandleIoFailure(in, w->Name);
+// ハンドルを移動 (?の,?に): handle (a word's name), byte offset.
+void CmdSeek(Call& c) {
+  long long position = c.Int(1);
+  NamedHandle(c, 0).Seek(position);
 }
 
-// ハンドルにバイナリを読む (?へ,?を,?つ): variable (pop name, created if
-// missing), handle (pop name), count. The variable gets the bytes actually read.
-void CmdReadBytes(Interpreter& in, THashNode&) {
-  long long count = in.PopInt();
-  THashNode* hw = in.PopName(false);
-  THashNode* var = in.PopName(true);
-  TextFileStream* s = StreamOf(in, hw);
-  if (!s) in.Raise(SJ("変数\"%s\"が見つかりません。"), hw->Name);
+// ハンドルにバイナリを書く (?を,?に,?つ): data, handle (a word's name), count.
+void CmdWriteBytes(Call& c) {
+  long long count = c.Int(2);
+  THashNode* w = c.Word(1, false);
+  std::string data = c.Text(0);
+  TextFileStream* s = StreamOf(c.in, w);
+  if (!s) c.in.Raise(msg::VariableNotFound(), w->Name);
+  if (c.in.S.SecurityLevel >= 2) return;
+  if (!s->WriteBytes(data, count)) HandleWriteFailure(c.in, w->Name);
+}
+
+// ハンドルにバイナリを読む (?へ,?を,?つ): variable (a word's name, created if
+// missing), handle (a word's name), count. The variable gets the bytes
+// actually read.
+void CmdReadBytes(Call& c) {
+  long long count = c.Int(2);
+  THashNode* hw = c.Word(1, false);
+  THashNode* var = c.Word(0, true);
+  TextFileStream* s = StreamOf(c.in, hw);
+  if (!s) c.in.Raise(msg::VariableNotFound(), hw->Name);
   if (count <= 0) return;
-  if (var->Reserved || var->Kind != kWordVariable) ReadOnly(in, var->Name);
+  if (var->Reserved || var->Kind != kWordVariable) ReadOnly(c.in, var->Name);
   std::string bytes;
-  if (!s->ReadBytes(count, bytes)) HandleIoFailure(in, hw->Name);
+  if (!s->ReadBytes(count, bytes)) HandleIoFailure(c.in, hw->Name);
   var->Value = std::move(bytes);
   var->TypeMark = "s";
 }
@@ -245,15 +252,16 @@ void CmdReadBytes(Interpreter& in, THashNode&) {
 }
 
 // INIファイル開く (?の)
-void CmdIniOpen(Interpreter& in, THashNode&) {
-  std::string file = in.PopValue();
-  HandleState& st = StateOf(in);
+void CmdIniOpen(Call& c) {
+  std::string file = c.Text(0);
+  HandleState& st = StateOf(c.in);
   st.ini_open = false;
+  if (HasNulByte(file)) c.in.Raise(msg::FileFailure(), NameForMessage(file));
   std::string name = AbsoluteName(file);
   if (!FileExists(name)) {
-    if (!SecurityCheck(in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;
+    if (!SecurityCheck(c.in, name, SJ("設定ファイル\"") + name + SJ("\"を作成します。"))) return;
     if (!WriteFileAtomic(name, "")) {
-      in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+      c.in.Raise(msg::FileFailure(), name);
     }
   }
   st.ini_open = true;
@@ -261,21 +269,22 @@ void CmdIniOpen(Interpreter& in, THashNode&) {
 }
 
 // INIファイル閉じる
-void CmdIniClose(Interpreter& in, THashNode&) {
-  StateOf(in).ini_open = false;
+void CmdIniClose(Call& c) {
+  StateOf(c.in).ini_open = false;
 }
 
-void RequireIni(Interpreter& in, THashNode& cmd) {
-  if (!StateOf(in).ini_open)
-    in.Raise(SJ("\"%s\"予めINIファイルを開いておく必要があります。"), cmd.Name);
+void RequireIni(Call& c) {
+  if (!StateOf(c.in).ini_open)
+    c.in.Raise(SJ("\"%s\"予めINIファイルを開いておく必要があります。"), c.cmd.Name);
 }
 
 // INIファイル書く (?の,?へ): section, key; the value is that of それ.
-void CmdIniWrite(Interpreter& in, THashNode& cmd) {
-  std::string key = in.PopValue();
-  std::string section = in.PopValue();
+void CmdIniWrite(Call& c) {
+  std::string key = c.Text(1);
+  std::string section = c.Text(0);
+  Interpreter& in = c.in;
   if (in.S.SecurityLevel >= 2) return;
-  RequireIni(in, cmd);
+  RequireIni(c);
   HandleState& st = StateOf(in);
   std::string question = SJ("設定ファイル\"") + st.ini_name + SJ("\"にある[") + section +
                          SJ("]の\"") + key + SJ("\"に値を書き込みます。");
@@ -285,19 +294,19 @@ void CmdIniWrite(Interpreter& in, THashNode& cmd) {
 }
 
 // INIファイル読む (?の,?を): section, key.
-void CmdIniRead(Interpreter& in, THashNode& cmd) {
-  std::string key = in.PopValue();
-  std::string section = in.PopValue();
-  if (in.S.SecurityLevel >= 2) {
-    Marked(in, std::string(), "s");
+void CmdIniRead(Call& c) {
+  std::string key = c.Text(1);
+  std::string section = c.Text(0);
+  if (c.in.S.SecurityLevel >= 2) {
+    c.ReturnText(std::string());
     return;
   }
-  RequireIni(in, cmd);
-  HandleState& st = StateOf(in);
+  RequireIni(c);
+  HandleState& st = StateOf(c.in);
   bool ok = true;
   std::optional<std::string> value = IniFileRead(st.ini_name, section, key, &ok);
-  if (!ok) IniFailure(in, st, section, key);
-  Marked(in, value.value_or(std::string()), "s");
+  if (!ok) IniFailure(c.in, st, section, key);
+  c.ReturnText(value.value_or(std::string()));
 }
 
 // ---------------------------------------------------------------- registry
@@ -327,11 +336,11 @@ void WriteValue(Interpreter& in, HandleState& st, const std::string& name, const
 }
 
 // レジストリ開く (?の,?を): root number, key path.
-void CmdRegOpen(Interpreter& in, THashNode& cmd) {
-  std::string path = in.PopValue();
+void CmdRegOpen(Call& c) {
+  std::string path = c.Text(1);
   long long root = -1;
-  if (!TryParseInteger(in.PopValue(), root) || root < 0 || root >= kRegistryRoots)
-    BadArgument(in, cmd);
+  if (!TryParseInteger(c.Text(0), root) || root < 0 || root >= kRegistryRoots) c.BadArgument();
+  Interpreter& in = c.in;
   HandleState& st = StateOf(in);
   st.key_open = false;
   if (!st.store) st.store = std::make_unique<RegistryStore>();
@@ -345,7 +354,7 @@ void CmdRegOpen(Interpreter& in, THashNode& cmd) {
   }
   if (!st.store->CreateKey(static_cast<int>(root), path)) {
     st.store.reset();
-    BadArgument(in, cmd);
+    c.BadArgument();
   }
   st.key_open = true;
   st.root = static_cast<int>(root);
@@ -353,102 +362,100 @@ void CmdRegOpen(Interpreter& in, THashNode& cmd) {
 }
 
 // レジストリ閉じる
-void CmdRegClose(Interpreter& in, THashNode&) {
-  HandleState& st = StateOf(in);
+void CmdRegClose(Call& c) {
+  HandleState& st = StateOf(c.in);
   st.key_open = false;
   st.store.reset();
 }
 
-// レジストリ読む (?を): the string value; それ's mark by its look.
-void CmdRegRead(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
-  HandleState& st = OpenKey(in);
+// レジストリ読む (?を): the string value; それ's mark by its look (an empty
+// value leaves the marks as they were).
+void CmdRegRead(Call& c) {
+  std::string name = c.Text(0);
+  HandleState& st = OpenKey(c.in);
   std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
   std::string text;
   if (v) {
-    if (v->type != RegType::kString) RegistryFailure(in, "'%s' のデータ型が不正です", name);
+    if (v->type != RegType::kString) RegistryFailure(c.in, "'%s' のデータ型が不正です", name);
     text = std::move(v->data);
   }
-  THashNode* sore = in.S.Fast.Sore;
-  if (!text.empty()) {
-    const char* mark = (text[0] >= '0' && text[0] <= '9') || text[0] == '$' ? "e" : "s";
-    sore->TypeMark = mark;
-    in.S.SoreType = mark;
-  }
-  sore->Value = std::move(text);
+  if (text.empty()) return c.ReturnValueOnly(std::move(text));
+  const char* mark = (text[0] >= '0' && text[0] <= '9') || text[0] == '$' ? "e" : "s";
+  c.Return(std::move(text), mark);
 }
 
 // レジストリ書く (?に): writes the value of それ as a string.
-void CmdRegWrite(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
-  HandleState& st = OpenKey(in);
-  const std::string value = in.S.Fast.Sore->Value;
-  if (!AskRegistryWrite(in, st, name, value)) return;
-  WriteValue(in, st, name, {RegType::kString, value});
+void CmdRegWrite(Call& c) {
+  std::string name = c.Text(0);
+  HandleState& st = OpenKey(c.in);
+  const std::string value = c.in.S.Fast.Sore->Value;
+  if (!AskRegistryWrite(c.in, st, name, value)) return;
+  WriteValue(c.in, st, name, {RegType::kString, value});
 }
 
 // レジストリのDWORDを読む (?を): signed decimal.
-void CmdRegReadDword(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
-  HandleState& st = OpenKey(in);
+void CmdRegReadDword(Call& c) {
+  std::string name = c.Text(0);
+  HandleState& st = OpenKey(c.in);
   std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
   if (!v || v->type != RegType::kDword || v->data.size() != 4)
-    RegistryFailure(in, "'%s' のデータ型が不正です", name);
+    RegistryFailure(c.in, "'%s' のデータ型が不正です", name);
   uint32_t u = 0;
   for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(v->data[i]);
-  in.SetSore(std::to_string(static_cast<int32_t>(u)), "e");
+  c.ReturnCommon(std::to_string(static_cast<int32_t>(u)), "e");
 }
 
 // レジストリにDWORDを書く (?を,?に): number, value name.
-void CmdRegWriteDword(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
-  const int64_t number = ToInt64(in.PopNumber());
-  HandleState& st = OpenKey(in);
+void CmdRegWriteDword(Call& c) {
+  std::string name = c.Text(1);
+  const int64_t number = c.Int(0);
+  HandleState& st = OpenKey(c.in);
   const uint32_t u = static_cast<uint32_t>(number);
-  if (!AskRegistryWrite(in, st, name, std::to_string(static_cast<int32_t>(u)))) return;
+  if (!AskRegistryWrite(c.in, st, name, std::to_string(static_cast<int32_t>(u)))) return;
   std::string data(4, '\0');
   for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-  WriteValue(in, st, name, {RegType::kDword, data});
+  WriteValue(c.in, st, name, {RegType::kDword, data});
 }
 
-// レジストリのバイナリを読む (?を,?つ): value name, count (not used).
-void CmdRegReadBinary(Interpreter& in, THashNode&) {
-  in.PopValue();
-  std::string name = in.PopValue();
-  HandleState& st = OpenKey(in);
+// レジストリのバイナリを読む (?を,?つ): value name, count (evaluated, not used).
+void CmdRegReadBinary(Call& c) {
+  c.Text(1);
+  std::string name = c.Text(0);
+  HandleState& st = OpenKey(c.in);
   std::optional<RegValue> v = st.store->GetValue(st.root, st.key_path, name);
   std::string bytes;
   if (v && !v->data.empty()) {
-    if (v->type != RegType::kBinary) RegistryFailure(in, "'%s' のデータ型が不正です", name);
+    if (v->type != RegType::kBinary) RegistryFailure(c.in, "'%s' のデータ型が不正です", name);
     bytes = std::move(v->data);
   }
-  Marked(in, std::move(bytes), "s");
+  c.ReturnText(std::move(bytes));
 }
 
 // レジストリにバイナリを書く (?を,?に,?つ): data, value name, count; at most
 // the data's bytes are written.
-void CmdRegWriteBinary(Interpreter& in, THashNode&) {
-  long long count = in.PopInt();
-  std::string name = in.PopValue();
-  std::string data = in.PopValue();
-  HandleState& st = OpenKey(in);
+void CmdRegWriteBinary(Call& c) {
+  long long count = c.Int(2);
+  std::string name = c.Text(1);
+  std::string data = c.Text(0);
+  HandleState& st = OpenKey(c.in);
   if (count < 0) count = 0;
   if (static_cast<unsigned long long>(count) < data.size()) data.resize(static_cast<size_t>(count));
-  if (!AskRegistryWrite(in, st, name, data)) return;
-  WriteValue(in, st, name, {RegType::kBinary, data});
+  if (!AskRegistryWrite(c.in, st, name, data)) return;
+  WriteValue(c.in, st, name, {RegType::kBinary, data});
 }
 
 // レジストリサブキー取得: the subkeys' names, one per line.
-void CmdRegSubKeys(Interpreter& in, THashNode&) {
-  HandleState& st = OpenKey(in);
+void CmdRegSubKeys(Call& c) {
+  HandleState& st = OpenKey(c.in);
   std::string out;
   for (const std::string& n : st.store->SubKeys(st.root, st.key_path)) out += n + "\r\n";
-  in.SetSore(Trim(out), "s");
+  c.ReturnCommon(Trim(out));
 }
 
 // レジストリ値削除 (?を)
-void CmdRegDeleteValue(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+void CmdRegDeleteValue(Call& c) {
+  std::string name = c.Text(0);
+  Interpreter& in = c.in;
   HandleState& st = OpenKey(in);
   if (!SecurityCheck(in, "*",
                      SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + name +
@@ -459,8 +466,9 @@ void CmdRegDeleteValue(Interpreter& in, THashNode&) {
 }
 
 // レジストリキー削除 (?を): a subkey of the open key, with everything below it.
-void CmdRegDeleteKey(Interpreter& in, THashNode&) {
-  std::string key = in.PopValue();
+void CmdRegDeleteKey(Call& c) {
+  std::string key = c.Text(0);
+  Interpreter& in = c.in;
   HandleState& st = OpenKey(in);
   if (!SecurityCheck(in, "*",
                      SJ("レジストリ\"") + st.key_path + SJ("\"の,\"") + key +
@@ -473,33 +481,37 @@ void CmdRegDeleteKey(Interpreter& in, THashNode&) {
 
 }  // namespace
 
-void RegisterHandleCommands() {
-  SetHandler(162, CmdRegRead);
-  SetHandler(163, CmdRegWrite);
-  SetHandler(164, CmdRegOpen);
-  SetHandler(165, CmdRegClose);
-  SetHandler(166, CmdRegDeleteValue);
-  SetHandler(167, CmdRegDeleteKey);
-  SetHandler(271, CmdIniOpen);
-  SetHandler(272, CmdIniClose);
-  SetHandler(273, CmdIniWrite);
-  SetHandler(274, CmdIniRead);
-  SetHandler(331, CmdOpenHandle);
-  SetHandler(332, CmdReadLine);
-  SetHandler(333, CmdWriteLine);
-  SetHandler(334, CmdCloseHandle);
-  SetHandler(335, CmdAtEnd);
-  SetHandler(336, CmdSeekStart);
-  SetHandler(337, CmdSeekEnd);
-  SetHandler(417, CmdRegReadBinary);
-  SetHandler(418, CmdRegWriteBinary);
-  SetHandler(419, CmdSeek);
-  SetHandler(420, CmdWriteBytes);
-  SetHandler(421, CmdReadBytes);
-  SetHandler(422, CmdOpenHandleMode);
-  SetHandler(423, CmdRegReadDword);
-  SetHandler(424, CmdRegWriteDword);
-  SetHandler(432, CmdRegSubKeys);
+CommandTable HandleCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::RegRead, "レジストリ読む", "?を", CmdRegRead, kActs},
+      {CommandId::RegWrite, "レジストリ書く", "?に", CmdRegWrite, kActs},
+      {CommandId::RegOpen, "レジストリ開く", "?の,?を", CmdRegOpen, kActs},
+      {CommandId::RegClose, "レジストリ閉じる", "", CmdRegClose, kActs},
+      {CommandId::RegDeleteValue, "レジストリ値削除", "?を", CmdRegDeleteValue, kActs},
+      {CommandId::RegDeleteKey, "レジストリキー削除", "?を", CmdRegDeleteKey, kActs},
+      {CommandId::IniOpen, "INIファイル開く", "?の", CmdIniOpen, kActs},
+      {CommandId::IniClose, "INIファイル閉じる", "", CmdIniClose, kActs},
+      {CommandId::IniWrite, "INIファイル書く", "?の,?へ", CmdIniWrite, kActs},
+      {CommandId::IniRead, "INIファイル読む", "?の,?を", CmdIniRead, kActs},
+      {CommandId::OpenHandle, "ハンドルを開く", "?で,?の", CmdOpenHandle, kActs},
+      {CommandId::ReadLine, "ハンドルを一行読む", "?に,?の", CmdReadLine, kActs},
+      {CommandId::WriteLine, "ハンドルへ一行書く", "?を,?の", CmdWriteLine, kActs},
+      {CommandId::CloseHandle, "ハンドルを閉じる", "?の", CmdCloseHandle, kActs},
+      {CommandId::AtEnd, "ハンドル最後か", "?の", CmdAtEnd, kActs},
+      {CommandId::SeekStart, "ハンドルを先頭に移動", "?の", CmdSeekStart, kActs},
+      {CommandId::SeekEnd, "ハンドルを最後に移動", "?の", CmdSeekEnd, kActs},
+      {CommandId::RegReadBinary, "レジストリのバイナリを読む", "?を,?つ", CmdRegReadBinary, kActs},
+      {CommandId::RegWriteBinary, "レジストリにバイナリを書く", "?を,?に,?つ", CmdRegWriteBinary,
+       kActs},
+      {CommandId::Seek, "ハンドルを移動", "?の,?に", CmdSeek, kActs},
+      {CommandId::WriteBytes, "ハンドルにバイナリを書く", "?を,?に,?つ", CmdWriteBytes, kActs},
+      {CommandId::ReadBytes, "ハンドルにバイナリを読む", "?へ,?を,?つ", CmdReadBytes, kActs},
+      {CommandId::OpenHandleMode, "ハンドルを詳しく開く", "?に,?を,?で", CmdOpenHandleMode, kActs},
+      {CommandId::RegReadDword, "レジストリのDWORDを読む", "?を", CmdRegReadDword, kActs},
+      {CommandId::RegWriteDword, "レジストリにDWORDを書く", "?を,?に", CmdRegWriteDword, kActs},
+      {CommandId::RegSubKeys, "レジストリサブキー取得", "", CmdRegSubKeys, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

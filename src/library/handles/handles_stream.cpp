@@ -107,6 +107,16 @@ bool TextFileStream::ReadLine(std::string& line) {
   return !read_failed_;
 }
 
+bool TextFileStream::FileStillNamed() const {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return false;
+  if (S_ISREG(st.st_mode) && st.st_nlink == 0) {
+    errno = ESTALE;
+    return false;
+  }
+  return true;
+}
+
 bool TextFileStream::WriteAt(std::string_view bytes) {
   DropBuffer();
   while (!bytes.empty()) {
@@ -121,14 +131,61 @@ bool TextFileStream::WriteAt(std::string_view bytes) {
   return true;
 }
 
+// Puts the file back as it was before a write from `start` failed part-way:
+// bytes it overwrote get their old values, and the file its old size.
+void TextFileStream::UndoWrite(int64_t start, int64_t old_size, const std::string& overwritten) {
+  int e = errno;
+  if (!overwritten.empty()) {
+    ssize_t n;
+    do {
+      n = ::pwrite(fd_, overwritten.data(), overwritten.size(), start);
+    } while (n < 0 && errno == EINTR);
+  }
+  struct stat st;
+  if (fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > old_size &&
+      ftruncate(fd_, old_size) != 0) {
+  }
+  pos_ = start;
+  DropBuffer();
+  errno = e;
+}
+
+// The bytes a write of `count` bytes at the position will overwrite (up to
+// 64 MB; beyond that a failed write only gets the old size back).
+std::string TextFileStream::BytesUnder(int64_t count, int64_t old_size) const {
+  std::string old;
+  if (pos_ >= old_size) return old;
+  old.resize(static_cast<size_t>(std::min<int64_t>({old_size - pos_, count, 64 << 20})));
+  ssize_t n;
+  do {
+    n = ::pread(fd_, old.data(), old.size(), pos_);
+  } while (n < 0 && errno == EINTR);
+  old.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return old;
+}
+
 bool TextFileStream::WriteLine(std::string_view text) {
+  if (!FileStillNamed()) return false;
   std::string line(text);
   line += "\r\n";
-  return WriteAt(line);
+  const int64_t start = pos_, old_size = Size();
+  std::string overwritten = BytesUnder(static_cast<int64_t>(line.size()), old_size);
+  if (WriteAt(line)) return true;
+  UndoWrite(start, old_size, overwritten);
+  return false;
 }
 
 bool TextFileStream::WriteBytes(std::string_view data, int64_t count) {
   if (count <= 0) return true;
+  if (!FileStillNamed()) return false;
+  const int64_t start = pos_, old_size = Size();
+  std::string overwritten = BytesUnder(count, old_size);
+  if (WriteBytesAt(data, count)) return true;
+  UndoWrite(start, old_size, overwritten);
+  return false;
+}
+
+bool TextFileStream::WriteBytesAt(std::string_view data, int64_t count) {
   const size_t from_data = static_cast<size_t>(std::min<int64_t>(count, data.size()));
   if (!WriteAt(data.substr(0, from_data))) return false;
   int64_t zeros = count - static_cast<int64_t>(from_data);

@@ -9,6 +9,13 @@
 // it. Binary reads and writes use and move the same position, and seeking moves
 // it for both, so line and byte access can be mixed freely. The end test looks
 // at the position only: it is at or past the end of the file.
+//
+// A write either happens whole or not at all: when it fails part-way (a full
+// disk) the file is cut back to its old size and the bytes it overwrote get
+// their old values, and the position stays where it was. A handle keeps
+// the file it opened; when that file no longer has a name (書く replaced it, or
+// it was deleted) its writes could reach no one, so they fail with ESTALE
+// instead of vanishing silently. Reading it still gives the old content.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +65,11 @@ class TextFileStream {
   // read failure, recorded in read_failed_).
   int ByteAt(int64_t pos);
   bool WriteAt(std::string_view bytes);
+  bool WriteBytesAt(std::string_view data, int64_t count);
+  // False with errno ESTALE when the open file is no longer in any folder.
+  bool FileStillNamed() const;
+  std::string BytesUnder(int64_t count, int64_t old_size) const;
+  void UndoWrite(int64_t start, int64_t old_size, const std::string& overwritten);
   void DropBuffer() { buf_.clear(); }
 
   int fd_ = -1;

@@ -7,6 +7,7 @@
 
 #include "library/library.h"
 #include "library/numbers/numbers_math.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -15,22 +16,10 @@ namespace sorane {
 
 namespace {
 
-// Every result sets それ's value and the result type (SoreType) and writes the
-// type into それ's own type mark too, since a call in an expression reports
-// that mark as the type of its result.
-void SetResult(Interpreter& in, std::string value, const char* type) {
-  in.SetSore(std::move(value), type);
-  in.S.Fast.Sore->TypeMark = type;
-}
-
-void SetNumber(Interpreter& in, Number v) {
-  SetResult(in, FormatNumber(v), "e");
-}
-
-// Integer results are written in full, without the 15-digit limit.
-void SetInteger(Interpreter& in, int64_t v) {
-  SetResult(in, std::to_string(v), "e");
-}
+// Every result sets それ's value, the result type (SoreType) and それ's own
+// type mark (c.Return*), since a call in an expression reports that mark as the
+// type of its result. Integer results are written in full (ReturnInt), without
+// the 15-digit limit of numbers.
 
 Number Take(Interpreter& in, MathResult r) {
   if (r.fault != MathFault::None) in.Raise(FaultMessage(r.fault));
@@ -80,50 +69,50 @@ MathResult Hypot(Number x, Number y) {
 
 // One number in, one number out.
 template <MathResult (*F)(Number)>
-void CmdUnary(Interpreter& in, THashNode&) {
-  Number x = in.PopNumber();
-  SetNumber(in, Take(in, F(x)));
+void CmdUnary(Call& c) {
+  Number x = c.Num(0);
+  c.ReturnNumber(Take(c.in, F(x)));
 }
 
-// Two numbers in template order.
+// Two numbers in template order (the second is read first).
 template <MathResult (*F)(Number, Number)>
-void CmdBinary(Interpreter& in, THashNode&) {
-  Number b = in.PopNumber();
-  Number a = in.PopNumber();
-  SetNumber(in, Take(in, F(a, b)));
+void CmdBinary(Call& c) {
+  Number b = c.Num(1);
+  Number a = c.Num(0);
+  c.ReturnNumber(Take(c.in, F(a, b)));
 }
 
 // ---------------------------------------------------------------- integers and rounding
 
-void CmdTrunc(Interpreter& in, THashNode&) {
-  SetInteger(in, ToInt64(in.PopNumber()));
+void CmdTrunc(Call& c) {
+  c.ReturnInt(ToInt64(c.Num(0)));
 }
-void CmdRound(Interpreter& in, THashNode&) {
-  SetInteger(in, RoundHalfEven(in.PopNumber()));
+void CmdRound(Call& c) {
+  c.ReturnInt(RoundHalfEven(c.Num(0)));
 }
-void CmdCeil(Interpreter& in, THashNode&) {
-  SetInteger(in, ToInt32(std::ceil(in.PopNumber())));
+void CmdCeil(Call& c) {
+  c.ReturnInt(ToInt32(std::ceil(c.Num(0))));
 }
-void CmdFloor(Interpreter& in, THashNode&) {
-  SetInteger(in, ToInt32(std::floor(in.PopNumber())));
+void CmdFloor(Call& c) {
+  c.ReturnInt(ToInt32(std::floor(c.Num(0))));
 }
 
 template <Number (*F)(Number, long long)>
-void CmdDecimalPlaces(Interpreter& in, THashNode&) {
-  long long places = in.PopInt();
-  Number x = in.PopNumber();
-  SetNumber(in, F(x, places));
+void CmdDecimalPlaces(Call& c) {
+  long long places = c.Int(1);
+  Number x = c.Num(0);
+  c.ReturnNumber(F(x, places));
 }
 
-void CmdFrac(Interpreter& in, THashNode&) {
-  SetResult(in, FracText(in.PopValue()), "e");
+void CmdFrac(Call& c) {
+  c.Return(FracText(c.Text(0)), "e");
 }
 
 template <int32_t (*F)(int32_t, int32_t)>
-void CmdBits(Interpreter& in, THashNode&) {
-  int32_t b = ToInt32(in.PopNumber());
-  int32_t a = ToInt32(in.PopNumber());
-  SetInteger(in, F(a, b));
+void CmdBits(Call& c) {
+  int32_t b = ToInt32(c.Num(1));
+  int32_t a = ToInt32(c.Num(0));
+  c.ReturnInt(F(a, b));
 }
 
 int32_t BitAnd(int32_t a, int32_t b) {
@@ -136,68 +125,68 @@ int32_t BitXor(int32_t a, int32_t b) {
   return a ^ b;
 }
 
-void CmdNot(Interpreter& in, THashNode&) {
-  SetInteger(in, in.PopInt() == 0 ? 1 : 0);
+void CmdNot(Call& c) {
+  c.ReturnInt(c.Int(0) == 0 ? 1 : 0);
 }
 
-void CmdMod(Interpreter& in, THashNode&) {
-  int64_t b = in.PopInt();
-  int64_t a = in.PopInt();
-  SetInteger(in, static_cast<int64_t>(Take(in, Mod(a, b))));
+void CmdMod(Call& c) {
+  int64_t b = c.Int(1);
+  int64_t a = c.Int(0);
+  c.ReturnInt(static_cast<int64_t>(Take(c.in, Mod(a, b))));
 }
 
-void CmdShiftRight(Interpreter& in, THashNode&) {
-  int64_t bits = in.PopInt();
-  int32_t a = ToInt32(in.PopNumber());
-  SetInteger(in, ShiftRight(a, bits));
+void CmdShiftRight(Call& c) {
+  int64_t bits = c.Int(1);
+  int32_t a = ToInt32(c.Num(0));
+  c.ReturnInt(ShiftRight(a, bits));
 }
 
-void CmdShiftLeft(Interpreter& in, THashNode&) {
-  int64_t bits = in.PopInt();
-  int32_t a = ToInt32(in.PopNumber());
-  SetInteger(in, ShiftLeft(a, bits));
+void CmdShiftLeft(Call& c) {
+  int64_t bits = c.Int(1);
+  int32_t a = ToInt32(c.Num(0));
+  c.ReturnInt(ShiftLeft(a, bits));
 }
 
-void CmdHex(Interpreter& in, THashNode&) {
-  SetResult(in, HexText(in.PopInt()), "e");
+void CmdHex(Call& c) {
+  c.Return(HexText(c.Int(0)), "e");
 }
 
 // ---------------------------------------------------------------- statistics
 
 template <Number (*F)(const std::vector<Number>&)>
-void CmdList(Interpreter& in, THashNode&) {
-  SetNumber(in, F(NumberList(in.PopValue())));
+void CmdList(Call& c) {
+  c.ReturnNumber(F(NumberList(c.Text(0))));
 }
 
-void CmdStdDev(Interpreter& in, THashNode&) {
-  SetNumber(in, Take(in, ListStdDev(NumberList(in.PopValue()))));
+void CmdStdDev(Call& c) {
+  c.ReturnNumber(Take(c.in, ListStdDev(NumberList(c.Text(0)))));
 }
 
 // ---------------------------------------------------------------- random
 
 // The bound is an integer text; anything else means 100.
-void CmdRandom(Interpreter& in, THashNode&) {
+void CmdRandom(Call& c) {
   long long n = 0;
-  if (!TryParseInteger(in.PopValue(), n)) n = 100;
-  SetInteger(in, DrawBelow(in.S.Random, n));
+  if (!TryParseInteger(c.Text(0), n)) n = 100;
+  c.ReturnInt(DrawBelow(c.in.S.Random, n));
 }
 
-void CmdRandomReal(Interpreter& in, THashNode&) {
-  SetNumber(in, DrawReal(in.S.Random));
+void CmdRandomReal(Call& c) {
+  c.ReturnNumber(DrawReal(c.in.S.Random));
 }
 
 // -1 reseeds unpredictably; any other seed starts a repeatable sequence.
-void CmdRandomize(Interpreter& in, THashNode&) {
-  int64_t seed = in.PopInt();
+void CmdRandomize(Call& c) {
+  int64_t seed = c.Int(0);
   if (seed == -1) {
-    in.S.Random.seed(std::random_device{}());
+    c.in.S.Random.seed(std::random_device{}());
   } else {
-    in.S.Random.seed(static_cast<uint64_t>(seed));
+    c.in.S.Random.seed(static_cast<uint64_t>(seed));
   }
 }
 
-void CmdShuffle(Interpreter& in, THashNode&) {
-  SetResult(in, ShuffleLines(in.PopValue(), in.S.Random), "s");
+void CmdShuffle(Call& c) {
+  c.ReturnText(ShuffleLines(c.Text(0), c.in.S.Random));
 }
 
 // ---------------------------------------------------------------- variables
@@ -211,40 +200,40 @@ struct Target {
   std::string current;
 };
 
-Target FindTarget(Interpreter& in) {
-  std::string raw = in.PopRaw();
-  THashNode* w = in.S.Words.FindExact(raw);
+// The target is slot 0; the commands read it after their operand.
+Target FindTarget(Call& c) {
+  const std::string& raw = c.Raw(0);
+  THashNode* w = c.in.S.Words.FindExact(raw);
   if (w && w->Kind != kWordVariable) w = nullptr;
   if (w) return {w, w->Value};
-  return {nullptr, in.Evaluate(raw)};
+  return {nullptr, c.in.Evaluate(raw)};
 }
 
-void Store(Interpreter& in, const Target& t, std::string result, const std::string& type) {
+void Store(Call& c, const Target& t, std::string result, const std::string& type) {
   if (t.word) {
     t.word->Value = result;
     t.word->TypeMark = type;
   }
-  in.SetSore(std::move(result), type.c_str());
-  in.S.Fast.Sore->TypeMark = type;
+  c.Return(std::move(result), type.c_str());
 }
 
 // 足す adds numbers and joins texts: the value's own type decides.
-void CmdAdd(Interpreter& in, THashNode&) {
-  std::string value = in.PopValue();
-  std::string type = in.S.SoreType;
-  Target t = FindTarget(in);
+void CmdAdd(Call& c) {
+  std::string value = c.Text(1);
+  std::string type = c.in.S.SoreType;
+  Target t = FindTarget(c);
   std::string result =
-      type == "e" ? FormatNumber(Take(in, Checked(ParseNumber(t.current) + ParseNumber(value))))
+      type == "e" ? FormatNumber(Take(c.in, Checked(ParseNumber(t.current) + ParseNumber(value))))
                   : t.current + value;
-  Store(in, t, std::move(result), type);
+  Store(c, t, std::move(result), type);
 }
 
 template <MathResult (*F)(Number, Number)>
-void CmdUpdate(Interpreter& in, THashNode&) {
-  Number value = in.PopNumber();
-  Target t = FindTarget(in);
-  Number result = Take(in, F(ParseNumber(t.current), value));
-  Store(in, t, FormatNumber(result), "e");
+void CmdUpdate(Call& c) {
+  Number value = c.Num(1);
+  Target t = FindTarget(c);
+  Number result = Take(c.in, F(ParseNumber(t.current), value));
+  Store(c, t, FormatNumber(result), "e");
 }
 
 MathResult Subtract(Number a, Number b) {
@@ -254,72 +243,74 @@ MathResult Multiply(Number a, Number b) {
   return Checked(a * b);
 }
 
-// ---------------------------------------------------------------- table
-
-struct Entry {
-  int id;
-  CommandHandler handler;
-};
-
-constexpr Entry kHandlers[] = {
-    {17, CmdRandom},                       // 乱数
-    {31, CmdTrunc},                        // 整数
-    {32, CmdDecimalPlaces<TruncDecimal>},  // 切り捨て
-    {33, CmdDecimalPlaces<RoundDecimal>},  // 四捨五入
-    {52, CmdUnary<Sin>},                   // サイン, SIN
-    {53, CmdUnary<Cos>},                   // コサイン, COS
-    {54, CmdUnary<Tan>},                   // タンジェント, TAN
-    {146, CmdUnary<Abs>},                  // ABS
-    {147, CmdCeil},                        // CEIL
-    {148, CmdUnary<Exp>},                  // EXP
-    {149, CmdFloor},                       // FLOOR
-    {150, CmdFrac},                        // FRAC
-    {151, CmdTrunc},                       // INT
-    {152, CmdUnary<Ln>},                   // LN
-    {153, CmdBinary<LogBase>},             // LOG
-    {154, CmdBinary<Power>},               // POWER
-    {155, CmdRound},                       // ROUND
-    {156, CmdUnary<Sqrt>},                 // SQRT
-    {157, CmdTrunc},                       // TRUNC
-    {158, CmdRandomReal},                  // RND
-    {159, CmdRandomize},                   // 乱数初期化
-    {179, CmdUnary<Log2>},                 // LOG2
-    {180, CmdUnary<Log10>},                // LOG10
-    {216, CmdUnary<ArcTan>},               // ARCTAN
-    {217, CmdUnary<ArcCos>},               // ARCCOS
-    {218, CmdUnary<ArcSin>},               // ARCSIN
-    {219, CmdBinary<Hypot>},               // HYPOT
-    {220, CmdUnary<CycleToRad>},           // サイクルからラジアン
-    {221, CmdUnary<DegToRad>},             // 度からラジアン
-    {222, CmdUnary<GradToRad>},            // グラードからラジアン
-    {223, CmdUnary<RadToCycle>},           // ラジアンからサイクル
-    {224, CmdUnary<RadToDeg>},             // ラジアンから度
-    {225, CmdUnary<RadToGrad>},            // ラジアンからグラード
-    {226, CmdList<ListSum>},               // 配列合計値, SUM
-    {227, CmdList<ListMean>},              // 配列平均値, AVERAGE
-    {228, CmdList<ListVariance>},          // 配列分散値, VAR
-    {229, CmdStdDev},                      // 標準偏差値, STDEV
-    {239, CmdList<ListMax>},               // 配列最大値
-    {240, CmdList<ListMin>},               // 配列最小値
-    {280, CmdAdd},                         // 足す
-    {281, CmdUpdate<Subtract>},            // 引く
-    {282, CmdUpdate<Multiply>},            // 掛ける
-    {283, CmdUpdate<Divide>},              // 割る
-    {330, CmdShuffle},                     // 配列シャッフル
-    {340, CmdBits<BitAnd>},                // AND
-    {341, CmdBits<BitOr>},                 // OR
-    {342, CmdBits<BitXor>},                // XOR
-    {343, CmdMod},                         // MOD, 余り
-    {344, CmdShiftRight},                  // SHR, 右シフト
-    {345, CmdShiftLeft},                   // SHL, 左シフト
-    {346, CmdHex},                         // HEX
-    {395, CmdNot},                         // NOT
-};
-
 }  // namespace
 
-void RegisterNumberCommands() {
-  for (const Entry& e : kHandlers) SetHandler(e.id, e.handler);
+CommandTable NumberCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Random, "乱数", "?の", CmdRandom, kPure},
+      {CommandId::Integer, "整数", "?", CmdTrunc, kPure},
+      {CommandId::TruncatePlaces, "切り捨て", "?を,?位で", CmdDecimalPlaces<TruncDecimal>, kPure},
+      {CommandId::RoundPlaces, "四捨五入", "?を,?位で", CmdDecimalPlaces<RoundDecimal>, kPure},
+      {CommandId::Sin, "サイン", "?", CmdUnary<Sin>, kPure},
+      {CommandId::Sin, "SIN", "?", CmdUnary<Sin>, kPure},
+      {CommandId::Cos, "コサイン", "?", CmdUnary<Cos>, kPure},
+      {CommandId::Cos, "COS", "?", CmdUnary<Cos>, kPure},
+      {CommandId::Tan, "タンジェント", "?", CmdUnary<Tan>, kPure},
+      {CommandId::Tan, "TAN", "?", CmdUnary<Tan>, kPure},
+      {CommandId::Abs, "ABS", "?", CmdUnary<Abs>, kPure},
+      {CommandId::Ceil, "CEIL", "?", CmdCeil, kPure},
+      {CommandId::Exp, "EXP", "?", CmdUnary<Exp>, kPure},
+      {CommandId::Floor, "FLOOR", "?", CmdFloor, kPure},
+      {CommandId::Frac, "FRAC", "?", CmdFrac, kPure},
+      {CommandId::Int, "INT", "?", CmdTrunc, kPure},
+      {CommandId::Ln, "LN", "?", CmdUnary<Ln>, kPure},
+      {CommandId::LogBase, "LOG", "?,?", CmdBinary<LogBase>, kPure},
+      {CommandId::Power, "POWER", "?,?", CmdBinary<Power>, kPure},
+      {CommandId::Round, "ROUND", "?", CmdRound, kPure},
+      {CommandId::Sqrt, "SQRT", "?", CmdUnary<Sqrt>, kPure},
+      {CommandId::Trunc, "TRUNC", "?", CmdTrunc, kPure},
+      {CommandId::RandomReal, "RND", "", CmdRandomReal, kPure},
+      {CommandId::Randomize, "乱数初期化", "?で", CmdRandomize, kPure},
+      {CommandId::Log2, "LOG2", "?", CmdUnary<Log2>, kPure},
+      {CommandId::Log10, "LOG10", "?", CmdUnary<Log10>, kPure},
+      {CommandId::ArcTan, "ARCTAN", "?", CmdUnary<ArcTan>, kPure},
+      {CommandId::ArcCos, "ARCCOS", "?", CmdUnary<ArcCos>, kPure},
+      {CommandId::ArcSin, "ARCSIN", "?", CmdUnary<ArcSin>, kPure},
+      {CommandId::Hypot, "HYPOT", "?,?", CmdBinary<Hypot>, kPure},
+      {CommandId::CycleToRadian, "サイクルからラジアン", "?を", CmdUnary<CycleToRad>, kPure},
+      {CommandId::DegreeToRadian, "度からラジアン", "?を", CmdUnary<DegToRad>, kPure},
+      {CommandId::GradToRadian, "グラードからラジアン", "?を", CmdUnary<GradToRad>, kPure},
+      {CommandId::RadianToCycle, "ラジアンからサイクル", "?を", CmdUnary<RadToCycle>, kPure},
+      {CommandId::RadianToDegree, "ラジアンから度", "?を", CmdUnary<RadToDeg>, kPure},
+      {CommandId::RadianToGrad, "ラジアンからグラード", "?を", CmdUnary<RadToGrad>, kPure},
+      {CommandId::ListSum, "配列合計値", "?の", CmdList<ListSum>, kPure},
+      {CommandId::ListSum, "SUM", "?", CmdList<ListSum>, kPure},
+      {CommandId::ListAverage, "配列平均値", "?の", CmdList<ListMean>, kPure},
+      {CommandId::ListAverage, "AVERAGE", "?", CmdList<ListMean>, kPure},
+      {CommandId::ListVariance, "配列分散値", "?の", CmdList<ListVariance>, kPure},
+      {CommandId::ListVariance, "VAR", "?", CmdList<ListVariance>, kPure},
+      {CommandId::StdDev, "標準偏差値", "?の", CmdStdDev, kPure},
+      {CommandId::StdDev, "STDEV", "?", CmdStdDev, kPure},
+      {CommandId::ListMax, "配列最大値", "?の", CmdList<ListMax>, kPure},
+      {CommandId::ListMin, "配列最小値", "?の", CmdList<ListMin>, kPure},
+      {CommandId::Add, "足す", "?に,?を", CmdAdd, kPure},
+      {CommandId::Subtract, "引く", "?から,?を", CmdUpdate<Subtract>, kPure},
+      {CommandId::Multiply, "掛ける", "?に,?を", CmdUpdate<Multiply>, kPure},
+      {CommandId::Divide, "割る", "?を,?で", CmdUpdate<Divide>, kPure},
+      {CommandId::Shuffle, "配列シャッフル", "?を", CmdShuffle, kPure},
+      {CommandId::BitAnd, "AND", "?と,?の", CmdBits<BitAnd>, kPure},
+      {CommandId::BitOr, "OR", "?と,?の", CmdBits<BitOr>, kPure},
+      {CommandId::BitXor, "XOR", "?と,?の", CmdBits<BitXor>, kPure},
+      {CommandId::Mod, "MOD", "?と,?の", CmdMod, kPure},
+      {CommandId::Mod, "余り", "?と,?の", CmdMod, kPure},
+      {CommandId::ShiftRight, "SHR", "?を,?ビット", CmdShiftRight, kPure},
+      {CommandId::ShiftRight, "右シフト", "?を,?ビット", CmdShiftRight, kPure},
+      {CommandId::ShiftLeft, "SHL", "?を,?ビット", CmdShiftLeft, kPure},
+      {CommandId::ShiftLeft, "左シフト", "?を,?ビット", CmdShiftLeft, kPure},
+      {CommandId::Hex, "HEX", "?", CmdHex, kPure},
+      {CommandId::Not, "NOT", "?の", CmdNot, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -5,15 +5,23 @@
 // the host.
 #include "library/output/output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
-#include "library/objects/parse.h"
 #include "library/library.h"
+#include "library/objects/parse.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "platform/safe_write.h"
 #include "policy/security.h"
+#include "runtime/command.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -61,14 +69,21 @@ std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width) {
 
 // Appends the text and CR LF to the file named by 表示出力先 (as given, relative
 // to the current folder) when the security policy allows; a missing file is
-// created, a file that cannot be opened is left alone.
+// created, a file that cannot be opened is left alone. A write that fails (a
+// full disk) leaves the file as it was and raises the file failure message.
 static void PrintToFile(Interpreter& in, const std::string& name, const std::string& text) {
+  // A NUL would cut the name short at the system call: never checked or opened.
+  if (HasNulByte(name)) in.Raise(msg::FileFailure(), NameForMessage(name));
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
-  FILE* f = fopen(ToOsPath(name).c_str(), "ab");
-  if (!f) return;
-  fwrite(text.data(), 1, text.size(), f);
-  fwrite("\r\n", 1, 2, f);
-  fclose(f);
+  int fd = open(ToOsPath(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  bool ok = AppendToFd(fd, text + "\r\n");
+  int e = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    e = errno;
+  }
+  if (!ok) in.Raise(Format(msg::FileFailure(), name) + SystemReason(e));
 }
 
 static std::string VariableText(Interpreter& in, const std::string& name,
@@ -85,7 +100,7 @@ static int TabWidth(Interpreter& in) {
 // The host's installed faces, folded on first use and kept for the run.
 static const FontKeys& InstalledFonts(Interpreter& in) {
   FontKeys& keys = in.S.RunStates.Get<FontKeys>();
-  if (!keys.built) keys = MakeFontKeys(in.host.FontFamilies());
+  if (!keys.built) keys = MakeFontKeys(in.host.Surface().FontFamilies());
   return keys;
 }
 
@@ -107,23 +122,24 @@ Host::TextFont CurrentTextFont(Interpreter& in) {
 }
 
 void ApplyTextFont(Interpreter& in) {
-  in.host.SetTextFont(CurrentTextFont(in));
+  in.host.Surface().SetTextFont(CurrentTextFont(in));
 }
 
 int PrintLineHeight(Host& host) {
-  return static_cast<int>(host.TextHeight(SJ("あ")) * 1.2);
+  return static_cast<int>(host.Surface().TextHeight(SJ("あ")) * 1.2);
 }
 
-static void CmdPrint(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
+static void CmdPrint(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
   THashNode* target = in.S.Fast.PrintTarget;
   if (target && !target->Value.empty()) {
     PrintToFile(in, target->Value, text);
     return;
   }
   std::vector<std::string> lines = LayoutPrintText(text, TabWidth(in));
-  if (!in.host.DrawsText()) {
-    for (const std::string& line : lines) in.host.PrintLine(line);
+  if (!in.host.Surface().DrawsText()) {
+    for (const std::string& line : lines) in.host.Surface().PrintLine(line);
     return;
   }
   ApplyTextFont(in);
@@ -131,79 +147,83 @@ static void CmdPrint(Interpreter& in, THashNode&) {
   bool centring = in.S.Centring;
   int y = in.S.CursorY;
   for (const std::string& line : lines) {
-    int x = centring ? (in.host.ClientWidth() - in.host.TextWidth(line)) / 2 : in.S.CursorX;
-    in.host.DrawText(x, y, line);
+    int x = centring ? (in.host.Surface().ClientWidth() - in.host.Surface().TextWidth(line)) / 2
+                     : in.S.CursorX;
+    in.host.Surface().DrawText(x, y, line);
     y += step;
   }
   in.S.CursorY = y;
 }
 
-static void CmdSay(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
+static void CmdSay(Call& c) {
+  Interpreter& in = c.in;
+  std::string text = c.Text(0);
   if (text.size() > 4095) text = CutBytesSafe(text, 4095) + "...";
   std::string laid_out;
   for (const std::string& line : LayoutPrintText(text, TabWidth(in)))
     laid_out += (laid_out.empty() ? "" : "\r\n") + line;
   ApplyTextFont(in);
-  in.host.Say(laid_out);
+  in.host.Dialogs().Say(laid_out);
 }
 
-static void CmdClearScreen(Interpreter& in, THashNode&) {
+static void CmdClearScreen(Call& c) {
+  Interpreter& in = c.in;
   bool omitted = in.S.SoreImplied;
-  std::string color = in.PopValue();
+  std::string color = c.Text(0);
   if (omitted)
-    in.host.ClearOutput();
+    in.host.Surface().ClearOutput();
   else
-    in.host.ClearOutputWith(ParseColor(color));
+    in.host.Surface().ClearOutputWith(ParseColor(color));
   in.S.CursorX = 10;
   in.S.CursorY = 10;
 }
 
 // A coordinate argument: a list of values (a group "(x,y)" arrives without its
 // parentheses) is taken as written; anything else is evaluated first.
-static std::string PopCoordinateText(Interpreter& in) {
-  std::string raw = in.PopRaw();
+static std::string CoordinateText(Call& c, size_t k) {
+  const std::string& raw = c.Raw(k);
   if (SplitCoordinateItems(raw).size() >= 2) return raw;
-  return in.Evaluate(raw);
+  return c.Text(k);
 }
 
-static void CmdMove(Interpreter& in, THashNode&) {
-  Point p = ParsePoint(in, PopCoordinateText(in));
-  in.S.CursorX = p.x;
-  in.S.CursorY = p.y;
+static void CmdMove(Call& c) {
+  Point p = ParsePoint(c.in, CoordinateText(c, 0));
+  c.in.S.CursorX = p.x;
+  c.in.S.CursorY = p.y;
 }
 
-static void CmdCentring(Interpreter& in, THashNode&) {
-  in.S.Centring = true;
+static void CmdCentring(Call& c) {
+  c.in.S.Centring = true;
 }
-static void CmdCentringOff(Interpreter& in, THashNode&) {
-  in.S.Centring = false;
+static void CmdCentringOff(Call& c) {
+  c.in.S.Centring = false;
 }
 
 template <Host::WindowAction action>
-static void CmdWindow(Interpreter& in, THashNode&) {
-  in.host.WindowCommand(action);
+static void CmdWindow(Call& c) {
+  c.in.host.Window().WindowCommand(action);
 }
 
-static void CmdBorderStyle(Interpreter& in, THashNode&) {
-  in.host.SetBorderStyle(ToInt32(in.PopNumber()));
+static void CmdBorderStyle(Call& c) {
+  c.in.host.Window().SetBorderStyle(ToInt32(c.Num(0)));
 }
 
 [[noreturn]] static void RaiseFileError(Interpreter& in, const std::string& name) {
-  in.Raise(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), name);
+  in.Raise(msg::FileFailure(), name);
 }
 
 // 母艦アイコン: a picture file, or else an イメージ object whose picture is used.
-static void CmdIcon(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdIcon(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   std::string path = ResolveFileName(in, name);
   if (FileExists(path)) {
-    if (!in.host.SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
+    if (!in.host.Window().SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
     return;
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
-  TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
-  if (!node || node->Kind != kObjectImage || !in.host.SetIconFromObject(node->ObjectIndex))
+  TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
+  if (!node || node->Kind != kObjectImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
 
@@ -218,32 +238,34 @@ static std::string PrintFallbackName(Interpreter& in) {
   return folder + file + ".pdf";
 }
 
-static void CmdPrintWindow(Interpreter& in, THashNode&) {
-  std::string target = PrintFallbackName(in);
-  if (in.host.PrintWindow(target) == Host::PrintResult::kFailed) RaiseFileError(in, target);
+static void CmdPrintWindow(Call& c) {
+  std::string target = PrintFallbackName(c.in);
+  if (c.in.host.Surface().PrintWindow(target) == Host::PrintResult::kFailed)
+    RaiseFileError(c.in, target);
 }
 
-static void CmdShowValue(Interpreter& in, THashNode&) {
-  std::string raw = in.PopRaw();
-  std::string name = StripBackquotes(raw);
+static void CmdShowValue(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   if (in.S.Words.Find(name, true)) {
-    if (in.host.DebugDialog(name)) in.EndRun();
+    if (in.host.Dialogs().DebugDialog(name)) in.EndRun();
     return;
   }
-  std::string value = in.Evaluate(raw);
-  in.host.Say(SJ("「") + name + SJ("」の内容は、") + value);
+  std::string value = c.Text(0);
+  in.host.Dialogs().Say(SJ("「") + name + SJ("」の内容は、") + value);
 }
 
 static const char kFormSection[] = "frmSorane";
 
-static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdSaveFormPosition(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string path = AbsoluteName(name);
   if (!SecurityCheck(in, path,
                      SJ("INIファイル") + QuotedQuestion(path, SJ("にフォーム情報を保存します。"))))
     return;
-  Host::Geometry g = in.host.GetGeometry();
+  Host::Geometry g = in.host.Window().GetGeometry();
   const std::pair<const char*, int> keys[] = {{"state", g.state},
                                               {"top", g.top},
                                               {"left", g.left},
@@ -253,11 +275,12 @@ static void CmdSaveFormPosition(Interpreter& in, THashNode&) {
     if (!IniFileWrite(path, kFormSection, key, std::to_string(value))) RaiseFileError(in, path);
 }
 
-static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
+static void CmdRestoreFormPosition(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Text(0);
   if (name.empty()) return;
   std::string path = AbsoluteName(name);
-  Host::Geometry g = in.host.GetGeometry();
+  Host::Geometry g = in.host.Window().GetGeometry();
   g.state = -1;  // kept unless the file has it
   std::pair<const char*, int*> keys[] = {{"top", &g.top},
                                          {"left", &g.left},
@@ -271,25 +294,26 @@ static void CmdRestoreFormPosition(Interpreter& in, THashNode&) {
     long long n = 0;
     if (v && TryParseInteger(*v, n)) *field = static_cast<int>(n);
   }
-  in.host.SetGeometry(g);
+  in.host.Window().SetGeometry(g);
 }
 
 // 最大化 / 最小化 / フォーム元のサイズ: the named object must be a form.
 template <Host::WindowAction action>
-static void CmdFormWindow(Interpreter& in, THashNode&) {
-  THashNode* w = in.PopName(false);
-  TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->Tag) : nullptr;
-  if (!node || node->Name.empty()) in.Raise(SJ("オブジェクト\"%s\"が特定できません。"), w->Name);
+static void CmdFormWindow(Call& c) {
+  Interpreter& in = c.in;
+  THashNode* w = c.Word(0, false);
+  TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
+  if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
   if (node->Kind != kObjectForm)
     in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
-  if (node->ObjectIndex == 0) in.host.WindowCommand(action);
+  if (node->ObjectIndex == 0) in.host.Window().WindowCommand(action);
 }
 
-static void CmdCopy(Interpreter& in, THashNode&) {
-  in.host.SetClipboardText(in.PopValue());
+static void CmdCopy(Call& c) {
+  c.in.host.Clipboard().SetClipboardText(c.Text(0));
 }
-static void CmdClipboard(Interpreter& in, THashNode&) {
-  in.SetSore(in.host.ClipboardText(), "s");
+static void CmdClipboard(Call& c) {
+  c.ReturnCommon(c.in.host.Clipboard().ClipboardText());
 }
 
 bool CloseRequest(Interpreter& in) {
@@ -309,56 +333,69 @@ bool CloseRequest(Interpreter& in) {
   return true;
 }
 
-static void CmdEnd(Interpreter& in, THashNode&) {
-  in.S.RunStack.Clear();
-  in.S.ExecPos = TPos();
-  if (CloseRequest(in)) in.host.Close();
+static void CmdEnd(Call& c) {
+  c.in.S.RunStack.Clear();
+  c.in.S.ExecPos = TPos();
+  if (CloseRequest(c.in)) c.in.host.Window().Close();
 }
 
-static void CmdSetCloseHandler(Interpreter& in, THashNode&) {
-  std::string raw = in.PopRaw();
-  std::string name = StripBackquotes(raw);
+static void CmdSetCloseHandler(Call& c) {
+  Interpreter& in = c.in;
+  std::string name = c.Name(0);
   THashNode* w = in.S.Words.FindExact(name);
   if (w && w->Kind == kWordLabel) {
     in.S.CloseHandler = w;
     if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "1";
     return;
   }
-  std::string value = w ? std::string() : in.Evaluate(raw);
+  std::string value = w ? std::string() : c.Text(0);
   if (!w && value.empty()) {
     in.S.CloseHandler = nullptr;
     if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "0";
     return;
   }
-  in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), w ? name : value);
+  in.Raise(msg::UndefinedLabel(), w ? name : value);
 }
 
-void RegisterOutputCommands() {
-  SetHandler(0, CmdPrint);                                            // 表示
-  SetHandler(12, CmdSay);                                             // 言う
-  SetHandler(4, CmdClearScreen);                                      // 画面クリア
-  SetHandler(2, CmdEnd);                                              // おわり
-  SetHandler(161, CmdSetCloseHandler);                                // 終了処理設定
-  SetHandler(1, CmdMove);                                             // 移動
-  SetHandler(29, CmdCentring);                                        // センタリング
-  SetHandler(30, CmdCentringOff);                                     // センタリング解除
-  SetHandler(116, CmdPrintWindow);                                    // 母艦印刷
-  SetHandler(117, CmdWindow<Host::WindowAction::kRepaint>);           // 描画処理反映
-  SetHandler(193, CmdShowValue);                                      // _P / SHOW
-  SetHandler(275, CmdSaveFormPosition);                               // フォームの位置記録
-  SetHandler(276, CmdRestoreFormPosition);                            // フォームの位置復元
-  SetHandler(306, CmdWindow<Host::WindowAction::kMaximise>);          // 母艦最大化
-  SetHandler(307, CmdWindow<Host::WindowAction::kMinimise>);          // 母艦最小化
-  SetHandler(308, CmdWindow<Host::WindowAction::kRestore>);           // 母艦元のサイズ
-  SetHandler(315, CmdIcon);                                           // 母艦アイコン
-  SetHandler(328, CmdWindow<Host::WindowAction::kFullScreen>);        // 母艦全画面化
-  SetHandler(352, CmdWindow<Host::WindowAction::kShow>);              // 母艦浮上
-  SetHandler(381, CmdBorderStyle);                                    // 母艦スタイル設定
-  SetHandler(406, CmdFormWindow<Host::WindowAction::kMaximise>);      // 最大化
-  SetHandler(407, CmdFormWindow<Host::WindowAction::kMinimiseForm>);  // 最小化
-  SetHandler(408, CmdFormWindow<Host::WindowAction::kNormal>);        // フォーム元のサイズ
-  SetHandler(429, CmdCopy);                                           // コピー
-  SetHandler(430, CmdClipboard);                                      // クリップボード取得
+CommandTable OutputCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::End, "おわり", "", CmdEnd, kActs},
+      {CommandId::End, "終わり", "", CmdEnd, kActs},
+      {CommandId::End, "おわる", "", CmdEnd, kActs},
+      {CommandId::SetCloseHandler, "終了処理設定", "?に", CmdSetCloseHandler, kActs},
+      {CommandId::Say, "言う", "?と", CmdSay, kActs},
+      {CommandId::Print, "表示", "?と", CmdPrint, kActs},
+      {CommandId::MoveCursor, "移動", "?へ", CmdMove, kActs},
+      {CommandId::ClearScreen, "画面クリア", "?で", CmdClearScreen, kActs},
+      {CommandId::Centring, "センタリング", "", CmdCentring, kActs},
+      {CommandId::CentringOff, "センタリング解除", "", CmdCentringOff, kActs},
+      {CommandId::PrintWindow, "母艦印刷", "", CmdPrintWindow, kActs},
+      {CommandId::Repaint, "描画処理反映", "", CmdWindow<Host::WindowAction::kRepaint>, kActs},
+      {CommandId::ShowValue, "_P", "?", CmdShowValue, kActs},
+      {CommandId::ShowValue, "SHOW", "?", CmdShowValue, kActs},
+      {CommandId::SaveFormPosition, "フォームの位置記録", "へ", CmdSaveFormPosition, kActs},
+      {CommandId::RestoreFormPosition, "フォームの位置復元", "から", CmdRestoreFormPosition, kActs},
+      {CommandId::WindowMaximise, "母艦最大化", "", CmdWindow<Host::WindowAction::kMaximise>,
+       kActs},
+      {CommandId::WindowMinimise, "母艦最小化", "", CmdWindow<Host::WindowAction::kMinimise>,
+       kActs},
+      {CommandId::WindowRestore, "母艦元のサイズ", "", CmdWindow<Host::WindowAction::kRestore>,
+       kActs},
+      {CommandId::WindowIcon, "母艦アイコン", "?を", CmdIcon, kActs},
+      {CommandId::WindowFullScreen, "母艦全画面化", "", CmdWindow<Host::WindowAction::kFullScreen>,
+       kActs},
+      {CommandId::WindowShow, "母艦浮上", "", CmdWindow<Host::WindowAction::kShow>, kActs},
+      {CommandId::BorderStyle, "母艦スタイル設定", "?に", CmdBorderStyle, kActs},
+      {CommandId::FormMaximise, "最大化", "?を", CmdFormWindow<Host::WindowAction::kMaximise>,
+       kActs},
+      {CommandId::FormMinimise, "最小化", "?を", CmdFormWindow<Host::WindowAction::kMinimiseForm>,
+       kActs},
+      {CommandId::FormRestore, "フォーム元のサイズ", "?を",
+       CmdFormWindow<Host::WindowAction::kNormal>, kActs},
+      {CommandId::CopyToClipboard, "コピー", "?を", CmdCopy, kActs},
+      {CommandId::ClipboardText, "クリップボード取得", "", CmdClipboard, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -7,6 +7,7 @@
 #include "library/library.h"
 #include "library/patterns/patterns_regex.h"
 #include "library/patterns/patterns_wild.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -26,14 +27,14 @@ struct Source {
   THashNode* word = nullptr;
 };
 
-Source PopSource(Interpreter& in, THashNode& cmd) {
-  std::string raw = in.PopRaw();
+Source ReadSource(Call& c, size_t k) {
+  const std::string& raw = c.Raw(k);
   if (!raw.empty() && raw[0] != '`') {
-    THashNode* w = in.S.Words.FindExact(raw);
-    if (w && w->Kind == kWordVariable) return {w->Value, w == in.S.Fast.Sore ? nullptr : w};
+    THashNode* w = c.in.S.Words.FindExact(raw);
+    if (w && w->Kind == kWordVariable) return {w->Value, w == c.in.S.Fast.Sore ? nullptr : w};
   }
-  std::string value = in.Evaluate(raw);
-  if (value.empty()) in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
+  std::string value = c.in.Evaluate(raw);
+  if (value.empty()) c.BadArgument();
   return {std::move(value), nullptr};
 }
 
@@ -57,7 +58,7 @@ void SetMatchCount(Interpreter& in, size_t count) {
 // Runs one regular-expression step; its failures are reported under the
 // command's name.
 template <typename F>
-void RunRegex(Interpreter& in, THashNode& cmd, F step) {
+void RunRegex(Call& c, F step) {
   std::string message;
   try {
     step();
@@ -67,13 +68,13 @@ void RunRegex(Interpreter& in, THashNode& cmd, F step) {
   } catch (const std::bad_alloc&) {
     message = "out of memory";
   }
-  in.Raise(Format(SJ("\"%s\"で、Bregexp.dllのエラー。"), cmd.Name) + message);
+  c.in.Raise(Format(SJ("\"%s\"で、Bregexp.dllのエラー。"), c.cmd.Name) + message);
 }
 
 // マッチ (?を,?で): source variable, wildcard pattern.
-void CmdWildcardMatch(Interpreter& in, THashNode& cmd) {
-  std::string pattern = in.PopValue();
-  Source source = PopSource(in, cmd);
+void CmdWildcardMatch(Call& c) {
+  std::string pattern = c.Text(1);
+  Source source = ReadSource(c, 0);
   std::string rest = source.value;
   std::string head;
   std::vector<std::string> pickups;
@@ -81,64 +82,68 @@ void CmdWildcardMatch(Interpreter& in, THashNode& cmd) {
   try {
     matched = WildCut(pattern, rest, head, pickups);
   } catch (const WildcardError& e) {
-    in.Raise(SJ("マッチでエラー。") + e.what());
+    c.in.Raise(SJ("マッチでエラー。") + e.what());
   }
   if (matched && source.word) source.word->Value = std::move(rest);
-  in.SetSore(Trim(head + "\r\n" + JoinLines(pickups)), "s");
+  c.ReturnCommon(Trim(head + "\r\n" + JoinLines(pickups)));
 }
 
 // 正規表現マッチ (?を,?で) / RE (?,?): target, pattern.
-void CmdRegexMatch(Interpreter& in, THashNode& cmd) {
-  std::string pattern = in.PopValue();
-  std::string target = in.PopValue();
-  RunRegex(in, cmd, [&] {
+void CmdRegexMatch(Call& c) {
+  std::string pattern = c.Text(1);
+  std::string target = c.Text(0);
+  RunRegex(c, [&] {
     std::vector<std::string> groups = RegexMatch(pattern, target);
-    SetMatchCount(in, groups.size());
-    in.SetSore(JoinLines(groups), "s");
+    SetMatchCount(c.in, groups.size());
+    c.ReturnCommon(JoinLines(groups));
   });
 }
 
 // 正規表現区切る (?を,?で): target, pattern.
-void CmdRegexSplit(Interpreter& in, THashNode& cmd) {
-  std::string pattern = in.PopValue();
-  std::string target = in.PopValue();
-  RunRegex(in, cmd, [&] {
+void CmdRegexSplit(Call& c) {
+  std::string pattern = c.Text(1);
+  std::string target = c.Text(0);
+  RunRegex(c, [&] {
     std::vector<std::string> pieces = RegexSplit(pattern, target, kSplitLimit);
-    SetMatchCount(in, pieces.size());
-    in.SetSore(JoinLines(pieces), "s");
+    SetMatchCount(c.in, pieces.size());
+    c.ReturnCommon(JoinLines(pieces));
   });
 }
 
 // 正規表現置換 (?を,?で): target, s/// command.
-void CmdRegexReplace(Interpreter& in, THashNode& cmd) {
-  std::string command = in.PopValue();
-  std::string target = in.PopValue();
-  RunRegex(in, cmd, [&] {
+void CmdRegexReplace(Call& c) {
+  std::string command = c.Text(1);
+  std::string target = c.Text(0);
+  RunRegex(c, [&] {
     RegexSubstitution r = RegexSubstitute(command, target);
-    SetMatchCount(in, r.replaced ? r.group_count + 1 : 0);
-    in.SetSore(std::move(r.text), "s");
+    SetMatchCount(c.in, r.replaced ? r.group_count + 1 : 0);
+    c.ReturnCommon(std::move(r.text));
   });
 }
 
 // 正規表現入換 (?を,?で): target, tr/// command.
-void CmdRegexTranslate(Interpreter& in, THashNode& cmd) {
-  std::string command = in.PopValue();
-  std::string target = in.PopValue();
-  RunRegex(in, cmd, [&] {
+void CmdRegexTranslate(Call& c) {
+  std::string command = c.Text(1);
+  std::string target = c.Text(0);
+  RunRegex(c, [&] {
     std::string text = RegexTranslate(command, target);
-    SetMatchCount(in, 0);
-    in.SetSore(std::move(text), "s");
+    SetMatchCount(c.in, 0);
+    c.ReturnCommon(std::move(text));
   });
 }
 
 }  // namespace
 
-void RegisterPatternCommands() {
-  SetHandler(187, CmdRegexMatch);
-  SetHandler(190, CmdRegexSplit);
-  SetHandler(191, CmdRegexReplace);
-  SetHandler(192, CmdRegexTranslate);
-  SetHandler(374, CmdWildcardMatch);
+CommandTable PatternCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::RegexMatch, "正規表現マッチ", "?を,?で", CmdRegexMatch, kPure},
+      {CommandId::RegexMatch, "RE", "?,?", CmdRegexMatch, kPure},
+      {CommandId::RegexSplit, "正規表現区切る", "?を,?で", CmdRegexSplit, kPure},
+      {CommandId::RegexReplace, "正規表現置換", "?を,?で", CmdRegexReplace, kPure},
+      {CommandId::RegexTranslate, "正規表現入換", "?を,?で", CmdRegexTranslate, kPure},
+      {CommandId::WildcardMatch, "マッチ", "?を,?で", CmdWildcardMatch, kPure},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

@@ -2,14 +2,17 @@
 // pieces off a variable, line and paragraph handling, line wrapping, width,
 // kana and case conversion, character tests, kanji codes, BASE64 and formatted
 // numbers. The text work itself is in strings_util.cpp and strings_format.cpp
-// and in the primitives of src/text; the handlers here pop the arguments (last
-// template slot first) and store the result in それ.
+// and in the primitives of src/text; the handlers here read their arguments by
+// template slot and leave the result in それ. Commands differ in which type
+// marks their result sets (see Call), and each keeps its own.
 #include <string>
 
 #include "library/library.h"
 #include "library/strings/strings_format.h"
 #include "library/strings/strings_util.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/base64.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
@@ -21,42 +24,8 @@ namespace sorane {
 
 namespace {
 
-// ---------------------------------------------------------------- results
-// Three ways a command leaves its result (the type mark of the value matters to
-// comparisons and assignments that read it):
-
-// A text or number whose mark goes into それ's own type mark. SoreType gets the
-// same mark, so an expression that reads the command sees it too.
-void Marked(Interpreter& in, std::string value, const char* mark) {
-  in.SetSore(std::move(value), mark);
-  in.S.Fast.Sore->TypeMark = mark;
-}
-void Text(Interpreter& in, std::string value) {
-  Marked(in, std::move(value), "s");
-}
-void Count(Interpreter& in, long long n) {
-  Marked(in, std::to_string(n), "e");
-}
-void Truth(Interpreter& in, bool b) {
-  Marked(in, b ? "1" : "0", "e");
-}
-
-// Through the common result routine: それ's Value and SoreType only.
-void Common(Interpreter& in, std::string value) {
-  in.SetSore(std::move(value), "s");
-}
-
-// Only the Value; every mark stays as it was.
-void ValueOnly(Interpreter& in, std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
-}
-
-[[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
-}
-
-[[noreturn]] void TooLarge(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の結果が大きすぎます。256MBまでにしてください。"), cmd.Name);
+[[noreturn]] void TooLarge(Call& c) {
+  c.in.Raise(SJ("\"%s\"命令の結果が大きすぎます。256MBまでにしてください。"), c.cmd.Name);
 }
 
 // A variable named by a raw argument, or nullptr.
@@ -73,119 +42,122 @@ struct CutSource {
   std::string text;
 };
 
-CutSource ResolveSource(Interpreter& in, THashNode& cmd, const std::string& raw) {
+CutSource ResolveSource(Call& c, const std::string& raw) {
   CutSource src;
-  if (THashNode* w = VariableNamed(in, raw)) {
+  if (THashNode* w = VariableNamed(c.in, raw)) {
     src.text = w->Value;
-    if (w != in.S.Fast.Sore) src.word = w;
+    if (w != c.in.S.Fast.Sore) src.word = w;
     return src;
   }
-  src.text = in.Evaluate(raw);
-  if (src.text.empty()) BadArgument(in, cmd);
+  src.text = c.in.Evaluate(raw);
+  if (src.text.empty()) c.BadArgument();
   return src;
 }
 
 // ---------------------------------------------------------------- counting
 
-void CmdCharCount(Interpreter& in, THashNode&) {
-  Count(in, static_cast<long long>(CharCount(in.PopValue())));
+void CmdCharCount(Call& c) {
+  c.ReturnInt(static_cast<long long>(CharCount(c.Text(0))));
 }
 
-void CmdByteCount(Interpreter& in, THashNode&) {
-  Count(in, static_cast<long long>(in.PopValue().size()));
+void CmdByteCount(Call& c) {
+  c.ReturnInt(static_cast<long long>(c.Text(0).size()));
 }
 
 // The line count of a variable named raw. It is a number, so it is marked as
 // one (a mark left over from an earlier value would make comparisons with it
 // compare texts).
-void CmdLineCount(Interpreter& in, THashNode&) {
-  std::string name = StripBackquotes(in.PopRaw());
-  THashNode* w = in.S.Words.FindExact(name);
-  if (!w) in.Raise(SJ("変数\"%s\"が見つかりません。"), name);
-  Count(in, static_cast<long long>(SplitLines(w->Value).size()));
+void CmdLineCount(Call& c) {
+  std::string name = c.Name(0);
+  THashNode* w = c.in.S.Words.FindExact(name);
+  if (!w) c.in.Raise(msg::VariableNotFound(), name);
+  c.ReturnInt(static_cast<long long>(SplitLines(w->Value).size()));
 }
 
-void CmdCharPos(Interpreter& in, THashNode&) {
-  std::string needle = in.PopValue();
-  std::string text = in.PopValue();
-  Count(in, needle.size() > text.size() ? 0 : static_cast<long long>(CharPos(needle, text)));
+void CmdCharPos(Call& c) {
+  std::string needle = c.Text(1);
+  std::string text = c.Text(0);
+  c.ReturnInt(needle.size() > text.size() ? 0 : static_cast<long long>(CharPos(needle, text)));
 }
 
-void CmdOccurrences(Interpreter& in, THashNode&) {
-  std::string needle = in.PopValue();
-  std::string text = in.PopValue();
-  Count(in, static_cast<long long>(CountOccurrences(text, needle)));
+// 出現回数 (?で,?の): the text, then the needle.
+void CmdOccurrences(Call& c) {
+  std::string needle = c.Text(1);
+  std::string text = c.Text(0);
+  c.ReturnInt(static_cast<long long>(CountOccurrences(text, needle)));
 }
 
 // ---------------------------------------------------------------- slicing
 
-void CmdReplace(Interpreter& in, THashNode&) {
-  std::string repl = in.PopValue();
-  std::string needle = in.PopValue();
-  std::string text = in.PopValue();
-  Text(in, ReplaceText(text, needle, repl, true));
+void CmdReplace(Call& c) {
+  std::string repl = c.Text(2);
+  std::string needle = c.Text(1);
+  std::string text = c.Text(0);
+  c.ReturnText(ReplaceText(text, needle, repl, true));
 }
 
-void CmdMid(Interpreter& in, THashNode&) {
-  long long count = IntegerText(in.PopValue(), 0);
-  long long first = IntegerText(in.PopValue(), 0);
-  Text(in, CharCopy(in.PopValue(), first, count));
+void CmdMid(Call& c) {
+  long long count = IntegerText(c.Text(2), 0);
+  long long first = IntegerText(c.Text(1), 0);
+  c.ReturnText(CharCopy(c.Text(0), first, count));
 }
 
-void CmdMidBytes(Interpreter& in, THashNode&) {
-  long long count = IntegerText(in.PopValue(), 0);
-  long long first = IntegerText(in.PopValue(), 0);
-  Text(in, MidBytes(in.PopValue(), first, count));
+void CmdMidBytes(Call& c) {
+  long long count = IntegerText(c.Text(2), 0);
+  long long first = IntegerText(c.Text(1), 0);
+  c.ReturnText(MidBytes(c.Text(0), first, count));
 }
 
-void CmdLeft(Interpreter& in, THashNode&) {
-  long long n = in.PopInt();
-  Text(in, LeftChars(in.PopValue(), n));
+void CmdLeft(Call& c) {
+  long long n = c.Int(1);
+  c.ReturnText(LeftChars(c.Text(0), n));
 }
 
-void CmdRight(Interpreter& in, THashNode&) {
-  long long n = in.PopInt();
-  Text(in, RightChars(in.PopValue(), n));
+void CmdRight(Call& c) {
+  long long n = c.Int(1);
+  c.ReturnText(RightChars(c.Text(0), n));
 }
 
-void CmdDropRight(Interpreter& in, THashNode&) {
-  long long n = in.PopInt();
-  Text(in, DropRightChars(in.PopValue(), n));
+void CmdDropRight(Call& c) {
+  long long n = c.Int(1);
+  c.ReturnText(DropRightChars(c.Text(0), n));
 }
 
-void CmdDropLeft(Interpreter& in, THashNode&) {
-  long long n = in.PopInt();
-  Text(in, DropLeftChars(in.PopValue(), n));
+void CmdDropLeft(Call& c) {
+  long long n = c.Int(1);
+  c.ReturnText(DropLeftChars(c.Text(0), n));
 }
 
-void CmdRefrain(Interpreter& in, THashNode& cmd) {
-  long long n = IntegerText(in.PopValue(), 0);
-  std::optional<std::string> out = Repeat(in.PopValue(), n);
-  if (!out) TooLarge(in, cmd);
-  Text(in, std::move(*out));
+void CmdRefrain(Call& c) {
+  long long n = IntegerText(c.Text(1), 0);
+  std::optional<std::string> out = Repeat(c.Text(0), n);
+  if (!out) TooLarge(c);
+  c.ReturnText(std::move(*out));
 }
 
 // ---------------------------------------------------------------- cutting a variable
 
-void CmdCut(Interpreter& in, THashNode& cmd) {
-  std::string delim = in.PopValue();
-  std::string raw = in.PopRaw();
-  if (delim.empty()) return Text(in, "");
-  CutSource src = ResolveSource(in, cmd, raw);
+// The source slot is read as written; it is evaluated only when it does not
+// name a variable and the delimiter is not empty.
+void CmdCut(Call& c) {
+  std::string delim = c.Text(1);
+  const std::string& raw = c.Raw(0);
+  if (delim.empty()) return c.ReturnText("");
+  CutSource src = ResolveSource(c, raw);
   std::string head = CutAt(delim, src.text);
   if (src.word) src.word->Value = std::move(src.text);
-  Text(in, std::move(head));
+  c.ReturnText(std::move(head));
 }
 
-void CmdCutEscaped(Interpreter& in, THashNode& cmd) {
-  std::string escape = in.PopValue();
-  std::string delim = in.PopValue();
-  std::string raw = in.PopRaw();
+void CmdCutEscaped(Call& c) {
+  std::string escape = c.Text(2);
+  std::string delim = c.Text(1);
+  const std::string& raw = c.Raw(0);
   if (escape.size() != 1)
-    in.Raise(SJ("\"%s\"命令の引数に誤りがあります。判別文字は \\などの半角１文字で指定。"),
-             cmd.Name);
-  if (delim.empty()) return Text(in, "");
-  CutSource src = ResolveSource(in, cmd, raw);
+    c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。判別文字は \\などの半角１文字で指定。"),
+               c.cmd.Name);
+  if (delim.empty()) return c.ReturnText("");
+  CutSource src = ResolveSource(c, raw);
   size_t cursor = 0;
   std::string head = SplitNextEscaped(delim, src.text, cursor, escape[0]);
   // Without a delimiter the walk stops at the end (or at a NUL byte): nothing is left.
@@ -193,110 +165,113 @@ void CmdCutEscaped(Interpreter& in, THashNode& cmd) {
   if (run_end == std::string::npos) run_end = src.text.size();
   std::string rest = cursor >= run_end ? std::string() : src.text.substr(cursor);
   if (src.word) src.word->Value = std::move(rest);
-  Text(in, std::move(head));
+  c.ReturnText(std::move(head));
 }
 
-void CmdCutRange(Interpreter& in, THashNode& cmd) {
-  std::string end = in.PopValue();
-  std::string start = in.PopValue();
-  std::string name = StripBackquotes(in.PopRaw());
-  THashNode* w = VariableNamed(in, name);
+void CmdCutRange(Call& c) {
+  std::string end = c.Text(2);
+  std::string start = c.Text(1);
+  std::string name = c.Name(0);
+  THashNode* w = VariableNamed(c.in, name);
   if (!w)
-    in.Raise(SJ("\"%s\"命令の引数に誤りがあります。１番目の引数は、変数である必要があります。"),
-             cmd.Name);
-  Text(in, "");
+    c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。１番目の引数は、変数である必要があります。"),
+               c.cmd.Name);
+  c.ReturnText("");
   RangeCut cut = CutRange(w->Value, start, end);
   if (!cut.found) return;
-  if (w != in.S.Fast.Sore) w->Value = std::move(cut.rest);
-  Text(in, std::move(cut.piece));
+  if (w != c.in.S.Fast.Sore) w->Value = std::move(cut.rest);
+  c.ReturnText(std::move(cut.piece));
 }
 
 // 左端を切り取る / 右端を切り取る share everything but the side.
-void CutEnd(Interpreter& in, bool left) {
-  long long n = in.PopInt();
-  std::string raw = in.PopRaw();
-  std::string text = in.Evaluate(raw);
-  if (n <= 0 || text.empty()) return Text(in, "");
+void CutEnd(Call& c, bool left) {
+  long long n = c.Int(1);
+  const std::string& raw = c.Raw(0);
+  std::string text = c.in.Evaluate(raw);
+  if (n <= 0 || text.empty()) return c.ReturnText("");
   std::string piece = left ? LeftChars(text, n) : RightChars(text, n);
   std::string rest = left ? DropLeftChars(text, n) : DropRightChars(text, n);
   if (raw.front() != '"' && raw.front() != '`') {
-    THashNode* w = VariableNamed(in, raw);
-    if (w && w != in.S.Fast.Sore) w->Value = std::move(rest);
+    THashNode* w = VariableNamed(c.in, raw);
+    if (w && w != c.in.S.Fast.Sore) w->Value = std::move(rest);
   }
-  Text(in, std::move(piece));
+  c.ReturnText(std::move(piece));
 }
 
-void CmdCutLeft(Interpreter& in, THashNode&) {
-  CutEnd(in, true);
+void CmdCutLeft(Call& c) {
+  CutEnd(c, true);
 }
-void CmdCutRight(Interpreter& in, THashNode&) {
-  CutEnd(in, false);
+void CmdCutRight(Call& c) {
+  CutEnd(c, false);
 }
 
 // ---------------------------------------------------------------- padding and trimming
 
-void CmdTrim(Interpreter& in, THashNode&) {
-  ValueOnly(in, TrimWide(in.PopValue()));
+void CmdTrim(Call& c) {
+  c.ReturnValueOnly(TrimWide(c.Text(0)));
 }
 
-void Pad(Interpreter& in, THashNode& cmd, char fill) {
-  long long width = in.PopInt();
-  std::optional<std::string> out = PadLeft(in.PopValue(), width, fill);
-  if (!out) TooLarge(in, cmd);
-  ValueOnly(in, std::move(*out));
+void Pad(Call& c, char fill) {
+  long long width = c.Int(1);
+  std::optional<std::string> out = PadLeft(c.Text(0), width, fill);
+  if (!out) TooLarge(c);
+  c.ReturnValueOnly(std::move(*out));
 }
 
-void CmdPadSpaces(Interpreter& in, THashNode& cmd) {
-  Pad(in, cmd, ' ');
+void CmdPadSpaces(Call& c) {
+  Pad(c, ' ');
 }
-void CmdPadZeros(Interpreter& in, THashNode& cmd) {
-  Pad(in, cmd, '0');
-}
-
-void CmdCurrency(Interpreter& in, THashNode&) {
-  ValueOnly(in, CurrencyText(in.PopValue()));
+void CmdPadZeros(Call& c) {
+  Pad(c, '0');
 }
 
-void CmdFormat(Interpreter& in, THashNode& cmd) {
-  std::string pattern = in.PopValue();
-  std::string value = in.PopValue();
+void CmdCurrency(Call& c) {
+  c.ReturnValueOnly(CurrencyText(c.Text(0)));
+}
+
+void CmdFormat(Call& c) {
+  std::string pattern = c.Text(1);
+  std::string value = c.Text(0);
   std::optional<std::string> out = FormatByPattern(pattern, value);
-  if (!out) in.Raise(SJ("\"%s\"は、文法が正しくないため、実行できません。"), cmd.Name);
-  Text(in, std::move(*out));
+  if (!out) c.in.Raise(msg::BadSyntax(), c.cmd.Name);
+  c.ReturnText(std::move(*out));
 }
 
 // ---------------------------------------------------------------- conversions
 
+// The case and kana conversions mark their result as text in それ too; the
+// width conversions leave それ's own mark as it was.
 template <MapMode mode>
-void CmdMapMarked(Interpreter& in, THashNode&) {
-  Text(in, MapText(in.PopValue(), mode));
+void CmdMapMarked(Call& c) {
+  c.ReturnText(MapText(c.Text(0), mode));
 }
 
 template <MapMode mode>
-void CmdMapCommon(Interpreter& in, THashNode&) {
-  Common(in, MapText(in.PopValue(), mode));
+void CmdMapCommon(Call& c) {
+  c.ReturnCommon(MapText(c.Text(0), mode));
 }
 
-void CmdAlnumToHalf(Interpreter& in, THashNode&) {
-  Common(in, AlnumToHalf(in.PopValue()));
+void CmdAlnumToHalf(Call& c) {
+  c.ReturnCommon(AlnumToHalf(c.Text(0)));
 }
 
-void CmdRemoveOkurigana(Interpreter& in, THashNode&) {
-  Text(in, Fold(in.PopValue()));
+void CmdRemoveOkurigana(Call& c) {
+  c.ReturnText(Fold(c.Text(0)));
 }
 
+// An empty text leaves それ as it was.
 template <int target>
-void CmdKanjiCode(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
+void CmdKanjiCode(Call& c) {
+  std::string text = c.Text(0);
   if (text.empty()) return;
-  Text(in, ConvertKanjiCode(text, target));
+  c.ReturnText(ConvertKanjiCode(text, target));
 }
 
-void CmdBase64Encode(Interpreter& in, THashNode&) {
-  Text(in, Base64Encode(in.PopValue()));
+void CmdBase64Encode(Call& c) {
+  c.ReturnText(Base64Encode(c.Text(0)));
 }
-void CmdBase64Decode(Interpreter& in, THashNode&) {
-  Text(in, Base64Decode(in.PopValue()));
+void CmdBase64Decode(Call& c) {
+  c.ReturnText(Base64Decode(c.Text(0)));
 }
 
 // ---------------------------------------------------------------- character tests
@@ -307,177 +282,183 @@ char FirstHalfByte(const std::string& text) {
   return half.empty() ? '\0' : half[0];
 }
 
-void CmdIsUpper(Interpreter& in, THashNode&) {
-  char c = FirstHalfByte(in.PopValue());
-  Truth(in, c >= 'A' && c <= 'Z');
+void CmdIsUpper(Call& c) {
+  char ch = FirstHalfByte(c.Text(0));
+  c.ReturnTruth(ch >= 'A' && ch <= 'Z');
 }
 
-void CmdIsDigit(Interpreter& in, THashNode&) {
-  char c = FirstHalfByte(in.PopValue());
-  Truth(in, c >= '0' && c <= '9');
+void CmdIsDigit(Call& c) {
+  char ch = FirstHalfByte(c.Text(0));
+  c.ReturnTruth(ch >= '0' && ch <= '9');
 }
 
-void CmdIsWide(Interpreter& in, THashNode&) {
-  std::string text = in.PopValue();
-  Truth(in, !text.empty() && IsLeadByte(static_cast<unsigned char>(text[0])));
+void CmdIsWide(Call& c) {
+  std::string text = c.Text(0);
+  c.ReturnTruth(!text.empty() && IsLeadByte(static_cast<unsigned char>(text[0])));
 }
 
-void CmdIsHiragana(Interpreter& in, THashNode&) {
-  Truth(in, IsHiragana(in.PopValue()));
+void CmdIsHiragana(Call& c) {
+  c.ReturnTruth(IsHiragana(c.Text(0)));
 }
-void CmdIsKatakana(Interpreter& in, THashNode&) {
-  Truth(in, IsKatakana(in.PopValue()));
+void CmdIsKatakana(Call& c) {
+  c.ReturnTruth(IsKatakana(c.Text(0)));
 }
-void CmdIsNumberText(Interpreter& in, THashNode&) {
-  Truth(in, IsNumberText(in.PopValue()));
-}
-
-void CmdKeyCode(Interpreter& in, THashNode& cmd) {
-  std::string text = in.PopValue();
-  if (text.empty()) BadArgument(in, cmd);
-  Count(in, CharCode(text));
+void CmdIsNumberText(Call& c) {
+  c.ReturnTruth(IsNumberText(c.Text(0)));
 }
 
-void CmdCodeChar(Interpreter& in, THashNode& cmd) {
-  long long code = IntegerText(in.PopValue(), -1);
-  if (code < 0) BadArgument(in, cmd);
-  unsigned c = static_cast<unsigned>(code);
-  Text(in, CodeChar(c < 256 ? c : (c & 0xFFFF)));
+void CmdKeyCode(Call& c) {
+  std::string text = c.Text(0);
+  if (text.empty()) c.BadArgument();
+  c.ReturnInt(CharCode(text));
 }
 
-void CmdCompare(Interpreter& in, THashNode&) {
-  std::string b = in.PopValue();
-  std::string a = in.PopValue();
-  Truth(in, a == b);
+void CmdCodeChar(Call& c) {
+  long long code = IntegerText(c.Text(0), -1);
+  if (code < 0) c.BadArgument();
+  unsigned u = static_cast<unsigned>(code);
+  c.ReturnText(CodeChar(u < 256 ? u : (u & 0xFFFF)));
+}
+
+void CmdCompare(Call& c) {
+  std::string b = c.Text(1);
+  std::string a = c.Text(0);
+  c.ReturnTruth(a == b);
 }
 
 // ---------------------------------------------------------------- lines and markup
 
-void CmdSort(Interpreter& in, THashNode&) {
-  Common(in, SortLines(in.PopValue()));
+void CmdSort(Call& c) {
+  c.ReturnCommon(SortLines(c.Text(0)));
 }
-void CmdSortNumbers(Interpreter& in, THashNode&) {
-  Common(in, SortLinesByNumber(in.PopValue()));
+void CmdSortNumbers(Call& c) {
+  c.ReturnCommon(SortLinesByNumber(c.Text(0)));
 }
 
-void CmdInsertLine(Interpreter& in, THashNode& cmd) {
-  std::string line = in.PopValue();
-  long long index = in.PopInt();
-  std::string text = in.PopValue();
+// A negative line number leaves それ as it was.
+void CmdInsertLine(Call& c) {
+  std::string line = c.Text(2);
+  long long index = c.Int(1);
+  std::string text = c.Text(0);
   if (index < 0) return;
   std::optional<std::string> out = InsertLine(text, index, line);
-  if (!out) TooLarge(in, cmd);
-  ValueOnly(in, std::move(*out));
+  if (!out) TooLarge(c);
+  c.ReturnValueOnly(std::move(*out));
 }
 
-void CmdDeleteLine(Interpreter& in, THashNode&) {
-  long long index = in.PopInt();
-  std::string text = in.PopValue();
-  if (std::optional<std::string> out = DeleteLine(text, index)) ValueOnly(in, std::move(*out));
+// A line that is not there leaves それ as it was.
+void CmdDeleteLine(Call& c) {
+  long long index = c.Int(1);
+  std::string text = c.Text(0);
+  if (std::optional<std::string> out = DeleteLine(text, index)) c.ReturnValueOnly(std::move(*out));
 }
 
-void CmdParagraph(Interpreter& in, THashNode&) {
-  long long n = IntegerText(in.PopValue(), -1);
-  Text(in, Paragraph(in.PopValue(), n));
+void CmdParagraph(Call& c) {
+  long long n = IntegerText(c.Text(1), -1);
+  c.ReturnText(Paragraph(c.Text(0), n));
 }
 
-void CmdStripTags(Interpreter& in, THashNode&) {
-  Text(in, StripTags(in.PopValue()));
+void CmdStripTags(Call& c) {
+  c.ReturnText(StripTags(c.Text(0)));
 }
 
-void CmdExtractTags(Interpreter& in, THashNode&) {
-  std::string name = in.PopValue();
-  Text(in, ExtractTags(in.PopValue(), name));
+void CmdExtractTags(Call& c) {
+  std::string name = c.Text(1);
+  c.ReturnText(ExtractTags(c.Text(0), name));
 }
 
-void CmdWrap(Interpreter& in, THashNode&) {
-  long long width = in.PopInt();
-  std::string text = in.PopValue();
+void CmdWrap(Call& c) {
+  long long width = c.Int(1);
+  std::string text = c.Text(0);
   long long tab = 8;
-  if (THashNode* t = in.S.Fast.TabCount) tab = ToInt64(ParseNumber(t->Value));
+  if (THashNode* t = c.in.S.Fast.TabCount) tab = ToInt64(ParseNumber(t->Value));
   std::string forbidden = SJ("、。，．・？！゛゜ヽヾゝゞ々ー）］｝」』!),.:;?]}｡｣､･ｰﾞﾟ");
-  if (THashNode* k = in.S.Words.FindExact(SJ("禁則処理の行頭禁止文字"))) forbidden = k->Value;
-  Text(in, WrapLines(text, width, tab, forbidden));
+  if (THashNode* k = c.in.S.Words.FindExact(SJ("禁則処理の行頭禁止文字"))) forbidden = k->Value;
+  c.ReturnText(WrapLines(text, width, tab, forbidden));
 }
 
 // Sets the length of a variable's value (created when missing); the added
 // bytes are NUL. A negative size leaves the value as it is.
-void CmdReserve(Interpreter& in, THashNode& cmd) {
-  long long size = in.PopInt();
-  std::string name = StripBackquotes(in.PopRaw());
-  THashNode* w = in.S.Words.FindExact(name);
+void CmdReserve(Call& c) {
+  long long size = c.Int(1);
+  std::string name = c.Name(0);
+  THashNode* w = c.in.S.Words.FindExact(name);
   if (!w) {
-    w = in.AddVariable(name);
+    w = c.in.AddVariable(name);
     w->TypeMark = "s";
   }
   if (size < 0) return;
-  if (static_cast<unsigned long long>(size) > kMaxBuiltText) TooLarge(in, cmd);
+  if (static_cast<unsigned long long>(size) > kMaxBuiltText) TooLarge(c);
   w->Value.resize(static_cast<size_t>(size), '\0');
 }
 
 }  // namespace
 
-void RegisterStringCommands() {
-  static constexpr struct {
-    int id;
-    CommandHandler handler;
-  } kHandlers[] = {
-      {27, CmdMapCommon<MapMode::HalfWidth>},
-      {46, CmdReplace},
-      {47, CmdCharPos},
-      {48, CmdMid},
-      {50, CmdRefrain},
-      {70, CmdLineCount},
-      {72, CmdTrim},
-      {73, CmdReserve},
-      {75, CmdKeyCode},
-      {76, CmdCodeChar},
-      {77, CmdSort},
-      {78, CmdSortNumbers},
-      {80, CmdMapCommon<MapMode::FullWidth>},
-      {92, CmdCharCount},
-      {99, CmdCut},
-      {100, CmdStripTags},
-      {101, CmdExtractTags},
-      {105, CmdInsertLine},
-      {106, CmdDeleteLine},
-      {122, CmdByteCount},
-      {171, CmdDropRight},
-      {172, CmdDropLeft},
-      {173, CmdCurrency},
-      {174, CmdPadSpaces},
-      {175, CmdPadZeros},
-      {188, CmdRight},
-      {189, CmdLeft},
-      {197, CmdMapMarked<MapMode::Upper>},
-      {198, CmdMapMarked<MapMode::Lower>},
-      {214, CmdParagraph},
-      {230, CmdMapMarked<MapMode::Hiragana>},
-      {231, CmdMapMarked<MapMode::Katakana>},
-      {266, CmdCutRange},
-      {267, CmdAlnumToHalf},
-      {277, CmdCutLeft},
-      {278, CmdCutRight},
-      {279, CmdCutEscaped},
-      {284, CmdIsUpper},
-      {285, CmdIsDigit},
-      {286, CmdIsWide},
-      {287, CmdIsHiragana},
-      {288, CmdIsKatakana},
-      {290, CmdKanjiCode<kCodeEuc>},
-      {291, CmdKanjiCode<kCodeJisNew>},
-      {292, CmdKanjiCode<kCodeSjis>},
-      {293, CmdFormat},
-      {327, CmdRemoveOkurigana},
-      {373, CmdCompare},
-      {378, CmdBase64Encode},
-      {379, CmdBase64Decode},
-      {410, CmdOccurrences},
-      {412, CmdWrap},
-      {413, CmdIsNumberText},
-      {431, CmdMidBytes},
+CommandTable StringCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::ToHalfWidth, "半角変換", "?を", CmdMapCommon<MapMode::HalfWidth>, kPure},
+      {CommandId::Replace, "置換", "?の,?を,?に", CmdReplace, kPure},
+      {CommandId::CharPos, "何文字目", "?の中で,?が", CmdCharPos, kPure},
+      {CommandId::CharPos, "POS", "?,?", CmdCharPos, kPure},
+      {CommandId::Mid, "MID", "?の中で,?から,?つ", CmdMid, kPure},
+      {CommandId::Mid, "切り出す", "?の中で,?から,?つ", CmdMid, kPure},
+      {CommandId::Refrain, "リフレイン", "?を,?度", CmdRefrain, kPure},
+      {CommandId::LineCount, "行数", "?の", CmdLineCount, kPure},
+      {CommandId::Trim, "前後の空白削除", "?の", CmdTrim, kPure},
+      {CommandId::Trim, "トリム", "?を", CmdTrim, kPure},
+      {CommandId::Reserve, "確保", "?に,?バイトを", CmdReserve, kPure},
+      {CommandId::KeyCode, "キーコード", "?の", CmdKeyCode, kPure},
+      {CommandId::KeyCode, "ASC", "?", CmdKeyCode, kPure},
+      {CommandId::CodeChar, "文字", "?の", CmdCodeChar, kPure},
+      {CommandId::CodeChar, "CHR", "?", CmdCodeChar, kPure},
+      {CommandId::Sort, "ソート", "?を", CmdSort, kPure},
+      {CommandId::SortNumbers, "数値ソート", "?を", CmdSortNumbers, kPure},
+      {CommandId::ToFullWidth, "全角変換", "?を", CmdMapCommon<MapMode::FullWidth>, kPure},
+      {CommandId::CharCount, "文字数", "?の", CmdCharCount, kPure},
+      {CommandId::CharCount, "LEN", "?", CmdCharCount, kPure},
+      {CommandId::Cut, "切り取る", "?の,?までを", CmdCut, kPure},
+      {CommandId::StripTags, "タグ削除", "?から", CmdStripTags, kPure},
+      {CommandId::ExtractTags, "タグ切り出し", "?から,?の", CmdExtractTags, kPure},
+      {CommandId::InsertLine, "行挿入", "?の,?行目へ,?を", CmdInsertLine, kPure},
+      {CommandId::DeleteLine, "行削除", "?の,?行目を", CmdDeleteLine, kPure},
+      {CommandId::ByteCount, "バイト数", "?の", CmdByteCount, kPure},
+      {CommandId::ByteCount, "LENB", "?", CmdByteCount, kPure},
+      {CommandId::DropRight, "右端削除", "?から,?文字", CmdDropRight, kPure},
+      {CommandId::DropLeft, "左端削除", "?から,?文字", CmdDropLeft, kPure},
+      {CommandId::Currency, "通貨形式に変換", "?を", CmdCurrency, kPure},
+      {CommandId::PadSpaces, "右寄せ", "?を,?桁で", CmdPadSpaces, kPure},
+      {CommandId::PadZeros, "ゼロで埋める", "?を,?桁の", CmdPadZeros, kPure},
+      {CommandId::Right, "RIGHT", "?,?", CmdRight, kPure},
+      {CommandId::Left, "LEFT", "?,?", CmdLeft, kPure},
+      {CommandId::ToUpper, "大文字変換", "?を", CmdMapMarked<MapMode::Upper>, kPure},
+      {CommandId::ToLower, "小文字変換", "?を", CmdMapMarked<MapMode::Lower>, kPure},
+      {CommandId::Paragraph, "段落を切り出す", "?から,?番目の", CmdParagraph, kPure},
+      {CommandId::ToHiragana, "ひらがな変換", "?を", CmdMapMarked<MapMode::Hiragana>, kPure},
+      {CommandId::ToKatakana, "カタカナ変換", "?を", CmdMapMarked<MapMode::Katakana>, kPure},
+      {CommandId::CutRange, "範囲を切り取る", "?の,?から,?までの", CmdCutRange, kPure},
+      {CommandId::AlnumToHalf, "英数半角変換", "?を", CmdAlnumToHalf, kPure},
+      {CommandId::CutLeft, "左端を切り取る", "?から,?文字", CmdCutLeft, kPure},
+      {CommandId::CutRight, "右端を切り取る", "?から,?文字", CmdCutRight, kPure},
+      {CommandId::CutEscaped, "判別して切り取る", "?の,?までを,?で", CmdCutEscaped, kPure},
+      {CommandId::IsUpper, "大文字か", "?が", CmdIsUpper, kPure},
+      {CommandId::IsDigit, "数字か", "?が", CmdIsDigit, kPure},
+      {CommandId::IsWide, "全角か", "?が", CmdIsWide, kPure},
+      {CommandId::IsHiragana, "ひらがなか", "?が", CmdIsHiragana, kPure},
+      {CommandId::IsKatakana, "カタカナか", "?が", CmdIsKatakana, kPure},
+      {CommandId::ToEuc, "文字コードをEUCに変換", "?の", CmdKanjiCode<kCodeEuc>, kPure},
+      {CommandId::ToJis, "文字コードをJISに変換", "?の", CmdKanjiCode<kCodeJisNew>, kPure},
+      {CommandId::ToSjis, "文字コードをSJISに変換", "?の", CmdKanjiCode<kCodeSjis>, kPure},
+      {CommandId::Format, "指定形式に変換", "?を,?の", CmdFormat, kPure},
+      {CommandId::RemoveOkurigana, "送り仮名削除", "?から", CmdRemoveOkurigana, kPure},
+      {CommandId::Compare, "文比較", "?と,?で", CmdCompare, kPure},
+      {CommandId::Base64Encode, "BASE64エンコード", "?を", CmdBase64Encode, kPure},
+      {CommandId::Base64Decode, "BASE64デコード", "?を", CmdBase64Decode, kPure},
+      {CommandId::Occurrences, "出現回数", "?で,?の", CmdOccurrences, kPure},
+      {CommandId::Wrap, "行揃え", "?を,?バイトで", CmdWrap, kPure},
+      {CommandId::IsNumberText, "数列か", "?が", CmdIsNumberText, kPure},
+      {CommandId::MidBytes, "MIDB", "?,?,?", CmdMidBytes, kPure},
   };
-  for (const auto& h : kHandlers) SetHandler(h.id, h.handler);
+  return kRows;
 }
 
 }  // namespace sorane

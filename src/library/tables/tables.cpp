@@ -1,12 +1,14 @@
 // The table commands: a table is a CSV text (text/csv.h); each command reads
 // its table argument, works on it (tables_db.cpp, tables_where.cpp) and leaves
-// the new table text or a number in それ. Arguments are popped last template
-// slot first.
+// the new table text or a number in それ. Handlers read their arguments from
+// the last template slot to the first, the order in which scripts see their
+// expressions evaluated.
 #include <algorithm>
 #include <string>
 
 #include "library/library.h"
 #include "library/tables/tables_db.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/number.h"
@@ -14,28 +16,6 @@
 namespace sorane {
 
 namespace {
-
-// ---------------------------------------------------------------- results
-// Marked: the mark goes into それ's own type mark (and SoreType). Common: the
-// common result routine (Value and SoreType). ValueOnly: marks stay as they were.
-
-void Marked(Interpreter& in, std::string value, const char* mark) {
-  in.SetSore(std::move(value), mark);
-  in.S.Fast.Sore->TypeMark = mark;
-}
-void Common(Interpreter& in, std::string value) {
-  in.SetSore(std::move(value), "s");
-}
-void ValueOnly(Interpreter& in, std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
-}
-void MarkedNumber(Interpreter& in, Number v) {
-  Marked(in, FormatNumber(v), "e");
-}
-
-[[noreturn]] void BadArgument(Interpreter& in, THashNode& cmd) {
-  in.Raise(SJ("\"%s\"命令の引数に誤りがあります。"), cmd.Name);
-}
 
 // Runs a table operation, turning its failure into a run-time error.
 template <typename F>
@@ -56,23 +36,24 @@ bool HeaderMode(Interpreter& in) {
   return w != nullptr && w->Value == "1";
 }
 
-// A column given as integer text: a plain decimal integer, anything else -1.
-// A negative column is an error, except -1 (the whole row) where allowed.
-long long IntegerColumn(Interpreter& in, THashNode& cmd, bool whole_row_allowed) {
+// The column in slot k given as integer text: a plain decimal integer,
+// anything else -1. A negative column is an error, except -1 (the whole row)
+// where allowed.
+long long IntegerColumn(Call& c, size_t k, bool whole_row_allowed) {
   long long column = -1;
-  if (!TryParseInteger(in.PopValue(), column)) column = -1;
-  if (column < -1 || (column == -1 && !whole_row_allowed)) BadArgument(in, cmd);
+  if (!TryParseInteger(c.Text(k), column)) column = -1;
+  if (column < -1 || (column == -1 && !whole_row_allowed)) c.BadArgument();
   return column;
 }
 
-// A column given as a number (truncated toward zero).
-long long NumberColumn(Interpreter& in) {
-  return ToInt64(in.PopNumber());
+// The column in slot k given as a number (truncated toward zero).
+long long NumberColumn(Call& c, size_t k) {
+  return c.Int(k);
 }
 
 // Padding operations refuse absurd columns instead of filling memory.
-void CheckPadColumn(Interpreter& in, THashNode& cmd, long long column) {
-  if (column > kMaxPadColumn) BadArgument(in, cmd);
+void CheckPadColumn(Call& c, long long column) {
+  if (column > kMaxPadColumn) c.BadArgument();
 }
 
 // The stateful search of each interpreter (表検索 and its companions).
@@ -83,235 +64,241 @@ TableSearch& SearchOf(Interpreter& in) {
 // ---------------------------------------------------------------- rows as text
 
 // 区切る (?を,?で)
-void CmdSplit(Interpreter& in, THashNode&) {
-  std::string sep = in.PopValue();
-  std::string text = in.PopValue();
-  Marked(in, SplitToTable(text, sep), "s");
+void CmdSplit(Call& c) {
+  std::string sep = c.Text(1);
+  std::string text = c.Text(0);
+  c.ReturnText(SplitToTable(text, sep));
 }
 
 // 逆にする (?を)
-void CmdReverse(Interpreter& in, THashNode&) {
-  CsvTable table = CsvParse(in.PopValue());
+void CmdReverse(Call& c) {
+  CsvTable table = CsvParse(c.Text(0));
   std::reverse(table.begin(), table.end());
-  Common(in, CsvWrite(table));
+  c.ReturnCommon(CsvWrite(table));
 }
 
 // 表行数, 要素数 (?の)
-void CmdRowCount(Interpreter& in, THashNode&) {
-  Marked(in, std::to_string(CsvParse(in.PopValue()).size()), "e");
+void CmdRowCount(Call& c) {
+  c.ReturnInt(static_cast<long long>(CsvParse(c.Text(0)).size()));
 }
 
 // 表列数 (?の)
-void CmdColumnCount(Interpreter& in, THashNode&) {
-  Marked(in, std::to_string(CsvWidth(CsvParse(in.PopValue()))), "e");
+void CmdColumnCount(Call& c) {
+  c.ReturnInt(static_cast<long long>(CsvWidth(CsvParse(c.Text(0)))));
 }
 
 // ---------------------------------------------------------------- searching
 
 // 表ピックアップ (?の,?列目から,?を)
-void CmdPickUp(Interpreter& in, THashNode& cmd) {
-  std::string key = in.PopValue();
-  long long column = IntegerColumn(in, cmd, true);
-  std::string text = in.PopValue();
+void CmdPickUp(Call& c) {
+  std::string key = c.Text(2);
+  long long column = IntegerColumn(c, 1, true);
+  std::string text = c.Text(0);
   if (key.empty()) return;
-  Guarded(in, [&] { Marked(in, PickUp(text, column, key, HeaderMode(in)), "s"); });
+  Guarded(c.in, [&] { c.ReturnText(PickUp(text, column, key, HeaderMode(c.in))); });
 }
 
 // 表検索 / 表曖昧検索 (?の,?列目から,?を)
-void StartSearch(Interpreter& in, THashNode& cmd, bool fuzzy) {
-  std::string key = in.PopValue();
-  long long column = IntegerColumn(in, cmd, true);
-  std::string text = in.PopValue();
-  TableSearch& search = SearchOf(in);
-  search.Start(text, column, std::move(key), fuzzy, HeaderMode(in));
-  Guarded(in, [&] { Marked(in, std::to_string(search.Next()), "e"); });
+void StartSearch(Call& c, bool fuzzy) {
+  std::string key = c.Text(2);
+  long long column = IntegerColumn(c, 1, true);
+  std::string text = c.Text(0);
+  TableSearch& search = SearchOf(c.in);
+  search.Start(text, column, std::move(key), fuzzy, HeaderMode(c.in));
+  Guarded(c.in, [&] { c.ReturnInt(search.Next()); });
 }
-void CmdSearch(Interpreter& in, THashNode& cmd) {
-  StartSearch(in, cmd, false);
+void CmdSearch(Call& c) {
+  StartSearch(c, false);
 }
-void CmdFuzzySearch(Interpreter& in, THashNode& cmd) {
-  StartSearch(in, cmd, true);
+void CmdFuzzySearch(Call& c) {
+  StartSearch(c, true);
 }
 
 // 表検索次の値
-void CmdSearchNext(Interpreter& in, THashNode&) {
-  TableSearch& search = SearchOf(in);
-  Marked(in, "-1", "e");
-  Guarded(in, [&] { Marked(in, std::to_string(search.Next()), "e"); });
+void CmdSearchNext(Call& c) {
+  TableSearch& search = SearchOf(c.in);
+  c.ReturnInt(-1);
+  Guarded(c.in, [&] { c.ReturnInt(search.Next()); });
 }
 
 // 表検索クリア
-void CmdSearchClear(Interpreter& in, THashNode&) {
-  SearchOf(in).Clear();
+void CmdSearchClear(Call& c) {
+  SearchOf(c.in).Clear();
 }
 
 // ---------------------------------------------------------------- statistics
 
 // 表最大値, 表最小値, 表合計, 表平均値 (?の,?列目の)
 template <TableStat kStat>
-void CmdStat(Interpreter& in, THashNode& cmd) {
-  long long column = IntegerColumn(in, cmd, false);
-  CsvTable table = CsvParse(in.PopValue());
-  MarkedNumber(in, ColumnStat(table, static_cast<size_t>(column), HeaderMode(in), kStat));
+void CmdStat(Call& c) {
+  long long column = IntegerColumn(c, 1, false);
+  CsvTable table = CsvParse(c.Text(0));
+  c.ReturnNumber(ColumnStat(table, static_cast<size_t>(column), HeaderMode(c.in), kStat));
 }
 
 // ---------------------------------------------------------------- sorting
 
 // 表ソート (mark s), 表数値ソート and 表日付ソート (common result) (?の,?列目を)
 template <SortKind kKind>
-void CmdSort(Interpreter& in, THashNode& cmd) {
-  long long column = IntegerColumn(in, cmd, false);
-  CsvTable table = CsvParse(in.PopValue());
-  Guarded(in, [&] { SortTable(table, static_cast<size_t>(column), HeaderMode(in), kKind); });
+void CmdSort(Call& c) {
+  long long column = IntegerColumn(c, 1, false);
+  CsvTable table = CsvParse(c.Text(0));
+  Guarded(c.in, [&] { SortTable(table, static_cast<size_t>(column), HeaderMode(c.in), kKind); });
   if (kKind == SortKind::kText) {
-    Marked(in, CsvWrite(table), "s");
+    c.ReturnText(CsvWrite(table));
   } else {
-    Common(in, CsvWrite(table));
+    c.ReturnCommon(CsvWrite(table));
   }
 }
 
 // ---------------------------------------------------------------- columns
 // A negative column makes insert, delete, copy, paste and the duplicate
-// removal do nothing at all.
+// removal do nothing at all; their result is the value of それ alone.
 
 // 表列挿入 (?の,?列目へ)
-void CmdInsertColumn(Interpreter& in, THashNode& cmd) {
-  long long column = NumberColumn(in);
-  std::string text = in.PopValue();
+void CmdInsertColumn(Call& c) {
+  long long column = NumberColumn(c, 1);
+  std::string text = c.Text(0);
   if (column < 0) return;
-  CheckPadColumn(in, cmd, column);
+  CheckPadColumn(c, column);
   CsvTable table = CsvParse(text);
   InsertColumn(table, static_cast<size_t>(column));
-  ValueOnly(in, CsvWrite(table));
+  c.ReturnValueOnly(CsvWrite(table));
 }
 
 // 表列削除 (?の,?列目を)
-void CmdDeleteColumn(Interpreter& in, THashNode&) {
-  long long column = NumberColumn(in);
-  std::string text = in.PopValue();
+void CmdDeleteColumn(Call& c) {
+  long long column = NumberColumn(c, 1);
+  std::string text = c.Text(0);
   if (column < 0) return;
   CsvTable table = CsvParse(text);
   DeleteColumn(table, static_cast<size_t>(column));
-  ValueOnly(in, CsvWrite(table));
+  c.ReturnValueOnly(CsvWrite(table));
 }
 
 // 表列コピー (?の,?列目を)
-void CmdCopyColumn(Interpreter& in, THashNode&) {
-  long long column = NumberColumn(in);
-  std::string text = in.PopValue();
+void CmdCopyColumn(Call& c) {
+  long long column = NumberColumn(c, 1);
+  std::string text = c.Text(0);
   if (column < 0) return;
-  ValueOnly(in, CopyColumn(CsvParse(text), static_cast<size_t>(column)));
+  c.ReturnValueOnly(CopyColumn(CsvParse(text), static_cast<size_t>(column)));
 }
 
 // 表列貼付け (?の,?列目に,?を)
-void CmdPasteColumn(Interpreter& in, THashNode& cmd) {
-  std::string lines = in.PopValue();
-  long long column = NumberColumn(in);
-  std::string text = in.PopValue();
+void CmdPasteColumn(Call& c) {
+  std::string lines = c.Text(2);
+  long long column = NumberColumn(c, 1);
+  std::string text = c.Text(0);
   if (column < 0) return;
-  CheckPadColumn(in, cmd, column);
+  CheckPadColumn(c, column);
   CsvTable table = CsvParse(text);
   PasteColumn(table, static_cast<size_t>(column), lines);
-  ValueOnly(in, CsvWrite(table));
+  c.ReturnValueOnly(CsvWrite(table));
 }
 
 // 表列指定置換 (?の,?列目にある,?を,?に)
-void CmdReplaceInColumn(Interpreter& in, THashNode&) {
-  std::string replacement = in.PopValue();
-  std::string needle = in.PopValue();
-  long long column = NumberColumn(in);
-  CsvTable table = CsvParse(in.PopValue());
+void CmdReplaceInColumn(Call& c) {
+  std::string replacement = c.Text(3);
+  std::string needle = c.Text(2);
+  long long column = NumberColumn(c, 1);
+  CsvTable table = CsvParse(c.Text(0));
   if (column >= 0) ReplaceInColumn(table, static_cast<size_t>(column), needle, replacement);
-  Marked(in, CsvWrite(table), "s");
+  c.ReturnText(CsvWrite(table));
 }
 
 // 表列移動 (?の,?列目と,?列目を)
-void CmdMoveColumn(Interpreter& in, THashNode&) {
-  long long to = NumberColumn(in);
-  long long from = NumberColumn(in);
-  CsvTable table = CsvParse(in.PopValue());
-  Guarded(in, [&] { MoveColumn(table, from, to); });
-  Marked(in, CsvWrite(table), "s");
+void CmdMoveColumn(Call& c) {
+  long long to = NumberColumn(c, 2);
+  long long from = NumberColumn(c, 1);
+  CsvTable table = CsvParse(c.Text(0));
+  Guarded(c.in, [&] { MoveColumn(table, from, to); });
+  c.ReturnText(CsvWrite(table));
 }
 
 // 表重複項目削除 (?の,?列目をキーに)
-void CmdRemoveDuplicates(Interpreter& in, THashNode&) {
-  long long column = NumberColumn(in);
-  std::string text = in.PopValue();
+void CmdRemoveDuplicates(Call& c) {
+  long long column = NumberColumn(c, 1);
+  std::string text = c.Text(0);
   if (column < 0) return;
   CsvTable table = CsvParse(text);
   RemoveDuplicates(table, static_cast<size_t>(column));
-  ValueOnly(in, CsvWrite(table));
+  c.ReturnValueOnly(CsvWrite(table));
 }
 
 // 表行列交換 (?の)
-void CmdTranspose(Interpreter& in, THashNode&) {
-  Marked(in, CsvWrite(Transpose(CsvParse(in.PopValue()))), "s");
+void CmdTranspose(Call& c) {
+  c.ReturnText(CsvWrite(Transpose(CsvParse(c.Text(0)))));
 }
 
 // ---------------------------------------------------------------- two tables
 
 // 表キー合成 (?の,?列目と,?の,?列目で): any failure gives an empty result.
-void CmdKeyJoin(Interpreter& in, THashNode&) {
-  long long key_b = NumberColumn(in);
-  std::string text_b = in.PopValue();
-  long long key_a = NumberColumn(in);
-  std::string text_a = in.PopValue();
+void CmdKeyJoin(Call& c) {
+  long long key_b = NumberColumn(c, 3);
+  std::string text_b = c.Text(2);
+  long long key_a = NumberColumn(c, 1);
+  std::string text_a = c.Text(0);
   if (key_a < 0 || key_b < 0) {
-    Marked(in, std::string(), "s");
+    c.ReturnText(std::string());
     return;
   }
   CsvTable a = CsvParse(text_a);
   KeyJoin(a, static_cast<size_t>(key_a), CsvParse(text_b), static_cast<size_t>(key_b),
-          HeaderMode(in));
-  Marked(in, CsvWrite(a), "s");
+          HeaderMode(c.in));
+  c.ReturnText(CsvWrite(a));
 }
 
 // 表条件抽出 (?を,?で)
-void CmdSelectWhere(Interpreter& in, THashNode&) {
-  std::string condition = in.PopValue();
-  std::string text = in.PopValue();
-  Guarded(in, [&] { Marked(in, SelectWhere(text, condition), "s"); });
+void CmdSelectWhere(Call& c) {
+  std::string condition = c.Text(1);
+  std::string text = c.Text(0);
+  Guarded(c.in, [&] { c.ReturnText(SelectWhere(text, condition)); });
 }
 
 // テーブルタグで囲む (?を,?で)
-void CmdHtmlTable(Interpreter& in, THashNode&) {
-  std::string attributes = in.PopValue();
-  CsvTable table = CsvParse(in.PopValue());
-  Marked(in, HtmlTable(table, attributes), "s");
+void CmdHtmlTable(Call& c) {
+  std::string attributes = c.Text(1);
+  CsvTable table = CsvParse(c.Text(0));
+  c.ReturnText(HtmlTable(table, attributes));
 }
 
 }  // namespace
 
-void RegisterTableCommands() {
-  SetHandler(36, CmdSplit);
-  SetHandler(79, CmdReverse);
-  SetHandler(82, CmdPickUp);
-  SetHandler(83, CmdSearch);
-  SetHandler(84, CmdSearchNext);
-  SetHandler(85, CmdSearchClear);
-  SetHandler(86, CmdFuzzySearch);
-  SetHandler(93, CmdStat<TableStat::kMax>);
-  SetHandler(94, CmdStat<TableStat::kMin>);
-  SetHandler(95, CmdStat<TableStat::kAverage>);
-  SetHandler(96, CmdSort<SortKind::kText>);
-  SetHandler(97, CmdSort<SortKind::kNumber>);
-  SetHandler(98, CmdStat<TableStat::kSum>);
-  SetHandler(107, CmdInsertColumn);
-  SetHandler(108, CmdDeleteColumn);
-  SetHandler(196, CmdRemoveDuplicates);
-  SetHandler(237, CmdCopyColumn);
-  SetHandler(238, CmdPasteColumn);
-  SetHandler(298, CmdSort<SortKind::kDate>);
-  SetHandler(310, CmdSelectWhere);
-  SetHandler(311, CmdKeyJoin);
-  SetHandler(317, CmdRowCount);
-  SetHandler(349, CmdTranspose);
-  SetHandler(350, CmdRowCount);
-  SetHandler(351, CmdColumnCount);
-  SetHandler(391, CmdReplaceInColumn);
-  SetHandler(392, CmdMoveColumn);
-  SetHandler(394, CmdHtmlTable);
+CommandTable TableCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Split, "区切る", "?を,?で", CmdSplit, kActs},
+      {CommandId::Reverse, "逆にする", "?を", CmdReverse, kActs},
+      {CommandId::PickUp, "表ピックアップ", "?の,?列目から,?を", CmdPickUp, kActs},
+      {CommandId::TableSearch, "表検索", "?の,?列目から,?を", CmdSearch, kActs},
+      {CommandId::SearchNext, "表検索次の値", "", CmdSearchNext, kActs},
+      {CommandId::SearchClear, "表検索クリア", "", CmdSearchClear, kActs},
+      {CommandId::TableFuzzySearch, "表曖昧検索", "?の,?列目から,?を", CmdFuzzySearch, kActs},
+      {CommandId::TableMax, "表最大値", "?の,?列目の", CmdStat<TableStat::kMax>, kActs},
+      {CommandId::TableMin, "表最小値", "?の,?列目の", CmdStat<TableStat::kMin>, kActs},
+      {CommandId::TableAverage, "表平均値", "?の,?列目の", CmdStat<TableStat::kAverage>, kActs},
+      {CommandId::TableSort, "表ソート", "?の,?列目を", CmdSort<SortKind::kText>, kActs},
+      {CommandId::TableSortNumbers, "表数値ソート", "?の,?列目を", CmdSort<SortKind::kNumber>,
+       kActs},
+      {CommandId::TableSum, "表合計", "?の,?列目の", CmdStat<TableStat::kSum>, kActs},
+      {CommandId::InsertColumn, "表列挿入", "?の,?列目へ", CmdInsertColumn, kActs},
+      {CommandId::DeleteColumn, "表列削除", "?の,?列目を", CmdDeleteColumn, kActs},
+      {CommandId::RemoveDuplicates, "表重複項目削除", "?の,?列目をキーに", CmdRemoveDuplicates,
+       kActs},
+      {CommandId::CopyColumn, "表列コピー", "?の,?列目を", CmdCopyColumn, kActs},
+      {CommandId::PasteColumn, "表列貼付け", "?の,?列目に,?を", CmdPasteColumn, kActs},
+      {CommandId::TableSortDates, "表日付ソート", "?の,?列目を", CmdSort<SortKind::kDate>, kActs},
+      {CommandId::SelectWhere, "表条件抽出", "?を,?で", CmdSelectWhere, kActs},
+      {CommandId::KeyJoin, "表キー合成", "?の,?列目と,?の,?列目で", CmdKeyJoin, kActs},
+      {CommandId::ElementCount, "要素数", "?の", CmdRowCount, kActs},
+      {CommandId::Transpose, "表行列交換", "?の", CmdTranspose, kActs},
+      {CommandId::TableRowCount, "表行数", "?の", CmdRowCount, kActs},
+      {CommandId::ColumnCount, "表列数", "?の", CmdColumnCount, kActs},
+      {CommandId::ReplaceInColumn, "表列指定置換", "?の,?列目にある,?を,?に", CmdReplaceInColumn,
+       kActs},
+      {CommandId::MoveColumn, "表列移動", "?の,?列目と,?列目を", CmdMoveColumn, kActs},
+      {CommandId::HtmlTable, "テーブルタグで囲む", "?を,?で", CmdHtmlTable, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

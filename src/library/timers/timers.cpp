@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "library/library.h"
+#include "runtime/command.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -15,44 +17,48 @@
 namespace sorane {
 
 // 待つ (?秒): events that arrive meanwhile run when the pause is over.
-static void CmdPause(Interpreter& in, THashNode&) {
+static void CmdPause(Call& c) {
+  Interpreter& in = c.in;
   using Clock = std::chrono::steady_clock;
-  int64_t ms = ToInt64(in.PopNumber() * 1000);
+  int64_t ms = ToInt64(c.Num(0) * 1000);
   Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max<int64_t>(ms, 0));
-  in.host.ProcessEvents();
+  in.host.EventLoop().ProcessEvents();
   while (!in.S.StopRequested) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
     if (left.count() <= 0) break;
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
-    in.host.ProcessEvents();
+    in.host.EventLoop().ProcessEvents();
   }
 }
 
 // タイマー設定 (?秒後に,?へ飛ぶ): the label is taken as written; an empty one
 // disarms the timer. Only the last setting counts.
-static void CmdSetTimer(Interpreter& in, THashNode&) {
-  std::string label = StripBackquotes(in.PopRaw());
-  Number seconds = in.PopNumber();
+static void CmdSetTimer(Call& c) {
+  Interpreter& in = c.in;
+  std::string label = c.Name(1);
+  Number seconds = c.Num(0);
   if (label.empty()) {
-    in.host.StopLabelTimer();
+    in.host.EventLoop().StopLabelTimer();
     in.S.DeferredJump = TPos();
     return;
   }
   THashNode* w = in.S.Words.FindExact(label);
-  if (!w || w->Kind != kWordLabel || !w->RefPos)
-    in.Raise(SJ("未定義のラベル\"%s\"に、ジャンプしようとしました。"), label);
+  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), label);
   in.S.DeferredJump = TPos(w->RefPos, w->RefText);
-  in.host.StartLabelTimer(ToInt32(seconds * 1000));
+  in.host.EventLoop().StartLabelTimer(ToInt32(seconds * 1000));
 }
 
-static void CmdStopTimer(Interpreter& in, THashNode&) {
-  in.host.StopLabelTimer();
+static void CmdStopTimer(Call& c) {
+  c.in.host.EventLoop().StopLabelTimer();
 }
 
-void RegisterTimerCommands() {
-  SetHandler(21, CmdPause);       // 待つ
-  SetHandler(263, CmdSetTimer);   // タイマー設定
-  SetHandler(313, CmdStopTimer);  // タイマー解除
+CommandTable TimerCommands() {
+  static constexpr CommandRow kRows[] = {
+      {CommandId::Pause, "待つ", "?秒", CmdPause, kActs},
+      {CommandId::SetTimer, "タイマー設定", "?秒後に,?へ飛ぶ", CmdSetTimer, kActs},
+      {CommandId::StopTimer, "タイマー解除", "", CmdStopTimer, kActs},
+  };
+  return kRows;
 }
 
 }  // namespace sorane

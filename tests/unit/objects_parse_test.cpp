@@ -1,15 +1,14 @@
 // Colour, coordinate and font texts, and the helpers of the standard dialogs.
-#include "library/objects/parse.h"
-
 #include <gtest/gtest.h>
 
 #include "library/dialogs/dialogs_util.h"
+#include "library/objects/parse.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
-TEST(GuiParse, ColorTexts) {
+TEST(ObjectTexts, ColorTexts) {
   EXPECT_EQ(ParseColor("#FF0000"), 255u);
   EXPECT_EQ(ParseColor("#00FF00"), 65280u);
   EXPECT_EQ(ParseColor("#0000ff"), 0xFF0000u);
@@ -29,7 +28,7 @@ TEST(GuiParse, ColorTexts) {
   EXPECT_EQ(ParseColor("#FF"), 255u);  // short texts: missing pairs are 0
 }
 
-TEST(GuiParse, CoordinateItems) {
+TEST(ObjectTexts, CoordinateItems) {
   using V = std::vector<std::string>;
   EXPECT_EQ(SplitCoordinateItems("(1,2)"), (V{"1", "2"}));
   EXPECT_EQ(SplitCoordinateItems("`(10, 20)`"), (V{"10", "20"}));
@@ -43,7 +42,7 @@ TEST(GuiParse, CoordinateItems) {
   EXPECT_TRUE(SplitCoordinateItems("").empty());
 }
 
-TEST(GuiParse, FontTexts) {
+TEST(ObjectTexts, FontTexts) {
   std::vector<std::string> families{"Noto Sans CJK JP", SJ("ＭＳ 明朝"), "DejaVu Sans"};
   ParsedFont f = ParseFontText(SJ("ｎｏｔｏ　ｓａｎｓ ＣＪＫ JP|太字傾斜|14"), families);
   EXPECT_EQ(f.face, "Noto Sans CJK JP");  // folded: width, case, full-width spaces
@@ -72,7 +71,7 @@ TEST(GuiParse, FontTexts) {
   EXPECT_EQ(f.size, 0);
 }
 
-TEST(GuiParse, FontTextFormatRoundTrips) {
+TEST(ObjectTexts, FontTextFormatRoundTrips) {
   EXPECT_EQ(FormatFontText("face", false, false, false, 12), "face||12");
   EXPECT_EQ(FormatFontText("face", true, true, false, 12), "face|" + SJ("太字傾斜") + "|12");
   EXPECT_EQ(FormatFontText("face", false, false, true, 0), "face|" + SJ("下線"));

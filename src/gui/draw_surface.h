@@ -1,0 +1,62 @@
+// The drawing surface `img` of the host window: a child widget covering the
+// whole client area that shows a picture keeping every drawing across repaints.
+// 表示 draws its lines into the picture in the text font; 画面クリア fills it;
+// growing the window keeps the drawing in the top-left corner and fills the new
+// space with the window colour. Mouse events pass through to the window, which
+// raises them as its own. Printing copies what the window shows onto a page.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+#include "runtime/host.h"
+
+namespace sorane {
+
+class TDrawSurface : public QWidget, public HostSurface {
+  Q_OBJECT
+ public:
+  explicit TDrawSurface(QWidget* form);
+
+  const QImage& Picture() const { return picture_; }
+  // Sizes the widget and the picture to `size`; the drawing is kept (cropped
+  // when smaller) and new space takes the window colour.
+  void FitTo(const QSize& size);
+  // The font 表示 draws in (the dialogs show their texts in it too).
+  const QFont& TextQFont() const { return text_font_; }
+
+  // HostSurface
+  void PrintLine(const std::string& line) override;
+  void ClearOutput() override;
+  void ClearOutputWith(uint32_t color) override;
+  bool DrawsText() override { return true; }
+  void SetTextFont(const TextFont& font) override;
+  int TextWidth(const std::string& text) override;
+  int TextHeight(const std::string& text) override;
+  int ClientWidth() override { return width(); }
+  void DrawText(int x, int y, const std::string& line) override;
+  std::vector<std::string> FontFamilies() override;
+  PrintResult PrintWindow(const std::string& pdf_fallback) override;
+
+  // The colour of a colour value: system colours ($80000000 range) from the
+  // palette, others red + green*256 + blue*65536.
+  static QColor ToQColor(uint32_t color);
+  // Renders `window` scaled to fit both the width and the height of `page`.
+  static QRect FitToPage(const QSize& window, const QRect& page);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  QImage picture_;
+  QColor window_color_ = Qt::white;
+  QFont text_font_;
+  QColor text_color_ = Qt::black;
+  int next_line_y_ = 10;  // PrintLine: lines stack from the top-left corner
+};
+
+// Maps the face names scripts use on other systems to installed Japanese fonts.
+void InstallFontSubstitutes();
+
+}  // namespace sorane

@@ -1,0 +1,87 @@
+// The windowed host: the host window with its drawing surface, the dialogs,
+// the Qt event loop with the label timer, the desktop clipboard and the
+// widgets of script objects, each behind its own interface of Host.
+#pragma once
+
+#include <QImage>
+#include <memory>
+
+#include "gui/dialog_host.h"
+#include "gui/draw_surface.h"
+#include "gui/frm_sorane.h"
+#include "library/objects/backend.h"
+#include "library/objects/object_events.h"
+#include "runtime/host.h"
+
+class QTimer;
+
+namespace sorane {
+
+class Interpreter;
+
+// Pending window messages, and the one-shot label timer (SoraneTimer) of
+// タイマー設定, which jumps to its label through LabelTimerTick.
+class TQtEventLoop : public HostEventLoop {
+ public:
+  TQtEventLoop();
+  ~TQtEventLoop() override;
+  void Attach(Interpreter* in) { in_ = in; }
+
+  void ProcessEvents() override;
+  void StartLabelTimer(int ms) override;
+  void StopLabelTimer() override;
+  // True while the label timer is armed (the run goes on even when hidden).
+  bool LabelTimerActive() const;
+
+ private:
+  std::unique_ptr<QTimer> label_timer_;
+  Interpreter* in_ = nullptr;
+};
+
+class TQtClipboard : public HostClipboard {
+ public:
+  void SetClipboardText(const std::string& text) override;
+  std::string ClipboardText() override;
+};
+
+class TQtHost : public Host {
+ public:
+  TQtHost();
+  ~TQtHost() override;
+
+  // Connects the window, the dialogs, the label timer and the widgets' events
+  // to the run. Detach before the interpreter goes: later window events then
+  // reach no script.
+  void Attach(Interpreter& in);
+  void Detach();
+
+  // Prepares and runs the program: hidden when the program text holds 母艦浮上,
+  // otherwise shown first. Returns false when preparation failed.
+  bool StartRun();
+  // True when the run was stopped through the error dialog.
+  bool StoppedByError() const { return dialogs_.StoppedByError(); }
+
+  TfrmSorane& Form() { return window_; }
+  TDrawSurface& Canvas() { return window_.Surface(); }
+  TQtEventLoop& Loop() { return loop_; }
+
+  HostSurface& Surface() override { return window_.Surface(); }
+  HostDialogs& Dialogs() override { return dialogs_; }
+  HostWindow& Window() override { return window_; }
+  HostEventLoop& EventLoop() override { return loop_; }
+  HostClipboard& Clipboard() override { return clipboard_; }
+  ObjectBackend& Objects() override { return objects_; }
+
+ private:
+  Interpreter* in_ = nullptr;
+  TfrmSorane window_;
+  TDialogHost dialogs_{window_, window_.Surface()};
+  TQtEventLoop loop_;
+  TQtClipboard clipboard_;
+  // Script objects get their widgets with the object commands; until then no
+  // kind has one.
+  NoObjectBackend objects_;
+  std::unique_ptr<ObjectEventDispatcher> events_;
+};
+
+}  // namespace sorane

@@ -1,0 +1,85 @@
+// The argument and result side of a command call (see command.h).
+#include "runtime/command.h"
+
+#include <stdexcept>
+
+#include "runtime/interpreter.h"
+#include "runtime/messages.h"
+#include "text/sjis.h"
+
+namespace sorane {
+
+Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
+    : in(interpreter), cmd(command) {
+  auto& items = in.S.ArgStack.Items();
+  if (slots > items.size()) slots = items.size();
+  slots_.assign(std::make_move_iterator(items.end() - static_cast<std::ptrdiff_t>(slots)),
+                std::make_move_iterator(items.end()));
+  items.resize(items.size() - slots);
+}
+
+void Call::CheckSlot(size_t k) const {
+  // Rows and handlers sit side by side; a handler that reads past its
+  // template is a fault of this program, not of the script.
+  if (k >= slots_.size()) throw std::logic_error("command handler reads past its template");
+}
+
+const std::string& Call::Raw(size_t k) const {
+  CheckSlot(k);
+  return slots_[k];
+}
+
+std::string Call::Name(size_t k) const {
+  return StripBackquotes(Raw(k));
+}
+
+std::string Call::Text(size_t k) {
+  return in.Evaluate(Raw(k));
+}
+
+Number Call::Num(size_t k) {
+  return ParseNumber(Text(k));
+}
+
+long long Call::Int(size_t k) {
+  return ToInt64(Num(k));
+}
+
+THashNode* Call::Word(size_t k, bool create) {
+  std::string name = Name(k);
+  if (THashNode* w = in.S.Words.FindExact(name)) return w;
+  if (!create) in.Raise(msg::ObjectNotFound(), name);
+  return in.AddVariable(name);
+}
+
+void Call::Return(std::string value, const char* mark) {
+  in.S.SetSore(std::move(value), mark);
+  in.S.Fast.Sore->TypeMark = mark;
+}
+
+void Call::ReturnNumber(Number v) {
+  Return(FormatNumber(v), "e");
+}
+
+void Call::ReturnInt(long long v) {
+  Return(std::to_string(v), "e");
+}
+
+void Call::ReturnCommon(std::string value, const char* type) {
+  in.S.SetSore(std::move(value), type);
+}
+
+void Call::ReturnMarked(std::string value, const char* mark) {
+  in.S.Fast.Sore->Value = std::move(value);
+  in.S.Fast.Sore->TypeMark = mark;
+}
+
+void Call::ReturnValueOnly(std::string value) {
+  in.S.Fast.Sore->Value = std::move(value);
+}
+
+void Call::BadArgument() const {
+  in.Raise(msg::BadArgument(), cmd.Name);
+}
+
+}  // namespace sorane

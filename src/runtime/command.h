@@ -1,0 +1,85 @@
+// Commands as data: a command family exports a table of CommandRow, one row
+// per registered name, beside the handlers the rows point to. A handler gets a
+// Call: the bound arguments of this use of the command, read by template slot,
+// and the ways of leaving a result in それ.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "text/number.h"
+#include "words/command_ids.h"
+
+namespace sorane {
+
+class Interpreter;
+class Call;
+struct THashNode;
+
+using CommandHandler = void (*)(Call& c);
+
+// Rows of families that only compute (no files, processes, network, dialogs or
+// output) are marked pure; the fuzzer, whose scripts are arbitrary bytes,
+// installs only those.
+constexpr bool kPure = true;
+constexpr bool kActs = false;
+
+struct CommandRow {
+  CommandId Id;
+  const char* Name;        // UTF-8 as written; registered folded, in CP932
+  const char* Template;    // "?を,?から,?まで"; "" when the command takes nothing
+  CommandHandler Handler;  // nullptr while the command is not built yet
+  bool Pure;
+};
+
+using CommandTable = std::span<const CommandRow>;
+
+// The arguments of one command use. The binder leaves one item per template
+// slot on the argument stack; the call takes them off, so slot k is the item
+// bound to the k-th "?" of the template (0 = the first). Items are evaluated
+// when read, in the order the handler reads them.
+class Call {
+ public:
+  Call(Interpreter& in, THashNode& cmd, size_t slots);
+
+  Interpreter& in;
+  THashNode& cmd;  // the command word; its Name is the stored, folded name
+
+  size_t SlotCount() const { return slots_.size(); }
+  // The item as bound (a literal keeps its backquotes).
+  const std::string& Raw(size_t k) const;
+  // The item without surrounding backquotes: a name given as a literal.
+  std::string Name(size_t k) const;
+  // The item's value through the expression evaluator.
+  std::string Text(size_t k);
+  Number Num(size_t k);
+  long long Int(size_t k);
+  // The word the item names (no folding). Missing: a new variable when
+  // `create`, else "オブジェクト\"%s\"が特定できません。".
+  THashNode* Word(size_t k, bool create);
+
+  // Results. The type mark of a result matters to comparisons and assignments
+  // that read it, and commands differ in which marks they set:
+  // Return*: value, the result type (SoreType) and それ's own type mark;
+  void Return(std::string value, const char* mark);
+  void ReturnText(std::string value) { Return(std::move(value), "s"); }
+  void ReturnNumber(Number v);
+  void ReturnInt(long long v);
+  void ReturnTruth(bool b) { Return(b ? "1" : "0", "e"); }
+  // ReturnCommon: value and result type only (それ's own mark stays);
+  void ReturnCommon(std::string value, const char* type = "s");
+  // ReturnMarked: value and それ's own mark (the result type stays);
+  void ReturnMarked(std::string value, const char* mark);
+  // ReturnValueOnly: the value; every mark stays as it was.
+  void ReturnValueOnly(std::string value);
+
+  // "\"%s\"命令の引数に誤りがあります。" with this command's name.
+  [[noreturn]] void BadArgument() const;
+
+ private:
+  void CheckSlot(size_t k) const;
+  std::vector<std::string> slots_;
+};
+
+}  // namespace sorane
