@@ -45,14 +45,17 @@ TEST(ObjectKinds, RowsAgreeWithWhatTheirWidgetsRaise) {
   int not_creatable = 0;
   for (const KindRow& row : KindRows()) {
     // イベント copies into a slot the widget actually raises.
-    if (row.event_copy_slot >= 0) EXPECT_TRUE(row.events.Has(row.event_copy_slot)) << row.name;
+    if (row.event_copy_slot >= 0) {
+      EXPECT_TRUE(row.events.Has(row.event_copy_slot)) << row.name;
+    }
     if (!row.creatable) {
       ++not_creatable;
       EXPECT_EQ(row.kind, ObjKind::kMenu);
     }
     // A kind whose default value can be read reads it as a string or a number.
-    if (row.value_mark)
+    if (row.value_mark) {
       EXPECT_TRUE(std::string(row.value_mark) == "s" || std::string(row.value_mark) == "e");
+    }
   }
   EXPECT_EQ(not_creatable, 1);
   // The kinds the old integer constants name.
@@ -146,12 +149,17 @@ TEST(ObjectProperties, RowsAreConsistent) {
     }
     // Readable somewhere: by a widget, or by a rule that is not E1.
     EXPECT_TRUE(!row.get_kinds.Empty() || row.get_other != GetOther::kUndefined);
-    if (row.mark) EXPECT_TRUE(std::string(row.mark) == "s" || std::string(row.mark) == "e");
+    if (row.mark) {
+      EXPECT_TRUE(std::string(row.mark) == "s" || std::string(row.mark) == "e");
+    }
     // Event rows are the event layer's slots, under the same names.
     EXPECT_EQ(row.event_slot >= 0, row.value == ValueKind::kEventLabel);
-    if (row.event_slot >= 0) EXPECT_EQ(EventSlotOf(Utf8ToSjis(row.name)), row.event_slot);
-    if (row.value != ValueKind::kInteger && row.value != ValueKind::kColor)
+    if (row.event_slot >= 0) {
+      EXPECT_EQ(EventSlotOf(Utf8ToSjis(row.name)), row.event_slot);
+    }
+    if (row.value != ValueKind::kInteger && row.value != ValueKind::kColor) {
       EXPECT_EQ(row.int_default, 0);
+    }
     // A setter borrowed from another row is a widget setter of the same kinds.
     const PropertyRow& setter = PropertyRowOf(row.set_via);
     EXPECT_EQ(setter.set_kinds, row.set_kinds);
@@ -159,7 +167,9 @@ TEST(ObjectProperties, RowsAreConsistent) {
   }
   std::set<int> slots;
   for (const PropertyRow& row : PropertyRows())
-    if (row.event_slot >= 0) EXPECT_TRUE(slots.insert(row.event_slot).second);
+    if (row.event_slot >= 0) {
+      EXPECT_TRUE(slots.insert(row.event_slot).second);
+    }
   EXPECT_EQ(slots.size(), static_cast<size_t>(kEventSlotCount));
 }
 
