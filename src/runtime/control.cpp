@@ -90,18 +90,6 @@ void SetCount(Interpreter& in, int32_t n) {
   }
 }
 
-// The number of the source line that holds p: the line mark after the next
-// line break carries it; without one, the last mark read.
-int LineAt(const Interpreter& in, const char* p) {
-  while (*p && !IsLineBreak(*p)) p += CharLenZ(p);
-  while (IsLineBreak(*p)) ++p;
-  int n = 0;
-  bool digits = false;
-  for (; *p >= '0' && *p <= '9'; ++p, digits = true)
-    if (n < 100000000) n = n * 10 + (*p - '0');
-  return digits && *p == ':' ? n : in.S.LineNo;
-}
-
 const std::shared_ptr<const std::string>& EmptyText() {
   static const auto empty = std::make_shared<const std::string>();
   return empty;
@@ -558,7 +546,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
     ReadLineBreak(p);
     SkipBlanks(p);
   }
-  int line = LineAt(*this, p);
+  int line = LineOf(p, S.LineNo);
   std::string body;
   const char* start = p;
   try {

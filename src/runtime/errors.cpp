@@ -29,25 +29,48 @@ std::string Format(const std::string& fmt, const std::string& a, const std::stri
   return out;
 }
 
+// A line break inside a literal carries no mark: the mark after the next
+// marked break counts those breaks too, so they are taken off again. Only CR
+// starts a line, as in preprocessing.
+int Interpreter::LineOf(const char* p, int fallback) {
+  int unmarked = 0;
+  for (;;) {
+    while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
+    if (!*p) return fallback;
+    bool counts = *p == '\r';
+    if (*p == '\r') ++p;
+    if (*p == '\n') ++p;
+    long long n = 0;
+    bool digits = false;
+    const char* q = p;
+    while (*q >= '0' && *q <= '9') {
+      if (n < 100000000) n = n * 10 + (*q - '0');
+      ++q;
+      digits = true;
+    }
+    if (digits && *q == ':') return static_cast<int>(n) - unmarked;
+    if (counts) ++unmarked;
+  }
+}
+
 int Interpreter::CurrentLine() {
   if (LineFromMark || S.ExecPos.None()) return S.LineNo;
-  const char* p = S.ExecPos.p;
-  while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
-  if (!*p) return S.LineNo;
-  while (*p == '\r' || *p == '\n') ++p;
-  long long n = 0;
-  bool digits = false;
-  while (*p >= '0' && *p <= '9') {
-    if (n < 100000000) n = n * 10 + (*p - '0');
-    ++p;
-    digits = true;
-  }
-  if (digits && *p == ':') S.LineNo = static_cast<int>(n);
+  S.LineNo = LineOf(S.ExecPos.p, S.LineNo);
   return S.LineNo;
 }
 
+// The source name as a report line shows it. A text that runs itself through
+// そらねする gets a name one "…の1行目のそらね" longer at every level, so a long
+// name keeps its start and marks the cut.
+static std::string ShownSourceName(const std::string& source) {
+  constexpr size_t kLongest = 200;
+  std::string name = ExtractFileName(source);
+  if (name.size() <= kLongest) return name;
+  return CutBytesSafe(name, kLongest) + SJ("…");
+}
+
 std::string Interpreter::ReportLine(const std::string& message) {
-  return Format(SJ("[エラー] %s("), ExtractFileName(S.SourceName)) + std::to_string(CurrentLine()) +
+  return Format(SJ("[エラー] %s("), ShownSourceName(S.SourceName)) + std::to_string(CurrentLine()) +
          SJ("行目): ") + message;
 }
 
@@ -67,7 +90,7 @@ void Interpreter::RaiseBare(const std::string& message) {
 }
 
 void Interpreter::Warn(const std::string& message) {
-  std::string line = Format(SJ("[注　意] %s("), ExtractFileName(S.SourceName)) +
+  std::string line = Format(SJ("[注　意] %s("), ShownSourceName(S.SourceName)) +
                      std::to_string(CurrentLine()) + SJ("行目): ") + message;
   ErrorLog += line + "\r\n";
   if (S.DebugOption) ShowErrorDialog();

@@ -151,6 +151,9 @@ class Interpreter {
   void Warn(const std::string& message);
   std::string ReportLine(const std::string& message);
   int CurrentLine();
+  // The source line that holds position p of a preprocessed text, read from
+  // the next line mark; `fallback` when no mark follows.
+  static int LineOf(const char* p, int fallback);
   // The error routine of the statement loop.
   void HandleError(const std::string& message, bool language_error);
   // The error dialog with the whole log: the run goes on, goes on after the
