@@ -156,8 +156,8 @@ char* ClosingInPlace(const char* p) {
   return nullptr;
 }
 
-// Skips the literal at p as ReadLiteral reads it, without a copy; false when it
-// does not close.
+}  // namespace
+
 bool SkipLiteral(const char*& p) {
   const char quote = *p;
   const char* q = p + 1;
@@ -178,6 +178,8 @@ bool SkipLiteral(const char*& p) {
   }
   return false;
 }
+
+namespace {
 
 // Copies the content of the group at p ('(') into g, as ReadGroup does, noting
 // the groups inside it; returns its ')'. False in `indexed` when the copy

@@ -23,6 +23,10 @@ std::string CalculateAfter(Interpreter& in, std::string first, const std::string
 // p moves past the ')'.
 std::string CalculateGroup(Interpreter& in, const char*& p);
 
+// Skips the literal at p ('"' or '`') as ReadLiteral reads it, without a copy;
+// false, with p unmoved, when it does not close before the NUL.
+bool SkipLiteral(const char*& p);
+
 // The start of a long text quoted in a message, the cut marked with "…".
 std::string Excerpt(std::string_view text);
 

@@ -1,5 +1,7 @@
 // Report lines, the error log, the current line number and the error routine of
 // the statement loop, plus the four commands that choose how errors are handled.
+#include <cstring>
+
 #include "platform/files.h"
 #include "runtime/command.h"
 #include "runtime/interpreter.h"
@@ -31,12 +33,14 @@ std::string Format(const std::string& fmt, const std::string& a, const std::stri
 
 // A line break inside a literal carries no mark: the mark after the next
 // marked break counts those breaks too, so they are taken off again. Only CR
-// starts a line, as in preprocessing.
-int Interpreter::LineOf(const char* p, int fallback) {
+// starts a line, as in preprocessing. A NUL before the end is passed over: a
+// block copy keeps the mark of its last line after its NUL, and a block that
+// runs in place ends with a NUL before the rest of its enclosing block.
+int Interpreter::LineOf(const char* p, const char* end, int fallback) {
   int unmarked = 0;
   for (;;) {
-    while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
-    if (!*p) return fallback;
+    while (p < end && *p != '\r' && *p != '\n') p += *p ? CharLenZ(p) : 1;
+    if (p >= end) return fallback;
     bool counts = *p == '\r';
     if (*p == '\r') ++p;
     if (*p == '\n') ++p;
@@ -55,7 +59,10 @@ int Interpreter::LineOf(const char* p, int fallback) {
 
 int Interpreter::CurrentLine() {
   if (LineFromMark || S.ExecPos.None()) return S.LineNo;
-  S.LineNo = LineOf(S.ExecPos.p, S.LineNo);
+  const char* p = S.ExecPos.p;
+  const char* end =
+      S.ExecPos.text ? S.ExecPos.text->data() + S.ExecPos.text->size() : p + std::strlen(p);
+  S.LineNo = LineOf(p, end, S.LineNo);
   return S.LineNo;
 }
 
@@ -173,7 +180,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
   SkipRestOfStatement(*this);
   LineFromMark = false;
   if (S.ErrorHandler) {
-    S.ErrorPos = S.ExecPos;
+    S.ErrorPos = KeptPosition(S.ExecPos);
     S.ExecPos = TPos(S.ErrorHandler->RefPos, S.ErrorHandler->RefText);
     return;
   }
