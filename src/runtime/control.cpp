@@ -125,6 +125,12 @@ class BlockSeal {
   uint32_t at_;
 };
 
+// The end of the text a position points into.
+const char* TextEnd(const TPos& pos) {
+  if (!pos.text) return pos.p + std::strlen(pos.p);
+  return pos.text->data() + pos.text->size();
+}
+
 // The block text of a record: its bytes, without what follows them.
 std::string_view BodyOf(const TRunControl& r) {
   if (!r.Body) return {};
@@ -676,8 +682,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
     S.ExecPos = r.ExitPos;
     return;
   }
-  const std::string& text = *S.ExecPos.text;
-  const char* text_end = text.data() + text.size();
+  const char* text_end = TextEnd(S.ExecPos);
   int line = LineOf(p, text_end, S.LineNo);
   std::string body;
   try {
@@ -732,8 +737,7 @@ TPos Interpreter::KeptPosition(const TPos& pos) {
   // it to know that the statement goes on.
   const char* from = pos.p > top->BodyBegin ? pos.p - 1 : pos.p;
   std::string rest(from, top->BodyEnd);
-  const std::string& text = *pos.text;
-  int last_line = LineOf(top->BodyEnd, text.data() + text.size(), S.LineNo);
+  int last_line = LineOf(top->BodyEnd, TextEnd(pos), S.LineNo);
   rest += '\0';
   rest += "\r\n" + std::to_string(last_line) + ":";
   auto copy = std::make_shared<const std::string>(std::move(rest));

@@ -81,10 +81,10 @@ bool PrintsWhenCapped(const std::string& program, const std::string& expected) {
 }
 
 TEST(NestingTest, GroupsNestedInAnExpressionShareOneCopy) {
-  // 1,000 levels around a 4 MB literal: 4 GB as a copy per level.
-  std::string program = "Aは、" + std::string(1000, '(') + "「" + std::string(4u << 20, 'x') +
+  // 1,000 levels around a 2 MB literal: 2 GB as a copy per level.
+  std::string program = "Aは、" + std::string(1000, '(') + "「" + std::string(2u << 20, 'x') +
                         "」" + std::string(1000, ')') + "\nAの、文字数を、表示\n";
-  EXPECT_TRUE(PrintsWhenCapped(program, "4194304\n"));
+  EXPECT_TRUE(PrintsWhenCapped(program, "2097152\n"));
 }
 
 TEST(NestingTest, BlocksNestedInABlockShareOneCopy) {
