@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
@@ -123,6 +124,133 @@ int Compare(Operand& a, Operand& b) {
   }
   int c = a.text().compare(b.text());  // byte by byte, bytes unsigned
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// ---- groups read in place
+//
+// A group nested n deep in an expression would be copied n times if every
+// level copied its content. Instead the outermost group of an expression is
+// copied once, with the matching ')' of every group inside it noted; a group
+// inside that copy is then read where it stands, its ')' turned into NUL while
+// it is read, so it reads exactly as a copy of its own content would.
+
+struct GroupText {
+  std::string text;                     // the content of the outermost group
+  std::vector<uint32_t> opens, closes;  // offsets of nested '(' and their ')'
+};
+
+std::vector<const GroupText*> g_group_texts;  // open while they are read
+
+// The group at p, found in an open group text: its ')' (nullptr when p is
+// not the start of a group noted there).
+char* ClosingInPlace(const char* p) {
+  for (auto it = g_group_texts.rbegin(); it != g_group_texts.rend(); ++it) {
+    const GroupText& g = **it;
+    const char* base = g.text.data();
+    if (p < base || p >= base + g.text.size()) continue;
+    auto at = std::lower_bound(g.opens.begin(), g.opens.end(), static_cast<uint32_t>(p - base));
+    if (at == g.opens.end() || *at != static_cast<uint32_t>(p - base)) return nullptr;
+    // The text is this reader's own copy, made below.
+    return const_cast<char*>(base) + g.closes[at - g.opens.begin()];
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool SkipLiteral(const char*& p) {
+  const char quote = *p;
+  const char* q = p + 1;
+  while (*q) {
+    if (quote == '"' && *q == '\\' && q[1]) {
+      q += 1 + CharLenZ(q + 1);
+      continue;
+    }
+    if (*q == quote) {
+      if (quote == '`' && q[1] == '`') {
+        q += 2;
+        continue;
+      }
+      p = q + 1;
+      return true;
+    }
+    q += CharLenZ(q);
+  }
+  return false;
+}
+
+namespace {
+
+// Copies the content of the group at p ('(') into g, as ReadGroup does, noting
+// the groups inside it; returns its ')'. False in `indexed` when the copy
+// cannot be read in place: it holds no group, or a NUL byte of a value
+// (bytes of a value cannot be sealed), or is too long for the table.
+const char* CopyGroup(Interpreter& in, const char* p, GroupText& g, bool& indexed) {
+  std::vector<size_t> open_groups;  // indexes into g.opens of groups not closed yet
+  const char* start = p + 1;
+  const char* q = start;
+  bool value_nul = false;
+  while (*q) {
+    char c = *q;
+    if (c == '"' || c == '`') {
+      if (!SkipLiteral(q)) {
+        in.ReadLiteral(q);  // raises the reader's own error, or reads a NUL of a value
+        value_nul = true;
+      }
+      continue;
+    }
+    if (c == '(') {
+      open_groups.push_back(g.opens.size());
+      g.opens.push_back(static_cast<uint32_t>(q - start));
+      g.closes.push_back(0);
+    } else if (c == ')') {
+      if (open_groups.empty()) {
+        g.text.assign(start, q);
+        indexed = !g.opens.empty() && !value_nul && g.text.size() < UINT32_MAX;
+        return q;
+      }
+      g.closes[open_groups.back()] = static_cast<uint32_t>(q - start);
+      open_groups.pop_back();
+    }
+    q += CharLenZ(q);
+  }
+  in.ReadGroup(p);  // raises the reader's own error
+  return nullptr;   // not reached
+}
+
+// The outermost group: read from a copy that the groups inside it read in place.
+template <class Read>
+[[gnu::noinline]] auto ReadGroupCopy(Interpreter& in, const char*& p, Read& read) {
+  GroupText g;
+  bool indexed = false;
+  const char* close = CopyGroup(in, p, g, indexed);
+  if (indexed) g_group_texts.push_back(&g);
+  struct Close {
+    bool open;
+    ~Close() {
+      if (open) g_group_texts.pop_back();
+    }
+  } closer{indexed};
+  ValueText value(g.text);
+  p = close + 1;
+  return read(g.text.c_str(), std::string_view(g.text));
+}
+
+// Reads the group at p ('(') as ReadGroup does and calls read(content, whole)
+// on its content; p moves past the ')'. A group noted in an open copy is read
+// in place, its ')' sealed as NUL meanwhile.
+template <class Read>
+auto ReadGroupWith(Interpreter& in, const char*& p, Read read) {
+  char* close = ClosingInPlace(p);
+  if (!close) return ReadGroupCopy(in, p, read);
+  const char* content = p + 1;
+  struct Seal {
+    char* at;
+    explicit Seal(char* c) : at(c) { *at = '\0'; }
+    ~Seal() { *at = ')'; }
+  } seal(close);
+  p = close + 1;
+  return read(content, std::string_view(content, close - content));
 }
 
 class Calculator {
@@ -263,9 +391,10 @@ class Calculator {
   // A group is calculated on its own; its value is a number unless it is text.
   void Group() {
     ExpressionDepth depth(in_);
-    std::string content = in_.ReadGroup(p_);
-    Calculator inner(in_, content.c_str());
-    Operand r = inner.Run();
+    Operand r = ReadGroupWith(in_, p_, [&](const char* content, std::string_view) {
+      Calculator inner(in_, content);
+      return inner.Run();
+    });
     std::string v = r.is_number ? FormatNumber(r.num()) : r.TakeText();
     SetOperand(Operand::Text(std::move(v), r.is_number));
   }
@@ -324,7 +453,7 @@ std::string PlainMessage(const std::string& line) {
 // inner message and the expression. The inner report line is taken back out of
 // the error log, so the log shows one line for one failure.
 template <class Body>
-std::string Guarded(Interpreter& in, const std::string& expression, Body body) {
+std::string Guarded(Interpreter& in, std::string_view expression, Body body) {
   const std::string& kind = SJ("計算式に誤りがあります。");
   try {
     return body();
@@ -336,8 +465,17 @@ std::string Guarded(Interpreter& in, const std::string& expression, Body body) {
     if (log.size() >= logged.size() &&
         log.compare(log.size() - logged.size(), logged.size(), logged) == 0)
       log.resize(log.size() - logged.size());
-    in.Raise(kind + inner + expression);
+    in.Raise(kind + inner + Excerpt(expression));
   }
+}
+
+// Calculates the NUL-terminated text at `text`; errors quote `whole`.
+std::string CalculateText(Interpreter& in, const char* text, std::string_view whole) {
+  return Guarded(in, whole, [&] {
+    Calculator c(in, text);
+    Operand r = c.Run();
+    return Result(in, r);
+  });
 }
 
 }  // namespace
@@ -370,6 +508,30 @@ ExpressionDepth::~ExpressionDepth() {
   --g_expression_depth;
 }
 
+namespace {
+struct OpenValue {
+  const char* begin;
+  const char* end;
+};
+std::vector<OpenValue> g_open_values;
+}  // namespace
+
+ValueText::ValueText(std::string_view text) {
+  if (std::memchr(text.data(), '\0', text.size()) == nullptr) return;
+  g_open_values.push_back({text.data(), text.data() + text.size()});
+  open_ = true;
+}
+
+ValueText::~ValueText() {
+  if (open_) g_open_values.pop_back();
+}
+
+bool ValueText::Inside(const char* p) {
+  for (const OpenValue& v : g_open_values)
+    if (p >= v.begin && p < v.end) return true;
+  return false;
+}
+
 void SkipExpressionBlanks(const char*& p) {
   for (;;) {
     Interpreter::SkipBlanks(p);
@@ -382,11 +544,20 @@ void SkipExpressionBlanks(const char*& p) {
 }
 
 std::string Interpreter::Calculate(const std::string& text) {
-  return Guarded(*this, text, [&] {
-    Calculator c(*this, text.c_str());
-    Operand r = c.Run();
-    return Result(*this, r);
+  ValueText value(text);
+  return CalculateText(*this, text.c_str(), text);
+}
+
+std::string CalculateGroup(Interpreter& in, const char*& p) {
+  return ReadGroupWith(in, p, [&](const char* content, std::string_view whole) {
+    return CalculateText(in, content, whole);
   });
+}
+
+std::string Excerpt(std::string_view text) {
+  constexpr size_t kLongest = 200;
+  if (text.size() <= kLongest) return std::string(text);
+  return CutBytesSafe(text, kLongest) + SJ("…");
 }
 
 std::string CalculateAfter(Interpreter& in, std::string first, const std::string& first_type,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sorane {
 
@@ -16,6 +17,18 @@ class Interpreter;
 // that quote `whole`, the expression as written.
 std::string CalculateAfter(Interpreter& in, std::string first, const std::string& first_type,
                            const char* rest, const std::string& whole);
+
+// Calculates the group at p ('(') as a calculation of its own, as
+// Calculate(ReadGroup(p)) would, without copying a group nested in another;
+// p moves past the ')'.
+std::string CalculateGroup(Interpreter& in, const char*& p);
+
+// Skips the literal at p ('"' or '`') as ReadLiteral reads it, without a copy;
+// false, with p unmoved, when it does not close before the NUL.
+bool SkipLiteral(const char*& p);
+
+// The start of a long text quoted in a message, the cut marked with "…".
+std::string Excerpt(std::string_view text);
 
 // Expressions nest through groups, signs, embedded {expressions} and calls
 // read in expressions. Each level holds one of these; when the nesting has used
@@ -32,5 +45,23 @@ class ExpressionDepth {
 // Skips blanks, line breaks and the line marks after them: an expression may
 // span lines inside a group or after "&".
 void SkipExpressionBlanks(const char*& p);
+
+// The readers walk NUL-terminated text, but a value is a std::string and may
+// hold NUL bytes: CHR(0) expanded into a literal and re-quoted as an argument.
+// While a value that holds one is read as an expression its bounds are open
+// here, and a literal inside them takes a NUL for one of its bytes; anywhere
+// else NUL ends the text.
+class ValueText {
+ public:
+  explicit ValueText(std::string_view text);
+  ~ValueText();
+  ValueText(const ValueText&) = delete;
+  ValueText& operator=(const ValueText&) = delete;
+  // True when p is inside an open value (before its end): *p is a byte of it.
+  static bool Inside(const char* p);
+
+ private:
+  bool open_ = false;
+};
 
 }  // namespace sorane

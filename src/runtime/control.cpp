@@ -14,8 +14,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "runtime/calculator.h"
 #include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
@@ -26,7 +29,114 @@
 
 namespace sorane {
 
+// A block copied out of a text that others share (a source, a value run as
+// code). Every block nested in it runs in place instead of being copied again,
+// so blocks nested n deep cost one copy rather than n: while the record of a
+// nested block lives, a seal puts NUL in place of the block's ')', and the
+// copy reads as ending there, exactly as a copy of the nested block would.
+// The ')' is given back when the record goes. A nested block on one line is
+// still copied, since its copy gets the line mark of that line.
+struct TBlockText {
+  std::string text;  // the block; after its NUL, the line mark of its last line
+  size_t length = 0;
+  std::unordered_map<uint32_t, int> seals;
+
+  // The ')' of the group whose '(' is at `open`, as ReadGroup finds it.
+  bool CloseOf(size_t open, size_t& close) {
+    Index();
+    auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
+    if (at == opens_.end() || *at != open) return false;
+    close = closes_[at - opens_.begin()];
+    return close != UINT32_MAX;
+  }
+  bool HasBreak(size_t from, size_t to) {
+    Index();
+    auto at = std::lower_bound(breaks_.begin(), breaks_.end(), from);
+    return at != breaks_.end() && *at < to;
+  }
+
+ private:
+  // Notes the groups and line breaks once, when a block nested in this one is
+  // first read.
+  void Index();
+  bool indexed_ = false;
+  std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
+  std::vector<uint32_t> breaks_;          // offsets of CR and LF bytes
+};
+
+void TBlockText::Index() {
+  if (indexed_) return;
+  indexed_ = true;
+  if (length >= UINT32_MAX) return;  // too long for the notes: nested blocks are copied
+  const char* start = text.c_str();
+  for (size_t i = 0; i < length; ++i)
+    if (start[i] == '\r' || start[i] == '\n') breaks_.push_back(static_cast<uint32_t>(i));
+  std::vector<size_t> open;
+  const char* q = start;
+  while (*q) {
+    char c = *q;
+    if (c == '"' || c == '`') {
+      if (!SkipLiteral(q)) break;  // the rest is not read as groups
+      continue;
+    }
+    if (c == '(') {
+      open.push_back(opens_.size());
+      opens_.push_back(static_cast<uint32_t>(q - start));
+      closes_.push_back(UINT32_MAX);
+    } else if (c == ')' && !open.empty()) {
+      closes_[open.back()] = static_cast<uint32_t>(q - start);
+      open.pop_back();
+    }
+    q += CharLenZ(q);
+  }
+}
+
 namespace {
+
+// A copy of a block that spans lines. The mark of its last line is kept after
+// its NUL, for errors reported from that line.
+std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
+  auto b = std::make_shared<TBlockText>();
+  b->length = body.size();
+  b->text = std::move(body);
+  b->text += '\0';
+  b->text += "\r\n" + std::to_string(last_line) + ":";
+  return b;
+}
+
+// Ends a block nested in a block copy with NUL while it runs.
+class BlockSeal {
+ public:
+  BlockSeal(std::shared_ptr<TBlockText> block, uint32_t at) : block_(std::move(block)), at_(at) {
+    if (block_->seals[at_]++ == 0) block_->text[at_] = '\0';
+  }
+  ~BlockSeal() {
+    auto it = block_->seals.find(at_);
+    if (--it->second == 0) {
+      block_->seals.erase(it);
+      block_->text[at_] = ')';
+    }
+  }
+  BlockSeal(const BlockSeal&) = delete;
+  BlockSeal& operator=(const BlockSeal&) = delete;
+
+ private:
+  std::shared_ptr<TBlockText> block_;
+  uint32_t at_;
+};
+
+// The end of the text a position points into.
+const char* TextEnd(const TPos& pos) {
+  if (!pos.text) return pos.p + std::strlen(pos.p);
+  return pos.text->data() + pos.text->size();
+}
+
+// The block text of a record: its bytes, without what follows them.
+std::string_view BodyOf(const TRunControl& r) {
+  if (!r.Body) return {};
+  if (!r.BodyBegin) return *r.Body;
+  return std::string_view(r.BodyBegin, r.BodyEnd - r.BodyBegin);
+}
 
 bool IsLineBreak(char c) {
   return c == '\r' || c == '\n';
@@ -88,18 +198,6 @@ void SetCount(Interpreter& in, int32_t n) {
     c->Value = std::to_string(n);
     c->TypeMark = "e";
   }
-}
-
-// The number of the source line that holds p: the line mark after the next
-// line break carries it; without one, the last mark read.
-int LineAt(const Interpreter& in, const char* p) {
-  while (*p && !IsLineBreak(*p)) p += CharLenZ(p);
-  while (IsLineBreak(*p)) ++p;
-  int n = 0;
-  bool digits = false;
-  for (; *p >= '0' && *p <= '9'; ++p, digits = true)
-    if (n < 100000000) n = n * 10 + (*p - '0');
-  return digits && *p == ':' ? n : in.S.LineNo;
 }
 
 const std::shared_ptr<const std::string>& EmptyText() {
@@ -321,7 +419,7 @@ bool CaseMatches(Interpreter& in, const std::string& x) {
 // Byte offset of the label line "*name" CR inside a block copy, or npos. Like
 // the label scan, the "*" must start its line (after spaces, TABs or the line
 // mark), so "3*name" at a line end is not a label.
-size_t FindLabelLine(const std::string& body, const std::string& name) {
+size_t FindLabelLine(std::string_view body, const std::string& name) {
   const std::string needle = "*" + name + "\r";
   long long from = 1;
   while (size_t at = PosFrom(needle, body, from)) {
@@ -492,14 +590,15 @@ void CmdJump(Call& c) {
   for (int i = st.Count() - 1; i >= 0; --i) {
     TRunControl r;
     st.Get(i, r);
-    if (!r.Body || r.Body->empty()) {
+    std::string_view body = BodyOf(r);
+    if (body.empty()) {
       keep = i + 1;
       break;
     }
-    size_t at = FindLabelLine(*r.Body, name);
+    size_t at = FindLabelLine(body, name);
     if (at != std::string::npos) {
       PopAbove(in, i + 1);
-      in.S.ExecPos = TPos(r.Body->c_str() + at, r.Body);
+      in.S.ExecPos = TPos(body.data() + at, r.Body);
       return;
     }
   }
@@ -546,6 +645,24 @@ void Interpreter::CheckRunControl() {
   }
 }
 
+// A block nested in the block copy that is running: the group at p, read in
+// place when it spans lines. p moves past its ')'.
+static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
+  TRunControl* top = in.S.RunStack.Top();
+  if (!top || !top->Block || top->Body.get() != in.S.ExecPos.text.get()) return false;
+  TBlockText& b = *top->Block;
+  const char* base = b.text.data();
+  if (p < base || p >= base + b.length) return false;
+  size_t open = p - base, close = 0;
+  if (!b.CloseOf(open, close) || !b.HasBreak(open + 1, close)) return false;
+  r.Body = top->Body;
+  r.Block = top->Block;
+  r.BodyBegin = p + 1;
+  r.BodyEnd = base + close;
+  p = base + close + 1;
+  return true;
+}
+
 void Interpreter::ReadBlock(TRunControl& r) {
   r.SavedSource = S.SourceName;
   if (S.ExecPos.None()) {
@@ -558,9 +675,16 @@ void Interpreter::ReadBlock(TRunControl& r) {
     ReadLineBreak(p);
     SkipBlanks(p);
   }
-  int line = LineAt(*this, p);
-  std::string body;
   const char* start = p;
+  if (*p == '(' && ReadNestedBlock(*this, r, p)) {
+    r.ReturnPos = S.ExecPos.At(start + 1);
+    r.ExitPos = S.ExecPos.At(p);
+    S.ExecPos = r.ExitPos;
+    return;
+  }
+  const char* text_end = TextEnd(S.ExecPos);
+  int line = LineOf(p, text_end, S.LineNo);
+  std::string body;
   try {
     if (*p == '(') {
       r.ReturnPos = S.ExecPos.At(p + 1);
@@ -577,18 +701,47 @@ void Interpreter::ReadBlock(TRunControl& r) {
     throw;
   }
   // A copy within one line gets that line's mark, so errors inside it report
-  // the line of the block and not the line before it.
-  if (body.find_first_of("\r\n") == std::string::npos) body += "\r\n" + std::to_string(line) + ":";
-  r.Body = std::make_shared<const std::string>(std::move(body));
+  // the line of the block and not the line before it. A longer copy keeps the
+  // mark of its last line out of sight, after its NUL, for the same reason.
+  if (body.find_first_of("\r\n") == std::string::npos) {
+    body += "\r\n" + std::to_string(line) + ":";
+    r.Body = std::make_shared<const std::string>(std::move(body));
+  } else {
+    auto block = MakeBlockText(std::move(body), LineOf(p, text_end, line));
+    r.Body = std::shared_ptr<const std::string>(block, &block->text);
+    r.BodyBegin = block->text.data();
+    r.BodyEnd = r.BodyBegin + block->length;
+    r.Block = std::move(block);
+  }
   r.ExitPos = S.ExecPos.At(p);
   S.ExecPos = r.ExitPos;
 }
 
 void Interpreter::RunBlock(TRunControl&& r) {
   if (!r.Body) r.Body = EmptyText();
-  std::shared_ptr<const std::string> body = r.Body;
+  const char* begin = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
+  if (r.Block && !r.Seal && r.BodyEnd != r.Block->text.data() + r.Block->length)
+    r.Seal = std::make_shared<BlockSeal>(r.Block,
+                                         static_cast<uint32_t>(r.BodyEnd - r.Block->text.data()));
+  TPos start(begin, r.Body);
   S.RunStack.Push(std::move(r));
-  S.ExecPos = TPos::Start(std::move(body));
+  S.ExecPos = std::move(start);
+}
+
+TPos Interpreter::KeptPosition(const TPos& pos) {
+  const TRunControl* top = S.RunStack.Top();
+  if (pos.None() || !top || !top->Seal || top->Body.get() != pos.text.get() ||
+      pos.p < top->BodyBegin || pos.p > top->BodyEnd)
+    return pos;
+  // The byte before the position comes along: a line break after "," reads
+  // it to know that the statement goes on.
+  const char* from = pos.p > top->BodyBegin ? pos.p - 1 : pos.p;
+  std::string rest(from, top->BodyEnd);
+  int last_line = LineOf(top->BodyEnd, TextEnd(pos), S.LineNo);
+  rest += '\0';
+  rest += "\r\n" + std::to_string(last_line) + ":";
+  auto copy = std::make_shared<const std::string>(std::move(rest));
+  return TPos(copy->c_str() + (pos.p - from), copy);
 }
 
 void Interpreter::ConditionForm() {

@@ -1,5 +1,7 @@
 // Report lines, the error log, the current line number and the error routine of
 // the statement loop, plus the four commands that choose how errors are handled.
+#include <cstring>
+
 #include "platform/files.h"
 #include "runtime/command.h"
 #include "runtime/interpreter.h"
@@ -29,25 +31,53 @@ std::string Format(const std::string& fmt, const std::string& a, const std::stri
   return out;
 }
 
+// A line break inside a literal carries no mark: the mark after the next
+// marked break counts those breaks too, so they are taken off again. Only CR
+// starts a line, as in preprocessing. A NUL before the end is passed over: a
+// block copy keeps the mark of its last line after its NUL, and a block that
+// runs in place ends with a NUL before the rest of its enclosing block.
+int Interpreter::LineOf(const char* p, const char* end, int fallback) {
+  int unmarked = 0;
+  for (;;) {
+    while (p < end && *p != '\r' && *p != '\n') p += *p ? CharLenZ(p) : 1;
+    if (p >= end) return fallback;
+    bool counts = *p == '\r';
+    if (*p == '\r') ++p;
+    if (*p == '\n') ++p;
+    long long n = 0;
+    bool digits = false;
+    const char* q = p;
+    while (*q >= '0' && *q <= '9') {
+      if (n < 100000000) n = n * 10 + (*q - '0');
+      ++q;
+      digits = true;
+    }
+    if (digits && *q == ':') return static_cast<int>(n) - unmarked;
+    if (counts) ++unmarked;
+  }
+}
+
 int Interpreter::CurrentLine() {
   if (LineFromMark || S.ExecPos.None()) return S.LineNo;
   const char* p = S.ExecPos.p;
-  while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
-  if (!*p) return S.LineNo;
-  while (*p == '\r' || *p == '\n') ++p;
-  long long n = 0;
-  bool digits = false;
-  while (*p >= '0' && *p <= '9') {
-    if (n < 100000000) n = n * 10 + (*p - '0');
-    ++p;
-    digits = true;
-  }
-  if (digits && *p == ':') S.LineNo = static_cast<int>(n);
+  const char* end =
+      S.ExecPos.text ? S.ExecPos.text->data() + S.ExecPos.text->size() : p + std::strlen(p);
+  S.LineNo = LineOf(p, end, S.LineNo);
   return S.LineNo;
 }
 
+// The source name as a report line shows it. A text that runs itself through
+// そらねする gets a name one "…の1行目のそらね" longer at every level, so a long
+// name keeps its start and marks the cut.
+static std::string ShownSourceName(const std::string& source) {
+  constexpr size_t kLongest = 200;
+  std::string name = ExtractFileName(source);
+  if (name.size() <= kLongest) return name;
+  return CutBytesSafe(name, kLongest) + SJ("…");
+}
+
 std::string Interpreter::ReportLine(const std::string& message) {
-  return Format(SJ("[エラー] %s("), ExtractFileName(S.SourceName)) + std::to_string(CurrentLine()) +
+  return Format(SJ("[エラー] %s("), ShownSourceName(S.SourceName)) + std::to_string(CurrentLine()) +
          SJ("行目): ") + message;
 }
 
@@ -67,7 +97,7 @@ void Interpreter::RaiseBare(const std::string& message) {
 }
 
 void Interpreter::Warn(const std::string& message) {
-  std::string line = Format(SJ("[注　意] %s("), ExtractFileName(S.SourceName)) +
+  std::string line = Format(SJ("[注　意] %s("), ShownSourceName(S.SourceName)) +
                      std::to_string(CurrentLine()) + SJ("行目): ") + message;
   ErrorLog += line + "\r\n";
   if (S.DebugOption) ShowErrorDialog();
@@ -150,7 +180,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
   SkipRestOfStatement(*this);
   LineFromMark = false;
   if (S.ErrorHandler) {
-    S.ErrorPos = S.ExecPos;
+    S.ErrorPos = KeptPosition(S.ExecPos);
     S.ExecPos = TPos(S.ErrorHandler->RefPos, S.ErrorHandler->RefText);
     return;
   }

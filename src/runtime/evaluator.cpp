@@ -116,7 +116,7 @@ std::string PairValue(std::string_view text, std::string_view key) {
 long long CellIndex(Interpreter& in, const char*& p) {
   std::string v;
   if (*p == '(') {
-    v = in.Calculate(in.ReadGroup(p));
+    v = CalculateGroup(in, p);
   } else {
     std::string word = Interpreter::ReadWord(p);
     const char* q = word.c_str();
@@ -165,7 +165,7 @@ std::string EmbeddedExpression(const char*& p) {
 void ExpandQuoted(Interpreter& in, const char*& p, std::string& out) {
   ++p;  // opening quote
   for (;;) {
-    if (!*p) in.Raise(SJ("文字列\"%s\"の最後に」がありません。"), out);
+    if (!*p && !ValueText::Inside(p)) in.Raise(SJ("文字列\"%s\"の最後に」がありません。"), out);
     if (*p == '"') {
       ++p;
       return;
@@ -200,6 +200,7 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 // ---------------------------------------------------------------- evaluate
 
 std::string Interpreter::Evaluate(const std::string& text) {
+  ValueText value(text);
   const char* p = text.c_str();
   SkipBlanks(p);
   if (!*p) {
@@ -239,7 +240,7 @@ std::string Interpreter::Term(const char*& p) {
     S.SoreType = "e";
     return c == '$' ? HexLiteralValue(literal) : literal;
   }
-  if (c == '(') return Calculate(ReadGroup(p));
+  if (c == '(') return CalculateGroup(*this, p);
   if (c == '-') {
     ++p;
     return "-" + Term(p);
@@ -352,6 +353,7 @@ std::string Interpreter::CellAccess(THashNode* v, const char*& p) {
 }
 
 std::string Interpreter::ExpandLiteral(const std::string& text) {
+  ValueText value(text);
   std::string out;
   const char* p = text.c_str();
   for (;;) {

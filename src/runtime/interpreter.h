@@ -126,6 +126,10 @@ class Interpreter {
   // Reads a block at ExecPos into r (ReturnPos, Body, SavedSource, ExitPos).
   void ReadBlock(TRunControl& r);
   void RunBlock(TRunControl&& r);
+  // The position to come back to after an error: inside a block that runs in
+  // place in its enclosing block's text, a copy of the rest of that block, so
+  // the position reads on as it reads now even once the block has ended.
+  TPos KeptPosition(const TPos& pos);
   // Statement forms reached from suffix analysis.
   void ConditionForm();                       // "?"
   void CaseStatement(const std::string& x);   // Xの時
@@ -151,6 +155,9 @@ class Interpreter {
   void Warn(const std::string& message);
   std::string ReportLine(const std::string& message);
   int CurrentLine();
+  // The source line that holds position p of a preprocessed text that ends at
+  // `end`, read from the next line mark; `fallback` when no mark follows.
+  static int LineOf(const char* p, const char* end, int fallback);
   // The error routine of the statement loop.
   void HandleError(const std::string& message, bool language_error);
   // The error dialog with the whole log: the run goes on, goes on after the

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/files.h"
+#include "runtime/calculator.h"
 #include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
@@ -259,12 +260,14 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
 }
 
 // Both readers leave p where it was when the literal or group never closes, so
-// the error is reported at the line where it starts.
+// the error is reported at the line where it starts. A NUL inside a value that
+// is read as an expression is a byte of the literal (ValueText).
 std::string Interpreter::ReadLiteral(const char*& pos) {
   const char* start = pos;
   const char* p = pos + 1;
+  auto more = [&] { return *p || ValueText::Inside(p); };
   if (*start == '"') {
-    while (*p) {
+    while (more()) {
       if (*p == '\\' && p[1]) {
         p += 1 + CharLenZ(p + 1);
         continue;
@@ -277,7 +280,7 @@ std::string Interpreter::ReadLiteral(const char*& pos) {
     }
     Raise(SJ("対応するカッコ \" または 」 がありません。"));
   }
-  while (*p) {
+  while (more()) {
     if (*p == '`') {
       if (p[1] == '`') {
         p += 2;

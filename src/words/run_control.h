@@ -39,13 +39,25 @@ enum RunKind : uint8_t {
   kRunWhile = 9,  // ループ
 };
 
+// A block copied out of a text that others share, with the groups inside it
+// noted; the blocks nested in it run in place (defined by the control code).
+struct TBlockText;
+
 struct TRunControl {
   TPos ReturnPos;
   TPos ExitPos;
   int32_t Counter = 0;
   int32_t Limit = 0;
   RunKind Kind = kRunThen;
-  std::shared_ptr<const std::string> Body;  // copy of the block text, or null
+  // The block text: the bytes [BodyBegin, BodyEnd) of Body, or all of Body when
+  // BodyBegin is null; null for a record without a block (a call).
+  std::shared_ptr<const std::string> Body;
+  const char* BodyBegin = nullptr;
+  const char* BodyEnd = nullptr;
+  // Set when Body is a block copy: its notes, and for a block nested in it
+  // the seal that ends the block with a NUL for as long as this record lives.
+  std::shared_ptr<TBlockText> Block;
+  std::shared_ptr<void> Seal;
   std::string SavedSource;
   std::string Condition;
   THashNode* CounterWord = nullptr;                    // 繰り返す
