@@ -176,6 +176,7 @@ class Interpreter {
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy);
   std::string ConcatTail(std::string t, const char*& p);
+  bool ContinueAfterCall(const TPos& at, const char* after_call);
   void StepLiteral(const char*& p);
   void StepCell(const char*& p);
   void StepNumber(const char*& p);

@@ -463,6 +463,15 @@ static bool IsCallable(const THashNode* w) {
   return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
 }
 
+// Reading goes on after a call written in a statement, in the text the call
+// was read from (the position keeps that text alive). A command inside the call
+// that ended the run (続ける with nothing open) leaves it ended.
+bool Interpreter::ContinueAfterCall(const TPos& at, const char* after_call) {
+  if (S.ExecPos.None()) return false;
+  S.ExecPos = at.At(after_call);
+  return true;
+}
+
 void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, bool from_cell,
                                  const std::string& cx, const std::string& cy) {
   const char*& p = S.ExecPos.p;
@@ -501,8 +510,9 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     if (IsCallable(w)) {
       if (*after == '(') {
         const char* q = after;
+        TPos at = S.ExecPos;
         std::string r = FunctionCall(w, q);
-        p = q;
+        if (!ContinueAfterCall(at, q)) return;
         S.ArgStack.Push(S.SoreType == "s" ? Requote(r) : r);
       } else {
         ExecuteWord(w);
@@ -524,8 +534,9 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     THashNode* w = S.Words.Find(t, true);
     if (IsCallable(w)) {
       const char* q = after;
+      TPos at = S.ExecPos;
       std::string r = FunctionCall(w, q);
-      p = q;
+      if (!ContinueAfterCall(at, q)) return;
       if (*p == '\0' || *p == '\r' || *p == ';') {
         S.Fast.Sore->Value = r;
         S.Fast.Sore->TypeMark = S.SoreType;
