@@ -30,22 +30,12 @@
 #include <vector>
 
 #include "library/handles/handles_stream.h"
+#include "test_files.h"
 
 namespace sorane {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteRaw(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 // Waits for the child, killing it after `seconds`; its wait status, or -1
 // when it had to be killed.

@@ -20,23 +20,13 @@
 #include "platform/file_ops.h"
 #include "platform/safe_write.h"
 #include "platform/trash.h"
+#include "test_files.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteRaw(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 // A fresh folder per test, removed afterwards.
 class TempFolder : public ::testing::Test {

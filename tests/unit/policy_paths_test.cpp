@@ -21,6 +21,7 @@
 #include "policy/security.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
+#include "test_files.h"
 #include "test_host.h"
 #include "text/encoding.h"
 
@@ -28,17 +29,6 @@ namespace sorane {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteRaw(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 class AnsweringHost : public TestHost {
  public:
