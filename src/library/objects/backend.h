@@ -21,7 +21,7 @@ struct ObjBounds {
 
 // What 作成 hands over: the object, its kind, the caption it shows and the
 // text font of the moment (the kind row's font_use says what of it applies).
-struct ObjectSpec {
+struct NewObject {
   int index = 0;
   ObjKind kind = ObjKind::kButton;
   std::string caption;
@@ -74,10 +74,10 @@ class ObjectBackend {
   // Where widgets report events; nullptr stops the reports.
   virtual void SetEventSink(ObjectEventSink* sink) = 0;
 
-  // Creates the widget of object `spec.index`, set up as its kind requires, on
+  // Creates the widget of object `created.index`, set up as its kind requires, on
   // the host window (a フォーム: its own top-level window, centred and shown)
   // and not yet placed. False when the kind has no widget here.
-  virtual bool CreateObject(const ObjectSpec& spec) = 0;
+  virtual bool CreateObject(const NewObject& created) = 0;
   // オブジェクト破壊: empties and hides the widget; it is freed later by
   // FreeDestroyed, so no event in progress is left without its widget.
   virtual void DestroyObject(int index) = 0;
@@ -118,7 +118,7 @@ class ObjectBackend {
 class NoObjectBackend : public ObjectBackend {
  public:
   void SetEventSink(ObjectEventSink*) override {}
-  bool CreateObject(const ObjectSpec&) override { return false; }
+  bool CreateObject(const NewObject&) override { return false; }
   void DestroyObject(int) override {}
   int DestroyedCount() override { return 0; }
   void FreeDestroyed() override {}
