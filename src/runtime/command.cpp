@@ -12,16 +12,18 @@ namespace sorane {
 Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
     : in(interpreter), cmd(command) {
   auto& items = in.S.ArgStack.Items();
+  if (slots > kMaxSlots) throw std::logic_error("command template with too many slots");
   if (slots > items.size()) slots = items.size();
-  slots_.assign(std::make_move_iterator(items.end() - static_cast<std::ptrdiff_t>(slots)),
-                std::make_move_iterator(items.end()));
-  items.resize(items.size() - slots);
+  size_t first = items.size() - slots;
+  for (size_t k = 0; k < slots; ++k) slots_[k] = std::move(items[first + k]);
+  count_ = slots;
+  items.resize(first);
 }
 
 void Call::CheckSlot(size_t k) const {
   // Rows and handlers sit side by side; a handler that reads past its
   // template is a fault of this program, not of the script.
-  if (k >= slots_.size()) throw std::logic_error("command handler reads past its template");
+  if (k >= count_) throw std::logic_error("command handler reads past its template");
 }
 
 const std::string& Call::Raw(size_t k) const {

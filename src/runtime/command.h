@@ -4,9 +4,9 @@
 // and the ways of leaving a result in それ.
 #pragma once
 
+#include <array>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "text/number.h"
 #include "words/command_ids.h"
@@ -41,12 +41,16 @@ using CommandTable = std::span<const CommandRow>;
 // when read, in the order the handler reads them.
 class Call {
  public:
+  // The most slots a command template has; the items live in the call itself,
+  // so a command use allocates nothing for them.
+  static constexpr size_t kMaxSlots = 6;
+
   Call(Interpreter& in, THashNode& cmd, size_t slots);
 
   Interpreter& in;
   THashNode& cmd;  // the command word; its Name is the stored, folded name
 
-  size_t SlotCount() const { return slots_.size(); }
+  size_t SlotCount() const { return count_; }
   // The item as bound (a literal keeps its backquotes).
   const std::string& Raw(size_t k) const;
   // The item without surrounding backquotes: a name given as a literal.
@@ -79,7 +83,8 @@ class Call {
 
  private:
   void CheckSlot(size_t k) const;
-  std::vector<std::string> slots_;
+  std::array<std::string, kMaxSlots> slots_;
+  size_t count_ = 0;
 };
 
 }  // namespace sorane

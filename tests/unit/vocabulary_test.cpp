@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -51,6 +52,9 @@ TEST(CommandTables, EachIdHandledOnceOrListedAsNotBuilt) {
       handler[row.Id] = row.Handler;
       EXPECT_GE(static_cast<int>(row.Id), 0);
       EXPECT_LT(static_cast<int>(row.Id), kCommandIdCount);
+      std::string_view tmpl = row.Template;
+      size_t slots = tmpl.empty() ? 0 : 1 + std::count(tmpl.begin(), tmpl.end(), ',');
+      EXPECT_LE(slots, Call::kMaxSlots) << row.Name;
     }
   }
   const CommandTable& not_built = CommandTables().back();
