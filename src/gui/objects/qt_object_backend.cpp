@@ -34,8 +34,8 @@ int IndexOn(const QObject* object, const char* key) {
 // The kinds in the order of ObjKind; メニュー objects are built by the menus.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
-    ButtonWidget, EditWidget, nullptr,     BarWidget,   ComboWidget, ListWidget,
-    MemoWidget,   FormWidget, nullptr,     LabelWidget, CheckWidget, TrackWidget,
+    ButtonWidget, EditWidget, ImageWidget, BarWidget,   ComboWidget, ListWidget,
+    MemoWidget,   FormWidget, GridWidget,  LabelWidget, CheckWidget, TrackWidget,
     nullptr,      nullptr,    nullptr,     PanelWidget, nullptr,     RadioWidget,
 };
 
