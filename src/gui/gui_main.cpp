@@ -34,6 +34,7 @@ int RunInWindow(std::vector<std::string> args) {
   }
   int argc = 1;
   char* argv[] = {args[0].data(), nullptr};
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // ブラウザ objects' web engine
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(true);
   InstallFontSubstitutes();

@@ -19,6 +19,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
 #include <functional>
 
 #include "gui/draw_surface.h"
@@ -587,6 +590,87 @@ TEST_F(Objects, HugeListsStayQuick) {
       "ms\n",
       list_set, list_get, grid_set, grid_get, grid_sort);
   EXPECT_LT(list_set + list_get + grid_set + grid_get + grid_sort, 5000);
+}
+
+// An animation box plays its frames on a timer, as often as it is told.
+TEST_F(Objects, AnimationPlaysItsFrames) {
+  int anime = Create(ObjKind::kAnime);
+  QWidget* box = b.WidgetOf(anime);
+  std::string frames = PictureFile("1.png", {20, 20}, Qt::red) + "\r\n" +
+                       PictureFile("2.png", {30, 24}, Qt::green) + "\r\n";
+  ASSERT_TRUE(SetNumber(anime, PropId::kValue, 10));
+  ASSERT_TRUE(SetNumber(anime, PropId::kRepeatCount, 2));
+  ASSERT_TRUE(Set(anime, PropId::kPicture, frames.c_str()));
+  EXPECT_EQ(box->size(), QSize(30, 24));  // sized to each picture in turn
+  EXPECT_EQ(Number(anime, PropId::kValue), 10);
+  auto shown = [&] { return box->grab().toImage().pixelColor(2, 2); };
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  // Two rounds, then it rests on the last frame.
+  QTest::qWait(200);
+  EXPECT_EQ(shown(), QColor(Qt::green));
+  QTest::qWait(50);
+  EXPECT_EQ(shown(), QColor(Qt::green));
+  ASSERT_TRUE(Set(anime, PropId::kAddPictures, PictureFile("3.png", {8, 8}, Qt::blue).c_str()));
+  EXPECT_EQ(box->size(), QSize(8, 8));
+  ASSERT_TRUE(SetNumber(anime, PropId::kAnimeButtons, 2));
+  EXPECT_EQ(Number(anime, PropId::kAnimeButtons), 2);
+  int visible_buttons = 0;
+  for (auto* button : box->findChildren<QToolButton*>())
+    visible_buttons += button->isVisibleTo(box);
+  EXPECT_EQ(visible_buttons, 4);
+  ASSERT_TRUE(Set(anime, PropId::kSound, "音.wav"));
+  EXPECT_EQ(Text(anime, PropId::kSound), "音.wav");
+  ASSERT_TRUE(SetNumber(anime, PropId::kBackColor, 0xFF));
+  EXPECT_EQ(Number(anime, PropId::kBackColor), 0xFF);
+  b.DestroyObject(anime);
+  EXPECT_TRUE(box->isHidden());
+}
+
+// The editor component: CR LF texts, positions in characters, the caret.
+TEST_F(Objects, EditorComponentCountsCharacters) {
+  int editor = Create(ObjKind::kTEditor);
+  ASSERT_NE(b.WidgetOf(editor), nullptr);
+  b.SetDefaultValue(editor, Utf8ToSjis("一行目\r\n二行目abc\r\n"));
+  EXPECT_EQ(Default(editor), "一行目\r\n二行目abc\r\n");
+  EXPECT_EQ(sink.Count(editor, ObjEvent::kChange), 1);
+  ASSERT_TRUE(SetNumber(editor, PropId::kSelStart, 6));
+  ASSERT_TRUE(SetNumber(editor, PropId::kSelLength, 4));
+  EXPECT_EQ(Text(editor, PropId::kSelText), "行目ab");
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 6);
+  EXPECT_EQ(Number(editor, PropId::kRow), 1);
+  ASSERT_TRUE(SetNumber(editor, PropId::kColumn, 3));
+  EXPECT_EQ(Number(editor, PropId::kColumn), 3);
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 8);
+  ASSERT_TRUE(SetNumber(editor, PropId::kRow, 0));
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 0);
+  ASSERT_TRUE(SetNumber(editor, PropId::kRow, 7));  // no such line
+  EXPECT_EQ(Number(editor, PropId::kRow), 0);
+  ASSERT_TRUE(Set(editor, PropId::kSelText, "先頭"));
+  EXPECT_EQ(Default(editor).substr(0, 6), "先頭");
+  EXPECT_EQ(Number(editor, PropId::kBackColor), 0x80000005);
+  ASSERT_TRUE(SetNumber(editor, PropId::kBackColor, 0xFF));
+  EXPECT_EQ(Number(editor, PropId::kBackColor), 0xFF);
+  b.DestroyObject(editor);
+}
+
+// The web view asks before it opens a page; a refusal keeps the page it has.
+TEST_F(Objects, BrowserAsksBeforeNavigating) {
+  int browser = Create(ObjKind::kBrowser);
+  ASSERT_NE(b.WidgetOf(browser), nullptr);
+  ASSERT_TRUE(Set(browser, PropId::kUrl, "data:text/html,first"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sink.Count(browser, ObjEvent::kNavigate) == 1; }, 20000));
+  EXPECT_EQ(sink.events.back().text, "data:text/html,first");
+  auto* web = dynamic_cast<QWebEngineView*>(b.WidgetOf(browser));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return web->history()->count() == 1; }, 20000));
+  EXPECT_EQ(Text(browser, PropId::kUrl), "data:text/html,first");
+  sink.reply.cancel = true;
+  ASSERT_TRUE(Set(browser, PropId::kUrl, "data:text/html,second"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sink.Count(browser, ObjEvent::kNavigate) == 2; }, 20000));
+  QTest::qWait(200);
+  EXPECT_EQ(Text(browser, PropId::kText), "data:text/html,first");
+  sink.reply.cancel = false;
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ int IndexOn(const QObject* object, const char* key) {
 // The kinds in the order of ObjKind; メニュー objects are built by the menus.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
-    ButtonWidget, EditWidget, ImageWidget, BarWidget,   ComboWidget, ListWidget,
-    MemoWidget,   FormWidget, GridWidget,  LabelWidget, CheckWidget, TrackWidget,
-    nullptr,      nullptr,    nullptr,     PanelWidget, nullptr,     RadioWidget,
+    ButtonWidget, EditWidget, ImageWidget,   BarWidget,   ComboWidget,   ListWidget,
+    MemoWidget,   FormWidget, GridWidget,    LabelWidget, CheckWidget,   TrackWidget,
+    AnimeWidget,  nullptr,    BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
 };
 
 // Whether a widget of the kind raises the event (the kind table says which).
