@@ -495,7 +495,9 @@ TEST_F(Objects, ImageHoldsItsPicture) {
   EXPECT_TRUE(surface->Picture().isNull());
   EXPECT_FALSE(Set(image, PropId::kPicture, "/no/such.png"));
   QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(3, 4));
-  EXPECT_EQ(sink.Trace(image), "v^c");
+  QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(3, 4));  // no click
+  EXPECT_EQ(sink.Trace(image), "v^cv^");
+  EXPECT_EQ(sink.events.back().special_keys, "Right");
   EXPECT_EQ(Number(image, PropId::kHandle), 0);  // no window of its own
 }
 
