@@ -359,6 +359,9 @@ TEST_F(Objects, SimpleControls) {
   EXPECT_EQ(Number(label, PropId::kTransparent), 1);
   ASSERT_TRUE(Set(label, PropId::kText, "ずっと長い名前のラベル"));
   EXPECT_EQ(text->width(), text->sizeHint().width());
+  int narrow = text->width();
+  ASSERT_TRUE(SetNumber(label, PropId::kFontSize, 30));
+  EXPECT_GT(text->width(), narrow);
   ASSERT_TRUE(SetNumber(label, PropId::kBackColor, 0xFF00));
   ASSERT_TRUE(SetNumber(label, PropId::kTransparent, 0));
   EXPECT_EQ(Number(label, PropId::kBackColor), 0xFF00);
