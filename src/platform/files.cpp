@@ -230,15 +230,19 @@ std::string JoinLinesCrLf(std::string_view bytes) {
   return out;
 }
 
-bool LoadScriptFile(std::string_view name, std::string& out) {
-  std::string bytes;
-  if (!ReadFileBytes(name, bytes)) return false;
+std::string ScriptText(std::string bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     bytes = Utf8ToSjis(std::string_view(bytes).substr(3));
   } else if (LooksLikeUtf8(bytes)) {
     bytes = Utf8ToSjis(bytes);
   }
-  out = JoinLinesCrLf(bytes);
+  return JoinLinesCrLf(bytes);
+}
+
+bool LoadScriptFile(std::string_view name, std::string& out) {
+  std::string bytes;
+  if (!ReadFileBytes(name, bytes)) return false;
+  out = ScriptText(std::move(bytes));
   return true;
 }
 
