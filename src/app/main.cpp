@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/console_host.h"
+#include "app/reference.h"
 #ifdef SORANE_HAVE_QT
 #include "gui/gui_main.h"
 #endif
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
       fputs(kUsage, stdout);
       return 0;
     }
+    if (args[i] == "--commands")
+      return PrintCommandReference(i + 1 < args.size() ? args[i + 1] : "");
+    if (args[i] == "--variables") return PrintVariableReference();
     if (args[i] == "--version") {
       printf("sorane %s\n", SORANE_VERSION);
       return 0;
