@@ -375,7 +375,7 @@ constexpr CommandHelpRow kRows[] = {
     {ListNetworkDomains, "ネットワークのドメインを列挙する"},
     {Compare, "二つのテキストが同じか比べる（同じなら1）"},
     {WildcardMatch, "ワイルドカードのパターンに合う部分を切り取る"},
-    {BinaryDump, "テキストのバイトを16進数で表示用に並べる"},
+    {BinaryDump, "テキストのバイトを16進数で書き並べる（ダンプ）"},
     {WeekdayNumber, "日付の曜日を数値（1が日曜日）で得る"},
     {SystemTime, "システムが起動してからのミリ秒数を得る"},
     {Base64Encode, "テキストをBASE64に符号化する"},
