@@ -58,24 +58,25 @@ def cell(text):
     return text.replace("|", "\\|")
 
 
+def rows(exe, option, pattern):
+    """The regular-expression groups of every line `sorane OPTION` prints."""
+    for line in listing(exe, option):
+        m = pattern.match(line)
+        if not m:
+            raise SystemExit("unexpected line from %s: %s" % (option, line))
+        yield m.groups()
+
+
 def generate(exe):
     lines = [HEADER, "## Commands", "",
              "| command | template | description |", "|---|---|---|"]
-    for line in listing(exe, "--commands"):
-        m = COMMAND.match(line)
-        if not m:
-            raise SystemExit("unexpected line from --commands: " + line)
-        name, template, text, unbuilt = m.groups()
+    for name, template, text, unbuilt in rows(exe, "--commands", COMMAND):
         if unbuilt:
             text += " *(not built yet)*"
         lines.append("| %s | %s | %s |" % (cell(name), cell(code(template or "")), cell(text)))
     lines += ["", "## System variables", "", VARIABLES_INTRO,
               "| variable | default | description | type |", "|---|---|---|---|"]
-    for line in listing(exe, "--variables"):
-        m = VARIABLE.match(line)
-        if not m:
-            raise SystemExit("unexpected line from --variables: " + line)
-        name, default, text, kind = m.groups()
+    for name, default, text, kind in rows(exe, "--variables", VARIABLE):
         lines.append("| %s | %s | %s | %s |" % (
             cell(name), cell(code(default)), cell(text or ""), kind or ""))
     return "\n".join(lines) + "\n"
