@@ -14,11 +14,11 @@ Scripts are stored as UTF-8 unless their name ends in "_sjis" (kept as Shift-JIS
 
 Each script runs in a fresh temporary folder TMP as TMP/scripts/NAME.srn, with
 HOME=TMP, XDG_CONFIG_HOME=TMP/config, XDG_DATA_HOME=TMP/data and TMPDIR=TMP, so
-it may create files next to itself. SORANE_TEXT_ENCODING is cleared unless
-NAME.env sets it. The files a family's scripts read or include
-live in FOLDER/fixtures/ and are copied into TMP/scripts/ before each of its
-scripts runs (FOLDER/fixtures/inc/sub.srn becomes TMP/scripts/inc/sub.srn).
-TMP in the expected outputs stands for the temporary folder.
+it may create files next to itself; SORANE_TEXT_ENCODING is cleared unless
+NAME.env sets it. The files a family's scripts read or include live in
+FOLDER/fixtures/ and are copied into TMP/scripts/ before each of its scripts
+runs (FOLDER/fixtures/inc/sub.srn becomes TMP/scripts/inc/sub.srn). TMP in the
+expected outputs stands for the temporary folder.
 
 All scripts run (one after another) even when some fail; each failure is printed
 with the script's name and what differs, and the exit status is 1 when any
