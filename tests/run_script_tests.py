@@ -14,14 +14,16 @@ is every NAME.cmd. Beside it:
   NAME.status  expected exit status (default 0, or 1 when NAME.err exists)
   NAME.args    extra command-line arguments, one per line, after the script
   NAME.in      text fed to standard input
+  NAME.env     extra environment variables, NAME=VALUE one per line
 Scripts are stored as UTF-8 unless their name ends in "_sjis" (kept as Shift-JIS).
 
 Each script runs in a fresh temporary folder TMP as TMP/scripts/NAME.srn, with
 HOME=TMP, XDG_CONFIG_HOME=TMP/config, XDG_DATA_HOME=TMP/data and TMPDIR=TMP, so
-it may create files next to itself. The files a family's scripts read or include
-live in FOLDER/fixtures/ and are copied into TMP/scripts/ before each of its
-scripts runs (FOLDER/fixtures/inc/sub.srn becomes TMP/scripts/inc/sub.srn).
-TMP in the expected outputs stands for the temporary folder.
+it may create files next to itself; SORANE_TEXT_ENCODING is cleared unless
+NAME.env sets it. The files a family's scripts read or include live in
+FOLDER/fixtures/ and are copied into TMP/scripts/ before each of its scripts
+runs (FOLDER/fixtures/inc/sub.srn becomes TMP/scripts/inc/sub.srn). TMP in the
+expected outputs stands for the temporary folder.
 
 All scripts run (one after another) even when some fail; each failure is printed
 with the script's name and what differs, and the exit status is 1 when any
@@ -58,6 +60,8 @@ def run_one(exe, folder, name):
     args = text(read(base + ".args", b"")).splitlines()
     command = read(base + ".cmd")
     stdin = read(base + ".in", b"")
+    extra_env = dict(line.split("=", 1) for line in text(read(base + ".env", b"")).splitlines()
+                     if "=" in line)
     fixtures = os.path.join(folder, "fixtures")
 
     with tempfile.TemporaryDirectory(prefix="sorane-test-", ignore_cleanup_errors=True) as tmp:
@@ -75,6 +79,8 @@ def run_one(exe, folder, name):
             command = [script if a == "SCRIPT" else a for a in text(command).splitlines()]
         env = dict(os.environ, HOME=tmp, XDG_CONFIG_HOME=os.path.join(tmp, "config"),
                    XDG_DATA_HOME=os.path.join(tmp, "data"), TMPDIR=tmp)
+        env.pop("SORANE_TEXT_ENCODING", None)
+        env.update(extra_env)
         try:
             proc = subprocess.run([exe] + command + args,
                                   input=stdin, capture_output=True, timeout=TIMEOUT, cwd=tmp,

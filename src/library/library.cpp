@@ -1,6 +1,7 @@
 #include "library/library.h"
 
 #include "debug/debug_commands.h"
+#include "library/files/text_encoding.h"
 #include "library/vocabulary.h"
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
@@ -29,6 +30,7 @@ void InstallPureLibrary(Interpreter& in) {
 
 void InstallLibrary(Interpreter& in) {
   Install(in, false);
+  TextEncodingFromEnvironment(in);
 }
 
 }  // namespace sorane
