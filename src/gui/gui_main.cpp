@@ -76,7 +76,8 @@ int RunInWindow(const CommandLine& cl) {
   char* argv[] = {program.data(), nullptr};
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(true);
-  bool no_user = QGuiApplication::platformName() == "offscreen";
+  bool no_user = QGuiApplication::platformName() == "offscreen" ||
+                 QGuiApplication::platformName() == "minimal";
   if (no_user) qputenv("SORANE_DIALOG_NO_USER", "1");
   InstallFontSubstitutes();
   LoadDialogAnswersFromEnvironment();

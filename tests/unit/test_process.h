@@ -47,6 +47,14 @@ inline ProcessRun RunProcess(const std::string& exe, const std::vector<std::stri
   }
   for (const std::string& c : env)
     if (c.find('=') != std::string::npos) envs.push_back(c);
+  std::vector<std::string> all = {exe};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv, envp;
+  for (std::string& a : all) argv.push_back(a.data());
+  for (std::string& a : envs) envp.push_back(a.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  std::string out_file = capture / "out", err_file = capture / "err";
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
@@ -55,18 +63,11 @@ inline ProcessRun RunProcess(const std::string& exe, const std::vector<std::stri
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     int in = open("/dev/null", O_RDONLY);
-    int o = open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = open((capture / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int o = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(in, 0);
     dup2(o, 1);
     dup2(e, 2);
-    std::vector<std::string> all = {exe};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (std::string& a : all) argv.push_back(a.data());
-    for (std::string& a : envs) envp.push_back(a.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
     execve(exe.c_str(), argv.data(), envp.data());
     _exit(98);
   }
@@ -85,8 +86,8 @@ inline ProcessRun RunProcess(const std::string& exe, const std::vector<std::stri
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
-  r.out = ReadAll(capture / "out");
-  r.err = ReadAll(capture / "err");
+  r.out = ReadAll(out_file);
+  r.err = ReadAll(err_file);
   std::filesystem::remove_all(capture);
   return r;
 }
