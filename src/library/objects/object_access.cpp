@@ -155,8 +155,11 @@ void SetWidgetProperty(Interpreter& in, const FoundObject& object, const Propert
                        const std::string& property, const std::string& value_text) {
   const int index = object.node->ObjectIndex;
   const std::string name = object.node->Name;
-  std::string text = in.Evaluate(value_text);
   const PropertyRow& setter = PropertyRowOf(row.set_via);
+  // Coordinates are read by the point and rectangle readers, which evaluate
+  // each item themselves ("(左,4)"); every other value is an expression.
+  bool coordinates = setter.value == ValueKind::kPoint || setter.value == ValueKind::kRect;
+  std::string text = coordinates ? value_text : in.Evaluate(value_text);
   PropertyValue v = ConvertPropertyValue(in, setter, text);
   // Evaluating may have run script code that destroyed the object.
   TObjNode& node = LiveObject(in, index, name);
