@@ -223,8 +223,10 @@ TEST_F(ObjectScriptTest, EventValuesCopyPerKindAndRefuseVariables) {
 TEST_F(ObjectScriptTest, AHandlerThatSetsItsObjectsEventKeepsIt) {
   Load(
       "「B」を、ボタンとして、作成。\n"
+      "「C」を、ボタンとして、作成。\n"
       "Bの、イベントは、最初\n"
       "Bの、クリックした時は、押した\n"
+      "Cの、クリックした時は、(Cの、クリックした時は、「」。C回=1)\n"
       "待機\n"
       "*押した\nBの、イベントは、次\n押した回=1\n戻る\n"
       "*最初\n戻る\n*次\n戻る\n");
@@ -236,6 +238,13 @@ TEST_F(ObjectScriptTest, AHandlerThatSetsItsObjectsEventKeepsIt) {
   EXPECT_EQ(Var("押した回"), "1");
   EXPECT_EQ(SjisToUtf8(Node("B").EventText[kEventAny]), "次");
   EXPECT_EQ(in.S.Words.FindExact(Utf8ToSjis("イベントオブジェクト"))->ObjectIndex, click.index);
+  // Program text that clears its own slot runs on to its end: the text stays
+  // alive while the run is in it.
+  click.index = IndexOf("C");
+  sink.ObjectEventOccurred(click);
+  EXPECT_EQ(Var("C回"), "1");
+  EXPECT_TRUE(Node("C").EventTarget[kEventClick].None());
+  EXPECT_EQ(Errors(), "");
 }
 
 TEST_F(ObjectScriptTest, DestroyingLeavesHolesAndFreesNamesAndContents) {
