@@ -17,8 +17,9 @@ class Interpreter;
 struct THashNode;
 
 // What the object layer does for the statement loop and the evaluator. A
-// library installs one on the interpreter (Interpreter::ObjectHooks); without one
-// every use of an object property reports a broken link.
+// library installs one on the interpreter (Interpreter::ObjectHooks); without
+// one an object word reads as the text kept in it and every other use of an
+// object reports a broken link.
 struct ObjectLayer {
   // オブジェクトの項目名 (read) and オブジェクトの、項目名は、値 (set: the value
   // text as written; the layer evaluates it unless the property takes it

@@ -1,6 +1,6 @@
 // TObjList: the script objects of a run (object 0 is the host window). A record
-// links the object's name to its kind and to the labels its events jump to;
-// the window layer derives from it to hold the control.
+// links the object's name to its kind, to the object it sits on and to the
+// labels its events jump to; the widget is the host's, found by the index.
 #pragma once
 
 #include <cstdint>
