@@ -322,6 +322,17 @@ TEST_F(ObjectScriptTest, DefaultValuesPerKind) {
   EXPECT_EQ(in.S.SoreType, "e");
 }
 
+TEST_F(ObjectScriptTest, ReadingAFileIntoAnObjectSetsItsDefaultValue) {
+  std::string path = testing::TempDir() + "object_read.txt";
+  FILE* f = fopen(path.c_str(), "wb");
+  fputs("line", f);
+  fclose(f);
+  Load(("「E」を、エディタとして、作成。\nEに、「" + path + "」を、読む。\n").c_str());
+  EXPECT_EQ(fake.At(IndexOf("E")).default_value, "line");
+  EXPECT_TRUE(in.S.Words.FindExact(Utf8ToSjis("E"))->Kind == kWordObject);
+  remove(path.c_str());
+}
+
 TEST_F(ObjectScriptTest, FocusAndCentringFindRecordNames) {
   fake.refuse_focus = 2;
   Load(
