@@ -1,6 +1,9 @@
 #include "library/library.h"
 
 #include "debug/debug_commands.h"
+#include "library/files/text_encoding.h"
+#include "library/objects/object_access.h"
+#include "library/objects/object_commands.h"
 #include "library/vocabulary.h"
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
@@ -9,11 +12,11 @@ namespace sorane {
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(),  FunctionCommands(), ErrorCommands(),
-      OutputCommands(),  StringCommands(),   NumberCommands(),   DateCommands(),
-      PatternCommands(), FileCommands(),     FileInfoCommands(), FileShellCommands(),
-      TableCommands(),   HandleCommands(),   DialogCommands(),   TimerCommands(),
-      DebugCommands(),   NotBuiltCommands(),
+      ProgramCommands(), ControlCommands(), FunctionCommands(), ErrorCommands(),
+      OutputCommands(),  StringCommands(),  NumberCommands(),   DateCommands(),
+      PatternCommands(), FileCommands(),    FileInfoCommands(), FileShellCommands(),
+      TableCommands(),   HandleCommands(),  DialogCommands(),   TimerCommands(),
+      DebugCommands(),   ObjectCommands(),  NotBuiltCommands(),
   };
   return kTables;
 }
@@ -21,6 +24,7 @@ std::span<const CommandTable> CommandTables() {
 static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
   in.BuildVocabulary = &BuildVocabulary;
+  in.ObjectHooks = &ObjectLayerHooks();
 }
 
 void InstallPureLibrary(Interpreter& in) {
@@ -29,6 +33,7 @@ void InstallPureLibrary(Interpreter& in) {
 
 void InstallLibrary(Interpreter& in) {
   Install(in, false);
+  TextEncodingFromEnvironment(in);
 }
 
 }  // namespace sorane

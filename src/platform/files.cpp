@@ -23,72 +23,8 @@ namespace sorane {
 // line gave it (never "?").
 namespace {
 
-constexpr unsigned kEscapeBase = 0xE000;
-
-// Length of the valid UTF-8 sequence at s[pos] (0 when it is not one).
-size_t Utf8Length(std::string_view s, size_t pos) {
-  unsigned char c = static_cast<unsigned char>(s[pos]);
-  size_t len;
-  unsigned cp, min;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2, cp = c & 0x1F, min = 0x80;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3, cp = c & 0x0F, min = 0x800;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4, cp = c & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (pos + len > s.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    unsigned char t = static_cast<unsigned char>(s[pos + k]);
-    if ((t & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (t & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
-// The CP932 character that stands for the byte b (0x80-0xFF).
-const std::string& EscapeOf(unsigned char b) {
-  static const std::vector<std::string> table = [] {
-    std::vector<std::string> t(256);
-    for (unsigned v = 0x80; v <= 0xFF; ++v) {
-      unsigned cp = kEscapeBase + v;
-      std::string utf8 = {static_cast<char>(0xE0 | (cp >> 12)),
-                          static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                          static_cast<char>(0x80 | (cp & 0x3F))};
-      t[v] = Utf8ToSjis(utf8);
-    }
-    return t;
-  }();
-  return table[b];
-}
-
-// UTF-8 with the escape characters turned back into their bytes.
-std::string DecodeEscapes(std::string utf8) {
-  if (utf8.find('\xEE') == std::string::npos) return utf8;
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c == 0xEE && i + 2 < utf8.size()) {
-      unsigned cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6) |
-                    (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu);
-      if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
-        out += static_cast<char>(cp - kEscapeBase);
-        i += 2;
-        continue;
-      }
-    }
-    out += utf8[i];
-  }
-  return out;
-}
-
 std::string ToOsBytes(std::string_view name) {
-  return DecodeEscapes(SjisToUtf8(name));
+  return DecodeByteEscapes(SjisToUtf8(name));
 }
 
 }  // namespace
@@ -105,7 +41,7 @@ std::string FromOsPath(std::string_view path) {
   if (ToOsBytes(sjis) == path) return sjis;
   sjis.clear();
   for (size_t i = 0; i < path.size();) {
-    size_t len = Utf8Length(path, i);
+    size_t len = Utf8SequenceLength(path, i);
     if (len == 1) {
       sjis += path[i++];
       continue;
@@ -121,7 +57,7 @@ std::string FromOsPath(std::string_view path) {
     } else {
       len = 1;
     }
-    for (size_t k = 0; k < len; ++k) sjis += EscapeOf(static_cast<unsigned char>(path[i + k]));
+    for (size_t k = 0; k < len; ++k) sjis += ByteEscape(static_cast<unsigned char>(path[i + k]));
     i += len;
   }
   return sjis;
@@ -230,15 +166,16 @@ std::string JoinLinesCrLf(std::string_view bytes) {
   return out;
 }
 
+std::string ScriptText(std::string bytes) {
+  if (ReadsAsUtf8(bytes))
+    bytes = Utf8ToSjis(std::string_view(bytes).substr(HasUtf8Bom(bytes) ? 3 : 0));
+  return JoinLinesCrLf(bytes);
+}
+
 bool LoadScriptFile(std::string_view name, std::string& out) {
   std::string bytes;
   if (!ReadFileBytes(name, bytes)) return false;
-  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    bytes = Utf8ToSjis(std::string_view(bytes).substr(3));
-  } else if (LooksLikeUtf8(bytes)) {
-    bytes = Utf8ToSjis(bytes);
-  }
-  out = JoinLinesCrLf(bytes);
+  out = ScriptText(std::move(bytes));
   return true;
 }
 

@@ -206,24 +206,30 @@ bool IniText::Write(std::string_view section_in, std::string_view key_in, std::s
 }
 
 std::optional<std::string> IniFileRead(const std::string& name, std::string_view section,
-                                       std::string_view key, bool* ok) {
+                                       std::string_view key, bool* ok, const IniCodec& codec) {
   std::string text;
   bool read = ReadFileBytes(name, text);
   if (ok) *ok = read || !FileExists(name);
   if (!read) return std::nullopt;
+  if (codec.decode) codec.decode(text);
   return IniText(std::move(text)).Read(section, key);
 }
 
 bool IniFileWrite(const std::string& name, std::string_view section, std::string_view key,
-                  std::string_view value) {
+                  std::string_view value, const IniCodec& codec) {
   std::string text;
   if (!ReadFileBytes(name, text)) {
     if (FileExists(name)) return false;  // there but unreadable: never overwrite it
     text.clear();
+  } else if (codec.decode) {
+    codec.decode(text);
   }
   IniText ini(std::move(text));
   if (!ini.Write(section, key, value)) return false;
-  return WriteFileAtomic(name, ini.Text());
+  if (!codec.encode) return WriteFileAtomic(name, ini.Text());
+  std::string bytes = ini.Text();
+  codec.encode(bytes);
+  return WriteFileAtomic(name, bytes);
 }
 
 }  // namespace sorane

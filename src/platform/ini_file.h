@@ -24,6 +24,7 @@
 // changed it) and replaced atomically, so a failed write leaves the old file.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,14 +52,22 @@ class IniText {
 // Case-insensitive name comparison of the profile rules (Shift-JIS aware).
 bool IniNamesEqual(std::string_view a, std::string_view b);
 
+// How the bytes of an INI file become the text the rules read, and that text
+// the bytes written (the run's text-file encoding); empty members keep the bytes.
+struct IniCodec {
+  std::function<void(std::string& bytes)> decode;
+  std::function<void(std::string& text)> encode;
+};
+
 // The INI file at a script-side (CP932) name.
 // Read: nullopt when the file, the section or the key is missing; false in
 // `ok` when the file exists but cannot be read.
 std::optional<std::string> IniFileRead(const std::string& name, std::string_view section,
-                                       std::string_view key, bool* ok = nullptr);
+                                       std::string_view key, bool* ok = nullptr,
+                                       const IniCodec& codec = {});
 // False when the name or value cannot be stored, the old file cannot be read,
 // or the new file cannot be written; the old file is then unchanged.
 bool IniFileWrite(const std::string& name, std::string_view section, std::string_view key,
-                  std::string_view value);
+                  std::string_view value, const IniCodec& codec = {});
 
 }  // namespace sorane

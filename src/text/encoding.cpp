@@ -8,12 +8,20 @@
 // U+FF5E to 0x8160, U+2212 and U+FF0D to 0x817C, U+2016 and U+2225 to 0x8161,
 // U+00A2/U+00A3/U+00AC and U+FFE0/U+FFE1/U+FFE2 to 0x8191/0x8192/0x81CA), so
 // UTF-8 text of either tradition comes out as a Windows user expects.
+//
+// The KeepingBytes pair (text files in UTF-8) replaces nothing: what CP932
+// cannot hold travels as byte escapes, the user-defined characters file names
+// use for the same purpose.
 #include "text/encoding.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
+#include <vector>
+
+#include "text/sjis.h"
 
 namespace sorane {
 
@@ -68,33 +76,6 @@ class Converter {
   iconv_t cd_;
 };
 
-// Length of the valid UTF-8 sequence at in[pos], or 0 when it is not valid
-// (overlong forms, surrogates and code points above U+10FFFF included).
-size_t Utf8SequenceLength(std::string_view in, size_t pos) {
-  unsigned char c = static_cast<unsigned char>(in[pos]);
-  size_t len;
-  unsigned min;
-  unsigned cp;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2, min = 0x80, cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3, min = 0x800, cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4, min = 0x10000, cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + len > in.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    unsigned char t = static_cast<unsigned char>(in[pos + k]);
-    if ((t & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (t & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
-
 // True when in[pos..] is the start of a multi-byte sequence cut off by the end.
 bool IsCutOffUtf8(std::string_view in, size_t pos) {
   unsigned char c = static_cast<unsigned char>(in[pos]);
@@ -131,6 +112,13 @@ size_t SkipCp932(std::string_view in, size_t pos, std::string& replacement) {
   return 1;
 }
 
+// Towards UTF-8 keeping bytes: what does not convert is copied as it is.
+size_t KeepCp932(std::string_view in, size_t pos, std::string& replacement) {
+  size_t len = SkipCp932(in, pos, replacement);
+  replacement.assign(in.substr(pos, len));
+  return len;
+}
+
 Converter& ToSjis() {
   thread_local Converter converter("CP932", "UTF-8");
   return converter;
@@ -150,6 +138,31 @@ bool IsAscii(std::string_view s) {
 
 }  // namespace
 
+size_t Utf8SequenceLength(std::string_view in, size_t pos) {
+  unsigned char c = static_cast<unsigned char>(in[pos]);
+  size_t len;
+  unsigned min;
+  unsigned cp;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2, min = 0x80, cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3, min = 0x800, cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4, min = 0x10000, cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + len > in.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char t = static_cast<unsigned char>(in[pos + k]);
+    if ((t & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (t & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
+}
+
 std::string Utf8ToSjis(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);
   return ToSjis().Run(utf8, utf8.size(), SkipUtf8);
@@ -161,14 +174,194 @@ std::string SjisToUtf8(std::string_view sjis) {
 }
 
 bool LooksLikeUtf8(std::string_view bytes) {
-  bool non_ascii = false;
-  for (size_t i = 0; i < bytes.size();) {
-    size_t len = Utf8SequenceLength(bytes, i);
-    if (len == 0) return false;
-    non_ascii |= len > 1;
+  Utf8Check check;
+  check.Feed(bytes);
+  return check.LooksLikeUtf8();
+}
+
+bool HasUtf8Bom(std::string_view bytes) {
+  return bytes.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
+bool ReadsAsUtf8(std::string_view bytes) {
+  Utf8Check check;
+  check.Feed(bytes);
+  return check.ReadsAsUtf8();
+}
+
+bool Utf8Check::Feed(std::string_view piece) {
+  if (head_.size() < 3) head_.append(piece.substr(0, 3 - head_.size()));
+  if (bad_) return false;
+  size_t i = 0;
+  if (!carry_.empty()) {
+    // The sequence cut off by the last piece, completed by this one.
+    std::string joined = carry_ + std::string(piece.substr(0, 4 - carry_.size()));
+    size_t len = Utf8SequenceLength(joined, 0);
+    if (len == 0 && IsCutOffUtf8(joined, 0)) {
+      carry_ = std::move(joined);  // still cut off: the piece was part of it
+      return true;
+    }
+    if (len == 0) {
+      bad_ = true;
+      return false;
+    }
+    i = len - carry_.size();
+    carry_.clear();
+    non_ascii_ = true;
+  }
+  while (i < piece.size()) {
+    size_t len = Utf8SequenceLength(piece, i);
+    if (len == 0) {
+      bad_ = !IsCutOffUtf8(piece, i);
+      if (!bad_) carry_.assign(piece.substr(i));
+      return !bad_;
+    }
+    non_ascii_ |= len > 1;
     i += len;
   }
-  return non_ascii;
+  return true;
+}
+
+// ---------------------------------------------------------------- byte escapes
+
+namespace {
+
+constexpr unsigned kEscapeBase = 0xE000;
+
+// The byte a CP932 pair stands for when it is a byte escape, or -1.
+int EscapedByte(unsigned char lead, unsigned char trail) {
+  static const std::vector<int> table = [] {
+    std::vector<int> t(512, -1);  // (lead - 0xF0) << 8 | trail for leads 0xF0 and 0xF1
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+      const std::string& e = ByteEscape(static_cast<unsigned char>(b));
+      t[(static_cast<unsigned char>(e[0]) - 0xF0) << 8 | static_cast<unsigned char>(e[1])] =
+          static_cast<int>(b);
+    }
+    return t;
+  }();
+  if (lead != 0xF0 && lead != 0xF1) return -1;
+  return table[(lead - 0xF0) << 8 | trail];
+}
+
+// U+E080-U+E0FF: the escape characters themselves.
+bool IsEscapeCharacter(std::string_view utf8, size_t pos, size_t len) {
+  return len == 3 && utf8[pos] == '\xEE' && (utf8[pos + 1] == '\x82' || utf8[pos + 1] == '\x83');
+}
+
+// Converts one character at a time: what CP932 lacks becomes byte escapes.
+void AppendKeepingBytes(std::string_view utf8, std::string& out) {
+  for (size_t i = 0; i < utf8.size();) {
+    size_t len = Utf8SequenceLength(utf8, i);
+    if (len == 1) {
+      out += utf8[i++];
+      continue;
+    }
+    if (len > 1 && !IsEscapeCharacter(utf8, i, len)) {
+      std::string one = Utf8ToSjis(utf8.substr(i, len));
+      if (one != "?") {
+        out += one;
+        i += len;
+        continue;
+      }
+    }
+    len = std::max<size_t>(len, 1);
+    for (size_t k = 0; k < len; ++k) out += ByteEscape(static_cast<unsigned char>(utf8[i + k]));
+    i += len;
+  }
+}
+
+// The whole text converts as it is: valid UTF-8, no escape character, and no
+// character that became "?".
+bool ConvertsWhole(std::string_view utf8, std::string& out) {
+  for (size_t i = 0; i < utf8.size();) {
+    size_t len = Utf8SequenceLength(utf8, i);
+    if (len == 0 || IsEscapeCharacter(utf8, i, len)) return false;
+    i += len;
+  }
+  out = Utf8ToSjis(utf8);
+  return std::count(out.begin(), out.end(), '?') == std::count(utf8.begin(), utf8.end(), '?');
+}
+
+}  // namespace
+
+const std::string& ByteEscape(unsigned char b) {
+  static const std::vector<std::string> table = [] {
+    std::vector<std::string> t(256);
+    for (unsigned v = 0x80; v <= 0xFF; ++v) {
+      unsigned cp = kEscapeBase + v;
+      std::string utf8 = {static_cast<char>(0xE0 | (cp >> 12)),
+                          static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                          static_cast<char>(0x80 | (cp & 0x3F))};
+      t[v] = Utf8ToSjis(utf8);
+    }
+    return t;
+  }();
+  return table[b];
+}
+
+std::string DecodeByteEscapes(std::string utf8) {
+  if (utf8.find('\xEE') == std::string::npos) return utf8;
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == 0xEE && i + 2 < utf8.size()) {
+      unsigned cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6) |
+                    (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu);
+      if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
+        out += static_cast<char>(cp - kEscapeBase);
+        i += 2;
+        continue;
+      }
+    }
+    out += utf8[i];
+  }
+  return out;
+}
+
+std::string Utf8ToSjisKeepingBytes(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::string out;
+  if (ConvertsWhole(utf8, out)) return out;
+  // Line by line, so that one odd character does not slow down the whole text.
+  out.clear();
+  out.reserve(utf8.size());
+  std::string line_out;
+  for (size_t start = 0; start < utf8.size();) {
+    size_t end = std::min(utf8.find('\n', start), utf8.size() - 1) + 1;
+    std::string_view line = utf8.substr(start, end - start);
+    if (ConvertsWhole(line, line_out))
+      out += line_out;
+    else
+      AppendKeepingBytes(line, out);
+    start = end;
+  }
+  return out;
+}
+
+std::string SjisToUtf8KeepingBytes(std::string_view sjis) {
+  if (IsAscii(sjis)) return std::string(sjis);
+  std::string out;
+  out.reserve(sjis.size() * 3 / 2);
+  size_t run = 0;  // start of the characters not converted yet
+  auto flush = [&](size_t end) {
+    std::string_view part = sjis.substr(run, end - run);
+    out += IsAscii(part) ? std::string(part) : ToUtf8().Run(part, part.size() * 3 / 2, KeepCp932);
+  };
+  for (size_t i = 0; i < sjis.size();) {
+    size_t len = CharLen(sjis, i);
+    int b = len == 2 ? EscapedByte(static_cast<unsigned char>(sjis[i]),
+                                   static_cast<unsigned char>(sjis[i + 1]))
+                     : -1;
+    if (b >= 0) {
+      flush(i);
+      out += static_cast<char>(b);
+      run = i + 2;
+    }
+    i += len;
+  }
+  flush(sjis.size());
+  return out;
 }
 
 }  // namespace sorane

@@ -76,6 +76,10 @@ class TSoraneBase {
   bool DebugOption = false;
   bool LineStopOption = false;
   int SecurityLevel = 1;
+  // The encoding of the text files scripts read and write (a TextFileEncoding,
+  // library/files/text_encoding.h); -1 until the command line or the
+  // environment sets it, which counts as the default Shift-JIS.
+  int TextEncoding = -1;
   std::string HostPath;                  // folder of the main program file, with a trailing "/"
   std::string ProgramPath;               // the main program file
   std::string RuntimePath;               // folder of the run-time executable, with a trailing "/"

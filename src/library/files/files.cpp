@@ -17,7 +17,9 @@
 
 #include "library/files/files_commands.h"
 #include "library/files/files_util.h"
+#include "library/files/text_encoding.h"
 #include "library/library.h"
+#include "library/objects/object_access.h"
 #include "platform/file_ops.h"
 #include "platform/path_resolve.h"
 #include "platform/safe_write.h"
@@ -109,9 +111,12 @@ void CmdRead(Call& c) {
     text = ClipboardText(in);
   } else {
     std::string name = ResolveFileName(in, PackedFirst(in, c.Text(1)));
-    CheckedOsPath(in, name);
+    std::string os = CheckedOsPath(in, name);
     if (!ReadFileBytes(name, text)) RaiseFileFailure(in, name);
+    DecodeFileText(in, os, text);
   }
+  // Read into an object: the text becomes its default value (an エディタ's text).
+  if (var->Kind == kWordObject) return SetDefaultOf(in, var, text);
   var->Value = std::move(text);
   var->TypeMark = "s";
 }
@@ -124,6 +129,7 @@ void CmdWrite(Call& c) {
   std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
+  EncodeFileText(in, os, text, FileWrite::kReplace);
   if (!WriteOsFileAtomic(os, text)) RaiseFileFailure(in, name);
 }
 
@@ -136,6 +142,7 @@ void CmdAppend(Call& c) {
   std::string os = CheckedOsPath(in, name);
   if (!FileExists(name)) in.Raise(msg::FileMissing(), name);
   if (!SecurityCheck(in, name, SJ("ファイル\"") + name + SJ("\"へ文字列を追加します。"))) return;
+  EncodeFileText(in, os, text, FileWrite::kAppend);
   if (!AppendOsFile(os, text, false)) RaiseFileFailure(in, name);
 }
 

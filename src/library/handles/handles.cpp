@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "library/files/text_encoding.h"
 #include "library/handles/handles_stream.h"
 #include "library/library.h"
 #include "platform/file_ops.h"
@@ -134,6 +135,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
     in.Raise(Format(creating ? SJ("ファイル %s を作成できません") : SJ("ファイル %s は開けません"),
                     target));
   }
+  stream->SetUtf8Lines(LineFormOf(in, os) != TextFileForm::kShiftJis);
   if (!w) w = in.AddVariable(name);
   if (TextFileStream* old = StreamOf(in, w)) CloseStream(in, old);
   HandleState& st = StateOf(in);
@@ -182,6 +184,7 @@ void CmdReadLine(Call& c) {
   if (w && (w->Reserved || w->Kind != kWordVariable)) ReadOnly(c.in, var);
   std::string line;
   if (!s.ReadLine(line)) HandleIoFailure(c.in, handle);
+  if (s.Utf8Lines()) line = Utf8ToSjisKeepingBytes(line);
   if (!w) w = c.in.AddVariable(var);
   w->Value = std::move(line);
   w->TypeMark = "s";
@@ -193,6 +196,7 @@ void CmdWriteLine(Call& c) {
   std::string text = c.Text(0);
   TextFileStream& s = LineHandle(c.in, handle);
   if (c.in.S.SecurityLevel >= 2) return;
+  if (s.Utf8Lines()) text = SjisToUtf8KeepingBytes(text);
   if (!s.WriteLine(text)) HandleWriteFailure(c.in, handle);
 }
 
@@ -251,6 +255,14 @@ void CmdReadBytes(Call& c) {
            SJ(" セクション=") + section);
 }
 
+// The INI file read and written in the run's text-file encoding.
+IniCodec CodecOf(Interpreter& in, const std::string& name) {
+  if (GetTextFileEncoding(in) == TextFileEncoding::kShiftJis) return {};
+  std::string os = ToOsPath(name);
+  return {[&in, os](std::string& bytes) { DecodeFileText(in, os, bytes); },
+          [&in, os](std::string& text) { EncodeFileText(in, os, text, FileWrite::kReplace); }};
+}
+
 // INIファイル開く (?の)
 void CmdIniOpen(Call& c) {
   std::string file = c.Text(0);
@@ -289,7 +301,7 @@ void CmdIniWrite(Call& c) {
   std::string question = SJ("設定ファイル\"") + st.ini_name + SJ("\"にある[") + section +
                          SJ("]の\"") + key + SJ("\"に値を書き込みます。");
   if (!SecurityCheck(in, st.ini_name, question)) return;
-  if (!IniFileWrite(st.ini_name, section, key, in.S.Fast.Sore->Value))
+  if (!IniFileWrite(st.ini_name, section, key, in.S.Fast.Sore->Value, CodecOf(in, st.ini_name)))
     IniFailure(in, st, section, key);
 }
 
@@ -304,7 +316,8 @@ void CmdIniRead(Call& c) {
   RequireIni(c);
   HandleState& st = StateOf(c.in);
   bool ok = true;
-  std::optional<std::string> value = IniFileRead(st.ini_name, section, key, &ok);
+  std::optional<std::string> value =
+      IniFileRead(st.ini_name, section, key, &ok, CodecOf(c.in, st.ini_name));
   if (!ok) IniFailure(c.in, st, section, key);
   c.ReturnText(value.value_or(std::string()));
 }

@@ -86,6 +86,7 @@ int TextFileStream::ByteAt(int64_t pos) {
 bool TextFileStream::ReadLine(std::string& line) {
   line.clear();
   read_failed_ = false;
+  if (utf8_ && pos_ == 0 && ByteAt(0) == 0xEF && ByteAt(1) == 0xBB && ByteAt(2) == 0xBF) pos_ = 3;
   for (;;) {
     int c = ByteAt(pos_);
     if (c < 0) break;
@@ -96,7 +97,7 @@ bool TextFileStream::ReadLine(std::string& line) {
       break;
     }
     line += static_cast<char>(c);
-    if (IsLeadByte(static_cast<unsigned char>(c))) {
+    if (!utf8_ && IsLeadByte(static_cast<unsigned char>(c))) {
       int trail = ByteAt(pos_);
       if (trail >= 0) {
         line += static_cast<char>(trail);

@@ -10,6 +10,10 @@
 // it for both, so line and byte access can be mixed freely. The end test looks
 // at the position only: it is at or past the end of the file.
 //
+// A stream of UTF-8 lines (the run's text-file encoding) has no double-byte
+// pairs, and its first line read from the start loses a byte-order mark; the
+// handle commands convert the lines themselves.
+//
 // A write either happens whole or not at all: when it fails part-way (a full
 // disk) the file is cut back to its old size and the bytes it overwrote get
 // their old values, and the position stays where it was. A handle keeps
@@ -46,6 +50,8 @@ class TextFileStream {
   // The next line without its line break; empty at the end of the file.
   // False when the file cannot be read (a write-only handle).
   bool ReadLine(std::string& line);
+  void SetUtf8Lines(bool utf8) { utf8_ = utf8; }
+  bool Utf8Lines() const { return utf8_; }
   bool WriteLine(std::string_view text);
   // Writes `count` bytes: the data's, then zero bytes when it is shorter.
   bool WriteBytes(std::string_view data, int64_t count);
@@ -77,6 +83,7 @@ class TextFileStream {
   std::string buf_;  // bytes of the file from buf_start_
   int64_t buf_start_ = 0;
   bool read_failed_ = false;
+  bool utf8_ = false;
 };
 
 }  // namespace sorane

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/objects/parse.h"
 #include "platform/file_ops.h"
@@ -75,9 +76,12 @@ static void PrintToFile(Interpreter& in, const std::string& name, const std::str
   // A NUL would cut the name short at the system call: never checked or opened.
   if (HasNulByte(name)) in.Raise(msg::FileFailure(), NameForMessage(name));
   if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
-  int fd = open(ToOsPath(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  const std::string os = ToOsPath(name);
+  std::string line = text + "\r\n";
+  EncodeFileText(in, os, line, FileWrite::kAppend);
+  int fd = open(os.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return;
-  bool ok = AppendToFd(fd, text + "\r\n");
+  bool ok = AppendToFd(fd, line);
   int e = errno;
   if (close(fd) != 0 && ok) {
     ok = false;
@@ -223,7 +227,7 @@ static void CmdIcon(Call& c) {
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != kObjectImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
+  if (!node || node->Kind != ObjKind::kImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
 
@@ -304,7 +308,7 @@ static void CmdFormWindow(Call& c) {
   THashNode* w = c.Word(0, false);
   TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
   if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
-  if (node->Kind != kObjectForm)
+  if (node->Kind != ObjKind::kForm)
     in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
   if (node->ObjectIndex == 0) in.host.Window().WindowCommand(action);
 }

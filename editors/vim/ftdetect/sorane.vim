@@ -1,0 +1,2 @@
+" Sorane scripts
+autocmd BufRead,BufNewFile *.srn setfiletype sorane
