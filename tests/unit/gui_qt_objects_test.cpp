@@ -122,16 +122,9 @@ TEST_F(Objects, ButtonAndTheHostWindow) {
   EXPECT_EQ(button->width(), text_width + 10);
   EXPECT_EQ(Text(ok, PropId::kText), "とても長いボタンの表題です");
 
-  // Place and size, read back in every form.
-  ASSERT_TRUE(SetNumber(ok, PropId::kX, 12));
-  ASSERT_TRUE(SetNumber(ok, PropId::kY, 34));
-  ASSERT_TRUE(SetNumber(ok, PropId::kWidth, 90));
-  ASSERT_TRUE(SetNumber(ok, PropId::kHeight, 28));
+  b.SetBounds(ok, {12, 34, 90, 28});
   EXPECT_EQ(button->geometry(), QRect(12, 34, 90, 28));
-  PropertyValue rect = b.GetProperty(ok, PropId::kBounds);
-  EXPECT_EQ(rect.rect.right, 102);
-  EXPECT_EQ(rect.rect.bottom, 62);
-  EXPECT_EQ(b.GetProperty(ok, PropId::kPosition).point.y, 34);
+  EXPECT_EQ(b.Bounds(ok).top, 34);
 
   // A picture and a text colour keep the same widget.
   ASSERT_TRUE(Set(ok, PropId::kPicture, PictureFile("p.png", {16, 16}).c_str()));
@@ -157,7 +150,9 @@ TEST_F(Objects, ButtonAndTheHostWindow) {
   EXPECT_EQ(host.Form().windowTitle(), QString::fromUtf8("住所録"));
   EXPECT_EQ(QApplication::applicationDisplayName(), QString::fromUtf8("住所録"));
   EXPECT_EQ(Text(0, PropId::kTitle), "住所録");
-  ASSERT_TRUE(SetNumber(0, PropId::kWidth, 500));
+  // Its size is its client size.
+  ObjBounds window = b.Bounds(0);
+  b.SetBounds(0, {window.left, window.top, 500, 400});
   EXPECT_EQ(host.Form().width(), 500);
   ASSERT_TRUE(SetNumber(0, PropId::kBackColor, 0xFF));
   EXPECT_EQ(Number(0, PropId::kBackColor), 0xFF);
@@ -448,8 +443,7 @@ TEST_F(Objects, ContainersFormsAndGuardedWidgets) {
   EXPECT_EQ(Number(form, PropId::kBackColor), 0xFFFFFF);
   auto* img = window->findChild<TDrawSurface*>("img");
   ASSERT_NE(img, nullptr);
-  ASSERT_TRUE(SetNumber(form, PropId::kWidth, 300));
-  ASSERT_TRUE(SetNumber(form, PropId::kHeight, 200));
+  b.SetBounds(form, {window->x(), window->y(), 300, 200});
   EXPECT_EQ(img->size(), QSize(300, 200));
   EXPECT_GE(sink.Count(form, ObjEvent::kChange), 1);
   ASSERT_TRUE(SetNumber(form, PropId::kBackColor, 0xFF0000));

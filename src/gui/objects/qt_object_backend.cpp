@@ -46,47 +46,8 @@ bool KindRaises(ObjKind kind, ObjEvent what) {
 }
 
 // ---- The properties every kind shares ----
-
-template <int ObjBounds::*Field>
-bool SetBoundsField(ObjWidget& o, const PropertyValue& v) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  b.*Field = static_cast<int>(v.number);
-  o.backend->SetBounds(o.index, b);
-  return true;
-}
-
-template <int ObjBounds::*Field>
-PropertyValue GetBoundsField(ObjWidget& o) {
-  return NumberValue(o.backend->Bounds(o.index).*Field);
-}
-
-bool SetRect(ObjWidget& o, const PropertyValue& v) {
-  o.backend->SetBounds(
-      o.index, {v.rect.left, v.rect.top, v.rect.right - v.rect.left, v.rect.bottom - v.rect.top});
-  return true;
-}
-
-PropertyValue GetRect(ObjWidget& o) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  PropertyValue v;
-  v.rect = {b.left, b.top, b.left + b.width, b.top + b.height};
-  return v;
-}
-
-bool SetPosition(ObjWidget& o, const PropertyValue& v) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  b.left = v.point.x;
-  b.top = v.point.y;
-  o.backend->SetBounds(o.index, b);
-  return true;
-}
-
-PropertyValue GetPosition(ObjWidget& o) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  PropertyValue v;
-  v.point = {b.left, b.top};
-  return v;
-}
+// (Place and size are not among them: the core reads and sets them through
+// Bounds and SetBounds.)
 
 bool SetShown(ObjWidget& o, const PropertyValue& v) {
   o.backend->SetVisible(o.index, v.number != 0);
@@ -187,12 +148,6 @@ PropertyValue GetIme(ObjWidget& o) {
 }
 
 constexpr PropertyAccess kCommonRows[] = {
-    {PropId::kX, SetBoundsField<&ObjBounds::left>, GetBoundsField<&ObjBounds::left>},
-    {PropId::kY, SetBoundsField<&ObjBounds::top>, GetBoundsField<&ObjBounds::top>},
-    {PropId::kWidth, SetBoundsField<&ObjBounds::width>, GetBoundsField<&ObjBounds::width>},
-    {PropId::kHeight, SetBoundsField<&ObjBounds::height>, GetBoundsField<&ObjBounds::height>},
-    {PropId::kBounds, SetRect, GetRect},
-    {PropId::kPosition, SetPosition, GetPosition},
     {PropId::kVisible, SetShown, GetShown},
     {PropId::kEnabled, SetEnabled, GetEnabled},
     {PropId::kHandle, nullptr, GetHandle},
