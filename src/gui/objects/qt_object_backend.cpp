@@ -73,11 +73,14 @@ PropertyValue GetHandle(ObjWidget& o) {
   return NumberValue(static_cast<int64_t>(o.widget->internalWinId()));
 }
 
+// "0" stops taking dropped files; anything else takes them on the widgets
+// that have the object's mouse events.
 bool SetFileDrop(ObjWidget& o, const PropertyValue& v) {
   o.accepts_drops = v.number != 0;
-  if (o.accepts_drops) o.widget->setAcceptDrops(true);
+  if (!o.accepts_drops) return true;
+  o.widget->setAcceptDrops(true);
   for (QWidget* child : o.widget->findChildren<QWidget*>())
-    if (IndexOn(child, kMouseKey) == o.index && o.accepts_drops) child->setAcceptDrops(true);
+    if (IndexOn(child, kMouseKey) == o.index) child->setAcceptDrops(true);
   return true;
 }
 
@@ -123,9 +126,9 @@ bool SetBack(ObjWidget& o, const PropertyValue& v) {
   return true;
 }
 
+// A widget that starts with another colour keeps it at creation.
 PropertyValue GetBack(ObjWidget& o) {
-  bool face = o.kind == ObjKind::kLabel || o.kind == ObjKind::kCheck;
-  return NumberValue(BackColor(o.widget, face ? kButtonFaceColor : kWindowColor));
+  return NumberValue(BackColor(o.widget, kWindowColor));
 }
 
 // IME: Qt has no modes of its own, so "off" lets an input method offer Latin
