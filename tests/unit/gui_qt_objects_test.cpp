@@ -484,6 +484,10 @@ TEST_F(Objects, ImageHoldsItsPicture) {
   EXPECT_EQ(surface->size(), QSize(64, 48));
   EXPECT_EQ(surface->Picture().pixelColor(1, 1), QColor(Qt::red));
   EXPECT_EQ(b.GetDefaultValue(image), name);
+  // Its picture can be the window's icon; a button's cannot.
+  EXPECT_TRUE(host.Form().SetIconFromObject(image));
+  EXPECT_FALSE(host.Form().windowIcon().isNull());
+  EXPECT_FALSE(host.Form().SetIconFromObject(Create(ObjKind::kButton)));
   ASSERT_TRUE(SetNumber(image, PropId::kStretch, 1));
   ASSERT_TRUE(SetNumber(image, PropId::kTransparent, 1));
   EXPECT_EQ(Number(image, PropId::kStretch), 1);
