@@ -3,6 +3,7 @@
 // value, the events it reports, destruction and the guards around it.
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -650,6 +651,12 @@ TEST_F(Objects, EditorComponentCountsCharacters) {
   EXPECT_EQ(Number(editor, PropId::kRow), 0);
   ASSERT_TRUE(Set(editor, PropId::kSelText, "先頭"));
   EXPECT_EQ(Default(editor).substr(0, 6), "先頭");
+  sink.events.clear();
+  auto* area = dynamic_cast<QAbstractScrollArea*>(b.WidgetOf(editor));
+  QTest::mouseClick(area->viewport(), Qt::LeftButton, {}, QPoint(30, 5));
+  QTest::keyClick(area, Qt::Key_B);
+  EXPECT_EQ(sink.Trace(editor), "v^ckxu");
+  EXPECT_EQ(sink.Trace(0), "ku");  // the host window's preview first
   EXPECT_EQ(Number(editor, PropId::kBackColor), 0x80000005);
   ASSERT_TRUE(SetNumber(editor, PropId::kBackColor, 0xFF));
   EXPECT_EQ(Number(editor, PropId::kBackColor), 0xFF);
