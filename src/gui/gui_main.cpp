@@ -19,6 +19,14 @@
 #include "runtime/interpreter.h"
 
 namespace sorane {
+
+// A script may hide the host window and work in a フォーム of its own: the run
+// goes on while any window of ours is shown.
+static bool AnyWindowShown() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) return true;
+  return false;
+}
 namespace {
 
 bool Set(const char* name) {
@@ -116,8 +124,7 @@ int RunInWindow(const CommandLine& cl) {
     bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
     return host.StoppedByError() || !saved ? 1 : 0;
   }
-  if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().LabelTimerActive()))
-    app.exec();
+  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().LabelTimerActive())) app.exec();
   return host.StoppedByError() ? 1 : 0;
 }
 

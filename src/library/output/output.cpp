@@ -227,7 +227,8 @@ static void CmdIcon(Call& c) {
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != ObjKind::kImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
+  if (!node || node->Kind != ObjKind::kImage ||
+      !in.host.Window().SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
 
