@@ -71,9 +71,9 @@ void CmdFileMixJoin(Call& c) {
 // 合成ファイル取り出す (?から,?を): the entry's data up to its first NUL byte.
 void CmdFileMixExtract(Call& c) {
   Interpreter& in = c.in;
-  std::string archive = ResolveFileName(in, Trim(c.Text(0)));
+  std::string archive = Trim(c.Text(0));
   std::string name = c.Text(1);
-  std::string os = CheckedOsPath(in, archive);
+  std::string os = CheckedOsPath(in, ResolveFileName(in, archive));
   std::unique_ptr<TFileMixReader> reader;
   try {
     reader = TFileMixReader::Open(os, archive);
