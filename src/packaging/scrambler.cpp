@@ -24,10 +24,14 @@ uint32_t TCipher::Next() {
   constexpr int kM = 397;
   constexpr uint32_t kMatrix = 0x9908B0DFu, kUpper = 0x80000000u, kLower = 0x7FFFFFFFu;
   if (index_ >= kN) {
-    for (int k = 0; k < kN; ++k) {
-      uint32_t y = (mt_[k] & kUpper) | (mt_[(k + 1) % kN] & kLower);
-      mt_[k] = mt_[(k + kM) % kN] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
-    }
+    auto twist = [](uint32_t upper, uint32_t lower, uint32_t far) {
+      uint32_t y = (upper & kUpper) | (lower & kLower);
+      return far ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+    };
+    int k = 0;
+    for (; k < kN - kM; ++k) mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + kM]);
+    for (; k < kN - 1; ++k) mt_[k] = twist(mt_[k], mt_[k + 1], mt_[k + kM - kN]);
+    mt_[kN - 1] = twist(mt_[kN - 1], mt_[0], mt_[kM - 1]);
     index_ = 0;
   }
   uint32_t y = mt_[index_++];
