@@ -91,14 +91,14 @@ constexpr OptionRow kRuntimeOptions[] = {
     {"--variables", nullptr, false,
      [](CommandLine& cl, const std::string&) { cl.variables = true; },
      "list the system variables and exit"},
-    {"--pack", "SCRIPT [FILE...] -o OUTPUT", false,
-     [](CommandLine& cl, const std::string&) { cl.pack = true; },
-     "build OUTPUT: a copy of sorane that runs SCRIPT,\n"
-     "carrying it (scrambled) and the FILEs inside",
+    {"--pack", "ARGS", false, [](CommandLine& cl, const std::string&) { cl.pack = true; },
+     "ARGS: SCRIPT [FILE...] -o OUTPUT: build OUTPUT, a\n"
+     "copy of sorane that runs SCRIPT and carries it\n"
+     "(scrambled) and the FILEs; then exit",
      true},
     {"--unpack", "EXE DIR", false, [](CommandLine& cl, const std::string&) { cl.unpack = true; },
-     "list the files packed into EXE (or an archive) and\n"
-     "copy them into DIR",
+     "list the files packed into EXE (or an archive),\n"
+     "copy them into DIR and exit",
      true},
     {"--resource-copy", nullptr, false,
      [](CommandLine& cl, const std::string&) { cl.resource_copy = true; },
