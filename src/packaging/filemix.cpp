@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/safe_write.h"
 #include "runtime/errors.h"
+#include "runtime/messages.h"
 #include "text/charmap.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -97,9 +98,10 @@ TFileMixReader::TFileMixReader(int fd, uint64_t base, uint64_t length, const std
     FormatError(shown);
   }
   size_t count = U16(header + 5);
-  std::string table(count * kFileMixEntrySize, '\0');
-  if (kFileMixHeaderSize + table.size() > length ||
-      !ReadAt(kFileMixHeaderSize, table.data(), table.size())) {
+  std::string table;
+  if (kFileMixHeaderSize + count * kFileMixEntrySize > length ||
+      (table.resize(count * kFileMixEntrySize),
+       !ReadAt(kFileMixHeaderSize, table.data(), table.size()))) {
     close(fd_);
     FormatError(shown);
   }
@@ -120,14 +122,14 @@ TFileMixReader::TFileMixReader(int fd, uint64_t base, uint64_t length, const std
 
 std::unique_ptr<TFileMixReader> TFileMixReader::Open(const std::string& os_path,
                                                      const std::string& shown) {
-  int fd = open(os_path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO or device is never read.
+  int fd = open(os_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     close(fd);
     fd = -1;
   }
-  if (fd < 0)
-    throw FileMixError(Format(SJ("ファイル\"%s\"の、読み込みか書き込みに、失敗しました。"), shown));
+  if (fd < 0) throw FileMixError(Format(msg::FileFailure(), shown));
   return std::make_unique<TFileMixReader>(fd, 0, static_cast<uint64_t>(st.st_size), shown);
 }
 
@@ -307,12 +309,7 @@ bool ElfImageEnd(int fd, uint64_t file_size, uint64_t& end) {
   if (file_size < 52 ||
       !PreadAll(fd, 0, reinterpret_cast<char*>(e), std::min<uint64_t>(64, file_size)))
     return false;
-  if (memcmp(e,
-             "\x7F"
-             "ELF",
-             4) != 0 ||
-      e[5] != 1)
-    return false;  // little-endian only
+  if (memcmp(e, "\177ELF", 4) != 0 || e[5] != 1) return false;  // little-endian only
   const bool wide = e[4] == 2;
   if (!wide && e[4] != 1) return false;
   if (wide && file_size < 64) return false;

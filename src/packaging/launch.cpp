@@ -113,13 +113,18 @@ pid_t StartCommand(Interpreter& in, const Launch& launch, bool detached) {
   return StartProgram(path, argv, detached);
 }
 
+// A command line that can reach the system: a NUL byte would cut it short.
+bool Launchable(const std::string& command) {
+  return !command.empty() && command.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
 // 起動 (?を): failures to start are not reported.
 void CmdLaunch(Call& c) {
   Interpreter& in = c.in;
   std::string command = Trim(c.Text(0));
-  if (command.empty()) return;
+  if (!Launchable(command)) return;
   Launch launch = ReadLaunch(in, command);
   if (IsScript(launch.program)) {
     StartScript(in, launch, true);
@@ -139,7 +144,7 @@ void CmdLaunch(Call& c) {
 void CmdLaunchAndWait(Call& c) {
   Interpreter& in = c.in;
   std::string command = Trim(c.Text(0));
-  if (command.empty()) return;
+  if (!Launchable(command)) return;
   Launch launch = ReadLaunch(in, command);
   pid_t pid =
       IsScript(launch.program) ? StartScript(in, launch, false) : StartCommand(in, launch, false);

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,19 +33,11 @@ int Usage(const char* message) {
 
 // Copies `length` bytes from the start of `in` to `out`.
 bool CopyBytes(int in, int out, uint64_t length) {
-  std::string block(1 << 20, '\0');
-  for (uint64_t at = 0; at < length;) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), length - at));
-    ssize_t got = pread(in, block.data(), n, static_cast<off_t>(at));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    for (ssize_t put = 0; put < got;) {
-      ssize_t w = write(out, block.data() + put, static_cast<size_t>(got - put));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      put += w;
-    }
-    at += static_cast<uint64_t>(got);
+  off_t at = 0;
+  while (static_cast<uint64_t>(at) < length) {
+    ssize_t n = sendfile(out, in, &at, static_cast<size_t>(length - static_cast<uint64_t>(at)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
   }
   return true;
 }
@@ -120,7 +113,7 @@ int RunUnpackTool(const std::vector<std::string>& args) {
   if (args.size() != 2) return Usage("usage: sorane --unpack EXE DIR");
   const std::string& from = args[0];
   const std::string& folder = args[1];
-  int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Fail("cannot read " + from + ": " + strerror(errno));
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -42,7 +42,7 @@ std::string ShownName(const std::string& os_path) {
 
 PackagingHooks::Packed OpenPacked(Interpreter& in, const std::string& os_path, std::string& script,
                                   std::string& error) {
-  int fd = open(os_path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(os_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return PackagingHooks::Packed::kNone;
   AppendedArchive found;
   if (!ExtractAppendedArchive(fd, found)) {
