@@ -78,8 +78,8 @@ enum class StartupStatus { kReady, kNoScript, kUnreadable, kError };
 
 struct StartupResult {
   StartupStatus status = StartupStatus::kReady;
-  std::string message;  // CP932
-  std::string title;    // of the message box (CP932); empty for the usual one
+  std::string message;     // CP932
+  std::string title = {};  // of the message box (CP932); empty for the usual one
 };
 
 // What the packaging layer does at startup and for 取り込む. The run-time
