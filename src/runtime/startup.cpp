@@ -178,9 +178,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.source = ScriptSource::kStandardInput;
       continue;
     }
-    const bool own_option = !named() && a.size() > 2 && a.compare(0, 2, "--") == 0;
-    if (!own_option) cl.plain_arguments.push_back(a);
-    if (own_option) {
+    if (named() || a.size() <= 2 || a.compare(0, 2, "--") != 0) {
+      cl.plain_arguments.push_back(a);
+    } else {
       size_t eq = a.find('=');
       std::string name = a.substr(0, eq);
       const OptionRow* row = FindOption(kRuntimeOptions, name);
