@@ -20,6 +20,8 @@
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
+#include "packaging/pack_tool.h"
+#include "packaging/packaging.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 #include "text/encoding.h"
@@ -79,6 +81,8 @@ static int AnswerAlone(const CommandLine& cl) {
     printf("sorane %s\n", SORANE_VERSION);
     return 0;
   }
+  if (cl.pack) return RunPackTool(cl.tool_arguments);
+  if (cl.unpack) return RunUnpackTool(cl.tool_arguments);
   if (cl.commands) return PrintCommandReference(cl.commands_word);
   if (cl.variables) return PrintVariableReference();
   TextFileEncoding encoding;
@@ -102,7 +106,7 @@ static int RunInConsole(const CommandLine& cl) {
 
   StartupResult start = ReadCommandLine(in, cl);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
+    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, start.title);
     if (start.status == StartupStatus::kNoScript) PrintUsage(stderr);
     return 2;
   }
@@ -120,6 +124,7 @@ int main(int argc, char** argv) {
   TuneAllocator();
   BufferStandardOutput();
   FlushOutputOnSignals();
+  InstallPackaging();
   CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;
