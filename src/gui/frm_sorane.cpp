@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryFile>
@@ -38,8 +37,6 @@ TfrmSorane::TfrmSorane() {
   }
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
-  // Key preview: every key event of the window passes here first.
-  qApp->installEventFilter(this);
 }
 
 QImage TfrmSorane::Snapshot() {
@@ -67,13 +64,6 @@ void TfrmSorane::Report(const ObjectEvent& event) {
   if (events_) events_->ObjectEventOccurred(event);
 }
 
-void TfrmSorane::ReportKey(QKeyEvent* e, bool down) {
-  ObjectEvent event = HostEvent(down ? ObjEvent::kKeyDown : ObjEvent::kKeyUp);
-  event.key = VirtualKeyOf(e->key(), e->modifiers());
-  event.special_keys = SpecialKeysText(e->modifiers(), QGuiApplication::mouseButtons(), false);
-  Report(event);
-}
-
 void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
   QPoint at = e->position().toPoint();
   ObjectEvent event = HostEvent(what);
@@ -81,21 +71,6 @@ void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
   event.y = at.y();
   event.special_keys = SpecialKeysText(e->modifiers(), e->buttons() | e->button(), double_click);
   Report(event);
-}
-
-bool TfrmSorane::eventFilter(QObject* watched, QEvent* e) {
-  bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease;
-  if (!key || !watched->isWidgetType()) return false;
-  auto* widget = static_cast<QWidget*>(watched);
-  if (widget != this && !isAncestorOf(widget)) return false;
-  auto* k = static_cast<QKeyEvent*>(e);
-  // The same event passes once per widget while it propagates to the parents.
-  if (e == last_key_event_ && k->timestamp() == last_key_time_) return false;
-  last_key_event_ = e;
-  last_key_time_ = k->timestamp();
-  if (e->type() == QEvent::KeyRelease && k->isAutoRepeat()) return false;
-  ReportKey(k, e->type() == QEvent::KeyPress);
-  return false;
 }
 
 void TfrmSorane::mousePressEvent(QMouseEvent* e) {
@@ -172,7 +147,13 @@ void TfrmSorane::WindowCommand(WindowAction action) {
 }
 
 void TfrmSorane::SetBorderStyle(int style) {
-  bool visible = isVisible();
+  ApplyBorderStyle(*this, style);
+}
+
+static constexpr char kBorderStyleKey[] = "soraneBorderStyle";
+
+void ApplyBorderStyle(QWidget& window, int style) {
+  bool visible = window.isVisible();
   Qt::WindowFlags flags = Qt::Window;
   switch (style) {
     case 0:
@@ -189,12 +170,21 @@ void TfrmSorane::SetBorderStyle(int style) {
     default:
       break;
   }
-  setWindowFlags(flags);
-  if (style == 1 || style == 3 || style == 4)
-    setFixedSize(size());
-  else
-    setFixedSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), setMinimumSize(0, 0);
-  if (visible) show();
+  window.setWindowFlags(flags);
+  if (style == 1 || style == 3 || style == 4) {
+    window.setFixedSize(window.size());
+  } else {
+    // Sizeable again, at the present size.
+    window.setMinimumSize(0, 0);
+    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  window.setProperty(kBorderStyleKey, style);
+  if (visible) window.show();
+}
+
+int BorderStyleOf(const QWidget& window) {
+  QVariant style = window.property(kBorderStyleKey);
+  return style.isValid() ? style.toInt() : 2;
 }
 
 bool TfrmSorane::SetIconFile(const std::string& os_path) {
