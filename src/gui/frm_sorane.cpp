@@ -86,7 +86,7 @@ void TfrmSorane::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TfrmSorane::mouseDoubleClickEvent(QMouseEvent* e) {
-  pressed_ = true;
+  pressed_ = false;  // the release of a double click is no click
   Report(HostEvent(ObjEvent::kDblClick));
   ReportMouse(e, ObjEvent::kMouseDown, true);
 }

@@ -10,6 +10,7 @@
 #include "gui/objects/qt_object_backend.h"
 #include "gui/qt_text.h"
 #include "platform/files.h"
+#include "text/number.h"
 
 namespace sorane {
 
@@ -50,6 +51,10 @@ PropertyValue NumberValue(int64_t number) {
 
 PropertyValue FlagValue(bool on) {
   return NumberValue(on ? 1 : 0);
+}
+
+int IntOf(const std::string& text) {
+  return ToInt32(ParseNumber(text));
 }
 
 // ---- Texts ----
@@ -104,6 +109,18 @@ int Utf16After(const QString& text, int utf16_from, int chars, bool crlf) {
   return i;
 }
 
+TextSelection SelectionIn(const QString& text, int utf16_start, int utf16_end, bool crlf) {
+  TextSelection s;
+  s.start = CharsOf(text, 0, utf16_start, crlf);
+  s.length = CharsOf(text, utf16_start, utf16_end, crlf);
+  return s;
+}
+
+std::pair<int, int> Utf16Selection(const QString& text, TextSelection selection, bool crlf) {
+  int start = Utf16After(text, 0, std::max(0, selection.start), crlf);
+  return {start, Utf16After(text, start, std::max(0, selection.length), crlf)};
+}
+
 QImage LoadPicture(const std::string& name) {
   if (name.empty()) return QImage();
   return QImage(QString::fromStdString(ToOsPath(name)));
@@ -152,6 +169,10 @@ void SetBackColor(QWidget* widget, uint32_t value) {
     palette.setColor(role, color);
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
+  KeepBackColor(widget, value);
+}
+
+void KeepBackColor(QWidget* widget, uint32_t value) {
   widget->setProperty(kBackColorKey, value);
 }
 

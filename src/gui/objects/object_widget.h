@@ -19,6 +19,7 @@
 
 class QColor;
 class QImage;
+class QLineEdit;
 
 namespace sorane {
 
@@ -82,6 +83,8 @@ struct KindWidget {
   // The widgets whose mouse events are the object's (a scroll area's
   // viewport, a grid's header too); null: the widget itself.
   void (*mouse_widgets)(QWidget* widget, QList<QWidget*>& out) = nullptr;
+  // The number of items (rows of a grid); null: the kind has none.
+  int (*item_count)(ObjWidget&) = nullptr;
   // The widget reports its clicks from its own signal (a push button is also
   // clicked with the space key), so a press and release are no click.
   bool click_by_signal = false;
@@ -111,6 +114,8 @@ const KindWidget& RadioWidget();
 PropertyValue TextValue(std::string text);
 PropertyValue NumberValue(int64_t number);
 PropertyValue FlagValue(bool on);
+// A number text as the default values read it (lenient, truncated toward zero).
+int IntOf(const std::string& text);
 
 // ---- Texts at the Qt boundary ----
 
@@ -130,6 +135,20 @@ int CharsOf(const QString& text, int utf16_from, int utf16_to, bool crlf);
 // The UTF-16 index `chars` characters after `utf16_from` (clamped to the end).
 int Utf16After(const QString& text, int utf16_from, int chars, bool crlf);
 
+// A selection in script characters: where it starts (the caret when nothing
+// is selected) and its length.
+struct TextSelection {
+  int start = 0, length = 0;
+};
+// The same, from and to UTF-16 bounds of `text`.
+TextSelection SelectionIn(const QString& text, int utf16_start, int utf16_end, bool crlf);
+// The UTF-16 bounds of a selection given in script characters.
+std::pair<int, int> Utf16Selection(const QString& text, TextSelection selection, bool crlf);
+
+// The selection of a one-line edit (an エディタ, the edit field of a コンボ).
+TextSelection LineSelection(const QLineEdit* edit);
+void SetLineSelection(QLineEdit* edit, TextSelection selection);
+
 // A picture file named in CP932 (the OS path rules apply); null when unreadable.
 QImage LoadPicture(const std::string& name);
 
@@ -143,6 +162,8 @@ uint32_t ValueOf(const QColor& color);
 // The background and text colours scripts set, kept on the widget so a
 // system colour reads back as the value it was set to.
 void SetBackColor(QWidget* widget, uint32_t value);
+// Only keeps the value (a widget that paints its background itself).
+void KeepBackColor(QWidget* widget, uint32_t value);
 uint32_t BackColor(const QWidget* widget, uint32_t default_value);
 void SetTextColor(QWidget* widget, uint32_t value);
 uint32_t TextColor(const QWidget* widget);

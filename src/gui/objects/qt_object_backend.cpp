@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 
 #include "gui/frm_sorane.h"
 #include "gui/qt_text.h"
@@ -33,8 +34,9 @@ int IndexOn(const QObject* object, const char* key) {
 // The kinds in the order of ObjKind; メニュー objects are built by the menus.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
-    ButtonWidget, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, FormWidget, nullptr,
-    nullptr,      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,    nullptr,
+    ButtonWidget, EditWidget, nullptr,     BarWidget,   ComboWidget, ListWidget,
+    MemoWidget,   FormWidget, nullptr,     LabelWidget, CheckWidget, TrackWidget,
+    nullptr,      nullptr,    nullptr,     PanelWidget, nullptr,     RadioWidget,
 };
 
 // Whether a widget of the kind raises the event (the kind table says which).
@@ -305,6 +307,16 @@ void QtObjectBackend::FreeDestroyed() {
   pending_.clear();
 }
 
+void QtObjectBackend::FreeDestroyedSoon() {
+  QTimer::singleShot(1, this, [this] { FreeDestroyed(); });
+}
+
+int QtObjectBackend::ItemCount(int index) {
+  ObjWidget* o = Live(index);
+  const KindWidget* kind = o ? &KindOf(*o) : nullptr;
+  return kind && kind->item_count ? kind->item_count(*o) : -1;
+}
+
 // ---- Properties ----
 
 bool QtObjectBackend::SetProperty(int index, PropId id, const PropertyValue& value) {
@@ -430,7 +442,8 @@ bool QtObjectBackend::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
-      if (IndexOn(widget, kMouseKey) >= 0) HandleMouse(widget, event);
+      if (int index = IndexOn(widget, kMouseKey); index >= 0)
+        ReportMouse(index, widget, static_cast<QMouseEvent*>(event));
       return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
@@ -445,11 +458,10 @@ bool QtObjectBackend::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-void QtObjectBackend::HandleMouse(QWidget* widget, QEvent* event) {
-  int index = IndexOn(widget, kMouseKey);
+void QtObjectBackend::ReportMouse(int index, QWidget* widget, QMouseEvent* e) {
   ObjWidget* o = Live(index);
   if (!o) return;
-  auto* e = static_cast<QMouseEvent*>(event);
+  QEvent* event = e;
   QWidget* outer = o->widget;
   QPoint local = e->position().toPoint();
   // Client coordinates of the object: inside its frame, a grid's header row included.
@@ -469,7 +481,7 @@ void QtObjectBackend::HandleMouse(QWidget* widget, QEvent* event) {
       Report(report);
       break;
     case QEvent::MouseButtonDblClick: {
-      o->pressed = true;
+      o->pressed = false;  // the release of a double click is no click
       ObjectEvent dbl;
       dbl.index = index;
       dbl.what = ObjEvent::kDblClick;

@@ -18,6 +18,8 @@
 
 #include "gui/objects/object_widget.h"
 
+class QMouseEvent;
+
 namespace sorane {
 
 class TfrmSorane;
@@ -54,6 +56,17 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   // `widget` (the object's own or one inside it) gets the mouse events of the
   // object: a kind that builds such a widget later (an editable コンボ) calls it.
   static void TakeMouse(int index, QWidget* widget);
+  // Reports a mouse event that `widget`, inside the object, received (a
+  // widget that handles its presses itself first, a grid's header, calls it).
+  void ReportMouse(int index, QWidget* widget, QMouseEvent* event);
+
+  // The items of a リスト, コンボ or ラジオ, the rows of a グリッド (its empty
+  // last row included); -1 for other kinds. The core checks an index set
+  // into 値 or 行 against it.
+  int ItemCount(int index);
+  // Frees the destroyed widgets once the window system has control again (a
+  // destroyed widget's own event may still be running now).
+  void FreeDestroyedSoon();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,7 +74,6 @@ class QtObjectBackend : public QObject, public ObjectBackend {
  private:
   ObjWidget* Live(int index) const;
   const KindWidget& KindOf(const ObjWidget& o) const;
-  void HandleMouse(QWidget* widget, QEvent* event);
   void HandleKey(QWidget* widget, QEvent* event);
   bool HandleDrop(QWidget* widget, QEvent* event);
 
