@@ -74,12 +74,13 @@ void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
 }
 
 void TfrmSorane::mousePressEvent(QMouseEvent* e) {
-  pressed_ = true;
+  pressed_ = e->button() == Qt::LeftButton;
   ReportMouse(e, ObjEvent::kMouseDown, false);
 }
 
 void TfrmSorane::mouseReleaseEvent(QMouseEvent* e) {
-  bool click = pressed_ && rect().contains(e->position().toPoint());
+  bool click =
+      pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
   pressed_ = false;
   ReportMouse(e, ObjEvent::kMouseUp, false);
   if (click) Report(HostEvent(ObjEvent::kClick));

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,8 +15,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
 #include <functional>
 
 #include "gui/draw_surface.h"
@@ -353,6 +359,9 @@ TEST_F(Objects, SimpleControls) {
   EXPECT_EQ(Number(label, PropId::kTransparent), 1);
   ASSERT_TRUE(Set(label, PropId::kText, "ずっと長い名前のラベル"));
   EXPECT_EQ(text->width(), text->sizeHint().width());
+  int narrow = text->width();
+  ASSERT_TRUE(SetNumber(label, PropId::kFontSize, 30));
+  EXPECT_GT(text->width(), narrow);
   ASSERT_TRUE(SetNumber(label, PropId::kBackColor, 0xFF00));
   ASSERT_TRUE(SetNumber(label, PropId::kTransparent, 0));
   EXPECT_EQ(Number(label, PropId::kBackColor), 0xFF00);
@@ -391,6 +400,282 @@ TEST_F(Objects, SimpleControls) {
   QTest::mouseRelease(frame, Qt::LeftButton, {}, QPoint(1, 1));
   EXPECT_EQ(frame->size(), QSize(10, 10));
   EXPECT_EQ(sink.Count(track, ObjEvent::kChange), 2);
+}
+
+// Panels and forms hold other objects; a widget freed with its parent counts
+// as destroyed; parents never form a cycle.
+TEST_F(Objects, ContainersFormsAndGuardedWidgets) {
+  int panel = Create(ObjKind::kPanel);
+  int inner = Create(ObjKind::kPanel);
+  int button = Create(ObjKind::kButton, "B");
+  b.SetBounds(button, {7, 8, 50, 20});
+  ASSERT_TRUE(b.SetParent(inner, panel));
+  ASSERT_TRUE(b.SetParent(button, inner));
+  EXPECT_EQ(b.WidgetOf(button)->parentWidget(), b.WidgetOf(inner));
+  EXPECT_EQ(b.Bounds(button).left, 7);  // the same numbers, now in the panel
+  EXPECT_FALSE(b.SetParent(panel, panel));
+  EXPECT_FALSE(b.SetParent(panel, inner));  // onto a panel placed on it
+  EXPECT_FALSE(b.SetParent(0, inner));      // the host window onto its own panel
+  EXPECT_FALSE(b.SetParent(button, button));
+  b.SetBounds(panel, {0, 0, 200, 100});
+  EXPECT_EQ(b.ParentClientWidth(inner), 200);
+  b.SetBounds(inner, {0, 0, 100, 40});
+  b.CenterInParent(inner);
+  EXPECT_EQ(b.Bounds(inner).left, 50);
+  EXPECT_EQ(b.Bounds(inner).top, 30);
+
+  // The outer panel destroyed and freed: the button went with it.
+  b.DestroyObject(panel);
+  b.FreeDestroyed();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(b.WidgetOf(button), nullptr);
+  EXPECT_EQ(b.WidgetOf(inner), nullptr);
+  EXPECT_FALSE(Set(button, PropId::kText, "x"));
+  EXPECT_EQ(Text(button, PropId::kText), "");
+  EXPECT_EQ(b.Bounds(button).width, 0);
+  EXPECT_FALSE(b.Focus(button));
+  b.DestroyObject(button);  // a second destruction is harmless
+
+  // A form: a window of its own, centred, its surface's mouse events its own.
+  int form = Create(ObjKind::kForm, "設定");
+  QWidget* window = b.WidgetOf(form);
+  ASSERT_TRUE(window->isWindow());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), QString::fromUtf8("設定"));
+  EXPECT_EQ(Default(form), "設定");
+  QScreen* screen = QGuiApplication::primaryScreen();
+  EXPECT_NEAR(window->x() + window->width() / 2, screen->size().width() / 2, 1);
+  EXPECT_EQ(Number(form, PropId::kBackColor), 0xFFFFFF);
+  auto* img = window->findChild<TDrawSurface*>("img");
+  ASSERT_NE(img, nullptr);
+  ASSERT_TRUE(SetNumber(form, PropId::kWidth, 300));
+  ASSERT_TRUE(SetNumber(form, PropId::kHeight, 200));
+  EXPECT_EQ(img->size(), QSize(300, 200));
+  EXPECT_GE(sink.Count(form, ObjEvent::kChange), 1);
+  ASSERT_TRUE(SetNumber(form, PropId::kBackColor, 0xFF0000));
+  EXPECT_EQ(img->Picture().pixelColor(150, 100), QColor(Qt::blue));
+  ASSERT_TRUE(Set(form, PropId::kPicture, PictureFile("f.png", {40, 30}).c_str()));
+  EXPECT_EQ(img->size(), QSize(40, 30));
+  EXPECT_EQ(window->size(), QSize(300, 200));
+  ASSERT_TRUE(SetNumber(form, PropId::kStretch, 1));
+  EXPECT_TRUE(img->Stretch());
+  QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(20, 10));
+  EXPECT_EQ(sink.Trace(form).find("v^c") != std::string::npos, true);
+  EXPECT_EQ(sink.Trace(0), "");
+  // Keys: the form's preview first, then the object holding the focus.
+  int edit = Create(ObjKind::kEdit);
+  ASSERT_TRUE(b.SetParent(edit, form));
+  sink.events.clear();
+  QTest::keyClick(b.WidgetOf(edit), Qt::Key_A);
+  ASSERT_EQ(sink.events.size(), 5u);  // form, edit; the change; form, edit
+  EXPECT_EQ(sink.events[0].index, form);
+  EXPECT_EQ(sink.events[0].key, 65);
+  EXPECT_EQ(sink.events[1].index, edit);
+  EXPECT_EQ(sink.Trace(edit), "kxu");
+  // A form placed on a panel becomes a child; freed forms are no windows left over.
+  int holder = Create(ObjKind::kPanel);
+  ASSERT_TRUE(b.SetParent(form, holder));
+  EXPECT_FALSE(window->isWindow());
+  EXPECT_EQ(b.WidgetOf(edit)->window(), host.Form().window());
+}
+
+// Images hold a picture: loaded from a file they take its size.
+TEST_F(Objects, ImageHoldsItsPicture) {
+  int image = Create(ObjKind::kImage);
+  auto* surface = Widget<TDrawSurface>(image);
+  ASSERT_NE(surface, nullptr);
+  EXPECT_TRUE(surface->Picture().isNull());
+  std::string name = PictureFile("i.png", {64, 48}, Qt::red);
+  b.SetDefaultValue(image, " " + name + " ");
+  EXPECT_EQ(surface->size(), QSize(64, 48));
+  EXPECT_EQ(surface->Picture().pixelColor(1, 1), QColor(Qt::red));
+  EXPECT_EQ(b.GetDefaultValue(image), name);
+  ASSERT_TRUE(SetNumber(image, PropId::kStretch, 1));
+  ASSERT_TRUE(SetNumber(image, PropId::kTransparent, 1));
+  EXPECT_EQ(Number(image, PropId::kStretch), 1);
+  EXPECT_EQ(Number(image, PropId::kTransparent), 1);
+  ASSERT_TRUE(Set(image, PropId::kPicture, ""));
+  EXPECT_TRUE(surface->Picture().isNull());
+  EXPECT_FALSE(Set(image, PropId::kPicture, "/no/such.png"));
+  QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(3, 4));
+  QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(3, 4));  // no click
+  EXPECT_EQ(sink.Trace(image), "v^cv^");
+  EXPECT_EQ(sink.events.back().special_keys, "Right");
+  EXPECT_EQ(Number(image, PropId::kHandle), 0);  // no window of its own
+}
+
+// A grid: its row 0 is the header; loading, reading back, the current cell,
+// editing and the header sort.
+TEST_F(Objects, GridLoadsSortsAndKeepsItsHeader) {
+  int grid = Create(ObjKind::kGrid);
+  auto* view = Widget<QTableView>(grid);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(b.ItemCount(grid), 5);  // 5 × 5 at first
+  ASSERT_TRUE(Set(grid, PropId::kText, "名前,年\r\nbob,30\r\nアリス,25\r\nalice,41\r\n"));
+  EXPECT_EQ(b.ItemCount(grid), 5);  // header, three rows, the empty row
+  EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("名前"));
+  EXPECT_EQ(view->model()->data(view->model()->index(1, 0)).toString(),
+            QString::fromUtf8("アリス"));
+  EXPECT_EQ(Default(grid), "名前,年\r\nbob,30\r\nアリス,25\r\nalice,41\r\n,\r\n");
+  EXPECT_EQ(Text(grid, PropId::kItems), "名前,年\r\nbob,30\r\nアリス,25\r\nalice,41\r\n");
+  int wide = QFontMetrics(view->font()).horizontalAdvance(QString::fromUtf8("アリス")) + 5;
+  EXPECT_EQ(view->columnWidth(0), wide);
+
+  ASSERT_TRUE(SetNumber(grid, PropId::kValue, 2));
+  EXPECT_EQ(Number(grid, PropId::kRow), 2);
+  ASSERT_TRUE(SetNumber(grid, PropId::kColumn, 1));
+  ASSERT_TRUE(SetNumber(grid, PropId::kColumn, 2));  // outside: nothing
+  ASSERT_TRUE(SetNumber(grid, PropId::kRow, 5));
+  ASSERT_TRUE(SetNumber(grid, PropId::kRow, 0));  // the header is no current row
+  EXPECT_EQ(Number(grid, PropId::kRow), 2);
+  EXPECT_EQ(Number(grid, PropId::kColumn), 1);
+  EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
+  ASSERT_TRUE(SetNumber(grid, PropId::kEditable, 1));
+  EXPECT_EQ(Number(grid, PropId::kEditable), 1);
+  EXPECT_TRUE(view->model()->flags(view->model()->index(0, 0)) & Qt::ItemIsEditable);
+  view->model()->setData(view->model()->index(0, 1), QString::fromUtf8("三十"));
+  EXPECT_EQ(Text(grid, PropId::kItems), "名前,年\r\nbob,三十\r\nアリス,25\r\nalice,41\r\n");
+
+  // The header: the first press sorts descending, before the mouse-down.
+  QHeaderView* header = view->horizontalHeader();
+  int pressed_rows = -1;
+  sink.during = [&](const ObjectEvent& e) {
+    if (e.what == ObjEvent::kMouseDown) pressed_rows = static_cast<int>(Default(grid).size());
+  };
+  sink.events.clear();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+  sink.during = nullptr;
+  // Keys compare byte by byte with a-z made upper case: ALICE, BOB, then the kana.
+  EXPECT_EQ(Text(grid, PropId::kItems), "名前,年\r\nアリス,25\r\nbob,三十\r\nalice,41\r\n");
+  EXPECT_EQ(sink.Trace(grid), "v^c");
+  EXPECT_GT(pressed_rows, 0);
+  EXPECT_GE(sink.events[0].y, 0);
+  EXPECT_LT(sink.events[0].y, header->height());
+  EXPECT_TRUE(header->model()->headerData(0, Qt::Horizontal).toString().endsWith(u"\u25BC"));
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+  EXPECT_EQ(Text(grid, PropId::kItems), "名前,年\r\nalice,41\r\nbob,三十\r\nアリス,25\r\n");
+  b.DestroyObject(grid);
+  EXPECT_EQ(view->model()->rowCount(), 0);
+}
+
+// 100,000 lines into a list and a grid, and back out, stay quick.
+TEST_F(Objects, HugeListsStayQuick) {
+  std::string lines, table;
+  for (int i = 0; i < 100000; ++i) {
+    lines += "項目" + std::to_string(i) + "\r\n";
+    table += std::to_string(i) + ",名前" + std::to_string(i % 977) + ",東京都\r\n";
+  }
+  lines = Utf8ToSjis(lines);
+  table = Utf8ToSjis(table);
+  int list = Create(ObjKind::kList);
+  int grid = Create(ObjKind::kGrid);
+  QElapsedTimer clock;
+  clock.start();
+  PropertyValue v;
+  v.text = lines;
+  ASSERT_TRUE(b.SetProperty(list, PropId::kItems, v));
+  QCoreApplication::processEvents();
+  qint64 list_set = clock.restart();
+  EXPECT_EQ(b.GetProperty(list, PropId::kItems).text.size(), lines.size());
+  qint64 list_get = clock.restart();
+  v.text = table;
+  ASSERT_TRUE(b.SetProperty(grid, PropId::kText, v));
+  QCoreApplication::processEvents();
+  qint64 grid_set = clock.restart();
+  EXPECT_EQ(b.ItemCount(grid), 100001);
+  EXPECT_EQ(b.GetProperty(grid, PropId::kItems).text, table);
+  qint64 grid_get = clock.restart();
+  QTest::mouseClick(Widget<QTableView>(grid)->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(10, 5));
+  qint64 grid_sort = clock.restart();
+  RecordProperty("list_set_ms", static_cast<int>(list_set));
+  RecordProperty("grid_set_ms", static_cast<int>(grid_set));
+  printf(
+      "100,000 lines: list set %lld ms, read %lld ms; grid set %lld ms, read %lld ms, sort %lld "
+      "ms\n",
+      list_set, list_get, grid_set, grid_get, grid_sort);
+  EXPECT_LT(list_set + list_get + grid_set + grid_get + grid_sort, 5000);
+}
+
+// An animation box plays its frames on a timer, as often as it is told.
+TEST_F(Objects, AnimationPlaysItsFrames) {
+  int anime = Create(ObjKind::kAnime);
+  QWidget* box = b.WidgetOf(anime);
+  std::string frames = PictureFile("1.png", {20, 20}, Qt::red) + "\r\n" +
+                       PictureFile("2.png", {30, 24}, Qt::green) + "\r\n";
+  ASSERT_TRUE(SetNumber(anime, PropId::kValue, 10));
+  ASSERT_TRUE(SetNumber(anime, PropId::kRepeatCount, 2));
+  ASSERT_TRUE(Set(anime, PropId::kPicture, frames.c_str()));
+  EXPECT_EQ(box->size(), QSize(30, 24));  // sized to each picture in turn
+  EXPECT_EQ(Number(anime, PropId::kValue), 10);
+  auto shown = [&] { return box->grab().toImage().pixelColor(2, 2); };
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  // Two rounds, then it rests on the last frame.
+  QTest::qWait(200);
+  EXPECT_EQ(shown(), QColor(Qt::green));
+  QTest::qWait(50);
+  EXPECT_EQ(shown(), QColor(Qt::green));
+  ASSERT_TRUE(Set(anime, PropId::kAddPictures, PictureFile("3.png", {8, 8}, Qt::blue).c_str()));
+  EXPECT_EQ(box->size(), QSize(8, 8));
+  ASSERT_TRUE(SetNumber(anime, PropId::kAnimeButtons, 2));
+  EXPECT_EQ(Number(anime, PropId::kAnimeButtons), 2);
+  int visible_buttons = 0;
+  for (auto* button : box->findChildren<QToolButton*>())
+    visible_buttons += button->isVisibleTo(box);
+  EXPECT_EQ(visible_buttons, 4);
+  ASSERT_TRUE(Set(anime, PropId::kSound, "音.wav"));
+  EXPECT_EQ(Text(anime, PropId::kSound), "音.wav");
+  ASSERT_TRUE(SetNumber(anime, PropId::kBackColor, 0xFF));
+  EXPECT_EQ(Number(anime, PropId::kBackColor), 0xFF);
+  b.DestroyObject(anime);
+  EXPECT_TRUE(box->isHidden());
+}
+
+// The editor component: CR LF texts, positions in characters, the caret.
+TEST_F(Objects, EditorComponentCountsCharacters) {
+  int editor = Create(ObjKind::kTEditor);
+  ASSERT_NE(b.WidgetOf(editor), nullptr);
+  b.SetDefaultValue(editor, Utf8ToSjis("一行目\r\n二行目abc\r\n"));
+  EXPECT_EQ(Default(editor), "一行目\r\n二行目abc\r\n");
+  EXPECT_EQ(sink.Count(editor, ObjEvent::kChange), 1);
+  ASSERT_TRUE(SetNumber(editor, PropId::kSelStart, 6));
+  ASSERT_TRUE(SetNumber(editor, PropId::kSelLength, 4));
+  EXPECT_EQ(Text(editor, PropId::kSelText), "行目ab");
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 6);
+  EXPECT_EQ(Number(editor, PropId::kRow), 1);
+  ASSERT_TRUE(SetNumber(editor, PropId::kColumn, 3));
+  EXPECT_EQ(Number(editor, PropId::kColumn), 3);
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 8);
+  ASSERT_TRUE(SetNumber(editor, PropId::kRow, 0));
+  EXPECT_EQ(Number(editor, PropId::kSelStart), 0);
+  ASSERT_TRUE(SetNumber(editor, PropId::kRow, 7));  // no such line
+  EXPECT_EQ(Number(editor, PropId::kRow), 0);
+  ASSERT_TRUE(Set(editor, PropId::kSelText, "先頭"));
+  EXPECT_EQ(Default(editor).substr(0, 6), "先頭");
+  EXPECT_EQ(Number(editor, PropId::kBackColor), 0x80000005);
+  ASSERT_TRUE(SetNumber(editor, PropId::kBackColor, 0xFF));
+  EXPECT_EQ(Number(editor, PropId::kBackColor), 0xFF);
+  b.DestroyObject(editor);
+}
+
+// The web view asks before it opens a page; a refusal keeps the page it has.
+TEST_F(Objects, BrowserAsksBeforeNavigating) {
+  int browser = Create(ObjKind::kBrowser);
+  ASSERT_NE(b.WidgetOf(browser), nullptr);
+  ASSERT_TRUE(Set(browser, PropId::kUrl, "data:text/html,first"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sink.Count(browser, ObjEvent::kNavigate) == 1; }, 20000));
+  EXPECT_EQ(sink.events.back().text, "data:text/html,first");
+  auto* web = dynamic_cast<QWebEngineView*>(b.WidgetOf(browser));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return web->history()->count() == 1; }, 20000));
+  EXPECT_EQ(Text(browser, PropId::kUrl), "data:text/html,first");
+  sink.reply.cancel = true;
+  ASSERT_TRUE(Set(browser, PropId::kUrl, "data:text/html,second"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return sink.Count(browser, ObjEvent::kNavigate) == 2; }, 20000));
+  QTest::qWait(200);
+  EXPECT_EQ(Text(browser, PropId::kText), "data:text/html,first");
+  sink.reply.cancel = false;
 }
 
 }  // namespace

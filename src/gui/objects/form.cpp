@@ -22,6 +22,8 @@ class TFormWindow : public QWidget {
     img_ = new TDrawSurface(this);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    // Closing the host window ends the run even while forms are open.
+    setAttribute(Qt::WA_QuitOnClose, false);
   }
 
  protected:

@@ -1,4 +1,5 @@
 // ラベル: a static text, see-through at first, sized to its text.
+#include <QEvent>
 #include <QLabel>
 
 #include "gui/objects/object_widget.h"
@@ -7,6 +8,18 @@
 namespace sorane {
 
 namespace {
+
+// Sized to its text, again whenever its font changes.
+class TLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void changeEvent(QEvent* e) override {
+    QLabel::changeEvent(e);
+    if (e->type() == QEvent::FontChange) adjustSize();
+  }
+};
 
 QLabel* Label(ObjWidget& o) {
   return o.As<QLabel>();
@@ -18,7 +31,7 @@ void SetCaption(ObjWidget& o, const std::string& text) {
 }
 
 QWidget* Create(ObjWidget&, const NewObject& created, QWidget* parent) {
-  auto* label = new QLabel(Q(created.caption), parent);
+  auto* label = new TLabel(Q(created.caption), parent);
   label->setTextFormat(Qt::PlainText);  // a "<b>" in a caption is shown, not applied
   label->setAutoFillBackground(false);
   ApplyCreationFont(label, created);

@@ -14,17 +14,6 @@
 
 namespace sorane {
 
-EventReply ObjWidget::Report(ObjectEvent event) const {
-  event.index = index;
-  return backend ? backend->Report(event) : EventReply{};
-}
-
-EventReply ObjWidget::Report(ObjEvent what) const {
-  ObjectEvent event;
-  event.what = what;
-  return Report(event);
-}
-
 QObject* BackendObject(QtObjectBackend* backend) {
   return backend;
 }

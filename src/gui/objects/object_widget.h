@@ -37,9 +37,6 @@ struct ObjWidget {
   W* As() const {
     return static_cast<W*>(widget.data());
   }
-  // Reports an event of this object (through the backend's sink).
-  EventReply Report(ObjectEvent event) const;
-  EventReply Report(ObjEvent what) const;
 };
 
 QObject* BackendObject(QtObjectBackend* backend);

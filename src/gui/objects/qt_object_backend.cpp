@@ -34,9 +34,9 @@ int IndexOn(const QObject* object, const char* key) {
 // The kinds in the order of ObjKind; メニュー objects are built by the menus.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
-    ButtonWidget, EditWidget, nullptr,     BarWidget,   ComboWidget, ListWidget,
-    MemoWidget,   FormWidget, nullptr,     LabelWidget, CheckWidget, TrackWidget,
-    nullptr,      nullptr,    nullptr,     PanelWidget, nullptr,     RadioWidget,
+    ButtonWidget, EditWidget, ImageWidget,   BarWidget,   ComboWidget,   ListWidget,
+    MemoWidget,   FormWidget, GridWidget,    LabelWidget, CheckWidget,   TrackWidget,
+    AnimeWidget,  nullptr,    BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
 };
 
 // Whether a widget of the kind raises the event (the kind table says which).
@@ -476,7 +476,7 @@ void QtObjectBackend::ReportMouse(int index, QWidget* widget, QMouseEvent* e) {
   // A report may run the script, which may destroy the object: `o` is not used after one.
   switch (event->type()) {
     case QEvent::MouseButtonPress:
-      o->pressed = true;
+      o->pressed = e->button() == Qt::LeftButton;
       report.what = ObjEvent::kMouseDown;
       Report(report);
       break;
@@ -491,7 +491,9 @@ void QtObjectBackend::ReportMouse(int index, QWidget* widget, QMouseEvent* e) {
       break;
     }
     case QEvent::MouseButtonRelease: {
-      bool click = o->pressed && widget->rect().contains(local) && !KindOf(*o).click_by_signal;
+      // A click is the left button pressed and released inside.
+      bool click = o->pressed && e->button() == Qt::LeftButton && widget->rect().contains(local) &&
+                   !KindOf(*o).click_by_signal;
       o->pressed = false;
       report.what = ObjEvent::kMouseUp;
       Report(report);
