@@ -512,11 +512,38 @@ QWidget* Player::Target(const PlayAction& a) {
   return w;
 }
 
+// A person reaches only what is seen: not a point outside the window, under
+// another object or outside the panel the object sits on. The widget seen at
+// the point must be `w` or one inside it that is no other object's.
+bool Player::Seen(const PlayAction& a, QWidget* w, QPoint at) {
+  QWidget* top = w->window();
+  QPoint in_top = w->mapTo(top, at);
+  QWidget* seen = top->rect().contains(in_top) ? top->childAt(in_top) : nullptr;
+  if (!seen && top->rect().contains(in_top)) seen = top;
+  QtObjectBackend& widgets = host_.ObjectWidgets();
+  auto is_object = [&](QWidget* q) {
+    for (int i = 0; i < in_.S.Objects.Count(); ++i)
+      if (in_.S.Objects.Get(i) && widgets.WidgetOf(i) == q) return true;
+    return false;
+  };
+  while (seen && seen != w && !is_object(seen)) seen = seen->parentWidget();
+  if (seen == w) return true;
+  QPoint client = at - w->contentsRect().topLeft();
+  return Fail(a.line, QStringLiteral("the point (%1,%2) of \"%3\" cannot be seen in its window")
+                          .arg(client.x())
+                          .arg(client.y())
+                          .arg(a.object));
+}
+
 bool Player::Perform(const PlayAction& a) {
   QWidget* w = nullptr;
   if (!a.object.isEmpty() && !(w = Target(a))) return false;
   QPoint at;
-  if (w) at = a.at ? w->contentsRect().topLeft() + QPoint(a.x, a.y) : DefaultPoint(w);
+  if (w) {
+    at = a.at ? w->contentsRect().topLeft() + QPoint(a.x, a.y) : DefaultPoint(w);
+    bool pointed = a.verb <= PlayVerb::kMove || a.verb == PlayVerb::kDrop;
+    if (pointed && !Seen(a, w, at)) return false;
+  }
   switch (a.verb) {
     case PlayVerb::kClick:
     case PlayVerb::kDoubleClick:
@@ -600,6 +627,7 @@ bool Player::Select(const PlayAction& a, QWidget* w) {
   if (auto* combo = qobject_cast<QComboBox*>(w)) {
     int i = a.text.isEmpty() ? a.item : combo->findText(a.text);
     if (i < 0 || i >= combo->count()) return missing();
+    if (!Seen(a, w, DefaultPoint(w))) return false;
     combo->showPopup();
     QAbstractItemView* view = combo->view();
     QModelIndex index = view->model()->index(i, combo->modelColumn(), view->rootIndex());
@@ -613,8 +641,9 @@ bool Player::Select(const PlayAction& a, QWidget* w) {
     QModelIndex index = ItemOf(view, a.item, a.text);
     if (!index.isValid()) return missing();
     view->scrollTo(index);
-    Click(view->viewport(), view->visualRect(index).center(), Qt::LeftButton, Qt::NoModifier,
-          false);
+    QPoint at = view->visualRect(index).center();
+    if (!Seen(a, w, view->viewport()->mapTo(w, at))) return false;
+    Click(view->viewport(), at, Qt::LeftButton, Qt::NoModifier, false);
     return true;
   }
   QList<QRadioButton*> buttons = w->findChildren<QRadioButton*>();
@@ -623,7 +652,9 @@ bool Player::Select(const PlayAction& a, QWidget* w) {
     for (int i = 0; i < buttons.size() && !chosen; ++i)
       if (a.text.isEmpty() ? i == a.item : buttons[i]->text() == a.text) chosen = buttons[i];
     if (!chosen) return missing();
-    Click(chosen, DefaultPoint(chosen), Qt::LeftButton, Qt::NoModifier, false);
+    QPoint at = DefaultPoint(chosen);
+    if (!Seen(a, w, chosen->mapTo(w, at))) return false;
+    Click(chosen, at, Qt::LeftButton, Qt::NoModifier, false);
     return true;
   }
   return Fail(a.line, "the object \"" + a.object + "\" has no items to select");

@@ -43,6 +43,7 @@
 
 #include <QKeyCombination>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -119,6 +120,7 @@ class Player : public QObject {
   void Finish();
   bool Perform(const PlayAction& a);
   bool Select(const PlayAction& a, QWidget* w);
+  bool Seen(const PlayAction& a, QWidget* w, QPoint at);
   bool Fail(int line, const QString& message);
   QWidget* Target(const PlayAction& a);
   bool Idle() const;
