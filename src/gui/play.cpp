@@ -5,12 +5,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QRadioButton>
+#include <QTableView>
 #include <QUrl>
 #include <QWindow>
 #include <cstdio>
@@ -355,11 +357,14 @@ void DropFiles(QWidget* w, const QStringList& files) {
 }
 
 // The row `item` of an item view, or the first row holding `text` in a cell.
+// A table showing its header counts that as row 0, as a grid's scripts do.
 QModelIndex ItemOf(QAbstractItemView* view, int item, const QString& text) {
   QAbstractItemModel* model = view->model();
   if (!model) return {};
   QModelIndex current = view->currentIndex();
   int column = current.isValid() ? current.column() : 0;
+  auto* table = qobject_cast<QTableView*>(view);
+  if (table && !table->horizontalHeader()->isHidden()) --item;
   if (text.isEmpty())
     return item >= 0 ? model->index(item, column, view->rootIndex()) : QModelIndex();
   for (int r = 0; r < model->rowCount(view->rootIndex()); ++r)
