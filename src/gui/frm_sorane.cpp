@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 
 #include "gui/draw_surface.h"
+#include "gui/objects/qt_object_backend.h"
 #include "gui/qt_text.h"
 #include "gui/virtual_keys.h"
 #include "library/output/output.h"
@@ -192,6 +193,12 @@ bool TfrmSorane::SetIconFile(const std::string& os_path) {
   QImage picture(QString::fromStdString(os_path));
   if (picture.isNull()) return false;
   return SetIconFromImage(picture);
+}
+
+// The picture of an イメージ object; false for another object or an empty image.
+bool TfrmSorane::SetIconFromObject(int object_index) {
+  auto* image = objects_ ? dynamic_cast<TDrawSurface*>(objects_->WidgetOf(object_index)) : nullptr;
+  return image && !image->Picture().isNull() && SetIconFromImage(image->Picture());
 }
 
 bool TfrmSorane::SetIconFromImage(const QImage& picture) {

@@ -17,6 +17,7 @@ class QMouseEvent;
 namespace sorane {
 
 class Interpreter;
+class QtObjectBackend;
 class TDrawSurface;
 
 class TfrmSorane : public QWidget, public HostWindow {
@@ -28,6 +29,8 @@ class TfrmSorane : public QWidget, public HostWindow {
   void Attach(Interpreter* in) { in_ = in; }
   // Where the window's events (object 0) go; nullptr: nowhere.
   void SetEventSink(ObjectEventSink* sink) { events_ = sink; }
+  // The widgets of the run's objects (the pictures of image objects).
+  void SetObjectWidgets(QtObjectBackend* objects) { objects_ = objects; }
 
   TDrawSurface& Surface() { return *img_; }
   // Image of the window as a person sees it: `img` and the child widgets.
@@ -40,6 +43,7 @@ class TfrmSorane : public QWidget, public HostWindow {
   void WindowCommand(WindowAction action) override;
   void SetBorderStyle(int style) override;
   bool SetIconFile(const std::string& os_path) override;
+  bool SetIconFromObject(int object_index) override;
   Geometry GetGeometry() override;
   void SetGeometry(const Geometry& g) override;
   std::string WindowCaption() override;
@@ -61,6 +65,7 @@ class TfrmSorane : public QWidget, public HostWindow {
 
   Interpreter* in_ = nullptr;
   ObjectEventSink* events_ = nullptr;
+  QtObjectBackend* objects_ = nullptr;
   TDrawSurface* img_ = nullptr;  // a child: freed with the window
   bool pressed_ = false;         // a button went down on the surface (for the click)
   bool closing_ = false;         // the close request already ran (おわり)

@@ -30,20 +30,9 @@ struct ObjectScript : ScriptRun {
   }
 };
 
-// The object commands come from the core's object family; until they are
-// built a run ends at the first 作成.
-bool ObjectCommandsBuilt() {
-  ObjectScript probe("ボタン1を、ボタンとして、作成\n");
-  return probe.Start() && probe.in.ErrorLog.empty();
-}
-
-#define REQUIRE_OBJECT_COMMANDS() \
-  if (!ObjectCommandsBuilt()) GTEST_SKIP() << "the object commands are not built yet"
-
 // Clicks and keys while the script waits run its handlers with their
 // variables; a button destroyed inside its own click is freed only later.
 TEST(ObjectScripts, HandlersRunWithTheirVariables) {
-  REQUIRE_OBJECT_COMMANDS();
   ObjectScript r(
       "クリック数は、0\nキーは、0\n"
       "OKボタンを、ボタンとして、作成\n"
@@ -81,7 +70,6 @@ TEST(ObjectScripts, HandlersRunWithTheirVariables) {
 // Dropped files: a memo without a handler appends them; a handler gets them
 // in イベントの値.
 TEST(ObjectScripts, DroppedFiles) {
-  REQUIRE_OBJECT_COMMANDS();
   ObjectScript r(
       "メモ1を、メモとして、作成\nメモ1の、ファイルドロップは、1\n"
       "メモ2を、メモとして、作成\nメモ2の、ファイルドロップは、1\n"
@@ -108,7 +96,6 @@ TEST(ObjectScripts, DroppedFiles) {
 // Parents: a cycle is refused with its message; the objects on a destroyed
 // panel are gone with it.
 TEST(ObjectScripts, ParentsAndDestroyedPanels) {
-  REQUIRE_OBJECT_COMMANDS();
   ObjectScript cycle(
       "外パネルを、パネルとして、作成\n内パネルを、パネルとして、作成\n"
       "内パネルを、外パネルの上へ、乗せ換える\n外パネルを、内パネルの上へ、乗せ換える\n");

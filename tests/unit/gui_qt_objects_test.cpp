@@ -3,6 +3,7 @@
 // value, the events it reports, destruction and the guards around it.
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,16 +123,9 @@ TEST_F(Objects, ButtonAndTheHostWindow) {
   EXPECT_EQ(button->width(), text_width + 10);
   EXPECT_EQ(Text(ok, PropId::kText), "とても長いボタンの表題です");
 
-  // Place and size, read back in every form.
-  ASSERT_TRUE(SetNumber(ok, PropId::kX, 12));
-  ASSERT_TRUE(SetNumber(ok, PropId::kY, 34));
-  ASSERT_TRUE(SetNumber(ok, PropId::kWidth, 90));
-  ASSERT_TRUE(SetNumber(ok, PropId::kHeight, 28));
+  b.SetBounds(ok, {12, 34, 90, 28});
   EXPECT_EQ(button->geometry(), QRect(12, 34, 90, 28));
-  PropertyValue rect = b.GetProperty(ok, PropId::kBounds);
-  EXPECT_EQ(rect.rect.right, 102);
-  EXPECT_EQ(rect.rect.bottom, 62);
-  EXPECT_EQ(b.GetProperty(ok, PropId::kPosition).point.y, 34);
+  EXPECT_EQ(b.Bounds(ok).top, 34);
 
   // A picture and a text colour keep the same widget.
   ASSERT_TRUE(Set(ok, PropId::kPicture, PictureFile("p.png", {16, 16}).c_str()));
@@ -157,7 +151,9 @@ TEST_F(Objects, ButtonAndTheHostWindow) {
   EXPECT_EQ(host.Form().windowTitle(), QString::fromUtf8("住所録"));
   EXPECT_EQ(QApplication::applicationDisplayName(), QString::fromUtf8("住所録"));
   EXPECT_EQ(Text(0, PropId::kTitle), "住所録");
-  ASSERT_TRUE(SetNumber(0, PropId::kWidth, 500));
+  // Its size is its client size.
+  ObjBounds window = b.Bounds(0);
+  b.SetBounds(0, {window.left, window.top, 500, 400});
   EXPECT_EQ(host.Form().width(), 500);
   ASSERT_TRUE(SetNumber(0, PropId::kBackColor, 0xFF));
   EXPECT_EQ(Number(0, PropId::kBackColor), 0xFF);
@@ -448,8 +444,7 @@ TEST_F(Objects, ContainersFormsAndGuardedWidgets) {
   EXPECT_EQ(Number(form, PropId::kBackColor), 0xFFFFFF);
   auto* img = window->findChild<TDrawSurface*>("img");
   ASSERT_NE(img, nullptr);
-  ASSERT_TRUE(SetNumber(form, PropId::kWidth, 300));
-  ASSERT_TRUE(SetNumber(form, PropId::kHeight, 200));
+  b.SetBounds(form, {window->x(), window->y(), 300, 200});
   EXPECT_EQ(img->size(), QSize(300, 200));
   EXPECT_GE(sink.Count(form, ObjEvent::kChange), 1);
   ASSERT_TRUE(SetNumber(form, PropId::kBackColor, 0xFF0000));
@@ -490,6 +485,10 @@ TEST_F(Objects, ImageHoldsItsPicture) {
   EXPECT_EQ(surface->size(), QSize(64, 48));
   EXPECT_EQ(surface->Picture().pixelColor(1, 1), QColor(Qt::red));
   EXPECT_EQ(b.GetDefaultValue(image), name);
+  // Its picture can be the window's icon; a button's cannot.
+  EXPECT_TRUE(host.Form().SetIconFromObject(image));
+  EXPECT_FALSE(host.Form().windowIcon().isNull());
+  EXPECT_FALSE(host.Form().SetIconFromObject(Create(ObjKind::kButton)));
   ASSERT_TRUE(SetNumber(image, PropId::kStretch, 1));
   ASSERT_TRUE(SetNumber(image, PropId::kTransparent, 1));
   EXPECT_EQ(Number(image, PropId::kStretch), 1);
@@ -652,6 +651,12 @@ TEST_F(Objects, EditorComponentCountsCharacters) {
   EXPECT_EQ(Number(editor, PropId::kRow), 0);
   ASSERT_TRUE(Set(editor, PropId::kSelText, "先頭"));
   EXPECT_EQ(Default(editor).substr(0, 6), "先頭");
+  sink.events.clear();
+  auto* area = dynamic_cast<QAbstractScrollArea*>(b.WidgetOf(editor));
+  QTest::mouseClick(area->viewport(), Qt::LeftButton, {}, QPoint(30, 5));
+  QTest::keyClick(area, Qt::Key_B);
+  EXPECT_EQ(sink.Trace(editor), "v^ckxu");
+  EXPECT_EQ(sink.Trace(0), "ku");  // the host window's preview first
   EXPECT_EQ(Number(editor, PropId::kBackColor), 0x80000005);
   ASSERT_TRUE(SetNumber(editor, PropId::kBackColor, 0xFF));
   EXPECT_EQ(Number(editor, PropId::kBackColor), 0xFF);

@@ -15,6 +15,7 @@ QCheckBox* Check(ObjWidget& o) {
 QWidget* Create(ObjWidget& o, const NewObject& created, QWidget* parent) {
   auto* check = new QCheckBox(Q(created.caption), parent);
   ApplyCreationFont(check, created);
+  KeepBackColor(check, kButtonFaceColor);
   check->resize(check->sizeHint());
   RaiseOn(o, check, &QCheckBox::clicked, ObjEvent::kClick);
   return check;

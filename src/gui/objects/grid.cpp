@@ -13,79 +13,8 @@
 
 #include "gui/objects/qt_object_backend.h"
 #include "gui/qt_text.h"
-#include "text/sjis.h"
-
-#if __has_include("library/objects/grid_text.h")
 #include "library/objects/grid_text.h"
-#else
-// Stand-in until the core's grid helpers (library/objects/grid_sort.h and
-// grid_text.h) are merged: the same names, so the widget below calls them
-// unchanged. Delete this block once those headers are here.
-#include <algorithm>
-#include <functional>
-
-#include "text/csv.h"
-
-namespace sorane {
-using GridRows = std::vector<std::vector<std::string> >;
-struct GridSortState {
-  int column = -1;
-  bool ascending = true;
-  std::string header;
-  void Press(int pressed_column, const std::string& header_text) {
-    column = pressed_column;
-    header = header_text;
-    ascending = !ascending;
-  }
-};
-static std::vector<int> GridSortOrder(const GridRows& rows, int column, bool ascending) {
-  std::vector<int> order(rows.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-  if (rows.size() < 3) return order;
-  auto key = [&](int r) {
-    std::string k = column < static_cast<int>(rows[r].size()) ? rows[r][column] : std::string();
-    for (char& c : k)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return k;
-  };
-  std::stable_sort(order.begin() + 1, order.end() - 1,
-                   [&](int a, int b) { return key(a) < key(b); });
-  if (!ascending) std::reverse(order.begin() + 1, order.end() - 1);
-  return order;
-}
-static GridRows GridRowsFromCsv(std::string_view text) {
-  GridRows rows = CsvParse(text);
-  size_t width = CsvWidth(rows);
-  rows.emplace_back();
-  for (auto& row : rows) row.resize(width);
-  return rows;
-}
-static std::string GridCsv(const GridRows& rows) {
-  return CsvWrite(rows);
-}
-static std::string GridItemsCsv(const GridRows& rows) {
-  auto empty = [](const std::vector<std::string>& row) {
-    return std::all_of(row.begin(), row.end(), [](const std::string& c) { return c.empty(); });
-  };
-  auto first = std::find_if_not(rows.begin(), rows.end(), empty);
-  auto last = std::find_if_not(rows.rbegin(), rows.rend(), empty).base();
-  return first >= last ? std::string() : CsvWrite(GridRows(first, last));
-}
-static std::vector<int> GridColumnWidths(const GridRows& rows,
-                                         const std::function<int(const std::string&)>& width,
-                                         int default_width) {
-  size_t columns = 0;
-  for (const auto& row : rows) columns = std::max(columns, row.size());
-  std::vector<int> widths(columns, -1);
-  for (const auto& row : rows)
-    for (size_t c = 0; c < row.size(); ++c)
-      if (!row[c].empty()) widths[c] = std::max(widths[c], width(row[c]) + 5);
-  for (int& w : widths)
-    if (w < 0) w = default_width;
-  return widths;
-}
-}  // namespace sorane
-#endif
+#include "text/sjis.h"
 
 namespace sorane {
 

@@ -35,6 +35,7 @@ QWidget* Create(ObjWidget&, const NewObject& created, QWidget* parent) {
   label->setTextFormat(Qt::PlainText);  // a "<b>" in a caption is shown, not applied
   label->setAutoFillBackground(false);
   ApplyCreationFont(label, created);
+  KeepBackColor(label, kButtonFaceColor);
   label->adjustSize();
   return label;
 }

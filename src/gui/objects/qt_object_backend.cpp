@@ -46,47 +46,8 @@ bool KindRaises(ObjKind kind, ObjEvent what) {
 }
 
 // ---- The properties every kind shares ----
-
-template <int ObjBounds::*Field>
-bool SetBoundsField(ObjWidget& o, const PropertyValue& v) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  b.*Field = static_cast<int>(v.number);
-  o.backend->SetBounds(o.index, b);
-  return true;
-}
-
-template <int ObjBounds::*Field>
-PropertyValue GetBoundsField(ObjWidget& o) {
-  return NumberValue(o.backend->Bounds(o.index).*Field);
-}
-
-bool SetRect(ObjWidget& o, const PropertyValue& v) {
-  o.backend->SetBounds(
-      o.index, {v.rect.left, v.rect.top, v.rect.right - v.rect.left, v.rect.bottom - v.rect.top});
-  return true;
-}
-
-PropertyValue GetRect(ObjWidget& o) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  PropertyValue v;
-  v.rect = {b.left, b.top, b.left + b.width, b.top + b.height};
-  return v;
-}
-
-bool SetPosition(ObjWidget& o, const PropertyValue& v) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  b.left = v.point.x;
-  b.top = v.point.y;
-  o.backend->SetBounds(o.index, b);
-  return true;
-}
-
-PropertyValue GetPosition(ObjWidget& o) {
-  ObjBounds b = o.backend->Bounds(o.index);
-  PropertyValue v;
-  v.point = {b.left, b.top};
-  return v;
-}
+// (Place and size are not among them: the core reads and sets them through
+// Bounds and SetBounds.)
 
 bool SetShown(ObjWidget& o, const PropertyValue& v) {
   o.backend->SetVisible(o.index, v.number != 0);
@@ -112,11 +73,14 @@ PropertyValue GetHandle(ObjWidget& o) {
   return NumberValue(static_cast<int64_t>(o.widget->internalWinId()));
 }
 
+// "0" stops taking dropped files; anything else takes them on the widgets
+// that have the object's mouse events.
 bool SetFileDrop(ObjWidget& o, const PropertyValue& v) {
   o.accepts_drops = v.number != 0;
-  if (o.accepts_drops) o.widget->setAcceptDrops(true);
+  if (!o.accepts_drops) return true;
+  o.widget->setAcceptDrops(true);
   for (QWidget* child : o.widget->findChildren<QWidget*>())
-    if (IndexOn(child, kMouseKey) == o.index && o.accepts_drops) child->setAcceptDrops(true);
+    if (IndexOn(child, kMouseKey) == o.index) child->setAcceptDrops(true);
   return true;
 }
 
@@ -162,9 +126,9 @@ bool SetBack(ObjWidget& o, const PropertyValue& v) {
   return true;
 }
 
+// A widget that starts with another colour keeps it at creation.
 PropertyValue GetBack(ObjWidget& o) {
-  bool face = o.kind == ObjKind::kLabel || o.kind == ObjKind::kCheck;
-  return NumberValue(BackColor(o.widget, face ? kButtonFaceColor : kWindowColor));
+  return NumberValue(BackColor(o.widget, kWindowColor));
 }
 
 // IME: Qt has no modes of its own, so "off" lets an input method offer Latin
@@ -187,12 +151,6 @@ PropertyValue GetIme(ObjWidget& o) {
 }
 
 constexpr PropertyAccess kCommonRows[] = {
-    {PropId::kX, SetBoundsField<&ObjBounds::left>, GetBoundsField<&ObjBounds::left>},
-    {PropId::kY, SetBoundsField<&ObjBounds::top>, GetBoundsField<&ObjBounds::top>},
-    {PropId::kWidth, SetBoundsField<&ObjBounds::width>, GetBoundsField<&ObjBounds::width>},
-    {PropId::kHeight, SetBoundsField<&ObjBounds::height>, GetBoundsField<&ObjBounds::height>},
-    {PropId::kBounds, SetRect, GetRect},
-    {PropId::kPosition, SetPosition, GetPosition},
     {PropId::kVisible, SetShown, GetShown},
     {PropId::kEnabled, SetEnabled, GetEnabled},
     {PropId::kHandle, nullptr, GetHandle},

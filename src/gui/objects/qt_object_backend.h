@@ -34,8 +34,11 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   void DestroyObject(int index) override;
   int DestroyedCount() override { return static_cast<int>(pending_.size()); }
   void FreeDestroyed() override;
+  // On a 1 ms timer: a destroyed widget's own event may still be running now.
+  void FreeDestroyedSoon() override;
   bool SetProperty(int index, PropId id, const PropertyValue& value) override;
   PropertyValue GetProperty(int index, PropId id) override;
+  int ItemCount(int index) override;
   std::string GetDefaultValue(int index) override;
   void SetDefaultValue(int index, const std::string& text) override;
   ObjBounds Bounds(int index) override;
@@ -59,14 +62,6 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   // Reports a mouse event that `widget`, inside the object, received (a
   // widget that handles its presses itself first, a grid's header, calls it).
   void ReportMouse(int index, QWidget* widget, QMouseEvent* event);
-
-  // The items of a リスト, コンボ or ラジオ, the rows of a グリッド (its empty
-  // last row included); -1 for other kinds. The core checks an index set
-  // into 値 or 行 against it.
-  int ItemCount(int index);
-  // Frees the destroyed widgets once the window system has control again (a
-  // destroyed widget's own event may still be running now).
-  void FreeDestroyedSoon();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
