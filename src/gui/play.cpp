@@ -427,9 +427,10 @@ int Player::Run(const std::string& screenshot) {
     timer_.start(0);
     QApplication::exec();
   }
+  // An error of the script was reported as such and ended the run.
+  if (status_ == 0 && host_.StoppedByError()) return 1;
   if (!done_ && status_ == 0) {
-    // The window closed first: by the script, or at an error it reported.
-    if (host_.StoppedByError()) return 1;
+    // The window closed first, by the script.
     if (next_ < play_.actions.size())
       Fail(play_.actions[next_].line, QStringLiteral("the run ended before this action"));
     else if (!screenshot_.empty() && !SaveScreenshot(host_.Form().Snapshot(), screenshot_))
@@ -439,7 +440,6 @@ int Player::Run(const std::string& screenshot) {
     ClearDialogAnswers();
     Fail(last_answer_line_, QStringLiteral("no dialog took this answer"));
   }
-  if (status_ == 0 && host_.StoppedByError()) status_ = 1;
   return status_;
 }
 
