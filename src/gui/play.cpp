@@ -328,16 +328,16 @@ QWidget* FocusOn(QWidget* w) {
   return focused && (focused == w || w->isAncestorOf(focused)) ? focused : w;
 }
 
-// Drops `files` on `w` through its window: enter, move and drop, or leave when
-// nothing there takes them.
-void DropFiles(QWidget* w, const QStringList& files) {
+// Drops `files` at `point` of `w` through its window: enter, move and drop, or
+// leave when nothing there takes them.
+void DropFiles(QWidget* w, QPoint point, const QStringList& files) {
   QList<QUrl> urls;
   for (const QString& f : files) urls << QUrl::fromLocalFile(f);
   QMimeData mime;
   mime.setUrls(urls);
   QWidget* top = w->window();
   QObject* receiver = top->windowHandle() ? static_cast<QObject*>(top->windowHandle()) : top;
-  QPoint at = w->mapTo(top, w->rect().center());
+  QPoint at = w->mapTo(top, point);
   Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
   QDragEnterEvent enter(at, actions, &mime, Qt::NoButton, Qt::NoModifier);
   QCoreApplication::sendEvent(receiver, &enter);
@@ -591,7 +591,7 @@ bool Player::Perform(const PlayAction& a) {
     case PlayVerb::kSelect:
       return Select(a, w);
     case PlayVerb::kDrop:
-      DropFiles(w, a.files);
+      DropFiles(w, at, a.files);
       return true;
     case PlayVerb::kWait:
       return true;
