@@ -46,7 +46,8 @@ static const char kExitCodes[] =
     "  1  the run stopped at an error (the error log is on standard error), a\n"
     "     question came after the end of standard input, standard output could\n"
     "     not be written, or the screenshot could not be saved\n"
-    "  2  bad usage, no script, or a script that cannot be read\n";
+    "  2  bad usage, no script, a script that cannot be read, or a --play file\n"
+    "     with an action that cannot be played\n";
 
 // Scripts build texts by appending to them (文は、文&…), so large blocks are
 // freed and allocated again and again. Above glibc's default mmap threshold each
@@ -92,8 +93,11 @@ static int AnswerAlone(const CommandLine& cl) {
 #ifdef SORANE_HAVE_QT
   if (!cl.screenshot.empty() && cl.console)
     return UsageError("--screenshot saves the window and cannot be used with --console");
+  if (!cl.play.empty() && cl.console)
+    return UsageError("--play acts on the window and cannot be used with --console");
 #else
   if (!cl.screenshot.empty()) return UsageError("--screenshot needs the window, not built here");
+  if (!cl.play.empty()) return UsageError("--play needs the window, not built here");
 #endif
   return -1;
 }

@@ -80,6 +80,11 @@ constexpr OptionRow kRuntimeOptions[] = {
      "when the run ends, save the window as a PNG picture\n"
      "(FILE counts from the current folder); without a\n"
      "display the window is drawn offscreen"},
+    {"--play", "FILE", false, [](CommandLine& cl, const std::string& v) { cl.play = v; },
+     "once the script waits, play the user actions of\n"
+     "FILE (clicks, typing, keys, ...) into the window,\n"
+     "then close it (FILE counts from the current folder;\n"
+     "without a display the window is drawn offscreen)"},
     {"--verbose", nullptr, false, [](CommandLine& cl, const std::string&) { cl.verbose = true; },
      "show the window system's warnings on standard error"},
     {"--commands", "[WORD]", true,

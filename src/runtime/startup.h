@@ -41,6 +41,7 @@ struct CommandLine {
   std::string commands_word;                // UTF-8; empty for every command
   bool variables = false;                   // --variables
   std::string screenshot;                   // --screenshot FILE, as given
+  std::string play;                         // --play FILE, as given
   std::string text_encoding;                // --text-encoding WORD, as given
   bool pack = false;                        // --pack SCRIPT [FILE...] -o OUTPUT
   bool unpack = false;                      // --unpack EXE DIR
