@@ -17,6 +17,7 @@
 #ifdef SORANE_HAVE_QT
 #include "gui/gui_main.h"
 #endif
+#include "interop/archive/archive.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
@@ -129,6 +130,7 @@ int main(int argc, char** argv) {
   BufferStandardOutput();
   FlushOutputOnSignals();
   InstallPackaging();
+  SetProgramPacker(&PackProgram);
   CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;
