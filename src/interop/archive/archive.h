@@ -24,8 +24,9 @@ using ProgramPacker = bool (*)(const std::string& output, const std::string& scr
 void SetProgramPacker(ProgramPacker packer);
 
 // The script a self-extracting program runs (CP932): it extracts its entry
-// `entry` into the folder named by its first argument, or else the one the
-// user chooses with フォルダ選択, with the extraction switches `options`.
+// `entry` into the folder named by its first argument (unless that starts with
+// "-", as the run-time's own options do), or else the one the user chooses
+// with フォルダ選択, with the extraction switches `options`.
 std::string SelfExtractorScript(const std::string& entry, const std::string& options);
 
 }  // namespace sorane

@@ -185,6 +185,7 @@ void Extract(Interpreter& in, const std::string& archive, const std::string& fol
   std::string os_source = ToOsPath(source);
   std::string os_folder = ToOsPath(folder.empty() ? CurrentFolder() : folder);
   ExtractSettings settings;
+  settings.kind = format.kind;
   settings.keep_paths = options.Get("x", 1) >= 1;
   settings.overwrite_newer = options.Get("c", 0) >= 1;
   if (format.filter != ArchiveFilter::kNone) settings.single_name = SingleFileName(os_source);
@@ -286,8 +287,9 @@ void SetProgramPacker(ProgramPacker packer) {
 std::string SelfExtractorScript(const std::string& entry, const std::string& options) {
   return SJ("' 自己解凍書庫: 最初の引数のフォルダ、ないときは選んだフォルダへ解凍する\r\n") +
          SJ("解凍オプションは、「") + options + SJ("」\r\n") +
-         SJ("展開先は、コマンドライン引数#1\r\n") + SJ("もし、展開先が、「」ならば（\r\n") +
-         SJ("  フォルダ選択\r\n") +
+         SJ("展開先は、コマンドライン引数#1\r\n") +
+         SJ("もし、LEFT(展開先,1)が、「-」ならば、展開先は、「」\r\n") +
+         SJ("もし、展開先が、「」ならば（\r\n") + SJ("  フォルダ選択\r\n") +
          SJ("  もし、それが、ダイアログキャンセルの値ならば、おわり\r\n") +
          SJ("  展開先は、それ\r\n") + SJ("）\r\n") + SJ("「") + entry +
          SJ("」を、展開先へ、解凍\r\n") + SJ("「{展開先}へ解凍しました。」と、言う\r\n") +

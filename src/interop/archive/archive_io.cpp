@@ -392,6 +392,27 @@ class Extraction {
   uint64_t written_ = 0;
 };
 
+// True when every header of the archive on `fd` reads with its names taken as
+// they are (the reader refuses names that are not UTF-8 unless told their
+// encoding). The file is read from its start and left there.
+bool NamesReadAsTheyAre(int fd) {
+  bool ok = true;
+  {
+    ArchivePtr probe(archive_read_new());
+    archive_read_support_filter_all(probe.get());
+    archive_read_support_format_all(probe.get());
+    struct archive_entry* e;
+    int rc = archive_read_open_fd(probe.get(), fd, kBlock);
+    while (rc == ARCHIVE_OK || rc == ARCHIVE_WARN) {
+      rc = archive_read_next_header(probe.get(), &e);
+      if (rc == ARCHIVE_OK || rc == ARCHIVE_WARN) rc = archive_read_data_skip(probe.get());
+    }
+    ok = rc == ARCHIVE_EOF;
+  }
+  lseek(fd, 0, SEEK_SET);
+  return ok;
+}
+
 uint64_t FreeSpaceLimit(const std::string& folder) {
   struct statvfs fs;
   if (statvfs(folder.c_str(), &fs) != 0) return 0;
@@ -450,6 +471,10 @@ std::string ExtractArchive(const std::string& archive, const std::string& folder
   archive_read_support_filter_all(in.get());
   archive_read_support_format_all(in.get());
   if (!settings.single_name.empty()) archive_read_support_format_raw(in.get());
+  archive_read_set_options(in.get(), "cab:hdrcharset=CP932,rar:hdrcharset=CP932");
+  if ((settings.kind == ArchiveKind::kLha || settings.kind == ArchiveKind::kExe) &&
+      !NamesReadAsTheyAre(fd))
+    archive_read_set_options(in.get(), "lha:hdrcharset=CP932");
   if (archive_read_open_fd(in.get(), fd, kBlock) != ARCHIVE_OK) return LibraryReason(in.get());
   if (archive_format(in.get()) == ARCHIVE_FORMAT_RAW &&
       archive_filter_code(in.get(), 0) == ARCHIVE_FILTER_NONE)

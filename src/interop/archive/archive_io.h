@@ -5,7 +5,10 @@
 // written in UTF-8 (zip with its UTF-8 flag, tar with pax headers, 7z in its
 // own Unicode form). On reading, a name that is valid UTF-8 is taken as it is
 // (zip entries with the UTF-8 flag, tar from Linux tools, 7z); any other name
-// is Shift-JIS (zip and lzh from Windows) and converted; "\" separates folders.
+// is Shift-JIS (zip and tar from Windows) and converted; "\" separates
+// folders. Names of cab and rar entries without their Unicode flag are
+// Shift-JIS; lzh names, which carry no encoding, are Shift-JIS unless every
+// name of the archive reads as UTF-8.
 //
 // Failures come back as a reason (CP932, "" for success) for the caller's
 // message.
@@ -40,6 +43,8 @@ std::string WriteArchive(int fd, const ArchiveFormat& format,
                          const CompressSettings& settings);
 
 struct ExtractSettings {
+  // The format the archive's name selects (how its entry names are read).
+  ArchiveKind kind = ArchiveKind::kNone;
   bool keep_paths = true;        // folders of entries kept (switch x >= 1); else every
                                  // file goes straight into the folder
   bool overwrite_newer = false;  // replace files newer than the entry too (switch c >= 1)
