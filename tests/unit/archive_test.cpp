@@ -431,6 +431,16 @@ TEST(SelfExtracting, RunsFromAnotherFolder) {
   EXPECT_EQ(ReadAll(work.path / "into/files/日本語.txt"), "sfx");
   EXPECT_TRUE(fs::is_directory(work.path / "into/files/空"));
   EXPECT_TRUE(fs::is_empty(tmp.path));
+
+  // An .lzh archive is packed as it is.
+  WriteRaw(work.path / "data.lzh", Lzh(Utf8ToSjis("表\\ソフト.txt"), "from lzh"));
+  make =
+      RunProcess(SORANE_EXE, {"--console", "--eval", "「data.lzh」を、「lzh」へ、自己解凍書庫作成"},
+                 work.path);
+  ASSERT_EQ(make.status, 0) << make.err;
+  run = RunProcess(work.path / "lzh", {"--console", "x"}, work.path);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadAll(work.path / "x/表/ソフト.txt"), "from lzh");
 }
 
 }  // namespace

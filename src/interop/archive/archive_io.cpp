@@ -122,6 +122,9 @@ class ArchiveWriterRun {
   std::string Add(const std::string& path, const std::string& entry, const struct stat& st,
                   bool listed) {
     if (IsOwnFile(st)) return {};
+    // The base folder itself: what is inside it, under their own names.
+    if (entry.empty())
+      return S_ISDIR(st.st_mode) && settings_.recurse ? AddChildren(path, entry) : "";
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
       if (listed) return Shown(path) + SJ("は通常のファイルでもフォルダでもありません。");
       return {};
@@ -179,7 +182,8 @@ class ArchiveWriterRun {
       struct stat st;
       if (lstat(path.c_str(), &st) != 0)
         return Shown(path) + SJ("が読めません。") + SystemFailure(errno);
-      std::string reason = Add(path, entry + "/" + child.name, st, false);
+      std::string reason =
+          Add(path, entry.empty() ? child.name : entry + "/" + child.name, st, false);
       if (!reason.empty()) return reason;
     }
     return {};
@@ -259,6 +263,17 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// True when `path` is a file modified after the entry was (to the nanosecond
+// where the archive keeps them).
+bool NewerOnDisk(const std::string& path, struct archive_entry* e) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !archive_entry_mtime_is_set(e))
+    return false;
+  time_t sec = archive_entry_mtime(e);
+  long nsec = archive_entry_mtime_nsec(e);
+  return st.st_mtim.tv_sec > sec || (st.st_mtim.tv_sec == sec && st.st_mtim.tv_nsec > nsec);
+}
+
 bool InsideOrAt(const std::string& real, const std::string& folder) {
   return real == folder || IsInsideFolder(real, folder);
 }
@@ -330,11 +345,7 @@ class Extraction {
       archive_entry_copy_hardlink(e, target.c_str());
     }
     if (guard_ && !guard_(dest)) return Skip();
-    struct stat old;
-    if (!settings_.overwrite_newer && !is_dir && lstat(dest.c_str(), &old) == 0 &&
-        S_ISREG(old.st_mode) && archive_entry_mtime_is_set(e) &&
-        old.st_mtime > archive_entry_mtime(e))
-      return Skip();
+    if (!settings_.overwrite_newer && !is_dir && NewerOnDisk(dest, e)) return Skip();
     if (type == AE_IFREG && archive_entry_size_is_set(e)) {
       uint64_t size = static_cast<uint64_t>(std::max<la_int64_t>(archive_entry_size(e), 0));
       if (size > limit_ - std::min(limit_, written_)) return TooLarge(rel);
