@@ -310,6 +310,11 @@ TEST(ArchiveHostile, NothingLandsOutside) {
          AddEntry(a, "l/x", AE_IFREG, "x");
        }},
       {"relative link", [](auto a) { AddEntry(a, "d/l", AE_IFLNK, "", "../../../outside"); }},
+      {"link turned by a later link",
+       [](auto a) {
+         AddEntry(a, "a", AE_IFLNK, "", "x/..");
+         AddEntry(a, "x", AE_IFLNK, "", ".");
+       }},
       {"hard link", [](auto a) { AddEntry(a, "h", AE_IFREG, "", "../../outside/victim", true); }},
       {"hard link abs",
        [out](auto a) { AddEntry(a, "h", AE_IFREG, "", (out + "/victim").c_str(), true); }},
@@ -323,6 +328,7 @@ TEST(ArchiveHostile, NothingLandsOutside) {
     EXPECT_EQ(Tree(outside), (std::map<std::string, std::string>{{"victim", "6 bytes"}}));
     EXPECT_EQ(ReadAll(outside / "victim"), "victim");
     EXPECT_FALSE(fs::exists(dir.path / "in/outside"));
+    EXPECT_FALSE(fs::exists(dest / "a"));
     fs::remove_all(dest);
   }
   // A link already in the destination is not written through.

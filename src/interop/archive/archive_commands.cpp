@@ -183,7 +183,7 @@ void Extract(Interpreter& in, const std::string& archive, const std::string& fol
   options.Set("jso", 1);
   std::string source = ResolveFileName(in, PackedFirst(in, archive));
   std::string os_source = ToOsPath(source);
-  std::string os_folder = ToOsPath(folder.empty() ? CurrentFolder() : folder);
+  std::string os_folder = ToOsPath(folder);
   ExtractSettings settings;
   settings.kind = format.kind;
   settings.keep_paths = options.Get("x", 1) >= 1;
@@ -207,6 +207,7 @@ void CmdExtract(Call& c) {
   Interpreter& in = c.in;
   std::string archive = WithArchiveExtension(c.Text(0));
   std::string folder = c.Text(1);
+  if (folder.empty()) folder = CurrentFolder();
   CheckedOsPath(in, folder);
   if (!SecurityCheck(in, folder, QuotedQuestion(folder, SJ("へ解凍します。")))) return;
   Extract(in, archive, folder);
@@ -219,25 +220,37 @@ struct ArchiveTemp {
   RunTempDir folder;
 };
 
-// A new file srpackN + `ext` (N = 1, 2, ...) in the private folder; raises when
-// none can be made.
-int CreateTemp(Interpreter& in, const std::string& ext, std::string& path) {
+// A temporary file of 自己解凍書庫作成, closed and removed when the command
+// ends, however it ends.
+struct TempFile {
+  std::string path;
+  int fd = -1;
+  TempFile() = default;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (fd >= 0) close(fd);
+    if (!path.empty()) unlink(path.c_str());
+  }
+  bool Close() {
+    int f = fd;
+    fd = -1;
+    return close(f) == 0;
+  }
+};
+
+// Makes the new file srpackN + `ext` (N = 1, 2, ...) in the private folder;
+// raises when none can be made.
+void CreateTemp(Interpreter& in, const std::string& ext, TempFile& file) {
   RunTempDir& temp = in.S.RunStates.Get<ArchiveTemp>().folder;
   for (int n = 1; n < 100000; ++n) {
-    int fd = temp.Create("srpack" + std::to_string(n) + ext, path);
-    if (fd >= 0) return fd;
+    file.fd = temp.Create("srpack" + std::to_string(n) + ext, file.path);
+    if (file.fd >= 0) return;
+    file.path.clear();
     if (errno != EEXIST) break;
   }
   in.Raise(msg::FileFailure(), FromOsPath(temp.Path() + "/srpack" + ext));
 }
-
-// Removes the temporary files when the command ends, however it ends.
-struct TempFiles {
-  std::vector<std::string> paths;
-  ~TempFiles() {
-    for (const std::string& p : paths) unlink(p.c_str());
-  }
-};
 
 // 自己解凍書庫作成 (?を,?へ): the files (or an .lzh archive), the program to write.
 void CmdMakeSelfExtracting(Call& c) {
@@ -248,30 +261,27 @@ void CmdMakeSelfExtracting(Call& c) {
   if (!SecurityCheck(in, program, QuotedQuestion(program, SJ("へ自己解凍書庫を作成します。"))))
     return;
   if (!g_packer) in.Raise(SJ("この形式では自己解凍書庫の作成をサポートしておりません。"));
-  TempFiles temps;
+  TempFile packed, script;
   std::string archive, entry;
-  std::string ext = AsciiUpper(CutExtension(list));
-  if (ext == ".LZH" && list.find('\n') == std::string::npos) {
+  if (AsciiUpper(CutExtension(list)) == ".LZH" && list.find('\n') == std::string::npos) {
     archive = ToOsPath(ResolveFileName(in, PackedFirst(in, list)));
     if (!FileExists(FromOsPath(archive))) in.Raise(msg::FileMissing(), list);
     entry = "ARCHIVE.LZH";
   } else {
-    int fd = CreateTemp(in, ".tar.gz", archive);
-    temps.paths.push_back(archive);
+    CreateTemp(in, ".tar.gz", packed);
+    archive = packed.path;
     CompressJob job = PrepareCompress(in, list, FromOsPath(archive));
-    WriteJob(in, job, fd);
-    if (close(fd) != 0) RaiseCompressFailure(in, job, SystemReason(errno));
+    WriteJob(in, job, packed.fd);
+    if (!packed.Close()) RaiseCompressFailure(in, job, SystemReason(errno));
     entry = "ARCHIVE.TAR.GZ";
   }
   std::string options = ArchiverOptions::Parse(OptionVariable(in, "自己解凍書庫オプション")).Text();
-  std::string script;
-  int fd = CreateTemp(in, ".srn", script);
-  temps.paths.push_back(script);
-  bool written = AppendToFd(fd, SelfExtractorScript(entry, options));
-  if (close(fd) != 0 || !written) in.Raise(msg::FileFailure(), FromOsPath(script));
+  CreateTemp(in, ".srn", script);
+  bool written = AppendToFd(script.fd, SelfExtractorScript(entry, options));
+  if (!script.Close() || !written) in.Raise(msg::FileFailure(), FromOsPath(script.path));
   std::string error;
   bool missing_runtime = false;
-  if (g_packer(os_program, script, {{archive, entry}}, error, missing_runtime)) return;
+  if (g_packer(os_program, script.path, {{archive, entry}}, error, missing_runtime)) return;
   if (missing_runtime)
     in.Raise(SJ("自己解凍書庫の作成には '") + FromOsPath(ExecutablePath()) +
              SJ("' ファイルが必要です。"));

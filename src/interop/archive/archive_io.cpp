@@ -24,7 +24,7 @@ namespace sorane {
 
 namespace {
 
-constexpr size_t kBlock = 1 << 20;
+constexpr size_t kBlock = 64 << 10;
 
 // While it lives, the archive library converts names to and from UTF-8 on this
 // thread, whatever locale the process runs in (names then pass as UTF-8 bytes).
@@ -295,7 +295,7 @@ class Extraction {
       if (!reason.empty()) return reason;
     }
     if (archive_write_close(out_) < ARCHIVE_WARN) return LibraryReason(out_);
-    return {};
+    return CheckLinks();
   }
 
  private:
@@ -362,6 +362,7 @@ class Extraction {
       }
     }
     if (archive_write_finish_entry(out_) < ARCHIVE_WARN) return Failed(rel, out_);
+    if (is_link) links_.push_back(rel);
     return {};
   }
 
@@ -378,6 +379,20 @@ class Extraction {
       if (archive_write_data_block(out_, buf, size, offset) < ARCHIVE_WARN)
         return Failed(rel, out_);
     }
+  }
+
+  // A link made by a later entry can change where an earlier link leads
+  // ("a" -> "x/.." before "x" -> "."): every link is judged again at the end,
+  // and one that leads out goes.
+  std::string CheckLinks() {
+    std::string reason;
+    for (const std::string& rel : links_) {
+      ResolvedPath leads = ResolveOsPath(folder_ + "/" + rel, FinalLink::kFollow);
+      if (leads.ok && InsideOrAt(leads.real, folder_)) continue;
+      unlink(rel.c_str());
+      if (reason.empty()) reason = Outside(rel);
+    }
+    return reason;
   }
 
   std::string Skip() {
@@ -401,6 +416,7 @@ class Extraction {
   const EntryGuard& guard_;
   uint64_t limit_ = 0;
   uint64_t written_ = 0;
+  std::vector<std::string> links_;  // links made, relative to the folder
 };
 
 // True when every header of the archive on `fd` reads with its names taken as
@@ -491,13 +507,15 @@ std::string ExtractArchive(const std::string& archive, const std::string& folder
       archive_filter_code(in.get(), 0) == ARCHIVE_FILTER_NONE)
     return SJ("書庫の形式を判別できません。");
 
+  // The writer finishes its folders (times, modes) by relative names when it
+  // is closed or freed, so it goes before the current folder is restored.
+  InFolder here(base);
+  if (!here.ok()) return Shown(folder) + SJ("へ書き込めません。") + SystemFailure(errno);
   ArchivePtr out(archive_write_disk_new());
   archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_SYMLINKS |
                                                 ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                                                 ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS |
                                                 ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK);
-  InFolder here(base);
-  if (!here.ok()) return Shown(folder) + SJ("へ書き込めません。") + SystemFailure(errno);
   Extraction run(in.get(), out.get(), base, settings, guard);
   return run.Run(limit);
 }
