@@ -5,14 +5,16 @@ A tree of about SIZE megabytes (default 200) is generated once in
 bench/out/archive/tree: text files of a few kilobytes to a few megabytes made of
 words (they compress about 3:1), in nested folders with Japanese names, plus a
 few larger files of random bytes. For each format, sorane and bsdtar each
-compress the tree and extract their own archive into an empty folder; the best
-of three wall-clock times (RUNS=N in the environment for another count) is
-printed with the ratio sorane / bsdtar.
+compress the tree and extract their own archive into an empty folder, by turns;
+the best of three wall-clock times and of three CPU times (user + system; RUNS=N
+in the environment for another count) are printed with the ratios sorane /
+bsdtar. The CPU times hold when other work shares the machine.
 
 usage: bench/archive_vs_bsdtar.py [path/to/sorane] [SIZE_MB] [format ...]
 """
 import os
 import random
+import resource
 import shutil
 import subprocess
 import sys
@@ -56,17 +58,28 @@ def make_tree(root, size_mb):
 RUNS = int(os.environ.get("RUNS", "3"))
 
 
-def best_of(setup, cmd, runs=RUNS):
-    best = None
-    for _ in range(runs):
-        setup()
-        start = time.perf_counter()
-        proc = subprocess.run(cmd, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        elapsed = time.perf_counter() - start
-        if proc.returncode != 0 or proc.stderr:
-            sys.exit("failed: %s\n%s" % (" ".join(cmd), proc.stderr.decode("utf-8", "replace")))
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+def timed(setup, cmd):
+    """Wall-clock and CPU (user + system) seconds of one run."""
+    setup()
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    proc = subprocess.run(cmd, cwd=WORK, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    if proc.returncode != 0 or proc.stderr:
+        sys.exit("failed: %s\n%s" % (" ".join(cmd), proc.stderr.decode("utf-8", "replace")))
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return wall, cpu
+
+
+def compare(ours, theirs):
+    """The best wall and CPU times of each, the two commands run by turns."""
+    best = {"ours": [1e9, 1e9], "theirs": [1e9, 1e9]}
+    for _ in range(RUNS):
+        for key, (setup, cmd) in (("ours", ours), ("theirs", theirs)):
+            wall, cpu = timed(setup, cmd)
+            best[key] = [min(best[key][0], wall), min(best[key][1], cpu)]
+    return best["ours"], best["theirs"]
 
 
 def fresh(path):
@@ -92,27 +105,28 @@ def main():
     formats = sys.argv[3:] or ["tar", "tar.gz", "zip", "tar.xz", "7z"]
     os.makedirs(WORK, exist_ok=True)
     make_tree(os.path.join(WORK, "tree"), size_mb)
-    print("%-8s %-8s %10s %10s %8s %12s" % ("format", "step", "sorane s", "bsdtar s", "ratio",
-                                             "archive MB"))
+    print("%-8s %-8s %9s %9s %6s %9s %9s %6s %8s" % (
+        "format", "step", "sorane s", "bsdtar s", "ratio", "sorane cpu", "bsdtar cpu", "ratio",
+        "MB"))
     for fmt in formats:
         ours, theirs = "ours." + fmt, "theirs." + fmt
         bsdtar_create = ["bsdtar", "-cf", theirs, "-a", "tree"]
         if fmt == "7z":
             bsdtar_create = ["bsdtar", "--format", "7zip", "-cf", theirs, "tree"]
         rows = [
-            ("compress",
-             best_of(fresh(os.path.join(WORK, ours)),
-                     [sorane, "--console", "--eval", "「tree」を、「%s」へ、圧縮" % ours]),
-             best_of(fresh(os.path.join(WORK, theirs)), bsdtar_create)),
-            ("extract",
-             best_of(fresh_folder(os.path.join(WORK, "x1")),
-                     [sorane, "--console", "--eval", "「%s」を、「x1」へ、解凍" % ours]),
-             best_of(fresh_folder(os.path.join(WORK, "x2")),
-                     ["bsdtar", "-xf", theirs, "-C", "x2"])),
+            ("compress",) + compare(
+                (fresh(os.path.join(WORK, ours)),
+                 [sorane, "--console", "--eval", "「tree」を、「%s」へ、圧縮" % ours]),
+                (fresh(os.path.join(WORK, theirs)), bsdtar_create)),
+            ("extract",) + compare(
+                (fresh_folder(os.path.join(WORK, "x1")),
+                 [sorane, "--console", "--eval", "「%s」を、「x1」へ、解凍" % ours]),
+                (fresh_folder(os.path.join(WORK, "x2")), ["bsdtar", "-xf", theirs, "-C", "x2"])),
         ]
         size = os.path.getsize(os.path.join(WORK, ours)) / 1048576
         for step, a, b in rows:
-            print("%-8s %-8s %10.3f %10.3f %8.2f %12.1f" % (fmt, step, a, b, a / b, size))
+            print("%-8s %-8s %9.3f %9.3f %6.2f %9.3f %9.3f %6.2f %8.1f" % (
+                fmt, step, a[0], b[0], a[0] / b[0], a[1], b[1], a[1] / b[1], size))
         sys.stdout.flush()
     for name in os.listdir(WORK):
         if name != "tree":

@@ -11,7 +11,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
   python3 lua5.4 xvfb
-  libarchive-tools p7zip-full lhasa
+  libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
 "
 

@@ -236,6 +236,8 @@ TEST(ArchiveNames, ArchivesOfOtherTools) {
       {"bsdtar --format zip -cf t.zip -C src .", "t.zip"},
       {"cd src && 7z a -bd ../t.7z . >/dev/null", "t.7z"},
       {"cd src && 7z a -bd ../s.zip . >/dev/null", "s.zip"},
+      {"bsdtar --format iso9660 -cf t.iso -C src .", "t.iso"},
+      {"bsdtar --format cpio -cf t.cpio -C src .", "t.cpio"},
   };
   for (const auto& [make, archive] : made_by) {
     SCOPED_TRACE(make);
@@ -244,6 +246,13 @@ TEST(ArchiveNames, ArchivesOfOtherTools) {
     fs::remove_all(dir.path / "out");
     ASSERT_EQ(Extract(dir.path / archive, dir.path / "out"), "");
     EXPECT_EQ(Tree(dir.path / "out"), Tree(dir.path / "src"));
+  }
+  if (Has("gcab")) {  // cab holds files only
+    ProcessRun made =
+        RunProcess("/bin/sh", {"-c", "cd src && gcab -c ../t.cab 名前.txt"}, dir.path);
+    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_EQ(Extract(dir.path / "t.cab", dir.path / "cab"), "");
+    EXPECT_EQ(ReadAll(dir.path / "cab/名前.txt"), "tools");
   }
   // And they read ours: names and contents.
   ASSERT_EQ(Write(dir.path / "ours.7z", FormatOfArchive("a.7z"), {{dir.path / "src", "src"}}), "");
