@@ -115,8 +115,7 @@ int RunInWindow(const CommandLine& cl) {
     bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
     return host.StoppedByError() || !saved ? 1 : 0;
   }
-  if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().LabelTimerActive()))
-    app.exec();
+  if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().KeepsRun())) app.exec();
   return host.StoppedByError() ? 1 : 0;
 }
 

@@ -1,0 +1,9 @@
+#include "runtime/command.h"
+
+namespace sorane {
+
+CommandTable TransferCommands() {
+  return {};
+}
+
+}  // namespace sorane
