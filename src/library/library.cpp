@@ -10,23 +10,18 @@
 
 namespace sorane {
 
-#ifdef SORANE_HAVE_NET
 // The network families (src/net) sit above the library; only their tables are
 // listed here.
 CommandTable TcpCommands();
-CommandTable TransferCommands();
-#endif
+CommandTable FtpHttpCommands();
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(),  ControlCommands(),  FunctionCommands(), ErrorCommands(),
-      OutputCommands(),   StringCommands(),   NumberCommands(),   DateCommands(),
-      PatternCommands(),  FileCommands(),     FileInfoCommands(), FileShellCommands(),
-      TableCommands(),    HandleCommands(),   DialogCommands(),   TimerCommands(),
-      DebugCommands(),    ObjectCommands(),
-#ifdef SORANE_HAVE_NET
-      TcpCommands(),      TransferCommands(),
-#endif
+      ProgramCommands(),  ControlCommands(), FunctionCommands(), ErrorCommands(),
+      OutputCommands(),   StringCommands(),  NumberCommands(),   DateCommands(),
+      PatternCommands(),  FileCommands(),    FileInfoCommands(), FileShellCommands(),
+      TableCommands(),    HandleCommands(),  DialogCommands(),   TimerCommands(),
+      DebugCommands(),    ObjectCommands(),  TcpCommands(),      FtpHttpCommands(),
       NotBuiltCommands(),
   };
   return kTables;

@@ -78,22 +78,6 @@ CommandTable NotBuiltCommands() {
       // Mail.
       {CommandId::MailSend, "メール送信", "", nullptr, kActs},
       {CommandId::MailReceive, "メール受信", "?へ", nullptr, kActs},
-      // FTP and HTTP.
-      {CommandId::FtpConnect, "FTP接続", "", nullptr, kActs},
-      {CommandId::FtpUpload, "FTPアップロード", "?を,?へ", nullptr, kActs},
-      {CommandId::FtpDownload, "FTPダウンロード", "?を,?へ", nullptr, kActs},
-      {CommandId::FtpDisconnect, "FTP切断", "", nullptr, kActs},
-      {CommandId::HttpDownload, "HTTPダウンロード", "?を,?へ", nullptr, kActs},
-      {CommandId::FtpTransferMode, "FTP転送モード", "?の", nullptr, kActs},
-      {CommandId::FtpWorkFolder, "FTP作業フォルダ", "?へ", nullptr, kActs},
-      {CommandId::FtpDeleteFile, "FTPファイル削除", "?の", nullptr, kActs},
-      {CommandId::FtpRemoveFolder, "FTPフォルダ削除", "?の", nullptr, kActs},
-      {CommandId::FtpListFiles, "FTPファイル列挙", "?の", nullptr, kActs},
-      {CommandId::FtpListFolders, "FTPフォルダ列挙", "?の", nullptr, kActs},
-      {CommandId::FtpMakeFolder, "FTPフォルダ作成", "?の", nullptr, kActs},
-      {CommandId::FtpSetAttributes, "FTPファイル属性変更", "?を,?に", nullptr, kActs},
-      {CommandId::FtpParentFolder, "FTP親フォルダ移動", "", nullptr, kActs},
-      {CommandId::FtpFileInfo, "FTPファイル情報", "?の", nullptr, kActs},
       // DLL declarations.
       {CommandId::DllDeclare, "DLL宣言", "?の,?を,?で", nullptr, kActs},
       {CommandId::DllDeclareText, "文字型DLL宣言", "?の,?を,?で", nullptr, kActs},

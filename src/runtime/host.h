@@ -125,6 +125,15 @@ class HostDialogs {
   virtual std::optional<uint32_t> AskColor() { return std::nullopt; }
   // Font chooser: the answer as a font text "face|styles|size".
   virtual std::optional<std::string> AskFont() { return std::nullopt; }
+  // The progress window (進行度表示) of a file transfer: shown with a message,
+  // its bar at `done` of `total` bytes (total 0: not known) as the transfer
+  // goes on, closed when it ends. ProgressStopped turns true once its stop
+  // button was pressed; the transfer then fails. A host without windows shows
+  // nothing and is never stopped.
+  virtual void ShowProgress(const std::string& message) {}
+  virtual void UpdateProgress(int64_t done, int64_t total) {}
+  virtual bool ProgressStopped() { return false; }
+  virtual void CloseProgress() {}
 };
 
 // The host window as a window: its state, border, icon, position and closing.
