@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/trash.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -114,20 +115,8 @@ std::string Curl::Message(CURLcode rc, const std::string& secret) const {
 }
 
 std::string UrlPath(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char ch : SjisToUtf8(text)) {
-    bool unreserved = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') ||
-                      (ch >= '0' && ch <= '9') || (ch && std::strchr("-._~/", ch));
-    if (unreserved) {
-      out += static_cast<char>(ch);
-    } else {
-      out += '%';
-      out += kHex[ch >> 4];
-      out += kHex[ch & 15];
-    }
-  }
-  return out;
+  // The same percent-encoding as the paths of the trash records.
+  return EscapeTrashPath(SjisToUtf8(text));
 }
 
 bool HasLineBreak(const std::string& text) {

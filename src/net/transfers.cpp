@@ -341,6 +341,17 @@ bool IsPattern(const std::string& text) {
   return text.find_first_of("*?[#") != std::string::npos;
 }
 
+// A listed name taken by a pattern of the wildcard language; an empty pattern
+// takes every name, a pattern that cannot be used none.
+bool Taken(const std::string& name, const std::string& pattern) {
+  if (pattern.empty()) return true;
+  try {
+    return WildMatch(name, pattern);
+  } catch (const WildcardError&) {
+    return false;
+  }
+}
+
 void CmdFtpListFiles(Call& c) {
   std::string pattern = c.Text(0);
   c.ReturnText("");
@@ -353,15 +364,9 @@ void CmdFtpListFiles(Call& c) {
   if (!Listing(c.in, s, matched_here || pattern.empty() ? "NLST" : "NLST " + pattern, body)) return;
   std::string out;
   for (const std::string& line : Lines(body)) {
-    if (matched_here) {
-      std::string name =
-          line.substr(line.rfind('/') == std::string::npos ? 0 : line.rfind('/') + 1);
-      try {
-        if (!WildMatch(name, pattern)) continue;
-      } catch (const WildcardError&) {
-        continue;
-      }
-    }
+    size_t slash = line.rfind('/');
+    if (matched_here && !Taken(line.substr(slash == std::string::npos ? 0 : slash + 1), pattern))
+      continue;
     out += line + "\r\n";
   }
   c.ReturnText(Trim(out));
@@ -379,13 +384,7 @@ void CmdFtpListFolders(Call& c) {
     std::string first = AsciiLower(Trim(line.substr(0, line.find(' '))));
     if (first == "total" || first.empty() || first[0] != 'd') continue;
     std::string name = Trim(line.substr(line.rfind(' ') + 1));
-    if (!pattern.empty()) {
-      try {
-        if (!WildMatch(name, pattern)) continue;
-      } catch (const WildcardError&) {
-        continue;
-      }
-    }
+    if (!Taken(name, pattern)) continue;
     out += name + "\r\n";
   }
   c.ReturnText(Trim(out));

@@ -65,6 +65,12 @@ def wait_listening(port, timeout=10):
     return False
 
 
+def vanish(sock):
+    """Closes with unread data and a reset, as a peer that crashed."""
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+    sock.close()
+
+
 def environment(work, extra=None):
     env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
                XDG_DATA_HOME=os.path.join(work, "data"), TMPDIR=work)
@@ -233,9 +239,7 @@ def tcp_vanishing_peer(work):
     check(wait_listening(port, 20), "tcp_vanish: the server does not listen")
     first = socket.create_connection(("127.0.0.1", port))
     first.recv(1000)
-    # Gone with unread data: the server's send fails half-way.
-    first.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-    first.close()
+    vanish(first)  # the server's send fails half-way
     time.sleep(0.3)
     with socket.create_connection(("127.0.0.1", port)) as second:
         time.sleep(0.3)
@@ -254,8 +258,7 @@ def tcp_send_fails(work):
         proc = start(place(work, "tcp_send_fail", {"PORT": port}), work)
         peer, _ = server.accept()
         peer.recv(1000)
-        peer.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        peer.close()
+        vanish(peer)
         code, out, err = finish(proc)
     check(code == 1, "tcp_send_fail: status %s" % code)
     check("tcp_send_fail.srn(6行目): サーバーへの送信に失敗。" in err,
