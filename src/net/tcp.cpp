@@ -131,7 +131,7 @@ void TcpState::Connect(const std::string& host) {
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     if (left <= 0 || in_->S.StopRequested) {
       // A connection that comes later would surprise the script: it is dropped.
-      CloseClient("");
+      CloseClient(SJ("未接続"));
       in_->Raise(failed + SJ("タイムアップ"), host);
     }
     loop_->WaitForEvents(std::min(left, 100));
