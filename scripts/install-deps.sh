@@ -11,6 +11,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
   python3 lua5.4 xvfb
+  python3-pyftpdlib openssl
   groff-base dpkg-dev
 "
 
