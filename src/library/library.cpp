@@ -13,14 +13,19 @@ namespace sorane {
 // The packaging layer's family (src/packaging), which sits above the library
 // and is linked into the same core.
 CommandTable PackagingCommands();
+// The DLL family (src/interop/dll), likewise above the library and in the
+// core, and the call of a declared DLL function word.
+CommandTable DllCommands();
+void CallDllFunction(Interpreter& in, THashNode* word);
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(), FunctionCommands(),  ErrorCommands(),
-      OutputCommands(),  StringCommands(),  NumberCommands(),    DateCommands(),
-      PatternCommands(), FileCommands(),    FileInfoCommands(),  FileShellCommands(),
-      TableCommands(),   HandleCommands(),  DialogCommands(),    TimerCommands(),
-      DebugCommands(),   ObjectCommands(),  PackagingCommands(), NotBuiltCommands(),
+      ProgramCommands(),  ControlCommands(), FunctionCommands(),  ErrorCommands(),
+      OutputCommands(),   StringCommands(),  NumberCommands(),    DateCommands(),
+      PatternCommands(),  FileCommands(),    FileInfoCommands(),  FileShellCommands(),
+      TableCommands(),    HandleCommands(),  DialogCommands(),    TimerCommands(),
+      DebugCommands(),    ObjectCommands(),  PackagingCommands(), DllCommands(),
+      NotBuiltCommands(),
   };
   return kTables;
 }
@@ -29,6 +34,7 @@ static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
   in.BuildVocabulary = &BuildVocabulary;
   in.ObjectHooks = &ObjectLayerHooks();
+  in.CallDll = &CallDllFunction;
 }
 
 void InstallPureLibrary(Interpreter& in) {

@@ -97,10 +97,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::FtpSetAttributes, "FTPファイル属性変更", "?を,?に", nullptr, kActs},
       {CommandId::FtpParentFolder, "FTP親フォルダ移動", "", nullptr, kActs},
       {CommandId::FtpFileInfo, "FTPファイル情報", "?の", nullptr, kActs},
-      // DLL declarations.
-      {CommandId::DllDeclare, "DLL宣言", "?の,?を,?で", nullptr, kActs},
-      {CommandId::DllDeclareText, "文字型DLL宣言", "?の,?を,?で", nullptr, kActs},
-      {CommandId::DllUse, "DLLを利用", "?の,?を,?の,?として", nullptr, kActs},
       // Spreadsheet and word-processor automation, DDE.
       {CommandId::ExcelStart, "エクセル起動", "", nullptr, kActs},
       {CommandId::ExcelOpen, "エクセル開く", "?を", nullptr, kActs},
