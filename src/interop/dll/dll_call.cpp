@@ -50,7 +50,11 @@ void OnFault(int sig, siginfo_t* info, void*) {
 }
 
 // A function that overflows its stack can only be reported on another one.
+// The thread keeps the one it has (the sanitizers set their own) or gets one.
 void EnsureAlternateStack() {
+  static thread_local bool ensured = false;
+  if (ensured) return;
+  ensured = true;
   stack_t current{};
   if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;
   constexpr size_t kSize = 64 << 10;
