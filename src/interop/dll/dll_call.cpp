@@ -139,7 +139,8 @@ union ResultValue {
 
 void* OpenLibrary(const std::vector<std::string>& os_names) {
   for (const std::string& name : os_names) {
-    if (name.empty()) continue;
+    // A NUL would end the name early: another file than the one named.
+    if (name.empty() || name.find('\0') != std::string::npos) continue;
     if (void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) return h;
   }
   return nullptr;
@@ -150,7 +151,7 @@ void CloseLibrary(void* handle) {
 }
 
 void* FindFunction(void* handle, const std::string& name) {
-  if (!handle || name.empty()) return nullptr;
+  if (!handle || name.empty() || name.find('\0') != std::string::npos) return nullptr;
   return dlsym(handle, name.c_str());
 }
 

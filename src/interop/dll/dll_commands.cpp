@@ -159,7 +159,7 @@ void CallDllFunction(Interpreter& in, THashNode* w) {
                                 std::make_move_iterator(items.end()));
   items.resize(items.size() - n);
 
-  // The letters of the call. A template changed after the declaration (名義変更)
+  // The letters of the call. A template changed after the declaration (関数定義)
   // may no longer give one argument per parameter.
   char result = 0;
   std::string params;
