@@ -15,6 +15,10 @@ namespace sorane {
 CommandTable PackagingCommands();
 CommandTable TcpCommands();
 CommandTable FtpHttpCommands();
+// The DLL family (src/interop/dll), likewise above the library and in the
+// core, and the call of a declared DLL function word.
+CommandTable DllCommands();
+void CallDllFunction(Interpreter& in, THashNode* word);
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -41,6 +45,7 @@ std::span<const CommandTable> CommandTables() {
       PackagingCommands(),
       TcpCommands(),
       FtpHttpCommands(),
+      DllCommands(),
       NotBuiltCommands(),
   };
   // clang-format on
@@ -51,6 +56,7 @@ static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
   in.BuildVocabulary = &BuildVocabulary;
   in.ObjectHooks = &ObjectLayerHooks();
+  in.CallDll = &CallDllFunction;
 }
 
 void InstallPureLibrary(Interpreter& in) {

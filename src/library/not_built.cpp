@@ -68,10 +68,6 @@ CommandTable NotBuiltCommands() {
       // Mail.
       {CommandId::MailSend, "メール送信", "", nullptr, kActs},
       {CommandId::MailReceive, "メール受信", "?へ", nullptr, kActs},
-      // DLL declarations.
-      {CommandId::DllDeclare, "DLL宣言", "?の,?を,?で", nullptr, kActs},
-      {CommandId::DllDeclareText, "文字型DLL宣言", "?の,?を,?で", nullptr, kActs},
-      {CommandId::DllUse, "DLLを利用", "?の,?を,?の,?として", nullptr, kActs},
       // Spreadsheet and word-processor automation, DDE.
       {CommandId::ExcelStart, "エクセル起動", "", nullptr, kActs},
       {CommandId::ExcelOpen, "エクセル開く", "?を", nullptr, kActs},
