@@ -10,11 +10,11 @@ namespace sorane {
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(),  FunctionCommands(), ErrorCommands(),
-      OutputCommands(),  StringCommands(),   NumberCommands(),   DateCommands(),
-      PatternCommands(), FileCommands(),     FileInfoCommands(), FileShellCommands(),
-      TableCommands(),   HandleCommands(),   DialogCommands(),   TimerCommands(),
-      DebugCommands(),   NotBuiltCommands(),
+      ProgramCommands(), ControlCommands(), FunctionCommands(), ErrorCommands(),
+      OutputCommands(),  StringCommands(),  NumberCommands(),   DateCommands(),
+      PatternCommands(), FileCommands(),    FileInfoCommands(), FileShellCommands(),
+      TableCommands(),   HandleCommands(),  DialogCommands(),   TimerCommands(),
+      DebugCommands(),   DrawingCommands(), NotBuiltCommands(),
   };
   return kTables;
 }

@@ -1,0 +1,265 @@
+#include "library/drawing/bitmap_ops.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sorane {
+
+bool PictureSizeAllowed(int64_t width, int64_t height) {
+  return width >= 0 && height >= 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+         width * height <= kMaxPicturePixels;
+}
+
+Bitmap WithBits(const Bitmap& picture, int bits) {
+  if (picture.bits == bits) return picture;
+  Bitmap out(picture.width, picture.height, bits);
+  const int from = picture.Bpp(), to = out.Bpp();
+  for (int y = 0; y < picture.height; ++y) {
+    const uint8_t* s = picture.Row(y);
+    uint8_t* d = out.Row(y);
+    for (int x = 0; x < picture.width; ++x, s += from, d += to) {
+      d[0] = s[0];
+      d[1] = s[1];
+      d[2] = s[2];
+    }
+  }
+  return out;
+}
+
+void SetBits(Bitmap& picture, int bits) {
+  if (picture.bits != bits) picture = WithBits(picture, bits);
+}
+
+uint32_t PixelColor(const Bitmap& picture, int x, int y) {
+  const uint8_t* p = picture.Row(y) + size_t(x) * picture.Bpp();
+  return p[2] | (p[1] << 8) | (uint32_t(p[0]) << 16);
+}
+
+void PutPixelColor(Bitmap& picture, int x, int y, uint32_t color) {
+  uint8_t* p = picture.Row(y) + size_t(x) * picture.Bpp();
+  p[0] = (color >> 16) & 0xFF;
+  p[1] = (color >> 8) & 0xFF;
+  p[2] = color & 0xFF;
+}
+
+// ---- The smooth resize ----
+
+namespace {
+
+// How one pass computes each target index from the source line.
+struct Pass {
+  bool enlarge = false;
+  // Enlarging: the two source indexes and the fraction (of 65536) of the second.
+  std::vector<int> first, second, fraction;
+  // Shrinking: the covered span [start, end) in 1/256 source pixels.
+  std::vector<int64_t> start, end;
+};
+
+Pass PlanPass(int source, int target) {
+  Pass plan;
+  plan.enlarge = target > source;
+  if (plan.enlarge) {
+    plan.first.resize(target);
+    plan.second.resize(target);
+    plan.fraction.resize(target);
+    for (int i = 0; i < target; ++i) {
+      int64_t p = target > 1 ? int64_t(i) * (source - 1) * 65536 / (target - 1) : 0;
+      int whole = int(p >> 16);
+      plan.first[i] = whole;
+      // The pixel after the last one is never read: its weight is 0 there.
+      plan.second[i] = std::min(whole + 1, source - 1);
+      plan.fraction[i] = int(p & 0xFFFF);
+    }
+  } else {
+    plan.start.resize(target);
+    plan.end.resize(target);
+    for (int i = 0; i < target; ++i) {
+      plan.start[i] = int64_t(i) * source * 256 / target;
+      plan.end[i] = int64_t(i + 1) * source * 256 / target;
+    }
+  }
+  return plan;
+}
+
+inline uint8_t Mix(int a, int b, int f) {
+  return uint8_t(a + (b - a) * f / 65536);
+}
+
+// Horizontal pass: every row of `source` (24 bits) to `width` pixels.
+Bitmap ResizeRows(const Bitmap& source, int width) {
+  if (width == source.width) return source;
+  Bitmap out(width, source.height);
+  Pass plan = PlanPass(source.width, width);
+  for (int y = 0; y < source.height; ++y) {
+    const uint8_t* s = source.Row(y);
+    uint8_t* d = out.Row(y);
+    if (plan.enlarge) {
+      for (int i = 0; i < width; ++i, d += 3) {
+        const uint8_t* a = s + plan.first[i] * 3;
+        const uint8_t* b = s + plan.second[i] * 3;
+        int f = plan.fraction[i];
+        d[0] = Mix(a[0], b[0], f);
+        d[1] = Mix(a[1], b[1], f);
+        d[2] = Mix(a[2], b[2], f);
+      }
+    } else {
+      for (int i = 0; i < width; ++i, d += 3) {
+        int64_t start = plan.start[i], end = plan.end[i];
+        uint32_t sum[3] = {0, 0, 0};
+        for (int64_t k = start >> 8; k * 256 < end; ++k) {
+          uint32_t w = uint32_t(std::min(end, (k + 1) * 256) - std::max(start, k * 256));
+          const uint8_t* p = s + k * 3;
+          sum[0] += p[0] * w;
+          sum[1] += p[1] * w;
+          sum[2] += p[2] * w;
+        }
+        uint32_t span = uint32_t(end - start);
+        d[0] = uint8_t(sum[0] / span);
+        d[1] = uint8_t(sum[1] / span);
+        d[2] = uint8_t(sum[2] / span);
+      }
+    }
+  }
+  return out;
+}
+
+// Vertical pass: `source` (24 bits) to `height` rows, a whole row at a time.
+Bitmap ResizeColumns(const Bitmap& source, int height) {
+  if (height == source.height) return source;
+  Bitmap out(source.width, height);
+  Pass plan = PlanPass(source.height, height);
+  const size_t n = source.Stride();
+  std::vector<uint32_t> sum(plan.enlarge ? 0 : n);
+  for (int i = 0; i < height; ++i) {
+    uint8_t* d = out.Row(i);
+    if (plan.enlarge) {
+      const uint8_t* a = source.Row(plan.first[i]);
+      const uint8_t* b = source.Row(plan.second[i]);
+      int f = plan.fraction[i];
+      if (f == 0) {
+        std::memcpy(d, a, n);
+        continue;
+      }
+      for (size_t k = 0; k < n; ++k) d[k] = Mix(a[k], b[k], f);
+    } else {
+      int64_t start = plan.start[i], end = plan.end[i];
+      std::fill(sum.begin(), sum.end(), 0);
+      for (int64_t r = start >> 8; r * 256 < end; ++r) {
+        uint32_t w = uint32_t(std::min(end, (r + 1) * 256) - std::max(start, r * 256));
+        const uint8_t* s = source.Row(int(r));
+        for (size_t k = 0; k < n; ++k) sum[k] += s[k] * w;
+      }
+      uint32_t span = uint32_t(end - start);
+      for (size_t k = 0; k < n; ++k) d[k] = uint8_t(sum[k] / span);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Bitmap SmoothResize(const Bitmap& source, int width, int height) {
+  if (source.Empty() || width <= 0 || height <= 0 || !PictureSizeAllowed(width, height) ||
+      !PictureSizeAllowed(width, source.height))
+    return {};
+  Bitmap rows = ResizeRows(WithBits(source, 24), width);
+  return ResizeColumns(rows, height);
+}
+
+Bitmap StretchNearest(const Bitmap& source, int width, int height) {
+  if (source.Empty() || width <= 0 || height <= 0 || !PictureSizeAllowed(width, height)) return {};
+  Bitmap out(width, height);
+  const int bpp = source.Bpp();
+  std::vector<int> column(width);
+  for (int x = 0; x < width; ++x) column[x] = int(int64_t(x) * source.width / width) * bpp;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* s = source.Row(int(int64_t(y) * source.height / height));
+    uint8_t* d = out.Row(y);
+    for (int x = 0; x < width; ++x, d += 3) std::memcpy(d, s + column[x], 3);
+  }
+  return out;
+}
+
+void DrawOnto(Bitmap& dest, const Bitmap& source, int x, int y) {
+  int sx = std::max(0, -x), sy = std::max(0, -y);
+  int dx = std::max(0, x), dy = std::max(0, y);
+  int w = std::min(source.width - sx, dest.width - dx);
+  int h = std::min(source.height - sy, dest.height - dy);
+  if (w <= 0 || h <= 0) return;
+  const int sb = source.Bpp(), db = dest.Bpp();
+  for (int r = 0; r < h; ++r) {
+    const uint8_t* s = source.Row(sy + r) + size_t(sx) * sb;
+    uint8_t* d = dest.Row(dy + r) + size_t(dx) * db;
+    if (sb == db) {
+      std::memcpy(d, s, size_t(w) * sb);
+      continue;
+    }
+    for (int c = 0; c < w; ++c, s += sb, d += db) std::memcpy(d, s, 3);
+  }
+}
+
+void BlendOnto(Bitmap& dest, const Bitmap& work_in, int x, int y, int a) {
+  if (a <= 0 || dest.Empty() || work_in.Empty()) return;
+  const int c = std::min(a, 255);
+  SetBits(dest, 32);
+  const Bitmap& work = work_in.bits == 32 ? work_in : WithBits(work_in, 32);
+  int sx = std::max(0, -x), sy = std::max(0, -y);
+  int dx = std::max(0, x), dy = std::max(0, y);
+  int w = std::min(work.width - sx, dest.width - dx);
+  int h = std::min(work.height - sy, dest.height - dy);
+  if (w <= 0 || h <= 0) return;
+  for (int r = 0; r < h; ++r) {
+    const uint8_t* s = work.Row(sy + r) + size_t(sx) * 4;
+    uint8_t* d = dest.Row(dy + r) + size_t(dx) * 4;
+    for (size_t k = 0, n = size_t(w) * 4; k < n; ++k)
+      d[k] = uint8_t((c * s[k] + (256 - c) * d[k]) >> 8);
+  }
+}
+
+// ---- Colour depth ----
+
+static const uint8_t kSixteen[16][3] = {
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+
+static void Nearest16(uint8_t* p) {
+  int best = 0, best_d = 1 << 30;
+  for (int i = 0; i < 16; ++i) {
+    int dr = p[2] - kSixteen[i][0], dg = p[1] - kSixteen[i][1], db = p[0] - kSixteen[i][2];
+    int d = dr * dr + dg * dg + db * db;
+    if (d < best_d) best_d = d, best = i;
+  }
+  p[2] = kSixteen[best][0];
+  p[1] = kSixteen[best][1];
+  p[0] = kSixteen[best][2];
+}
+
+void ReduceDepth(Bitmap& picture, int depth) {
+  SetBits(picture, depth == 32 ? 32 : 24);
+  if (depth >= 24) return;
+  const int bpp = picture.Bpp();
+  for (int y = 0; y < picture.height; ++y) {
+    uint8_t* p = picture.Row(y);
+    for (int x = 0; x < picture.width; ++x, p += bpp) {
+      switch (depth) {
+        case 1: {
+          uint8_t v = p[0] + p[1] + p[2] >= 383 ? 255 : 0;
+          p[0] = p[1] = p[2] = v;
+          break;
+        }
+        case 4:
+          Nearest16(p);
+          break;
+        case 8:
+          for (int k = 0; k < 3; ++k) p[k] = uint8_t((p[k] + 25) / 51 * 51);
+          break;
+        default:  // 16
+          for (int k = 0; k < 3; ++k) p[k] = uint8_t((p[k] & 0xF8) | (p[k] >> 5));
+          break;
+      }
+    }
+  }
+}
+
+}  // namespace sorane
