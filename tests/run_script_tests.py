@@ -3,7 +3,12 @@
 
     run_script_tests.py SORANE FOLDER [NAME ...]
 
-Every FOLDER/NAME.srn is a test (only the NAMEs given, when some are). Beside it:
+Every FOLDER/NAME.srn is a test (only the NAMEs given, when some are), and so
+is every NAME.cmd. Beside it:
+  NAME.cmd     the command line after the executable, one argument per line,
+               in place of `--console SCRIPT` (SCRIPT stands for the script's
+               path; a test of a script from --eval or standard input has no
+               NAME.srn)
   NAME.out     expected standard output (UTF-8); required
   NAME.err     expected standard error; when absent, standard error must be empty
   NAME.status  expected exit status (default 0, or 1 when NAME.err exists)
@@ -53,6 +58,7 @@ def run_one(exe, folder, name):
     status_text = read(base + ".status")
     expected_status = int(status_text) if status_text else (1 if expected_err else 0)
     args = text(read(base + ".args", b"")).splitlines()
+    command = read(base + ".cmd")
     stdin = read(base + ".in", b"")
     extra_env = dict(line.split("=", 1) for line in text(read(base + ".env", b"")).splitlines()
                      if "=" in line)
@@ -64,13 +70,19 @@ def run_one(exe, folder, name):
             shutil.copytree(fixtures, work, symlinks=True)
         else:
             os.mkdir(work)
-        shutil.copy2(base + ".srn", work)
+        script = os.path.join(work, name + ".srn")
+        if os.path.exists(base + ".srn"):
+            shutil.copy2(base + ".srn", work)
+        if command is None:
+            command = ["--console", script]
+        else:
+            command = [script if a == "SCRIPT" else a for a in text(command).splitlines()]
         env = dict(os.environ, HOME=tmp, XDG_CONFIG_HOME=os.path.join(tmp, "config"),
                    XDG_DATA_HOME=os.path.join(tmp, "data"), TMPDIR=tmp)
         env.pop("SORANE_TEXT_ENCODING", None)
         env.update(extra_env)
         try:
-            proc = subprocess.run([exe, "--console", os.path.join(work, name + ".srn")] + args,
+            proc = subprocess.run([exe] + command + args,
                                   input=stdin, capture_output=True, timeout=TIMEOUT, cwd=tmp,
                                   env=env)
         except subprocess.TimeoutExpired as e:
@@ -99,7 +111,7 @@ def main():
         print(__doc__)
         return 2
     exe, folder, wanted = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3:]
-    names = sorted(f[:-4] for f in os.listdir(folder) if f.endswith(".srn"))
+    names = sorted({f[:-4] for f in os.listdir(folder) if f.endswith((".srn", ".cmd"))})
     if wanted:
         missing = [n for n in wanted if n not in names]
         if missing:

@@ -98,11 +98,25 @@ bool ConsoleDialogs::ErrorDialog(const std::string& log, bool, bool& debug_reque
   return false;
 }
 
-// One line of standard input (CP932, no line end); nullopt at the end of input.
-static std::optional<std::string> ReadAnswer() {
+std::optional<std::string> ConsoleDialogs::ReadAnswer() {
   fflush(stdout);
+  if (input_ended_ && !in_debug_dialog_) {
+    if (exit_status_ == 0) {
+      std::string message =
+          SJ("標準入力が終わった後で、また入力を求められたため、実行を終了します。");
+      std::string out = ToTerminal(in_ ? in_->ReportLine(message) : message) + "\n";
+      fwrite(out.data(), 1, out.size(), stderr);
+      fflush(stderr);
+      exit_status_ = 1;
+    }
+    if (in_) in_->EndRun();
+    return std::nullopt;
+  }
   std::string line;
-  if (!std::getline(std::cin, line)) return std::nullopt;
+  if (!std::getline(std::cin, line)) {
+    if (!in_debug_dialog_) input_ended_ = true;
+    return std::nullopt;
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return Utf8ToSjis(line);
 }
@@ -235,7 +249,9 @@ bool ConsoleDialogs::DebugDialog(const std::string& word) {
     text += "\r\n" + SJ("実行制御：");
     for (size_t i = 0; i < s.controls.size(); ++i) text += (i ? " " : "") + s.controls[i];
   }
+  in_debug_dialog_ = true;
   int choice = AskChoice(text, {SJ("連続実行"), SJ("一行毎に実行"), SJ("実行中断")});
+  in_debug_dialog_ = false;
   DebugChoice chosen = choice == 1   ? DebugChoice::kLineByLine
                        : choice == 2 ? DebugChoice::kAbort
                                      : DebugChoice::kContinue;

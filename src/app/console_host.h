@@ -6,7 +6,12 @@
 // of input cancels; an empty line accepts what the dialog starts with (the
 // initial text, the current folder, black, the default font); a choice is
 // answered by its number or its text. メモ記入 reads lines up to one holding
-// only "." (or the end of input, which cancels when nothing was read).
+// only "." (or the end of input, which cancels when nothing was read). A dialog
+// that comes after one was cancelled by the end of input ends the run: a report
+// line on standard error and exit status 1 (a script asking again until it
+// gets an answer would otherwise ask forever). The debug dialog is not counted:
+// at the end of input it always chooses 連続実行. Standard output is flushed
+// before every dialog.
 #pragma once
 
 #include <chrono>
@@ -65,7 +70,12 @@ class ConsoleDialogs : public HostDialogs {
   bool DebugDialog(const std::string& word) override;
 
  private:
+  // One line of standard input (CP932, no line end); nullopt at the end of input.
+  std::optional<std::string> ReadAnswer();
+
   int exit_status_ = 0;
+  bool input_ended_ = false;  // a dialog was cancelled by the end of input
+  bool in_debug_dialog_ = false;
   Interpreter* in_ = nullptr;
 };
 

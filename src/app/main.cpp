@@ -1,9 +1,8 @@
 // sorane [options] [script.srn] [script arguments]
 //
-// Reads the command line, finds the script (named on the command line, or the
-// ".srn" file named after the executable), loads it and runs it in the console
-// host. The single-dash options keep their historical spelling; our own options
-// use the double-dash form so they never collide with script arguments.
+// Reads the command line (runtime/startup: the options of both kinds, the
+// script), answers the options that only print, and runs the script in the
+// window or in the console host.
 #include <malloc.h>
 #include <unistd.h>
 
@@ -13,10 +12,12 @@
 #include <vector>
 
 #include "app/console_host.h"
+#include "app/process_signals.h"
 #include "app/reference.h"
 #ifdef SORANE_HAVE_QT
 #include "gui/gui_main.h"
 #endif
+#include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
 #include "runtime/interpreter.h"
@@ -26,22 +27,24 @@
 using namespace sorane;
 
 static const char kUsage[] =
-    "usage: sorane [options] [script.srn] [arguments...]\n"
+    "usage: sorane [options] [script.srn | - | --eval TEXT] [arguments...]\n"
     "\n"
-    "Runs a Sorane script. Without a script, runs the .srn file named after the\n"
-    "executable when there is one.\n"
+    "Runs a Sorane script: a file, standard input (-) or the TEXT of --eval.\n"
+    "Without one, runs the .srn file named after the executable when there is one.\n"
+    "The options of sorane (--...) come before the script; everything after\n"
+    "the script is the script's own (コマンドライン引数), though the\n"
+    "language's options (-debug, -security, ...) act wherever they stand.\n"
     "\n"
-    "options:\n"
-    "  --console          run without a window (also when no display is available)\n"
-    "  --screenshot FILE  save the window as a PNG picture when the run ends\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "  -debug             error dialogs offer debugging; warnings open the error dialog\n"
-    "  -linestop          stop at every line end in the debug dialog\n"
-    "  -security WORD     security level: low, mid (default) or high\n"
-    "  -runtime EXE       run the script packed into EXE\n"
-    "  -resource FILE     use FILE as the resource archive\n"
-    "  -run               (first argument) do not look for a script packed into sorane\n";
+    "options:\n";
+
+static const char kExitCodes[] =
+    "\n"
+    "exit status:\n"
+    "  0  the run ended normally\n"
+    "  1  the run stopped at an error (the error log is on standard error), a\n"
+    "     question came after the end of standard input, standard output could\n"
+    "     not be written, or the screenshot could not be saved\n"
+    "  2  bad usage, no script, or a script that cannot be read\n";
 
 // Scripts build texts by appending to them (文は、文&…), so large blocks are
 // freed and allocated again and again. Above glibc's default mmap threshold each
@@ -53,51 +56,75 @@ static void TuneAllocator() {
   mallopt(M_TOP_PAD, 16 << 20);
 }
 
-int main(int argc, char** argv) {
-  TuneAllocator();
-  std::vector<std::string> args(argv, argv + argc);
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--help") {
-      fputs(kUsage, stdout);
-      return 0;
-    }
-    if (args[i] == "--commands")
-      return PrintCommandReference(i + 1 < args.size() ? args[i + 1] : "");
-    if (args[i] == "--variables") return PrintVariableReference();
-    if (args[i] == "--version") {
-      printf("sorane %s\n", SORANE_VERSION);
-      return 0;
-    }
-  }
+static void PrintUsage(FILE* to) {
+  fputs(kUsage, to);
+  fputs(OptionHelp().c_str(), to);
+  fputs(kExitCodes, to);
+}
 
+static int UsageError(const std::string& message) {
+  fprintf(stderr, "sorane: %s (see sorane --help)\n", message.c_str());
+  return 2;
+}
+
+// The options that are answered without running a script, and the checks of
+// the others; -1 when the run goes on.
+static int AnswerAlone(const CommandLine& cl) {
+  if (!cl.error.empty()) return UsageError(cl.error);
+  if (cl.help) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (cl.version) {
+    printf("sorane %s\n", SORANE_VERSION);
+    return 0;
+  }
+  if (cl.commands) return PrintCommandReference(cl.commands_word);
+  if (cl.variables) return PrintVariableReference();
+  TextFileEncoding encoding;
+  if (!cl.text_encoding.empty() && !ParseTextFileEncoding(cl.text_encoding, encoding))
+    return UsageError("unknown text encoding \"" + cl.text_encoding +
+                      "\" for --text-encoding (utf-8, sjis or auto)");
 #ifdef SORANE_HAVE_QT
-  if (WantsWindow(args)) return RunInWindow(args);
+  if (!cl.screenshot.empty() && cl.console)
+    return UsageError("--screenshot saves the window and cannot be used with --console");
+#else
+  if (!cl.screenshot.empty()) return UsageError("--screenshot needs the window, not built here");
 #endif
-  // --console is ours, not a script argument; --screenshot needs a window.
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (i > 0 && args[i] == "--screenshot" && i + 1 < args.size()) {
-      ++i;
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
-  args = rest;
+  return -1;
+}
 
+static int RunInConsole(const CommandLine& cl) {
   ConsoleHost host;
   Interpreter in(host);
   host.Attach(in);
   InstallLibrary(in);
 
-  StartupResult start = ReadCommandLine(in, args);
+  StartupResult start = ReadCommandLine(in, cl);
   if (start.status != StartupStatus::kReady) {
     if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
-    if (start.status == StartupStatus::kNoScript) fputs(kUsage, stderr);
+    if (start.status == StartupStatus::kNoScript) PrintUsage(stderr);
     return 2;
   }
+  TextFileEncoding encoding;
+  if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
+    SetTextFileEncoding(in, encoding);
   if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
   while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
   }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
   return host.FinishOutput(host.ExitStatus());
+}
+
+int main(int argc, char** argv) {
+  TuneAllocator();
+  BufferStandardOutput();
+  FlushOutputOnSignals();
+  CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
+  int answered = AnswerAlone(cl);
+  if (answered >= 0) return answered;
+#ifdef SORANE_HAVE_QT
+  if (WantsWindow(cl)) return RunInWindow(cl);
+#endif
+  return RunInConsole(cl);
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <cstdio>
 
 #include "gui/dialog_automation.h"
 #include "gui/draw_surface.h"
@@ -32,9 +33,19 @@ void TDialogHost::MessageBox(const std::string& text, const std::string& title) 
 }
 
 bool TDialogHost::ErrorDialog(const std::string& log, bool debug_button, bool& debug_requested) {
-  TfrmError dialog(&window_, debug_button);
-  dialog.SetLog(Q(log));
-  bool go_on = dialog.Ask(debug_requested);
+  bool go_on = false;
+  debug_requested = false;
+  if (errors_to_stderr_) {
+    QByteArray text = Q(log).replace("\r\n", "\n").toUtf8();
+    if (!text.endsWith('\n')) text += '\n';
+    fflush(stdout);
+    fwrite(text.constData(), 1, text.size(), stderr);
+    fflush(stderr);
+  } else {
+    TfrmError dialog(&window_, debug_button);
+    dialog.SetLog(Q(log));
+    go_on = dialog.Ask(debug_requested);
+  }
   if (!go_on) {
     stopped_by_error_ = true;
     if (in_) {

@@ -19,6 +19,10 @@ class TDialogHost : public HostDialogs {
   void Attach(Interpreter* in) { in_ = in; }
   // True when the run was stopped through the error dialog.
   bool StoppedByError() const { return stopped_by_error_; }
+  // Where nobody can press the error dialog's buttons (offscreen, a
+  // screenshot run), the error log goes to standard error instead and the run
+  // stops, as in the console.
+  void SetErrorsToStandardError(bool on) { errors_to_stderr_ = on; }
 
   void Say(const std::string& text) override;
   void MessageBox(const std::string& text, const std::string& title) override;
@@ -44,6 +48,7 @@ class TDialogHost : public HostDialogs {
   TDrawSurface& surface_;
   Interpreter* in_ = nullptr;
   bool stopped_by_error_ = false;
+  bool errors_to_stderr_ = false;
 };
 
 }  // namespace sorane

@@ -1,45 +1,93 @@
 #include "gui/gui_main.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "gui/dialog_automation.h"
 #include "gui/qt_host.h"
+#include "gui/qt_text.h"
+#include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
+#include "platform/files.h"
+#include "platform/safe_write.h"
+#include "policy/security.h"
 #include "runtime/interpreter.h"
-#include "runtime/startup.h"
 
 namespace sorane {
+namespace {
 
-bool WantsWindow(const std::vector<std::string>& args) {
-  for (size_t i = 1; i < args.size(); ++i)
-    if (args[i] == "--console") return false;
-  auto set = [](const char* name) {
-    const char* v = getenv(name);
-    return v && *v;
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+bool Set(const char* name) {
+  const char* v = getenv(name);
+  return v && *v;
 }
 
-int RunInWindow(std::vector<std::string> args) {
-  std::string screenshot;
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (i > 0 && args[i] == "--screenshot" && i + 1 < args.size()) {
-      screenshot = args[++i];
-      continue;
-    }
-    rest.push_back(args[i]);
-  }
+bool HasDisplay() {
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+}
+
+QtMessageHandler g_qt_default = nullptr;
+
+// Without --verbose only Qt's critical and fatal messages reach standard error;
+// its warnings ("XDG_RUNTIME_DIR not set", size hints a window manager ignores)
+// say nothing a script's user can act on.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if ((type == QtCriticalMsg || type == QtFatalMsg) && g_qt_default)
+    g_qt_default(type, context, text);
+}
+
+// Writes the window's picture as a PNG file; says why on standard error when
+// it cannot.
+bool SaveScreenshot(const QImage& picture, const std::string& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  const char* reason = nullptr;
+  if (!picture.save(&buffer, "PNG"))
+    reason = "the picture could not be encoded";
+  else if (!WriteOsFileAtomic(path, std::string_view(png.constData(), png.size())))
+    reason = strerror(errno);
+  if (!reason) return true;
+  fprintf(stderr, "sorane: cannot save the screenshot %s: %s\n", path.c_str(), reason);
+  return false;
+}
+
+}  // namespace
+
+bool WantsWindow(const CommandLine& cl) {
+  return !cl.console && (HasDisplay() || !cl.screenshot.empty());
+}
+
+int RunInWindow(const CommandLine& cl) {
+  // The picture is named from the folder the run starts in; the run changes
+  // to the script's folder.
+  std::string screenshot = cl.screenshot;
+  if (!screenshot.empty() && screenshot[0] != '/')
+    screenshot = ToOsPath(CurrentFolder()) + screenshot;
+  if (!HasDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!cl.verbose) g_qt_default = qInstallMessageHandler(QuietQtMessages);
+
+  std::string program = cl.executable;
   int argc = 1;
-  char* argv[] = {args[0].data(), nullptr};
+  char* argv[] = {program.data(), nullptr};
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(true);
+  bool no_user = QGuiApplication::platformName() == "offscreen" ||
+                 QGuiApplication::platformName() == "minimal";
+  if (no_user) qputenv("SORANE_DIALOG_NO_USER", "1");
   InstallFontSubstitutes();
   LoadDialogAnswersFromEnvironment();
 
   TQtHost host;
+  // The dialogs of this host are TDialogHost's.
+  static_cast<TDialogHost&>(host.Dialogs())
+      .SetErrorsToStandardError(no_user || !screenshot.empty());
+  // The security question is a dialog when someone can answer it.
+  if (!no_user) SetSecurityAsker(&AskThroughHost);
   Interpreter in(host);
   host.Attach(in);
   struct DetachAtEnd {
@@ -47,17 +95,25 @@ int RunInWindow(std::vector<std::string> args) {
     ~DetachAtEnd() { h.Detach(); }
   } detach{host};
   InstallLibrary(in);
-  StartupResult start = ReadCommandLine(in, rest);
+  StartupResult start = ReadCommandLine(in, cl);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
+    if (start.status == StartupStatus::kNoScript)
+      fputs("sorane: no script to run (see sorane --help)\n", stderr);
+    else if (no_user)
+      fprintf(stderr, "%s\n", Q(start.message).toUtf8().constData());
+    else
+      host.Dialogs().MessageBox(start.message, "");
     return 2;
   }
+  TextFileEncoding encoding;
+  if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
+    SetTextFileEncoding(in, encoding);
   if (!host.StartRun()) return 1;
   if (!screenshot.empty()) {
     // A picture of the window as the run left it; then the run ends.
     host.Loop().ProcessEvents();
-    bool saved = host.Form().Snapshot().save(QString::fromStdString(screenshot), "PNG");
-    return host.StoppedByError() ? 1 : saved ? 0 : 2;
+    bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
+    return host.StoppedByError() || !saved ? 1 : 0;
   }
   if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().LabelTimerActive()))
     app.exec();

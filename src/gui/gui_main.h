@@ -1,16 +1,21 @@
 // The windowed run: the host window, the interpreter and the Qt event loop.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "runtime/startup.h"
 
 namespace sorane {
 
 // A window is used when a display is there (DISPLAY, WAYLAND_DISPLAY, or a Qt
-// platform chosen with QT_QPA_PLATFORM, such as offscreen) and --console is not
-// given.
-bool WantsWindow(const std::vector<std::string>& args);
+// platform chosen with QT_QPA_PLATFORM, such as offscreen) or a screenshot is
+// asked for (drawn offscreen without a display), and --console is not given.
+bool WantsWindow(const CommandLine& command_line);
 // Runs the script in the host window; returns the process exit status.
-int RunInWindow(std::vector<std::string> args);
+//
+// Where nobody can answer a dialog — the offscreen platform — a dialog that
+// has no scripted answer is cancelled at once, and the error dialog, there and
+// with --screenshot, becomes the error log on standard error: the run stops
+// with exit status 1, as in the console. The window system's warnings are
+// silent unless --verbose is given.
+int RunInWindow(const CommandLine& command_line);
 
 }  // namespace sorane

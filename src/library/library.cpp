@@ -2,6 +2,8 @@
 
 #include "debug/debug_commands.h"
 #include "library/files/text_encoding.h"
+#include "library/objects/object_access.h"
+#include "library/objects/object_commands.h"
 #include "library/vocabulary.h"
 #include "runtime/interpreter.h"
 #include "runtime/runtime_commands.h"
@@ -14,7 +16,7 @@ std::span<const CommandTable> CommandTables() {
       OutputCommands(),  StringCommands(),  NumberCommands(),   DateCommands(),
       PatternCommands(), FileCommands(),    FileInfoCommands(), FileShellCommands(),
       TableCommands(),   HandleCommands(),  DialogCommands(),   TimerCommands(),
-      DebugCommands(),   DrawingCommands(), NotBuiltCommands(),
+      DebugCommands(),   ObjectCommands(),  DrawingCommands(),  NotBuiltCommands(),
   };
   return kTables;
 }
@@ -22,6 +24,7 @@ std::span<const CommandTable> CommandTables() {
 static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
   in.BuildVocabulary = &BuildVocabulary;
+  in.ObjectHooks = &ObjectLayerHooks();
 }
 
 void InstallPureLibrary(Interpreter& in) {

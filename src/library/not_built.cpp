@@ -9,17 +9,6 @@ namespace sorane {
 
 CommandTable NotBuiltCommands() {
   static constexpr CommandRow kRows[] = {
-      // Script objects.
-      {CommandId::Create, "作成", "?に,?を,?として", nullptr, kActs},
-      {CommandId::SetProperty, "設定", "?の,?を,?に", nullptr, kActs},
-      {CommandId::GetProperty, "得る", "?の,?を,?に", nullptr, kActs},
-      {CommandId::DestroyObject, "オブジェクト破壊", "?の", nullptr, kActs},
-      {CommandId::Focus, "注目", "?に", nullptr, kActs},
-      {CommandId::DestroyAllObjects, "オブジェクト全破壊", "", nullptr, kActs},
-      {CommandId::MoveToCentre, "中央へ移動", "?を", nullptr, kActs},
-      {CommandId::Reparent, "乗せ換える", "?を,?の上へ", nullptr, kActs},
-      {CommandId::Reparent, "乗せる", "?を,?へ", nullptr, kActs},
-      {CommandId::MakeObject, "作る", "?を", nullptr, kActs},
       // Media, menus, tray icon and window order.
       {CommandId::Play, "演奏", "?を", nullptr, kActs},
       {CommandId::StopPlaying, "演奏停止", "", nullptr, kActs},

@@ -412,8 +412,10 @@ void BuildVocabulary(Interpreter& in) {
   fast.Chigaeba = command(kChigaeba);
   fast.Denakereba = command(kDenakereba);
   fast.Moshi = command(kMoshi);
-  // そ holds copies of object words later; it starts as a system variable.
+  // そ holds copies of object words later; it starts as a system variable
+  // that refers to no object.
   fast.So->Level = -1;
+  fast.So->ObjectIndex = -1;
 
   // Command-line items and the two run-time paths are CP932 already.
   var[kCommandLine]->Value = JoinLines(in.S.CommandLine);

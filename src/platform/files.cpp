@@ -166,12 +166,16 @@ std::string JoinLinesCrLf(std::string_view bytes) {
   return out;
 }
 
+std::string ScriptText(std::string bytes) {
+  if (ReadsAsUtf8(bytes))
+    bytes = Utf8ToSjis(std::string_view(bytes).substr(HasUtf8Bom(bytes) ? 3 : 0));
+  return JoinLinesCrLf(bytes);
+}
+
 bool LoadScriptFile(std::string_view name, std::string& out) {
   std::string bytes;
   if (!ReadFileBytes(name, bytes)) return false;
-  if (ReadsAsUtf8(bytes))
-    bytes = Utf8ToSjis(std::string_view(bytes).substr(HasUtf8Bom(bytes) ? 3 : 0));
-  out = JoinLinesCrLf(bytes);
+  out = ScriptText(std::move(bytes));
   return true;
 }
 

@@ -41,6 +41,8 @@ bool ReadFileBytes(std::string_view name, std::string& out);
 // line. A UTF-8 file (BOM, or valid UTF-8 with non-ASCII bytes) is converted to
 // CP932. False when the file cannot be read.
 bool LoadScriptFile(std::string_view name, std::string& out);
+// The same for script bytes from elsewhere (standard input, the command line).
+std::string ScriptText(std::string bytes);
 // Joins the lines of raw bytes with CR LF after every line.
 std::string JoinLinesCrLf(std::string_view bytes);
 

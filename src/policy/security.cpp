@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "platform/file_ops.h"
 #include "platform/files.h"
@@ -199,8 +200,29 @@ int AskThroughHost(Interpreter& in, const std::string& question) {
   return in.host.Dialogs().AskChoice(question, SecurityButtons());
 }
 
+int SecurityAnswerOf(const std::string& typed) {
+  std::string answer = AsciiLower(TrimWide(typed));
+  if (answer == "y" || answer == "yes" || answer == SJ("はい")) return kAnswerYes;
+  if (answer == "n" || answer == "no" || answer == SJ("いいえ")) return kAnswerNo;
+  if (answer == SJ("全てはい")) return kAnswerYesToAll;
+  if (answer == SJ("全ていいえ")) return kAnswerNoToAll;
+  return -1;
+}
+
+int AskByTyping(Interpreter& in, const std::string& question) {
+  std::string prompt = SJ("[セキュリティ] 次の操作を許可しますか？ ") + question + "\r\n" +
+                       SJ("y (はい) / n (いいえ) / 全てはい / 全ていいえ:");
+  for (;;) {
+    std::optional<std::string> typed = in.host.Dialogs().AskText(prompt, "");
+    if (!typed) return -1;
+    int answer = SecurityAnswerOf(*typed);
+    if (answer >= 0) return answer;
+    prompt = SJ("y、n、はい、いいえ、全てはい、全ていいえ のどれかで答えてください:");
+  }
+}
+
 int AskOnTerminal(Interpreter& in, const std::string& question) {
-  if (isatty(0)) return AskThroughHost(in, question);
+  if (isatty(0)) return AskByTyping(in, question);
   std::string line = SjisToUtf8(question);
   for (char& c : line)
     if (c == '\r' || c == '\n') c = ' ';

@@ -30,7 +30,8 @@
 // Asking shows the question with the buttons はい / いいえ / 全てはい / 全ていいえ;
 // 全てはい sets the level to low, 全ていいえ to high for the rest of the run
 // (unless security.ini names a level). How the question is asked is pluggable:
-// the console host asks on the terminal only when standard input is one;
+// the console host asks on the terminal (answered y/n, はい/いいえ, ...) only
+// when standard input is one;
 // otherwise the answer is いいえ and one line on standard error tells what was
 // refused and how to allow it. A windowed host installs AskThroughHost.
 #pragma once
@@ -83,9 +84,15 @@ enum SecurityAnswer { kAnswerYes = 0, kAnswerNo = 1, kAnswerYesToAll = 2, kAnswe
 using SecurityAsker = int (*)(Interpreter& in, const std::string& question);
 // Installs the way questions are asked (nullptr restores AskOnTerminal).
 void SetSecurityAsker(SecurityAsker asker);
-// The default: in.host.AskChoice when standard input is a terminal; else "no"
-// with a line on standard error.
+// The default: AskByTyping when standard input is a terminal; else "no" with a
+// line on standard error.
 int AskOnTerminal(Interpreter& in, const std::string& question);
+// The question as a line to answer (in.host.AskText), saying what it asks; asked
+// again until the answer is y, yes, n, no (any case), はい, いいえ, 全てはい or
+// 全ていいえ. The end of input answers -1 (refused).
+int AskByTyping(Interpreter& in, const std::string& question);
+// The answer a typed line gives (blanks around it ignored), or -1 for none.
+int SecurityAnswerOf(const std::string& typed);
 // Always through in.host.AskChoice (for a host with real dialogs).
 int AskThroughHost(Interpreter& in, const std::string& question);
 // The four button captions (CP932).

@@ -20,6 +20,7 @@
 
 #include "runtime/calculator.h"
 #include "runtime/command.h"
+#include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
@@ -616,11 +617,13 @@ void CmdNotAlone(Call& c) {
 void CmdNothing(Call&) {}
 
 // 待機: the statement loop ends; from now on only events run the script. With
-// no event source (the console) the run is over.
+// no event source (the console) the run is over. The object layer frees the
+// widgets of destroyed objects once the window system has control.
 void CmdWait(Call& c) {
   Interpreter& in = c.in;
   in.S.RunStack.Clear();
   in.S.ExecPos = TPos();
+  ObjectsWaiting(in);
 }
 
 }  // namespace

@@ -68,13 +68,9 @@ std::string HexLiteralValue(std::string_view literal) {
 
 // Script objects and DLL functions belong to the object layer and the DLL layer
 // above the interpreter core. An expression reaches them only through these
-// functions. An object word read as a value gives its value text (the last
-// value a property copied there); DLL functions are a link to a command that
-// is not there yet.
-std::string ObjectDefaultValue(Interpreter& in, THashNode* object) {
-  in.S.SoreType = "s";
-  return object->Value;
-}
+// functions. An object word read as a value gives the object's default value
+// (the object layer says what that is per kind); DLL functions are a link to
+// a command that is not there yet.
 
 std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
   in.Raise(msg::LinkBroken(), function->Name);
@@ -275,7 +271,7 @@ std::string Interpreter::Term(const char*& p) {
       S.SoreType = n->TypeMark;
       return n->Value;
     case kWordObject:
-      return ObjectDefaultValue(*this, n);
+      return GetObjectDefault(*this, n);
     case kWordDll:
       return CallDllInExpression(*this, n, p);
     case kWordHash:

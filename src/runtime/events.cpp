@@ -38,8 +38,9 @@ void RegisterHostObject(Interpreter& in) {
   in.S.Objects.Clear();
   auto host = std::make_unique<TObjNode>();
   host->Name = SJ("母艦");
-  host->Kind = kObjectForm;
+  host->Kind = ObjKind::kForm;
   host->ObjectIndex = 0;
+  host->Parent = -1;
   in.S.Objects.Add(std::move(host));
 }
 
@@ -60,7 +61,8 @@ static void StoreSlot(TObjNode& object, int slot, const std::string& text, const
   object.EventTarget[slot] = target;
 }
 
-void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string& value_text) {
+void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string& value_text,
+                  int copy_slot) {
   std::string value = value_text;
   bool clear = value == "\"\"" || value == "``" || value.empty() ||
                (slot == kEventAny && value == SJ("\\NULL-VALUE"));
@@ -92,9 +94,8 @@ void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string
     target = TPos::Start(std::make_shared<const std::string>(value));
   }
   StoreSlot(object, slot, value, target);
-  // イベント also fills the slot a form or an image raises most.
-  if (slot == kEventAny && (object.Kind == kObjectForm || object.Kind == kObjectImage))
-    StoreSlot(object, kEventMouseDown, value, target);
+  if (copy_slot >= 0 && copy_slot < kEventSlotCount && copy_slot != slot)
+    StoreSlot(object, copy_slot, value, target);
 }
 
 static void PushEventReturn(Interpreter& in, const TPos& target) {
@@ -107,8 +108,11 @@ static void PushEventReturn(Interpreter& in, const TPos& target) {
   in.S.ExecPos = target;
 }
 
-void FireEvent(Interpreter& in, TObjNode& object) {
-  TPos target = object.EventTarget[kEventAny];
+void FireEvent(Interpreter& in, TObjNode& object, int slot) {
+  if (slot < 0 || slot >= kEventSlotCount) return;
+  // A copy: the handler may set the slot again or destroy the object, and the
+  // text it runs stays alive in the copy (and in ExecPos) meanwhile.
+  TPos target = object.EventTarget[slot];
   if (target.None() || in.S.StopRequested) return;
   if (THashNode* w = in.S.Words.FindExact(SJ("イベントオブジェクト"))) {
     w->Kind = kWordObject;
@@ -120,23 +124,6 @@ void FireEvent(Interpreter& in, TObjNode& object) {
   if (!idle) return;  // the running command returns first, then the handler runs
   in.CheckStack();
   in.Run();
-}
-
-void FireSlot(Interpreter& in, TObjNode& object, int slot) {
-  if (object.EventTarget[slot].None()) return;
-  std::string kept_text = object.EventText[kEventAny];
-  TPos kept_target = object.EventTarget[kEventAny];
-  object.EventText[kEventAny] = object.EventText[slot];
-  object.EventTarget[kEventAny] = object.EventTarget[slot];
-  try {
-    FireEvent(in, object);
-  } catch (...) {
-    object.EventText[kEventAny] = kept_text;
-    object.EventTarget[kEventAny] = kept_target;
-    throw;
-  }
-  object.EventText[kEventAny] = kept_text;
-  object.EventTarget[kEventAny] = kept_target;
 }
 
 void RaiseLabelEvent(Interpreter& in, const TPos& target) {
@@ -152,33 +139,35 @@ void LabelTimerTick(Interpreter& in) {
   if (!in.S.DeferredJump.None()) RaiseLabelEvent(in, in.S.DeferredJump);
 }
 
-// ---------------------------------------------------------------- properties
+// ---------------------------------------------------------------- object layer
 
-[[noreturn]] static void RaiseBrokenLink(Interpreter& in, THashNode* object) {
-  in.Raise(msg::LinkBroken(), object->Name);
+static const ObjectLayer& Layer(Interpreter& in, THashNode* object) {
+  if (!in.ObjectHooks) in.Raise(msg::LinkBroken(), object->Name);
+  return *in.ObjectHooks;
 }
 
 std::string GetObjectProperty(Interpreter& in, THashNode* object, const std::string& property) {
-  int slot = EventSlotOf(property);
-  if (slot < 0) RaiseBrokenLink(in, object);
-  TObjNode& node = ObjectOfWord(in, object);
-  if (slot == kEventAny)
-    FireEvent(in, node);
-  else
-    in.Warn(Format(SJ("\"%s,%s\"は、未定義です。"), object->Name, property));
-  in.S.SoreType = "s";
-  return std::string();
+  return Layer(in, object).get_property(in, object, property);
 }
 
 void SetObjectProperty(Interpreter& in, THashNode* object, const std::string& property,
                        const std::string& value_text) {
-  int slot = EventSlotOf(property);
-  if (slot < 0) RaiseBrokenLink(in, object);
-  SetEventSlot(in, ObjectOfWord(in, object), slot, value_text);
-  in.S.Fast.So->Value = object->Value;
-  in.S.Fast.So->TypeMark = object->TypeMark;
-  in.S.Fast.So->Kind = object->Kind;
-  in.S.Fast.So->ObjectIndex = object->ObjectIndex;
+  Layer(in, object).set_property(in, object, property, value_text);
+}
+
+std::string GetObjectDefault(Interpreter& in, THashNode* object) {
+  if (in.ObjectHooks) return in.ObjectHooks->get_default(in, object);
+  // Without the layer an object word reads as the value text kept in it.
+  in.S.SoreType = "s";
+  return object->Value;
+}
+
+void SetObjectDefault(Interpreter& in, THashNode* object, const std::string& value) {
+  Layer(in, object).set_default(in, object, value);
+}
+
+void ObjectsWaiting(Interpreter& in) {
+  if (in.ObjectHooks) in.ObjectHooks->waiting(in);
 }
 
 }  // namespace sorane

@@ -23,6 +23,7 @@
 namespace sorane {
 
 class Interpreter;
+struct ObjectLayer;  // runtime/events.h
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -41,6 +42,8 @@ class Interpreter {
   std::string ErrorLog;
   // Registers the vocabulary into S.Words; installed by the library.
   void (*BuildVocabulary)(Interpreter&) = nullptr;
+  // Object properties and default values; installed by the library.
+  const ObjectLayer* ObjectHooks = nullptr;
   // Makes the rows' handlers this interpreter's (all rows, or only the pure
   // ones). An id that already has another handler is a fault of the tables
   // and throws std::logic_error.

@@ -11,6 +11,7 @@
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/startup.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -319,6 +320,7 @@ void Interpreter::Include(const std::string& file) {
   std::string path = Trim(ResolveFileName(*this, file));
   std::string text;
   if (!LoadScriptFile(path, text)) Raise(msg::FileMissing(), path);
+  BlankInterpreterLine(text);  // a file that also runs on its own may start with "#!"
   auto source = StoreSource(Preprocess(text));
   ScanLabels(source, path);
   std::string saved_source = S.SourceName;

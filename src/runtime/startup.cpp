@@ -1,8 +1,12 @@
 #include "runtime/startup.h"
 
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <string_view>
 
 #include "platform/files.h"
 #include "runtime/interpreter.h"
@@ -38,86 +42,291 @@ static std::string LowerExtension(const std::string& path) {
   return AsciiLower(path.substr(dot));
 }
 
+// ---------------------------------------------------------------- options
+
+namespace {
+
+// A row of an option table. `value` names the value the option takes (for the
+// help); nullptr when it takes none.
+struct OptionRow {
+  std::string_view name;
+  const char* value;
+  bool value_optional;  // the next argument is the value only when it does not start with "-"
+  void (*apply)(CommandLine& cl, const std::string& value);
+  const char* help;
+};
+
+// The run-time's options: recognised before the script only.
+constexpr OptionRow kRuntimeOptions[] = {
+    {"--console", nullptr, false, [](CommandLine& cl, const std::string&) { cl.console = true; },
+     "run without a window: output and questions on the\n"
+     "terminal, errors on standard error (also when no\n"
+     "display is available)"},
+    {"--eval", "TEXT", false,
+     [](CommandLine& cl, const std::string& v) {
+       cl.source = ScriptSource::kText;
+       cl.script = v;
+     },
+     "run TEXT as the script; the arguments after it are\n"
+     "the script's"},
+    {"--text-encoding", "WORD", false,
+     [](CommandLine& cl, const std::string& v) { cl.text_encoding = v; },
+     "encoding of the text files scripts read and write:\n"
+     "sjis (default), utf-8 or auto (also the environment\n"
+     "variable SORANE_TEXT_ENCODING)"},
+    {"--screenshot", "FILE", false,
+     [](CommandLine& cl, const std::string& v) { cl.screenshot = v; },
+     "when the run ends, save the window as a PNG picture\n"
+     "(FILE counts from the current folder); without a\n"
+     "display the window is drawn offscreen"},
+    {"--verbose", nullptr, false, [](CommandLine& cl, const std::string&) { cl.verbose = true; },
+     "show the window system's warnings on standard error"},
+    {"--commands", "[WORD]", true,
+     [](CommandLine& cl, const std::string& v) {
+       cl.commands = true;
+       cl.commands_word = v;
+     },
+     "list the commands (those matching WORD) and exit"},
+    {"--variables", nullptr, false,
+     [](CommandLine& cl, const std::string&) { cl.variables = true; },
+     "list the system variables and exit"},
+    {"--help", nullptr, false, [](CommandLine& cl, const std::string&) { cl.help = true; },
+     "show this help and exit"},
+    {"--version", nullptr, false, [](CommandLine& cl, const std::string&) { cl.version = true; },
+     "show the version and exit"},
+};
+
+// The language's options: compared exactly as written, recognised anywhere
+// before "--". Each needs its value; without one it is ignored as any other
+// single-dash argument.
+constexpr OptionRow kLanguageOptions[] = {
+    {"-run", nullptr, false, [](CommandLine&, const std::string&) {},
+     "(first argument) do not look for a script packed\n"
+     "into sorane"},
+    {"-debug", nullptr, false, [](CommandLine& cl, const std::string&) { cl.debug = true; },
+     "error dialogs offer debugging; warnings open the\n"
+     "error dialog"},
+    {"-linestop", nullptr, false, [](CommandLine& cl, const std::string&) { cl.line_stop = true; },
+     "stop at every line end in the debug dialog"},
+    {"-security", "WORD", false,
+     [](CommandLine& cl, const std::string& v) {
+       std::string level = AsciiLower(v);
+       if (level == "low") cl.security = 0;
+       if (level == "mid") cl.security = 1;
+       if (level == "high") cl.security = 2;
+     },
+     "security level of file and registry changes: low,\n"
+     "mid (default) or high"},
+    {"-runtime", "EXE", false,
+     [](CommandLine& cl, const std::string&) {
+       cl.runtime = true;
+       if (cl.source == ScriptSource::kNone) cl.runtime_before_script = true;
+     },
+     "run the script packed into EXE"},
+    {"-resource", "FILE", false, [](CommandLine& cl, const std::string& v) { cl.resource = v; },
+     "use FILE as the resource archive"},
+};
+
+template <size_t N>
+const OptionRow* FindOption(const OptionRow (&rows)[N], std::string_view name) {
+  for (const OptionRow& row : rows)
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+constexpr size_t kHelpColumn = 24;  // where the help texts of the options start
+
+bool StartsWithDash(const std::string& a) {
+  return !a.empty() && a[0] == '-';
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine cl;
+  if (!args.empty()) cl.executable = args[0];
+  auto named = [&] { return cl.source != ScriptSource::kNone; };
+  std::vector<std::string> without_script;  // the arguments when no script is named
+  auto keep = [&](const std::string& a) { (named() ? cl.arguments : without_script).push_back(a); };
+  size_t i = 1;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!named() && a == "--") {
+      ++i;
+      break;
+    }
+    if (!named() && a == "-") {
+      cl.source = ScriptSource::kStandardInput;
+      continue;
+    }
+    if (!named() && a.size() > 2 && a.compare(0, 2, "--") == 0) {
+      size_t eq = a.find('=');
+      std::string name = a.substr(0, eq);
+      const OptionRow* row = FindOption(kRuntimeOptions, name);
+      if (!row) {
+        cl.error = "unknown option " + name;
+        return cl;
+      }
+      std::string value;
+      if (eq != std::string::npos) {
+        if (!row->value) {
+          cl.error = "option " + name + " takes no value";
+          return cl;
+        }
+        value = a.substr(eq + 1);
+      } else if (row->value && i + 1 < args.size() &&
+                 !(row->value_optional && StartsWithDash(args[i + 1]))) {
+        value = args[++i];
+      } else if (row->value && !row->value_optional) {
+        cl.error = "option " + name + " needs a value (" + row->value + ")";
+        return cl;
+      }
+      row->apply(cl, value);
+      continue;
+    }
+    if (StartsWithDash(a)) {
+      const OptionRow* row = FindOption(kLanguageOptions, a);
+      keep(a);
+      if (!row || (row->value && i + 1 >= args.size())) continue;  // ignored
+      std::string value;
+      if (row->value) {
+        value = args[++i];
+        keep(value);
+      }
+      row->apply(cl, value);
+      continue;
+    }
+    if (named()) {
+      cl.arguments.push_back(a);
+    } else {
+      cl.source = ScriptSource::kFile;
+      cl.script = a;
+    }
+  }
+  // After "--": the script, then its arguments.
+  if (i < args.size() && !named()) {
+    cl.source = ScriptSource::kFile;
+    cl.script = args[i++];
+  }
+  for (; i < args.size(); ++i) cl.arguments.push_back(args[i]);
+  if (!named()) cl.arguments = std::move(without_script);
+  return cl;
+}
+
+std::string OptionHelp() {
+  std::string out;
+  auto list = [&out](const auto& rows) {
+    for (const OptionRow& row : rows) {
+      std::string left = "  " + std::string(row.name);
+      if (row.value) left += std::string(" ") + row.value;
+      left.resize(std::max<size_t>(left.size() + 2, kHelpColumn), ' ');
+      std::string_view help = row.help;
+      for (size_t start = 0; start < help.size();) {
+        size_t end = std::min(help.find('\n', start), help.size());
+        out += (start == 0 ? left : std::string(kHelpColumn, ' '));
+        out.append(help.substr(start, end - start));
+        out += '\n';
+        start = end + 1;
+      }
+    }
+  };
+  list(kRuntimeOptions);
+  out +=
+      "  --                    end of the options: the next argument is the\n"
+      "                        script, even when it starts with \"-\"\n";
+  out += "  -                     read the script from standard input\n";
+  list(kLanguageOptions);
+  return out;
+}
+
+// ---------------------------------------------------------------- the script
+
+void BlankInterpreterLine(std::string& text) {
+  if (text.compare(0, 2, "#!") != 0) return;
+  text.erase(0, std::min(text.find_first_of("\r\n"), text.size()));
+}
+
+// All of standard input; false when it cannot be read.
+static bool ReadStandardInput(std::string& out) {
+  out.clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(0, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buf, static_cast<size_t>(n));
+  }
+}
+
 StartupResult ReadCommandLine(Interpreter& in, const std::vector<std::string>& args) {
+  return ReadCommandLine(in, ParseCommandLine(args));
+}
+
+StartupResult ReadCommandLine(Interpreter& in, const CommandLine& cl) {
   TSoraneBase& S = in.S;
   std::string exe = ExecutablePath();
-  if (exe.empty() && !args.empty()) exe = Absolute(args[0]);
+  if (exe.empty() && !cl.executable.empty()) exe = Absolute(cl.executable);
   S.RuntimePath = FromOsPath(FolderOf(exe));
+  if (cl.debug) S.DebugOption = true;
+  if (cl.line_stop) S.LineStopOption = true;
+  if (cl.runtime) S.RuntimeOption = true;
+  if (cl.security >= 0) S.SecurityLevel = cl.security;
+  if (cl.runtime_before_script)
+    return {StartupStatus::kError, SJ("指定されたプログラムファイルは壊れています。")};
 
-  std::vector<std::string> items(args);
-  if (!items.empty()) items[0] = exe;
-  size_t script_index = 0;
-  bool chosen = false;
-  std::string resource;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-run") continue;  // no packed script is looked for in any case
-    if (a == "-debug") {
-      S.DebugOption = true;
-    } else if (a == "-linestop") {
-      S.LineStopOption = true;
-    } else if (a == "-runtime" && i + 1 < args.size()) {
-      S.RuntimeOption = true;
-      ++i;
-      if (!chosen) {
-        StartupResult r;
-        r.status = StartupStatus::kError;
-        r.message = SJ("指定されたプログラムファイルは壊れています。");
-        return r;
-      }
-    } else if (a == "-resource" && i + 1 < args.size()) {
-      resource = args[++i];
-    } else if (a == "-security" && i + 1 < args.size()) {
-      std::string level = AsciiLower(args[++i]);
-      if (level == "low") S.SecurityLevel = 0;
-      if (level == "mid") S.SecurityLevel = 1;
-      if (level == "high") S.SecurityLevel = 2;
-    } else if (!a.empty() && a[0] == '-') {
-      // Other options, ours included, are not script arguments' business here.
-    } else if (!chosen) {
-      chosen = true;
-      script_index = i;
-    }
-  }
-
-  std::string script;
-  if (chosen) {
-    script = args[script_index];
-  } else {
-    std::string beside = exe;
-    if (LowerExtension(beside).size() && beside.rfind('.') > beside.rfind('/'))
-      beside.erase(beside.rfind('.'));
-    beside += ".srn";
-    if (FileExists(FromOsPath(beside))) {
-      script = beside;
-      S.BesideExe = true;
-      script_index = 0;
-    }
-  }
-  if (script.empty()) return {StartupStatus::kNoScript, {}};
-
-  for (size_t i = script_index; i < items.size(); ++i) {
-    const std::string& item =
-        i == script_index ? (S.BesideExe ? script : Absolute(script)) : items[i];
-    S.CommandLine.push_back(FromOsPath(item));
-  }
-  S.ProgramPath = FromOsPath(Absolute(script));
-  S.HostPath = FromOsPath(FolderOf(Absolute(script)));
-
-  std::string ext = LowerExtension(script);
-  if (ext == ".exe" || ext == ".scr") return {StartupStatus::kNoScript, {}};
-  std::string name = FromOsPath(script);
+  // The script's own item of コマンドライン引数, then the arguments.
+  std::string first;
   std::string text;
-  if (!LoadScriptFile(name, text)) {
-    return {StartupStatus::kUnreadable, SJ("起動ファイル「") + name + SJ("」が読込めません。")};
+  switch (cl.source) {
+    case ScriptSource::kStandardInput:
+      first = "-";
+      S.SourceName = SJ("標準入力");
+      S.HostPath = CurrentFolder();
+      if (!ReadStandardInput(text))
+        return {StartupStatus::kUnreadable, SJ("標準入力からスクリプトが読込めません。")};
+      text = ScriptText(std::move(text));
+      break;
+    case ScriptSource::kText:
+      first = "--eval";
+      S.SourceName = "--eval";
+      S.HostPath = CurrentFolder();
+      text = ScriptText(cl.script);
+      break;
+    case ScriptSource::kFile:
+    case ScriptSource::kNone: {
+      std::string script = cl.script;
+      if (cl.source == ScriptSource::kNone) {
+        std::string beside = exe;
+        if (LowerExtension(beside).size()) beside.erase(beside.rfind('.'));
+        beside += ".srn";
+        if (!FileExists(FromOsPath(beside))) return {StartupStatus::kNoScript, {}};
+        script = beside;
+        S.BesideExe = true;
+        first = beside;
+      } else {
+        first = Absolute(script);
+      }
+      S.ProgramPath = FromOsPath(Absolute(script));
+      S.HostPath = FromOsPath(FolderOf(Absolute(script)));
+      std::string ext = LowerExtension(script);
+      if (ext == ".exe" || ext == ".scr") return {StartupStatus::kNoScript, {}};
+      std::string name = FromOsPath(script);
+      if (!LoadScriptFile(name, text))
+        return {StartupStatus::kUnreadable, SJ("起動ファイル「") + name + SJ("」が読込めません。")};
+      S.SourceName = name;
+      std::string folder = FolderOf(script);
+      if (!folder.empty() && chdir(folder.c_str()) != 0) {
+        // The script still runs; relative names then resolve from the old folder.
+      }
+      break;
+    }
   }
+  S.CommandLine.push_back(FromOsPath(first));
+  for (const std::string& a : cl.arguments) S.CommandLine.push_back(FromOsPath(a));
+  BlankInterpreterLine(text);
   S.ProgramText = std::move(text);
-  S.SourceName = name;
-  std::string folder = FolderOf(script);
-  if (!folder.empty() && chdir(folder.c_str()) != 0) {
-    // The script still runs; relative names then resolve from the old folder.
-  }
-  if (!resource.empty())
+  if (!cl.resource.empty())
     return {StartupStatus::kError, SJ("リソースファイルの取り込みに失敗しました。")};
   return {};
 }

@@ -1,6 +1,16 @@
-// The command line and the script source: options, the script file (named on
-// the command line or beside the executable), コマンドライン引数, 母艦のパス and
-// ランタイムのパス, and loading the script text.
+// The command line and the script source: options, the script (a file named on
+// the command line or beside the executable, standard input, or a text given
+// with --eval), コマンドライン引数, 母艦のパス and ランタイムのパス, and loading the
+// script text.
+//
+// Two kinds of options share the command line. The language's own keep their
+// single-dash spelling (-debug, -security low, ...) and count wherever they
+// stand, also among the script's arguments, which they still belong to; any
+// other single-dash argument is ignored. The run-time's options use the double
+// dash (--console, --eval TEXT, ...) and count only before the script: after
+// it, everything belongs to the script. An unknown double-dash option is a
+// usage error. "--" ends all options: the next argument is the script even when
+// it starts with "-". "-" alone names standard input as the script.
 #pragma once
 
 #include <string>
@@ -10,6 +20,51 @@ namespace sorane {
 
 class Interpreter;
 
+enum class ScriptSource {
+  kNone,           // nothing named: the .srn file beside the executable, if any
+  kFile,           // a script file
+  kStandardInput,  // "-"
+  kText,           // --eval TEXT
+};
+
+// What the command line asks for.
+struct CommandLine {
+  std::string executable;  // args[0]
+
+  // The run-time's options.
+  bool console = false;       // --console
+  bool verbose = false;       // --verbose
+  bool help = false;          // --help
+  bool version = false;       // --version
+  bool commands = false;      // --commands [WORD]
+  std::string commands_word;  // UTF-8; empty for every command
+  bool variables = false;     // --variables
+  std::string screenshot;     // --screenshot FILE, as given
+  std::string text_encoding;  // --text-encoding WORD, as given
+
+  // The language's options.
+  bool debug = false;                  // -debug
+  bool line_stop = false;              // -linestop
+  bool runtime = false;                // -runtime EXE
+  bool runtime_before_script = false;  // -runtime came before any script
+  std::string resource;                // -resource FILE
+  int security = -1;                   // -security WORD: 0 low, 1 mid, 2 high; -1 none
+
+  ScriptSource source = ScriptSource::kNone;
+  std::string script;  // the file name, or the text of --eval (UTF-8)
+  // The items of コマンドライン引数 after the script's own, as given; with no
+  // script named, every argument that is not one of the run-time's options.
+  std::vector<std::string> arguments;
+
+  // A usage error, for standard error (exit status 2); empty when none.
+  std::string error;
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The options, one or more lines each, for --help.
+std::string OptionHelp();
+
 enum class StartupStatus { kReady, kNoScript, kUnreadable, kError };
 
 struct StartupResult {
@@ -17,11 +72,21 @@ struct StartupResult {
   std::string message;  // CP932
 };
 
+// Fills the interpreter state from the command line and loads the script; the
+// run then changes to the script file's folder. Scripts from standard input or
+// --eval run in the current folder, which is then 母艦のパス; their report
+// lines name them "標準入力" and "--eval", and the first item of
+// コマンドライン引数 is "-" or "--eval".
+StartupResult ReadCommandLine(Interpreter& in, const CommandLine& command_line);
 // `args` are the process arguments as given (UTF-8), args[0] the executable.
-// Options our own host handles ("--console" and the like) are skipped.
 StartupResult ReadCommandLine(Interpreter& in, const std::vector<std::string>& args);
 
-// Folder of the running executable (UTF-8, trailing "/").
+// A first line starting with "#!" (so that a script can be run as a program:
+// "#!/usr/bin/env sorane") is blanked, its line end kept, so the lines after it
+// keep their numbers. `text` is a loaded script (CP932, CR LF).
+void BlankInterpreterLine(std::string& text);
+
+// Path of the running executable (UTF-8); empty when it cannot be read.
 std::string ExecutablePath();
 
 }  // namespace sorane

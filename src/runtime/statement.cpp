@@ -792,7 +792,8 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       }
       return;
     case kWordObject:
-      Raise(msg::LinkBroken(), target);
+      SetObjectDefault(*this, w, v);
+      return;
     case kWordCommand:
       if (w->Command == CommandId::WorkFolder) {
         S.ArgStack.Push(Requote(v));

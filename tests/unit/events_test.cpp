@@ -41,8 +41,8 @@ TEST_F(EventsTest, EventsDuringACommandRunLastFirstAfterIt) {
   TObjNode& host_object = *in.S.Objects.Get(0);
   host_object.EventTarget[kEventClick] = Label("一");
   host_object.EventTarget[kEventChange] = Label("二");
-  FireSlot(in, host_object, kEventClick);
-  FireSlot(in, host_object, kEventChange);
+  FireEvent(in, host_object, kEventClick);
+  FireEvent(in, host_object, kEventChange);
   EXPECT_EQ(in.S.RunStack.Count(), 2);
   EXPECT_TRUE(host_object.EventTarget[kEventAny].None());  // slot 0 kept as it was
   in.RunDepth = 0;
@@ -57,7 +57,7 @@ TEST_F(EventsTest, PropertyNamesFoldAndTheHostIsAForm) {
   Load("母艦の、イベントは、押した\n待機\n*押した\n戻る\n");
   TObjNode* host_object = in.S.Objects.Get(0);
   ASSERT_NE(host_object, nullptr);
-  EXPECT_EQ(host_object->Kind, kObjectForm);
+  EXPECT_EQ(host_object->Kind, ObjKind::kForm);
   // イベント on a form also fills マウス押した時.
   EXPECT_FALSE(host_object->EventTarget[kEventMouseDown].None());
   EXPECT_EQ(SjisToUtf8(host_object->EventText[kEventAny]), "押した");

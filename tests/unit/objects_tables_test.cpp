@@ -58,9 +58,9 @@ TEST(ObjectKinds, RowsAgreeWithWhatTheirWidgetsRaise) {
     }
   }
   EXPECT_EQ(not_creatable, 1);
-  // The kinds the old integer constants name.
-  EXPECT_EQ(static_cast<int>(ObjKind::kImage), kObjectImage);
-  EXPECT_EQ(static_cast<int>(ObjKind::kForm), kObjectForm);
+  // The kind numbers kept in object records.
+  EXPECT_EQ(static_cast<int>(ObjKind::kImage), 2);
+  EXPECT_EQ(static_cast<int>(ObjKind::kForm), 7);
   // Objects can go only onto forms and panels; pictures are kept only by images and forms.
   for (const KindRow& row : KindRows()) {
     EXPECT_EQ(row.container, row.kind == ObjKind::kForm || row.kind == ObjKind::kPanel);

@@ -156,7 +156,10 @@ TEST(StringsMarkup, ExtractTags) {
   std::string html = "<p>one</p><B>two</B><br><p class=x>three</p>";
   EXPECT_EQ(ExtractTags(html, "<p>"), "<p>one</p>\r\n<p class=x>three</p>\r\n");
   EXPECT_EQ(ExtractTags(html, "b"), "<B>two</B>\r\n<br>\r\n");  // prefix match
-  EXPECT_EQ(ExtractTags("<Td>x</tD>", "td"), "<Td>x</tD>\r\n");
+  // Only the all-lower and all-upper forms of the name match: a mixed-case tag
+  // is skipped, whichever case the name is given in.
+  EXPECT_EQ(ExtractTags("<Li>a</Li><LI>b</li><li>c</LI>", "li"), "<LI>b</li>\r\n<li>c</LI>\r\n");
+  EXPECT_EQ(ExtractTags("<Li>a</Li>", "Li"), "");
   EXPECT_EQ(ExtractTags("<img src=a><img src=b>", "img"), "<img src=a>\r\n<img src=b>\r\n");
   EXPECT_EQ(ExtractTags("<p>unclosed", "p"), "<p>\r\n");  // the opening tag alone
   EXPECT_EQ(ExtractTags("<p", "p"), "");

@@ -36,10 +36,11 @@ class TestHost : public Host,
   HostWindow& Window() override { return *this; }
   HostEventLoop& EventLoop() override { return *this; }
   HostClipboard& Clipboard() override { return clipboard; }
-  ObjectBackend& Objects() override { return objects; }
+  ObjectBackend& Objects() override { return object_backend ? *object_backend : objects; }
 
   ProcessClipboard clipboard;
   NoObjectBackend objects;
+  ObjectBackend* object_backend = nullptr;  // a test's own widgets, when set
 };
 
 }  // namespace sorane

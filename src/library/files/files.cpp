@@ -19,6 +19,7 @@
 #include "library/files/files_util.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
+#include "library/objects/object_access.h"
 #include "platform/file_ops.h"
 #include "platform/path_resolve.h"
 #include "platform/safe_write.h"
@@ -114,6 +115,8 @@ void CmdRead(Call& c) {
     if (!ReadFileBytes(name, text)) RaiseFileFailure(in, name);
     DecodeFileText(in, os, text);
   }
+  // Read into an object: the text becomes its default value (an エディタ's text).
+  if (var->Kind == kWordObject) return SetDefaultOf(in, var, text);
   var->Value = std::move(text);
   var->TypeMark = "s";
 }

@@ -84,21 +84,39 @@ class ObjectBackend {
   // How many destroyed widgets wait to be freed.
   virtual int DestroyedCount() = 0;
   virtual void FreeDestroyed() = 0;
+  // 待機 found two or more destroyed widgets: free them once the window system
+  // has control (a 1 ms one-shot timer whose tick calls FreeDestroyed), never
+  // now — a destroyed widget's own event may still be on the call stack. The
+  // default frees them at once, for backends whose widgets are never on it.
+  virtual void FreeDestroyedSoon() { FreeDestroyed(); }
 
   // A property of the widget. The value is converted as the row of `id` says
   // (ConvertPropertyValue); a kind outside the row's kinds never gets here.
   // False when the widget refused (a shortcut text it cannot read, a drop
   // target it cannot attach).
+  //
+  // The core works out some properties itself and never asks for them here:
+  // the geometry (X, Y, 幅, 高さ, サイズ, 位置, 右側, 下側) goes through Bounds
+  // and SetBounds; 名前, the event slots and the values kept in the object
+  // word (画像, 追加画像 read back) stay in the core. 値 of a list, combo,
+  // radio group or grid and 行 of a grid arrive checked against ItemCount
+  // (a grid's 値 of 0 arrives as row 1).
   virtual bool SetProperty(int index, PropId id, const PropertyValue& value) = 0;
   virtual PropertyValue GetProperty(int index, PropId id) = 0;
+  // The items of a リスト, コンボ or ラジオ, the rows of a グリッド (its empty
+  // last row included); -1 when the widget cannot tell, and then the core
+  // passes 値 and 行 on unchecked.
+  virtual int ItemCount(int index) { return -1; }
 
   // The default value: the object word read or assigned without a property.
   virtual std::string GetDefaultValue(int index) = 0;
   virtual void SetDefaultValue(int index, const std::string& text) = 0;
 
+  // X, Y, 幅, 高さ, サイズ, 位置 (a フォーム: its client size, as in ObjBounds).
   virtual ObjBounds Bounds(int index) = 0;
   virtual void SetBounds(int index, const ObjBounds& bounds) = 0;
-  // The client width of the object's parent (placement and centring).
+  // The width an object is centred in (placement and centring): the client
+  // width of its parent; on a パネル, the panel's width.
   virtual int ParentClientWidth(int index) = 0;
   // Pixel width of `text` in the host window's own font (a ボタン is widened
   // to its caption measured so).

@@ -16,28 +16,8 @@
 
 namespace sorane {
 
-// In table order: the numbers are the kinds' indexes kept in TObjNode::Kind.
-enum class ObjKind : uint8_t {
-  kButton,   // ボタン
-  kEdit,     // エディタ
-  kImage,    // イメージ
-  kBar,      // バー
-  kCombo,    // コンボ
-  kList,     // リスト
-  kMemo,     // メモ
-  kForm,     // フォーム
-  kGrid,     // グリッド
-  kLabel,    // ラベル
-  kCheck,    // チェック
-  kTrack,    // トラック
-  kAnime,    // アニメ
-  kMenu,     // メニュー
-  kBrowser,  // ブラウザ
-  kPanel,    // パネル
-  kTEditor,  // Tエディタ
-  kRadio,    // ラジオ
-};
-inline constexpr int kObjKindCount = 18;
+// ObjKind, the kinds in table order, is declared with the object record
+// (words/obj_list.h).
 
 // A set of kinds, as the property table states which kinds take a property.
 class KindSet {

@@ -78,7 +78,7 @@ EventReply ObjectEventDispatcher::ObjectEventOccurred(const ObjectEvent& e) {
   if (armed) {
     reply.handled = true;
     try {
-      FireSlot(in_, *object, slot);
+      FireEvent(in_, *object, slot);
     } catch (...) {
     }
   }

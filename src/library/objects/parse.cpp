@@ -121,11 +121,18 @@ static std::vector<int> EvaluateItems(Interpreter& in, const std::vector<std::st
   return values;
 }
 
-Point ParsePoint(Interpreter& in, const std::string& text) {
+bool TryParsePoint(Interpreter& in, const std::string& text, Point& point) {
   std::vector<std::string> items = SplitCoordinateItems(ReadCoordinateWord(in, text));
-  if (items.size() != 2) in.Raise(SJ("座標の指定エラー"));
+  if (items.size() != 2) return false;
   std::vector<int> v = EvaluateItems(in, items);
-  return {v[0], v[1]};
+  point = {v[0], v[1]};
+  return true;
+}
+
+Point ParsePoint(Interpreter& in, const std::string& text) {
+  Point point;
+  if (!TryParsePoint(in, text, point)) in.Raise(SJ("座標の指定エラー"));
+  return point;
 }
 
 Rect ParseRect(Interpreter& in, const std::string& text) {

@@ -34,6 +34,9 @@ struct Rect {
 // "(x,y)": words and AのB members are read first, each item is evaluated.
 // Anything but two items raises "座標の指定エラー".
 Point ParsePoint(Interpreter& in, const std::string& text);
+// The same, false instead of the error when the text is not two items (an
+// item's own evaluation errors still raise).
+bool TryParsePoint(Interpreter& in, const std::string& text, Point& point);
 // "(l,t,r,b)": missing items are 0; more than four raise the error listing them.
 Rect ParseRect(Interpreter& in, const std::string& text);
 

@@ -227,7 +227,7 @@ static void CmdIcon(Call& c) {
   }
   THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != kObjectImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
+  if (!node || node->Kind != ObjKind::kImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
     RaiseFileError(in, path);
 }
 
@@ -308,7 +308,7 @@ static void CmdFormWindow(Call& c) {
   THashNode* w = c.Word(0, false);
   TObjNode* node = w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
   if (!node || node->Name.empty()) in.Raise(msg::ObjectNotFound(), w->Name);
-  if (node->Kind != kObjectForm)
+  if (node->Kind != ObjKind::kForm)
     in.Raise(SJ("オブジェクト\"%s\"は、\"%s\"ではありません。"), w->Name, SJ("フォーム"));
   if (node->ObjectIndex == 0) in.host.Window().WindowCommand(action);
 }

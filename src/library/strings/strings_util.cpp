@@ -321,20 +321,10 @@ std::string StripTags(std::string_view text) {
 
 namespace {
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-// Tag-name match at text[pos]: byte by byte against the name's lower- and
-// upper-case forms, and case-insensitively for ASCII letters.
+// Tag-name match at text[pos]: the name's all-lower-case or all-upper-case
+// form, byte for byte (a tag written in mixed case, such as <Li>, is neither).
 bool NameAt(std::string_view text, size_t pos, std::string_view lower, std::string_view upper) {
-  if (pos + lower.size() > text.size()) return false;
-  if (lower.size() != upper.size()) return text.compare(pos, lower.size(), lower) == 0;
-  for (size_t k = 0; k < lower.size(); ++k) {
-    char c = text[pos + k];
-    if (c != lower[k] && c != upper[k] && LowerAscii(c) != LowerAscii(lower[k])) return false;
-  }
-  return true;
+  return text.compare(pos, lower.size(), lower) == 0 || text.compare(pos, upper.size(), upper) == 0;
 }
 
 // Position of the next `prefix` followed by the tag name, at or after `from`.

@@ -1,0 +1,4 @@
+--console
+--text-encoding
+ebcdic
+SCRIPT

@@ -1,0 +1,5 @@
+--console
+-
+一
+-debug
+--bogus

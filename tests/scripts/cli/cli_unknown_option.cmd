@@ -1,0 +1,3 @@
+--console
+--no-such-option
+SCRIPT
