@@ -12,6 +12,9 @@ namespace sorane {
 class Interpreter;
 struct TObjNode;
 
+// An イメージ or a フォーム: the kinds whose picture is kept.
+bool HasPicture(const TObjNode& node);
+
 // The picture of object `index`: the host window's surface for object 0, an
 // image object's picture or a form's surface; nullptr for other kinds and for
 // a host without a window. (Drawing on lists, grids, labels and animations

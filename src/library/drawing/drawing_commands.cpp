@@ -12,6 +12,7 @@
 #include "library/drawing/picture_codec.h"
 #include "library/files/files_util.h"
 #include "library/library.h"
+#include "library/objects/kinds.h"
 #include "library/objects/parse.h"
 #include "library/output/output.h"
 #include "platform/files.h"
@@ -224,7 +225,7 @@ static void CmdImagePrint(Call& c) {
   std::string name;
   TObjNode* node = ObjectOfWordArg(c, 0, name);
   HostCanvas* canvas =
-      node && node->Kind == kObjectImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
+      node && node->Kind == ObjKind::kImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
   if (!canvas) in.Raise(SJ("オブジェクト\"%s\"は、作成されていません。"), name);
   std::string target = PrintFallbackName(in);
   Host::PrintResult result =
@@ -237,9 +238,7 @@ static void CmdImageBitDepth(Call& c) {
   Interpreter& in = c.in;
   std::string name;
   TObjNode* node = ObjectOfWordArg(c, 0, name);
-  HostCanvas* canvas = node && (node->Kind == kObjectImage || node->Kind == kObjectForm)
-                           ? CanvasOfObject(in, node->ObjectIndex)
-                           : nullptr;
+  HostCanvas* canvas = node && HasPicture(*node) ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
   if (!canvas) in.Raise(SJ("オブジェクト\"%s\"は、作成されていません。"), name);
   Number bits = c.Num(1);
   int depth = ToInt32(bits);
@@ -268,7 +267,8 @@ static void CmdExtractIcon(Call& c) {
   THashNode* w = in.S.Words.Find(name, true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
   if (!node) in.Raise(SJ("\"%s\"は、オブジェクトではありません。"), name);
-  HostCanvas* canvas = node->Kind == kObjectImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
+  HostCanvas* canvas =
+      node->Kind == ObjKind::kImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
   if (!canvas)
     in.Raise(Format(SJ("\"%s\"は、オブジェクトではありません。"), name) +
              SJ("イメージを指定します。"));

@@ -10,6 +10,7 @@
 #include "library/drawing/drawing.h"
 #include "library/drawing/picture_codec.h"
 #include "library/files/files_util.h"
+#include "library/objects/kinds.h"
 #include "library/objects/parse.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
@@ -28,9 +29,13 @@ static const std::string& NotCreated() {
   return SJ("オブジェクト\"%s\"は、作成されていません。");
 }
 
+bool HasPicture(const TObjNode& node) {
+  return KindRowOf(node.Kind).surface == DrawSurface::kPicture;
+}
+
 HostCanvas* CanvasOfObject(Interpreter& in, int index) {
   TObjNode* node = in.S.Objects.Get(index);
-  if (!node || (node->Kind != kObjectImage && node->Kind != kObjectForm)) return nullptr;
+  if (!node || !HasPicture(*node)) return nullptr;
   if (index == 0) return in.host.Surface().Canvas();
   return nullptr;
 }
@@ -48,8 +53,7 @@ HostCanvas* ObjectCanvas(Interpreter& in, const std::string& name) {
 HostCanvas& ImageCanvas(Interpreter& in, const std::string& name) {
   TObjNode& node = ObjectByRecordName(in, name);
   HostCanvas* canvas = nullptr;
-  if (node.Kind == kObjectImage || node.Kind == kObjectForm)
-    canvas = CanvasOfObject(in, node.ObjectIndex);
+  if (HasPicture(node)) canvas = CanvasOfObject(in, node.ObjectIndex);
   if (!canvas) in.Raise(SJ("\"%s\"は、イメージではありません。"), name);
   return *canvas;
 }
@@ -115,8 +119,7 @@ Bitmap LoadPictureFile(Interpreter& in, const std::string& given) {
   TObjNode* node = in.S.Objects.FindByName(name);
   if (!node) node = in.S.Objects.FindByName(MapText(name, MapMode::HalfWidth));
   if (!node || name.empty()) return {};
-  if (node->Kind != kObjectImage && node->Kind != kObjectForm)
-    in.Raise(SJ("画像として、\"") + name + SJ("\"を読み込めません。"));
+  if (!HasPicture(*node)) in.Raise(SJ("画像として、\"") + name + SJ("\"を読み込めません。"));
   HostCanvas* canvas = CanvasOfObject(in, node->ObjectIndex);
   return canvas ? canvas->GetBitmap() : Bitmap();
 }
@@ -126,8 +129,7 @@ Bitmap LoadPictureFile(Interpreter& in, const std::string& given) {
 void SavePictureFile(Interpreter& in, const std::string& object, const std::string& file) {
   TObjNode& node = ObjectByRecordName(in, object);
   HostCanvas* canvas = nullptr;
-  if (node.Kind == kObjectImage || node.Kind == kObjectForm)
-    canvas = CanvasOfObject(in, node.ObjectIndex);
+  if (HasPicture(node)) canvas = CanvasOfObject(in, node.ObjectIndex);
   if (!canvas) in.Raise(SJ("\"%s\"はイメージではありません。"), object);
   Bitmap picture = canvas->GetBitmap();
   if (file == SJ("クリップボード")) {
