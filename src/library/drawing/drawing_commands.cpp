@@ -33,6 +33,15 @@ static std::string CoordinateText(Call& c, size_t k) {
   return c.Text(k);
 }
 
+// An object name argument: as written; when no object has that name, the
+// argument's value (a variable holding the name, a joined text).
+static std::string ObjectName(Call& c, size_t k) {
+  std::string name = c.Name(k);
+  if (c.in.S.Objects.FindByName(name)) return name;
+  std::string value = c.Text(k);
+  return c.in.S.Objects.FindByName(value) ? value : name;
+}
+
 static Point PointArg(Call& c, size_t k) {
   return ParsePoint(c.in, CoordinateText(c, k));
 }
@@ -88,7 +97,7 @@ static void CmdWindowShape(Call& c) {
 static HostCanvas* PointCanvas(Call& c) {
   Interpreter& in = c.in;
   if (in.S.SoreImplied) return in.host.Surface().Canvas();
-  std::string name = c.Text(0);
+  std::string name = ObjectName(c, 0);
   TObjNode* node = in.S.Objects.FindByName(name);
   return node && !name.empty() ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
 }
@@ -179,7 +188,7 @@ static void CmdCaptureWindow(Call& c) {
   Interpreter& in = c.in;
   bool omitted = in.S.SoreImplied;
   std::string title = c.Text(1);
-  std::string name = omitted ? SJ("母艦") : c.Text(0);
+  std::string name = omitted ? SJ("母艦") : ObjectName(c, 0);
   HostCanvas* canvas = nullptr;
   if (TObjNode* node = in.S.Objects.FindByName(name))
     canvas = name.empty() ? nullptr : CanvasOfObject(in, node->ObjectIndex);
@@ -254,7 +263,7 @@ static void CmdImageBitDepth(Call& c) {
 
 static void CmdImageSave(Call& c) {
   std::string file = c.Text(0);
-  std::string object = c.Text(1);
+  std::string object = ObjectName(c, 1);
   SavePictureFile(c.in, object, file);
 }
 
@@ -307,7 +316,7 @@ static void CmdCmyk(Call& c) {
 template <Shape shape>
 static void CmdImageShape(Call& c) {
   Interpreter& in = c.in;
-  std::string name = c.Text(0);
+  std::string name = ObjectName(c, 0);
   Point from = PointArg(c, 1);
   Point to = PointArg(c, 2);
   HostCanvas& canvas = ImageCanvas(in, name);
@@ -321,7 +330,7 @@ static void CmdDrawText(Call& c) {
   std::string text = c.Text(2);
   Point at = PointArg(c, 1);
   ApplyTextFont(in);
-  HostCanvas& canvas = ImageCanvas(in, c.Text(0));
+  HostCanvas& canvas = ImageCanvas(in, ObjectName(c, 0));
   THashNode* tabs = in.S.Fast.TabCount;
   std::vector<std::string> lines =
       LayoutPrintText(text, tabs ? ToInt32(ParseNumber(tabs->Value)) : 8);
@@ -340,8 +349,8 @@ static Bitmap ObjectBitmap(Interpreter& in, const std::string& name) {
 // rectangle has a right or bottom edge.
 static void CmdImageCopy(Call& c) {
   Interpreter& in = c.in;
-  std::string source_name = c.Text(0);
-  std::string dest_name = c.Text(1);
+  std::string source_name = ObjectName(c, 0);
+  std::string dest_name = ObjectName(c, 1);
   Rect r = RectArg(c, 2);
   Bitmap source = ObjectBitmap(in, source_name);
   HostCanvas* dest = ObjectCanvas(in, dest_name);
@@ -399,8 +408,8 @@ static void CmdImagePartCopy(Call& c) {
 // イメージ半透明コピー (?を,?の,?に,?パーセント).
 static void CmdImageBlendCopy(Call& c) {
   Interpreter& in = c.in;
-  std::string source_name = c.Text(0);
-  std::string dest_name = c.Text(1);
+  std::string source_name = ObjectName(c, 0);
+  std::string dest_name = ObjectName(c, 1);
   Rect r = RectArg(c, 2);
   Number percent = c.Num(3);
   // The opacity in 256ths: anything below 0 is none, above 100 % is full.
@@ -426,7 +435,7 @@ static void CmdImageBlendCopy(Call& c) {
 // The picture of the image object named by slot 0, changed by `filter` and put back.
 template <typename F>
 static void Filter(Call& c, F filter) {
-  HostCanvas& canvas = ImageCanvas(c.in, c.Text(0));
+  HostCanvas& canvas = ImageCanvas(c.in, ObjectName(c, 0));
   Bitmap picture = canvas.GetBitmap();
   if (picture.Empty()) return;
   filter(picture);
