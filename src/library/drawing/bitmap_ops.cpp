@@ -51,8 +51,12 @@ struct Pass {
   bool enlarge = false;
   // Enlarging: the two source indexes and the fraction (of 65536) of the second.
   std::vector<int> first, second, fraction;
-  // Shrinking: the covered span [start, end) in 1/256 source pixels.
+  // Shrinking: the covered span [start, end) in 1/256 source pixels, and
+  // the source pixels it covers with their weights (first[i] the first one,
+  // weights[offset[i] .. offset[i + 1]) theirs).
   std::vector<int64_t> start, end;
+  std::vector<uint32_t> weights;
+  std::vector<size_t> offset;
 };
 
 Pass PlanPass(int source, int target) {
@@ -73,13 +77,38 @@ Pass PlanPass(int source, int target) {
   } else {
     plan.start.resize(target);
     plan.end.resize(target);
+    plan.first.resize(target);
+    plan.offset.resize(target + 1);
     for (int i = 0; i < target; ++i) {
-      plan.start[i] = int64_t(i) * source * 256 / target;
-      plan.end[i] = int64_t(i + 1) * source * 256 / target;
+      const int64_t start = int64_t(i) * source * 256 / target;
+      const int64_t end = int64_t(i + 1) * source * 256 / target;
+      plan.start[i] = start;
+      plan.end[i] = end;
+      plan.first[i] = int(start >> 8);
+      plan.offset[i] = plan.weights.size();
+      for (int64_t k = start >> 8; k * 256 < end; ++k)
+        plan.weights.push_back(uint32_t(std::min(end, (k + 1) * 256) - std::max(start, k * 256)));
     }
+    plan.offset[target] = plan.weights.size();
   }
   return plan;
 }
+
+// sum div span without a division per channel: the reciprocal's estimate,
+// corrected by one step either way (exact for sums below 2^32).
+struct Divider {
+  explicit Divider(uint32_t span) : span(span), inverse(1.0 / span) {}
+  uint8_t operator()(uint32_t sum) const {
+    uint32_t q = uint32_t(sum * inverse);
+    if (q * uint64_t(span) > sum)
+      --q;
+    else if ((q + 1) * uint64_t(span) <= sum)
+      ++q;
+    return uint8_t(q);
+  }
+  uint32_t span;
+  double inverse;
+};
 
 inline uint8_t Mix(int a, int b, int f) {
   return uint8_t(a + (b - a) * f / 65536);
@@ -87,7 +116,6 @@ inline uint8_t Mix(int a, int b, int f) {
 
 // Horizontal pass: every row of `source` (24 bits) to `width` pixels.
 Bitmap ResizeRows(const Bitmap& source, int width) {
-  if (width == source.width) return source;
   Bitmap out(width, source.height);
   Pass plan = PlanPass(source.width, width);
   for (int y = 0; y < source.height; ++y) {
@@ -104,19 +132,18 @@ Bitmap ResizeRows(const Bitmap& source, int width) {
       }
     } else {
       for (int i = 0; i < width; ++i, d += 3) {
-        int64_t start = plan.start[i], end = plan.end[i];
         uint32_t sum[3] = {0, 0, 0};
-        for (int64_t k = start >> 8; k * 256 < end; ++k) {
-          uint32_t w = uint32_t(std::min(end, (k + 1) * 256) - std::max(start, k * 256));
-          const uint8_t* p = s + k * 3;
+        const uint8_t* p = s + size_t(plan.first[i]) * 3;
+        for (size_t j = plan.offset[i]; j < plan.offset[i + 1]; ++j, p += 3) {
+          const uint32_t w = plan.weights[j];
           sum[0] += p[0] * w;
           sum[1] += p[1] * w;
           sum[2] += p[2] * w;
         }
-        uint32_t span = uint32_t(end - start);
-        d[0] = uint8_t(sum[0] / span);
-        d[1] = uint8_t(sum[1] / span);
-        d[2] = uint8_t(sum[2] / span);
+        const Divider div(uint32_t(plan.end[i] - plan.start[i]));
+        d[0] = div(sum[0]);
+        d[1] = div(sum[1]);
+        d[2] = div(sum[2]);
       }
     }
   }
@@ -124,7 +151,7 @@ Bitmap ResizeRows(const Bitmap& source, int width) {
 }
 
 // Vertical pass: `source` (24 bits) to `height` rows, a whole row at a time.
-Bitmap ResizeColumns(const Bitmap& source, int height) {
+Bitmap ResizeColumns(Bitmap source, int height) {
   if (height == source.height) return source;
   Bitmap out(source.width, height);
   Pass plan = PlanPass(source.height, height);
@@ -142,15 +169,15 @@ Bitmap ResizeColumns(const Bitmap& source, int height) {
       }
       for (size_t k = 0; k < n; ++k) d[k] = Mix(a[k], b[k], f);
     } else {
-      int64_t start = plan.start[i], end = plan.end[i];
       std::fill(sum.begin(), sum.end(), 0);
-      for (int64_t r = start >> 8; r * 256 < end; ++r) {
-        uint32_t w = uint32_t(std::min(end, (r + 1) * 256) - std::max(start, r * 256));
-        const uint8_t* s = source.Row(int(r));
+      int r = plan.first[i];
+      for (size_t j = plan.offset[i]; j < plan.offset[i + 1]; ++j, ++r) {
+        const uint32_t w = plan.weights[j];
+        const uint8_t* s = source.Row(r);
         for (size_t k = 0; k < n; ++k) sum[k] += s[k] * w;
       }
-      uint32_t span = uint32_t(end - start);
-      for (size_t k = 0; k < n; ++k) d[k] = uint8_t(sum[k] / span);
+      const Divider div(uint32_t(plan.end[i] - plan.start[i]));
+      for (size_t k = 0; k < n; ++k) d[k] = div(sum[k]);
     }
   }
   return out;
@@ -162,8 +189,12 @@ Bitmap SmoothResize(const Bitmap& source, int width, int height) {
   if (source.Empty() || width <= 0 || height <= 0 || !PictureSizeAllowed(width, height) ||
       !PictureSizeAllowed(width, source.height))
     return {};
-  Bitmap rows = ResizeRows(WithBits(source, 24), width);
-  return ResizeColumns(rows, height);
+  if (source.bits != 24) return SmoothResize(WithBits(source, 24), width, height);
+  if (width == source.width) {
+    if (height == source.height) return source;
+    return ResizeColumns(source, height);
+  }
+  return ResizeColumns(ResizeRows(source, width), height);
 }
 
 Bitmap StretchNearest(const Bitmap& source, int width, int height) {
