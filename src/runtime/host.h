@@ -244,6 +244,9 @@ class HostWindow {
   // Sets the window icon from the picture of an image object; false when it
   // has none.
   virtual bool SetIconFromObject(int object_index) { return false; }
+  // Sets the window icon from the bytes of an icon file made in memory; false
+  // when they cannot be read.
+  virtual bool SetIconData(const std::string& ico) { return false; }
   struct Geometry {
     int state = 0;                                 // 0 normal, 1 minimised, 2 maximised
     int top = 0, left = 0, height = 0, width = 0;  // normal bounds

@@ -38,6 +38,9 @@ HostCanvas::Pen CurrentPen(Interpreter& in);
 // the host's readers), the clipboard ("クリップボード") or the picture of an
 // image object (a name without extension). Raises the loading messages.
 Bitmap LoadPictureFile(Interpreter& in, const std::string& name);
+// The same, a failure thrown as PictureError (picture_codec.h) holding the
+// whole message.
+Bitmap ReadPicture(Interpreter& in, const std::string& name);
 
 // Saves the picture of the object named `object` to `file` by its extension
 // (.bmp, .jpg/.jpeg with JPEG圧縮率, .png, .ico) or to the clipboard; asks the

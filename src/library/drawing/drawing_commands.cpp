@@ -125,9 +125,12 @@ static void ShowPicture(Call& c, const std::string& name, const Point* size) {
   std::string file = Trim(name);
   Bitmap picture;
   try {
-    picture = LoadPictureFile(in, file);
-    if (size) picture = SmoothResize(picture, size->x, size->y);
-  } catch (const ESorane&) {
+    picture = ReadPicture(in, file);
+    if (size && !picture.Empty()) {
+      picture = SmoothResize(picture, size->x, size->y);
+      if (picture.Empty()) throw std::bad_alloc();  // larger than any picture
+    }
+  } catch (const PictureError&) {
     in.Raise(SJ("\"%s\"が読込めません。"), file);
   } catch (const std::bad_alloc&) {
     in.Raise(SJ("\"%s\"が読込めません。"), file);

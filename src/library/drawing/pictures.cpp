@@ -79,18 +79,19 @@ HostCanvas::Pen CurrentPen(Interpreter& in) {
 // Files larger than this are no picture the run-time can hold.
 constexpr off_t kMaxPictureFile = off_t(1) << 30;
 
-[[noreturn]] static void RaiseUnreadable(Interpreter& in, const std::string& name,
-                                         const std::string& reason = {}) {
-  in.Raise(Format(SJ("画像ファイル\"%s\"が読込めません。"), name) + reason);
+// The loading failures, as PictureError carrying the whole message.
+[[noreturn]] static void Unreadable(const std::string& name, const std::string& reason = {}) {
+  throw PictureError(Format(SJ("画像ファイル\"%s\"が読込めません。"), NameForMessage(name)) +
+                     reason);
 }
 
 static Bitmap DecodeFile(Interpreter& in, const std::string& name, const std::string& ext) {
-  std::string os = CheckedOsPath(in, name);
+  if (!IsValidFileName(name)) Unreadable(name);
   struct stat st;
-  if (stat(os.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) RaiseUnreadable(in, name);
-  if (st.st_size > kMaxPictureFile) RaiseUnreadable(in, name, SJ("画像が大きすぎます。"));
+  if (stat(ToOsPath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) Unreadable(name);
+  if (st.st_size > kMaxPictureFile) Unreadable(name, SJ("画像が大きすぎます。"));
   std::string bytes;
-  if (!ReadFileBytes(name, bytes)) RaiseUnreadable(in, name);
+  if (!ReadFileBytes(name, bytes)) Unreadable(name);
   try {
     if (ext == ".bmp") return DecodeBmp(bytes);
     if (ext == ".ico") return DecodeIco(bytes);
@@ -98,30 +99,39 @@ static Bitmap DecodeFile(Interpreter& in, const std::string& name, const std::st
     if (ext == ".png") return DecodePng(bytes);
     if (ext == ".exe") return ExtractIcon(bytes, 0);
   } catch (const PictureError& e) {
-    RaiseUnreadable(in, name, e.what());
+    Unreadable(name, e.what());
   } catch (const std::bad_alloc&) {
-    RaiseUnreadable(in, name, SJ("画像が大きすぎます。"));
+    Unreadable(name, SJ("画像が大きすぎます。"));
   }
   std::optional<Bitmap> other = in.host.Surface().DecodePicture(bytes, kMaxPicturePixels);
   if (!other)
-    in.Raise(Format(SJ("\"%s\"が読込めません。"), name) + SJ("未対応のファイル形式です。"));
+    throw PictureError(Format(SJ("\"%s\"が読込めません。"), name) +
+                       SJ("未対応のファイル形式です。"));
   return std::move(*other);
 }
 
-Bitmap LoadPictureFile(Interpreter& in, const std::string& given) {
+Bitmap ReadPicture(Interpreter& in, const std::string& given) {
   std::string name = given;
   if (auto packed = GetFileHooks().packed_file) name = packed(in, name);
   if (name == SJ("クリップボード")) return in.host.Clipboard().ClipboardPicture();
   std::string ext = AsciiLower(CutExtension(name));
   if (!ext.empty()) return DecodeFile(in, ResolveFileName(in, name), ext);
-  // An object: its name as written, else in half width (the form names are
-  // often written with).
+  // An object: its name as written, else in half width.
   TObjNode* node = in.S.Objects.FindByName(name);
   if (!node) node = in.S.Objects.FindByName(MapText(name, MapMode::HalfWidth));
   if (!node || name.empty()) return {};
-  if (!HasPicture(*node)) in.Raise(SJ("画像として、\"") + name + SJ("\"を読み込めません。"));
+  if (!HasPicture(*node))
+    throw PictureError(SJ("画像として、\"") + name + SJ("\"を読み込めません。"));
   HostCanvas* canvas = CanvasOfObject(in, node->ObjectIndex);
   return canvas ? canvas->GetBitmap() : Bitmap();
+}
+
+Bitmap LoadPictureFile(Interpreter& in, const std::string& name) {
+  try {
+    return ReadPicture(in, name);
+  } catch (const PictureError& e) {
+    in.Raise(e.what());
+  }
 }
 
 // ---- Saving ----

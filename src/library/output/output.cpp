@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "library/drawing/drawing.h"
+#include "library/drawing/picture_codec.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/objects/parse.h"
@@ -225,9 +227,15 @@ static void CmdIcon(Call& c) {
     if (!in.host.Window().SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
     return;
   }
-  THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
+  // The object named as written, else in half width; its picture becomes an
+  // icon file in memory (the bottom-left colour transparent).
+  THashNode* w = in.S.Words.Find(name, true);
+  if (!w || w->Kind != kWordObject) w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != ObjKind::kImage || !in.host.Window().SetIconFromObject(node->ObjectIndex))
+  HostCanvas* canvas =
+      node && node->Kind == ObjKind::kImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
+  Bitmap picture = canvas ? canvas->GetBitmap() : Bitmap();
+  if (picture.Empty() || !in.host.Window().SetIconData(EncodeIco(picture)))
     RaiseFileError(in, path);
 }
 
