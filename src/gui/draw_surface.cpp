@@ -36,15 +36,33 @@ void InstallFontSubstitutes() {
   }
 }
 
-TDrawSurface::TDrawSurface(QWidget* form) : QWidget(form) {
+TDrawSurface::TDrawSurface(QWidget* parent, Role role) : QWidget(parent), role_(role) {
+  text_font_ = QFont(QString::fromUtf8("ＭＳ ゴシック"), 12);
+  if (role == Role::kImage) return;
   setObjectName("img");
   setAttribute(Qt::WA_OpaquePaintEvent);
   // The window raises the mouse events of its surface as its own.
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  picture_ = QImage(form->size(), QImage::Format_RGB32);
+  picture_ = QImage(parent->size(), QImage::Format_RGB32);
   picture_.fill(window_color_);
-  setGeometry(0, 0, form->width(), form->height());
-  text_font_ = QFont(QString::fromUtf8("ＭＳ ゴシック"), 12);
+  setGeometry(0, 0, parent->width(), parent->height());
+}
+
+void TDrawSurface::SetPicture(const QImage& picture) {
+  picture_ = picture;
+  update();
+}
+
+void TDrawSurface::SetStretch(bool on) {
+  stretch_ = on;
+  update();
+}
+
+void TDrawSurface::SetTransparent(bool on) {
+  transparent_ = on;
+  // Whatever lies below shows through where nothing is drawn.
+  setAttribute(Qt::WA_OpaquePaintEvent, !on && role_ == Role::kWindow);
+  update();
 }
 
 void TDrawSurface::FitTo(const QSize& size) {
@@ -59,10 +77,27 @@ void TDrawSurface::FitTo(const QSize& size) {
   setGeometry(0, 0, size.width(), size.height());
 }
 
+// The picture with the pixels of its bottom-left pixel's colour see-through.
+static QImage WithoutKeyColor(const QImage& picture) {
+  QImage shown = picture.convertToFormat(QImage::Format_ARGB32);
+  QRgb key = shown.pixel(0, shown.height() - 1) & 0xFFFFFF;
+  for (int y = 0; y < shown.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
+    for (int x = 0; x < shown.width(); ++x)
+      if ((line[x] & 0xFFFFFF) == key) line[x] = 0;
+  }
+  return shown;
+}
+
 void TDrawSurface::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.fillRect(rect(), window_color_);
-  p.drawImage(0, 0, picture_);
+  if (role_ == Role::kWindow && !transparent_) p.fillRect(rect(), window_color_);
+  if (picture_.isNull()) return;
+  QImage shown = transparent_ ? WithoutKeyColor(picture_) : picture_;
+  if (stretch_)
+    p.drawImage(rect(), shown);
+  else
+    p.drawImage(0, 0, shown);
 }
 
 QColor TDrawSurface::ToQColor(uint32_t color) {
@@ -114,7 +149,10 @@ void TDrawSurface::ClearOutput() {
 
 void TDrawSurface::ClearOutputWith(uint32_t color) {
   // 0xFFFFFFFF: keep the window colour.
-  if (color != 0xFFFFFFFF) window_color_ = ToQColor(color);
+  if (color != 0xFFFFFFFF) {
+    window_color_ = ToQColor(color);
+    window_color_value_ = color;
+  }
   picture_.fill(window_color_);
   next_line_y_ = 10;
   update();

@@ -4,6 +4,9 @@
 // growing the window keeps the drawing in the top-left corner and fills the new
 // space with the window colour. Mouse events pass through to the window, which
 // raises them as its own. Printing copies what the window shows onto a page.
+// A フォーム object has one of its own, and an イメージ object is one: a
+// picture of its own size, shown stretched or with its background colour
+// transparent when the script asks, whose mouse events are the image's.
 #pragma once
 
 #include <QFont>
@@ -18,9 +21,23 @@ namespace sorane {
 class TDrawSurface : public QWidget, public HostSurface {
   Q_OBJECT
  public:
-  explicit TDrawSurface(QWidget* form);
+  enum class Role {
+    kWindow,  // covers a window's client area; the window takes its mouse events
+    kImage,   // an image object: no picture at first, its own mouse events
+  };
+  explicit TDrawSurface(QWidget* parent, Role role = Role::kWindow);
 
   const QImage& Picture() const { return picture_; }
+  // Replaces the picture (a null image: none); the widget keeps its size.
+  void SetPicture(const QImage& picture);
+  // 拡大機能: the picture is drawn stretched to the widget.
+  void SetStretch(bool on);
+  bool Stretch() const { return stretch_; }
+  // 透過処理: pixels of the colour of the picture's bottom-left pixel are not drawn.
+  void SetTransparent(bool on);
+  bool Transparent() const { return transparent_; }
+  // The window colour as the value it was last set to (white at first).
+  uint32_t WindowColorValue() const { return window_color_value_; }
   // Sizes the widget and the picture to `size`; the drawing is kept (cropped
   // when smaller) and new space takes the window colour.
   void FitTo(const QSize& size);
@@ -50,8 +67,12 @@ class TDrawSurface : public QWidget, public HostSurface {
   void paintEvent(QPaintEvent* e) override;
 
  private:
+  Role role_;
   QImage picture_;
   QColor window_color_ = Qt::white;
+  uint32_t window_color_value_ = 0xFFFFFF;
+  bool stretch_ = false;
+  bool transparent_ = false;
   QFont text_font_;
   QColor text_color_ = Qt::black;
   int next_line_y_ = 10;  // PrintLine: lines stack from the top-left corner

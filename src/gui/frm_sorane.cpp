@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 
 #include "gui/draw_surface.h"
+#include "gui/objects/qt_object_backend.h"
 #include "gui/qt_text.h"
 #include "gui/virtual_keys.h"
 #include "library/output/output.h"
@@ -36,8 +36,6 @@ TfrmSorane::TfrmSorane() {
   }
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
-  // Key preview: every key event of the window passes here first.
-  qApp->installEventFilter(this);
 }
 
 QImage TfrmSorane::Snapshot() {
@@ -65,13 +63,6 @@ void TfrmSorane::Report(const ObjectEvent& event) {
   if (events_) events_->ObjectEventOccurred(event);
 }
 
-void TfrmSorane::ReportKey(QKeyEvent* e, bool down) {
-  ObjectEvent event = HostEvent(down ? ObjEvent::kKeyDown : ObjEvent::kKeyUp);
-  event.key = VirtualKeyOf(e->key(), e->modifiers());
-  event.special_keys = SpecialKeysText(e->modifiers(), QGuiApplication::mouseButtons(), false);
-  Report(event);
-}
-
 void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
   QPoint at = e->position().toPoint();
   ObjectEvent event = HostEvent(what);
@@ -81,35 +72,21 @@ void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
   Report(event);
 }
 
-bool TfrmSorane::eventFilter(QObject* watched, QEvent* e) {
-  bool key = e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease;
-  if (!key || !watched->isWidgetType()) return false;
-  auto* widget = static_cast<QWidget*>(watched);
-  if (widget != this && !isAncestorOf(widget)) return false;
-  auto* k = static_cast<QKeyEvent*>(e);
-  // The same event passes once per widget while it propagates to the parents.
-  if (e == last_key_event_ && k->timestamp() == last_key_time_) return false;
-  last_key_event_ = e;
-  last_key_time_ = k->timestamp();
-  if (e->type() == QEvent::KeyRelease && k->isAutoRepeat()) return false;
-  ReportKey(k, e->type() == QEvent::KeyPress);
-  return false;
-}
-
 void TfrmSorane::mousePressEvent(QMouseEvent* e) {
-  pressed_ = true;
+  pressed_ = e->button() == Qt::LeftButton;
   ReportMouse(e, ObjEvent::kMouseDown, false);
 }
 
 void TfrmSorane::mouseReleaseEvent(QMouseEvent* e) {
-  bool click = pressed_ && rect().contains(e->position().toPoint());
+  bool click =
+      pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
   pressed_ = false;
   ReportMouse(e, ObjEvent::kMouseUp, false);
   if (click) Report(HostEvent(ObjEvent::kClick));
 }
 
 void TfrmSorane::mouseDoubleClickEvent(QMouseEvent* e) {
-  pressed_ = true;
+  pressed_ = false;  // the release of a double click is no click
   Report(HostEvent(ObjEvent::kDblClick));
   ReportMouse(e, ObjEvent::kMouseDown, true);
 }
@@ -170,7 +147,13 @@ void TfrmSorane::WindowCommand(WindowAction action) {
 }
 
 void TfrmSorane::SetBorderStyle(int style) {
-  bool visible = isVisible();
+  ApplyBorderStyle(*this, style);
+}
+
+static constexpr char kBorderStyleKey[] = "soraneBorderStyle";
+
+void ApplyBorderStyle(QWidget& window, int style) {
+  bool visible = window.isVisible();
   Qt::WindowFlags flags = Qt::Window;
   switch (style) {
     case 0:
@@ -187,18 +170,33 @@ void TfrmSorane::SetBorderStyle(int style) {
     default:
       break;
   }
-  setWindowFlags(flags);
-  if (style == 1 || style == 3 || style == 4)
-    setFixedSize(size());
-  else
-    setFixedSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), setMinimumSize(0, 0);
-  if (visible) show();
+  window.setWindowFlags(flags);
+  if (style == 1 || style == 3 || style == 4) {
+    window.setFixedSize(window.size());
+  } else {
+    // Sizeable again, at the present size.
+    window.setMinimumSize(0, 0);
+    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  window.setProperty(kBorderStyleKey, style);
+  if (visible) window.show();
+}
+
+int BorderStyleOf(const QWidget& window) {
+  QVariant style = window.property(kBorderStyleKey);
+  return style.isValid() ? style.toInt() : 2;
 }
 
 bool TfrmSorane::SetIconFile(const std::string& os_path) {
   QImage picture(QString::fromStdString(os_path));
   if (picture.isNull()) return false;
   return SetIconFromImage(picture);
+}
+
+// The picture of an イメージ object; false for another object or an empty image.
+bool TfrmSorane::SetIconFromObject(int object_index) {
+  auto* image = objects_ ? dynamic_cast<TDrawSurface*>(objects_->WidgetOf(object_index)) : nullptr;
+  return image && !image->Picture().isNull() && SetIconFromImage(image->Picture());
 }
 
 bool TfrmSorane::SetIconFromImage(const QImage& picture) {

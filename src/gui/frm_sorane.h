@@ -2,13 +2,13 @@
 // drawing surface `img` (draw_surface.h). It carries out the window commands
 // (state, border, icon, position, closing through the script's close handler)
 // and, as object 0, reports its events to the script: mouse events of the
-// surface, key events of the whole window (seen before the focused control)
-// and resizing.
+// surface and resizing. Its key events (seen before the focused control), its
+// properties and file drops go through the object backend like those of every
+// other object (gui/objects/qt_object_backend.h).
 #pragma once
 
 #include <QWidget>
 
-class QKeyEvent;
 class QMouseEvent;
 
 #include "library/objects/backend.h"
@@ -17,6 +17,7 @@ class QMouseEvent;
 namespace sorane {
 
 class Interpreter;
+class QtObjectBackend;
 class TDrawSurface;
 
 class TfrmSorane : public QWidget, public HostWindow {
@@ -28,6 +29,8 @@ class TfrmSorane : public QWidget, public HostWindow {
   void Attach(Interpreter* in) { in_ = in; }
   // Where the window's events (object 0) go; nullptr: nowhere.
   void SetEventSink(ObjectEventSink* sink) { events_ = sink; }
+  // The widgets of the run's objects (the pictures of image objects).
+  void SetObjectWidgets(QtObjectBackend* objects) { objects_ = objects; }
 
   TDrawSurface& Surface() { return *img_; }
   // Image of the window as a person sees it: `img` and the child widgets.
@@ -40,6 +43,7 @@ class TfrmSorane : public QWidget, public HostWindow {
   void SetBorderStyle(int style) override;
   bool SetIconFile(const std::string& os_path) override;
   bool SetIconData(const std::string& ico) override;
+  bool SetIconFromObject(int object_index) override;
   Geometry GetGeometry() override;
   void SetGeometry(const Geometry& g) override;
   std::string WindowCaption() override;
@@ -50,7 +54,6 @@ class TfrmSorane : public QWidget, public HostWindow {
  protected:
   void resizeEvent(QResizeEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -58,16 +61,20 @@ class TfrmSorane : public QWidget, public HostWindow {
 
  private:
   void Report(const ObjectEvent& event);
-  void ReportKey(QKeyEvent* e, bool down);
   void ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click);
 
   Interpreter* in_ = nullptr;
   ObjectEventSink* events_ = nullptr;
-  TDrawSurface* img_ = nullptr;             // a child: freed with the window
-  const QEvent* last_key_event_ = nullptr;  // a key event is reported once, not per widget
-  quint64 last_key_time_ = 0;
-  bool pressed_ = false;  // a button went down on the surface (for the click)
-  bool closing_ = false;  // the close request already ran (おわり)
+  QtObjectBackend* objects_ = nullptr;
+  TDrawSurface* img_ = nullptr;  // a child: freed with the window
+  bool pressed_ = false;         // a button went down on the surface (for the click)
+  bool closing_ = false;         // the close request already ran (おわり)
 };
+
+// Gives a top-level window (the host window, a フォーム) a border style: 0
+// none, 1 single, 2 sizeable, 3 dialog, 4 tool window, 5 sizeable tool window
+// (fixed styles keep the present size); BorderStyleOf reads it back (2 at first).
+void ApplyBorderStyle(QWidget& window, int style);
+int BorderStyleOf(const QWidget& window);
 
 }  // namespace sorane

@@ -74,6 +74,7 @@ int RunInWindow(const CommandLine& cl) {
   std::string program = cl.executable;
   int argc = 1;
   char* argv[] = {program.data(), nullptr};
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // ブラウザ objects' web engine
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(true);
   bool no_user = QGuiApplication::platformName() == "offscreen" ||

@@ -49,7 +49,9 @@ std::string TQtClipboard::ClipboardText() {
   return S(QGuiApplication::clipboard()->text());
 }
 
-TQtHost::TQtHost() = default;
+TQtHost::TQtHost() {
+  window_.SetObjectWidgets(&objects_);
+}
 
 TQtHost::~TQtHost() {
   Detach();

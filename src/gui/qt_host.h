@@ -9,6 +9,7 @@
 #include "gui/dialog_host.h"
 #include "gui/draw_surface.h"
 #include "gui/frm_sorane.h"
+#include "gui/objects/qt_object_backend.h"
 #include "library/objects/backend.h"
 #include "library/objects/object_events.h"
 #include "runtime/host.h"
@@ -66,6 +67,7 @@ class TQtHost : public Host {
   TfrmSorane& Form() { return window_; }
   TDrawSurface& Canvas() { return window_.Surface(); }
   TQtEventLoop& Loop() { return loop_; }
+  QtObjectBackend& ObjectWidgets() { return objects_; }
 
   HostSurface& Surface() override { return window_.Surface(); }
   HostDialogs& Dialogs() override { return dialogs_; }
@@ -80,9 +82,8 @@ class TQtHost : public Host {
   TDialogHost dialogs_{window_, window_.Surface()};
   TQtEventLoop loop_;
   TQtClipboard clipboard_;
-  // Script objects get their widgets with the object commands; until then no
-  // kind has one.
-  NoObjectBackend objects_;
+  // The widgets of script objects; object 0 is window_.
+  QtObjectBackend objects_{window_};
   std::unique_ptr<ObjectEventDispatcher> events_;
 };
 

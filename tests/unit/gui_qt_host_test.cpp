@@ -441,6 +441,7 @@ TEST(Screenshot, MatchesTheStoredSample) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("SORANE_DIALOG_NO_USER", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // ブラウザ objects' web engine
   QApplication app(argc, argv);
   sorane::InstallFontSubstitutes();
   ::testing::InitGoogleTest(&argc, argv);
