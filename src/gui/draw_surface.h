@@ -89,7 +89,10 @@ class TDrawSurface : public QWidget, public HostSurface {
                         const std::string& pdf_fallback) override;
 
  private:
-  TImageCanvas canvas_{&picture_, this};
+  // An image object takes the size of a picture the drawing commands put in.
+  TImageCanvas canvas_{&picture_, this, [this](QSize size) {
+                         if (role_ == Role::kImage) resize(size);
+                       }};
 };
 
 // Maps the face names scripts use on other systems to installed Japanese fonts.

@@ -150,5 +150,122 @@ TEST(WindowDrawing, CaptureAndPrint) {
   EXPECT_GT(QFileInfo(dir.filePath("prog.pdf")).size(), 500);
 }
 
+// ---- Image and form objects ----
+
+TEST(ImageDrawing, ShapesFiltersAndSizes) {
+  ScriptRun r(
+      "(10,10)に、「絵」を、イメージとして、作成。\n"
+      "絵の、幅は、100\n絵の、高さは、50\n"
+      "ペン色は、赤色\n塗り色は、青色\n"
+      "「絵」の(0,0)から(40,20)へ、四角形描画。\n"
+      "「絵」の(10,10)を、座標色取得。A=それ\n"
+      "「絵」の(70,30)を、座標色取得。W=それ\n"  // a picture-less image starts white
+      "「絵」を、ネガポジ反転。\n「絵」の(10,10)を、座標色取得。B=それ\n"
+      "「絵」を、右回転。\n"  // (10,10) of 100 x 50 goes to (50 - 1 - 10, 10)
+      "「絵」の(39,10)を、座標色取得。C=それ\n"
+      "「絵」を、画像ボカシ。\n"  // no strength: nothing to average, nothing changes
+      "「絵」を、1ビットに、画像ビット数変更。\n「絵」の(39,10)を、座標色取得。D=それ\n"
+      "(200,10)に、「箱」を、リストとして、作成。\n"
+      "「箱」の(0,0)から(10,10)へ、線描画。\n");
+  QueueDialogAnswer(QString::fromUtf8("実行を続ける(&O)"));
+  ASSERT_TRUE(r.Start());
+  EXPECT_EQ(Var(r, "A"), kBlue);
+  EXPECT_EQ(Var(r, "W"), kWhite);
+  EXPECT_EQ(Var(r, "B"), std::to_string(0xFFFF));  // yellow
+  EXPECT_EQ(Var(r, "C"), std::to_string(0xFFFF));
+  EXPECT_EQ(Var(r, "D"), kWhite);  // yellow is nearer white
+  EXPECT_EQ(r.in.host.Objects().Bounds(r.in.S.Objects.IndexOf(SJ("絵"))).width, 50);
+  EXPECT_EQ(r.in.host.Objects().Bounds(r.in.S.Objects.IndexOf(SJ("絵"))).height, 100);
+  EXPECT_NE(r.in.ErrorLog.find(SJ("\"箱\"は、イメージではありません。")), std::string::npos);
+  ClearDialogAnswers();
+}
+
+TEST(ImageDrawing, CopiesBlendsAndTheirMends) {
+  ScriptRun r(
+      "(10,10)に、「元」を、イメージとして、作成。\n元の、幅は、20\n元の、高さは、10\n"
+      "塗り色は、赤色\nペン色は、赤色\n「元」の(0,0)から(20,10)へ、四角形描画。\n"
+      "(100,10)に、「先」を、イメージとして、作成。\n先の、幅は、200\n先の、高さは、100\n"
+      "「先」の(0,0)を、座標色取得。\n"                         // makes the white picture
+      "「元」を、「先」の(10,10,110,60)に、イメージコピー。\n"  // scaled to 100 x 50
+      "「先」の(100,55)を、座標色取得。A=それ\n「先」の(111,61)を、座標色取得。B=それ\n"
+      "「元」を、「先」の(150,10,170,0)に、イメージコピー。\n"  // zero height: nothing
+      "「先」の(155,5)を、座標色取得。C=それ\n"
+      "「元」を、「先」の(-10,80)に、50パーセント、イメージ半透明コピー。\n"
+      "「先」の(5,85)を、座標色取得。D=それ\n"
+      "「元」を、「先」の(150,80)に、-50パーセント、イメージ半透明コピー。\n"
+      "「先」の(155,85)を、座標色取得。E=それ\n"
+      "「元」を、「先」の(180,80)に、300パーセント、イメージ半透明コピー。\n"
+      "「先」の(185,85)を、座標色取得。F=それ\n"
+      "「元」の(0,0,5,5)を、「先」の(190,0)に、イメージ部分コピー。\n"
+      "「先」の(194,4)を、座標色取得。G=それ\n「先」の(195,4)を、座標色取得。H=それ\n");
+  ASSERT_TRUE(r.Start());
+  EXPECT_EQ(r.in.ErrorLog, "");
+  EXPECT_EQ(Var(r, "A"), kRed);
+  EXPECT_EQ(Var(r, "B"), kWhite);
+  EXPECT_EQ(Var(r, "C"), kWhite);
+  // (128 * 255 + 128 * 255) div 256 red; (128 * 0 + 128 * 255) div 256 the others.
+  EXPECT_EQ(Var(r, "D"), std::to_string(255 + 127 * 256 + 127 * 65536));
+  EXPECT_EQ(Var(r, "E"), kWhite);
+  EXPECT_EQ(Var(r, "F"), kRed);  // c = 255: 255 div 256 of the white is left: none
+  EXPECT_EQ(Var(r, "G"), kRed);
+  EXPECT_EQ(Var(r, "H"), kWhite);
+}
+
+TEST(ImageDrawing, TextFilesIconsAndPrinting) {
+  QTemporaryDir dir;
+  std::string ico = dir.filePath("i.ico").toStdString(), png = dir.filePath("i.png").toStdString();
+  ScriptRun r(
+      "(10,10)に、「イメージ1」を、イメージとして、作成。\n"
+      "イメージ1の、幅は、60\nイメージ1の、高さは、40\n"
+      "文字色は、「#0000FF」\n文字サイズは、20\n"
+      "「イメージ1」の(2,2)へ、「字」と、文字描画。\n"
+      "「" +
+      png +
+      "」へ、「イメージ1」を、イメージ保存。\n"
+      "「" +
+      ico +
+      "」へ、「イメージ1」を、イメージ保存。\n"
+      "(100,10)に、「絵二」を、イメージとして、作成。\n"
+      "「" +
+      ico +
+      "」の、0を、絵二に、アイコン抽出。\n"
+      "「イメージ1」を、母艦アイコン。\n"
+      "(300,300)へ、移動。\n「イメージ1」を、画像表示。\n"
+      "「イメージ1」を、イメージ印刷。\n"
+      "「/proc/self/exe」の、0を、絵二に、アイコン抽出。\n");
+  r.in.S.HostPath = dir.path().toStdString() + "/";
+  r.in.S.ProgramPath = dir.filePath("prog.srn").toStdString();
+  QueueDialogAnswer("OK");
+  QueueDialogAnswer(QString::fromUtf8("実行を続ける(&O)"));
+  ASSERT_TRUE(r.Start());
+  std::string log = SjisToUtf8(r.in.ErrorLog);
+  EXPECT_NE(log.find("exe\"が読込めません。アイコンがありません。"), std::string::npos) << log;
+  ClearDialogAnswers();
+  // The text in its colour with smoothed edges, saved and shown from memory.
+  QImage saved(QString::fromStdString(png));
+  ASSERT_EQ(saved.size(), QSize(60, 40));
+  bool blue = false;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 60; ++x) blue = blue || saved.pixelColor(x, y) == QColor(Qt::blue);
+  EXPECT_TRUE(blue);
+  // 画像表示 of the object named in full width found it (300 + 60 below).
+  EXPECT_EQ(r.in.S.CursorY, 340);
+  EXPECT_EQ(r.in.host.Objects().Bounds(r.in.S.Objects.IndexOf(SJ("絵二"))).width, 32);
+  EXPECT_FALSE(r.window.windowIcon().isNull());
+  EXPECT_GT(QFileInfo(dir.filePath("prog.pdf")).size(), 500);
+}
+
+TEST(ImageDrawing, FormsHaveTheirSurface) {
+  ScriptRun r(
+      "「窓」を、フォームとして、作成。\n"
+      "塗り色は、緑色\nペン色は、緑色\n「窓」の(0,0)から(30,30)へ、四角形描画。\n"
+      "「窓」の(10,10)を、座標色取得。A=それ\n「窓」を、水平反転。\n"
+      "「窓」の(10,10)を、座標色取得。B=それ\n");
+  ASSERT_TRUE(r.Start());
+  EXPECT_EQ(r.in.ErrorLog, "");
+  EXPECT_EQ(Var(r, "A"), std::to_string(0xFF00));
+  EXPECT_EQ(Var(r, "B"), kWhite);
+}
+
 }  // namespace
 }  // namespace sorane

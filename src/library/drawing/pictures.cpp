@@ -10,6 +10,7 @@
 #include "library/drawing/drawing.h"
 #include "library/drawing/picture_codec.h"
 #include "library/files/files_util.h"
+#include "library/objects/backend.h"
 #include "library/objects/kinds.h"
 #include "library/objects/parse.h"
 #include "platform/file_ops.h"
@@ -37,7 +38,7 @@ HostCanvas* CanvasOfObject(Interpreter& in, int index) {
   TObjNode* node = in.S.Objects.Get(index);
   if (!node || !HasPicture(*node)) return nullptr;
   if (index == 0) return in.host.Surface().Canvas();
-  return nullptr;
+  return in.host.Objects().CanvasOf(index);
 }
 
 TObjNode& ObjectByRecordName(Interpreter& in, const std::string& name) {
