@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -265,6 +266,24 @@ TEST(ImageDrawing, FormsHaveTheirSurface) {
   EXPECT_EQ(r.in.ErrorLog, "");
   EXPECT_EQ(Var(r, "A"), std::to_string(0xFF00));
   EXPECT_EQ(Var(r, "B"), kWhite);
+}
+
+// The sample draws its chart on an image object and saves it.
+TEST(ImageDrawing, TheChartSampleSavesItsPicture) {
+  QFile sample(QStringLiteral(SORANE_TEST_DATA "/../../samples/chart.srn"));
+  ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+  QTemporaryDir dir;
+  QString was = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  ScriptRun r(sample.readAll().toStdString());
+  r.in.S.HostPath = dir.path().toStdString() + "/";
+  bool started = r.Start();
+  QDir::setCurrent(was);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(r.in.ErrorLog, "");
+  QImage chart(dir.filePath("chart.png"));
+  ASSERT_EQ(chart.size(), QSize(568, 390));
+  EXPECT_EQ(chart.pixelColor(100, 300), QColor(0x3D, 0x6F, 0xD1));  // inside the first bar
 }
 
 }  // namespace
