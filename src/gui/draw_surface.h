@@ -89,9 +89,13 @@ class TDrawSurface : public QWidget, public HostSurface {
                         const std::string& pdf_fallback) override;
 
  private:
-  // An image object takes the size of a picture the drawing commands put in.
+  // An image object takes the size of a picture the drawing commands put in
+  // (右回転 is the one filter that changes it); a form's client area does.
   TImageCanvas canvas_{&picture_, this, [this](QSize size) {
-                         if (role_ == Role::kImage) resize(size);
+                         if (role_ == Role::kImage)
+                           resize(size);
+                         else if (parentWidget())
+                           parentWidget()->resize(size);
                        }};
 };
 

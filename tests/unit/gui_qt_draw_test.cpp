@@ -261,11 +261,14 @@ TEST(ImageDrawing, FormsHaveTheirSurface) {
       "「窓」を、フォームとして、作成。\n"
       "塗り色は、緑色\nペン色は、緑色\n「窓」の(0,0)から(30,30)へ、四角形描画。\n"
       "「窓」の(10,10)を、座標色取得。A=それ\n「窓」を、水平反転。\n"
-      "「窓」の(10,10)を、座標色取得。B=それ\n");
+      "「窓」の(10,10)を、座標色取得。B=それ\n「窓」を、右回転。\n");
   ASSERT_TRUE(r.Start());
   EXPECT_EQ(r.in.ErrorLog, "");
   EXPECT_EQ(Var(r, "A"), std::to_string(0xFF00));
   EXPECT_EQ(Var(r, "B"), kWhite);
+  // The quarter turn turns the form's client area with its picture.
+  ObjBounds b = r.in.host.Objects().Bounds(r.in.S.Objects.IndexOf(SJ("窓")));
+  EXPECT_GT(b.height, b.width);
 }
 
 // The sample draws its chart on an image object and saves it.
