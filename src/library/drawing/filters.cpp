@@ -133,11 +133,13 @@ void RotateBy(Bitmap& picture, int degrees) {
   for (int y = 0; y < picture.height; ++y) {
     const uint8_t* s = picture.Row(y);
     const int64_t dy = y - cy;
-    for (int x = 0; x < picture.width; ++x, s += 4) {
-      const int64_t dx = x - cx;
-      const int X = int16_t(cx + ((dx * C - dy * S) >> 10));
-      const int Y = int16_t(cy + ((dx * S + dy * C) >> 10));
-      if (X < 0 || X >= picture.width || Y < 0 || Y >= picture.height) continue;
+    // The products for x = 0, then one step of C (or S) per pixel.
+    int64_t nx = -cx * C - dy * S, ny = -cx * S + dy * C;
+    for (int x = 0; x < picture.width; ++x, s += 4, nx += C, ny += S) {
+      const int X = int16_t(cx + (nx >> 10));
+      const int Y = int16_t(cy + (ny >> 10));
+      if (unsigned(X) >= unsigned(picture.width) || unsigned(Y) >= unsigned(picture.height))
+        continue;
       std::memcpy(out.Row(Y) + size_t(X) * 4, s, 3);
     }
   }
