@@ -159,12 +159,7 @@ void TDrawSurface::ClearOutputWith(uint32_t color) {
 }
 
 void TDrawSurface::SetTextFont(const TextFont& font) {
-  QFont f(Q(font.face));
-  f.setPointSize(font.size > 0 ? font.size : 12);
-  f.setBold(font.bold);
-  f.setItalic(font.italic);
-  f.setUnderline(font.underline);
-  text_font_ = f;
+  text_font_ = QFontOf(font);
   text_color_ = ToQColor(font.color);
 }
 

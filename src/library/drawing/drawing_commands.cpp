@@ -25,14 +25,6 @@
 
 namespace sorane {
 
-// A coordinate argument: a list of values (a group "(x,y)" arrives without its
-// parentheses) is taken as written; anything else is evaluated first.
-static std::string CoordinateText(Call& c, size_t k) {
-  const std::string& raw = c.Raw(k);
-  if (SplitCoordinateItems(raw).size() >= 2) return raw;
-  return c.Text(k);
-}
-
 // An object name argument: as written; when no object has that name, the
 // argument's value (a variable holding the name, a joined text).
 static std::string ObjectName(Call& c, size_t k) {
@@ -201,13 +193,6 @@ static void CmdCaptureWindow(Call& c) {
   canvas->DrawBitmap(0, 0, *picture);
   canvas->Refresh();
   in.host.EventLoop().ProcessEvents();
-}
-
-// The PDF written beside the script when no printer can be had.
-static std::string PrintFallbackName(Interpreter& in) {
-  std::string program = in.S.ProgramPath.empty() ? in.S.SourceName : in.S.ProgramPath;
-  if (program.empty()) return CurrentFolder() + "sorane.pdf";
-  return ChangeExtension(program, ".pdf");
 }
 
 static void CmdSimplePrint(Call& c) {

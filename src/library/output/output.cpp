@@ -184,9 +184,7 @@ static void CmdClearScreen(Call& c) {
   in.S.CursorY = 10;
 }
 
-// A coordinate argument: a list of values (a group "(x,y)" arrives without its
-// parentheses) is taken as written; anything else is evaluated first.
-static std::string CoordinateText(Call& c, size_t k) {
+std::string CoordinateText(Call& c, size_t k) {
   const std::string& raw = c.Raw(k);
   if (SplitCoordinateItems(raw).size() >= 2) return raw;
   return c.Text(k);
@@ -239,8 +237,7 @@ static void CmdIcon(Call& c) {
     RaiseFileError(in, path);
 }
 
-// The PDF written beside the script when no printer can be had.
-static std::string PrintFallbackName(Interpreter& in) {
+std::string PrintFallbackName(Interpreter& in) {
   std::string program = in.S.ProgramPath.empty() ? in.S.SourceName : in.S.ProgramPath;
   if (program.empty()) return CurrentFolder() + "sorane.pdf";
   std::string folder = ExtractFolder(program);
