@@ -5,8 +5,9 @@
 #   3. one clang build with AddressSanitizer + UndefinedBehaviorSanitizer whose
 #      core is also instrumented for libFuzzer: the unit tests and the script
 #      tests under the sanitizers, then short fuzzing runs (clang's libFuzzer),
-#      side by side: preprocessing + execution of scripts, and the text codecs
-#      and matchers
+#      side by side: preprocessing + execution of scripts, the text codecs and
+#      matchers, and the archive readers (FileMix, packed executables,
+#      scrambled files)
 #   4. the formatting check
 # The build folders (build/, build-san/) are kept, so a second run builds only
 # what changed; ccache, when installed, serves objects already compiled once.
@@ -37,11 +38,14 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$JOBS" --timeout 600
 
 echo "== fuzzing (short runs)"
-mkdir -p build-san/corpus build-san/corpus-text
+mkdir -p build-san/corpus build-san/corpus-text build-san/corpus-pack
 cp tests/scripts/*/*.srn build-san/corpus/
 cp tests/scripts/*/*.srn tests/scripts/*/*.out build-san/corpus-text/
-# Scripts run by the interpreter, and the text codecs and matchers on their own;
-# each fuzzer is one process, so the two run at the same time.
+# A seed archive: one entry "A.TXT" holding "data".
+python3 -c 'import struct,sys; sys.stdout.buffer.write(b"fMix\x01\x01\x00"+struct.pack("<i",280)+b"A.TXT".ljust(256,b"\0")+struct.pack("<IIB",276,4,0)+b"data")' \
+  >build-san/corpus-pack/seed.fmx
+# Scripts run by the interpreter, the text codecs and matchers, and the archive
+# readers on their own; each fuzzer is one process, so they run at the same time.
 fuzz() {
   ./build-san/tests/$1 -max_total_time=$3 -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
     build-san/$2 >build-san/$1.log 2>&1
@@ -50,9 +54,12 @@ fuzz fuzz_run corpus 50 &
 run_pid=$!
 fuzz fuzz_text corpus-text 20 &
 text_pid=$!
+fuzz fuzz_pack corpus-pack 15 &
+pack_pid=$!
 failed=""
 wait $run_pid || failed="$failed fuzz_run"
 wait $text_pid || failed="$failed fuzz_text"
+wait $pack_pid || failed="$failed fuzz_pack"
 for f in $failed; do
   echo "-- $f failed:"
   tail -50 build-san/$f.log

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the script tests of one family folder through `sorane --console`.
+"""Runs the script tests of one family folder through `sorane --console` (or in
+a window, driven by --play).
 
     run_script_tests.py SORANE FOLDER [NAME ...]
 
@@ -15,6 +16,9 @@ is every NAME.cmd. Beside it:
   NAME.args    extra command-line arguments, one per line, after the script
   NAME.in      text fed to standard input
   NAME.env     extra environment variables, NAME=VALUE one per line
+  NAME.play    user actions for --play: the script runs in a window as
+               `--play NAME.play SCRIPT`, on the offscreen platform unless
+               NAME.env names another (QT_QPA_PLATFORM)
 Scripts are stored as UTF-8 unless their name ends in "_sjis" (kept as Shift-JIS).
 
 Each script runs in a fresh temporary folder TMP as TMP/scripts/NAME.srn, with
@@ -73,7 +77,13 @@ def run_one(exe, folder, name):
         script = os.path.join(work, name + ".srn")
         if os.path.exists(base + ".srn"):
             shutil.copy2(base + ".srn", work)
-        if command is None:
+        play = base + ".play"
+        if os.path.exists(play):
+            shutil.copy2(play, work)
+        if command is None and os.path.exists(play):
+            command = ["--play", os.path.join(work, name + ".play"), script]
+            extra_env.setdefault("QT_QPA_PLATFORM", "offscreen")
+        elif command is None:
             command = ["--console", script]
         else:
             command = [script if a == "SCRIPT" else a for a in text(command).splitlines()]

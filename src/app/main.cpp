@@ -20,6 +20,8 @@
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
+#include "packaging/pack_tool.h"
+#include "packaging/packaging.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 #include "text/encoding.h"
@@ -44,7 +46,8 @@ static const char kExitCodes[] =
     "  1  the run stopped at an error (the error log is on standard error), a\n"
     "     question came after the end of standard input, standard output could\n"
     "     not be written, or the screenshot could not be saved\n"
-    "  2  bad usage, no script, or a script that cannot be read\n";
+    "  2  bad usage, no script, a script that cannot be read, or a --play file\n"
+    "     with an action that cannot be played\n";
 
 // Scripts build texts by appending to them (文は、文&…), so large blocks are
 // freed and allocated again and again. Above glibc's default mmap threshold each
@@ -79,6 +82,8 @@ static int AnswerAlone(const CommandLine& cl) {
     printf("sorane %s\n", SORANE_VERSION);
     return 0;
   }
+  if (cl.pack) return RunPackTool(cl.tool_arguments);
+  if (cl.unpack) return RunUnpackTool(cl.tool_arguments);
   if (cl.commands) return PrintCommandReference(cl.commands_word);
   if (cl.variables) return PrintVariableReference();
   TextFileEncoding encoding;
@@ -88,8 +93,11 @@ static int AnswerAlone(const CommandLine& cl) {
 #ifdef SORANE_HAVE_QT
   if (!cl.screenshot.empty() && cl.console)
     return UsageError("--screenshot saves the window and cannot be used with --console");
+  if (!cl.play.empty() && cl.console)
+    return UsageError("--play acts on the window and cannot be used with --console");
 #else
   if (!cl.screenshot.empty()) return UsageError("--screenshot needs the window, not built here");
+  if (!cl.play.empty()) return UsageError("--play needs the window, not built here");
 #endif
   return -1;
 }
@@ -102,7 +110,7 @@ static int RunInConsole(const CommandLine& cl) {
 
   StartupResult start = ReadCommandLine(in, cl);
   if (start.status != StartupStatus::kReady) {
-    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, "");
+    if (!start.message.empty()) host.Dialogs().MessageBox(start.message, start.title);
     if (start.status == StartupStatus::kNoScript) PrintUsage(stderr);
     return 2;
   }
@@ -120,6 +128,7 @@ int main(int argc, char** argv) {
   TuneAllocator();
   BufferStandardOutput();
   FlushOutputOnSignals();
+  InstallPackaging();
   CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;

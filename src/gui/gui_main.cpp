@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "gui/dialog_automation.h"
+#include "gui/play.h"
 #include "gui/qt_host.h"
 #include "gui/qt_text.h"
 #include "library/files/text_encoding.h"
@@ -19,6 +22,14 @@
 #include "runtime/interpreter.h"
 
 namespace sorane {
+
+// A script may hide the host window and work in a フォーム of its own: the run
+// goes on while any window of ours is shown.
+static bool AnyWindowShown() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) return true;
+  return false;
+}
 namespace {
 
 bool Set(const char* name) {
@@ -40,8 +51,8 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     g_qt_default(type, context, text);
 }
 
-// Writes the window's picture as a PNG file; says why on standard error when
-// it cannot.
+}  // namespace
+
 bool SaveScreenshot(const QImage& picture, const std::string& path) {
   QByteArray png;
   QBuffer buffer(&png);
@@ -56,10 +67,8 @@ bool SaveScreenshot(const QImage& picture, const std::string& path) {
   return false;
 }
 
-}  // namespace
-
 bool WantsWindow(const CommandLine& cl) {
-  return !cl.console && (HasDisplay() || !cl.screenshot.empty());
+  return !cl.console && (HasDisplay() || !cl.screenshot.empty() || !cl.play.empty());
 }
 
 int RunInWindow(const CommandLine& cl) {
@@ -68,6 +77,8 @@ int RunInWindow(const CommandLine& cl) {
   std::string screenshot = cl.screenshot;
   if (!screenshot.empty() && screenshot[0] != '/')
     screenshot = ToOsPath(CurrentFolder()) + screenshot;
+  std::string play_path = cl.play;
+  if (!play_path.empty() && play_path[0] != '/') play_path = ToOsPath(CurrentFolder()) + play_path;
   if (!HasDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!cl.verbose) g_qt_default = qInstallMessageHandler(QuietQtMessages);
 
@@ -109,15 +120,32 @@ int RunInWindow(const CommandLine& cl) {
   TextFileEncoding encoding;
   if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
     SetTextFileEncoding(in, encoding);
+  // The actions of --play are read before the script runs: a file that
+  // cannot be played ends the run before it starts.
+  std::optional<Player> player;
+  if (!cl.play.empty()) {
+    std::string text;
+    if (!ReadFileBytes(FromOsPath(play_path), text)) {
+      fprintf(stderr, "sorane: cannot read the play file %s\n", cl.play.c_str());
+      return 2;
+    }
+    PlayFile play = ParsePlay(text, QFileInfo(QString::fromStdString(play_path)).absolutePath());
+    if (!play.error.isEmpty()) {
+      fprintf(stderr, "sorane: %s:%d: %s\n", cl.play.c_str(), play.error_line,
+              play.error.toUtf8().constData());
+      return 2;
+    }
+    player.emplace(host, in, std::move(play), cl.play);
+  }
   if (!host.StartRun()) return 1;
+  if (player) return player->Run(screenshot);
   if (!screenshot.empty()) {
     // A picture of the window as the run left it; then the run ends.
     host.Loop().ProcessEvents();
     bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
     return host.StoppedByError() || !saved ? 1 : 0;
   }
-  if (!in.S.StopRequested && (host.Form().isVisible() || host.Loop().LabelTimerActive()))
-    app.exec();
+  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().LabelTimerActive())) app.exec();
   return host.StoppedByError() ? 1 : 0;
 }
 

@@ -1,7 +1,11 @@
 // The windowed run: the host window, the interpreter and the Qt event loop.
 #pragma once
 
+#include <string>
+
 #include "runtime/startup.h"
+
+class QImage;
 
 namespace sorane {
 
@@ -17,5 +21,9 @@ bool WantsWindow(const CommandLine& command_line);
 // with exit status 1, as in the console. The window system's warnings are
 // silent unless --verbose is given.
 int RunInWindow(const CommandLine& command_line);
+
+// Writes a picture of the window as a PNG file (an OS path); says why on
+// standard error when it cannot.
+bool SaveScreenshot(const QImage& picture, const std::string& path);
 
 }  // namespace sorane

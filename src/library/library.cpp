@@ -10,13 +10,18 @@
 
 namespace sorane {
 
+// The packaging layer's family (src/packaging), which sits above the library
+// and is linked into the same core.
+CommandTable PackagingCommands();
+
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(), FunctionCommands(), ErrorCommands(),
-      OutputCommands(),  StringCommands(),  NumberCommands(),   DateCommands(),
-      PatternCommands(), FileCommands(),    FileInfoCommands(), FileShellCommands(),
-      TableCommands(),   HandleCommands(),  DialogCommands(),   TimerCommands(),
-      DebugCommands(),   ObjectCommands(),  DrawingCommands(),  NotBuiltCommands(),
+      ProgramCommands(),  ControlCommands(), FunctionCommands(),  ErrorCommands(),
+      OutputCommands(),   StringCommands(),  NumberCommands(),    DateCommands(),
+      PatternCommands(),  FileCommands(),    FileInfoCommands(),  FileShellCommands(),
+      TableCommands(),    HandleCommands(),  DialogCommands(),    TimerCommands(),
+      DebugCommands(),    ObjectCommands(),  PackagingCommands(), DrawingCommands(),
+      NotBuiltCommands(),
   };
   return kTables;
 }

@@ -25,16 +25,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::EditorSettingsSave, "Tエディタ設定を保存", "?を,?へ", nullptr, kActs},
       {CommandId::EditorSettingsLoad, "Tエディタ設定を読込", "?を,?から", nullptr, kActs},
       {CommandId::Beep, "BEEP", "", nullptr, kActs},
-      // Launching programs and file archives.
-      {CommandId::Launch, "起動", "?を", nullptr, kActs},
-      {CommandId::LaunchAndWait, "起動して終了まで待機", "?を", nullptr, kActs},
-      {CommandId::FileMixJoin, "ファイル合成", "?を, ?へ", nullptr, kActs},
-      {CommandId::FileMixExtract, "合成ファイル取り出す", "?から,?を", nullptr, kActs},
-      // Shared memory and scrambled files.
-      {CommandId::SharedSave, "共有保存", "?へ", nullptr, kActs},
-      {CommandId::SharedLoad, "共有読込", "?を", nullptr, kActs},
-      {CommandId::SaveScrambled, "暗号化して保存", "?を,?へ", nullptr, kActs},
-      {CommandId::LoadScrambled, "暗号解除して読込", "?に,?を", nullptr, kActs},
       // TCP client and server.
       {CommandId::TcpConnect, "TCP接続", "?へ", nullptr, kActs},
       {CommandId::TcpDisconnect, "TCP切断", "", nullptr, kActs},

@@ -317,7 +317,7 @@ std::string Interpreter::ReadGroup(const char*& pos) {
 }
 
 void Interpreter::Include(const std::string& file) {
-  std::string path = Trim(ResolveFileName(*this, file));
+  std::string path = Trim(ResolveFileName(*this, PackedFileOr(*this, file)));
   std::string text;
   if (!LoadScriptFile(path, text)) Raise(msg::FileMissing(), path);
   BlankInterpreterLine(text);  // a file that also runs on its own may start with "#!"

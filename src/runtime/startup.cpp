@@ -54,6 +54,7 @@ struct OptionRow {
   bool value_optional;  // the next argument is the value only when it does not start with "-"
   void (*apply)(CommandLine& cl, const std::string& value);
   const char* help;
+  bool rest = false;  // takes every argument after it (a tool of its own, not a run)
 };
 
 // The run-time's options: recognised before the script only.
@@ -79,6 +80,11 @@ constexpr OptionRow kRuntimeOptions[] = {
      "when the run ends, save the window as a PNG picture\n"
      "(FILE counts from the current folder); without a\n"
      "display the window is drawn offscreen"},
+    {"--play", "FILE", false, [](CommandLine& cl, const std::string& v) { cl.play = v; },
+     "once the script waits, play the user actions of\n"
+     "FILE (clicks, typing, keys, ...) into the window,\n"
+     "then close it (FILE counts from the current folder;\n"
+     "without a display the window is drawn offscreen)"},
     {"--verbose", nullptr, false, [](CommandLine& cl, const std::string&) { cl.verbose = true; },
      "show the window system's warnings on standard error"},
     {"--commands", "[WORD]", true,
@@ -90,6 +96,19 @@ constexpr OptionRow kRuntimeOptions[] = {
     {"--variables", nullptr, false,
      [](CommandLine& cl, const std::string&) { cl.variables = true; },
      "list the system variables and exit"},
+    {"--pack", "ARGS", false, [](CommandLine& cl, const std::string&) { cl.pack = true; },
+     "ARGS: SCRIPT [FILE...] -o OUTPUT: build OUTPUT, a\n"
+     "copy of sorane that runs SCRIPT and carries it\n"
+     "(scrambled) and the FILEs; then exit",
+     true},
+    {"--unpack", "EXE DIR", false, [](CommandLine& cl, const std::string&) { cl.unpack = true; },
+     "list the files packed into EXE (or an archive),\n"
+     "copy them into DIR and exit",
+     true},
+    {"--resource-copy", nullptr, false,
+     [](CommandLine& cl, const std::string&) { cl.resource_copy = true; },
+     "the file of -resource is a copy handed over by a\n"
+     "running script: remove it once it is open"},
     {"--help", nullptr, false, [](CommandLine& cl, const std::string&) { cl.help = true; },
      "show this help and exit"},
     {"--version", nullptr, false, [](CommandLine& cl, const std::string&) { cl.version = true; },
@@ -118,9 +137,14 @@ constexpr OptionRow kLanguageOptions[] = {
      "security level of file and registry changes: low,\n"
      "mid (default) or high"},
     {"-runtime", "EXE", false,
-     [](CommandLine& cl, const std::string&) {
+     [](CommandLine& cl, const std::string& v) {
        cl.runtime = true;
-       if (cl.source == ScriptSource::kNone) cl.runtime_before_script = true;
+       if (cl.source != ScriptSource::kNone) return;
+       // The script packed into EXE is the program; EXE stands where a
+       // script file would.
+       cl.runtime_before_script = true;
+       cl.source = ScriptSource::kFile;
+       cl.script = v;
      },
      "run the script packed into EXE"},
     {"-resource", "FILE", false, [](CommandLine& cl, const std::string& v) { cl.resource = v; },
@@ -159,12 +183,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.source = ScriptSource::kStandardInput;
       continue;
     }
-    if (!named() && a.size() > 2 && a.compare(0, 2, "--") == 0) {
+    if (named() || a.size() <= 2 || a.compare(0, 2, "--") != 0) {
+      cl.plain_arguments.push_back(a);
+    } else {
       size_t eq = a.find('=');
       std::string name = a.substr(0, eq);
       const OptionRow* row = FindOption(kRuntimeOptions, name);
       if (!row) {
         cl.error = "unknown option " + name;
+        return cl;
+      }
+      if (row->rest) {
+        row->apply(cl, {});
+        cl.tool_arguments.assign(args.begin() + static_cast<ptrdiff_t>(i) + 1, args.end());
         return cl;
       }
       std::string value;
@@ -192,6 +223,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (row->value) {
         value = args[++i];
         keep(value);
+        cl.plain_arguments.push_back(value);
       }
       row->apply(cl, value);
       continue;
@@ -206,10 +238,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   // After "--": the script, then its arguments.
   if (i < args.size() && !named()) {
     cl.source = ScriptSource::kFile;
+    cl.plain_arguments.push_back(args[i]);
     cl.script = args[i++];
   }
-  for (; i < args.size(); ++i) cl.arguments.push_back(args[i]);
+  for (; i < args.size(); ++i) {
+    cl.arguments.push_back(args[i]);
+    cl.plain_arguments.push_back(args[i]);
+  }
   if (!named()) cl.arguments = std::move(without_script);
+  cl.run = args.size() > 1 && args[1] == "-run";
   return cl;
 }
 
@@ -263,6 +300,39 @@ StartupResult ReadCommandLine(Interpreter& in, const std::vector<std::string>& a
   return ReadCommandLine(in, ParseCommandLine(args));
 }
 
+PackagingHooks& GetPackagingHooks() {
+  static PackagingHooks hooks;
+  return hooks;
+}
+
+std::string PackedFileOr(Interpreter& in, const std::string& name) {
+  const PackagingHooks& hooks = GetPackagingHooks();
+  std::string path = hooks.packed_file ? hooks.packed_file(in, name) : std::string();
+  return path.empty() ? name : path;
+}
+
+static bool FileNameStartsWith(const std::string& path, std::string_view prefix) {
+  size_t slash = path.rfind('/');
+  return path.compare(slash == std::string::npos ? 0 : slash + 1, prefix.size(), prefix) == 0;
+}
+
+// The script packed into the executable `os_path`, when it has one: true with
+// its bytes in `text`; a result to return at once in `stop` otherwise.
+static bool PackedScript(Interpreter& in, const std::string& os_path, bool named, std::string& text,
+                         StartupResult& stop) {
+  const PackagingHooks& hooks = GetPackagingHooks();
+  std::string error;
+  auto found = hooks.open_packed ? hooks.open_packed(in, os_path, text, error)
+                                 : PackagingHooks::Packed::kNone;
+  if (found == PackagingHooks::Packed::kScript) return true;
+  if (found == PackagingHooks::Packed::kFailed)
+    stop = {StartupStatus::kError, SJ("ファイルの展開に失敗しました。") + error, {}};
+  else if (named)
+    stop = {StartupStatus::kError, SJ("指定されたプログラムファイルは壊れています。"),
+            SJ("プログラムの実行エラー")};
+  return false;
+}
+
 StartupResult ReadCommandLine(Interpreter& in, const CommandLine& cl) {
   TSoraneBase& S = in.S;
   std::string exe = ExecutablePath();
@@ -272,62 +342,99 @@ StartupResult ReadCommandLine(Interpreter& in, const CommandLine& cl) {
   if (cl.line_stop) S.LineStopOption = true;
   if (cl.runtime) S.RuntimeOption = true;
   if (cl.security >= 0) S.SecurityLevel = cl.security;
-  if (cl.runtime_before_script)
-    return {StartupStatus::kError, SJ("指定されたプログラムファイルは壊れています。")};
+  // The file of -resource counts from the folder the run started in. A copy
+  // handed over by the parent run is removed however startup ends (once open,
+  // its descriptor keeps it readable); a file the user names stays.
+  std::string resource = cl.resource.empty() ? std::string() : Absolute(cl.resource);
+  struct RemoveCopy {
+    std::string path;
+    ~RemoveCopy() {
+      if (!path.empty()) unlink(path.c_str());
+    }
+  } remove_copy{cl.resource_copy && FileNameStartsWith(resource, kResourceCopyPrefix)
+                    ? resource
+                    : std::string()};
 
   // The script's own item of コマンドライン引数, then the arguments.
   std::string first;
   std::string text;
-  switch (cl.source) {
-    case ScriptSource::kStandardInput:
-      first = "-";
-      S.SourceName = SJ("標準入力");
-      S.HostPath = CurrentFolder();
-      if (!ReadStandardInput(text))
-        return {StartupStatus::kUnreadable, SJ("標準入力からスクリプトが読込めません。")};
-      text = ScriptText(std::move(text));
-      break;
-    case ScriptSource::kText:
-      first = "--eval";
-      S.SourceName = "--eval";
-      S.HostPath = CurrentFolder();
-      text = ScriptText(cl.script);
-      break;
-    case ScriptSource::kFile:
-    case ScriptSource::kNone: {
-      std::string script = cl.script;
-      if (cl.source == ScriptSource::kNone) {
-        std::string beside = exe;
-        if (LowerExtension(beside).size()) beside.erase(beside.rfind('.'));
-        beside += ".srn";
-        if (!FileExists(FromOsPath(beside))) return {StartupStatus::kNoScript, {}};
-        script = beside;
-        S.BesideExe = true;
-        first = beside;
-      } else {
-        first = Absolute(script);
+  const std::vector<std::string>* arguments = &cl.arguments;
+  StartupResult stop;
+  // A script packed into the run-time itself is the program, whatever the
+  // arguments name, unless -run comes first; with -runtime EXE, the one packed
+  // into EXE.
+  std::string packed_into;
+  if (!cl.run && PackedScript(in, "/proc/self/exe", false, text, stop)) {
+    packed_into = exe;
+    arguments = &cl.plain_arguments;
+  } else if (stop.status == StartupStatus::kReady && cl.runtime_before_script &&
+             PackedScript(in, Absolute(cl.script), true, text, stop)) {
+    packed_into = Absolute(cl.script);
+  }
+  if (stop.status != StartupStatus::kReady) return stop;
+  if (!packed_into.empty()) {
+    first = packed_into;
+    S.FromArchive = true;
+    S.SourceName = "sorane.srn";
+    S.ProgramPath = FromOsPath(packed_into);
+    S.HostPath = FromOsPath(FolderOf(packed_into));
+    text = ScriptText(std::move(text));
+  } else {
+    switch (cl.source) {
+      case ScriptSource::kStandardInput:
+        first = "-";
+        S.SourceName = SJ("標準入力");
+        S.HostPath = CurrentFolder();
+        if (!ReadStandardInput(text))
+          return {StartupStatus::kUnreadable, SJ("標準入力からスクリプトが読込めません。")};
+        text = ScriptText(std::move(text));
+        break;
+      case ScriptSource::kText:
+        first = "--eval";
+        S.SourceName = "--eval";
+        S.HostPath = CurrentFolder();
+        text = ScriptText(cl.script);
+        break;
+      case ScriptSource::kFile:
+      case ScriptSource::kNone: {
+        std::string script = cl.script;
+        if (cl.source == ScriptSource::kNone) {
+          std::string beside = exe;
+          if (LowerExtension(beside).size()) beside.erase(beside.rfind('.'));
+          beside += ".srn";
+          if (!FileExists(FromOsPath(beside))) return {StartupStatus::kNoScript, {}};
+          script = beside;
+          S.BesideExe = true;
+          first = beside;
+        } else {
+          first = Absolute(script);
+        }
+        S.ProgramPath = FromOsPath(Absolute(script));
+        S.HostPath = FromOsPath(FolderOf(Absolute(script)));
+        std::string ext = LowerExtension(script);
+        if (ext == ".exe" || ext == ".scr") return {StartupStatus::kNoScript, {}};
+        std::string name = FromOsPath(script);
+        if (!LoadScriptFile(name, text))
+          return {StartupStatus::kUnreadable,
+                  SJ("起動ファイル「") + name + SJ("」が読込めません。")};
+        S.SourceName = name;
+        std::string folder = FolderOf(script);
+        if (!folder.empty() && chdir(folder.c_str()) != 0) {
+          // The script still runs; relative names then resolve from the old folder.
+        }
+        break;
       }
-      S.ProgramPath = FromOsPath(Absolute(script));
-      S.HostPath = FromOsPath(FolderOf(Absolute(script)));
-      std::string ext = LowerExtension(script);
-      if (ext == ".exe" || ext == ".scr") return {StartupStatus::kNoScript, {}};
-      std::string name = FromOsPath(script);
-      if (!LoadScriptFile(name, text))
-        return {StartupStatus::kUnreadable, SJ("起動ファイル「") + name + SJ("」が読込めません。")};
-      S.SourceName = name;
-      std::string folder = FolderOf(script);
-      if (!folder.empty() && chdir(folder.c_str()) != 0) {
-        // The script still runs; relative names then resolve from the old folder.
-      }
-      break;
     }
   }
   S.CommandLine.push_back(FromOsPath(first));
-  for (const std::string& a : cl.arguments) S.CommandLine.push_back(FromOsPath(a));
+  for (const std::string& a : *arguments) S.CommandLine.push_back(FromOsPath(a));
   BlankInterpreterLine(text);
   S.ProgramText = std::move(text);
-  if (!cl.resource.empty())
-    return {StartupStatus::kError, SJ("リソースファイルの取り込みに失敗しました。")};
+  if (!resource.empty()) {
+    const PackagingHooks& hooks = GetPackagingHooks();
+    if (!hooks.open_resource || !hooks.open_resource(in, resource))
+      return {StartupStatus::kError, SJ("リソースファイルの取り込みに失敗しました。")};
+  }
   return {};
 }
 

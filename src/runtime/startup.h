@@ -14,6 +14,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sorane {
@@ -32,22 +33,28 @@ struct CommandLine {
   std::string executable;  // args[0]
 
   // The run-time's options.
-  bool console = false;       // --console
-  bool verbose = false;       // --verbose
-  bool help = false;          // --help
-  bool version = false;       // --version
-  bool commands = false;      // --commands [WORD]
-  std::string commands_word;  // UTF-8; empty for every command
-  bool variables = false;     // --variables
-  std::string screenshot;     // --screenshot FILE, as given
-  std::string text_encoding;  // --text-encoding WORD, as given
+  bool console = false;                     // --console
+  bool verbose = false;                     // --verbose
+  bool help = false;                        // --help
+  bool version = false;                     // --version
+  bool commands = false;                    // --commands [WORD]
+  std::string commands_word;                // UTF-8; empty for every command
+  bool variables = false;                   // --variables
+  std::string screenshot;                   // --screenshot FILE, as given
+  std::string play;                         // --play FILE, as given
+  std::string text_encoding;                // --text-encoding WORD, as given
+  bool pack = false;                        // --pack SCRIPT [FILE...] -o OUTPUT
+  bool unpack = false;                      // --unpack EXE DIR
+  std::vector<std::string> tool_arguments;  // every argument after --pack / --unpack
+  bool resource_copy = false;  // --resource-copy: the -resource file is a copy to remove
 
   // The language's options.
   bool debug = false;                  // -debug
   bool line_stop = false;              // -linestop
   bool runtime = false;                // -runtime EXE
-  bool runtime_before_script = false;  // -runtime came before any script
+  bool runtime_before_script = false;  // -runtime came before any script: EXE is the script
   std::string resource;                // -resource FILE
+  bool run = false;                    // -run as the first argument
   int security = -1;                   // -security WORD: 0 low, 1 mid, 2 high; -1 none
 
   ScriptSource source = ScriptSource::kNone;
@@ -55,6 +62,9 @@ struct CommandLine {
   // The items of コマンドライン引数 after the script's own, as given; with no
   // script named, every argument that is not one of the run-time's options.
   std::vector<std::string> arguments;
+  // Every argument that is not one of the run-time's own options, in order:
+  // the items of コマンドライン引数 of a script packed into the run-time.
+  std::vector<std::string> plain_arguments;
 
   // A usage error, for standard error (exit status 2); empty when none.
   std::string error;
@@ -69,11 +79,40 @@ enum class StartupStatus { kReady, kNoScript, kUnreadable, kError };
 
 struct StartupResult {
   StartupStatus status = StartupStatus::kReady;
-  std::string message;  // CP932
+  std::string message;     // CP932
+  std::string title = {};  // of the message box (CP932); empty for the usual one
 };
 
+// What the packaging layer does at startup and for 取り込む. The run-time
+// cannot include that layer, so the layer installs these hooks; while they are
+// null no packed script is looked for and no resource archive is opened.
+struct PackagingHooks {
+  enum class Packed { kNone, kArchive, kScript, kFailed };
+  // Looks for an archive appended to the executable `os_path`. When there is
+  // one it becomes the run's resource archive (kArchive) and, when it holds the
+  // main script, the script's bytes go to `script` (kScript). kFailed: the
+  // archive is damaged; `error` says how (CP932).
+  Packed (*open_packed)(Interpreter& in, const std::string& os_path, std::string& script,
+                        std::string& error) = nullptr;
+  // Opens the archive file `os_path` as the run's resource archive (kept open
+  // by its descriptor for the whole run).
+  bool (*open_resource)(Interpreter& in, const std::string& os_path) = nullptr;
+  // The extracted file of the packed entry `name` (CP932); "" when the run has
+  // no resource archive or it holds no such entry.
+  std::string (*packed_file)(Interpreter& in, const std::string& name) = nullptr;
+};
+PackagingHooks& GetPackagingHooks();
+// How the copies of a resource archive handed to child runs are named (in
+// $TMPDIR); --resource-copy removes only a file of such a name.
+constexpr std::string_view kResourceCopyPrefix = "sorane-resource-";
+// The file to read for `name`: the extracted packed entry, else `name` itself.
+std::string PackedFileOr(Interpreter& in, const std::string& name);
+
 // Fills the interpreter state from the command line and loads the script; the
-// run then changes to the script file's folder. Scripts from standard input or
+// run then changes to the script file's folder. A script packed into the
+// run-time (or with -runtime EXE, into EXE) is the program instead, and its
+// archive the resource archive; -resource FILE opens FILE as that archive, and
+// with --resource-copy the file is removed once startup has read it. Scripts from standard input or
 // --eval run in the current folder, which is then 母艦のパス; their report
 // lines name them "標準入力" and "--eval", and the first item of
 // コマンドライン引数 is "-" or "--eval".

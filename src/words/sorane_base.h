@@ -96,6 +96,9 @@ class TSoraneBase {
   TRunControlStack RunStack;
   TObjList Objects;
   TRunStates RunStates;  // after Words: freed before the words it may refer to
+  // State made at startup that lasts while the interpreter state does (the
+  // resource archive of a packed program): preparing a run keeps it.
+  TRunStates StartStates;
   int CondResult = -1;
   bool StopRequested = false;
   bool CallMode = false;

@@ -93,11 +93,6 @@ void SetClipboardText(Interpreter& in, const std::string& text) {
   in.host.Clipboard().SetClipboardText(text);
 }
 
-std::string PackedFirst(Interpreter& in, const std::string& name) {
-  FileHooks& hooks = GetFileHooks();
-  return hooks.packed_file ? hooks.packed_file(in, name) : name;
-}
-
 // ---------------------------------------------------------------- whole files
 
 // 読む / 開く (?に,?を): the file item is looked at as written before it is

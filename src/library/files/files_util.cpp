@@ -8,6 +8,7 @@
 #include "policy/security.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
+#include "runtime/startup.h"
 #include "text/encoding.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -224,6 +225,10 @@ std::string FormatFileTime(std::time_t t) {
   std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
                 tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
+}
+
+std::string PackedFirst(Interpreter& in, const std::string& name) {
+  return PackedFileOr(in, name);
 }
 
 FileHooks& GetFileHooks() {

@@ -57,14 +57,18 @@ bool IsValidFileName(std::string_view name);
 // (for a name holding a NUL byte, the message of a failed read or write).
 std::string CheckedOsPath(Interpreter& in, const std::string& name);
 
+// The file a reading command opens for `name`: when the run has a resource
+// archive (a packed program, -resource) holding an entry of that name (any
+// letter case), the entry extracted into the run's private temporary folder;
+// else `name` itself. 読む/開く, ファイルコピー, 取り込む, 起動 and the commands
+// that load pictures, sounds and icons look there first.
+std::string PackedFirst(Interpreter& in, const std::string& name);
+
 // "yyyy/mm/dd hh:nn:ss" in local time.
 std::string FormatFileTime(std::time_t t);
 
 // Hooks filled by other parts of the run-time; null until they are installed.
 struct FileHooks {
-  // A packed resource name -> the path of its extracted temporary file (the
-  // name unchanged when it is not a packed entry).
-  std::string (*packed_file)(Interpreter& in, const std::string& name) = nullptr;
   // The registry side of 関連付ける / 関連付けを削除 (keys under
   // HKEY_CLASSES_ROOT), installed by the registry store. CP932 texts; `command`
   // is the quoted application followed by "%1" in quotes.

@@ -1,0 +1,4 @@
+--console
+--play
+x.play
+SCRIPT
