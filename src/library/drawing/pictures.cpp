@@ -20,6 +20,7 @@
 #include "runtime/errors.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
+#include "runtime/startup.h"
 #include "text/charmap.h"
 #include "text/number.h"
 #include "text/sjis.h"
@@ -112,8 +113,7 @@ static Bitmap DecodeFile(Interpreter& in, const std::string& name, const std::st
 }
 
 Bitmap ReadPicture(Interpreter& in, const std::string& given) {
-  std::string name = given;
-  if (auto packed = GetFileHooks().packed_file) name = packed(in, name);
+  std::string name = PackedFileOr(in, given);
   if (name == SJ("クリップボード")) return in.host.Clipboard().ClipboardPicture();
   std::string ext = AsciiLower(CutExtension(name));
   if (!ext.empty()) return DecodeFile(in, ResolveFileName(in, name), ext);
