@@ -2,9 +2,11 @@
 """Runs the picture benchmarks: bench_images (the run-time's filters and
 resize, built with `cmake --build build --target bench_images`) and images.py
 (the same operations in Python with Pillow, python3-pil), and prints both times
-and their ratio.
+and their ratio. Each program reports the best of three runs of every
+operation; with ROUNDS > 1 both programs run that many times, alternately, and
+the best of all is kept (the machine's load then hurts both sides alike).
 
-usage: bench/run_images.py [path/to/bench_images] [python with Pillow]
+usage: bench/run_images.py [path/to/bench_images] [python with Pillow] [ROUNDS]
 """
 import os
 import subprocess
@@ -21,8 +23,12 @@ def times(cmd):
 def main():
     exe = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build", "bench", "bench_images")
     python = sys.argv[2] if len(sys.argv) > 2 else "/usr/bin/python3"
-    ours = times([exe])
-    pillow = times([python, os.path.join(HERE, "images.py")])
+    rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 1
+    ours, pillow = {}, {}
+    for _ in range(rounds):
+        for best, cmd in ((ours, [exe]), (pillow, [python, os.path.join(HERE, "images.py")])):
+            for name, t in times(cmd).items():
+                best[name] = min(t, best.get(name, t))
     print("%-16s %10s %10s %8s" % ("operation", "sorane s", "pillow s", "x pillow"))
     for name, t in ours.items():
         p = pillow.get(name)

@@ -46,28 +46,35 @@ void FlipHorizontal(Bitmap& picture) {
   }
 }
 
-void RotateRight(Bitmap& picture) {
-  if (picture.Empty()) return;
-  Bitmap out(picture.height, picture.width, picture.bits);
-  const int bpp = picture.Bpp();
-  // In square tiles, so the rows read and the rows written both stay in cache.
-  constexpr int kTile = 64;
-  for (int y0 = 0; y0 < picture.height; y0 += kTile)
-    for (int x0 = 0; x0 < picture.width; x0 += kTile) {
-      const int y1 = std::min(picture.height, y0 + kTile), x1 = std::min(picture.width, x0 + kTile);
-      for (int y = y0; y < y1; ++y) {
-        const uint8_t* s = picture.Row(y) + size_t(x0) * bpp;
-        const size_t nx = size_t(picture.height - 1 - y) * bpp;
-        if (bpp == 3) {
-          for (int x = x0; x < x1; ++x, s += 3) {
-            uint8_t* d = out.Row(x) + nx;
-            d[0] = s[0], d[1] = s[1], d[2] = s[2];
-          }
-        } else {
-          for (int x = x0; x < x1; ++x, s += 4) std::memcpy(out.Row(x) + nx, s, 4);
+// New row x holds old column x from the bottom up: in square tiles, each new
+// row written from left to right, so the rows read and the rows written both
+// stay in the cache.
+template <int bpp>
+static void Transpose(const Bitmap& p, Bitmap& out) {
+  constexpr int kTile = 128;
+  for (int y0 = 0; y0 < p.height; y0 += kTile)
+    for (int x0 = 0; x0 < p.width; x0 += kTile) {
+      const int y1 = std::min(p.height, y0 + kTile), x1 = std::min(p.width, x0 + kTile);
+      for (int x = x0; x < x1; ++x) {
+        uint8_t* d = out.Row(x) + size_t(p.height - y1) * bpp;
+        for (int y = y1 - 1; y >= y0; --y, d += bpp) {
+          const uint8_t* s = p.Row(y) + size_t(x) * bpp;
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+          if constexpr (bpp == 4) d[3] = s[3];
         }
       }
     }
+}
+
+void RotateRight(Bitmap& picture) {
+  if (picture.Empty()) return;
+  Bitmap out(picture.height, picture.width, picture.bits);
+  if (picture.bits == 32)
+    Transpose<4>(picture, out);
+  else
+    Transpose<3>(picture, out);
   picture = std::move(out);
 }
 
