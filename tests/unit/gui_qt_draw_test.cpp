@@ -197,6 +197,8 @@ TEST(ImageDrawing, CopiesBlendsAndTheirMends) {
       "「先」の(155,85)を、座標色取得。E=それ\n"
       "「元」を、「先」の(180,80)に、300パーセント、イメージ半透明コピー。\n"
       "「先」の(185,85)を、座標色取得。F=それ\n"
+      "「元」を、「先」の(60,80,50,95)に、50パーセント、イメージ半透明コピー。\n"  // no width
+      "「先」の(55,85)を、座標色取得。N=それ\n"
       "「元」の(0,0,5,5)を、「先」の(190,0)に、イメージ部分コピー。\n"
       "「先」の(194,4)を、座標色取得。G=それ\n「先」の(195,4)を、座標色取得。H=それ\n");
   ASSERT_TRUE(r.Start());
@@ -208,6 +210,7 @@ TEST(ImageDrawing, CopiesBlendsAndTheirMends) {
   EXPECT_EQ(Var(r, "D"), std::to_string(255 + 127 * 256 + 127 * 65536));
   EXPECT_EQ(Var(r, "E"), kWhite);
   EXPECT_EQ(Var(r, "F"), kRed);  // c = 255: 255 div 256 of the white is left: none
+  EXPECT_EQ(Var(r, "N"), kWhite);
   EXPECT_EQ(Var(r, "G"), kRed);
   EXPECT_EQ(Var(r, "H"), kWhite);
 }
