@@ -10,7 +10,7 @@ PACKAGES="
   libpng-dev libjpeg-dev zlib1g-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
-  python3 lua5.4 xvfb
+  python3 python3-pil lua5.4 xvfb
   python3-pyftpdlib openssl
   groff-base dpkg-dev
 "

@@ -23,6 +23,8 @@ class TQtClipboard : public HostClipboard {
  public:
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
+  Bitmap ClipboardPicture() override;  // canvas_qt.cpp
+  void SetClipboardPicture(const Bitmap& picture) override;
 };
 
 class TQtHost : public Host {

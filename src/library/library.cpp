@@ -46,6 +46,7 @@ std::span<const CommandTable> CommandTables() {
       TcpCommands(),
       FtpHttpCommands(),
       DllCommands(),
+      DrawingCommands(),
       NotBuiltCommands(),
   };
   // clang-format on

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "gui/draw_surface.h"
 #include "gui/frm_sorane.h"
 #include "gui/qt_text.h"
 #include "gui/virtual_keys.h"
@@ -197,6 +198,14 @@ ObjWidget* QtObjectBackend::Live(int index) const {
   if (index < 0 || index >= static_cast<int>(objects_.size())) return nullptr;
   ObjWidget* o = objects_[index].get();
   return o && o->widget ? o : nullptr;
+}
+
+// An イメージ is a drawing surface; a フォーム holds one named img.
+HostCanvas* QtObjectBackend::CanvasOf(int index) {
+  QWidget* w = WidgetOf(index);
+  auto* surface = qobject_cast<TDrawSurface*>(w);
+  if (!surface && w) surface = w->findChild<TDrawSurface*>("img", Qt::FindDirectChildrenOnly);
+  return surface ? surface->Canvas() : nullptr;
 }
 
 QWidget* QtObjectBackend::WidgetOf(int index) const {

@@ -49,6 +49,7 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   bool Focus(int index) override;
   bool SetParent(int index, int parent_index) override;
   void CenterInParent(int index) override;
+  HostCanvas* CanvasOf(int index) override;
 
   // The object's widget while it has one: nullptr for no object, a destroyed
   // one, or one whose widget went with its parent.
