@@ -502,7 +502,8 @@ void QtObjectBackend::HandleKey(QWidget* widget, QEvent* event) {
 
 // Dropped local files reach an object that accepts them (ファイルドロップ):
 // reported with the names one per line; when no handler takes them, the
-// object's own treatment follows.
+// object's own treatment follows. An object that does not accept them takes
+// no drop at all.
 bool QtObjectBackend::HandleDrop(QWidget* widget, QEvent* event) {
   int index = -1;
   for (QWidget* w = widget; w && index < 0; w = w->isWindow() ? nullptr : w->parentWidget()) {
@@ -510,8 +511,14 @@ bool QtObjectBackend::HandleDrop(QWidget* widget, QEvent* event) {
     if (index < 0) index = IndexOn(w, kObjectKey);
   }
   ObjWidget* o = Live(index);
-  if (!o || !o->accepts_drops) return false;
+  if (!o) return false;
   auto* e = static_cast<QDropEvent*>(event);
+  // An object takes drops only through ファイルドロップ: while it is off, the
+  // edit widgets' own text drop (which would insert a file's URL) is refused too.
+  if (!o->accepts_drops) {
+    e->ignore();
+    return true;
+  }
   QStringList names;
   if (e->mimeData())
     for (const QUrl& url : e->mimeData()->urls())
