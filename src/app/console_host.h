@@ -16,6 +16,7 @@
 
 #include <chrono>
 
+#include "app/console_media.h"
 #include "library/objects/backend.h"
 #include "runtime/host.h"
 
@@ -119,6 +120,7 @@ class ConsoleHost : public Host {
   HostEventLoop& EventLoop() override { return loop_; }
   HostClipboard& Clipboard() override { return clipboard_; }
   ObjectBackend& Objects() override { return objects_; }
+  HostMedia& Media() override { return ConsoleMediaService(); }
 
  private:
   ConsoleOutput output_;

@@ -2,6 +2,8 @@
 
 #include "debug/debug_commands.h"
 #include "library/files/text_encoding.h"
+#include "library/media/media_commands.h"
+#include "library/objects/menu_commands.h"
 #include "library/objects/object_access.h"
 #include "library/objects/object_commands.h"
 #include "library/vocabulary.h"
@@ -16,11 +18,12 @@ CommandTable PackagingCommands();
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(), FunctionCommands(),  ErrorCommands(),
-      OutputCommands(),  StringCommands(),  NumberCommands(),    DateCommands(),
-      PatternCommands(), FileCommands(),    FileInfoCommands(),  FileShellCommands(),
-      TableCommands(),   HandleCommands(),  DialogCommands(),    TimerCommands(),
-      DebugCommands(),   ObjectCommands(),  PackagingCommands(), NotBuiltCommands(),
+      ProgramCommands(),   ControlCommands(),  FunctionCommands(), ErrorCommands(),
+      OutputCommands(),    StringCommands(),   NumberCommands(),   DateCommands(),
+      PatternCommands(),   FileCommands(),     FileInfoCommands(), FileShellCommands(),
+      TableCommands(),     HandleCommands(),   DialogCommands(),   TimerCommands(),
+      DebugCommands(),     ObjectCommands(),   MediaCommands(),    MenuCommands(),
+      PackagingCommands(), NotBuiltCommands(),
   };
   return kTables;
 }

@@ -31,13 +31,19 @@ int IndexOn(const QObject* object, const char* key) {
   return v.isValid() ? v.toInt() : -1;
 }
 
-// The kinds in the order of ObjKind; メニュー objects are built by the menus.
+// The kinds in the order of ObjKind.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
     ButtonWidget, EditWidget, ImageWidget,   BarWidget,   ComboWidget,   ListWidget,
     MemoWidget,   FormWidget, GridWidget,    LabelWidget, CheckWidget,   TrackWidget,
-    AnimeWidget,  nullptr,    BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
+    AnimeWidget,  MenuWidget, BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
 };
+
+// Where the client area of `parent` starts in it: a window's client area
+// begins below its menu bar; other widgets place children from their corner.
+QPoint ClientOrigin(const QWidget* parent) {
+  return parent && parent->isWindow() ? parent->contentsRect().topLeft() : QPoint();
+}
 
 // Whether a widget of the kind raises the event (the kind table says which).
 bool KindRaises(ObjKind kind, ObjEvent what) {
@@ -185,9 +191,11 @@ QtObjectBackend::QtObjectBackend(TfrmSorane& host) : host_(host) {
 
 QtObjectBackend::~QtObjectBackend() {
   // Forms are windows of their own: nothing else frees them. Widgets placed on
-  // the host window go with it.
+  // the host window go with it, and so do the menus of its menu bar.
   auto free_window = [this](ObjWidget* o) {
-    if (o && o->widget && o->widget->isWindow() && o->widget != &host_) delete o->widget.data();
+    if (o && o->widget && o->widget->isWindow() && !o->widget->parentWidget() &&
+        o->widget != &host_)
+      delete o->widget.data();
   };
   for (auto& o : objects_) free_window(o.get());
   for (auto& o : pending_) free_window(o.get());
@@ -242,7 +250,8 @@ bool QtObjectBackend::CreateObject(const NewObject& created) {
   else
     mouse.push_back(widget);
   for (QWidget* w : mouse) TakeMouse(created.index, w);
-  if (!form) widget->show();
+  // A menu item's widget is its menu, which opens only when chosen.
+  if (!form && created.kind != ObjKind::kMenu) widget->show();
   if (static_cast<int>(objects_.size()) <= created.index) objects_.resize(created.index + 1);
   objects_[created.index] = std::move(o);
   return true;
@@ -311,8 +320,8 @@ ObjBounds QtObjectBackend::Bounds(int index) {
   QWidget* w = WidgetOf(index);
   if (!w) return {};
   // A window: its frame's place on the screen and its client size.
-  if (w->isWindow()) return {w->x(), w->y(), w->width(), w->height()};
-  QRect g = w->geometry();
+  if (w->isWindow()) return {w->x(), w->y(), w->contentsRect().width(), w->contentsRect().height()};
+  QRect g = w->geometry().translated(-ClientOrigin(w->parentWidget()));
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
@@ -321,10 +330,12 @@ void QtObjectBackend::SetBounds(int index, const ObjBounds& b) {
   if (!w) return;
   int width = std::max(0, b.width), height = std::max(0, b.height);
   if (w->isWindow()) {
+    QMargins m = w->contentsMargins();
     w->move(b.left, b.top);
-    w->resize(width, height);
+    w->resize(width + m.left() + m.right(), height + m.top() + m.bottom());
   } else {
-    w->setGeometry(b.left, b.top, width, height);
+    QPoint origin = ClientOrigin(w->parentWidget());
+    w->setGeometry(b.left + origin.x(), b.top + origin.y(), width, height);
   }
 }
 
@@ -343,7 +354,12 @@ int QtObjectBackend::HostFontTextWidth(const std::string& text) {
 }
 
 void QtObjectBackend::SetVisible(int index, bool visible) {
-  if (QWidget* w = WidgetOf(index)) w->setVisible(visible);
+  ObjWidget* o = Live(index);
+  if (!o) return;
+  if (o->kind == ObjKind::kMenu)
+    SetMenuItemVisible(o->widget, visible);
+  else
+    o->widget->setVisible(visible);
 }
 
 bool QtObjectBackend::Focus(int index) {
@@ -360,17 +376,22 @@ bool QtObjectBackend::Focus(int index) {
 bool QtObjectBackend::SetParent(int index, int parent_index) {
   ObjWidget* o = Live(index);
   ObjWidget* p = Live(parent_index);
+  if (!o || !p || index == 0) return false;
+  // A menu item goes only under another menu item.
+  if (o->kind == ObjKind::kMenu || p->kind == ObjKind::kMenu)
+    return o->kind == p->kind && MoveMenuItem(o->widget, p->widget);
   // The host window stays the top-level window it is.
-  if (!o || !p || index == 0 || !KindRowOf(p->kind).container) return false;
+  if (!KindRowOf(p->kind).container) return false;
   QWidget* w = o->widget;
   QWidget* target = p->widget;
   // Never onto itself or onto anything placed on it.
   for (QWidget* q = target; q; q = q->parentWidget())
     if (q == w) return false;
   bool shown = !w->isHidden();
-  QPoint at = w->pos();
+  // The same place in client coordinates, now of the new parent.
+  QPoint at = w->pos() - ClientOrigin(w->parentWidget());
   w->setParent(target, Qt::Widget);
-  w->move(at);
+  w->move(at + ClientOrigin(target));
   if (shown) w->show();
   return true;
 }
@@ -387,7 +408,10 @@ void QtObjectBackend::CenterInParent(int index) {
     return;
   }
   QWidget* parent = w->parentWidget();
-  if (parent) w->move((parent->width() - w->width()) / 2, (parent->height() - w->height()) / 2);
+  if (!parent || MenuItemAction(w)) return;
+  QRect client = parent->isWindow() ? parent->contentsRect() : parent->rect();
+  w->move(client.left() + (client.width() - w->width()) / 2,
+          client.top() + (client.height() - w->height()) / 2);
 }
 
 // ---- Events ----
@@ -396,6 +420,9 @@ bool QtObjectBackend::eventFilter(QObject* watched, QEvent* event) {
   if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
   switch (event->type()) {
+    case QEvent::Resize:
+      if (widget == &host_) FitHostMenuBar(widget);
+      return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
