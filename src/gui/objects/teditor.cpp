@@ -213,6 +213,9 @@ void RunEditorSettingsDialog(QWidget* widget) {
   auto* form = new QFormLayout(&dialog);
   auto* face = new QFontComboBox(&dialog);
   face->setCurrentFont(e->QWidget::font());
+  // The face as the box shows it: a face named by another name (a substitute)
+  // stays as named unless another one is chosen.
+  const QString shown_face = face->currentFont().family();
   auto* size = new QSpinBox(&dialog);
   size->setRange(1, 200);
   size->setValue(e->QWidget::font().pointSize());
@@ -258,7 +261,9 @@ void RunEditorSettingsDialog(QWidget* widget) {
   auto colour = [&](QPushButton* b) {
     return number(ValueOf(b->property("colour").value<QColor>()));
   };
-  ApplyEditorSettings(e, {{"Font", S(face->currentFont().family())},
+  QString family = face->currentFont().family();
+  if (family == shown_face) family = e->QWidget::font().family();
+  ApplyEditorSettings(e, {{"Font", S(family)},
                           {"FontSize", number(size->value())},
                           {"FontColor", colour(text_colour)},
                           {"BackColor", colour(back_colour)},
