@@ -26,13 +26,14 @@ std::string EditorSettingKey(const std::string& name) {
 namespace {
 
 // A menu item named `name` in the menu bar, or under the item `parent` (>= 0).
-// A variable of that name gives way to the item; any other word stops it.
+// A variable of the script of that name gives way to the item; any other word
+// stops it, a system variable too (そ and its kind hold the run's own state).
 void CreateMenuItem(Call& c, const std::string& name, int parent) {
   Interpreter& in = c.in;
   if (name.empty()) in.Raise(msg::BadArgument() + SJ("オブジェクト名がありません。"), c.cmd.Name);
   if (THashNode* w = in.S.Words.FindExact(name)) {
     if (w->Reserved) in.Raise(msg::ReadOnly(), name);
-    if (w->Kind != kWordVariable)
+    if (w->Kind != kWordVariable || w->Level < 0)
       in.Raise(SJ("オブジェクト\"%s\"は、既に存在するので、作成できません。"), name);
   }
   ObjectBackend& b = Backend(in);
