@@ -185,20 +185,16 @@ TEST_F(MciTest, PlayWaitEndsWithThePlayOrTheRun) {
 
 // ---- The commands in scripts ----
 
-class MediaHost : public TestHost {
- public:
-  FakeMedia media;
-  HostMedia& Media() override { return media; }
-};
-
 // Scripts whose "DIR/" names a folder holding a.wav and b.mid (the fake
 // plays anything).
-class MediaScriptTest : public ::testing::Test {
+class MediaScriptTest : public ScriptRunFixture {
  protected:
-  MediaHost host;
-  Interpreter in{host};
+  FakeMedia media;
   std::filesystem::path dir;
   void SetUp() override {
+    host.media = &media;
+    host.continue_after_error = true;
+    InstallLibrary(in);
     char tmpl[] = "/tmp/sorane-media-XXXXXX";
     ASSERT_TRUE(mkdtemp(tmpl));
     dir = tmpl;
@@ -209,19 +205,7 @@ class MediaScriptTest : public ::testing::Test {
   void Run(std::string utf8) {
     for (size_t at; (at = utf8.find("DIR/")) != std::string::npos;)
       utf8.replace(at, 3, dir.string());
-    host.continue_after_error = true;
-    InstallLibrary(in);
-    std::string text;
-    for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    in.S.SourceName = "main.srn";
-    in.S.ProgramText = text;
-    in.PrepareRun();
-    in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-    in.Run();
-  }
-  std::string Var(const char* name) {
-    THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : "(none)";
+    Load(utf8.c_str());
   }
   std::string Errors() { return SjisToUtf8(in.ErrorLog); }
 };
@@ -254,16 +238,16 @@ TEST_F(MediaScriptTest, PlayStateStopAndRepeat) {
   EXPECT_EQ(Var("C"), "2");  // restored after 繰り返し演奏
   EXPECT_EQ(Var("D"), "未設定");
   // The first player was closed by the second 演奏; "2" loops only a ".wav".
-  ASSERT_GE(host.media.calls.size(), 5u);
-  EXPECT_EQ(host.media.calls[1], "play 1 -1 -1 0");
-  EXPECT_EQ(host.media.calls[2], "close 1");
-  EXPECT_EQ(host.media.calls[4], "play 2 -1 -1 1");
+  ASSERT_GE(media.calls.size(), 5u);
+  EXPECT_EQ(media.calls[1], "play 1 -1 -1 0");
+  EXPECT_EQ(media.calls[2], "close 1");
+  EXPECT_EQ(media.calls[4], "play 2 -1 -1 1");
   EXPECT_NE(Errors().find("ファイル\"ない.wav\"が、ありません。"), std::string::npos);
-  EXPECT_EQ(host.media.beeps, 1);
+  EXPECT_EQ(media.beeps, 1);
 }
 
 TEST_F(MediaScriptTest, APlayerThatCannotOpenFailsLoudlyExceptForAWave) {
-  host.media.refuse = HostMedia::Failure::kUnsupported;
+  media.refuse = HostMedia::Failure::kUnsupported;
   Run("「DIR/a.wav」を、演奏\n"
       "「DIR/b.mid」を、演奏\n"
       "A=演奏状態\n"
