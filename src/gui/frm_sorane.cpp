@@ -43,7 +43,9 @@ QImage TfrmSorane::Snapshot() {
 }
 
 void TfrmSorane::resizeEvent(QResizeEvent* e) {
-  img_->FitTo(e->size());
+  // The client area: below the menu bar once there is one.
+  img_->FitTo(contentsRect().size());
+  img_->move(contentsRect().topLeft());
   QWidget::resizeEvent(e);
   Report(HostEvent(ObjEvent::kChange));
 }
@@ -64,7 +66,7 @@ void TfrmSorane::Report(const ObjectEvent& event) {
 }
 
 void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
-  QPoint at = e->position().toPoint();
+  QPoint at = e->position().toPoint() - contentsRect().topLeft();
   ObjectEvent event = HostEvent(what);
   event.x = at.x();
   event.y = at.y();

@@ -2,6 +2,8 @@
 
 #include "debug/debug_commands.h"
 #include "library/files/text_encoding.h"
+#include "library/media/media_commands.h"
+#include "library/objects/menu_commands.h"
 #include "library/objects/object_access.h"
 #include "library/objects/object_commands.h"
 #include "library/vocabulary.h"
@@ -47,6 +49,8 @@ std::span<const CommandTable> CommandTables() {
       FtpHttpCommands(),
       DllCommands(),
       DrawingCommands(),
+      MediaCommands(),
+      MenuCommands(),
       NotBuiltCommands(),
   };
   // clang-format on

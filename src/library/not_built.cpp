@@ -9,22 +9,6 @@ namespace sorane {
 
 CommandTable NotBuiltCommands() {
   static constexpr CommandRow kRows[] = {
-      // Media, menus, tray icon and window order.
-      {CommandId::Play, "演奏", "?を", nullptr, kActs},
-      {CommandId::StopPlaying, "演奏停止", "", nullptr, kActs},
-      {CommandId::BringToFront, "最前面", "?を", nullptr, kActs},
-      {CommandId::SendToBack, "最背面", "?を", nullptr, kActs},
-      {CommandId::PlayState, "演奏状態", "", nullptr, kActs},
-      {CommandId::MenuCreate, "メニュー作成", "?を", nullptr, kActs},
-      {CommandId::MenuAdd, "メニュー追加", "?に,?を", nullptr, kActs},
-      {CommandId::PlayRepeat, "繰り返し演奏", "?を", nullptr, kActs},
-      {CommandId::MciSend, "MCI送信", "?を", nullptr, kActs},
-      {CommandId::ShowCursor, "カーソル表示", "?", nullptr, kActs},
-      {CommandId::TrayIcon, "タスクトレイへアイコン表示", "?", nullptr, kActs},
-      {CommandId::EditorSettings, "Tエディタ設定", "?の", nullptr, kActs},
-      {CommandId::EditorSettingsSave, "Tエディタ設定を保存", "?を,?へ", nullptr, kActs},
-      {CommandId::EditorSettingsLoad, "Tエディタ設定を読込", "?を,?から", nullptr, kActs},
-      {CommandId::Beep, "BEEP", "", nullptr, kActs},
       // Mail.
       {CommandId::MailSend, "メール送信", "", nullptr, kActs},
       {CommandId::MailReceive, "メール受信", "?へ", nullptr, kActs},

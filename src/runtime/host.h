@@ -333,6 +333,46 @@ class ProcessClipboard : public HostClipboard {
   Bitmap picture_;
 };
 
+// Sound and media playback: players of media files, each known by the number
+// OpenMedia gives (never 0), and the beep. A host without audio output (the
+// console) opens nothing and answers every player as not ready.
+class HostMedia {
+ public:
+  virtual ~HostMedia() = default;
+
+  enum class Mode { kNotReady, kStopped, kPlaying, kPaused, kSeeking, kOpen };
+  enum class Failure {
+    kNone,
+    kCannotOpen,   // no audio output, or the device refused the file
+    kUnsupported,  // the file's format cannot be played here (MIDI without a synthesiser)
+  };
+
+  // Opens a player on a file (an OS path that exists); 0 and `failure` set
+  // when it cannot play it. Waits a bounded time for the file to load.
+  virtual int OpenMedia(const std::string& os_path, Failure& failure) {
+    failure = Failure::kCannotOpen;
+    return 0;
+  }
+  virtual void CloseMedia(int player) {}
+  // Plays from `from_ms` (-1: where it stands) up to `to_ms` (-1: the end),
+  // from `from_ms` (or the start) again each time it gets there when `loop`.
+  virtual void PlayMedia(int player, int64_t from_ms, int64_t to_ms, bool loop) {}
+  virtual void PauseMedia(int player) {}
+  // Stops where it stands (Mode then kStopped; a later play goes on from there).
+  virtual void StopMedia(int player) {}
+  // Moves to `ms` and stops there.
+  virtual void SeekMedia(int player, int64_t ms) {}
+  // A player that played to its end (and does not loop) is kStopped.
+  virtual Mode MediaMode(int player) { return Mode::kNotReady; }
+  virtual int64_t MediaLength(int player) { return 0; }
+  virtual int64_t MediaPosition(int player) { return 0; }
+  // 0 (silent) to 1000 (full).
+  virtual void SetMediaVolume(int player, int volume) {}
+  virtual void SetMediaMuted(int player, bool muted) {}
+  // The platform's default beep.
+  virtual void Beep() {}
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -351,6 +391,11 @@ class Host {
   virtual HostClipboard& Clipboard() = 0;
   // The widgets of script objects (作成, 設定, 得る and their events).
   virtual ObjectBackend& Objects() = 0;
+  // Sound and media (演奏, MCI送信, BEEP); by default nothing can be opened.
+  virtual HostMedia& Media() {
+    static HostMedia none;
+    return none;
+  }
 };
 
 }  // namespace sorane
