@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "runtime/calculator.h"
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
@@ -48,20 +49,6 @@ std::string_view ScanWord(const char*& p) {
     ++p;
   }
   return std::string_view(start, p - start);
-}
-
-// "$" and hexadecimal digits: the 32-bit integer they spell, in decimal. No digit
-// or more than eight significant digits is not a 32-bit integer and reads as 0.
-std::string HexLiteralValue(std::string_view literal) {
-  std::string_view digits = literal.substr(1);
-  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 8) return "0";
-  uint32_t v = 0;
-  for (char c : digits) {
-    int d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
-    v = v * 16 + static_cast<uint32_t>(d);
-  }
-  return std::to_string(static_cast<int32_t>(v));
 }
 
 // ---------------------------------------------------------------- other layers
@@ -193,9 +180,24 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 }  // namespace
 
+// No digit or more than eight significant digits is not a 32-bit integer and reads as 0.
+std::string HexLiteralValue(std::string_view literal) {
+  std::string_view digits = literal.substr(1);
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 8) return "0";
+  uint32_t v = 0;
+  for (char c : digits) {
+    int d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+    v = v * 16 + static_cast<uint32_t>(d);
+  }
+  return std::to_string(static_cast<int32_t>(v));
+}
+
 // ---------------------------------------------------------------- evaluate
 
 std::string Interpreter::Evaluate(const std::string& text) {
+  std::string compiled;
+  if (Expressions && Expressions->TryEvaluate(*this, text, compiled)) return compiled;
   ValueText value(text);
   const char* p = text.c_str();
   SkipBlanks(p);

@@ -2,6 +2,7 @@
 // preprocessed and its labels are registered, then the statement loop runs.
 #include "runtime/interpreter.h"
 
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/messages.h"
 #include "text/encoding.h"
@@ -9,8 +10,14 @@
 
 namespace sorane {
 
-Interpreter::Interpreter(Host& h) : host(h) {}
+Interpreter::Interpreter(Host& h) : host(h) {
+  if (CachesEnabled()) Expressions = std::make_unique<ExpressionCache>();
+}
 Interpreter::~Interpreter() = default;
+
+void Interpreter::DisableCaches() {
+  Expressions.reset();
+}
 
 void Interpreter::PrepareRun() {
   ErrorLog.clear();

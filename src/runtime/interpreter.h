@@ -23,7 +23,8 @@
 namespace sorane {
 
 class Interpreter;
-struct ObjectLayer;  // runtime/events.h
+class ExpressionCache;  // runtime/compiled_expression.h
+struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -49,6 +50,13 @@ class Interpreter {
   // and throws std::logic_error.
   void InstallHandlers(CommandTable rows, bool pure_only);
   CommandHandler HandlerOf(CommandId id) const;
+  // Expressions read once and evaluated from their compiled form; null when
+  // the caches are off (SORANE_NO_CACHE=1).
+  std::unique_ptr<ExpressionCache> Expressions;
+  // Turns every cache of this interpreter off (the differential fuzz target
+  // compares runs with and without them).
+  void DisableCaches();
+
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
   uint64_t StepLimit = 0;
