@@ -13,6 +13,7 @@
 #include "runtime/calculator.h"
 #include "runtime/interpreter.h"
 #include "runtime/operand.h"
+#include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
@@ -29,17 +30,35 @@ bool CachesEnabled() {
 namespace {
 
 struct CalcProgram;
+struct EvalProgram;
 
-// A term: a number literal, a literal, a word, a group or "-" before a term.
+// A piece of a double-quoted literal: text as written (escapes done), or an
+// embedded {expression}.
+struct LiteralPart {
+  std::string text;
+  std::unique_ptr<EvalProgram> expression;
+};
+
+// A term: a number literal, a literal (with embedded expressions: a template),
+// a word, a member of a word (Xの M), a group or "-" before a term.
 struct TermNode {
-  enum Kind { kNumber, kLiteral, kWord, kGroup, kNegative } kind = kNumber;
-  std::string text;  // number: its value; literal: its value; word: the name
+  enum Kind { kNumber, kLiteral, kTemplate, kWord, kMember, kGroup, kNegative } kind = kNumber;
+  std::string text;  // number: its value; literal: its value; word, member: the name (X)
   Number num = 0;    // number: ParseNumber of its value
   std::unique_ptr<CalcProgram> group;
-  std::unique_ptr<TermNode> inner;  // negative
-  // word: the node found while the word table had generation `generation`
+  std::unique_ptr<TermNode> inner;            // negative
+  std::vector<LiteralPart> parts;             // template
+  std::string member;                         // member: M as written
+  std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
+  // word, member: the node found while the word table had generation `generation`
   THashNode* node = nullptr;
   uint64_t generation = 0;
+  // member written Xの(M): when Xの, folded, names a command, label or DLL
+  // function, the text is a call and is read as usual.
+  bool call_form = false;
+  std::string whole;  // Xの
+  bool callable = false;
+  uint64_t callable_generation = 0;
 };
 
 // A token of the calculator. A unary "-" or "+" is known from the place of the
@@ -87,7 +106,7 @@ class Compiler {
     auto t = std::make_unique<TermNode>();
     if (c == '"' || c == '`') {
       t->kind = TermNode::kLiteral;
-      if (!Literal(p, t->text)) return nullptr;
+      if (!Literal(p, *t, depth)) return nullptr;
     } else if (IsDigit(c) || c == '$') {
       std::string literal = Interpreter::ReadNumberLiteral(p);
       t->kind = TermNode::kNumber;
@@ -115,12 +134,45 @@ class Compiler {
       }
       std::string_view w(start, p - start);
       const std::string& no = SJ("の");
-      // Empty words, calls, cell accesses and possible member accesses are
-      // read from the text.
-      if (w.empty() || *p == '(' || *p == '#') return nullptr;
-      if (w.size() > no.size() && w.substr(w.size() - no.size()) == no) return nullptr;
-      t->kind = TermNode::kWord;
-      t->text.assign(w);
+      // Empty words and cell accesses are read from the text, and so are
+      // calls, except after a member word (a call only when the word is
+      // callable, checked when evaluated).
+      bool member = w.size() > no.size() && w.substr(w.size() - no.size()) == no;
+      if (w.empty() || (*p == '(' && !member) || *p == '#') return nullptr;
+      if (member) {
+        t->call_form = *p == '(';
+        t->whole.assign(w);
+        // Xの M, M a group or a word: a member when X is a word (else the
+        // text is read as usual).
+        t->kind = TermNode::kMember;
+        t->text.assign(w.substr(0, w.size() - no.size()));
+        Interpreter::SkipBlanks(p);
+        if (*p == '(') {
+          const char* close = GroupEnd(p);
+          if (!close) return nullptr;
+          t->member.assign(p + 1, close);
+          p = close + 1;
+        } else {
+          const char* m = p;
+          for (;;) {
+            unsigned char b = *p;
+            if (IsLeadByte(b) && p[1]) {
+              p += 2;
+              continue;
+            }
+            if (IsWordDelimiter(b)) break;
+            ++p;
+          }
+          t->member.assign(m, p);
+        }
+        if (std::memchr(t->member.data(), '\0', t->member.size())) return nullptr;
+        t->member_value =
+            Compiler(t->member.data() + t->member.size()).Evaluation(t->member.c_str(), depth + 1);
+        if (!t->member_value) return nullptr;
+      } else {
+        t->kind = TermNode::kWord;
+        t->text.assign(w);
+      }
     }
     if (p > end_) return nullptr;
     return t;
@@ -168,11 +220,12 @@ class Compiler {
     return prog;
   }
 
-  std::unique_ptr<EvalProgram> Evaluation(const char* p) {
+  std::unique_ptr<EvalProgram> Evaluation(const char* p, int depth = 0) {
+    if (depth > kDeepest) return nullptr;
     auto prog = std::make_unique<EvalProgram>();
     Interpreter::SkipBlanks(p);
     if (p >= end_) return nullptr;
-    prog->first = Term(p, 0);
+    prog->first = Term(p, depth);
     if (!prog->first) return nullptr;
     for (;;) {
       Interpreter::SkipBlanks(p);
@@ -182,21 +235,21 @@ class Compiler {
         ++p;
         Interpreter::SkipBlanks(p);
         if (*p == '\r' || *p == '\n') return nullptr;
-        auto t = Term(p, 0);
+        auto t = Term(p, depth);
         if (!t) return nullptr;
         prog->joined.push_back(std::move(t));
         continue;
       }
       if (!IsOperatorChar(c)) return nullptr;  // what follows is read (and ignored) as text
-      prog->rest = Calc(p, end_, false, 0);
+      prog->rest = Calc(p, end_, false, depth);
       return prog->rest ? std::move(prog) : nullptr;
     }
   }
 
  private:
-  // The group at p ('('): its content as a calculation; p moves past ')'.
-  std::unique_ptr<CalcProgram> Group(const char*& p, int depth) {
-    if (depth > kDeepest) return nullptr;
+  // The ')' of the group at p ('('), as the group reader finds it; null when
+  // it does not close within this text.
+  const char* GroupEnd(const char* p) {
     const char* q = p + 1;
     int open = 0;
     while (*q) {
@@ -214,6 +267,14 @@ class Compiler {
       q += CharLenZ(q);
     }
     if (*q != ')' || q >= end_) return nullptr;
+    return q;
+  }
+
+  // The group at p ('('): its content as a calculation; p moves past ')'.
+  std::unique_ptr<CalcProgram> Group(const char*& p, int depth) {
+    if (depth > kDeepest) return nullptr;
+    const char* q = GroupEnd(p);
+    if (!q) return nullptr;
     const char* content = p + 1;
     auto prog = Calc(content, q, true, depth);
     if (!prog) return nullptr;
@@ -221,9 +282,11 @@ class Compiler {
     return prog;
   }
 
-  // A literal's value as the evaluator expands it; false for one that holds an
-  // embedded expression or "￥" (read from the text).
-  bool Literal(const char*& p, std::string& out) {
+  // A literal's value as the evaluator expands it, in `t`: its text, or for a
+  // double-quoted literal with embedded expressions, its parts. False for one
+  // that holds "￥" or an expression that is not compiled (read from the text).
+  bool Literal(const char*& p, TermNode& t, int depth) {
+    std::string& out = t.text;
     const char* q = p;
     if (!SkipLiteral(q) || q > end_) return false;
     if (*p == '`') {
@@ -239,7 +302,30 @@ class Compiler {
     const char* r = p + 1;
     while (r < q - 1) {
       size_t len = CharLenZ(r);
-      if (*r == '{' || AtWide(r, SJ("｛")) || AtWide(r, SJ("￥"))) return false;
+      if (AtWide(r, SJ("￥"))) return false;
+      if (*r == '{' || AtWide(r, SJ("｛"))) {
+        // The expression runs to the closing brace (consumed) or to the end
+        // of the literal; it is made single-byte and evaluated.
+        r += len;
+        const char* start = r;
+        while (r < q - 1 && *r != '}' && !AtWide(r, SJ("｝"))) {
+          if (*r == '\\' && r + 1 < q - 1) ++r;
+          r += CharLenZ(r);
+        }
+        LiteralPart part;
+        part.text = std::move(out);
+        out.clear();
+        std::string expression = TConvToHalf::ConvertText(std::string_view(start, r - start));
+        if (expression.empty() || std::memchr(expression.data(), '\0', expression.size()))
+          return false;
+        part.expression = Compiler(expression.data() + expression.size())
+                              .Evaluation(expression.c_str(), depth + 1);
+        if (!part.expression) return false;
+        t.parts.push_back(std::move(part));
+        t.kind = TermNode::kTemplate;
+        if (r < q - 1) r += CharLenZ(r);
+        continue;
+      }
       if (*r == '\\') {
         ++r;
         size_t n = CharLenZ(r);
@@ -254,6 +340,12 @@ class Compiler {
       }
       out.append(r, len);
       r += len;
+    }
+    if (t.kind == TermNode::kTemplate) {
+      LiteralPart tail;
+      tail.text = std::move(out);
+      out.clear();
+      t.parts.push_back(std::move(tail));
     }
     p = q;
     return true;
@@ -281,12 +373,22 @@ class Runner {
         value = t.text;
         type = "s";
         return true;
-      case TermNode::kWord: {
-        THash& words = in_.S.Words;
-        if (t.generation != words.Generation()) {
-          t.node = words.FindExact(t.text);
-          t.generation = words.Generation();
+      case TermNode::kTemplate:
+        value.clear();
+        for (LiteralPart& part : t.parts) {
+          value += part.text;
+          if (part.expression) {
+            std::string v;
+            if (!Evaluate(*part.expression, v)) return false;
+            value += v;
+          }
         }
+        type = "s";
+        return true;
+      case TermNode::kMember:
+        return Member(t, value, type);
+      case TermNode::kWord: {
+        Lookup(t);
         if (!t.node) {
           value = t.text;
           type = "s";
@@ -312,6 +414,33 @@ class Runner {
     return false;
   }
 
+  // The value of `prog` as Evaluate gives it, its type mark in `type`.
+  bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
+    std::string type;
+    if (!Term(*prog.first, value, type)) return false;
+    for (auto& joined : prog.joined) {
+      std::string more, more_type;
+      if (!Term(*joined, more, more_type)) return false;
+      value += more;
+      type = "s";
+    }
+    if (prog.rest) {
+      // A value typed neither text nor number counts as a number when it reads as one.
+      bool is_number = type == "e";
+      if (type != "e" && type != "s") {
+        std::string_view t = value;
+        if (!t.empty() && t[0] == '-') t.remove_prefix(1);
+        is_number = IsNumberText(t);
+      }
+      Operand first = Operand::Text(std::move(value), is_number), r;
+      if (!Calc(*prog.rest, &first, r)) return false;
+      type = r.is_number ? "e" : "s";
+      value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+    }
+    if (type_out) *type_out = std::move(type);
+    return true;
+  }
+
   // The calculation of `prog`, after `first` when the evaluator read it.
   bool Calc(CalcProgram& prog, Operand* first, Operand& result) {
     State s{prog};
@@ -326,6 +455,53 @@ class Runner {
   }
 
  private:
+  void Lookup(TermNode& t) {
+    THash& words = in_.S.Words;
+    if (t.generation != words.Generation()) {
+      t.node = words.FindExact(t.text);
+      t.generation = words.Generation();
+    }
+  }
+
+  // Xの M for a hash X: the element M, or the element named by M's value.
+  // Members of variables (pair lines) and objects, and a word X that is
+  // missing, are read from the text.
+  bool Member(TermNode& t, std::string& value, std::string& type) {
+    if (t.call_form) {
+      THash& words = in_.S.Words;
+      if (t.callable_generation != words.Generation()) {
+        THashNode* f = words.Find(t.whole, true);
+        t.callable = f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll);
+        t.callable_generation = words.Generation();
+      }
+      if (t.callable) return false;
+    }
+    Lookup(t);
+    THashNode* x = t.node;
+    if (!x) return false;
+    if (x->Kind == kWordVariable && !x->Value.empty()) {
+      // A variable that holds the name of a hash or an object stands for it.
+      THashNode* named = in_.S.Words.FindExact(x->Value);
+      if (named && named->Kind != kWordVariable) x = named;
+    }
+    if (x->Kind != kWordHash || !x->Elements) return false;
+    THashNode* e = x->Elements->FindExact(t.member);
+    if (!e) {
+      std::string key;
+      if (!Evaluate(*t.member_value, key)) return false;
+      e = x->Elements->FindExact(key);
+    }
+    if (!e) {
+      value.clear();
+      type = "s";
+      return true;
+    }
+    const std::string& mark = e->TypeMark;
+    type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
+    value = e->Value;
+    return true;
+  }
+
   struct State {
     CalcProgram& prog;
     size_t next = 0;
@@ -457,32 +633,8 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
   }
   if (e->unusable) return false;
   ExpressionDepth depth(in);
-  EvalProgram& prog = *e->eval;
-  Runner run(in);
   std::string value, type;
-  bool ok = run.Term(*prog.first, value, type);
-  for (size_t i = 0; ok && i < prog.joined.size(); ++i) {
-    std::string more, more_type;
-    ok = run.Term(*prog.joined[i], more, more_type);
-    value += more;
-    type = "s";
-  }
-  if (ok && prog.rest) {
-    // A value typed neither text nor number counts as a number when it reads as one.
-    bool is_number = type == "e";
-    if (type != "e" && type != "s") {
-      std::string_view t = value;
-      if (!t.empty() && t[0] == '-') t.remove_prefix(1);
-      is_number = IsNumberText(t);
-    }
-    Operand first = Operand::Text(std::move(value), is_number), r;
-    ok = run.Calc(*prog.rest, &first, r);
-    if (ok) {
-      out = Result(in, r);
-      return true;
-    }
-  }
-  if (!ok) {
+  if (!Runner(in).Evaluate(*e->eval, value, &type)) {
     e->unusable = true;
     return false;
   }
