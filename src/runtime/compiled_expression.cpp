@@ -595,28 +595,31 @@ constexpr size_t kMostTexts = 8192;
 
 }  // namespace
 
-struct ExpressionCache::Tables {
-  struct Entry {
-    std::unique_ptr<EvalProgram> eval;
-    std::unique_ptr<CalcProgram> calc;
-    bool unusable = false;  // not compilable, or read from the text once already
-  };
-  std::unordered_map<std::string, Entry> evaluations, calculations;
+struct ExpressionCache::Entry {
+  std::unique_ptr<EvalProgram> eval;
+  std::unique_ptr<CalcProgram> calc;
+  bool unusable = false;  // not compilable, or read from the text once already
+};
 
-  Entry* Lookup(std::unordered_map<std::string, Entry>& table, const std::string& text,
-                bool& fresh) {
+struct ExpressionCache::Tables {
+  using Table = std::unordered_map<std::string, std::shared_ptr<Entry>>;
+  Table evaluations, calculations;
+
+  std::shared_ptr<Entry>& Lookup(Table& table, const std::string& text, bool& fresh) {
     auto it = table.find(text);
     fresh = it == table.end();
-    if (!fresh) return &it->second;
+    if (!fresh) return it->second;
     if (table.size() >= kMostTexts) table.clear();
-    return &table.emplace(text, Entry{}).first->second;
+    return table.emplace(text, std::make_shared<Entry>()).first->second;
   }
 };
 
 ExpressionCache::ExpressionCache() : tables_(std::make_unique<Tables>()) {}
 ExpressionCache::~ExpressionCache() = default;
 
-bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std::string& out) {
+bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std::string& out,
+                                  std::shared_ptr<void>* handle) {
+  if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
   if (text.size() > kLongestText || text.empty()) return false;
   // A lone literal (an argument pushed as a value) is read at once: such texts
   // are new at every pass and would only fill the table.
@@ -625,12 +628,19 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
     if (SkipLiteral(q) && *q == '\0') return false;
   }
   bool fresh = false;
-  Tables::Entry* e = tables_->Lookup(tables_->evaluations, text, fresh);
+  std::shared_ptr<Entry> entry = tables_->Lookup(tables_->evaluations, text, fresh);
+  Entry* e = entry.get();
   if (fresh) {
     if (std::memchr(text.data(), '\0', text.size()) == nullptr)
       e->eval = Compiler(text.data() + text.size()).Evaluation(text.c_str());
     e->unusable = !e->eval;
   }
+  if (handle) *handle = std::move(entry);
+  return Run(in, *e, out);
+}
+
+bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
+  Entry* e = &entry;
   if (e->unusable) return false;
   ExpressionDepth depth(in);
   std::string value, type;
@@ -646,7 +656,7 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
 bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out) {
   if (text.size() > kLongestText) return false;
   bool fresh = false;
-  Tables::Entry* e = tables_->Lookup(tables_->calculations, text, fresh);
+  Entry* e = tables_->Lookup(tables_->calculations, text, fresh).get();
   if (fresh) {
     if (std::memchr(text.data(), '\0', text.size()) == nullptr) {
       const char* p = text.c_str();

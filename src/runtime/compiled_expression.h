@@ -35,13 +35,18 @@ class ExpressionCache {
 
   // Evaluate(text) through the compiled form: true with the value in `out` and
   // SoreType set; false, with nothing changed, when the text must be read.
-  bool TryEvaluate(Interpreter& in, const std::string& text, std::string& out);
+  // `handle`, when given, keeps the compiled form of this text for the next
+  // call with the same text and the same handle (no lookup then).
+  bool TryEvaluate(Interpreter& in, const std::string& text, std::string& out,
+                   std::shared_ptr<void>* handle = nullptr);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out);
 
+  struct Entry;
   struct Tables;
 
  private:
+  bool Run(Interpreter& in, Entry& entry, std::string& out);
   std::unique_ptr<Tables> tables_;
 };
 

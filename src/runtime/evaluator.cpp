@@ -198,6 +198,10 @@ std::string HexLiteralValue(std::string_view literal) {
 std::string Interpreter::Evaluate(const std::string& text) {
   std::string compiled;
   if (Expressions && Expressions->TryEvaluate(*this, text, compiled)) return compiled;
+  return EvaluateText(text);
+}
+
+std::string Interpreter::EvaluateText(const std::string& text) {
   ValueText value(text);
   const char* p = text.c_str();
   SkipBlanks(p);

@@ -5,18 +5,23 @@
 #include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/messages.h"
+#include "runtime/statement_cache.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
 namespace sorane {
 
 Interpreter::Interpreter(Host& h) : host(h) {
-  if (CachesEnabled()) Expressions = std::make_unique<ExpressionCache>();
+  if (CachesEnabled()) {
+    Expressions = std::make_unique<ExpressionCache>();
+    Statements = std::make_unique<StatementCache>();
+  }
 }
 Interpreter::~Interpreter() = default;
 
 void Interpreter::DisableCaches() {
   Expressions.reset();
+  Statements.reset();
 }
 
 void Interpreter::PrepareRun() {

@@ -24,6 +24,7 @@ namespace sorane {
 
 class Interpreter;
 class ExpressionCache;  // runtime/compiled_expression.h
+class StatementCache;   // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
@@ -53,6 +54,8 @@ class Interpreter {
   // Expressions read once and evaluated from their compiled form; null when
   // the caches are off (SORANE_NO_CACHE=1).
   std::unique_ptr<ExpressionCache> Expressions;
+  // Plain assignments read once, by position; null when the caches are off.
+  std::unique_ptr<StatementCache> Statements;
   // Turns every cache of this interpreter off (the differential fuzz target
   // compares runs with and without them).
   void DisableCaches();
@@ -105,6 +108,11 @@ class Interpreter {
   size_t Bind(THashNode* w);
   void Dispatch(THashNode* w);
   void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
+  // The value text `src` of an assignment to `target` evaluated and stored
+  // (no member assignment, no cell).
+  // `compiled` keeps the compiled form of `src` between calls.
+  void AssignText(const std::string& target, const std::string& src,
+                  std::shared_ptr<void>* compiled = nullptr);
 
   // Lexical helpers over NUL-terminated text.
   static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
@@ -126,6 +134,8 @@ class Interpreter {
 
   // ---- Expressions (evaluator.cpp, calculator.cpp) ----
   std::string Evaluate(const std::string& text);
+  // Evaluate without the compiled form.
+  std::string EvaluateText(const std::string& text);
   std::string Term(const char*& p);
   std::string MemberAccess(THashNode* x, const char*& p);
   std::string CellAccess(THashNode* v, const char*& p);
@@ -192,6 +202,10 @@ class Interpreter {
   void StepCell(const char*& p);
   void StepNumber(const char*& p);
   void MemberAssign(const std::string& target);
+  void StoreAssigned(const std::string& target, std::string v, const std::string& m);
+  // Where the statement that is going to an assignment began, when it is a
+  // plain one that may be remembered (set by Step, taken by Assign).
+  const char* assignment_start_ = nullptr;
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
 #include "text/encoding.h"
@@ -303,6 +305,15 @@ void Interpreter::RunNested(const TPos& start) {
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
+  assignment_start_ = nullptr;
+  const char* start = p;
+  if (Statements && S.ArgStack.Empty()) {
+    if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
+      p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
+      AssignText(r->target, r->value, &r->compiled);
+      return;
+    }
+  }
   SkipBlanks(p);
   unsigned char c = *p;
   switch (c) {
@@ -366,6 +377,7 @@ void Interpreter::Step() {
     ExecuteStatement();
     return;
   }
+  if (S.ArgStack.Empty()) assignment_start_ = start;
   SuffixAnalysis(std::move(word), p, true, false, {}, {});
 }
 
@@ -723,6 +735,8 @@ static bool ReadIntegerText(const std::string& s, long long& out) {
 
 void Interpreter::Assign(std::string target, bool from_cell, const std::string& cx,
                          const std::string& cy) {
+  const char* start = assignment_start_;
+  assignment_start_ = nullptr;
   if (!S.ArgStack.Empty()) {
     MemberAssign(target);
     return;
@@ -731,7 +745,15 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
     Raise(Format(msg::BadSyntax(), target + SJ("の代入文")) +
           SJ("『変数名は、「内容」』のように書いてください。"));
   const char*& p = S.ExecPos.p;
+  const char* value_start = p;
   std::string src = RestOfStatement(p);
+  // A statement read byte for byte (no line continued) is remembered.
+  if (start && Statements && !from_cell && std::string_view(value_start, p - value_start) == src)
+    Statements->Remember(start, p, target, src);
+  if (!from_cell) {
+    AssignText(target, src);
+    return;
+  }
   std::string v = Evaluate(src);
   std::string m = S.SoreType;
 
@@ -762,7 +784,18 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       target = name;
     }
   }
+  StoreAssigned(target, std::move(v), m);
+}
 
+void Interpreter::AssignText(const std::string& target, const std::string& src,
+                             std::shared_ptr<void>* compiled) {
+  std::string v;
+  if (!Expressions || !Expressions->TryEvaluate(*this, src, v, compiled)) v = EvaluateText(src);
+  std::string m = S.SoreType;
+  StoreAssigned(target, std::move(v), m);
+}
+
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m) {
   THashNode* w = S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
   switch (w->Kind) {
