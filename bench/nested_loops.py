@@ -1,4 +1,4 @@
-# Nested loops: 300 x 300 passes of arithmetic, and a text built from the outer counter.
+# Nested loops: 700 x 700 passes of arithmetic, and a text built from the outer counter.
 total = 0
 text = ""
 for i in range(1, 301):
