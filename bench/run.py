@@ -23,11 +23,18 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "out")
 
 
+TIMEOUT = 120  # seconds for one run; a program that takes longer is reported as "> 120"
+
+
 def median_of(cmd, runs=5):
     times = []
     for _ in range(runs):
         start = time.perf_counter()
-        proc = subprocess.run(cmd, cwd=OUT, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            proc = subprocess.run(cmd, cwd=OUT, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                  timeout=TIMEOUT)
+        except subprocess.TimeoutExpired:
+            return float("inf")
         elapsed = time.perf_counter() - start
         if proc.returncode != 0:
             sys.stderr.write("failed: %s\n%s\n" % (" ".join(cmd), proc.stderr.decode("utf-8", "replace")))
@@ -64,8 +71,10 @@ def main():
         t_p = median_of([sys.executable, py]) if os.path.exists(py) else None
         lu = os.path.join(HERE, name + ".lua")
         t_l = median_of([lua, lu]) if lua and os.path.exists(lu) else None
-        fmt = lambda t: "%10.3f" % t if t is not None else "%10s" % "-"
-        ratio = lambda a, b: "%8.2f" % (a / b) if a is not None and b else "%8s" % "-"
+        fmt = lambda t: ("%10s" % "-" if t is None else
+                         "%10s" % ("> %d" % TIMEOUT) if t == float("inf") else "%10.3f" % t)
+        ratio = lambda a, b: ("%8s" % "-" if a is None or not b or b == float("inf") else
+                              "%8s" % "-" if a == float("inf") else "%8.2f" % (a / b))
         line = "%-18s" % name
         if before:
             line += " %s %s" % (fmt(t_b), ratio(t_b, t_p))

@@ -283,8 +283,9 @@ class Calculator {
   std::string op_text_;
 };
 
-// The value and type mark of a result.
-std::string Result(Interpreter& in, Operand& r) {
+}  // namespace
+
+std::string CalculationResult(Interpreter& in, Operand& r) {
   if (r.is_number) {
     in.S.SoreType = "e";
     return FormatNumber(r.num());
@@ -292,6 +293,8 @@ std::string Result(Interpreter& in, Operand& r) {
   in.S.SoreType = "s";
   return r.TakeText();
 }
+
+namespace {
 
 // The message of a report line without its "[エラー] file(N行目): " head.
 std::string PlainMessage(const std::string& line) {
@@ -327,7 +330,7 @@ std::string CalculateText(Interpreter& in, const char* text, std::string_view wh
   return Guarded(in, whole, [&] {
     Calculator c(in, text);
     Operand r = c.Run();
-    return Result(in, r);
+    return CalculationResult(in, r);
   });
 }
 
@@ -500,7 +503,7 @@ std::string CalculateAfter(Interpreter& in, std::string first, const std::string
   return Guarded(in, whole, [&] {
     Calculator c(in, rest);
     Operand r = c.RunAfter(Operand::Text(std::move(first), is_number));
-    return Result(in, r);
+    return CalculationResult(in, r);
   });
 }
 

@@ -122,17 +122,7 @@ class Compiler {
       t->inner = Term(p, depth + 1);
       if (!t->inner) return nullptr;
     } else {
-      const char* start = p;
-      for (;;) {
-        unsigned char b = *p;
-        if (IsLeadByte(b) && p[1]) {
-          p += 2;
-          continue;
-        }
-        if (IsWordDelimiter(b)) break;
-        ++p;
-      }
-      std::string_view w(start, p - start);
+      std::string_view w = Interpreter::ScanWord(p);
       const std::string& no = SJ("の");
       // Empty words and cell accesses are read from the text, and so are
       // calls, except after a member word (a call only when the word is
@@ -153,17 +143,7 @@ class Compiler {
           t->member.assign(p + 1, close);
           p = close + 1;
         } else {
-          const char* m = p;
-          for (;;) {
-            unsigned char b = *p;
-            if (IsLeadByte(b) && p[1]) {
-              p += 2;
-              continue;
-            }
-            if (IsWordDelimiter(b)) break;
-            ++p;
-          }
-          t->member.assign(m, p);
+          t->member = Interpreter::ScanWord(p);
         }
         if (std::memchr(t->member.data(), '\0', t->member.size())) return nullptr;
         t->member_value =
@@ -577,16 +557,6 @@ class Runner {
   Interpreter& in_;
 };
 
-// The value of a finished calculation, as the calculator gives it.
-std::string Result(Interpreter& in, Operand& r) {
-  if (r.is_number) {
-    in.S.SoreType = "e";
-    return FormatNumber(r.num());
-  }
-  in.S.SoreType = "s";
-  return r.TakeText();
-}
-
 // Texts longer than this are read every time; the tables are emptied when
 // they hold this many texts, so a run that evaluates ever new texts does not
 // grow them without end.
@@ -672,7 +642,7 @@ bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std
     e->unusable = true;
     return false;
   }
-  out = Result(in, r);
+  out = CalculationResult(in, r);
   return true;
 }
 

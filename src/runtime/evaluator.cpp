@@ -36,21 +36,6 @@ bool AtWide(const char* p, const std::string& wide) {
   return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
 }
 
-// A plain word at p, the same run that Interpreter::ReadWord reads, without a copy.
-std::string_view ScanWord(const char*& p) {
-  const char* start = p;
-  for (;;) {
-    unsigned char c = *p;
-    if (IsLeadByte(c) && p[1]) {
-      p += 2;
-      continue;
-    }
-    if (IsWordDelimiter(c)) break;
-    ++p;
-  }
-  return std::string_view(start, p - start);
-}
-
 // ---------------------------------------------------------------- other layers
 
 // Script objects and DLL functions belong to the object layer and the DLL layer
@@ -248,7 +233,7 @@ std::string Interpreter::Term(const char*& p) {
     return "-" + Term(p);
   }
 
-  std::string_view w = ScanWord(p);
+  std::string_view w = Interpreter::ScanWord(p);
   if (w.empty()) {
     S.SoreType = "s";
     return {};

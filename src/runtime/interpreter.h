@@ -118,6 +118,8 @@ class Interpreter {
   static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
   static void SkipSpaces(const char*& p);       // space and TAB only
   static std::string ReadWord(const char*& p);  // a plain word
+  // The same plain word, viewed in the text.
+  static std::string_view ScanWord(const char*& p);
   // At CR or LF: consumes the line break and the following line mark "N:",
   // setting LineNo.
   void ReadLineBreak(const char*& p);

@@ -127,4 +127,9 @@ enum class OpFault { kNone, kInvalidOperation, kIntegerDivisionByZero };
 // Applies `op` to a and b into `out`; a fault leaves `out` unset.
 OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out);
 
+class Interpreter;
+// The value of a finished calculation (a number in the number format, type
+// mark "e", or a text, "s"); sets SoreType.
+std::string CalculationResult(Interpreter& in, Operand& r);
+
 }  // namespace sorane

@@ -83,7 +83,7 @@ void Interpreter::SkipSpaces(const char*& p) {
   while (*p == ' ' || *p == '\t') ++p;
 }
 
-std::string Interpreter::ReadWord(const char*& p) {
+std::string_view Interpreter::ScanWord(const char*& p) {
   const char* start = p;
   while (true) {
     unsigned char c = *p;
@@ -94,7 +94,11 @@ std::string Interpreter::ReadWord(const char*& p) {
     if (kTables.delimiter[c]) break;
     ++p;
   }
-  return std::string(start, p);
+  return std::string_view(start, p - start);
+}
+
+std::string Interpreter::ReadWord(const char*& p) {
+  return std::string(ScanWord(p));
 }
 
 void Interpreter::ReadLineBreak(const char*& p) {

@@ -14,6 +14,7 @@
 #include "library/library.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
+#include "script_run_fixture.h"
 #include "test_files.h"
 #include "test_host.h"
 #include "text/encoding.h"
@@ -40,10 +41,8 @@ class CacheTest : public ::testing::Test {
     Interpreter in(host);
     if (!caches) in.DisableCaches();
     InstallLibrary(in);
-    std::string text;
-    for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     in.S.SourceName = "main.srn";
-    in.S.ProgramText = text;
+    in.S.ProgramText = ScriptSource(utf8);
     in.PrepareRun();
     in.S.ExecPos = TPos::Start(in.S.Sources[0]);
     in.Run();
