@@ -107,7 +107,10 @@ class Interpreter {
   // number of slots (the items now on top, first slot lowest).
   size_t Bind(THashNode* w);
   void Dispatch(THashNode* w);
-  void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
+  // `statement_start`: where a plain statement (a word read by Step with
+  // nothing pushed before it) began, so the assignment may be remembered.
+  void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy,
+              const char* statement_start = nullptr);
   // The value text `src` of an assignment to `target` evaluated and stored
   // (no member assignment, no cell).
   // `compiled` keeps the compiled form of `src` between calls.
@@ -197,7 +200,8 @@ class Interpreter {
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
-                      const std::string& cx, const std::string& cy);
+                      const std::string& cx, const std::string& cy,
+                      const char* statement_start = nullptr);
   std::string ConcatTail(std::string t, const char*& p);
   bool ContinueAfterCall(const TPos& at, const char* after_call);
   void StepLiteral(const char*& p);
@@ -205,9 +209,6 @@ class Interpreter {
   void StepNumber(const char*& p);
   void MemberAssign(const std::string& target);
   void StoreAssigned(const std::string& target, std::string v, const std::string& m);
-  // Where the statement that is going to an assignment began, when it is a
-  // plain one that may be remembered (set by Step, taken by Assign).
-  const char* assignment_start_ = nullptr;
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

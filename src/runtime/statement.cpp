@@ -309,7 +309,6 @@ void Interpreter::RunNested(const TPos& start) {
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
-  assignment_start_ = nullptr;
   const char* start = p;
   if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
@@ -381,8 +380,7 @@ void Interpreter::Step() {
     ExecuteStatement();
     return;
   }
-  if (S.ArgStack.Empty()) assignment_start_ = start;
-  SuffixAnalysis(std::move(word), p, true, false, {}, {});
+  SuffixAnalysis(std::move(word), p, true, false, {}, {}, S.ArgStack.Empty() ? start : nullptr);
 }
 
 std::string Interpreter::ConcatTail(std::string t, const char*& p) {
@@ -489,12 +487,13 @@ bool Interpreter::ContinueAfterCall(const TPos& at, const char* after_call) {
 }
 
 void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, bool from_cell,
-                                 const std::string& cx, const std::string& cy) {
+                                 const std::string& cx, const std::string& cy,
+                                 const char* statement_start) {
   const char*& p = S.ExecPos.p;
   SkipBlanks(p);
   if (*p == '=') {
     ++p;
-    Assign(std::move(t), from_cell, cx, cy);
+    Assign(std::move(t), from_cell, cx, cy, statement_start);
     return;
   }
   if (*p == '&' && p[1] != '&') {
@@ -508,7 +507,7 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
   }
   if (EndsWith(t, SJ("は"))) {
     t.resize(t.size() - 2);
-    Assign(std::move(t), from_cell, cx, cy);
+    Assign(std::move(t), from_cell, cx, cy, statement_start);
     return;
   }
   if (EndsWith(t, SJ("回"))) {
@@ -738,9 +737,7 @@ static bool ReadIntegerText(const std::string& s, long long& out) {
 }
 
 void Interpreter::Assign(std::string target, bool from_cell, const std::string& cx,
-                         const std::string& cy) {
-  const char* start = assignment_start_;
-  assignment_start_ = nullptr;
+                         const std::string& cy, const char* statement_start) {
   if (!S.ArgStack.Empty()) {
     MemberAssign(target);
     return;
@@ -752,8 +749,9 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
   const char* value_start = p;
   std::string src = RestOfStatement(p);
   // A statement read byte for byte (no line continued) is remembered.
-  if (start && Statements && !from_cell && std::string_view(value_start, p - value_start) == src)
-    Statements->Remember(start, p, target, src);
+  if (statement_start && Statements && !from_cell &&
+      std::string_view(value_start, p - value_start) == src)
+    Statements->Remember(statement_start, p, target, src);
   if (!from_cell) {
     AssignText(target, src);
     return;
