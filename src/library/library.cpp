@@ -13,14 +13,17 @@ namespace sorane {
 // The packaging layer's family (src/packaging), which sits above the library
 // and is linked into the same core.
 CommandTable PackagingCommands();
+// The mail family (src/net/mail), above the library too.
+CommandTable MailCommands();
 
 std::span<const CommandTable> CommandTables() {
   static const CommandTable kTables[] = {
-      ProgramCommands(), ControlCommands(), FunctionCommands(),  ErrorCommands(),
-      OutputCommands(),  StringCommands(),  NumberCommands(),    DateCommands(),
-      PatternCommands(), FileCommands(),    FileInfoCommands(),  FileShellCommands(),
-      TableCommands(),   HandleCommands(),  DialogCommands(),    TimerCommands(),
-      DebugCommands(),   ObjectCommands(),  PackagingCommands(), NotBuiltCommands(),
+      ProgramCommands(),  ControlCommands(), FunctionCommands(),  ErrorCommands(),
+      OutputCommands(),   StringCommands(),  NumberCommands(),    DateCommands(),
+      PatternCommands(),  FileCommands(),    FileInfoCommands(),  FileShellCommands(),
+      TableCommands(),    HandleCommands(),  DialogCommands(),    TimerCommands(),
+      DebugCommands(),    ObjectCommands(),  PackagingCommands(), MailCommands(),
+      NotBuiltCommands(),
   };
   return kTables;
 }

@@ -78,9 +78,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::TcpServerOnReceive, "TCPサーバー受信処理設定", "?に", nullptr, kActs},
       {CommandId::TcpServerOnConnect, "TCPサーバー接続処理設定", "?に", nullptr, kActs},
       {CommandId::TcpServerDisconnect, "TCPサーバーから切断", "?を", nullptr, kActs},
-      // Mail.
-      {CommandId::MailSend, "メール送信", "", nullptr, kActs},
-      {CommandId::MailReceive, "メール受信", "?へ", nullptr, kActs},
       // FTP and HTTP.
       {CommandId::FtpConnect, "FTP接続", "", nullptr, kActs},
       {CommandId::FtpUpload, "FTPアップロード", "?を,?へ", nullptr, kActs},

@@ -1,0 +1,90 @@
+// SMTP sending and POP3 receiving on libcurl. The server text of メールホスト
+// says where and how to connect: "host" (SMTP port 25, POP3 port 110, TLS
+// through STARTTLS when the server offers it), "host:port" (587 must switch
+// to TLS; 465 and 995 are TLS from the start), or a URL prefix "smtp://",
+// "smtps://", "pop3://", "pop3s://". Certificates are checked (the system's,
+// or those CURL_CA_BUNDLE / SSL_CERT_FILE / SSL_CERT_DIR name). Credentials
+// go to libcurl alone, never into a URL or a message.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/mail/mail_message.h"
+
+namespace sorane::mail {
+
+enum class Protocol { kSmtp, kPop3 };
+
+struct Server {
+  std::string url;  // "smtp://host:25/" ...
+  bool require_tls = false;
+};
+
+// False when the text cannot name a server (empty, a path, blanks, ...).
+bool ParseServer(const std::string& text, Protocol protocol, Server& out);
+
+enum class Outcome { kDone, kBadHost, kConnect, kAuth, kStopped, kFailed };
+
+// Called as bytes go (done of total, total 0 when not known); false stops.
+using Progress = std::function<bool(int64_t done, int64_t total)>;
+
+// One libcurl handle; its connection stays open between transfers.
+class MailCurl {
+ public:
+  MailCurl();
+  ~MailCurl();
+  MailCurl(const MailCurl&) = delete;
+  MailCurl& operator=(const MailCurl&) = delete;
+
+  // Resets the handle for a transfer to `url` with the common options.
+  void Prepare(const Server& server, const std::string& url, const std::string& user,
+               const std::string& password, Progress progress);
+  CURL* get() const { return h_; }
+  Outcome Perform();
+  // Ends the handle and its connection.
+  void Close();
+
+ private:
+  static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                        curl_off_t ulnow);
+  CURL* h_;
+  Progress progress_;
+};
+
+// Sends one message: MAIL FROM, RCPT TO for every recipient, DATA. SMTP AUTH
+// when `password` is not empty.
+Outcome SendMessage(const Server& server, const std::string& user, const std::string& password,
+                    const Envelope& envelope, const std::string& message, Progress progress);
+
+// A POP3 session: the login happens with the first request. Messages marked
+// for deletion go only when the session is finished (QUIT); a session that
+// ends otherwise (a failure, an error thrown past it) unmarks them (RSET) and
+// drops the connection without QUIT, so the server deletes nothing.
+class Pop3Session {
+ public:
+  Pop3Session(const Server& server, std::string user, std::string password)
+      : server_(server), user_(std::move(user)), password_(std::move(password)) {}
+  ~Pop3Session();
+  // The size of each message in the mailbox (LIST).
+  Outcome List(std::vector<int64_t>& sizes, Progress progress);
+  Outcome Retrieve(size_t number, std::string& raw, Progress progress);
+  Outcome Delete(size_t number);
+  // Ends the session normally: the marked messages are deleted.
+  void Finish();
+
+ private:
+  Outcome Request(const std::string& path, const char* command, std::string* body,
+                  Progress progress);
+  Server server_;
+  std::string user_, password_;
+  MailCurl curl_;
+  bool marked_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace sorane::mail
