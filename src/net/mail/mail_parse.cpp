@@ -173,8 +173,10 @@ std::optional<std::string> PlainParameter(const std::string& raw, const char* wa
       ++v;
     std::string value;
     if (v < raw.size() && raw[v] == '"') {
+      // A backslash quotes only a quote or a backslash: raw Shift-JIS names
+      // hold it as the second byte of characters such as 表 and ソ.
       for (++v; v < raw.size() && raw[v] != '"'; ++v) {
-        if (raw[v] == '\\' && v + 1 < raw.size()) ++v;
+        if (raw[v] == '\\' && v + 1 < raw.size() && (raw[v + 1] == '"' || raw[v + 1] == '\\')) ++v;
         value += raw[v];
       }
       at = raw.find(';', v);
