@@ -174,12 +174,13 @@ void CmdMailReceive(Call& c) {
     std::string raw;
     if (session.Retrieve(i, raw, progress.Callback(sizes[i - 1])) != Outcome::kDone)
       ReceiveError(in, std::to_string(i) + SJ("番のメール受信に失敗しました。"));
-    // The message is deleted on the server only once its files are complete.
-    if (!saver.Save(raw, ParseMessage(raw)) || (remove && session.Delete(i) != Outcome::kDone))
-      ReceiveError(in, SJ("メールの受信に失敗しました。"));
+    if (!saver.Save(raw, ParseMessage(raw))) ReceiveError(in, SJ("メールの受信に失敗しました。"));
+    // Deleted on the server only once its files are complete, and only when
+    // every message could be saved.
+    if (remove) session.Delete(i);
     progress.Percent(100);
   }
-  session.Finish();
+  if (session.Finish() != Outcome::kDone) ReceiveError(in, SJ("メールの受信に失敗しました。"));
 }
 
 }  // namespace

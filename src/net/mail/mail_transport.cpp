@@ -1,7 +1,5 @@
 #include "net/mail/mail_transport.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -245,25 +243,14 @@ Outcome Pop3Session::Retrieve(size_t number, std::string& raw, Progress progress
   return Request(std::to_string(number), nullptr, &raw, std::move(progress));
 }
 
-Outcome Pop3Session::Delete(size_t number) {
-  Outcome outcome = Request(std::to_string(number), "DELE", nullptr, nullptr);
-  if (outcome == Outcome::kDone) marked_ = true;
-  return outcome;
-}
-
-void Pop3Session::Finish() {
-  finished_ = true;
-  curl_.Close();  // QUIT
-}
-
-Pop3Session::~Pop3Session() {
-  if (finished_) return;
-  if (marked_) Request("", "RSET", nullptr, nullptr);
-  // Without QUIT the session never reaches its update state.
-  curl_socket_t socket = CURL_SOCKET_BAD;
-  if (curl_easy_getinfo(curl_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
-      socket != CURL_SOCKET_BAD)
-    shutdown(socket, SHUT_RDWR);
+Outcome Pop3Session::Finish() {
+  for (size_t number : doomed_) {
+    Outcome outcome = Request(std::to_string(number), "DELE", nullptr, nullptr);
+    if (outcome != Outcome::kDone) return outcome;
+  }
+  doomed_.clear();
+  curl_.Close();  // QUIT: the server deletes the messages now
+  return Outcome::kDone;
 }
 
 }  // namespace sorane::mail

@@ -61,21 +61,22 @@ class MailCurl {
 Outcome SendMessage(const Server& server, const std::string& user, const std::string& password,
                     const Envelope& envelope, const std::string& message, Progress progress);
 
-// A POP3 session: the login happens with the first request. Messages marked
-// for deletion go only when the session is finished (QUIT); a session that
-// ends otherwise (a failure, an error thrown past it) unmarks them (RSET) and
-// drops the connection without QUIT, so the server deletes nothing.
+// A POP3 session: the login happens with the first request. Deletions are
+// only noted while messages are fetched and sent at the end: libcurl ends a
+// connection whose request failed with QUIT, which would make the server
+// delete whatever was marked, so nothing is marked until every message has
+// been saved.
 class Pop3Session {
  public:
   Pop3Session(const Server& server, std::string user, std::string password)
       : server_(server), user_(std::move(user)), password_(std::move(password)) {}
-  ~Pop3Session();
   // The size of each message in the mailbox (LIST).
   Outcome List(std::vector<int64_t>& sizes, Progress progress);
   Outcome Retrieve(size_t number, std::string& raw, Progress progress);
-  Outcome Delete(size_t number);
-  // Ends the session normally: the marked messages are deleted.
-  void Finish();
+  // Notes a message to delete when the session is finished.
+  void Delete(size_t number) { doomed_.push_back(number); }
+  // Deletes the noted messages (DELE, then QUIT) and ends the session.
+  Outcome Finish();
 
  private:
   Outcome Request(const std::string& path, const char* command, std::string* body,
@@ -83,8 +84,7 @@ class Pop3Session {
   Server server_;
   std::string user_, password_;
   MailCurl curl_;
-  bool marked_ = false;
-  bool finished_ = false;
+  std::vector<size_t> doomed_;
 };
 
 }  // namespace sorane::mail
