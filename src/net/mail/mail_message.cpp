@@ -3,6 +3,7 @@
 #include <random>
 
 #include "platform/files.h"
+#include "platform/trash.h"
 #include "text/base64.h"
 #include "text/encoding.h"
 #include "text/kanji_code.h"
@@ -79,20 +80,9 @@ std::string FileNameParameter(const std::string& attribute, const std::string& n
     if (ch >= 0x80) ascii = false;
     if (ch >= 0xF0 && ch <= 0xF9) escaped = true;
   }
-  if (escaped) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out = attribute + "*=UTF-8''";
-    for (unsigned char ch : SjisToUtf8KeepingBytes(clean)) {
-      if (isalnum(ch) || ch == '.' || ch == '-' || ch == '_') {
-        out += static_cast<char>(ch);
-      } else {
-        out += '%';
-        out += kHex[ch >> 4];
-        out += kHex[ch & 15];
-      }
-    }
-    return out;
-  }
+  // Percent-encoding keeps the unreserved bytes, which are attribute
+  // characters; the name holds no "/".
+  if (escaped) return attribute + "*=UTF-8''" + EscapeTrashPath(SjisToUtf8KeepingBytes(clean));
   std::string value = ascii ? clean : MimeEncodeHeader(clean);
   std::string quoted;
   for (char ch : value) {
