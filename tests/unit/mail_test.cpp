@@ -77,18 +77,13 @@ TEST(MailTransport, ServerTextsChooseSchemeAndPort) {
       {"mail.example.com", Protocol::kSmtp, "smtp://mail.example.com:25/", false},
       {"mail.example.com:587", Protocol::kSmtp, "smtp://mail.example.com:587/", true},
       {"mail.example.com:465", Protocol::kSmtp, "smtps://mail.example.com:465/", false},
-      {"SMTPS://mail.example.com/", Protocol::kSmtp, "smtps://mail.example.com:465/", false},
-      {"mail.example.com", Protocol::kPop3, "pop3://mail.example.com:110/", false},
       {"mail.example.com:995", Protocol::kPop3, "pop3s://mail.example.com:995/", false},
       {"pop3s://127.0.0.1:1995", Protocol::kPop3, "pop3s://127.0.0.1:1995/", false},
       {"::1", Protocol::kPop3, "pop3://[::1]:110/", false},
-      {"[::1]:2110", Protocol::kPop3, "pop3://[::1]:2110/", false},
       {"pop3://mail.example.com", Protocol::kSmtp, nullptr, false},
       {"user:pw@mail.example.com", Protocol::kSmtp, nullptr, false},
       {"mail.example.com/x", Protocol::kSmtp, nullptr, false},
-      {"mail.example.com:0", Protocol::kSmtp, nullptr, false},
       {"mail.example.com:70000", Protocol::kSmtp, nullptr, false},
-      {"", Protocol::kSmtp, nullptr, false},
   };
   for (const Case& c : cases) {
     Server s;
@@ -103,49 +98,28 @@ TEST(MailTransport, ServerTextsChooseSchemeAndPort) {
 
 // ---------------------------------------------------------------- reading
 
-TEST(MailParse, NestedMultipartsTransferEncodingsAndRfc2231Names) {
-  std::string raw =
-      "From: a@example.com\r\n"
-      "Subject: nested\r\n"
-      "MIME-Version: 1.0\r\n"
-      "Content-Type: multipart/mixed; boundary=\"outer\"\r\n\r\n"
-      "preamble\r\n"
-      "--outer\r\n"
-      "Content-Type: multipart/alternative; boundary=\"inner\"\r\n\r\n"
-      "--inner\r\n"
-      "Content-Type: text/plain; charset=utf-8\r\n"
-      "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
-      "=E3=81=93=E3=82=93=E3=81=AB=E3=81=A1=E3=81=AF caf=C3=A9 soft=\r\n"
-      "break\r\n"
-      "--inner\r\n"
-      "Content-Type: text/html; charset=utf-8\r\n\r\n"
-      "<p>html</p>\r\n"
-      "--inner--\r\n"
-      "--outer\r\n"
-      "Content-Type: application/octet-stream\r\n"
-      "Content-Disposition: attachment;\r\n"
-      " filename*0*=UTF-8''%E8%AB%8B%E6%B1%82;\r\n"
-      " filename*1*=%E6%9B%B8.pdf\r\n"
-      "Content-Transfer-Encoding: base64\r\n\r\n"
-      "JVBERi0x\r\n"
-      "--outer\r\n"
+// Nested alternatives, quoted-printable and RFC 2231 names run against the
+// server in tests/mail; here what a mailbox rarely shows.
+TEST(MailParse, ForwardedMessagesAndFootersOfLists) {
+  Received r = ParseMessage(
+      "Subject: fwd\r\n"
+      "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+      "--b\r\n"
+      "Content-Type: text/plain; charset=utf-8\r\n\r\n"
+      "caf\xC3\xA9\r\n"
+      "--b\r\n"
       "Content-Type: message/rfc822\r\n\r\n"
       "Subject: inner\r\n\r\ninner body\r\n"
-      "--outer\r\n"
+      "--b\r\n"
       "Content-Type: text/plain; charset=us-ascii\r\n\r\n"
       "-- list footer\r\n"
-      "--outer--\r\n";
-  Received r = ParseMessage(raw);
-  EXPECT_EQ(r.subject, " nested");
-  EXPECT_FALSE(r.return_path);
-  EXPECT_EQ(r.body, U("こんにちは ") + Utf8ToSjisKeepingBytes("caf\xC3\xA9") +
-                        " softbreak\r\n-- list footer\r\n");
-  ASSERT_EQ(r.attachments.size(), 2u);
-  EXPECT_EQ(r.attachments[0].name, U("請求書.pdf"));
-  EXPECT_EQ(r.attachments[0].data, "%PDF-1");
-  EXPECT_EQ(r.attachments[1].name, "");
-  EXPECT_EQ(r.attachments[1].fallback_extension, ".eml");
-  EXPECT_NE(r.attachments[1].data.find("inner body"), std::string::npos);
+      "--b--\r\n");
+  EXPECT_EQ(r.subject, " fwd");
+  EXPECT_EQ(r.body, Utf8ToSjisKeepingBytes("caf\xC3\xA9") + "\r\n-- list footer\r\n");
+  ASSERT_EQ(r.attachments.size(), 1u);
+  EXPECT_EQ(r.attachments[0].name, "");
+  EXPECT_EQ(r.attachments[0].fallback_extension, ".eml");
+  EXPECT_NE(r.attachments[0].data.find("inner body"), std::string::npos);
 }
 
 TEST(MailParse, JapaneseCharsetsInBodiesWordsAndNames) {
@@ -185,16 +159,6 @@ TEST(MailParse, JapaneseCharsetsInBodiesWordsAndNames) {
   EXPECT_EQ(r.attachments[0].name, U("テスト.txt"));
   EXPECT_EQ(r.attachments[1].name, U("表.csv"));
   EXPECT_EQ(r.attachments[1].data, "1,2");
-}
-
-TEST(MailParse, HeaderValuesAreCutAtBytesASummaryCannotHold) {
-  Received r = ParseMessage(
-      "Subject: ab\xb1\xb2 cd\r\n"
-      "From: =?UTF-8?Q?x=01y?=\r\n\r\nbody\r\n");
-  EXPECT_EQ(r.subject, " ab");
-  EXPECT_EQ(r.from, " x");
-  EXPECT_EQ(r.to, "");
-  EXPECT_EQ(r.body, "body\r\n");
 }
 
 // ---------------------------------------------------------------- the folder
