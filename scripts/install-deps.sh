@@ -11,7 +11,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
   python3 lua5.4 xvfb
-  libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
+  python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
   groff-base dpkg-dev
 "
 

@@ -116,7 +116,8 @@ static int RunInConsole(const CommandLine& cl) {
   if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
     SetTextFileEncoding(in, encoding);
   if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
-  while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
+  // Idle: the label timer and the network go on running labels.
+  while (host.ExitStatus() == 0 && host.WaitIdle()) {
   }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
   return host.FinishOutput(host.ExitStatus());

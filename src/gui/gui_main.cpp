@@ -132,7 +132,7 @@ int RunInWindow(const CommandLine& cl) {
     bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
     return host.StoppedByError() || !saved ? 1 : 0;
   }
-  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().LabelTimerActive())) app.exec();
+  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().KeepsRun())) app.exec();
   return host.StoppedByError() ? 1 : 0;
 }
 

@@ -10,34 +10,14 @@
 #include "gui/draw_surface.h"
 #include "gui/frm_sorane.h"
 #include "gui/objects/qt_object_backend.h"
+#include "gui/qt_event_loop.h"
 #include "library/objects/backend.h"
 #include "library/objects/object_events.h"
 #include "runtime/host.h"
 
-class QTimer;
-
 namespace sorane {
 
 class Interpreter;
-
-// Pending window messages, and the one-shot label timer (SoraneTimer) of
-// タイマー設定, which jumps to its label through LabelTimerTick.
-class TQtEventLoop : public HostEventLoop {
- public:
-  TQtEventLoop();
-  ~TQtEventLoop() override;
-  void Attach(Interpreter* in) { in_ = in; }
-
-  void ProcessEvents() override;
-  void StartLabelTimer(int ms) override;
-  void StopLabelTimer() override;
-  // True while the label timer is armed (the run goes on even when hidden).
-  bool LabelTimerActive() const;
-
- private:
-  std::unique_ptr<QTimer> label_timer_;
-  Interpreter* in_ = nullptr;
-};
 
 class TQtClipboard : public HostClipboard {
  public:

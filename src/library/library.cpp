@@ -10,21 +10,42 @@
 
 namespace sorane {
 
-// The packaging layer's family (src/packaging), which sits above the library
-// and is linked into the same core.
+// The families of the layers above the library (src/packaging, src/net), which
+// are linked into the same core; only their tables are listed here.
 CommandTable PackagingCommands();
-// The mail family (src/net/mail), above the library too.
+CommandTable TcpCommands();
+CommandTable FtpHttpCommands();
 CommandTable MailCommands();
 
+// One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
+  // clang-format off
   static const CommandTable kTables[] = {
-      ProgramCommands(),  ControlCommands(), FunctionCommands(),  ErrorCommands(),
-      OutputCommands(),   StringCommands(),  NumberCommands(),    DateCommands(),
-      PatternCommands(),  FileCommands(),    FileInfoCommands(),  FileShellCommands(),
-      TableCommands(),    HandleCommands(),  DialogCommands(),    TimerCommands(),
-      DebugCommands(),    ObjectCommands(),  PackagingCommands(), MailCommands(),
+      ProgramCommands(),
+      ControlCommands(),
+      FunctionCommands(),
+      ErrorCommands(),
+      OutputCommands(),
+      StringCommands(),
+      NumberCommands(),
+      DateCommands(),
+      PatternCommands(),
+      FileCommands(),
+      FileInfoCommands(),
+      FileShellCommands(),
+      TableCommands(),
+      HandleCommands(),
+      DialogCommands(),
+      TimerCommands(),
+      DebugCommands(),
+      ObjectCommands(),
+      PackagingCommands(),
+      TcpCommands(),
+      FtpHttpCommands(),
+      MailCommands(),
       NotBuiltCommands(),
   };
+  // clang-format on
   return kTables;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -124,6 +125,15 @@ class HostDialogs {
   virtual std::optional<uint32_t> AskColor() { return std::nullopt; }
   // Font chooser: the answer as a font text "face|styles|size".
   virtual std::optional<std::string> AskFont() { return std::nullopt; }
+  // The progress window (進行度表示) of a file transfer: shown with a message,
+  // its bar at `done` of `total` bytes (total 0: not known) as the transfer
+  // goes on, closed when it ends. ProgressStopped turns true once its stop
+  // button was pressed; the transfer then fails. A host without windows shows
+  // nothing and is never stopped.
+  virtual void ShowProgress(const std::string& message) {}
+  virtual void UpdateProgress(int64_t done, int64_t total) {}
+  virtual bool ProgressStopped() { return false; }
+  virtual void CloseProgress() {}
 };
 
 // The host window as a window: its state, border, icon, position and closing.
@@ -165,18 +175,43 @@ class HostWindow {
   virtual void Close() {}
 };
 
-// Pending events and the one-shot label timer.
+// Pending events, the one-shot label timer, and the descriptors and timers of
+// the network commands. Every callback runs on the script's thread, from the
+// host's event processing: ProcessEvents, WaitForEvents, and the host's own
+// wait once the script is idle.
 class HostEventLoop {
  public:
   virtual ~HostEventLoop() = default;
 
   // Processes pending events (timers, sockets, window messages).
   virtual void ProcessEvents() {}
+  // Processes events, first waiting up to `ms` milliseconds for one when none
+  // is pending.
+  virtual void WaitForEvents(int ms) { ProcessEvents(); }
   // The one-shot label timer of タイマー設定: fires once after `ms` milliseconds
   // (a new start replaces the old one; 0 or less never fires), and the host then
   // calls LabelTimerTick.
   virtual void StartLabelTimer(int ms) {}
   virtual void StopLabelTimer() {}
+
+  // Watching a descriptor: `callback` gets the conditions of `events` that hold
+  // (kWatchRead: readable or closed by the peer, kWatchWrite: writable or
+  // failed) whenever events are processed while one holds. Watching a watched
+  // descriptor again replaces its events and callback; the callback may watch
+  // and unwatch descriptors, its own too. `keeps_run`: after the statement
+  // loop the host goes on waiting for events while such a descriptor is
+  // watched (an event of it may still run a label), as it does while the
+  // label timer is armed. False when this host cannot watch descriptors.
+  enum : unsigned { kWatchRead = 1, kWatchWrite = 2 };
+  using WatchCallback = std::function<void(unsigned ready)>;
+  virtual bool WatchDescriptor(int fd, unsigned events, bool keeps_run, WatchCallback callback) {
+    return false;
+  }
+  virtual void UnwatchDescriptor(int fd) {}
+  // Calls `callback` once, from event processing, `ms` milliseconds from now
+  // (0: at the next processing). The host keeps waiting for events after the
+  // statement loop until it has run.
+  virtual void CallLater(int ms, std::function<void()> callback) {}
 };
 
 class HostClipboard {
