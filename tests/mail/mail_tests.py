@@ -16,12 +16,10 @@ import os
 import pwd
 import re
 import shutil
-import socket
 import ssl
 import subprocess
 import sys
 import tempfile
-import time
 import warnings
 
 try:
@@ -30,40 +28,13 @@ except ImportError:
     # Debian's package, when another Python runs the tests.
     sys.path.append("/usr/lib/python3/dist-packages")
 
+# The helpers of the network tests: check and FAILURES, free ports, waiting
+# for a listener, certificates.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "net"))
+from net_tests import FAILURES, check, free_port, make_certificate, wait_listening  # noqa: E402
+
 SKIP = 77
 SORANE = None
-FAILURES = []
-
-
-def check(condition, what):
-    if not condition:
-        FAILURES.append(what)
-        print("FAIL:", what)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_port(port, timeout=10):
-    end = time.time() + timeout
-    while time.time() < end:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return True
-        except OSError:
-            time.sleep(0.05)
-    return False
-
-
-def make_certificate(folder):
-    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                    "-keyout", key, "-out", cert], check=True, capture_output=True)
-    return cert, key
 
 
 def run(work, script, env=None, timeout=25):
@@ -340,7 +311,7 @@ service imap-login {{
 """)
         self.proc = subprocess.Popen(["dovecot", "-F", "-c", self.conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        if not (wait_port(self.port) and wait_port(self.tls_port)):
+        if not (wait_listening(self.port) and wait_listening(self.tls_port)):
             self.stop()
             raise RuntimeError("dovecot did not start: " + self.log())
 

@@ -2,9 +2,8 @@
 // transfers run on libcurl while the host keeps processing its events, and
 // received messages are written into the receive folder after the security
 // policy allowed it.
-#include <chrono>
+#include <algorithm>
 #include <ctime>
-#include <thread>
 
 #include "library/files/files_util.h"
 #include "net/mail/mail_folder.h"
@@ -38,31 +37,31 @@ std::string Variable(Interpreter& in, const std::string& name) {
   in.Raise(SJ("メールの受信エラー。%s"), reason);
 }
 
-// What the user sees while a command works. The host's events go on between
-// the transfer's packets; a stop request of the run ends the transfer.
+// The progress window of a command: shown with a message, its bar following
+// the transfer, closed with the object. The host's events go on between the
+// transfer's packets; the stop button or a stop request of the run ends it.
 class MailProgress {
  public:
-  explicit MailProgress(Interpreter& in) : in_(in) {}
+  MailProgress(Interpreter& in, const std::string& message) : in_(in) { Message(message); }
+  ~MailProgress() { in_.host.Dialogs().CloseProgress(); }
   void Message(const std::string& text) {
-    message_ = text;
+    in_.host.Dialogs().ShowProgress(text);
     in_.host.EventLoop().ProcessEvents();
   }
-  void Percent(int percent) { percent_ = percent; }
+  void Percent(int percent) { in_.host.Dialogs().UpdateProgress(percent, 100); }
   // The callback of one transfer; `known_total` stands in for a total the
   // protocol does not tell.
   Progress Callback(int64_t known_total = 0) {
     return [this, known_total](int64_t done, int64_t total) {
       if (total <= 0) total = known_total;
-      if (total > 0) Percent(static_cast<int>(std::min<int64_t>(done, total) * 100 / total));
+      in_.host.Dialogs().UpdateProgress(total > 0 ? std::min(done, total) : done, total);
       in_.host.EventLoop().ProcessEvents();
-      return !in_.S.StopRequested;
+      return !in_.host.Dialogs().ProgressStopped() && !in_.S.StopRequested;
     };
   }
 
  private:
   Interpreter& in_;
-  std::string message_;
-  int percent_ = 0;
 };
 
 // ---------------------------------------------------------------- sending
@@ -106,11 +105,18 @@ void CmdMailSend(Call& c) {
 
   // The server has no password variable of its own: SMTP AUTH uses the
   // POP3 one, with メールID as the user.
-  MailProgress progress(in);
-  progress.Message(SJ("サーバーに接続中"));
-  Outcome outcome =
-      SendMessage(server, Variable(in, SJ("メールID")), Variable(in, SJ("メールパスワード")),
-                  envelope, message, progress.Callback());
+  MailProgress progress(in, SJ("サーバーに接続中"));
+  Progress bytes = progress.Callback();
+  bool sending = false;
+  auto sent = [&](int64_t done, int64_t total) {
+    if (total > 0 && !sending) {
+      sending = true;
+      progress.Message(SJ("メール送信"));
+    }
+    return bytes(done, total);
+  };
+  Outcome outcome = SendMessage(server, Variable(in, SJ("メールID")),
+                                Variable(in, SJ("メールパスワード")), envelope, message, sent);
   switch (outcome) {
     case Outcome::kDone:
       break;
@@ -148,8 +154,8 @@ void CmdMailReceive(Call& c) {
   if (!ParseServer(host, Protocol::kPop3, server))
     ReceiveError(in, SJ("接続に失敗。ホスト名が不正です。"));
 
-  MailProgress progress(in);
-  progress.Message(SJ("メールの受信：ホストに接続中"));
+  MailProgress progress(in, SJ("メールの受信：ホストに接続中"));
+  progress.Percent(0);
   Pop3Session session(server, user, password);
   std::vector<int64_t> sizes;
   switch (session.List(sizes, progress.Callback())) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -11,11 +10,6 @@
 namespace sorane::mail {
 
 namespace {
-
-// A connection that takes longer to open fails; so does a transfer that
-// moves less than one byte a second for a minute.
-constexpr long kConnectTimeoutS = 30;
-constexpr long kLowSpeedTimeS = 60;
 
 struct Scheme {
   const char* name;
@@ -49,14 +43,41 @@ size_t ReadUpload(char* buffer, size_t size, size_t count, void* from) {
   return n;
 }
 
-size_t WriteToString(char* data, size_t size, size_t count, void* out) {
-  static_cast<std::string*>(out)->append(data, size * count);
-  return size * count;
+// The options of one mail transfer on top of those of every transfer.
+void Prepare(net::Curl& curl, const Server& server, const std::string& url, const std::string& user,
+             const std::string& password, Progress progress) {
+  curl.Prepare("smtp,smtps,pop3,pop3s");
+  CURL* h = curl.get();
+  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  if (server.require_tls) curl_easy_setopt(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+  if (!password.empty()) {
+    curl_easy_setopt(h, CURLOPT_USERNAME, SjisToUtf8(user).c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, SjisToUtf8(password).c_str());
+  }
+  if (progress) curl.OnProgress(std::move(progress));
 }
 
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+Outcome OutcomeOf(CURLcode rc) {
+  switch (rc) {
+    case CURLE_OK:
+      return Outcome::kDone;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return Outcome::kBadHost;
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_WEIRD_SERVER_REPLY:
+      return Outcome::kConnect;
+    case CURLE_LOGIN_DENIED:
+      return Outcome::kAuth;
+    case CURLE_ABORTED_BY_CALLBACK:
+      return Outcome::kStopped;
+    default:
+      return Outcome::kFailed;
+  }
 }
 
 }  // namespace
@@ -105,89 +126,10 @@ bool ParseServer(const std::string& text, Protocol protocol, Server& out) {
   return true;
 }
 
-MailCurl::MailCurl() {
-  GlobalInit();
-  h_ = curl_easy_init();
-}
-
-MailCurl::~MailCurl() {
-  Close();
-}
-
-void MailCurl::Close() {
-  if (h_) curl_easy_cleanup(h_);  // ends an open session normally (QUIT)
-  h_ = nullptr;
-}
-
-void MailCurl::Prepare(const Server& server, const std::string& url, const std::string& user,
-                       const std::string& password, Progress progress) {
-  curl_easy_reset(h_);
-  curl_easy_setopt(h_, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h_, CURLOPT_PROTOCOLS_STR, "smtp,smtps,pop3,pop3s");
-  curl_easy_setopt(h_, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h_, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h_, CURLOPT_SSL_VERIFYHOST, 2L);
-  const char* bundle = getenv("CURL_CA_BUNDLE");
-  if (!bundle || !*bundle) bundle = getenv("SSL_CERT_FILE");
-  if (bundle && *bundle) curl_easy_setopt(h_, CURLOPT_CAINFO, bundle);
-  const char* folder = getenv("SSL_CERT_DIR");
-  if (folder && *folder) curl_easy_setopt(h_, CURLOPT_CAPATH, folder);
-  curl_easy_setopt(h_, CURLOPT_USE_SSL,
-                   static_cast<long>(server.require_tls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
-  curl_easy_setopt(h_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
-  curl_easy_setopt(h_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h_, CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeS);
-  if (!password.empty()) {
-    curl_easy_setopt(h_, CURLOPT_USERNAME, SjisToUtf8(user).c_str());
-    curl_easy_setopt(h_, CURLOPT_PASSWORD, SjisToUtf8(password).c_str());
-  }
-  progress_ = std::move(progress);
-  if (progress_) {
-    curl_easy_setopt(h_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h_, CURLOPT_XFERINFOFUNCTION, &MailCurl::OnProgress);
-    curl_easy_setopt(h_, CURLOPT_XFERINFODATA, this);
-  }
-}
-
-int MailCurl::OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
-                         curl_off_t ulnow) {
-  MailCurl& c = *static_cast<MailCurl*>(self);
-  bool upload = ultotal > 0 || ulnow > 0;
-  // Nothing may be thrown through libcurl: a failure stops the transfer.
-  try {
-    return c.progress_(upload ? ulnow : dlnow, upload ? ultotal : dltotal) ? 0 : 1;
-  } catch (...) {
-    return 1;
-  }
-}
-
-Outcome MailCurl::Perform() {
-  switch (curl_easy_perform(h_)) {
-    case CURLE_OK:
-      return Outcome::kDone;
-    case CURLE_URL_MALFORMAT:
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return Outcome::kBadHost;
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_USE_SSL_FAILED:
-    case CURLE_WEIRD_SERVER_REPLY:
-      return Outcome::kConnect;
-    case CURLE_LOGIN_DENIED:
-      return Outcome::kAuth;
-    case CURLE_ABORTED_BY_CALLBACK:
-      return Outcome::kStopped;
-    default:
-      return Outcome::kFailed;
-  }
-}
-
 Outcome SendMessage(const Server& server, const std::string& user, const std::string& password,
                     const Envelope& envelope, const std::string& message, Progress progress) {
-  MailCurl curl;
-  curl.Prepare(server, server.url, user, password, std::move(progress));
+  net::Curl curl;
+  Prepare(curl, server, server.url, user, password, std::move(progress));
   CURL* h = curl.get();
   curl_easy_setopt(h, CURLOPT_MAIL_FROM, ("<" + SjisToUtf8(envelope.from) + ">").c_str());
   curl_slist* rcpt = nullptr;
@@ -199,7 +141,7 @@ Outcome SendMessage(const Server& server, const std::string& user, const std::st
   curl_easy_setopt(h, CURLOPT_READFUNCTION, &ReadUpload);
   curl_easy_setopt(h, CURLOPT_READDATA, &upload);
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-  Outcome outcome = curl.Perform();
+  Outcome outcome = OutcomeOf(curl.Perform());
   curl_easy_setopt(h, CURLOPT_MAIL_RCPT, nullptr);
   curl_slist_free_all(rcpt);
   return outcome;
@@ -207,16 +149,14 @@ Outcome SendMessage(const Server& server, const std::string& user, const std::st
 
 Outcome Pop3Session::Request(const std::string& path, const char* command, std::string* body,
                              Progress progress) {
-  curl_.Prepare(server_, server_.url + path, user_, password_, std::move(progress));
+  Prepare(curl_, server_, server_.url + path, user_, password_, std::move(progress));
   CURL* h = curl_.get();
   if (command) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command);
-  if (body) {
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteToString);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, body);
-  } else {
+  if (body)
+    curl_.BodyTo(body);
+  else
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);  // a command answered on one line
-  }
-  return curl_.Perform();
+  return OutcomeOf(curl_.Perform());
 }
 
 Outcome Pop3Session::List(std::vector<int64_t>& sizes, Progress progress) {
@@ -249,7 +189,6 @@ Outcome Pop3Session::Finish() {
     if (outcome != Outcome::kDone) return outcome;
   }
   doomed_.clear();
-  curl_.Close();  // QUIT: the server deletes the messages now
   return Outcome::kDone;
 }
 

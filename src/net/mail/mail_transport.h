@@ -1,19 +1,18 @@
-// SMTP sending and POP3 receiving on libcurl. The server text of メールホスト
+// SMTP sending and POP3 receiving on libcurl (net/curl_session.h: certificate
+// checks, time limits, TLS when offered). The server text of メールホスト
 // says where and how to connect: "host" (SMTP port 25, POP3 port 110, TLS
 // through STARTTLS when the server offers it), "host:port" (587 must switch
 // to TLS; 465 and 995 are TLS from the start), or a URL prefix "smtp://",
-// "smtps://", "pop3://", "pop3s://". Certificates are checked (the system's,
-// or those CURL_CA_BUNDLE / SSL_CERT_FILE / SSL_CERT_DIR name). Credentials
-// go to libcurl alone, never into a URL or a message.
+// "smtps://", "pop3://", "pop3s://". Credentials go to libcurl alone, never
+// into a URL or a message.
 #pragma once
-
-#include <curl/curl.h>
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "net/curl_session.h"
 #include "net/mail/mail_message.h"
 
 namespace sorane::mail {
@@ -33,39 +32,16 @@ enum class Outcome { kDone, kBadHost, kConnect, kAuth, kStopped, kFailed };
 // Called as bytes go (done of total, total 0 when not known); false stops.
 using Progress = std::function<bool(int64_t done, int64_t total)>;
 
-// One libcurl handle; its connection stays open between transfers.
-class MailCurl {
- public:
-  MailCurl();
-  ~MailCurl();
-  MailCurl(const MailCurl&) = delete;
-  MailCurl& operator=(const MailCurl&) = delete;
-
-  // Resets the handle for a transfer to `url` with the common options.
-  void Prepare(const Server& server, const std::string& url, const std::string& user,
-               const std::string& password, Progress progress);
-  CURL* get() const { return h_; }
-  Outcome Perform();
-  // Ends the handle and its connection.
-  void Close();
-
- private:
-  static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
-                        curl_off_t ulnow);
-  CURL* h_;
-  Progress progress_;
-};
-
 // Sends one message: MAIL FROM, RCPT TO for every recipient, DATA. SMTP AUTH
 // when `password` is not empty.
 Outcome SendMessage(const Server& server, const std::string& user, const std::string& password,
                     const Envelope& envelope, const std::string& message, Progress progress);
 
-// A POP3 session: the login happens with the first request. Deletions are
-// only noted while messages are fetched and sent at the end: libcurl ends a
-// connection whose request failed with QUIT, which would make the server
-// delete whatever was marked, so nothing is marked until every message has
-// been saved.
+// A POP3 session: the login happens with the first request, the session ends
+// (QUIT) with the object. Deletions are only noted while messages are fetched
+// and sent at the end: libcurl ends a connection whose request failed with
+// QUIT, which would make the server delete whatever was marked, so nothing is
+// marked until every message has been saved.
 class Pop3Session {
  public:
   Pop3Session(const Server& server, std::string user, std::string password)
@@ -75,7 +51,7 @@ class Pop3Session {
   Outcome Retrieve(size_t number, std::string& raw, Progress progress);
   // Notes a message to delete when the session is finished.
   void Delete(size_t number) { doomed_.push_back(number); }
-  // Deletes the noted messages (DELE, then QUIT) and ends the session.
+  // Marks the noted messages (DELE); the server deletes them at the end.
   Outcome Finish();
 
  private:
@@ -83,7 +59,7 @@ class Pop3Session {
                   Progress progress);
   Server server_;
   std::string user_, password_;
-  MailCurl curl_;
+  net::Curl curl_;
   std::vector<size_t> doomed_;
 };
 
