@@ -103,8 +103,6 @@ void CmdMailSend(Call& c) {
   if (!ParseServer(host, Protocol::kSmtp, server)) SendError(in, SJ("接続に失敗。"));
   std::string message = BuildMessage(mail, std::time(nullptr), NewBoundary());
 
-  // The server has no password variable of its own: SMTP AUTH uses the
-  // POP3 one, with メールID as the user.
   MailProgress progress(in, SJ("サーバーに接続中"));
   Progress bytes = progress.Callback();
   bool sending = false;
@@ -115,6 +113,8 @@ void CmdMailSend(Call& c) {
     }
     return bytes(done, total);
   };
+  // SMTP has no password variable of its own: AUTH uses the POP3 one, with
+  // メールID as the user.
   Outcome outcome = SendMessage(server, Variable(in, SJ("メールID")),
                                 Variable(in, SJ("メールパスワード")), envelope, message, sent);
   switch (outcome) {

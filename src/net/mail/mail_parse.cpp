@@ -3,6 +3,7 @@
 #include <gmime/gmime.h>
 #include <iconv.h>
 
+#include <cerrno>
 #include <mutex>
 
 #include "platform/files.h"
