@@ -18,6 +18,7 @@
 #include <map>
 #include <vector>
 
+#include "app/console_media.h"
 #include "library/objects/backend.h"
 #include "runtime/host.h"
 
@@ -150,6 +151,7 @@ class ConsoleHost : public Host {
   HostEventLoop& EventLoop() override { return loop_; }
   HostClipboard& Clipboard() override { return clipboard_; }
   ObjectBackend& Objects() override { return objects_; }
+  HostMedia& Media() override { return ConsoleMediaService(); }
 
  private:
   ConsoleOutput output_;

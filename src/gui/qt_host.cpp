@@ -18,6 +18,7 @@ std::string TQtClipboard::ClipboardText() {
 
 TQtHost::TQtHost() {
   window_.SetObjectWidgets(&objects_);
+  objects_.SetMedia(&media_);
 }
 
 TQtHost::~TQtHost() {

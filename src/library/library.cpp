@@ -2,6 +2,8 @@
 
 #include "debug/debug_commands.h"
 #include "library/files/text_encoding.h"
+#include "library/media/media_commands.h"
+#include "library/objects/menu_commands.h"
 #include "library/objects/object_access.h"
 #include "library/objects/object_commands.h"
 #include "library/vocabulary.h"
@@ -16,6 +18,10 @@ CommandTable PackagingCommands();
 CommandTable TcpCommands();
 CommandTable FtpHttpCommands();
 CommandTable MailCommands();
+// The DLL family (src/interop/dll), likewise above the library and in the
+// core, and the call of a declared DLL function word.
+CommandTable DllCommands();
+void CallDllFunction(Interpreter& in, THashNode* word);
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -43,6 +49,10 @@ std::span<const CommandTable> CommandTables() {
       TcpCommands(),
       FtpHttpCommands(),
       MailCommands(),
+      DllCommands(),
+      DrawingCommands(),
+      MediaCommands(),
+      MenuCommands(),
       NotBuiltCommands(),
   };
   // clang-format on
@@ -53,6 +63,7 @@ static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
   in.BuildVocabulary = &BuildVocabulary;
   in.ObjectHooks = &ObjectLayerHooks();
+  in.CallDll = &CallDllFunction;
 }
 
 void InstallPureLibrary(Interpreter& in) {

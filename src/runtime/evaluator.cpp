@@ -64,27 +64,16 @@ std::string HexLiteralValue(std::string_view literal) {
   return std::to_string(static_cast<int32_t>(v));
 }
 
-// ---------------------------------------------------------------- other layers
-
-// Script objects and DLL functions belong to the object layer and the DLL layer
-// above the interpreter core. An expression reaches them only through these
-// functions. An object word read as a value gives the object's default value
-// (the object layer says what that is per kind); DLL functions are a link to
-// a command that is not there yet.
-
-std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
-  in.Raise(msg::LinkBroken(), function->Name);
-}
-
 // ---------------------------------------------------------------- words
 
-// A command read as a value runs with whatever is on the argument stack; its
-// result is それ's value, and それ gets its old value back afterwards.
+// A command or a DLL function read as a value runs with whatever is on the
+// argument stack; its result is それ's value, and それ gets its old value back
+// afterwards.
 std::string RunCommandForValue(Interpreter& in, THashNode* command) {
   THashNode* sore = in.S.Fast.Sore;
   std::string saved = sore->Value;
   try {
-    in.Dispatch(command);
+    in.ExecuteWord(command);
   } catch (...) {
     sore->Value = std::move(saved);
     throw;
@@ -263,6 +252,7 @@ std::string Interpreter::Term(const char*& p) {
   }
   switch (n->Kind) {
     case kWordCommand:
+    case kWordDll:
       return RunCommandForValue(*this, n);
     case kWordLabel:
       return RunLabelInExpression(n);
@@ -272,8 +262,6 @@ std::string Interpreter::Term(const char*& p) {
       return n->Value;
     case kWordObject:
       return GetObjectDefault(*this, n);
-    case kWordDll:
-      return CallDllInExpression(*this, n, p);
     case kWordHash:
       S.SoreType = "hs";
       return n->Elements ? n->Elements->PairLines() : std::string();

@@ -44,6 +44,10 @@ class Interpreter {
   void (*BuildVocabulary)(Interpreter&) = nullptr;
   // Object properties and default values; installed by the library.
   const ObjectLayer* ObjectHooks = nullptr;
+  // Calls a declared DLL function word: binds its arguments and leaves the
+  // result in それ. Installed by the library; without it such a word is a
+  // broken link.
+  void (*CallDll)(Interpreter&, THashNode*) = nullptr;
   // Makes the rows' handlers this interpreter's (all rows, or only the pure
   // ones). An id that already has another handler is a fault of the tables
   // and throws std::logic_error.

@@ -594,7 +594,9 @@ void Interpreter::ExecuteWord(THashNode* w) {
       CallLabel(w);
       return;
     case kWordDll:
-      Raise(msg::LinkBroken(), w->Name);
+      if (!CallDll) Raise(msg::LinkBroken(), w->Name);
+      CallDll(*this, w);
+      return;
     case kWordVariable:
     case kWordObject:
       Raise(Format(msg::BadSyntax(), w->Name) + SJ("変数を実行することは出来ません。"));
