@@ -12,7 +12,7 @@ PACKAGES="
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
   python3 python3-pil lua5.4 xvfb
-  python3-pyftpdlib openssl
+  python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
   groff-base dpkg-dev
 "
 

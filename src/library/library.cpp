@@ -17,6 +17,7 @@ namespace sorane {
 CommandTable PackagingCommands();
 CommandTable TcpCommands();
 CommandTable FtpHttpCommands();
+CommandTable MailCommands();
 // The DLL family (src/interop/dll), likewise above the library and in the
 // core, and the call of a declared DLL function word.
 CommandTable DllCommands();
@@ -47,6 +48,7 @@ std::span<const CommandTable> CommandTables() {
       PackagingCommands(),
       TcpCommands(),
       FtpHttpCommands(),
+      MailCommands(),
       DllCommands(),
       DrawingCommands(),
       MediaCommands(),

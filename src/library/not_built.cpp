@@ -9,9 +9,6 @@ namespace sorane {
 
 CommandTable NotBuiltCommands() {
   static constexpr CommandRow kRows[] = {
-      // Mail.
-      {CommandId::MailSend, "メール送信", "", nullptr, kActs},
-      {CommandId::MailReceive, "メール受信", "?へ", nullptr, kActs},
       // Spreadsheet and word-processor automation, DDE.
       {CommandId::ExcelStart, "エクセル起動", "", nullptr, kActs},
       {CommandId::ExcelOpen, "エクセル開く", "?を", nullptr, kActs},
