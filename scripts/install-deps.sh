@@ -13,6 +13,7 @@ PACKAGES="
   fonts-noto-cjk fontconfig
   python3 python3-pil lua5.4 xvfb
   python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
+  libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
 "
 

@@ -15,6 +15,7 @@
 #include "app/process_signals.h"
 #include "app/reference.h"
 #include "app/window_module.h"
+#include "interop/archive/archive.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
   BufferStandardOutput();
   FlushOutputOnSignals();
   InstallPackaging();
+  SetProgramPacker(&PackProgram);
   CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;

@@ -22,6 +22,8 @@ CommandTable MailCommands();
 // core, and the call of a declared DLL function word.
 CommandTable DllCommands();
 void CallDllFunction(Interpreter& in, THashNode* word);
+// The archiver family (src/interop/archive), linked into the same core.
+CommandTable ArchiveCommands();
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -53,6 +55,7 @@ std::span<const CommandTable> CommandTables() {
       DrawingCommands(),
       MediaCommands(),
       MenuCommands(),
+      ArchiveCommands(),
       NotBuiltCommands(),
   };
   // clang-format on

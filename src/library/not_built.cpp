@@ -29,10 +29,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::WordPrint, "ワード印刷", "", nullptr, kActs},
       {CommandId::DdeSend, "DDE送信", "?の,?に,?を", nullptr, kActs},
       {CommandId::DdeServer, "DDEサーバー作成", "?を呼ぶ,?という", nullptr, kActs},
-      // Archivers.
-      {CommandId::Compress, "圧縮", "?を,?へ", nullptr, kActs},
-      {CommandId::Extract, "解凍", "?を,?へ", nullptr, kActs},
-      {CommandId::MakeSelfExtracting, "自己解凍書庫作成", "?を,?へ", nullptr, kActs},
       // Other programs' windows, network and system information.
       {CommandId::Activate, "アクティブ", "?を", nullptr, kActs},
       {CommandId::SendKeys, "キー送信", "?に,?を", nullptr, kActs},

@@ -67,46 +67,73 @@ int RunPackTool(const std::vector<std::string>& args) {
   }
   if (files.empty() || output.empty())
     return Usage("usage: sorane --pack SCRIPT [FILE...] -o OUTPUT");
-  if (files.size() > kFileMixMaxEntries) return Fail("too many files to pack (65535 at most)");
 
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (size_t i = 1; i < files.size(); ++i)
+    entries.push_back({files[i], PackedEntryName(files[i])});
+  std::string error;
+  bool missing_runtime = false;
+  if (!PackProgram(output, files[0], entries, error, missing_runtime)) return Fail(error);
+  return 0;
+}
+
+bool PackProgram(const std::string& output, const std::string& script,
+                 const std::vector<std::pair<std::string, std::string>>& files, std::string& error,
+                 bool& missing_runtime) {
+  missing_runtime = false;
+  if (files.size() + 1 > kFileMixMaxEntries) {
+    error = "too many files to pack (65535 at most)";
+    return false;
+  }
   std::vector<FileMixItem> items;
-  items.push_back({files[0], "SORANE.SRN", 1});
-  for (size_t i = 1; i < files.size(); ++i) {
-    std::string name = PackedEntryName(files[i]);
+  items.push_back({script, "SORANE.SRN", 1});
+  for (const auto& [path, name] : files) {
     uint8_t flag = AsciiLower(name.substr(name.size() < 4 ? 0 : name.size() - 4)) == ".srn" ? 1 : 0;
-    items.push_back({files[i], name, flag});
+    items.push_back({path, name, flag});
   }
 
   int self = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
   uint64_t image = 0;
   if (self < 0 || !ExecutableImageLength(self, image)) {
     if (self >= 0) close(self);
-    return Fail("cannot read the run-time's own executable");
+    missing_runtime = true;
+    error = "cannot read the run-time's own executable";
+    return false;
   }
+  auto cannot_write = [&] {
+    error = "cannot write " + output + ": " + strerror(errno);
+    return false;
+  };
   AtomicFile out;
   if (!out.Open(output)) {
+    int err = errno;
     close(self);
-    return Fail("cannot write " + output + ": " + strerror(errno));
+    errno = err;
+    return cannot_write();
   }
   mode_t mask = umask(0);
   umask(mask);
   out.SetMode(0777 & ~mask);
   bool copied = CopyBytes(self, out.Fd(), image);
+  int err = errno;
   close(self);
-  if (!copied) return Fail("cannot write " + output + ": " + strerror(errno));
+  errno = err;
+  if (!copied) return cannot_write();
   FileMixWriteResult result = WriteFileMix(out.Fd(), image, items);
   switch (result.status) {
     case FileMixWriteResult::kOk:
       break;
     case FileMixWriteResult::kUnreadable:
-      return Fail("cannot read " + result.what);
+      error = "cannot read " + result.what;
+      return false;
     case FileMixWriteResult::kTooLarge:
-      return Fail("the files are too large to pack (4 GiB at most)");
+      error = "the files are too large to pack (4 GiB at most)";
+      return false;
     default:
-      return Fail("cannot write " + output + ": " + strerror(errno));
+      return cannot_write();
   }
-  if (!out.Commit()) return Fail("cannot write " + output + ": " + strerror(errno));
-  return 0;
+  if (!out.Commit()) return cannot_write();
+  return true;
 }
 
 int RunUnpackTool(const std::vector<std::string>& args) {

@@ -14,12 +14,24 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorane {
 
 int RunPackTool(const std::vector<std::string>& args);
 int RunUnpackTool(const std::vector<std::string>& args);
+
+// What --pack does: writes the packed program `output` (UTF-8 path), this
+// run-time's executable image followed by an archive whose entry SORANE.SRN is
+// the file `script` (scrambled) and whose other entries are `files` (path,
+// entry name in CP932; .srn entries scrambled). The program is written beside
+// `output` and renamed over it only when complete, so a failure leaves an old
+// `output` as it was. False with the reason (UTF-8) in `error`;
+// `missing_runtime` when the run-time's own executable could not be read.
+bool PackProgram(const std::string& output, const std::string& script,
+                 const std::vector<std::pair<std::string, std::string>>& files, std::string& error,
+                 bool& missing_runtime);
 
 // The entry name --pack gives the file at `path` (UTF-8 as given): CP932,
 // "\" between folders.
