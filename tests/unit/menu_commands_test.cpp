@@ -3,25 +3,13 @@
 // without one.
 #include <gtest/gtest.h>
 
-#include "fake_object_backend.h"
-#include "library/library.h"
-#include "script_run_fixture.h"
+#include "object_script_fixture.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
-class MenuScriptTest : public ScriptRunFixture {
- protected:
-  FakeObjectBackend fake;
-  void SetUp() override {
-    host.object_backend = &fake;
-    host.continue_after_error = true;
-    InstallLibrary(in);
-  }
-  std::string Errors() { return SjisToUtf8(in.ErrorLog); }
-  int IndexOf(const char* name) { return in.S.Objects.IndexOf(Utf8ToSjis(name)); }
-};
+using MenuScriptTest = ObjectScriptFixture;
 
 TEST_F(MenuScriptTest, ItemsTheirCaptionsAndParents) {
   Load(

@@ -3,11 +3,11 @@
 // destruction, parents, default values; and the grid helpers.
 #include <gtest/gtest.h>
 
-#include "fake_object_backend.h"
 #include "library/library.h"
 #include "library/objects/grid_sort.h"
 #include "library/objects/grid_text.h"
 #include "library/objects/object_events.h"
+#include "object_script_fixture.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "script_run_fixture.h"
@@ -16,20 +16,12 @@
 namespace sorane {
 namespace {
 
-class ObjectScriptTest : public ScriptRunFixture {
+class ObjectScriptTest : public ObjectScriptFixture {
  protected:
-  FakeObjectBackend fake;
-  void SetUp() override {
-    host.object_backend = &fake;
-    host.continue_after_error = true;
-    InstallLibrary(in);
-  }
-  std::string Errors() { return SjisToUtf8(in.ErrorLog); }
   bool Logged(const char* utf8) { return Errors().find(utf8) != std::string::npos; }
   std::string Mark(const char* name) {
     return SjisToUtf8(in.S.Words.Find(Utf8ToSjis(name), false)->TypeMark);
   }
-  int IndexOf(const char* name) { return in.S.Objects.IndexOf(Utf8ToSjis(name)); }
   const FakeObjectBackend::Widget& Widget(const char* name) { return fake.At(IndexOf(name)); }
   TObjNode& Node(const char* name) { return *in.S.Objects.Get(IndexOf(name)); }
 };
