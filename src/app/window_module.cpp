@@ -9,6 +9,8 @@
 
 namespace sorane {
 
+#ifdef SORANE_HAVE_QT
+
 // The folder of the running executable, with its final "/".
 static std::string ExecutableFolder() {
   char path[PATH_MAX];
@@ -48,5 +50,15 @@ int RunInWindowModule(const CommandLine& cl) {
   // The module stays loaded: Qt's own exit handlers run from it.
   return entry(&cl);
 }
+
+#else
+
+// A build without Qt has no window module.
+int RunInWindowModule(const CommandLine&) {
+  fputs("sorane: this build has no window\n", stderr);
+  return -1;
+}
+
+#endif
 
 }  // namespace sorane
