@@ -22,6 +22,16 @@ for f in usr/bin/sorane usr/share/man/man1/sorane.1 usr/share/doc/sorane/tutoria
          usr/share/doc/sorane/reference.md usr/share/sorane/editors/sorane.tmLanguage.json; do
   [ -e "$scratch/root/$f" ] || { echo "$deb lacks /$f"; exit 1; }
 done
+# The window module is installed where the executable looks for it, and the
+# executable itself does not load Qt.
+[ -n "$(find "$scratch/root/usr/lib" -path "*/sorane/sorane-qt.so")" ] ||
+  { echo "$deb lacks the window module sorane-qt.so"; exit 1; }
+if ldd "$scratch/root/usr/bin/sorane" | grep -q libQt6; then
+  echo "the installed sorane loads Qt even without a window"; exit 1
+fi
+window=$(QT_QPA_PLATFORM=offscreen "$scratch/root/usr/bin/sorane" --eval 'おわり' 2>&1) ||
+  { echo "the installed sorane cannot run a window: $window"; exit 1; }
+[ -z "$window" ] || { echo "the installed sorane's window said: $window"; exit 1; }
 version=$("$scratch/root/usr/bin/sorane" --version)
 case "$version" in
   "sorane "[0-9]*) echo "$(basename "$deb"): $version; Depends: $depends" ;;

@@ -6,11 +6,13 @@ set -eu
 PACKAGES="
   build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev qt6-webengine-dev libqscintilla2-qt6-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libonig-dev libcurl4-openssl-dev libarchive-dev libffi-dev
   libpng-dev libjpeg-dev zlib1g-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk fontconfig
-  python3 lua5.4 xvfb
+  python3 python3-pil lua5.4 xvfb
+  python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
   libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
 "

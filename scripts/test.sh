@@ -8,7 +8,9 @@
 #      side by side: preprocessing + execution of scripts, the text codecs and
 #      matchers, and the archive readers (FileMix, packed executables,
 #      scrambled files)
-#   4. the formatting check
+#   4. the caches: the script tests with and without the run-time's caches,
+#      and a fuzzing run that compares both on every input
+#   5. the formatting check
 # The build folders (build/, build-san/) are kept, so a second run builds only
 # what changed; ccache, when installed, serves objects already compiled once.
 set -eu
@@ -37,6 +39,13 @@ ninja -C build-san -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$JOBS" --timeout 600
 
+echo "== caches: every script test with and without them, and a differential fuzzing run"
+# The run-time's caches may only make scripts faster: each script test runs
+# with them and with SORANE_NO_CACHE=1, and output, error log and exit status
+# must be the same (on the release build and on the sanitizer build).
+python3 ./scripts/cache-differential.py build/sorane "$JOBS"
+python3 ./scripts/cache-differential.py build-san/sorane "$JOBS"
+
 echo "== fuzzing (short runs)"
 mkdir -p build-san/corpus build-san/corpus-text build-san/corpus-pack
 cp tests/scripts/*/*.srn build-san/corpus/
@@ -60,6 +69,10 @@ failed=""
 wait $run_pid || failed="$failed fuzz_run"
 wait $text_pid || failed="$failed fuzz_text"
 wait $pack_pid || failed="$failed fuzz_pack"
+# Each input run with the caches and without them (fuzz_cache_diff.cpp).
+mkdir -p build-san/corpus-cache
+cp tests/scripts/*/*.srn build-san/corpus-cache/
+fuzz fuzz_cache_diff corpus-cache 40 || failed="$failed fuzz_cache_diff"
 for f in $failed; do
   echo "-- $f failed:"
   tail -50 build-san/$f.log

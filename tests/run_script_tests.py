@@ -54,13 +54,11 @@ def text(data):
     return data.decode("utf-8", "replace")
 
 
-def run_one(exe, folder, name):
-    """Runs FOLDER/NAME.srn; returns the list of what differs (empty when passed)."""
+def run_script(exe, folder, name, more_env=None):
+    """Runs FOLDER/NAME.srn as a test runs it (more_env added to its
+    environment); returns (exit status, stdout, stderr) with the temporary
+    folder written TMP, or (None, message, b"") when it timed out."""
     base = os.path.join(folder, name)
-    expected_out = read(base + ".out", b"")
-    expected_err = read(base + ".err")
-    status_text = read(base + ".status")
-    expected_status = int(status_text) if status_text else (1 if expected_err else 0)
     args = text(read(base + ".args", b"")).splitlines()
     command = read(base + ".cmd")
     stdin = read(base + ".in", b"")
@@ -91,26 +89,39 @@ def run_one(exe, folder, name):
                    XDG_DATA_HOME=os.path.join(tmp, "data"), TMPDIR=tmp)
         env.pop("SORANE_TEXT_ENCODING", None)
         env.update(extra_env)
+        env.update(more_env or {})
         try:
             proc = subprocess.run([exe] + command + args,
                                   input=stdin, capture_output=True, timeout=TIMEOUT, cwd=tmp,
                                   env=env)
         except subprocess.TimeoutExpired as e:
-            return ["timed out after %d s; output so far:\n%s%s" % (
-                TIMEOUT, text(e.stdout or b""), text(e.stderr or b""))]
+            return None, "timed out after %d s; output so far:\n%s%s" % (
+                TIMEOUT, text(e.stdout or b""), text(e.stderr or b"")), b""
+    return (proc.returncode, proc.stdout.replace(tmp.encode(), b"TMP"),
+            proc.stderr.replace(tmp.encode(), b"TMP"))
+
+
+def run_one(exe, folder, name):
+    """Runs FOLDER/NAME.srn; returns the list of what differs (empty when passed)."""
+    base = os.path.join(folder, name)
+    expected_out = read(base + ".out", b"")
+    expected_err = read(base + ".err")
+    status_text = read(base + ".status")
+    expected_status = int(status_text) if status_text else (1 if expected_err else 0)
+    status, got_out, got_err = run_script(exe, folder, name)
+    if status is None:
+        return [got_out]
 
     failures = []
-    if proc.returncode != expected_status:
-        failures.append("exit status %d, expected %d" % (proc.returncode, expected_status))
-    got_out = proc.stdout.replace(tmp.encode(), b"TMP")
+    if status != expected_status:
+        failures.append("exit status %d, expected %d" % (status, expected_status))
     if got_out != expected_out:
         failures.append("stdout differs:\n--- expected\n%s\n--- got\n%s" % (
             text(expected_out), text(got_out)))
-    got_err = proc.stderr
     if expected_err is None:
         if got_err:
             failures.append("unexpected stderr:\n%s" % text(got_err))
-    elif got_err.replace(tmp.encode(), b"TMP") != expected_err:
+    elif got_err != expected_err:
         failures.append("stderr differs:\n--- expected\n%s\n--- got\n%s" % (
             text(expected_err), text(got_err)))
     return failures

@@ -1,9 +1,11 @@
 #include "app/console_host.h"
 
+#include <poll.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <thread>
 
 #include "debug/debug_model.h"
 #include "library/objects/parse.h"
@@ -220,19 +222,100 @@ std::optional<std::string> ConsoleDialogs::AskFont() {
 
 void ConsoleEventLoop::StartLabelTimer(int ms) {
   timer_armed_ = ms > 0;
-  timer_due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  timer_due_ = Clock::now() + std::chrono::milliseconds(ms);
 }
 
-void ConsoleEventLoop::ProcessEvents() {
-  if (!timer_armed_ || !in_ || std::chrono::steady_clock::now() < timer_due_) return;
-  timer_armed_ = false;
-  LabelTimerTick(*in_);
+bool ConsoleEventLoop::WatchDescriptor(int fd, unsigned events, bool keeps_run,
+                                       WatchCallback callback) {
+  Watch& w = watches_[fd];
+  w.events = events;
+  w.keeps_run = keeps_run;
+  w.serial = ++next_serial_;
+  w.callback = std::move(callback);
+  return true;
 }
 
-bool ConsoleEventLoop::WaitForLabelTimer() {
-  if (!timer_armed_ || !in_ || in_->S.StopRequested) return false;
-  std::this_thread::sleep_until(timer_due_);
-  ProcessEvents();
+void ConsoleEventLoop::UnwatchDescriptor(int fd) {
+  watches_.erase(fd);
+}
+
+void ConsoleEventLoop::CallLater(int ms, std::function<void()> callback) {
+  later_.push_back(
+      {Clock::now() + std::chrono::milliseconds(std::max(ms, 0)), std::move(callback)});
+}
+
+bool ConsoleEventLoop::KeepsRun() const {
+  if (timer_armed_ || !later_.empty()) return true;
+  for (const auto& [fd, w] : watches_)
+    if (w.keeps_run) return true;
+  return false;
+}
+
+void ConsoleEventLoop::Dispatch(int ms) {
+  // The wait ends at the first timer that falls due.
+  Clock::time_point now = Clock::now();
+  auto limit = [&](Clock::time_point due) {
+    int left = static_cast<int>(
+        std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(due - now).count()));
+    if (ms < 0 || left < ms) ms = left;
+  };
+  if (timer_armed_) limit(timer_due_);
+  for (const Later& l : later_) limit(l.due);
+
+  std::vector<pollfd> fds;
+  std::vector<uint64_t> serials;
+  fds.reserve(watches_.size());
+  for (const auto& [fd, w] : watches_) {
+    short events = 0;
+    if (w.events & kWatchRead) events |= POLLIN;
+    if (w.events & kWatchWrite) events |= POLLOUT;
+    fds.push_back({fd, events, 0});
+    serials.push_back(w.serial);
+  }
+  int ready = poll(fds.data(), fds.size(), ms);
+  if (ready < 0) ready = 0;  // a signal: nothing is ready
+  for (size_t i = 0; i < fds.size() && ready > 0; ++i) {
+    if (!fds[i].revents) continue;
+    --ready;
+    // Callbacks may unwatch (and a descriptor number may come back for another
+    // socket): only the watch that was polled is called.
+    auto it = watches_.find(fds[i].fd);
+    if (it == watches_.end() || it->second.serial != serials[i]) continue;
+    unsigned got = 0;
+    short r = fds[i].revents;
+    if ((it->second.events & kWatchRead) && (r & (POLLIN | POLLHUP | POLLERR))) got |= kWatchRead;
+    if ((it->second.events & kWatchWrite) && (r & (POLLOUT | POLLHUP | POLLERR)))
+      got |= kWatchWrite;
+    if (!got) continue;
+    WatchCallback callback = it->second.callback;  // it may unwatch itself
+    callback(got);
+  }
+
+  now = Clock::now();
+  if (timer_armed_ && in_ && now >= timer_due_) {
+    timer_armed_ = false;
+    LabelTimerTick(*in_);
+  }
+  // Calls that fall due; a call may add others, which wait for the next round.
+  std::vector<std::function<void()>> due;
+  for (size_t i = 0; i < later_.size();) {
+    if (later_[i].due <= now) {
+      due.push_back(std::move(later_[i].callback));
+      later_.erase(later_.begin() + i);
+    } else {
+      ++i;
+    }
+  }
+  for (auto& call : due) call();
+}
+
+bool ConsoleEventLoop::WaitIdle() {
+  if (!in_ || in_->S.StopRequested || !KeepsRun()) return false;
+  try {
+    Dispatch(-1);
+  } catch (const ESorane&) {
+    // Recorded in the error log already; nothing runs the error routine here.
+  }
   return true;
 }
 

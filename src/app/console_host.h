@@ -15,7 +15,10 @@
 #pragma once
 
 #include <chrono>
+#include <map>
+#include <vector>
 
+#include "app/console_media.h"
 #include "library/objects/backend.h"
 #include "runtime/host.h"
 
@@ -79,20 +82,49 @@ class ConsoleDialogs : public HostDialogs {
   Interpreter* in_ = nullptr;
 };
 
-// The label timer: ProcessEvents fires it when due (a jump after the running
-// command); after the statement loop WaitForLabelTimer sleeps until it is due
-// and runs its label. False when no timer is armed.
+// The event loop of the console: poll(2) over the watched descriptors, with
+// the label timer and the later calls as its time limits. Commands process
+// events through ProcessEvents and WaitForEvents (待つ, a connection being
+// made); after the statement loop WaitIdle waits for the next event and runs
+// it, for as long as one may still run a label.
 class ConsoleEventLoop : public HostEventLoop {
  public:
   void Attach(Interpreter& in) { in_ = &in; }
-  void ProcessEvents() override;
+  void ProcessEvents() override { Dispatch(0); }
+  void WaitForEvents(int ms) override { Dispatch(ms < 0 ? 0 : ms); }
   void StartLabelTimer(int ms) override;
   void StopLabelTimer() override { timer_armed_ = false; }
-  bool WaitForLabelTimer();
+  bool WatchDescriptor(int fd, unsigned events, bool keeps_run, WatchCallback callback) override;
+  void UnwatchDescriptor(int fd) override;
+  void CallLater(int ms, std::function<void()> callback) override;
+  // Waits for the next event and runs it. False (at once) when the run is
+  // stopping or no event can come: no label timer, no later call, no
+  // descriptor that keeps the run. Errors raised by an event are dropped
+  // here, as the window drops them: the error log keeps them.
+  bool WaitIdle();
 
  private:
+  using Clock = std::chrono::steady_clock;
+  struct Watch {
+    unsigned events = 0;
+    bool keeps_run = false;
+    uint64_t serial = 0;  // tells a watch from a later one of the same descriptor
+    WatchCallback callback;
+  };
+  struct Later {
+    Clock::time_point due;
+    std::function<void()> callback;
+  };
+  // Polls (up to `ms` milliseconds, -1: until the next timer or for ever) and
+  // runs what is ready: descriptors, then the label timer, then later calls.
+  void Dispatch(int ms);
+  bool KeepsRun() const;
+
   bool timer_armed_ = false;
-  std::chrono::steady_clock::time_point timer_due_;
+  Clock::time_point timer_due_;
+  std::map<int, Watch> watches_;
+  std::vector<Later> later_;
+  uint64_t next_serial_ = 0;
   Interpreter* in_ = nullptr;
 };
 
@@ -111,7 +143,7 @@ class ConsoleHost : public Host {
   // Flushes standard output at the end of the run; the exit status: `status`,
   // or 1 with the failure on standard error when output was lost.
   int FinishOutput(int status);
-  bool WaitForLabelTimer() { return loop_.WaitForLabelTimer(); }
+  bool WaitIdle() { return loop_.WaitIdle(); }
 
   HostSurface& Surface() override { return output_; }
   HostDialogs& Dialogs() override { return dialogs_; }
@@ -119,6 +151,7 @@ class ConsoleHost : public Host {
   HostEventLoop& EventLoop() override { return loop_; }
   HostClipboard& Clipboard() override { return clipboard_; }
   ObjectBackend& Objects() override { return objects_; }
+  HostMedia& Media() override { return ConsoleMediaService(); }
 
  private:
   ConsoleOutput output_;

@@ -14,9 +14,7 @@
 #include "app/console_host.h"
 #include "app/process_signals.h"
 #include "app/reference.h"
-#ifdef SORANE_HAVE_QT
-#include "gui/gui_main.h"
-#endif
+#include "app/window_module.h"
 #include "interop/archive/archive.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
@@ -119,7 +117,8 @@ static int RunInConsole(const CommandLine& cl) {
   if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
     SetTextFileEncoding(in, encoding);
   if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
-  while (host.ExitStatus() == 0 && host.WaitForLabelTimer()) {
+  // Idle: the label timer and the network go on running labels.
+  while (host.ExitStatus() == 0 && host.WaitIdle()) {
   }
   if (!in.S.StopRequested && host.ExitStatus() == 0) CloseRequest(in);
   return host.FinishOutput(host.ExitStatus());
@@ -135,7 +134,14 @@ int main(int argc, char** argv) {
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;
 #ifdef SORANE_HAVE_QT
-  if (WantsWindow(cl)) return RunInWindow(cl);
+  if (WantsWindow(cl)) {
+    int status = RunInWindowModule(cl);
+    if (status >= 0) return status;
+    // Without its window module a program still runs in the console, unless
+    // the window itself was asked for.
+    if (!cl.screenshot.empty() || !cl.play.empty()) return 2;
+    fputs("sorane: running in the console instead\n", stderr);
+  }
 #endif
   return RunInConsole(cl);
 }

@@ -159,12 +159,7 @@ void TDrawSurface::ClearOutputWith(uint32_t color) {
 }
 
 void TDrawSurface::SetTextFont(const TextFont& font) {
-  QFont f(Q(font.face));
-  f.setPointSize(font.size > 0 ? font.size : 12);
-  f.setBold(font.bold);
-  f.setItalic(font.italic);
-  f.setUnderline(font.underline);
-  text_font_ = f;
+  text_font_ = QFontOf(font);
   text_color_ = ToQColor(font.color);
 }
 
@@ -236,6 +231,57 @@ HostSurface::PrintResult TDrawSurface::PrintWindow(const std::string& pdf_fallba
   QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
   QRect target = FitToPage(picture.size(), QRect(0, 0, page.width(), page.height()));
   p.drawImage(target, picture);
+  return p.end() ? PrintResult::kPrinted : PrintResult::kFailed;
+}
+
+// ---- Printing pictures and texts ----
+
+// Starts a print job titled `title` after the printer set-up dialog; without
+// a printer the job goes into `pdf_fallback`. nullopt when cancelled.
+static std::optional<HostSurface::PrintResult> BeginJob(QPrinter& printer, QPainter& p,
+                                                        QWidget* parent, const std::string& title,
+                                                        const std::string& pdf_fallback) {
+  bool has_printer = !QPrinterInfo::defaultPrinter().isNull();
+  if (!PrinterSetUp(printer, parent, has_printer)) return HostSurface::PrintResult::kCancelled;
+  if (!has_printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(SjisToUtf8(pdf_fallback)).replace('\\', '/'));
+  }
+  printer.setDocName(Q(title));
+  if (!p.begin(&printer)) return HostSurface::PrintResult::kFailed;
+  return std::nullopt;
+}
+
+HostSurface::PrintResult TDrawSurface::PrintPicture(const Bitmap& picture, const std::string& title,
+                                                    const std::string& pdf_fallback) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPainter p;
+  if (auto result = BeginJob(printer, p, window(), title, pdf_fallback)) return *result;
+  QImage image = QImageFromBitmap(picture);
+  QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  if (!image.isNull())
+    p.drawImage(FitToPage(image.size(), QRect(0, 0, page.width(), page.height())), image);
+  return p.end() ? PrintResult::kPrinted : PrintResult::kFailed;
+}
+
+// One line after another in the printer's default font, new pages as needed.
+HostSurface::PrintResult TDrawSurface::PrintText(const std::vector<std::string>& lines,
+                                                 const std::string& pdf_fallback) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPainter p;
+  if (auto result = BeginJob(printer, p, window(), S(window()->windowTitle()), pdf_fallback))
+    return *result;
+  QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  QFontMetrics fm = p.fontMetrics();
+  int y = 0;
+  for (const std::string& line : lines) {
+    if (y + fm.height() > page.height() && y > 0) {
+      printer.newPage();
+      y = 0;
+    }
+    p.drawText(0, y + fm.ascent(), Q(line));
+    y += fm.lineSpacing();
+  }
   return p.end() ? PrintResult::kPrinted : PrintResult::kFailed;
 }
 

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "gui/canvas_qt.h"
 #include "runtime/host.h"
 
 namespace sorane {
@@ -75,6 +76,27 @@ class TDrawSurface : public QWidget, public HostSurface {
   QFont text_font_;
   QColor text_color_ = Qt::black;
   int next_line_y_ = 10;  // PrintLine: lines stack from the top-left corner
+
+ public:
+  // Drawing and pictures (canvas_qt.cpp; printing in draw_surface.cpp).
+  HostCanvas* Canvas() override { return &canvas_; }
+  std::optional<Bitmap> DecodePicture(const std::string& bytes, int64_t max_pixels) override;
+  bool FadeSurface(bool front) override;
+  std::optional<Bitmap> CaptureWindow(const std::string& title) override;
+  PrintResult PrintPicture(const Bitmap& picture, const std::string& title,
+                           const std::string& pdf_fallback) override;
+  PrintResult PrintText(const std::vector<std::string>& lines,
+                        const std::string& pdf_fallback) override;
+
+ private:
+  // An image object takes the size of a picture the drawing commands put in
+  // (右回転 is the one filter that changes it); a form's client area does.
+  TImageCanvas canvas_{&picture_, this, [this](QSize size) {
+                         if (role_ == Role::kImage)
+                           resize(size);
+                         else if (parentWidget())
+                           parentWidget()->resize(size);
+                       }};
 };
 
 // Maps the face names scripts use on other systems to installed Japanese fonts.

@@ -2,10 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QTemporaryFile>
 
 #include "gui/draw_surface.h"
 #include "gui/objects/qt_object_backend.h"
@@ -45,7 +43,9 @@ QImage TfrmSorane::Snapshot() {
 }
 
 void TfrmSorane::resizeEvent(QResizeEvent* e) {
-  img_->FitTo(e->size());
+  // The client area: below the menu bar once there is one.
+  img_->FitTo(contentsRect().size());
+  img_->move(contentsRect().topLeft());
   QWidget::resizeEvent(e);
   Report(HostEvent(ObjEvent::kChange));
 }
@@ -66,7 +66,7 @@ void TfrmSorane::Report(const ObjectEvent& event) {
 }
 
 void TfrmSorane::ReportMouse(QMouseEvent* e, ObjEvent what, bool double_click) {
-  QPoint at = e->position().toPoint();
+  QPoint at = e->position().toPoint() - contentsRect().topLeft();
   ObjectEvent event = HostEvent(what);
   event.x = at.x();
   event.y = at.y();
@@ -202,16 +202,20 @@ bool TfrmSorane::SetIconFromObject(int object_index) {
 }
 
 bool TfrmSorane::SetIconFromImage(const QImage& picture) {
-  // A unique temporary file, never a shared fixed name: two runs at once must
-  // not read each other's icon. It is removed when `file` goes out of scope.
-  QTemporaryFile file(QDir::tempPath() + "/sorane-icon-XXXXXX.png");
-  if (!file.open() || !picture.save(&file, "PNG")) return false;
-  file.close();
-  QIcon icon(QPixmap(file.fileName()));
+  // Made in memory: no file another run could read or replace.
+  if (picture.isNull()) return false;
+  QIcon icon(QPixmap::fromImage(picture));
   if (icon.isNull()) return false;
   setWindowIcon(icon);
   QApplication::setWindowIcon(icon);
   return true;
+}
+
+bool TfrmSorane::SetIconData(const std::string& ico) {
+  QImage picture;
+  if (!picture.loadFromData(reinterpret_cast<const uchar*>(ico.data()), int(ico.size()), "ICO"))
+    return false;
+  return SetIconFromImage(picture);
 }
 
 HostWindow::Geometry TfrmSorane::GetGeometry() {

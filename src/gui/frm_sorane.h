@@ -35,14 +35,14 @@ class TfrmSorane : public QWidget, public HostWindow {
   TDrawSurface& Surface() { return *img_; }
   // Image of the window as a person sees it: `img` and the child widgets.
   QImage Snapshot();
-  // Sets the window icon from a picture through a unique temporary icon file
-  // that is removed afterwards.
+  // Sets the window icon from a picture (in memory).
   bool SetIconFromImage(const QImage& picture);
 
   // HostWindow
   void WindowCommand(WindowAction action) override;
   void SetBorderStyle(int style) override;
   bool SetIconFile(const std::string& os_path) override;
+  bool SetIconData(const std::string& ico) override;
   bool SetIconFromObject(int object_index) override;
   Geometry GetGeometry() override;
   void SetGeometry(const Geometry& g) override;

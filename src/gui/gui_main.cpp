@@ -32,15 +32,6 @@ static bool AnyWindowShown() {
 }
 namespace {
 
-bool Set(const char* name) {
-  const char* v = getenv(name);
-  return v && *v;
-}
-
-bool HasDisplay() {
-  return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
-}
-
 QtMessageHandler g_qt_default = nullptr;
 
 // Without --verbose only Qt's critical and fatal messages reach standard error;
@@ -65,10 +56,6 @@ bool SaveScreenshot(const QImage& picture, const std::string& path) {
   if (!reason) return true;
   fprintf(stderr, "sorane: cannot save the screenshot %s: %s\n", path.c_str(), reason);
   return false;
-}
-
-bool WantsWindow(const CommandLine& cl) {
-  return !cl.console && (HasDisplay() || !cl.screenshot.empty() || !cl.play.empty());
 }
 
 int RunInWindow(const CommandLine& cl) {
@@ -145,8 +132,15 @@ int RunInWindow(const CommandLine& cl) {
     bool saved = SaveScreenshot(host.Form().Snapshot(), screenshot);
     return host.StoppedByError() || !saved ? 1 : 0;
   }
-  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().LabelTimerActive())) app.exec();
+  if (!in.S.StopRequested && (AnyWindowShown() || host.Loop().KeepsRun())) app.exec();
   return host.StoppedByError() ? 1 : 0;
 }
 
 }  // namespace sorane
+
+// The entry point of the window module: sorane loads it with dlopen only when
+// a window is wanted, so console runs never load Qt.
+extern "C" __attribute__((visibility("default"))) int sorane_run_in_window(
+    const sorane::CommandLine* command_line) {
+  return sorane::RunInWindow(*command_line);
+}

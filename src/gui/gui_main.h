@@ -9,10 +9,6 @@ class QImage;
 
 namespace sorane {
 
-// A window is used when a display is there (DISPLAY, WAYLAND_DISPLAY, or a Qt
-// platform chosen with QT_QPA_PLATFORM, such as offscreen) or a screenshot is
-// asked for (drawn offscreen without a display), and --console is not given.
-bool WantsWindow(const CommandLine& command_line);
 // Runs the script in the host window; returns the process exit status.
 //
 // Where nobody can answer a dialog — the offscreen platform — a dialog that

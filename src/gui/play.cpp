@@ -5,9 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
@@ -19,6 +22,7 @@
 
 #include "gui/dialog_automation.h"
 #include "gui/gui_main.h"
+#include "gui/objects/object_widget.h"
 #include "gui/qt_host.h"
 #include "gui/qt_text.h"
 #include "runtime/errors.h"
@@ -36,6 +40,8 @@ namespace {
 
 // How often the player looks again while the script is busy.
 constexpr int kPollMs = 10;
+// How long a menu may take to open the menu of the item clicked in it.
+constexpr int kMenuOpenMs = 2000;
 
 // ---------------------------------------------------------------- reading
 
@@ -202,6 +208,14 @@ QString ParseLine(const QString& line, const QString& folder, PlayAction& a, boo
     a.verb = PlayVerb::kDrop;
     a.object = w[0];
     for (int i = 1; i < w.size(); ++i) a.files << QDir(folder).absoluteFilePath(w[i]);
+    return {};
+  }
+  if (verb == "menu") {
+    QStringList w;
+    if (!words(w)) return error;
+    if (w.size() != 1) return QStringLiteral("menu needs one menu item: menu NAME");
+    a.verb = PlayVerb::kMenu;
+    a.object = w[0];
     return {};
   }
   if (verb == "wait") {
@@ -541,6 +555,7 @@ bool Player::Seen(const PlayAction& a, QWidget* w, QPoint at) {
 }
 
 bool Player::Perform(const PlayAction& a) {
+  if (a.verb == PlayVerb::kMenu) return ChooseMenu(a);
   QWidget* w = nullptr;
   if (!a.object.isEmpty() && !(w = Target(a))) return false;
   QPoint at;
@@ -593,6 +608,7 @@ bool Player::Perform(const PlayAction& a) {
     case PlayVerb::kDrop:
       DropFiles(w, at, a.files);
       return true;
+    case PlayVerb::kMenu:
     case PlayVerb::kWait:
       return true;
     case PlayVerb::kAnswer:
@@ -620,6 +636,54 @@ bool Player::Perform(const PlayAction& a) {
       host_.Form().close();
       return true;
   }
+  return true;
+}
+
+// A menu item is chosen as a person does: its item in the menu bar is
+// clicked, then in each menu that opens the item on the way down, the last
+// one being NAME itself. An item that is hidden or disabled cannot be.
+bool Player::ChooseMenu(const PlayAction& a) {
+  TObjNode* node = in_.S.Objects.FindByName(S(a.object));
+  if (!node) return Fail(a.line, "no object named \"" + a.object + "\"");
+  QtObjectBackend& widgets = host_.ObjectWidgets();
+  std::vector<QPointer<QWidget>> path;  // from the menu bar's item down to NAME
+  for (TObjNode* n = node; n && n->Kind == ObjKind::kMenu && path.size() <= 64;
+       n = n->Parent > 0 ? in_.S.Objects.Get(n->Parent) : nullptr) {
+    QWidget* item = widgets.WidgetOf(n->ObjectIndex);
+    if (!item) return Fail(a.line, "the menu item \"" + Q(n->Name) + "\" has no window any more");
+    path.insert(path.begin(), item);
+  }
+  QMenuBar* bar = HostMenuBar(&host_.Form());
+  if (path.empty() || !bar) return Fail(a.line, "\"" + a.object + "\" is no menu item");
+  QWidget* holder = bar;
+  for (const QPointer<QWidget>& item : path) {
+    // A handler of the item before may have destroyed this one.
+    QAction* action = item ? MenuItemAction(item) : nullptr;
+    if (!action) return Fail(a.line, "a menu on the way to \"" + a.object + "\" went away");
+    auto* menu = qobject_cast<QMenu*>(holder);
+    QRect at = menu ? menu->actionGeometry(action) : bar->actionGeometry(action);
+    QString name = action->text();
+    if (!holder->isVisible() || !action->isVisible() || at.isEmpty())
+      return Fail(a.line, "the menu item \"" + name + "\" is not shown");
+    if (!action->isEnabled())
+      return Fail(a.line, "the menu item \"" + name + "\" cannot be chosen (disabled)");
+    Click(holder, at.center(), Qt::LeftButton, Qt::NoModifier, false);
+    holder = item;  // the item's own menu, opening when it holds items
+    if (!holder) break;
+    // A menu opens the menu of its item a moment after the click.
+    if (!action->menu() || holder->isVisible()) continue;
+    QElapsedTimer waited;
+    waited.start();
+    while (holder && !holder->isVisible() && waited.elapsed() < kMenuOpenMs)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, kPollMs);
+    if (!holder) break;
+  }
+  // The menus closed (their pending activations processed): the window is
+  // active again, as a desktop makes it (without a window manager nothing
+  // does, and its shortcuts would be dead).
+  QCoreApplication::processEvents();
+  if (!QApplication::activePopupWidget() && host_.Form().isVisible())
+    QApplication::setActiveWindow(&host_.Form());
   return true;
 }
 

@@ -14,6 +14,8 @@
 //                                  script counts; else its text) of a list,
 //                                  combo, grid or radio group
 //   drop NAME FILE...              drop files on the object
+//   menu NAME                      choose the menu item NAME with the mouse:
+//                                  its menu bar item, then each menu down to it
 //   wait MS                        let the window run MS milliseconds
 //   answer TEXT                    the next dialog gets TEXT (typed, or the
 //                                  button so captioned)
@@ -65,6 +67,7 @@ enum class PlayVerb {
   kKey,
   kSelect,
   kDrop,
+  kMenu,
   kWait,
   kAnswer,
   kCancel,
@@ -120,6 +123,7 @@ class Player : public QObject {
   void Finish();
   bool Perform(const PlayAction& a);
   bool Select(const PlayAction& a, QWidget* w);
+  bool ChooseMenu(const PlayAction& a);
   bool Seen(const PlayAction& a, QWidget* w, QPoint at);
   bool Fail(int line, const QString& message);
   QWidget* Target(const PlayAction& a);

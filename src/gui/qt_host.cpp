@@ -1,45 +1,12 @@
 #include "gui/qt_host.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
-#include <QTimer>
 
 #include "gui/qt_text.h"
-#include "runtime/events.h"
 #include "runtime/interpreter.h"
 
 namespace sorane {
-
-TQtEventLoop::TQtEventLoop() : label_timer_(std::make_unique<QTimer>()) {
-  label_timer_->setSingleShot(true);
-  QObject::connect(label_timer_.get(), &QTimer::timeout, [this] {
-    if (!in_ || in_->S.StopRequested) return;
-    try {
-      LabelTimerTick(*in_);
-    } catch (...) {
-    }
-  });
-}
-
-TQtEventLoop::~TQtEventLoop() = default;
-
-void TQtEventLoop::ProcessEvents() {
-  QCoreApplication::processEvents();
-}
-
-void TQtEventLoop::StartLabelTimer(int ms) {
-  label_timer_->stop();
-  if (ms > 0) label_timer_->start(ms);
-}
-
-void TQtEventLoop::StopLabelTimer() {
-  label_timer_->stop();
-}
-
-bool TQtEventLoop::LabelTimerActive() const {
-  return label_timer_->isActive();
-}
 
 void TQtClipboard::SetClipboardText(const std::string& text) {
   QGuiApplication::clipboard()->setText(Q(text));
@@ -51,6 +18,7 @@ std::string TQtClipboard::ClipboardText() {
 
 TQtHost::TQtHost() {
   window_.SetObjectWidgets(&objects_);
+  objects_.SetMedia(&media_);
 }
 
 TQtHost::~TQtHost() {

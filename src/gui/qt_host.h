@@ -9,43 +9,29 @@
 #include "gui/dialog_host.h"
 #include "gui/draw_surface.h"
 #include "gui/frm_sorane.h"
+#include "gui/media_qt.h"
 #include "gui/objects/qt_object_backend.h"
+#include "gui/qt_event_loop.h"
+#include "gui/shell_qt.h"
 #include "library/objects/backend.h"
 #include "library/objects/object_events.h"
 #include "runtime/host.h"
-
-class QTimer;
 
 namespace sorane {
 
 class Interpreter;
 
-// Pending window messages, and the one-shot label timer (SoraneTimer) of
-// タイマー設定, which jumps to its label through LabelTimerTick.
-class TQtEventLoop : public HostEventLoop {
- public:
-  TQtEventLoop();
-  ~TQtEventLoop() override;
-  void Attach(Interpreter* in) { in_ = in; }
-
-  void ProcessEvents() override;
-  void StartLabelTimer(int ms) override;
-  void StopLabelTimer() override;
-  // True while the label timer is armed (the run goes on even when hidden).
-  bool LabelTimerActive() const;
-
- private:
-  std::unique_ptr<QTimer> label_timer_;
-  Interpreter* in_ = nullptr;
-};
-
 class TQtClipboard : public HostClipboard {
  public:
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() override;
+  Bitmap ClipboardPicture() override;  // canvas_qt.cpp
+  void SetClipboardPicture(const Bitmap& picture) override;
 };
 
-class TQtHost : public Host {
+// The host window's other services (tray, cursor, z-order, editor settings)
+// are WindowExtras of the host itself, carried out by its shell.
+class TQtHost : public Host, public WindowExtras {
  public:
   TQtHost();
   ~TQtHost() override;
@@ -73,6 +59,19 @@ class TQtHost : public Host {
   HostEventLoop& EventLoop() override { return loop_; }
   HostClipboard& Clipboard() override { return clipboard_; }
   ObjectBackend& Objects() override { return objects_; }
+  HostMedia& Media() override { return media_; }
+  TQtMedia& QtMedia() { return media_; }
+  TQtShell& Shell() { return shell_; }
+
+  void ShowTrayIcon(bool show) override { shell_.ShowTrayIcon(show); }
+  void ShowCursor(bool show) override { shell_.ShowCursor(show); }
+  void BringToFront(int index) override { shell_.BringToFront(index); }
+  void SendToBack(int index) override { shell_.SendToBack(index); }
+  EditorSettings GetEditorSettings(int index) override { return shell_.GetEditorSettings(index); }
+  void SetEditorSettings(int index, const EditorSettings& settings) override {
+    shell_.SetEditorSettings(index, settings);
+  }
+  void EditorSettingsDialog(int index) override { shell_.EditorSettingsDialog(index); }
 
  private:
   Interpreter* in_ = nullptr;
@@ -80,8 +79,10 @@ class TQtHost : public Host {
   TDialogHost dialogs_{window_, window_.Surface()};
   TQtEventLoop loop_;
   TQtClipboard clipboard_;
+  TQtMedia media_;
   // The widgets of script objects; object 0 is window_.
   QtObjectBackend objects_{window_};
+  TQtShell shell_{window_, objects_, dialogs_};
   std::unique_ptr<ObjectEventDispatcher> events_;
 };
 

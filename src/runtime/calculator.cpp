@@ -14,100 +14,16 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/compiled_expression.h"
 #include "runtime/interpreter.h"
+#include "runtime/operand.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
 namespace sorane {
 namespace {
 
-// An operand: a text with its number (ParseNumber of the text), or a number
-// with its text (the number format). The other form is made on first use.
-class Operand {
- public:
-  Operand() = default;
-  static Operand Text(std::string text, bool is_number) {
-    Operand o;
-    o.text_ = std::move(text);
-    o.has_text_ = true;
-    o.is_number = is_number;
-    return o;
-  }
-  static Operand Num(Number n) {
-    Operand o;
-    o.num_ = n;
-    o.has_num_ = true;
-    o.is_number = true;
-    return o;
-  }
-  const std::string& text() {
-    if (!has_text_) {
-      text_ = FormatNumber(num_);
-      has_text_ = true;
-    }
-    return text_;
-  }
-  Number num() {
-    if (!has_num_) {
-      num_ = ParseNumber(text_);
-      has_num_ = true;
-    }
-    return num_;
-  }
-  std::string TakeText() {
-    text();
-    return std::move(text_);
-  }
-
-  bool is_number = false;
-
- private:
-  std::string text_;
-  Number num_ = 0;
-  bool has_text_ = false;
-  bool has_num_ = false;
-};
-
 enum TokenClass { kTextToken, kNumberToken, kStartToken, kOperatorToken };
-
-enum class Op {
-  kNone,
-  kAnd,
-  kOr,
-  kEq,
-  kNe,
-  kLt,
-  kGt,
-  kLe,
-  kGe,
-  kAdd,
-  kSub,
-  kCat,
-  kMul,
-  kDiv,
-  kMod,
-  kPow
-};
-
-struct OpEntry {
-  char first, second;  // second is '\0' for a one-character operator
-  Op op;
-  int level;  // 1 logic … 4 multiplicative
-};
-
-constexpr OpEntry kOperators[] = {
-    {'&', '&', Op::kAnd, 1}, {'|', '|', Op::kOr, 1}, {'=', 0, Op::kEq, 2},   {'=', '=', Op::kEq, 2},
-    {'<', '>', Op::kNe, 2},  {'>', '<', Op::kNe, 2}, {'<', 0, Op::kLt, 2},   {'>', 0, Op::kGt, 2},
-    {'>', '=', Op::kGe, 2},  {'=', '>', Op::kGe, 2}, {'<', '=', Op::kLe, 2}, {'=', '<', Op::kLe, 2},
-    {'+', 0, Op::kAdd, 3},   {'-', 0, Op::kSub, 3},  {'&', 0, Op::kCat, 3},  {'*', 0, Op::kMul, 4},
-    {'/', 0, Op::kDiv, 4},   {'%', 0, Op::kMod, 4},  {'^', 0, Op::kPow, 4},
-};
-constexpr int kFactorLevel = 5;
-
-// Characters that join with a following one of the same set into one operator.
-bool Pairs(char c) {
-  return c != '\0' && std::strchr("&<=>|", c) != nullptr;
-}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -297,71 +213,18 @@ class Calculator {
   }
 
   Operand Apply(Op op, Operand& a, Operand& b) {
-    switch (op) {
-      case Op::kAnd:
-        return Truth(a.num() > 0 && b.num() > 0);
-      case Op::kOr:
-        return Truth(a.num() > 0 || b.num() > 0);
-      case Op::kEq:
-        return Truth(Compare(a, b) == 0);
-      case Op::kNe:
-        return Truth(Compare(a, b) != 0);
-      case Op::kLt:
-        return Truth(Compare(a, b) < 0);
-      case Op::kGt:
-        return Truth(Compare(a, b) > 0);
-      case Op::kLe:
-        return Truth(Compare(a, b) <= 0);
-      case Op::kGe:
-        return Truth(Compare(a, b) >= 0);
-      case Op::kCat:
-        return Operand::Text(a.text() + b.text(), false);
-      default:
-        return Arithmetic(op, a.num(), b.num());
+    Operand r;
+    switch (ApplyOperator(op, a, b, r)) {
+      case OpFault::kNone:
+        return r;
+      case OpFault::kInvalidOperation:
+        // An invalid operation (a negative number to a fractional power,
+        // infinity minus infinity) has no value a script could go on with.
+        in_.Raise(SJ("プログラムで不正な操作がありました。"));
+      case OpFault::kIntegerDivisionByZero:
+        in_.Raise(SJ("整数を0で割ろうとしました。"));
     }
-  }
-
-  Operand Arithmetic(Op op, Number x, Number y) {
-    Number r = 0;
-    switch (op) {
-      case Op::kAdd:
-        r = x + y;
-        break;
-      case Op::kSub:
-        r = x - y;
-        break;
-      case Op::kMul:
-        r = x * y;
-        break;
-      case Op::kDiv:
-        r = y == 0 ? 0 : x / y;
-        break;
-      case Op::kMod:
-        r = Remainder(x, y);
-        break;
-      case Op::kPow:
-        r = y == 0 ? 1 : std::pow(x, y);
-        break;
-      default:
-        break;
-    }
-    // An invalid operation (a negative number to a fractional power, infinity
-    // minus infinity) has no value a script could go on with.
-    if (std::isnan(r)) in_.Raise(SJ("プログラムで不正な操作がありました。"));
-    return Operand::Num(r);
-  }
-
-  // Remainder of the numbers truncated to 64-bit integers. A divisor of 0 gives
-  // 0; a divisor that only truncates to 0 (such as 0.5) is an integer division
-  // by zero.
-  Number Remainder(Number x, Number y) {
-    int64_t a = ToInt64(x), b = ToInt64(y);
-    if (b == 0) {
-      if (y == 0) return 0;
-      in_.Raise(SJ("整数を0で割ろうとしました。"));
-    }
-    if (b == -1) return 0;  // also keeps the smallest integer from overflowing
-    return static_cast<Number>(a % b);
+    return r;
   }
 
   // ---- tokenizer
@@ -400,19 +263,9 @@ class Calculator {
   }
 
   void Operator() {
-    size_t len = Pairs(p_[0]) && Pairs(p_[1]) ? 2 : 1;
-    char first = p_[0], second = len == 2 ? p_[1] : '\0';
+    size_t len = ReadOperator(p_, op_, level_);  // level 0: no level accepts it
     op_text_.assign(p_, len);
     p_ += len;
-    op_ = Op::kNone;
-    level_ = 0;  // an operator that no level accepts
-    for (const OpEntry& e : kOperators) {
-      if (e.first == first && e.second == second) {
-        op_ = e.op;
-        level_ = e.level;
-        break;
-      }
-    }
     class_ = kOperatorToken;
   }
 
@@ -430,8 +283,9 @@ class Calculator {
   std::string op_text_;
 };
 
-// The value and type mark of a result.
-std::string Result(Interpreter& in, Operand& r) {
+}  // namespace
+
+std::string CalculationResult(Interpreter& in, Operand& r) {
   if (r.is_number) {
     in.S.SoreType = "e";
     return FormatNumber(r.num());
@@ -439,6 +293,8 @@ std::string Result(Interpreter& in, Operand& r) {
   in.S.SoreType = "s";
   return r.TakeText();
 }
+
+namespace {
 
 // The message of a report line without its "[エラー] file(N行目): " head.
 std::string PlainMessage(const std::string& line) {
@@ -474,11 +330,84 @@ std::string CalculateText(Interpreter& in, const char* text, std::string_view wh
   return Guarded(in, whole, [&] {
     Calculator c(in, text);
     Operand r = c.Run();
-    return Result(in, r);
+    return CalculationResult(in, r);
   });
 }
 
 }  // namespace
+
+OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out) {
+  switch (op) {
+    case Op::kAnd:
+      out = Truth(a.num() > 0 && b.num() > 0);
+      return OpFault::kNone;
+    case Op::kOr:
+      out = Truth(a.num() > 0 || b.num() > 0);
+      return OpFault::kNone;
+    case Op::kEq:
+      out = Truth(Compare(a, b) == 0);
+      return OpFault::kNone;
+    case Op::kNe:
+      out = Truth(Compare(a, b) != 0);
+      return OpFault::kNone;
+    case Op::kLt:
+      out = Truth(Compare(a, b) < 0);
+      return OpFault::kNone;
+    case Op::kGt:
+      out = Truth(Compare(a, b) > 0);
+      return OpFault::kNone;
+    case Op::kLe:
+      out = Truth(Compare(a, b) <= 0);
+      return OpFault::kNone;
+    case Op::kGe:
+      out = Truth(Compare(a, b) >= 0);
+      return OpFault::kNone;
+    case Op::kCat:
+      out = Operand::Text(a.text() + b.text(), false);
+      return OpFault::kNone;
+    default:
+      break;
+  }
+  Number x = a.num(), y = b.num();
+  Number r = 0;
+  switch (op) {
+    case Op::kAdd:
+      r = x + y;
+      break;
+    case Op::kSub:
+      r = x - y;
+      break;
+    case Op::kMul:
+      r = x * y;
+      break;
+    case Op::kDiv:
+      r = y == 0 ? 0 : x / y;
+      break;
+    case Op::kMod: {
+      // Remainder of the numbers truncated to 64-bit integers. A divisor of 0
+      // gives 0; a divisor that only truncates to 0 (such as 0.5) is an integer
+      // division by zero.
+      int64_t ia = ToInt64(x), ib = ToInt64(y);
+      if (ib == 0) {
+        if (y != 0) return OpFault::kIntegerDivisionByZero;
+        r = 0;
+      } else if (ib == -1) {
+        r = 0;  // also keeps the smallest integer from overflowing
+      } else {
+        r = static_cast<Number>(ia % ib);
+      }
+      break;
+    }
+    case Op::kPow:
+      r = y == 0 ? 1 : std::pow(x, y);
+      break;
+    default:
+      break;
+  }
+  if (std::isnan(r)) return OpFault::kInvalidOperation;
+  out = Operand::Num(r);
+  return OpFault::kNone;
+}
 
 // ---------------------------------------------------------------- nesting
 
@@ -544,6 +473,8 @@ void SkipExpressionBlanks(const char*& p) {
 }
 
 std::string Interpreter::Calculate(const std::string& text) {
+  std::string compiled;
+  if (Expressions && Expressions->TryCalculate(*this, text, compiled)) return compiled;
   ValueText value(text);
   return CalculateText(*this, text.c_str(), text);
 }
@@ -572,7 +503,7 @@ std::string CalculateAfter(Interpreter& in, std::string first, const std::string
   return Guarded(in, whole, [&] {
     Calculator c(in, rest);
     Operand r = c.RunAfter(Operand::Text(std::move(first), is_number));
-    return Result(in, r);
+    return CalculationResult(in, r);
   });
 }
 

@@ -9,6 +9,7 @@
 // 条件分岐 and its "の時" cases, the loops (回, 繰り返す, 反復, ループ) and the
 // commands that leave or redirect them (抜ける, 続ける, 飛ぶ, 待機).
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,7 @@
 
 #include "runtime/calculator.h"
 #include "runtime/command.h"
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
@@ -196,7 +198,9 @@ void Discard(Interpreter& in, const TRunControl& r) {
 
 void SetCount(Interpreter& in, int32_t n) {
   if (THashNode* c = in.S.Fast.Count) {
-    c->Value = std::to_string(n);
+    char digits[16];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+    c->Value.assign(digits, end);
     c->TypeMark = "e";
   }
 }
@@ -252,6 +256,39 @@ THashNode* CounterOf(Interpreter& in, TRunControl& r) {
   if (!w) w = in.S.Words.AddVariable(r.Condition, "", "e", 0);
   r.CounterWord = w;
   return w;
+}
+
+// The next pass of the loop whose record is on top, the record left where it
+// is: what NextFor, NextTimes and NextElement do with a record taken off the
+// stack and pushed again. False when the loop ends (or is of another kind).
+bool NextPassInPlace(Interpreter& in) {
+  TRunControl* r = in.S.RunStack.Top();
+  if (!r || !r->Body) return false;
+  switch (r->Kind) {
+    case kRunFor: {
+      if (r->Counter >= r->Limit) return false;
+      ++r->Counter;
+      THashNode* v = CounterOf(in, *r);
+      char digits[16];
+      auto [end, ec] = std::to_chars(digits, digits + sizeof digits, r->Counter);
+      v->Value.assign(digits, end);
+      v->TypeMark = "e";
+      break;
+    }
+    case kRunTimes:
+      if (r->Counter >= r->Limit) return false;
+      SetCount(in, ++r->Counter);
+      break;
+    case kRunEach:
+      if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
+      in.SetSore((*r->Elements)[r->Counter], "s");
+      SetCount(in, ++r->Counter);
+      break;
+    default:
+      return false;
+  }
+  in.S.ExecPos = TPos(r->BodyBegin ? r->BodyBegin : r->Body->c_str(), r->Body);
+  return true;
 }
 
 void LeaveBlock(Interpreter& in, TRunControl&& r) {
@@ -631,6 +668,7 @@ void CmdWait(Call& c) {
 // ---------------------------------------------------------------- interface
 
 void Interpreter::CheckRunControl() {
+  if (Expressions && NextPassInPlace(*this)) return;
   TRunControl r;
   if (!S.RunStack.Pop(r)) return;
   // A pass that fails leaves its construct: the run goes on after it (when the

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "runtime/calculator.h"
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
@@ -35,56 +36,16 @@ bool AtWide(const char* p, const std::string& wide) {
   return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
 }
 
-// A plain word at p, the same run that Interpreter::ReadWord reads, without a copy.
-std::string_view ScanWord(const char*& p) {
-  const char* start = p;
-  for (;;) {
-    unsigned char c = *p;
-    if (IsLeadByte(c) && p[1]) {
-      p += 2;
-      continue;
-    }
-    if (IsWordDelimiter(c)) break;
-    ++p;
-  }
-  return std::string_view(start, p - start);
-}
-
-// "$" and hexadecimal digits: the 32-bit integer they spell, in decimal. No digit
-// or more than eight significant digits is not a 32-bit integer and reads as 0.
-std::string HexLiteralValue(std::string_view literal) {
-  std::string_view digits = literal.substr(1);
-  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 8) return "0";
-  uint32_t v = 0;
-  for (char c : digits) {
-    int d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
-    v = v * 16 + static_cast<uint32_t>(d);
-  }
-  return std::to_string(static_cast<int32_t>(v));
-}
-
-// ---------------------------------------------------------------- other layers
-
-// Script objects and DLL functions belong to the object layer and the DLL layer
-// above the interpreter core. An expression reaches them only through these
-// functions. An object word read as a value gives the object's default value
-// (the object layer says what that is per kind); DLL functions are a link to
-// a command that is not there yet.
-
-std::string CallDllInExpression(Interpreter& in, THashNode* function, const char*& p) {
-  in.Raise(msg::LinkBroken(), function->Name);
-}
-
 // ---------------------------------------------------------------- words
 
-// A command read as a value runs with whatever is on the argument stack; its
-// result is それ's value, and それ gets its old value back afterwards.
+// A command or a DLL function read as a value runs with whatever is on the
+// argument stack; its result is それ's value, and それ gets its old value back
+// afterwards.
 std::string RunCommandForValue(Interpreter& in, THashNode* command) {
   THashNode* sore = in.S.Fast.Sore;
   std::string saved = sore->Value;
   try {
-    in.Dispatch(command);
+    in.ExecuteWord(command);
   } catch (...) {
     sore->Value = std::move(saved);
     throw;
@@ -193,9 +154,28 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 }  // namespace
 
+// No digit or more than eight significant digits is not a 32-bit integer and reads as 0.
+std::string HexLiteralValue(std::string_view literal) {
+  std::string_view digits = literal.substr(1);
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 8) return "0";
+  uint32_t v = 0;
+  for (char c : digits) {
+    int d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+    v = v * 16 + static_cast<uint32_t>(d);
+  }
+  return std::to_string(static_cast<int32_t>(v));
+}
+
 // ---------------------------------------------------------------- evaluate
 
 std::string Interpreter::Evaluate(const std::string& text) {
+  std::string compiled;
+  if (Expressions && Expressions->TryEvaluate(*this, text, compiled)) return compiled;
+  return EvaluateText(text);
+}
+
+std::string Interpreter::EvaluateText(const std::string& text) {
   ValueText value(text);
   const char* p = text.c_str();
   SkipBlanks(p);
@@ -242,7 +222,7 @@ std::string Interpreter::Term(const char*& p) {
     return "-" + Term(p);
   }
 
-  std::string_view w = ScanWord(p);
+  std::string_view w = Interpreter::ScanWord(p);
   if (w.empty()) {
     S.SoreType = "s";
     return {};
@@ -263,6 +243,7 @@ std::string Interpreter::Term(const char*& p) {
   }
   switch (n->Kind) {
     case kWordCommand:
+    case kWordDll:
       return RunCommandForValue(*this, n);
     case kWordLabel:
       return RunLabelInExpression(n);
@@ -272,8 +253,6 @@ std::string Interpreter::Term(const char*& p) {
       return n->Value;
     case kWordObject:
       return GetObjectDefault(*this, n);
-    case kWordDll:
-      return CallDllInExpression(*this, n, p);
     case kWordHash:
       S.SoreType = "hs";
       return n->Elements ? n->Elements->PairLines() : std::string();

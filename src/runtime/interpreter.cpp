@@ -2,15 +2,27 @@
 // preprocessed and its labels are registered, then the statement loop runs.
 #include "runtime/interpreter.h"
 
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/messages.h"
+#include "runtime/statement_cache.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
 
 namespace sorane {
 
-Interpreter::Interpreter(Host& h) : host(h) {}
+Interpreter::Interpreter(Host& h) : host(h) {
+  if (CachesEnabled()) {
+    Expressions = std::make_unique<ExpressionCache>();
+    Statements = std::make_unique<StatementCache>();
+  }
+}
 Interpreter::~Interpreter() = default;
+
+void Interpreter::DisableCaches() {
+  Expressions.reset();
+  Statements.reset();
+}
 
 void Interpreter::PrepareRun() {
   ErrorLog.clear();

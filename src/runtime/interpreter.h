@@ -23,7 +23,9 @@
 namespace sorane {
 
 class Interpreter;
-struct ObjectLayer;  // runtime/events.h
+class ExpressionCache;  // runtime/compiled_expression.h
+class StatementCache;   // runtime/statement_cache.h
+struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -44,11 +46,24 @@ class Interpreter {
   void (*BuildVocabulary)(Interpreter&) = nullptr;
   // Object properties and default values; installed by the library.
   const ObjectLayer* ObjectHooks = nullptr;
+  // Calls a declared DLL function word: binds its arguments and leaves the
+  // result in それ. Installed by the library; without it such a word is a
+  // broken link.
+  void (*CallDll)(Interpreter&, THashNode*) = nullptr;
   // Makes the rows' handlers this interpreter's (all rows, or only the pure
   // ones). An id that already has another handler is a fault of the tables
   // and throws std::logic_error.
   void InstallHandlers(CommandTable rows, bool pure_only);
   CommandHandler HandlerOf(CommandId id) const;
+  // Expressions read once and evaluated from their compiled form; null when
+  // the caches are off (SORANE_NO_CACHE=1).
+  std::unique_ptr<ExpressionCache> Expressions;
+  // Plain assignments read once, by position; null when the caches are off.
+  std::unique_ptr<StatementCache> Statements;
+  // Turns every cache of this interpreter off (the differential fuzz target
+  // compares runs with and without them).
+  void DisableCaches();
+
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
   uint64_t StepLimit = 0;
@@ -96,12 +111,22 @@ class Interpreter {
   // number of slots (the items now on top, first slot lowest).
   size_t Bind(THashNode* w);
   void Dispatch(THashNode* w);
-  void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy);
+  // `statement_start`: where a plain statement (a word read by Step with
+  // nothing pushed before it) began, so the assignment may be remembered.
+  void Assign(std::string target, bool from_cell, const std::string& cx, const std::string& cy,
+              const char* statement_start = nullptr);
+  // The value text `src` of an assignment to `target` evaluated and stored
+  // (no member assignment, no cell).
+  // `compiled` keeps the compiled form of `src` between calls.
+  void AssignText(const std::string& target, const std::string& src,
+                  std::shared_ptr<void>* compiled = nullptr);
 
   // Lexical helpers over NUL-terminated text.
   static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
   static void SkipSpaces(const char*& p);       // space and TAB only
   static std::string ReadWord(const char*& p);  // a plain word
+  // The same plain word, viewed in the text.
+  static std::string_view ScanWord(const char*& p);
   // At CR or LF: consumes the line break and the following line mark "N:",
   // setting LineNo.
   void ReadLineBreak(const char*& p);
@@ -118,6 +143,8 @@ class Interpreter {
 
   // ---- Expressions (evaluator.cpp, calculator.cpp) ----
   std::string Evaluate(const std::string& text);
+  // Evaluate without the compiled form.
+  std::string EvaluateText(const std::string& text);
   std::string Term(const char*& p);
   std::string MemberAccess(THashNode* x, const char*& p);
   std::string CellAccess(THashNode* v, const char*& p);
@@ -177,13 +204,15 @@ class Interpreter {
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
-                      const std::string& cx, const std::string& cy);
+                      const std::string& cx, const std::string& cy,
+                      const char* statement_start = nullptr);
   std::string ConcatTail(std::string t, const char*& p);
   bool ContinueAfterCall(const TPos& at, const char* after_call);
   void StepLiteral(const char*& p);
   void StepCell(const char*& p);
   void StepNumber(const char*& p);
   void MemberAssign(const std::string& target);
+  void StoreAssigned(const std::string& target, std::string v, const std::string& m);
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

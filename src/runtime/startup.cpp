@@ -250,6 +250,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return cl;
 }
 
+static bool EnvironmentSet(const char* name) {
+  const char* v = getenv(name);
+  return v && *v;
+}
+
+bool HasDisplay() {
+  return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY") ||
+         EnvironmentSet("QT_QPA_PLATFORM");
+}
+
+bool WantsWindow(const CommandLine& cl) {
+  return !cl.console && (HasDisplay() || !cl.screenshot.empty() || !cl.play.empty());
+}
+
 std::string OptionHelp() {
   std::string out;
   auto list = [&out](const auto& rows) {

@@ -75,6 +75,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // The options, one or more lines each, for --help.
 std::string OptionHelp();
 
+// A display is there: DISPLAY, WAYLAND_DISPLAY, or a Qt platform chosen with
+// QT_QPA_PLATFORM (such as offscreen).
+bool HasDisplay();
+// A window is used when a display is there or the window is asked for
+// (--screenshot, --play: drawn offscreen without a display), and --console is
+// not given.
+bool WantsWindow(const CommandLine& command_line);
+
 enum class StartupStatus { kReady, kNoScript, kUnreadable, kError };
 
 struct StartupResult {

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
 #include "text/encoding.h"
@@ -81,7 +83,7 @@ void Interpreter::SkipSpaces(const char*& p) {
   while (*p == ' ' || *p == '\t') ++p;
 }
 
-std::string Interpreter::ReadWord(const char*& p) {
+std::string_view Interpreter::ScanWord(const char*& p) {
   const char* start = p;
   while (true) {
     unsigned char c = *p;
@@ -92,7 +94,11 @@ std::string Interpreter::ReadWord(const char*& p) {
     if (kTables.delimiter[c]) break;
     ++p;
   }
-  return std::string(start, p);
+  return std::string_view(start, p - start);
+}
+
+std::string Interpreter::ReadWord(const char*& p) {
+  return std::string(ScanWord(p));
 }
 
 void Interpreter::ReadLineBreak(const char*& p) {
@@ -303,6 +309,14 @@ void Interpreter::RunNested(const TPos& start) {
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
+  const char* start = p;
+  if (Statements && S.ArgStack.Empty()) {
+    if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
+      p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
+      AssignText(r->target, r->value, &r->compiled);
+      return;
+    }
+  }
   SkipBlanks(p);
   unsigned char c = *p;
   switch (c) {
@@ -366,7 +380,7 @@ void Interpreter::Step() {
     ExecuteStatement();
     return;
   }
-  SuffixAnalysis(std::move(word), p, true, false, {}, {});
+  SuffixAnalysis(std::move(word), p, true, false, {}, {}, S.ArgStack.Empty() ? start : nullptr);
 }
 
 std::string Interpreter::ConcatTail(std::string t, const char*& p) {
@@ -473,12 +487,13 @@ bool Interpreter::ContinueAfterCall(const TPos& at, const char* after_call) {
 }
 
 void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, bool from_cell,
-                                 const std::string& cx, const std::string& cy) {
+                                 const std::string& cx, const std::string& cy,
+                                 const char* statement_start) {
   const char*& p = S.ExecPos.p;
   SkipBlanks(p);
   if (*p == '=') {
     ++p;
-    Assign(std::move(t), from_cell, cx, cy);
+    Assign(std::move(t), from_cell, cx, cy, statement_start);
     return;
   }
   if (*p == '&' && p[1] != '&') {
@@ -492,7 +507,7 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
   }
   if (EndsWith(t, SJ("は"))) {
     t.resize(t.size() - 2);
-    Assign(std::move(t), from_cell, cx, cy);
+    Assign(std::move(t), from_cell, cx, cy, statement_start);
     return;
   }
   if (EndsWith(t, SJ("回"))) {
@@ -594,7 +609,9 @@ void Interpreter::ExecuteWord(THashNode* w) {
       CallLabel(w);
       return;
     case kWordDll:
-      Raise(msg::LinkBroken(), w->Name);
+      if (!CallDll) Raise(msg::LinkBroken(), w->Name);
+      CallDll(*this, w);
+      return;
     case kWordVariable:
     case kWordObject:
       Raise(Format(msg::BadSyntax(), w->Name) + SJ("変数を実行することは出来ません。"));
@@ -722,7 +739,7 @@ static bool ReadIntegerText(const std::string& s, long long& out) {
 }
 
 void Interpreter::Assign(std::string target, bool from_cell, const std::string& cx,
-                         const std::string& cy) {
+                         const std::string& cy, const char* statement_start) {
   if (!S.ArgStack.Empty()) {
     MemberAssign(target);
     return;
@@ -731,7 +748,16 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
     Raise(Format(msg::BadSyntax(), target + SJ("の代入文")) +
           SJ("『変数名は、「内容」』のように書いてください。"));
   const char*& p = S.ExecPos.p;
+  const char* value_start = p;
   std::string src = RestOfStatement(p);
+  // A statement read byte for byte (no line continued) is remembered.
+  if (statement_start && Statements && !from_cell &&
+      std::string_view(value_start, p - value_start) == src)
+    Statements->Remember(statement_start, p, target, src);
+  if (!from_cell) {
+    AssignText(target, src);
+    return;
+  }
   std::string v = Evaluate(src);
   std::string m = S.SoreType;
 
@@ -762,7 +788,18 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       target = name;
     }
   }
+  StoreAssigned(target, std::move(v), m);
+}
 
+void Interpreter::AssignText(const std::string& target, const std::string& src,
+                             std::shared_ptr<void>* compiled) {
+  std::string v;
+  if (!Expressions || !Expressions->TryEvaluate(*this, src, v, compiled)) v = EvaluateText(src);
+  std::string m = S.SoreType;
+  StoreAssigned(target, std::move(v), m);
+}
+
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m) {
   THashNode* w = S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
   switch (w->Kind) {

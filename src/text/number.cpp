@@ -75,6 +75,7 @@ long double DecimalValue(std::string_view text) {
       break;
     }
   }
+  if (simple && fraction == 0) return static_cast<long double>(mantissa);
   if (simple && fraction <= kMaxExactPow10) {
     return static_cast<long double>(mantissa) / kPow10[fraction];
   }

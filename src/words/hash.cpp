@@ -62,8 +62,17 @@ std::string Fold(std::string_view name) {
   return out;
 }
 
-THash::THash() = default;
+THash::THash() {
+  Changed();
+}
 THash::~THash() = default;
+
+void THash::Changed() {
+  // One counter for every table: a table made where another one stood never
+  // repeats one of its generations.
+  static uint64_t counter = 0;
+  generation_ = ++counter;
+}
 
 unsigned THash::Bucket(std::string_view name) {
   unsigned sum = 0;
@@ -71,27 +80,77 @@ unsigned THash::Bucket(std::string_view name) {
   return sum & 0xFF;
 }
 
-int THash::FindIndex(unsigned bucket, std::string_view name) const {
-  const auto& list = buckets_[bucket];
-  for (size_t i = 0; i < list.size(); ++i)
-    if (list[i]->Name == name) return static_cast<int>(i);
-  return -1;
+namespace {
+THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
+
+size_t NameHashOf(std::string_view name) {
+  return std::hash<std::string_view>()(name);
+}
+}  // namespace
+
+// The slot holding `name`, or the index past the array when it is not there.
+size_t THash::SlotOf(std::string_view name, size_t hash) const {
+  if (slots_.empty()) return SIZE_MAX;
+  size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (!s.node) return SIZE_MAX;
+    if (s.node != kRemoved && s.hash == hash && s.node->Name == name) return i;
+  }
+}
+
+void THash::IndexInsert(THashNode* node, size_t hash) {
+  // At most half the slots in use (removed ones count), so probes stay short
+  // and an empty slot always ends a search.
+  if ((used_slots_ + 1) * 2 > slots_.size()) {
+    size_t live = static_cast<size_t>(count_) + 1;
+    size_t capacity = 16;
+    while (capacity < live * 4) capacity *= 2;
+    Rehash(capacity);
+  }
+  size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i].node) i = (i + 1) & mask;
+  slots_[i] = Slot{hash, node};
+  ++used_slots_;
+}
+
+void THash::Rehash(size_t capacity) {
+  std::vector<Slot> old(capacity);
+  old.swap(slots_);
+  used_slots_ = 0;
+  size_t mask = slots_.size() - 1;
+  for (const Slot& s : old) {
+    if (!s.node || s.node == kRemoved) continue;
+    size_t i = s.hash & mask;
+    while (slots_[i].node) i = (i + 1) & mask;
+    slots_[i] = s;
+    ++used_slots_;
+  }
 }
 
 THashNode* THash::Add(std::unique_ptr<THashNode> node) {
-  unsigned b = Bucket(node->Name);
-  int i = FindIndex(b, node->Name);
-  if (i >= 0) {
-    THashNode& old = *buckets_[b][i];
+  if (THashNode* found = FindExact(node->Name)) {
+    THashNode& old = *found;
     if (old.Reserved) throw EWordReserved{node->Name};
     // Replace in place so references to the old node stay valid.
     old.CopyAttributesFrom(*node);
     old.Elements = std::move(node->Elements);
+    Changed();
     return &old;
   }
-  buckets_[b].push_back(std::move(node));
+  THashNode* added = node.get();
+  auto& list = buckets_[Bucket(added->Name)];
+  list.push_back(std::move(node));
+  try {
+    IndexInsert(added, NameHashOf(added->Name));
+  } catch (...) {
+    list.pop_back();
+    throw;
+  }
   ++count_;
-  return buckets_[b].back().get();
+  Changed();
+  return added;
 }
 
 THashNode* THash::AddVariable(std::string_view name, std::string_view value, std::string_view mark,
@@ -104,9 +163,8 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
 }
 
 THashNode* THash::FindExact(std::string_view name) const {
-  unsigned b = Bucket(name);
-  int i = FindIndex(b, name);
-  return i < 0 ? nullptr : buckets_[b][i].get();
+  size_t i = SlotOf(name, NameHashOf(name));
+  return i == SIZE_MAX ? nullptr : slots_[i].node;
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const {
@@ -120,11 +178,19 @@ THashNode* THash::Find(std::string_view name, bool fold) const {
 }
 
 int THash::RemoveExact(std::string_view name) {
-  unsigned b = Bucket(name);
-  int i = FindIndex(b, name);
-  if (i < 0) return 0;
-  buckets_[b].erase(buckets_[b].begin() + i);
+  size_t at = SlotOf(name, NameHashOf(name));
+  if (at == SIZE_MAX) return 0;
+  THashNode* node = slots_[at].node;
+  slots_[at].node = kRemoved;
+  auto& list = buckets_[Bucket(node->Name)];
+  for (auto i = list.begin(); i != list.end(); ++i) {
+    if (i->get() == node) {
+      list.erase(i);
+      break;
+    }
+  }
   --count_;
+  Changed();
   return 1;
 }
 
@@ -136,8 +202,11 @@ int THash::Delete(std::string_view name, bool fold) {
 }
 
 void THash::Clear() {
+  slots_.clear();
+  used_slots_ = 0;
   for (auto& list : buckets_) list.clear();
   count_ = 0;
+  Changed();
 }
 
 std::vector<THashNode*> THash::AllNodes() const {

@@ -1,6 +1,7 @@
 // The word table: every command, variable, label, object, DLL function and hash
-// a script can name is a THashNode in one THash of 256 buckets (bucket = byte sum
-// of the name mod 256, each bucket in insertion order).
+// a script can name is a THashNode in one THash. Listings walk 256 buckets
+// (bucket = byte sum of the name mod 256, each bucket in insertion order); lookups
+// go through a hash index by name, so a table of a million words stays fast.
 #pragma once
 
 #include <array>
@@ -103,6 +104,10 @@ class THash {
   int Delete(std::string_view name, bool fold);
   void Clear();
   int Count() const { return count_; }
+  // Changes whenever a word is added, replaced or removed (not when a value
+  // changes); never the same for two different states of any table, so a
+  // lookup remembered with it is still right while it is unchanged.
+  uint64_t Generation() const { return generation_; }
 
   // Every node, bucket 0 to 255, each bucket in list order.
   std::vector<THashNode*> AllNodes() const;
@@ -115,11 +120,24 @@ class THash {
   void CopyTo(THash& dest) const;
 
  private:
-  int FindIndex(unsigned bucket, std::string_view name) const;
   int RemoveExact(std::string_view name);
+  void Changed();
+
+  // The index: open addressing over a power-of-two array of (hash of the name,
+  // node); a node's Name never changes while it is in the table.
+  struct Slot {
+    size_t hash = 0;
+    THashNode* node = nullptr;  // null: never used; kRemoved: removed
+  };
+  size_t SlotOf(std::string_view name, size_t hash) const;
+  void IndexInsert(THashNode* node, size_t hash);
+  void Rehash(size_t capacity);
 
   std::array<std::vector<std::unique_ptr<THashNode>>, 256> buckets_;
+  std::vector<Slot> slots_;
+  size_t used_slots_ = 0;  // live and removed
   int count_ = 0;
+  uint64_t generation_ = 0;
 };
 
 // Raised by THash::Add for a reserved name; the message is the report text.

@@ -1,8 +1,9 @@
 // libFuzzer target: the hand-written text codecs and matchers on arbitrary
 // bytes — CSV reading and writing, BASE64 and mail header words, kanji code
 // detection and conversion, width/kana/case maps, numbers and the wildcard
-// matcher. Besides crashes and sanitizer reports it checks that a table
-// written and read back keeps its cells.
+// matcher, and the reading of DLL declarations. Besides crashes and sanitizer
+// reports it checks that a table written and read back keeps its cells and
+// that a declaration gives only known type letters.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "interop/dll/dll_declaration.h"
 #include "library/patterns/patterns_wild.h"
 #include "text/base64.h"
 #include "text/charmap.h"
@@ -74,6 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FormatNumber(ParseNumber(in));
   StrictNumber(in);
+
+  DllTypedDeclaration typed = ParseTypedDeclaration(in);
+  const std::string_view letters = "vpwdbif";
+  if (letters.find(typed.result) == std::string_view::npos) abort();
+  for (char letter : typed.params)
+    if (letters.find(letter) == std::string_view::npos) abort();
+  if (typed.function.find('(') != std::string::npos) abort();
+  DllUntypedDeclaration untyped = ParseUntypedDeclaration(in);
+  if (untyped.function.find('(') != std::string::npos) abort();
+  if (DllLibraryNames(in, "/s/").front() != in) abort();
 
   // The first line is the pattern, the rest the subject.
   size_t cut = in.find('\n');

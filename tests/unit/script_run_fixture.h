@@ -14,6 +14,13 @@
 
 namespace sorane {
 
+// A script written in UTF-8 with "\n" line ends, as a loaded file reads: CP932, CR LF.
+inline std::string ScriptSource(const char* utf8) {
+  std::string text;
+  for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return text;
+}
+
 class ScriptRunFixture : public ::testing::Test {
  protected:
   TestHost host;
@@ -21,10 +28,8 @@ class ScriptRunFixture : public ::testing::Test {
 
   void Load(const char* utf8) {
     InstallPureLibrary(in);
-    std::string text;
-    for (char c : Utf8ToSjis(utf8)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     in.S.SourceName = "main.srn";
-    in.S.ProgramText = text;
+    in.S.ProgramText = ScriptSource(utf8);
     in.PrepareRun();
     in.S.ExecPos = TPos::Start(in.S.Sources[0]);
     in.Run();

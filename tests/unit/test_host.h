@@ -37,10 +37,12 @@ class TestHost : public Host,
   HostEventLoop& EventLoop() override { return *this; }
   HostClipboard& Clipboard() override { return clipboard; }
   ObjectBackend& Objects() override { return object_backend ? *object_backend : objects; }
+  HostMedia& Media() override { return media ? *media : Host::Media(); }
 
   ProcessClipboard clipboard;
   NoObjectBackend objects;
   ObjectBackend* object_backend = nullptr;  // a test's own widgets, when set
+  HostMedia* media = nullptr;               // a test's own media service, when set
 };
 
 }  // namespace sorane

@@ -2,15 +2,18 @@
 // (one file name per line), 追加画像 adds frames, 値 is the time between
 // frames in milliseconds, 繰り返し回数 how often the sequence plays (0: without
 // end); ボタン機能 adds play controls (1: play and stop, 2: also one frame back
-// and forward). The box takes the size of each picture it loads.
+// and forward). The box takes the size of each picture it loads. 効果音 names
+// a sound played once each time the sequence starts, on the host's media
+// service; stopping the box or emptying it stops the sound.
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "gui/objects/object_widget.h"
+#include "gui/objects/qt_object_backend.h"
 #include "gui/qt_text.h"
+#include "platform/files.h"
 
 namespace sorane {
 
@@ -18,7 +21,8 @@ namespace {
 
 class TAnimeBox : public QWidget {
  public:
-  explicit TAnimeBox(QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
+  TAnimeBox(QWidget* parent, HostMedia* media)
+      : QWidget(parent), timer_(new QTimer(this)), media_(media) {
     timer_->setInterval(100);
     QObject::connect(timer_, &QTimer::timeout, this, [this] { Step(1, true); });
     auto* layout = new QVBoxLayout(this);
@@ -35,7 +39,10 @@ class TAnimeBox : public QWidget {
       return b;
     };
     add("\u25B6", [this] { Play(); });
-    add("\u25A0", [this] { timer_->stop(); });
+    add("\u25A0", [this] {
+      timer_->stop();
+      StopSound();
+    });
     back_ = add("\u25C0", [this] { Step(-1, false); });
     forward_ = add("\u25B7", [this] { Step(1, false); });
     row->addStretch();
@@ -61,6 +68,7 @@ class TAnimeBox : public QWidget {
   }
   void Clear() {
     timer_->stop();
+    StopSound();
     frames_.clear();
     current_ = 0;
     update();
@@ -70,6 +78,7 @@ class TAnimeBox : public QWidget {
     current_ = 0;
     loops_ = 0;
     if (frames_.size() > 1) timer_->start();
+    if (!frames_.empty()) StartSound();
     update();
   }
 
@@ -102,6 +111,20 @@ class TAnimeBox : public QWidget {
   }
 
  private:
+  // A sound that cannot be played (no audio output, a missing file) is left
+  // out, as a sound effect is.
+  void StartSound() {
+    StopSound();
+    if (!media_ || sound.empty() || !FileExists(sound)) return;
+    HostMedia::Failure failure = HostMedia::Failure::kNone;
+    sound_player_ = media_->OpenMedia(ToOsPath(sound), failure);
+    if (sound_player_) media_->PlayMedia(sound_player_, -1, -1, false);
+  }
+  void StopSound() {
+    if (media_ && sound_player_) media_->CloseMedia(sound_player_);
+    sound_player_ = 0;
+  }
+
   // The next (or previous) frame; played frames count the rounds.
   void Step(int by, bool playing) {
     if (frames_.empty()) return;
@@ -123,14 +146,16 @@ class TAnimeBox : public QWidget {
   QWidget* controls_;
   QToolButton* back_;
   QToolButton* forward_;
+  HostMedia* media_;
+  int sound_player_ = 0;  // the player of 効果音 while it sounds; 0 none
 };
 
 TAnimeBox* Anime(ObjWidget& o) {
   return o.As<TAnimeBox>();
 }
 
-QWidget* Create(ObjWidget&, const NewObject&, QWidget* parent) {
-  auto* anime = new TAnimeBox(parent);
+QWidget* Create(ObjWidget& o, const NewObject&, QWidget* parent) {
+  auto* anime = new TAnimeBox(parent, o.backend->Media());
   anime->resize(100, 100);
   return anime;
 }

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QTableView>
 #include <climits>
 
@@ -205,14 +206,27 @@ class TGridView : public QTableView {
   }
 
   // Grid loading: every cell from the table, one empty row after it; each
-  // column as wide as its widest text, rows as high as the font.
+  // column as wide as its widest text (with the style's cell margins), rows
+  // as high as the font.
   void Load(const std::string& csv) {
     model_->SetRows(GridRowsFromCsv(csv));
-    CharWidths text_width(font());
-    std::vector<int> widths =
-        GridColumnWidths(model_->Rows(), std::ref(text_width), kDefaultColumnWidth);
+    CharWidths char_widths(font());
+    const int margins = CellMargins();
+    auto text_width = [&](const std::string& text) { return char_widths(text) + margins; };
+    std::vector<int> widths = GridColumnWidths(model_->Rows(), text_width, kDefaultColumnWidth);
     for (size_t c = 0; c < widths.size(); ++c) setColumnWidth(static_cast<int>(c), widths[c]);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
+  }
+
+  // What the style takes from a column's width besides the text: a data
+  // cell's margins on both sides and its grid line, or a header section's
+  // margins, whichever is wider. Added to the width that fits the widest text,
+  // so that text shows whole instead of cut short with an ellipsis.
+  int CellMargins() const {
+    int cell = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+               (showGrid() ? 1 : 0);
+    int header = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
+    return std::max(cell, header);
   }
 
   // The current row and column as scripts count them (row 0 is the header).

@@ -16,10 +16,13 @@
 #include <string>
 
 #include "library/objects/backend.h"
+#include "library/objects/menu_commands.h"
 
+class QAction;
 class QColor;
 class QImage;
 class QLineEdit;
+class QMenuBar;
 
 namespace sorane {
 
@@ -105,6 +108,32 @@ const KindWidget& BrowserWidget();
 const KindWidget& PanelWidget();
 const KindWidget& TEditorWidget();
 const KindWidget& RadioWidget();
+const KindWidget& MenuWidget();
+
+// ---- Menus ----
+
+// The host window's menu bar; nullptr until the first menu item made it.
+QMenuBar* HostMenuBar(QWidget* host);
+// The bar across the window again (after the window was resized).
+void FitHostMenuBar(QWidget* host);
+// The action that is the item of a menu object's widget; nullptr for another widget.
+QAction* MenuItemAction(QWidget* item);
+void SetMenuItemVisible(QWidget* item, bool visible);
+// Puts a menu item under another one (メニュー追加); false when `parent` is
+// no menu item or lies under `item`.
+bool MoveMenuItem(QWidget* item, QWidget* parent);
+
+// ---- Editor settings (Tエディタ) ----
+
+// The settings of a Tエディタ's editor: Font, FontSize, FontColor, BackColor,
+// TabWidth, LineNumbers, WordWrap, AutoIndent (colours as colour values,
+// switches 1/0). Empty for another widget.
+WindowExtras::EditorSettings EditorSettingsOf(QWidget* editor);
+// Applies the settings named; unknown names and values that are no number
+// where one is needed are left alone.
+void ApplyEditorSettings(QWidget* editor, const WindowExtras::EditorSettings& settings);
+// The settings dialog; applied when accepted.
+void RunEditorSettingsDialog(QWidget* editor);
 
 // ---- Values ----
 

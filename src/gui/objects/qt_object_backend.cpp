@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "gui/draw_surface.h"
 #include "gui/frm_sorane.h"
 #include "gui/qt_text.h"
 #include "gui/virtual_keys.h"
@@ -31,13 +32,19 @@ int IndexOn(const QObject* object, const char* key) {
   return v.isValid() ? v.toInt() : -1;
 }
 
-// The kinds in the order of ObjKind; メニュー objects are built by the menus.
+// The kinds in the order of ObjKind.
 using KindGetter = const KindWidget& (*)();
 constexpr KindGetter kKindWidgets[kObjKindCount] = {
     ButtonWidget, EditWidget, ImageWidget,   BarWidget,   ComboWidget,   ListWidget,
     MemoWidget,   FormWidget, GridWidget,    LabelWidget, CheckWidget,   TrackWidget,
-    AnimeWidget,  nullptr,    BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
+    AnimeWidget,  MenuWidget, BrowserWidget, PanelWidget, TEditorWidget, RadioWidget,
 };
+
+// Where the client area of `parent` starts in it: a window's client area
+// begins below its menu bar; other widgets place children from their corner.
+QPoint ClientOrigin(const QWidget* parent) {
+  return parent && parent->isWindow() ? parent->contentsRect().topLeft() : QPoint();
+}
 
 // Whether a widget of the kind raises the event (the kind table says which).
 bool KindRaises(ObjKind kind, ObjEvent what) {
@@ -185,9 +192,11 @@ QtObjectBackend::QtObjectBackend(TfrmSorane& host) : host_(host) {
 
 QtObjectBackend::~QtObjectBackend() {
   // Forms are windows of their own: nothing else frees them. Widgets placed on
-  // the host window go with it.
+  // the host window go with it, and so do the menus of its menu bar.
   auto free_window = [this](ObjWidget* o) {
-    if (o && o->widget && o->widget->isWindow() && o->widget != &host_) delete o->widget.data();
+    if (o && o->widget && o->widget->isWindow() && !o->widget->parentWidget() &&
+        o->widget != &host_)
+      delete o->widget.data();
   };
   for (auto& o : objects_) free_window(o.get());
   for (auto& o : pending_) free_window(o.get());
@@ -197,6 +206,14 @@ ObjWidget* QtObjectBackend::Live(int index) const {
   if (index < 0 || index >= static_cast<int>(objects_.size())) return nullptr;
   ObjWidget* o = objects_[index].get();
   return o && o->widget ? o : nullptr;
+}
+
+// An イメージ is a drawing surface; a フォーム holds one named img.
+HostCanvas* QtObjectBackend::CanvasOf(int index) {
+  QWidget* w = WidgetOf(index);
+  auto* surface = qobject_cast<TDrawSurface*>(w);
+  if (!surface && w) surface = w->findChild<TDrawSurface*>("img", Qt::FindDirectChildrenOnly);
+  return surface ? surface->Canvas() : nullptr;
 }
 
 QWidget* QtObjectBackend::WidgetOf(int index) const {
@@ -242,7 +259,8 @@ bool QtObjectBackend::CreateObject(const NewObject& created) {
   else
     mouse.push_back(widget);
   for (QWidget* w : mouse) TakeMouse(created.index, w);
-  if (!form) widget->show();
+  // A menu item's widget is its menu, which opens only when chosen.
+  if (!form && created.kind != ObjKind::kMenu) widget->show();
   if (static_cast<int>(objects_.size()) <= created.index) objects_.resize(created.index + 1);
   objects_[created.index] = std::move(o);
   return true;
@@ -311,8 +329,8 @@ ObjBounds QtObjectBackend::Bounds(int index) {
   QWidget* w = WidgetOf(index);
   if (!w) return {};
   // A window: its frame's place on the screen and its client size.
-  if (w->isWindow()) return {w->x(), w->y(), w->width(), w->height()};
-  QRect g = w->geometry();
+  if (w->isWindow()) return {w->x(), w->y(), w->contentsRect().width(), w->contentsRect().height()};
+  QRect g = w->geometry().translated(-ClientOrigin(w->parentWidget()));
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
@@ -321,10 +339,12 @@ void QtObjectBackend::SetBounds(int index, const ObjBounds& b) {
   if (!w) return;
   int width = std::max(0, b.width), height = std::max(0, b.height);
   if (w->isWindow()) {
+    QMargins m = w->contentsMargins();
     w->move(b.left, b.top);
-    w->resize(width, height);
+    w->resize(width + m.left() + m.right(), height + m.top() + m.bottom());
   } else {
-    w->setGeometry(b.left, b.top, width, height);
+    QPoint origin = ClientOrigin(w->parentWidget());
+    w->setGeometry(b.left + origin.x(), b.top + origin.y(), width, height);
   }
 }
 
@@ -343,7 +363,12 @@ int QtObjectBackend::HostFontTextWidth(const std::string& text) {
 }
 
 void QtObjectBackend::SetVisible(int index, bool visible) {
-  if (QWidget* w = WidgetOf(index)) w->setVisible(visible);
+  ObjWidget* o = Live(index);
+  if (!o) return;
+  if (o->kind == ObjKind::kMenu)
+    SetMenuItemVisible(o->widget, visible);
+  else
+    o->widget->setVisible(visible);
 }
 
 bool QtObjectBackend::Focus(int index) {
@@ -360,17 +385,22 @@ bool QtObjectBackend::Focus(int index) {
 bool QtObjectBackend::SetParent(int index, int parent_index) {
   ObjWidget* o = Live(index);
   ObjWidget* p = Live(parent_index);
+  if (!o || !p || index == 0) return false;
+  // A menu item goes only under another menu item.
+  if (o->kind == ObjKind::kMenu || p->kind == ObjKind::kMenu)
+    return o->kind == p->kind && MoveMenuItem(o->widget, p->widget);
   // The host window stays the top-level window it is.
-  if (!o || !p || index == 0 || !KindRowOf(p->kind).container) return false;
+  if (!KindRowOf(p->kind).container) return false;
   QWidget* w = o->widget;
   QWidget* target = p->widget;
   // Never onto itself or onto anything placed on it.
   for (QWidget* q = target; q; q = q->parentWidget())
     if (q == w) return false;
   bool shown = !w->isHidden();
-  QPoint at = w->pos();
+  // The same place in client coordinates, now of the new parent.
+  QPoint at = w->pos() - ClientOrigin(w->parentWidget());
   w->setParent(target, Qt::Widget);
-  w->move(at);
+  w->move(at + ClientOrigin(target));
   if (shown) w->show();
   return true;
 }
@@ -387,7 +417,10 @@ void QtObjectBackend::CenterInParent(int index) {
     return;
   }
   QWidget* parent = w->parentWidget();
-  if (parent) w->move((parent->width() - w->width()) / 2, (parent->height() - w->height()) / 2);
+  if (!parent || MenuItemAction(w)) return;
+  QRect client = parent->isWindow() ? parent->contentsRect() : parent->rect();
+  w->move(client.left() + (client.width() - w->width()) / 2,
+          client.top() + (client.height() - w->height()) / 2);
 }
 
 // ---- Events ----
@@ -396,6 +429,9 @@ bool QtObjectBackend::eventFilter(QObject* watched, QEvent* event) {
   if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
   switch (event->type()) {
+    case QEvent::Resize:
+      if (widget == &host_) FitHostMenuBar(widget);
+      return false;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -502,7 +538,8 @@ void QtObjectBackend::HandleKey(QWidget* widget, QEvent* event) {
 
 // Dropped local files reach an object that accepts them (ファイルドロップ):
 // reported with the names one per line; when no handler takes them, the
-// object's own treatment follows.
+// object's own treatment follows. An object that does not accept them takes
+// no drop at all.
 bool QtObjectBackend::HandleDrop(QWidget* widget, QEvent* event) {
   int index = -1;
   for (QWidget* w = widget; w && index < 0; w = w->isWindow() ? nullptr : w->parentWidget()) {
@@ -510,8 +547,14 @@ bool QtObjectBackend::HandleDrop(QWidget* widget, QEvent* event) {
     if (index < 0) index = IndexOn(w, kObjectKey);
   }
   ObjWidget* o = Live(index);
-  if (!o || !o->accepts_drops) return false;
+  if (!o) return false;
   auto* e = static_cast<QDropEvent*>(event);
+  // An object takes drops only through ファイルドロップ: while it is off, the
+  // edit widgets' own text drop (which would insert a file's URL) is refused too.
+  if (!o->accepts_drops) {
+    e->ignore();
+    return true;
+  }
   QStringList names;
   if (e->mimeData())
     for (const QUrl& url : e->mimeData()->urls())

@@ -49,6 +49,7 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   bool Focus(int index) override;
   bool SetParent(int index, int parent_index) override;
   void CenterInParent(int index) override;
+  HostCanvas* CanvasOf(int index) override;
 
   // The object's widget while it has one: nullptr for no object, a destroyed
   // one, or one whose widget went with its parent.
@@ -56,6 +57,9 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   // Reports an event to the sink when the object's kind raises it.
   EventReply Report(const ObjectEvent& event);
   TfrmSorane& HostWindow() { return host_; }
+  // The media service the widgets play sounds on (アニメ's 効果音).
+  void SetMedia(HostMedia* media) { media_ = media; }
+  HostMedia* Media() const { return media_; }
   // `widget` (the object's own or one inside it) gets the mouse events of the
   // object: a kind that builds such a widget later (an editable コンボ) calls it.
   static void TakeMouse(int index, QWidget* widget);
@@ -76,6 +80,7 @@ class QtObjectBackend : public QObject, public ObjectBackend {
   std::vector<std::unique_ptr<ObjWidget>> objects_;  // by index; null: no widget
   std::vector<std::unique_ptr<ObjWidget>> pending_;  // destroyed, waiting to be freed
   ObjectEventSink* sink_ = nullptr;
+  HostMedia* media_ = nullptr;
   // A key event reaches the filter once per widget it passes: reported once.
   const QEvent* last_key_event_ = nullptr;
   quint64 last_key_time_ = 0;

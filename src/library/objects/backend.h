@@ -129,6 +129,10 @@ class ObjectBackend {
   virtual bool SetParent(int index, int parent_index) = 0;
   // 中央へ移動: a フォーム on the screen, others in their parent.
   virtual void CenterInParent(int index) = 0;
+
+  // The picture the drawing commands draw on: an イメージ's own, the surface
+  // of a フォーム; nullptr for other kinds and objects without a widget.
+  virtual HostCanvas* CanvasOf(int index) { return nullptr; }
 };
 
 // A host without widgets (the console): no object gets a widget and every

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "library/drawing/drawing.h"
+#include "library/drawing/picture_codec.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/objects/parse.h"
@@ -182,9 +184,7 @@ static void CmdClearScreen(Call& c) {
   in.S.CursorY = 10;
 }
 
-// A coordinate argument: a list of values (a group "(x,y)" arrives without its
-// parentheses) is taken as written; anything else is evaluated first.
-static std::string CoordinateText(Call& c, size_t k) {
+std::string CoordinateText(Call& c, size_t k) {
   const std::string& raw = c.Raw(k);
   if (SplitCoordinateItems(raw).size() >= 2) return raw;
   return c.Text(k);
@@ -225,15 +225,19 @@ static void CmdIcon(Call& c) {
     if (!in.host.Window().SetIconFile(ToOsPath(path))) RaiseFileError(in, path);
     return;
   }
-  THashNode* w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
+  // The object named as written, else in half width; its picture becomes an
+  // icon file in memory (the bottom-left colour transparent).
+  THashNode* w = in.S.Words.Find(name, true);
+  if (!w || w->Kind != kWordObject) w = in.S.Words.Find(MapText(name, MapMode::HalfWidth), true);
   TObjNode* node = w && w->Kind == kWordObject ? in.S.Objects.Get(w->ObjectIndex) : nullptr;
-  if (!node || node->Kind != ObjKind::kImage ||
-      !in.host.Window().SetIconFromObject(node->ObjectIndex))
+  HostCanvas* canvas =
+      node && node->Kind == ObjKind::kImage ? CanvasOfObject(in, node->ObjectIndex) : nullptr;
+  Bitmap picture = canvas ? canvas->GetBitmap() : Bitmap();
+  if (picture.Empty() || !in.host.Window().SetIconData(EncodeIco(picture)))
     RaiseFileError(in, path);
 }
 
-// The PDF written beside the script when no printer can be had.
-static std::string PrintFallbackName(Interpreter& in) {
+std::string PrintFallbackName(Interpreter& in) {
   std::string program = in.S.ProgramPath.empty() ? in.S.SourceName : in.S.ProgramPath;
   if (program.empty()) return CurrentFolder() + "sorane.pdf";
   std::string folder = ExtractFolder(program);

@@ -10,6 +10,7 @@
 namespace sorane {
 
 class Interpreter;
+class Call;
 
 // The text font from 文字書体, 文字サイズ and 文字色; ApplyTextFont hands it to
 // the host before text output and the dialogs.
@@ -22,6 +23,13 @@ int PrintLineHeight(Host& host);
 // (columns count bytes); longer ones are cut to 4096 bytes and not expanded.
 // CR, LF, and any pair of them count as one line break.
 std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width);
+
+// A coordinate argument: a list of values (a group "(x,y)" arrives without its
+// parentheses) is taken as written; anything else is evaluated first.
+std::string CoordinateText(Call& c, size_t k);
+
+// The PDF written beside the script when no printer can be had.
+std::string PrintFallbackName(Interpreter& in);
 
 // Closing the host: runs the close handler set by 終了処理設定 first; returns
 // false when the handler refused the close.

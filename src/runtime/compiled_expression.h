@@ -1,0 +1,56 @@
+// Expressions read once: the text of an expression that is made only of
+// numbers, literals, words, groups and operators is cut into a small tree the
+// first time it is evaluated, and later evaluations of the same text walk the
+// tree instead of reading the text again. The tree is keyed by the text itself,
+// so it never points into a text that may go away.
+//
+// A compiled expression computes exactly what the evaluator and the calculator
+// compute from the text: the same operands in the same order, the same number
+// format. It only reads words; whenever reading the text could do more (a word
+// that is a command, a label or an object, a call, a member or cell access, an
+// embedded {expression}) or could fail (an operator out of place, an invalid
+// operation), it gives up before changing anything and the text is read as
+// usual, which then does it or reports the error.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace sorane {
+
+class Interpreter;
+
+// False when the environment variable SORANE_NO_CACHE is "1" at the first
+// call: every cache of the run-time stays unused, so a run can be compared with
+// and without them.
+bool CachesEnabled();
+
+class ExpressionCache {
+ public:
+  ExpressionCache();
+  ~ExpressionCache();
+  ExpressionCache(const ExpressionCache&) = delete;
+  ExpressionCache& operator=(const ExpressionCache&) = delete;
+
+  // Evaluate(text) through the compiled form: true with the value in `out` and
+  // SoreType set; false, with nothing changed, when the text must be read.
+  // `handle`, when given, keeps the compiled form of this text for the next
+  // call with the same text and the same handle (no lookup then).
+  bool TryEvaluate(Interpreter& in, const std::string& text, std::string& out,
+                   std::shared_ptr<void>* handle = nullptr);
+  // The same for Calculate(text).
+  bool TryCalculate(Interpreter& in, const std::string& text, std::string& out);
+
+  struct Entry;
+  struct Tables;
+
+ private:
+  bool Run(Interpreter& in, Entry& entry, std::string& out);
+  std::unique_ptr<Tables> tables_;
+};
+
+// "$" and hexadecimal digits: the 32-bit integer they spell, in decimal.
+std::string HexLiteralValue(std::string_view literal);
+
+}  // namespace sorane

@@ -1,0 +1,63 @@
+// Statements read once: a plain assignment (『X は、式』 or 『X=式』 with nothing
+// pushed before it) is remembered by the position it starts at, together with
+// its bytes. When the statement loop comes to the same bytes at the same
+// position again (the next pass of a loop), the target and the value text come
+// from the record instead of being read again. The bytes are compared on every
+// use, so a record never applies to a text that changed or to another text
+// that took the place of a freed one; the record holds no pointer it reads
+// through.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sorane {
+
+struct AssignmentRecord {
+  const char* at = nullptr;
+  std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
+  std::string target;
+  std::string value;               // the value text
+  std::shared_ptr<void> compiled;  // the value text's compiled form, once evaluated
+};
+
+class StatementCache {
+ public:
+  StatementCache() : slots_(kSlots) {}
+
+  // The record of the assignment at p when the text there still reads as it
+  // did. The caller holds it while the statement runs: a statement run inside
+  // it (a label called from its value) may replace the record in its slot.
+  std::shared_ptr<AssignmentRecord> Find(const char* p) const {
+    const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
+    if (!r || r->at != p) return nullptr;
+    size_t length = r->bytes.size() - 1;
+    if (strnlen(p, length) != length || std::memcmp(p, r->bytes.data(), length + 1) != 0)
+      return nullptr;
+    return r;
+  }
+
+  // Remembers the assignment [at, end) (*end ends it) with its target and value text.
+  void Remember(const char* at, const char* end, std::string target, std::string value) {
+    auto r = std::make_shared<AssignmentRecord>();
+    r->at = at;
+    r->bytes.assign(at, end + 1);
+    r->target = std::move(target);
+    r->value = std::move(value);
+    slots_[SlotOf(at)] = std::move(r);
+  }
+
+ private:
+  static constexpr size_t kSlots = 1024;
+  static size_t SlotOf(const char* p) {
+    uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(v >> 54) & (kSlots - 1);
+  }
+  std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+};
+
+}  // namespace sorane

@@ -1,0 +1,149 @@
+// The caches of the run-time (compiled expressions, assignments read once,
+// loop passes in place) against runs without them: each script runs in one
+// interpreter with its caches and in one without, and both must print the
+// same lines, log the same errors and leave the same variables, whatever the
+// script changes between two runs of the same statement.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fake_object_backend.h"
+#include "library/library.h"
+#include "runtime/events.h"
+#include "runtime/interpreter.h"
+#include "script_run_fixture.h"
+#include "test_files.h"
+#include "test_host.h"
+#include "text/encoding.h"
+
+namespace sorane {
+namespace {
+
+struct Outcome {
+  std::vector<std::string> lines;
+  std::string log;
+  std::vector<std::string> values;
+};
+
+class CacheTest : public ::testing::Test {
+ protected:
+  // Runs `utf8` (lines joined with "\n"); `then` is called after the run (to
+  // raise events); the values of `names` are read at the end.
+  template <class Then>
+  Outcome Run(bool caches, const char* utf8, const std::vector<const char*>& names, Then then) {
+    TestHost host;
+    FakeObjectBackend fake;
+    host.object_backend = &fake;
+    host.continue_after_error = true;
+    Interpreter in(host);
+    if (!caches) in.DisableCaches();
+    InstallLibrary(in);
+    in.S.SourceName = "main.srn";
+    in.S.ProgramText = ScriptSource(utf8);
+    in.PrepareRun();
+    in.S.ExecPos = TPos::Start(in.S.Sources[0]);
+    in.Run();
+    then(in);
+    Outcome out;
+    for (const std::string& line : host.lines) out.lines.push_back(SjisToUtf8(line));
+    out.log = SjisToUtf8(in.ErrorLog);
+    for (const char* name : names) {
+      THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
+      out.values.push_back(w ? SjisToUtf8(w->Value) : "(none)");
+    }
+    return out;
+  }
+
+  // The outcome with caches, checked to be the outcome without them.
+  template <class Then>
+  Outcome Both(const char* utf8, const std::vector<const char*>& names, Then then) {
+    Outcome cached = Run(true, utf8, names, then);
+    Outcome plain = Run(false, utf8, names, then);
+    EXPECT_EQ(cached.lines, plain.lines);
+    EXPECT_EQ(cached.log, plain.log);
+    EXPECT_EQ(cached.values, plain.values);
+    return cached;
+  }
+  Outcome Both(const char* utf8, const std::vector<const char*>& names) {
+    return Both(utf8, names, [](Interpreter&) {});
+  }
+};
+
+TEST_F(CacheTest, AWordChangedBetweenTwoRunsOfTheSameStatement) {
+  // X names nothing, then a variable, then a variable with a pair line, then
+  // nothing again; the statement 値は、X+1 stays the same text throughout.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  値は、X+1\n"
+      "  結果は、結果&値&「,」\n"
+      "  もし、I=1ならば、Xは、10\n"
+      "  もし、I=2ならば、Xの、aは、1\n"
+      "  もし、I=3ならば、「X」を、「Z」に、名義変更\n"
+      ")\n",
+      {"結果", "Z"});
+  EXPECT_EQ(o.values[0], "1,11,11,1,") << o.log;
+  EXPECT_EQ(o.values[1], "10=\r\na=1");
+}
+
+TEST_F(CacheTest, ALabelDefinedByAnIncludedTextAfterTheFirstPass) {
+  // 倍 names nothing in the first pass (its own name); the included text then
+  // defines the label, which the same expression calls from the second pass on.
+  std::filesystem::path inc = std::filesystem::temp_directory_path() /
+                              ("sorane_cache_" + std::to_string(getpid()) + ".srn");
+  WriteRaw(inc, "*" + Utf8ToSjis("倍") + "\r\n" + Utf8ToSjis("それは、I*2") + "\r\n" +
+                    Utf8ToSjis("戻る") + "\r\n");
+  std::string script =
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  結果は、結果&倍&「,」\n"
+      "  もし、I=1ならば、「" +
+      inc.string() +
+      "」を、取り込む\n"
+      ")\n";
+  Outcome o = Both(script.c_str(), {"結果"});
+  std::filesystem::remove(inc);
+  EXPECT_EQ(o.values[0], "倍,4,6,") << o.log;
+}
+
+TEST_F(CacheTest, AVariableTurnedIntoAnObject) {
+  // 単語コピー makes the word B an object where it stands: the same word, now
+  // read as the object's default value.
+  Outcome o = Both(
+      "「ボタン1」を、ボタンとして、作成\n"
+      "ボタン1は、「押して」\n"
+      "Bは、5\n"
+      "結果は、「」\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  値は、B&「!」\n"
+      "  結果は、結果&値&「,」\n"
+      "  もし、I=1ならば、「ボタン1」から、「B」へ、単語コピー\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "5!,押して!,") << o.log;
+}
+
+TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
+  auto events = [](Interpreter& in) {
+    THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
+    ASSERT_NE(w, nullptr);
+    RaiseLabelEvent(in, TPos(w->RefPos, w->RefText));
+    RaiseLabelEvent(in, TPos(w->RefPos, w->RefText));
+  };
+  Outcome o = Both(
+      "合計は、0\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  合計は、合計+I\n"
+      "*途中\n"
+      "  合計は、合計+100\n"
+      ")\n"
+      "待機\n",
+      {"合計"}, events);
+  EXPECT_EQ(o.values[0], "506") << o.log;
+}
+
+}  // namespace
+}  // namespace sorane
