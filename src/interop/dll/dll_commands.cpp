@@ -1,7 +1,7 @@
 // DLL宣言, 文字型DLL宣言 and DLLを利用, and calls of the words they declare.
 //
 // A DLL function word (kind kWordDll) holds its argument template, the
-// description "\"FILE\"FUNCTION" as its Value, its type specification as its
+// description "\"FILE\"FUNCTION" as its Value, its type letters as its
 // TypeMark ("" for DLL宣言, "P" for 文字型DLL宣言, "=" + result letter +
 // parameter letters for DLLを利用) and, in ObjectIndex, the number of its
 // declaration in the run's DLL list, which holds the library handle and the
@@ -83,12 +83,12 @@ int Load(Interpreter& in, const std::string& file, const std::string& function) 
 }
 
 void AddWord(Interpreter& in, const std::string& name, std::string templ, int declaration,
-             const std::string& spec) {
+             const std::string& type_letters) {
   const DllEntry& e = in.S.RunStates.Get<DllList>().entries[declaration];
   auto w = std::make_unique<THashNode>(name, kWordDll);
   w->Template = std::move(templ);
   w->Value = "\"" + e.library + "\"" + e.function;
-  w->TypeMark = spec;
+  w->TypeMark = type_letters;
   w->ObjectIndex = declaration;
   try {
     in.S.Words.Add(std::move(w));
@@ -102,13 +102,13 @@ std::string Normalised(std::string_view text) {
 }
 
 // DLL宣言 / 文字型DLL宣言 (F の, "Func(?を,?で)" を, N で).
-void DeclareUntyped(Call& c, const char* spec) {
+void DeclareUntyped(Call& c, const char* type_letters) {
   std::string file = c.Text(0);
   DllUntypedDeclaration d = ParseUntypedDeclaration(Normalised(c.Text(1)));
   std::string name = Normalised(c.Text(2));
   if (name.empty()) c.BadArgument();
   int declaration = Load(c.in, file, d.function);
-  AddWord(c.in, name, Trim(d.templ), declaration, spec);
+  AddWord(c.in, name, Trim(d.templ), declaration, type_letters);
 }
 
 void CmdDllDeclare(Call& c) {
@@ -148,7 +148,7 @@ std::string FaultReport(Interpreter& in, const std::string& word, const DllEntry
 void CallDllFunction(Interpreter& in, THashNode* w) {
   // The word may be replaced while its arguments are evaluated.
   const std::string name = w->Name;
-  const std::string spec = w->TypeMark;
+  const std::string type_letters = w->TypeMark;
   const std::string templ = w->Template;
   const int declaration = w->ObjectIndex;
 
@@ -163,13 +163,13 @@ void CallDllFunction(Interpreter& in, THashNode* w) {
   // may no longer give one argument per parameter.
   char result = 0;
   std::string params;
-  if (spec.empty() || spec == "P") {
+  if (type_letters.empty() || type_letters == "P") {
     if (n > kMaxUntypedArguments) in.Raise(BadDefinition(), name);
-    result = spec.empty() ? 'n' : 'p';
+    result = type_letters.empty() ? 'n' : 'p';
     params.assign(n, 'p');
-  } else if (spec.size() >= 2 && spec[0] == '=') {
-    result = spec[1];
-    params = spec.substr(2);
+  } else if (type_letters.size() >= 2 && type_letters[0] == '=') {
+    result = type_letters[1];
+    params = type_letters.substr(2);
   }
   const std::vector<DllEntry>& entries = in.S.RunStates.Get<DllList>().entries;
   if (!result || DllArgumentCount(params) != n || QuestionMarks(templ) != n || declaration < 0 ||

@@ -11,7 +11,7 @@
 
 namespace sorane {
 
-// Type letters of a DLL function word's type specification ("=" + result
+// The letters a DLL function word's type mark holds ("=" + result
 // letter + one letter per parameter):
 //   v void (no argument, no result)   p char* (text)
 //   w word (16-bit unsigned)           d dword (32-bit unsigned)
