@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "answering_host.h"
 #include "library/library.h"
 #include "platform/files.h"
 #include "platform/path_resolve.h"
@@ -22,23 +23,12 @@
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 #include "test_files.h"
-#include "test_host.h"
 #include "text/encoding.h"
 
 namespace sorane {
 namespace {
 
 namespace fs = std::filesystem;
-
-class AnsweringHost : public TestHost {
- public:
-  int answer = kAnswerNo;
-  std::vector<std::string> questions;
-  int AskChoice(const std::string& prompt, const std::vector<std::string>&) override {
-    questions.push_back(prompt);
-    return answer;
-  }
-};
 
 // A fresh root with "prog" (the program's folder, the current folder) and
 // "outside" beside it.

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <string>
 
+#include "answering_host.h"
 #include "platform/files.h"
 #include "policy/security.h"
 #include "runtime/interpreter.h"
-#include "test_host.h"
 #include "text/encoding.h"
 
 namespace sorane {
@@ -51,17 +51,6 @@ TEST(SecurityIni, InsideMeansStrictlyBelow) {
   EXPECT_FALSE(IsInsideFolder("/a/b/c", ""));
   EXPECT_TRUE(IsInsideFolder("/x", "/"));
 }
-
-// A host whose questions are answered by a fixed button and counted.
-class AnsweringHost : public TestHost {
- public:
-  int answer = kAnswerNo;
-  std::vector<std::string> questions;
-  int AskChoice(const std::string& prompt, const std::vector<std::string>&) override {
-    questions.push_back(prompt);
-    return answer;
-  }
-};
 
 // A program folder "prog" with the script "tool.srn", the current folder set to
 // it, and a folder "outside" beside it.
