@@ -10,6 +10,8 @@
 #include "packaging/packaging.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/run_temp.h"
+#include "platform/safe_write.h"
 #include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
@@ -52,13 +54,37 @@ std::vector<std::string> ArgumentsOf(const std::string& parameters) {
   return out;
 }
 
+// A copy of the script file `os_path` for a child run-time to read and remove
+// (named as the copies --resource-copy removes); "" when it cannot be made.
+std::string CopyScriptForChild(const std::string& os_path) {
+  std::string bytes;
+  if (!ReadFileBytes(FromOsPath(os_path), bytes)) return {};
+  std::string path;
+  int fd = CreateLoneTempFile(std::string(kResourceCopyPrefix) + "script-", path);
+  if (fd < 0) return {};
+  bool ok = AppendToFd(fd, bytes);
+  if (close(fd) != 0) ok = false;
+  if (!ok) unlink(path.c_str());
+  return ok ? path : std::string();
+}
+
 // Runs a script in a child run-time: "-run" first, so that a packed run-time
 // runs the script and not the program packed into it; a script from the
-// resource archive gets a copy of the archive, which the child removes.
+// resource archive gets a copy of the archive, which the child removes. A
+// child that is not waited for may outlive this run, which removes the files
+// it extracted: it gets its own copy of a packed script too.
 pid_t StartScript(Interpreter& in, const Launch& launch, bool detached) {
   std::string exe = ExecutablePath();
   std::string script = ToOsPath(AbsoluteName(ResolveFileName(in, launch.program)));
   std::string copy = launch.packed ? CopyResourceForChild(in) : std::string();
+  bool script_copied = !copy.empty() && detached;
+  if (script_copied) {
+    script = CopyScriptForChild(script);
+    if (script.empty()) {
+      unlink(copy.c_str());
+      return -1;
+    }
+  }
   std::vector<std::string> argv = {exe, "-run"};
   if (!copy.empty()) argv.push_back("--resource-copy");
   argv.push_back(script);
@@ -69,6 +95,7 @@ pid_t StartScript(Interpreter& in, const Launch& launch, bool detached) {
   for (std::string& a : ArgumentsOf(launch.parameters)) argv.push_back(std::move(a));
   pid_t pid = StartProgram(exe, argv, detached);
   if (pid < 0 && !copy.empty()) unlink(copy.c_str());
+  if (pid < 0 && script_copied) unlink(script.c_str());
   return pid;
 }
 

@@ -368,6 +368,12 @@ StartupResult ReadCommandLine(Interpreter& in, const CommandLine& cl) {
   } remove_copy{cl.resource_copy && FileNameStartsWith(resource, kResourceCopyPrefix)
                     ? resource
                     : std::string()};
+  // A child not waited for gets its own copy of a packed script, removed once read.
+  std::string script = cl.script.empty() ? std::string() : Absolute(cl.script);
+  RemoveCopy remove_script{cl.resource_copy && cl.source == ScriptSource::kFile &&
+                                   FileNameStartsWith(script, kResourceCopyPrefix)
+                               ? script
+                               : std::string()};
 
   // The script's own item of コマンドライン引数, then the arguments.
   std::string first;

@@ -461,6 +461,41 @@ TEST(PackedProgram, RunsAnywhereWithItsFiles) {
   EXPECT_EQ(ReadAll(elsewhere.path / "out/SORANE.SRN"), ReadAll(src.path / "main.srn"));
 }
 
+// Number of running processes whose program is `exe`.
+int ProcessesOf(const fs::path& exe) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::error_code ec;
+    fs::path target = fs::read_symlink(entry.path() / "exe", ec);
+    if (!ec && target == exe) ++count;
+  }
+  return count;
+}
+
+// A packed program that starts a packed sub-script with 起動: the child is the
+// packed program itself, told by "-run" first not to run its own packed main
+// script again, so exactly one child runs the sub-script and ends.
+TEST(PackedProgram, SubScriptStartedByLaunchRunsOnce) {
+  TempDir src, elsewhere;
+  WriteRaw(src.path / "main.srn", "「sub.srn」を、起動\n「main」を、表示\n");
+  WriteRaw(src.path / "sub.srn",
+           "「ran」を、「" + (elsewhere.path / "log.txt").string() + "」へ、追加保存\n");
+  ProcessRun pack =
+      RunProcess(SORANE_EXE, {"--pack", "main.srn", "sub.srn", "-o", "app"}, src.path);
+  ASSERT_EQ(pack.status, 0) << pack.err;
+  fs::path app = fs::canonical(src.path / "app");
+  WriteRaw(elsewhere.path / "log.txt", "");
+
+  ProcessRun run = RunProcess(app, {"--console"}, elsewhere.path);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "main\n");
+  for (int i = 0; i < 500 && (ReadAll(elsewhere.path / "log.txt").empty() || ProcessesOf(app) > 0);
+       ++i)
+    usleep(10000);
+  EXPECT_EQ(ReadAll(elsewhere.path / "log.txt"), "ran");
+  EXPECT_EQ(ProcessesOf(app), 0);
+}
+
 TEST(PackedProgram, ResourceFilesAreKeptCopiesRemoved) {
   TempDir dir;
   WriteRaw(dir.path / "data.txt", "from the archive");
