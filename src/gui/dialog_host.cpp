@@ -172,4 +172,30 @@ std::optional<std::string> TDialogHost::AskFont() {
   return FormatFontText(S(f.family()), f.bold(), f.italic(), f.underline(), f.pointSize());
 }
 
+// The progress window takes events now and then while a transfer runs, so that
+// it is drawn and its stop button can be pressed; events of the run that arrive
+// meanwhile wait for the transfer command to return, as during any dialog.
+void TDialogHost::ShowProgress(const std::string& message) {
+  if (!progress_) progress_ = new TfrmProg(&window_);
+  progress_->Start(Q(message), true);
+  progress_shown_.start();
+  QApplication::processEvents();
+}
+
+void TDialogHost::UpdateProgress(int64_t done, int64_t total) {
+  if (!progress_) return;
+  progress_->SetPosition(done, total);
+  if (progress_shown_.elapsed() < 30) return;
+  progress_shown_.restart();
+  QApplication::processEvents();
+}
+
+bool TDialogHost::ProgressStopped() {
+  return progress_ && progress_->Stopped();
+}
+
+void TDialogHost::CloseProgress() {
+  if (progress_) progress_->hide();
+}
+
 }  // namespace sorane

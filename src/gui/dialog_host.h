@@ -1,8 +1,10 @@
 // The dialogs of the windowed run: messages, questions and the standard
 // choosers over the host window, the error dialog (which can stop the run and
 // close the window) and the debug dialog. Texts are shown in the text font of
-// the drawing surface, as 表示 draws them.
+// the drawing surface, as 表示 draws them. Transfers show the progress window.
 #pragma once
+
+#include <QElapsedTimer>
 
 #include "runtime/host.h"
 
@@ -10,6 +12,7 @@ namespace sorane {
 
 class Interpreter;
 class TDrawSurface;
+class TfrmProg;
 class TfrmSorane;
 
 class TDialogHost : public HostDialogs {
@@ -42,6 +45,10 @@ class TDialogHost : public HostDialogs {
   std::optional<std::string> AskFolder() override;
   std::optional<uint32_t> AskColor() override;
   std::optional<std::string> AskFont() override;
+  void ShowProgress(const std::string& message) override;
+  void UpdateProgress(int64_t done, int64_t total) override;
+  bool ProgressStopped() override;
+  void CloseProgress() override;
 
  private:
   TfrmSorane& window_;
@@ -49,6 +56,8 @@ class TDialogHost : public HostDialogs {
   Interpreter* in_ = nullptr;
   bool stopped_by_error_ = false;
   bool errors_to_stderr_ = false;
+  TfrmProg* progress_ = nullptr;  // made at the first transfer, owned by the window
+  QElapsedTimer progress_shown_;  // when the progress window last took events
 };
 
 }  // namespace sorane

@@ -9,9 +9,11 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "gui/dialog_automation.h"
 
@@ -321,6 +323,46 @@ bool TfrmError::Ask(bool& debug_requested) {
   RunDialog(*this);
   debug_requested = debug_;
   return continue_;
+}
+
+TfrmProg::TfrmProg(QWidget* host) : QDialog(host) {
+  setWindowTitle(QString::fromUtf8("進行度表示"));
+  setFixedSize(318, 47);
+  progBar = new QProgressBar(this);
+  progBar->setObjectName("progBar");
+  progBar->setGeometry(8, 8, 257, 17);
+  progBar->setRange(0, 100);
+  progBar->setTextVisible(false);
+  lblMsg = new QLabel(QStringLiteral("---"), this);
+  lblMsg->setObjectName("lblMsg");
+  lblMsg->setGeometry(8, 32, 302, 13);
+  btnStop = new QPushButton(QString::fromUtf8("中止"), this);
+  btnStop->setObjectName("btnStop");
+  btnStop->setGeometry(270, 8, 41, 17);
+  btnStop->setEnabled(false);
+  connect(btnStop, &QPushButton::clicked, this, [this] { stopped_ = true; });
+}
+
+void TfrmProg::Start(const QString& message, bool can_stop) {
+  stopped_ = false;
+  lblMsg->setText(message);
+  progBar->setRange(0, 100);
+  progBar->setValue(0);
+  btnStop->setEnabled(can_stop);
+  if (QWidget* host = parentWidget()) {
+    QRect h = host->frameGeometry();
+    move(h.left() + (h.width() - width()) / 2, h.top() + (h.height() - height()) / 2);
+  }
+  show();
+}
+
+void TfrmProg::SetPosition(int64_t done, int64_t total) {
+  if (total <= 0) {
+    progBar->setRange(0, 0);
+    return;
+  }
+  progBar->setRange(0, 100);
+  progBar->setValue(static_cast<int>(std::clamp(100.0 * done / total, 0.0, 100.0)));
 }
 
 }  // namespace sorane

@@ -1,5 +1,6 @@
 // The dialog forms of the host window: message box, input box, list chooser,
-// button chooser, memo editor and the error dialog. Each takes its caption and
+// button chooser, memo editor, the error dialog and the progress window of
+// transfers. Each takes its caption and
 // the text font from the caller and returns the answer (nullopt = cancelled).
 #pragma once
 
@@ -9,7 +10,9 @@
 #include <QStringList>
 #include <optional>
 
+class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace sorane {
@@ -51,6 +54,26 @@ class TfrmError : public QDialog {
  private:
   bool continue_ = false;
   bool debug_ = false;
+};
+
+// The progress window of a transfer (進行度表示): shown without blocking, a bar
+// from 0 to 100, the message below it and a stop button, enabled when the
+// caller can stop. Stopped() turns true once the button was pressed.
+class TfrmProg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmProg(QWidget* host);
+  void Start(const QString& message, bool can_stop);
+  // `done` of `total` (total 0: not known, the bar shows that it is busy).
+  void SetPosition(int64_t done, int64_t total);
+  bool Stopped() const { return stopped_; }
+
+  QProgressBar* progBar;
+  QLabel* lblMsg;
+  QPushButton* btnStop;
+
+ private:
+  bool stopped_ = false;
 };
 
 }  // namespace sorane

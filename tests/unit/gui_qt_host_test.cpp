@@ -10,8 +10,10 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <array>
@@ -196,6 +198,32 @@ TEST(HostDialogs, AnsweredThroughTheHook) {
   EXPECT_EQ(var("H"), "65280");
   EXPECT_EQ(var("I"), "/tmp/a.txt");
   EXPECT_FALSE(HasDialogAnswer());
+}
+
+// The progress window of transfers: message, bar, and a stop button that the
+// transfer sees as stopped until the next transfer starts.
+TEST(HostDialogs, ProgressWindowShowsAndStops) {
+  ScriptRun r("");
+  HostDialogs& dialogs = r.host.Dialogs();
+  dialogs.ShowProgress(Utf8ToSjis("a.txtをダウンロード中"));
+  auto* prog = r.window.findChild<TfrmProg*>();
+  ASSERT_TRUE(prog);
+  EXPECT_TRUE(prog->isVisible());
+  EXPECT_EQ(prog->windowTitle(), QString::fromUtf8("進行度表示"));
+  EXPECT_EQ(prog->lblMsg->text(), QString::fromUtf8("a.txtをダウンロード中"));
+  dialogs.UpdateProgress(50, 200);
+  EXPECT_EQ(prog->progBar->value(), 25);
+  dialogs.UpdateProgress(1, 0);  // size not known: busy
+  EXPECT_EQ(prog->progBar->maximum(), 0);
+  EXPECT_FALSE(dialogs.ProgressStopped());
+  prog->btnStop->click();
+  EXPECT_TRUE(dialogs.ProgressStopped());
+  dialogs.CloseProgress();
+  EXPECT_FALSE(prog->isVisible());
+  dialogs.ShowProgress("next");
+  EXPECT_FALSE(dialogs.ProgressStopped());
+  EXPECT_EQ(prog->progBar->value(), 0);
+  dialogs.CloseProgress();
 }
 
 TEST(HostWindow, CloseHandlerRefusesThenAllows) {
