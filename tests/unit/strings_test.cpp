@@ -3,6 +3,7 @@
 // and the format directives.
 #include <gtest/gtest.h>
 
+#include "library/output/output.h"
 #include "library/strings/strings_format.h"
 #include "library/strings/strings_util.h"
 #include "text/encoding.h"
@@ -195,6 +196,13 @@ TEST_F(WrapTest, LineEndsAndTabs) {
   EXPECT_EQ(Wrap("abcd\r\nef", 4), "abcd\r\n\r\nef");  // full line, then its line end
   EXPECT_EQ(Wrap("a\tb", 4, 2), "a\tb");
   EXPECT_EQ(Wrap("a\tbc", 4, 2), "a\tb\r\nc");
+  // Absurd tab widths end the line like any tab wider than it, without overflow.
+  EXPECT_EQ(Wrap("a\t\tb\t", 4, LLONG_MAX), "a\t\r\n\t\r\nb\t");
+  EXPECT_EQ(Wrap("a\tb", 4, LLONG_MIN), "a\tb");
+  // 表示 expands tabs only up to the widest line it prints.
+  std::vector<std::string> lines = LayoutPrintText("a\tb", INT_MAX);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "a" + std::string(4095, ' ') + "b");
 }
 
 TEST(StringsFormat, Directives) {

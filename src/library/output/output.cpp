@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -40,7 +41,10 @@ std::vector<std::string> LayoutPrintText(std::string_view text, int tab_width) {
     cut = CutBytesSafe(text, 4096);
     text = cut;
   }
-  if (tab_width < 1) tab_width = 1;
+  // A tab moves to the next multiple of the tab width; no printed line is
+  // wider than the 4096 bytes kept above, so wider tabs are cut to that, which
+  // keeps an absurd タブ文字の個数 from filling memory with spaces.
+  tab_width = std::clamp(tab_width, 1, 4096);
   std::string line;
   size_t column = 0;
   for (size_t i = 0; i < text.size();) {

@@ -369,6 +369,9 @@ std::string ExtractTags(std::string_view text, std::string_view name) {
 std::string WrapLines(std::string_view text, long long width, long long tab,
                       std::string_view forbidden) {
   if (width <= 0) return std::string(text);
+  // A tab wider than the line ends it just the same; bounding it keeps the
+  // column count from overflowing with absurd tab widths.
+  tab = std::clamp(tab, 0LL, width);
   std::string out;
   out.reserve(text.size() + text.size() / 8 + 2);
   long long column = 0;
