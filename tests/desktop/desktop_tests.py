@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""Other windows under a private Xvfb: the test's own X clients (xclient.c)
+are activated, typed into and listed by scripts run with `sorane --console`.
+
+    desktop_tests.py SORANE XCLIENT
+
+Exits 77 (skipped) when Xvfb is not installed. Every process started here is
+ended before the driver returns."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SORANE, XCLIENT = sys.argv[1], sys.argv[2]
+failures = []
+
+
+class Client:
+    """One window of ours and the keys it has received."""
+
+    def __init__(self, env, title, hidden=False):
+        self.out = tempfile.TemporaryFile(mode="w+")
+        args = [XCLIENT, title] + (["hidden"] if hidden else [])
+        self.proc = subprocess.Popen(args, env=env, stdin=subprocess.PIPE, stdout=self.out)
+        self.seen = 0
+        self.wait_for(1)
+        self.seen = 1  # "ready"
+
+    def lines(self):
+        self.out.seek(0)
+        return self.out.read().splitlines()
+
+    def wait_for(self, count, timeout=3.0):
+        end = time.time() + timeout
+        while len(self.lines()) < count and time.time() < end:
+            time.sleep(0.02)
+
+    def keys(self, expected_count):
+        """The keys received since the last call (waiting for as many as expected)."""
+        self.wait_for(self.seen + expected_count)
+        time.sleep(0.1)  # anything more that would arrive
+        got = self.lines()[self.seen:]
+        self.seen += len(got)
+        return got
+
+    def close(self):
+        self.proc.stdin.close()
+        try:
+            self.proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def run(env, script):
+    with tempfile.NamedTemporaryFile("w", suffix=".srn", delete=False, encoding="utf-8") as f:
+        f.write(script)
+    try:
+        r = subprocess.run([SORANE, "--console", f.name], env=env, capture_output=True,
+                           timeout=30, text=True)
+    finally:
+        os.unlink(f.name)
+    return r.stdout + r.stderr
+
+
+def check(name, got, expected):
+    if got != expected:
+        failures.append(f"{name}:\n  expected {expected!r}\n  got      {got!r}")
+
+
+def start_xvfb():
+    read_fd, write_fd = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "640x480x24",
+                             "-nolisten", "tcp"], pass_fds=[write_fd],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as r:
+        number = r.readline().strip()
+    if not number:
+        proc.kill()
+        proc.wait()
+        raise RuntimeError("Xvfb did not start")
+    return proc, ":" + number
+
+
+def tests(env):
+    target = Client(env, "Sorane key target")
+    other = Client(env, "Sorane other window")
+    hidden = Client(env, "Sorane hidden window", hidden=True)
+    clients = [target, other, hidden]
+    try:
+        listed = run(env, "ウインドウ列挙。それを、表示。").splitlines()
+        check("listing", sorted(t for t in listed if t.startswith("Sorane")),
+              ["Sorane key target", "Sorane other window"])
+
+        # Modifiers, named keys, counts, groups, Enter and a kanji, in one string.
+        run(env, "「Sorane key」に、『^c%{F4}{TAB 3}{tab}+(ab)X~日{}}』を、キー送信。")
+        check("key string", target.keys(17), [
+            "Control_L ", "c C", "Alt_L ", "F4 A", "Tab ", "Tab ", "Tab ", "Tab ",
+            "Shift_L ", "A S", "B S", "Shift_L ", "X S", "Return ", "U65E5 ",
+            "Shift_L ", "braceright S"])
+        check("others untouched", other.keys(0), [])
+
+        # An empty title or one that matches nothing activates and types nothing:
+        # the keys would otherwise reach the window that has the focus.
+        run(env, "「」に、「q」を、キー送信。\n「」を、アクティブ。\n"
+                 "「No such window」に、「q」を、キー送信。")
+        check("empty or unknown title", target.keys(0) + other.keys(0), [])
+
+        # The beginning of a title; アクティブ moves the focus, so plain typing
+        # (through a title of the same window) lands there.
+        run(env, "「Sorane oth」を、アクティブ。\n「Sorane other window」に、「z」を、キー送信。")
+        check("prefix", other.keys(1), ["z "])
+        check("hidden window never activated", hidden.keys(0), [])
+    finally:
+        for c in clients:
+            c.close()
+
+
+def main():
+    if not shutil.which("Xvfb"):
+        print("Xvfb is not installed")
+        return 77
+    xvfb, display = start_xvfb()
+    env = dict(os.environ, DISPLAY=display)
+    env.pop("WAYLAND_DISPLAY", None)
+    try:
+        tests(env)
+    finally:
+        xvfb.terminate()
+        try:
+            xvfb.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+            xvfb.wait()
+    for f in failures:
+        print("FAIL", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
