@@ -2,9 +2,10 @@
 """Other windows under a private Xvfb: the test's own X clients (xclient.c)
 are activated, typed into and listed by scripts run with `sorane --console`.
 
-    desktop_tests.py SORANE XCLIENT
+    desktop_tests.py SORANE XCLIENT [--window]
 
-Exits 77 (skipped) when Xvfb is not installed. Every process started here is
+With --window, keys are also typed into the run-time's own window (the Qt
+host). Exits 77 (skipped) when Xvfb is not installed. Every process started here is
 ended before the driver returns."""
 import os
 import shutil
@@ -14,6 +15,7 @@ import tempfile
 import time
 
 SORANE, XCLIENT = sys.argv[1], sys.argv[2]
+WINDOW = "--window" in sys.argv[3:]
 failures = []
 
 
@@ -54,11 +56,12 @@ class Client:
             self.proc.wait()
 
 
-def run(env, script):
+def run(env, script, window=False):
     with tempfile.NamedTemporaryFile("w", suffix=".srn", delete=False, encoding="utf-8") as f:
         f.write(script)
     try:
-        r = subprocess.run([SORANE, "--console", f.name], env=env, capture_output=True,
+        mode = ["-security", "low"] if window else ["--console"]
+        r = subprocess.run([SORANE] + mode + [f.name], env=env, capture_output=True,
                            timeout=30, text=True)
     finally:
         os.unlink(f.name)
@@ -119,6 +122,19 @@ def tests(env):
             c.close()
 
 
+def own_window(env):
+    """The run-time's own window reads its keys while the script waits in
+    キー送信, so a kanji typed on a borrowed key code reaches it too."""
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "out.txt")
+        run(env, "「E」を、エディタとして、作成。\nEに、注目。\n"
+                 "母艦の、タイトルは、「キー送信の窓」\n"
+                 "「キー送信の窓」に、『ab+x日』を、キー送信。\n0.3秒、待つ。\n"
+                 f"結果は、「{{Eの、テキスト}}」\n結果を、「{out}」へ、保存。\nおわり。", window=True)
+        got = open(out, encoding="cp932").read() if os.path.exists(out) else "(nothing saved)"
+        check("own window", got, "abX日")
+
+
 def main():
     if not shutil.which("Xvfb"):
         print("Xvfb is not installed")
@@ -128,6 +144,8 @@ def main():
     env.pop("WAYLAND_DISPLAY", None)
     try:
         tests(env)
+        if WINDOW:
+            own_window(env)
     finally:
         xvfb.terminate()
         try:

@@ -85,8 +85,9 @@ void CmdSendKeys(Call& c) {
   std::string keys = c.Text(1);
   auto display = X11Display::Open();
   if (!display || !Activate(c.in, *display, title)) return;
-  c.in.host.EventLoop().ProcessEvents();
-  TypeKeySteps(*display, ParseKeyString(keys));
+  HostEventLoop& loop = c.in.host.EventLoop();
+  loop.ProcessEvents();
+  TypeKeySteps(*display, ParseKeyString(keys), [&loop] { loop.ProcessEvents(); });
 }
 
 void CmdListWindows(Call& c) {

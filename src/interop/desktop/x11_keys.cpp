@@ -49,8 +49,8 @@ unsigned long FirstCodePoint(const std::string& u) {
 
 class Typist {
  public:
-  Typist(X11Display& display, const XTestApi& xtest)
-      : display_(display), xtest_(xtest), map_(display.Keyboard()) {
+  Typist(X11Display& display, const XTestApi& xtest, const std::function<void()>& pump)
+      : display_(display), xtest_(xtest), pump_(pump), map_(display.Keyboard()) {
     for (int code = map_.min_code; code <= map_.max_code; ++code) {
       bool empty = true;
       for (int col = 0; col < map_.per_code; ++col) empty = empty && Sym(code, col) == NoSymbol;
@@ -108,7 +108,11 @@ class Typist {
   void ReturnBorrowed() {
     if (borrowed_.empty()) return;
     display_.Sync();
-    std::this_thread::sleep_for(kSettle);
+    for (auto end = std::chrono::steady_clock::now() + kSettle;
+         std::chrono::steady_clock::now() < end;) {
+      pump_();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     for (const auto& [code, sym] : borrowed_) display_.SetKeySym(code, 0);
     borrowed_.clear();
   }
@@ -146,6 +150,7 @@ class Typist {
 
   X11Display& display_;
   const XTestApi& xtest_;
+  const std::function<void()>& pump_;
   X11Display::KeyMap map_;
   std::vector<int> spare_;
   std::vector<std::pair<int, unsigned long>> borrowed_;
@@ -218,11 +223,12 @@ unsigned long KeysymOfCharacter(const std::string& sjis) {
   return cp <= 0xFF ? cp : 0x01000000 | cp;  // Unicode keysyms
 }
 
-bool TypeKeySteps(X11Display& display, const std::vector<KeyStep>& steps) {
+bool TypeKeySteps(X11Display& display, const std::vector<KeyStep>& steps,
+                  const std::function<void()>& pump) {
   const XTestApi* xtest = LoadXTest();
   int event = 0, error = 0, major = 0, minor = 0;
   if (!xtest || !xtest->query(display.Handle(), &event, &error, &major, &minor)) return false;
-  Typist typist(display, *xtest);
+  Typist typist(display, *xtest, pump);
   typist.Run(steps);
   return true;
 }

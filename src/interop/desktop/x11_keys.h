@@ -2,6 +2,7 @@
 // extension (libXtst, loaded with dlopen at first use).
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "interop/desktop/key_string.h"
@@ -18,7 +19,10 @@ unsigned long KeysymOfCharacter(const std::string& sjis);
 // Types `steps`. A key the keyboard does not have (a kanji, a kana, a named
 // key missing from the layout) is typed on a spare key code that is given the
 // character's keysym for the moment and cleared again once the target has had
-// time to read it. False when the display has no XTest.
-bool TypeKeySteps(X11Display& display, const std::vector<KeyStep>& steps);
+// time to read it; `pump` is called meanwhile, so the run-time's own windows,
+// which read their events only when it runs, read them in that time too.
+// False when the display has no XTest.
+bool TypeKeySteps(X11Display& display, const std::vector<KeyStep>& steps,
+                  const std::function<void()>& pump);
 
 }  // namespace sorane
