@@ -56,11 +56,13 @@ class Client:
             self.proc.wait()
 
 
-def run(env, script, window=False):
+def run(env, script, window=False, screenshot=None):
     with tempfile.NamedTemporaryFile("w", suffix=".srn", delete=False, encoding="utf-8") as f:
         f.write(script)
     try:
         mode = ["-security", "low"] if window else ["--console"]
+        if screenshot:
+            mode += ["--screenshot", screenshot]
         r = subprocess.run([SORANE] + mode + [f.name], env=env, capture_output=True,
                            timeout=30, text=True)
     finally:
@@ -135,6 +137,21 @@ def own_window(env):
         check("own window", got, "abX日")
 
 
+def own_windows_without_x(env):
+    """Without an X display the run-time's own windows are the ones listed:
+    the host window and the shown フォーム (here drawn offscreen)."""
+    env = {k: v for k, v in env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    with tempfile.TemporaryDirectory() as folder:
+        out = os.path.join(folder, "list.txt")
+        run(env, "母艦の、タイトルは、「自分の窓」\n「副」を、フォームとして、作成。\n"
+                 "副の、タイトルは、「副の窓」\n「隠」を、フォームとして、作成。\n"
+                 "隠の、タイトルは、「隠れた窓」\n隠の、可視は、0\n「副の」を、アクティブ。\n"
+                 f"ウインドウ列挙。それを、「{out}」へ、保存。\nおわり。",
+            window=True, screenshot=os.path.join(folder, "shot.png"))
+        got = open(out, encoding="cp932").read().split() if os.path.exists(out) else []
+        check("own windows without X", got, ["自分の窓", "副の窓"])
+
+
 def main():
     if not shutil.which("Xvfb"):
         print("Xvfb is not installed")
@@ -146,6 +163,7 @@ def main():
         tests(env)
         if WINDOW:
             own_window(env)
+            own_windows_without_x(env)
     finally:
         xvfb.terminate()
         try:

@@ -2,9 +2,9 @@
 // メッセージ送信 (emulated on script objects), the network neighbourhood, and
 // the user name, computer name and addresses.
 //
-// Other windows are X11 windows (X11Display); without an X display (a
-// console, or Wayland without its X server) nothing is activated or typed and
-// the window list is empty.
+// Other windows are X11 windows (X11Display). Without an X display (Wayland
+// without its X server, or no display) the run-time's own windows are listed
+// and activated, and nothing is typed; the console has no windows at all.
 #include <netdb.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -14,11 +14,13 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "interop/desktop/key_string.h"
 #include "interop/desktop/smb_browse.h"
 #include "interop/desktop/x11_keys.h"
+#include "library/objects/backend.h"
 #include "library/objects/object_access.h"
 #include "library/objects/properties.h"
 #include "platform/x11_display.h"
@@ -46,29 +48,70 @@ constexpr size_t kNameChars = 255;
 
 // ---------------------------------------------------------------- windows
 
-// A shown top-level window whose title is `title`, else the first (topmost
-// first) whose title, read up to 255 characters, begins with it. An empty
-// title names no window: every title would begin with it.
-unsigned long FindWindowByTitle(X11Display& display, const std::string& title) {
-  if (title.empty()) return 0;
-  unsigned long prefix = 0;
-  for (const X11Display::Window& w : display.TopLevelWindows()) {
-    if (!w.visible) continue;
-    std::string own = Utf8ToSjis(w.title);
-    if (own == title) return w.id;
-    if (!prefix && FirstChars(own, kNameChars).starts_with(title)) prefix = w.id;
+// A window the commands can reach: another program's on X11, else one of the
+// run-time's own (`object` its object index).
+struct Reachable {
+  std::string title;  // CP932, at most 255 characters
+  unsigned long x11 = 0;
+  int object = -1;
+};
+
+// Without an X display (Wayland, or none at all) only the run-time's own
+// windows are within reach: the host window, when the run has one, and the
+// shown フォーム objects.
+std::vector<Reachable> OwnWindows(Interpreter& in) {
+  std::vector<Reachable> out;
+  if (!in.host.Surface().DrawsText()) return out;  // the console has no windows
+  out.push_back({FirstChars(in.host.Window().WindowCaption(), kNameChars), 0, 0});
+  const std::string title = Utf8ToSjis(PropertyRowOf(PropId::kTitle).name);
+  for (int i = 1; i < in.S.Objects.Count(); ++i) {
+    TObjNode* node = in.S.Objects.Get(i);
+    THashNode* word = node && !node->Name.empty() ? in.S.Words.FindExact(node->Name) : nullptr;
+    if (!word || node->Kind != ObjKind::kForm ||
+        !Backend(in).GetProperty(i, PropId::kVisible).number)
+      continue;
+    out.push_back({FirstChars(GetPropertyOf(in, {word, node}, title).text, kNameChars), 0, i});
+  }
+  return out;
+}
+
+std::vector<Reachable> ReachableWindows(Interpreter& in, X11Display* display) {
+  if (!display) return OwnWindows(in);
+  std::vector<Reachable> out;
+  for (const X11Display::Window& w : display->TopLevelWindows())
+    if (w.visible) out.push_back({FirstChars(Utf8ToSjis(w.title), kNameChars), w.id, -1});
+  return out;
+}
+
+// The window whose title is `title`, else the first (topmost first) whose
+// title begins with it. An empty title names no window: every title would
+// begin with it, and keys would go to whichever window came first.
+std::optional<Reachable> FindWindowByTitle(Interpreter& in, X11Display* display,
+                                           const std::string& title) {
+  if (title.empty()) return std::nullopt;
+  std::optional<Reachable> prefix;
+  for (Reachable& w : ReachableWindows(in, display)) {
+    if (w.title == title) return w;
+    if (!prefix && w.title.starts_with(title)) prefix = w;
   }
   return prefix;
 }
 
-// Brings the window to the front and waits (up to 512 checks 10 ms apart,
-// the run-time's own events processed meanwhile) until it is active.
-bool Activate(Interpreter& in, X11Display& display, const std::string& title) {
-  unsigned long id = FindWindowByTitle(display, title);
-  if (!id) return false;
-  display.RequestActivation(id);
+// Brings the window to the front; on X11, waits (up to 512 checks 10 ms
+// apart, the run-time's own events processed meanwhile) until it is active.
+bool Activate(Interpreter& in, X11Display* display, const std::string& title) {
+  std::optional<Reachable> w = FindWindowByTitle(in, display, title);
+  if (!w) return false;
+  if (!display) {
+    if (w->object == 0)
+      in.host.Window().WindowCommand(HostWindow::WindowAction::kShow);
+    else
+      Backend(in).Focus(w->object);
+    return true;
+  }
+  display->RequestActivation(w->x11);
   for (int i = 0; i < 512; ++i) {
-    if (display.IsActive(id)) return true;
+    if (display->IsActive(w->x11)) return true;
     in.host.EventLoop().ProcessEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -77,14 +120,15 @@ bool Activate(Interpreter& in, X11Display& display, const std::string& title) {
 
 void CmdActivate(Call& c) {
   std::string title = c.Text(0);
-  if (auto display = X11Display::Open()) Activate(c.in, *display, title);
+  Activate(c.in, X11Display::Open().get(), title);
 }
 
+// Keys are typed on X11 only: elsewhere a program cannot type into windows.
 void CmdSendKeys(Call& c) {
   std::string title = c.Text(0);
   std::string keys = c.Text(1);
   auto display = X11Display::Open();
-  if (!display || !Activate(c.in, *display, title)) return;
+  if (!display || !Activate(c.in, display.get(), title)) return;
   HostEventLoop& loop = c.in.host.EventLoop();
   loop.ProcessEvents();
   TypeKeySteps(*display, ParseKeyString(keys), [&loop] { loop.ProcessEvents(); });
@@ -92,10 +136,8 @@ void CmdSendKeys(Call& c) {
 
 void CmdListWindows(Call& c) {
   std::string out;
-  if (auto display = X11Display::Open())
-    for (const X11Display::Window& w : display->TopLevelWindows())
-      if (w.visible && !w.title.empty())
-        out += FirstChars(Utf8ToSjis(w.title), kNameChars) + "\r\n";
+  for (const Reachable& w : ReachableWindows(c.in, X11Display::Open().get()))
+    if (!w.title.empty()) out += w.title + "\r\n";
   c.ReturnText(std::move(out));
 }
 
