@@ -94,6 +94,8 @@ TEST_F(DesktopScriptTest, MessagesReachObjectsThroughTheirProperties) {
       "Eに、「１３，９，999」と、メッセージ送信。数の宛先は、それ\n"
       "Bに、「10,0,0」と、メッセージ送信。\n"
       "Eに、「24,0,0」と、メッセージ送信。\n"
+      "「C」を、ボタンとして、作成。\n"
+      "Cに、「16,0,0」と、メッセージ送信。\n"
       "Bに、「245,0,0」と、メッセージ送信。\n"
       "Bに、「$F5」と、メッセージ送信。\n"
       "Bに、「999,1,2」と、メッセージ送信。未知は、それ\n");
@@ -107,7 +109,12 @@ TEST_F(DesktopScriptTest, MessagesReachObjectsThroughTheirProperties) {
   // A number where a text should go is written to nowhere.
   EXPECT_EQ(Var("数の宛先"), "0");
   EXPECT_EQ(fake.At(IndexOf("B")).properties[PropId::kEnabled].number, 0);
-  EXPECT_FALSE(fake.At(IndexOf("E")).properties[PropId::kVisible].number);
+  auto visible = [&](const char* name) {
+    auto& props = fake.At(IndexOf(name)).properties;
+    return props.count(PropId::kVisible) ? props[PropId::kVisible].number : -1;
+  };
+  EXPECT_EQ(visible("E"), 0);
+  EXPECT_EQ(visible("C"), 0);  // closed: hidden
   EXPECT_EQ(Var("押した回数"), "2");
   EXPECT_EQ(Var("未知"), "0");
 }
