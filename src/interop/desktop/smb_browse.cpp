@@ -30,12 +30,12 @@ const SmbApi* LoadSmb() {
       f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(dlsym(lib, name));
       return f != nullptr;
     };
-    bool all = load(a.new_context, "smbc_new_context") & load(a.init_context, "smbc_init_context") &
-               load(a.free_context, "smbc_free_context") & load(a.set_timeout, "smbc_setTimeout") &
-               load(a.set_debug, "smbc_setDebug") & load(a.set_auth, "smbc_setFunctionAuthData") &
-               load(a.opendir, "smbc_getFunctionOpendir") &
-               load(a.readdir, "smbc_getFunctionReaddir") &
-               load(a.closedir, "smbc_getFunctionClosedir");
+    bool all =
+        load(a.new_context, "smbc_new_context") && load(a.init_context, "smbc_init_context") &&
+        load(a.free_context, "smbc_free_context") && load(a.set_timeout, "smbc_setTimeout") &&
+        load(a.set_debug, "smbc_setDebug") && load(a.set_auth, "smbc_setFunctionAuthData") &&
+        load(a.opendir, "smbc_getFunctionOpendir") && load(a.readdir, "smbc_getFunctionReaddir") &&
+        load(a.closedir, "smbc_getFunctionClosedir");
     return all ? &a : nullptr;
   }();
   return api;
