@@ -91,11 +91,12 @@ def start_xvfb():
 
 
 def tests(env):
-    target = Client(env, "Sorane key target")
-    other = Client(env, "Sorane other window")
-    hidden = Client(env, "Sorane hidden window", hidden=True)
-    clients = [target, other, hidden]
+    clients = []
     try:
+        for title, hide in (("Sorane key target", False), ("Sorane other window", False),
+                            ("Sorane hidden window", True)):
+            clients.append(Client(env, title, hidden=hide))
+        target, other, hidden = clients
         listed = run(env, "ウインドウ列挙。それを、表示。").splitlines()
         check("listing", sorted(t for t in listed if t.startswith("Sorane")),
               ["Sorane key target", "Sorane other window"])
