@@ -147,7 +147,7 @@ def own_windows_without_x(env):
         run(env, "母艦の、タイトルは、「自分の窓」\n「副」を、フォームとして、作成。\n"
                  "副の、タイトルは、「副の窓」\n「隠」を、フォームとして、作成。\n"
                  "隠の、タイトルは、「隠れた窓」\n隠の、可視は、0\n「副の」を、アクティブ。\n"
-                 f"ウインドウ列挙。それを、「{out}」へ、保存。\nおわり。",
+                 f"ウィンドウ列挙。それを、「{out}」へ、保存。\nおわり。",
             window=True, screenshot=os.path.join(folder, "shot.png"))
         got = open(out, encoding="cp932").read().split() if os.path.exists(out) else []
         check("own windows without X", got, ["自分の窓", "副の窓"])
