@@ -15,6 +15,7 @@ PACKAGES="
   python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
   libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
+  libx11-dev libxtst-dev libsmbclient-dev
 "
 
 missing=""

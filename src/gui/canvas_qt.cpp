@@ -1,7 +1,5 @@
 #include "gui/canvas_qt.h"
 
-#include <dlfcn.h>
-
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -15,6 +13,7 @@
 #include "gui/draw_surface.h"
 #include "gui/qt_host.h"
 #include "gui/qt_text.h"
+#include "platform/x11_display.h"
 
 namespace sorane {
 
@@ -219,95 +218,20 @@ bool TDrawSurface::FadeSurface(bool front) {
   return true;
 }
 
-// Windows of other programs on X11, found by title through libX11 (loaded
+// Windows of other programs on X11, found by title (X11Display loads libX11
 // when first needed, so the run-time starts without it): the window whose
 // title or class name equals `title`, else the first whose title begins with
 // it. 0 when there is none or the display is no X11 display.
-// The few libX11 types and numbers used (the library's own headers define
-// macros that clash with ours).
-namespace x11 {
-struct Display;
-using Window = unsigned long;
-using Atom = unsigned long;
-constexpr Atom kString = 31, kWindow = 33, kWmClass = 67;
-struct TextProperty {
-  unsigned char* value;
-  Atom encoding;
-  int format;
-  unsigned long items;
-};
-}  // namespace x11
-
 static WId FindX11Window(const QString& title) {
-  using x11::Atom, x11::Display, x11::Window;
   if (QGuiApplication::platformName() != "xcb" || title.isEmpty()) return 0;
-  static void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-  if (!x11) return 0;
-  auto open = reinterpret_cast<Display* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
-  auto close = reinterpret_cast<int (*)(Display*)>(dlsym(x11, "XCloseDisplay"));
-  auto root = reinterpret_cast<Window (*)(Display*)>(dlsym(x11, "XDefaultRootWindow"));
-  auto atom = reinterpret_cast<Atom (*)(Display*, const char*, int)>(dlsym(x11, "XInternAtom"));
-  auto property = reinterpret_cast<int (*)(Display*, Window, Atom, long, long, int, Atom, Atom*,
-                                           int*, unsigned long*, unsigned long*, unsigned char**)>(
-      dlsym(x11, "XGetWindowProperty"));
-  auto free = reinterpret_cast<int (*)(void*)>(dlsym(x11, "XFree"));
-  auto tree = reinterpret_cast<int (*)(Display*, Window, Window*, Window*, Window**, unsigned*)>(
-      dlsym(x11, "XQueryTree"));
-  auto wm_name =
-      reinterpret_cast<int (*)(Display*, Window, x11::TextProperty*)>(dlsym(x11, "XGetWMName"));
-  auto to_utf8 = reinterpret_cast<int (*)(Display*, x11::TextProperty*, char***, int*)>(
-      dlsym(x11, "Xutf8TextPropertyToTextList"));
-  auto free_list = reinterpret_cast<void (*)(char**)>(dlsym(x11, "XFreeStringList"));
-  if (!open || !close || !root || !atom || !property || !free || !tree || !wm_name || !to_utf8 ||
-      !free_list)
-    return 0;
-  Display* display = open(nullptr);
+  std::unique_ptr<X11Display> display = X11Display::Open();
   if (!display) return 0;
-  // One property of a window as bytes (empty when it has none).
-  auto read = [&](Window w, Atom name, Atom type) {
-    Atom got;
-    int format;
-    unsigned long count, rest;
-    unsigned char* data = nullptr;
-    QByteArray out;
-    if (property(display, w, name, 0, 1 << 16, 0, type, &got, &format, &count, &rest, &data) == 0 &&
-        data) {
-      out = QByteArray(reinterpret_cast<char*>(data), qsizetype(count * (format / 8)));
-      free(data);
-    }
-    return out;
-  };
-  const Atom utf8 = atom(display, "UTF8_STRING", 0);
-  QByteArray list = read(root(display), atom(display, "_NET_CLIENT_LIST", 0), x11::kWindow);
-  if (list.isEmpty()) {  // no window manager keeps a list: the top-level windows
-    Window parent, top, *children = nullptr;
-    unsigned count = 0;
-    if (tree(display, root(display), &top, &parent, &children, &count) && children) {
-      list = QByteArray(reinterpret_cast<char*>(children), qsizetype(count * sizeof(Window)));
-      free(children);
-    }
+  WId exact = 0, prefix = 0;
+  for (const X11Display::Window& w : display->TopLevelWindows()) {
+    QString name = QString::fromStdString(w.title);
+    if (!exact && (name == title || QString::fromLocal8Bit(w.class_name) == title)) exact = w.id;
+    if (!prefix && name.startsWith(title)) prefix = w.id;
   }
-  const Window* windows = reinterpret_cast<const Window*>(list.constData());
-  const size_t n = size_t(list.size()) / sizeof(Window);
-  Window exact = 0, prefix = 0;
-  for (size_t i = 0; i < n && !exact; ++i) {
-    QString name = QString::fromUtf8(read(windows[i], atom(display, "_NET_WM_NAME", 0), utf8));
-    x11::TextProperty text{};
-    if (name.isEmpty() && wm_name(display, windows[i], &text) && text.value) {
-      char** names = nullptr;
-      int count = 0;
-      if (to_utf8(display, &text, &names, &count) >= 0 && names && count > 0)
-        name = QString::fromUtf8(names[0]);
-      if (names) free_list(names);
-      free(text.value);
-    }
-    // WM_CLASS holds the instance name and the class name, each ending in NUL.
-    QList<QByteArray> classes = read(windows[i], x11::kWmClass, x11::kString).split('\0');
-    bool class_match = classes.size() > 1 && QString::fromLocal8Bit(classes[1]) == title;
-    if (name == title || class_match) exact = windows[i];
-    if (!prefix && name.startsWith(title)) prefix = windows[i];
-  }
-  close(display);
   return exact ? exact : prefix;
 }
 

@@ -339,7 +339,7 @@ constexpr CommandHelpRow kRows[] = {
     {SeekStart, "ハンドルの位置をファイルの先頭に移す"},
     {SeekEnd, "ハンドルの位置をファイルの最後に移す"},
     {MciSend, "MCIコマンドを送る"},
-    {SendMessage, "ウィンドウにメッセージを送る"},
+    {SendMessage, "オブジェクトにメッセージを送る"},
     {BitAnd, "二つの整数のビットごとの論理積を求める"},
     {BitOr, "二つの整数のビットごとの論理和を求める"},
     {BitXor, "二つの整数のビットごとの排他的論理和を求める"},

@@ -24,6 +24,8 @@ CommandTable DllCommands();
 void CallDllFunction(Interpreter& in, THashNode* word);
 // The archiver family (src/interop/archive), linked into the same core.
 CommandTable ArchiveCommands();
+// Other windows, the network neighbourhood and the machine (src/interop/desktop).
+CommandTable DesktopCommands();
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -56,6 +58,7 @@ std::span<const CommandTable> CommandTables() {
       MediaCommands(),
       MenuCommands(),
       ArchiveCommands(),
+      DesktopCommands(),
       NotBuiltCommands(),
   };
   // clang-format on
