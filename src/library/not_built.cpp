@@ -27,8 +27,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::WordMacro, "ワードマクロ実行", "?を", nullptr, kActs},
       {CommandId::ExcelPrint, "エクセル印刷", "", nullptr, kActs},
       {CommandId::WordPrint, "ワード印刷", "", nullptr, kActs},
-      {CommandId::DdeSend, "DDE送信", "?の,?に,?を", nullptr, kActs},
-      {CommandId::DdeServer, "DDEサーバー作成", "?を呼ぶ,?という", nullptr, kActs},
       // Other programs' windows, network and system information.
       {CommandId::Activate, "アクティブ", "?を", nullptr, kActs},
       {CommandId::SendKeys, "キー送信", "?に,?を", nullptr, kActs},
