@@ -17,8 +17,10 @@ namespace sorane::dde {
 
 namespace {
 
-// How long a conversation waits for each answer.
+// How long a conversation waits for each answer; an instance that does not
+// answer whether it serves the topic within kLinkAnswerMs is passed over.
 constexpr int kAnswerMs = 5000;
+constexpr int kLinkAnswerMs = 1000;
 // Connections served at once; more are closed at once.
 constexpr size_t kMaxConnections = 32;
 // While a handed event has not started, the queue is looked at again after this.
@@ -94,6 +96,7 @@ Server::AddResult Server::AddTopic(const std::string& name, const TPos& label) {
   for (unsigned char c : name) identifier = identifier && (isalnum(c) || c == '_') && c < 0x80;
   if (!listener_ || !identifier || FindTopic(name) >= 0) return AddResult::kFailed;
   topics_.push_back({name, label});
+  PublishTopic(path_, ToWire(name));
   UpdateWatches();
   return AddResult::kAdded;
 }
@@ -172,14 +175,15 @@ void Server::OnReady(uint64_t id, unsigned ready) {
   Connection& c = **it;
   bool open = true;
   if (ready & HostEventLoop::kWatchRead) {
+    // Frames that came before the peer hung up are still acted on.
     std::string bytes;
     open = ReadAvailable(c.socket.get(), bytes);
-    if (!c.reader.Add(bytes)) {
-      Send(c, kRefused, "too large");
-      open = false;
-    }
+    bool sound = c.reader.Add(bytes);
     FrameReader::Frame f;
-    while (open && c.reader.Next(f)) open = Answer(c, f);
+    bool talking = true;
+    while (talking && c.reader.Next(f)) talking = Answer(c, f);
+    if (!sound) Send(c, kRefused, "too large");
+    open = open && sound && talking;
   }
   if (!Flush(c) || !open) Remove(id);
   Deliver();  // after the answers: a label may run now
@@ -318,16 +322,15 @@ namespace {
 SendResult OpenLink(HostEventLoop& loop, const std::string& service, const std::string& topic,
                     Socket& s, FrameReader& reader) {
   SendResult result = SendResult::kNoService;
-  for (const std::string& path : ServiceSockets(service)) {
+  for (const std::string& path : ServiceSockets(service, topic)) {
     s = ConnectTo(path);
     if (!s) continue;
     result = SendResult::kNoLink;
     reader = FrameReader();
     FrameReader::Frame answer;
-    if (WriteFrame(s.get(), kConnect, service + '\0' + topic, kAnswerMs,
-                   [&loop] { loop.ProcessEvents(); }) &&
-        ReadFrame(s.get(), reader, answer, kAnswerMs, [&loop] { loop.ProcessEvents(); }) &&
-        answer.kind == kAccepted)
+    auto idle = [&loop] { loop.ProcessEvents(); };
+    if (WriteFrame(s.get(), kConnect, service + '\0' + topic, kLinkAnswerMs, idle) &&
+        ReadFrame(s.get(), reader, answer, kLinkAnswerMs, idle) && answer.kind == kAccepted)
       return SendResult::kSent;
   }
   s.reset();

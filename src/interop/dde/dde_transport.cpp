@@ -113,6 +113,22 @@ bool ProcessGone(pid_t pid) {
   return kill(pid, 0) != 0 && errno == ESRCH;
 }
 
+// Makes `link` (in `folder`) point at `target` in one step.
+void PointLink(const std::string& folder, const std::string& link, const std::string& target) {
+  std::string temporary = folder + "." + target + ".link";
+  unlink(temporary.c_str());
+  if (symlink(target.c_str(), temporary.c_str()) == 0 &&
+      rename(temporary.c_str(), (folder + link).c_str()) != 0)
+    unlink(temporary.c_str());
+}
+
+// Where the link points ("" when it is none).
+std::string LinkTarget(const std::string& path) {
+  char target[256];
+  ssize_t n = readlink(path.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, n) : std::string();
+}
+
 }  // namespace
 
 Socket& Socket::operator=(Socket&& o) noexcept {
@@ -180,42 +196,56 @@ Socket ListenAsService(std::string_view service, std::string& path) {
   unlink(path.c_str());  // a socket left by an earlier process of this pid
   if (bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s.get(), 16) != 0)
     return Socket();
-  // The link moves to this instance in one step.
-  std::string link = folder + name;
-  std::string temporary = folder + "." + own + ".link";
-  unlink(temporary.c_str());
-  if (symlink(own.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), link.c_str()) != 0)
-    unlink(temporary.c_str());
+  PointLink(folder, name, own);
   return s;
+}
+
+void PublishTopic(const std::string& path, std::string_view topic) {
+  size_t slash = path.rfind('/');
+  std::string own = path.substr(slash + 1);
+  PointLink(path.substr(0, slash + 1), own.substr(0, own.rfind('.')) + "@" + ServiceFileName(topic),
+            own);
 }
 
 void StopListening(const std::string& path) {
   if (path.empty()) return;
   unlink(path.c_str());
   size_t slash = path.rfind('/');
+  std::string folder = path.substr(0, slash + 1);
   std::string own = path.substr(slash + 1);
-  std::string link = path.substr(0, slash + 1) + own.substr(0, own.rfind('.'));
-  char target[256];
-  ssize_t n = readlink(link.c_str(), target, sizeof target);
-  if (n > 0 && std::string(target, n) == own) unlink(link.c_str());
+  std::string name = own.substr(0, own.rfind('.'));
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* e = readdir(dir)) {
+    std::string entry = e->d_name;
+    bool link = entry == name || entry.rfind(name + "@", 0) == 0;
+    if (link && LinkTarget(folder + entry) == own) unlink((folder + entry).c_str());
+  }
+  closedir(dir);
 }
 
-std::vector<std::string> ServiceSockets(std::string_view service) {
+std::vector<std::string> ServiceSockets(std::string_view service, std::string_view topic) {
   std::vector<std::string> out;
   std::string folder = SocketFolder();
   std::string name = ServiceFileName(service);
   if (folder.empty() || name.empty()) return out;
-  char target[256];
-  ssize_t n = readlink((folder + name).c_str(), target, sizeof target);
-  std::string newest = n > 0 ? folder + std::string(target, n) : std::string();
-  if (!newest.empty()) out.push_back(newest);
+  std::vector<std::string> alive;
   for (const Instance& i : Instances(folder, name)) {
-    if (ProcessGone(i.pid)) {
+    if (ProcessGone(i.pid))
       unlink(i.path.c_str());
-      continue;
-    }
-    if (i.path != newest) out.push_back(i.path);
+    else
+      alive.push_back(i.path);
   }
+  for (std::string link : {name + "@" + ServiceFileName(topic), name}) {
+    std::string target = LinkTarget(folder + link);
+    if (target.empty() || target.find('/') != std::string::npos) continue;
+    if (std::find(alive.begin(), alive.end(), folder + target) == alive.end())
+      unlink((folder + link).c_str());  // its instance is gone
+    else if (std::find(out.begin(), out.end(), folder + target) == out.end())
+      out.push_back(folder + target);
+  }
+  for (const std::string& path : alive)
+    if (std::find(out.begin(), out.end(), path) == out.end()) out.push_back(path);
   return out;
 }
 

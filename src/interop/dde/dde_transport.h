@@ -7,7 +7,8 @@
 // owns it. An instance of service S with process id P listens on "S'.P"
 // (S' = the service name as UTF-8, ASCII letters lowered, every byte other
 // than a letter, digit, "-" or "_" written %XX), and the link "S'" points at
-// the instance that started last.
+// the instance that started last; the link "S'@T'" points at the instance
+// that made topic T last, so a client finds it without asking the others.
 //
 // A frame is one kind byte, the length of its body (4 bytes, most significant
 // first) and the body (UTF-8). The client sends C (service NUL topic), then
@@ -73,14 +74,15 @@ std::string OwnServiceName();
 // at it; invalid when it cannot be made. `path` receives the socket's path.
 // Sockets of the service whose processes are gone are removed.
 Socket ListenAsService(std::string_view service_utf8, std::string& path);
-// Removes the socket at `path` and the service's link when it still points
-// at it.
+// Points the link of the topic at the socket at `path`.
+void PublishTopic(const std::string& path, std::string_view topic_utf8);
+// Removes the socket at `path` and the links that still point at it.
 void StopListening(const std::string& path);
 
-// The sockets of the service's instances to try in turn: its link first, then
-// the others from the newest. Sockets left by processes that are gone are
-// removed on the way.
-std::vector<std::string> ServiceSockets(std::string_view service_utf8);
+// The sockets of the service's instances to try for the topic, in turn: the
+// topic's link, the service's link, then the others from the newest. Sockets
+// left by processes that are gone are removed on the way.
+std::vector<std::string> ServiceSockets(std::string_view service_utf8, std::string_view topic_utf8);
 // A connection to the socket at `path`; invalid when nothing listens there.
 Socket ConnectTo(const std::string& path);
 
