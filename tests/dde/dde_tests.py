@@ -301,11 +301,47 @@ def servers_that_hang_up(work):
         fake.close()
 
 
+@case
+def private_folder(work):
+    script = ("エラーを無視\n「受け」を呼ぶ、「x」という、DDEサーバー作成\n"
+              "エラーメッセージを、表示\n終わる\n*受け\n戻る\n")
+
+    def make_topic(extra):
+        proc = subprocess.Popen([SORANE, "--console", "--eval", script], cwd=work,
+                                env=dict(environment(work), **extra), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        return finish(proc)
+
+    # A folder others may enter is made private; one of another user is refused.
+    uid = os.geteuid()
+    for extra, place in (({}, folder(work)),
+                         ({"XDG_RUNTIME_DIR": ""}, os.path.join(work, "sorane-%d" % uid))):
+        os.mkdir(place)
+        os.chmod(place, 0o777)
+        keep = os.path.join(place, "keep")
+        open(keep, "w").close()
+        check(make_topic(extra) == (0, "\n", ""), "a topic in %s" % place)
+        check(os.stat(place).st_mode & 0o777 == 0o700, "%s is not private" % place)
+        check(os.listdir(place) == ["keep"], "left in %s: %r" % (place, os.listdir(place)))
+        if uid == 0:
+            os.chown(place, 65534, 65534)
+            out = make_topic(extra)[1]
+            check(out.endswith("サーバー作成に失敗\n"), "another user's folder: %r" % out)
+            check(os.listdir(place) == ["keep"], "sockets in another user's folder")
+        os.unlink(keep)
+        os.rmdir(place)
+    # The folder goes with the last socket.
+    make_topic({"XDG_RUNTIME_DIR": ""})
+    check(not any(n.startswith("sorane") for n in os.listdir(work)),
+          "left in TMPDIR: %r" % os.listdir(work))
+
+
 def main():
     global SORANE
     SORANE = os.path.abspath(sys.argv[1])
     for test in (both_directions, frames_to_a_script_topic, editor_link,
-                 starts_the_service_program, vanished_server, servers_that_hang_up):
+                 starts_the_service_program, vanished_server, servers_that_hang_up,
+                 private_folder):
         test()
     if FAILURES:
         print("%d failure(s)" % len(FAILURES))

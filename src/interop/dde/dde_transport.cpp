@@ -194,8 +194,11 @@ Socket ListenAsService(std::string_view service, std::string& path) {
   Socket s = NewSocket();
   if (!s) return s;
   unlink(path.c_str());  // a socket left by an earlier process of this pid
-  if (bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s.get(), 16) != 0)
-    return Socket();
+  int bound = bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  // The last instance of another service may have just removed the folder.
+  if (bound != 0 && errno == ENOENT && !SocketFolder().empty())
+    bound = bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+  if (bound != 0 || listen(s.get(), 16) != 0) return Socket();
   PointLink(folder, name, own);
   return s;
 }
@@ -222,6 +225,7 @@ void StopListening(const std::string& path) {
     if (link && LinkTarget(folder + entry) == own) unlink((folder + entry).c_str());
   }
   closedir(dir);
+  rmdir(folder.c_str());  // the last one leaves nothing behind
 }
 
 std::vector<std::string> ServiceSockets(std::string_view service, std::string_view topic) {

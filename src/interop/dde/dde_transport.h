@@ -76,7 +76,8 @@ std::string OwnServiceName();
 Socket ListenAsService(std::string_view service_utf8, std::string& path);
 // Points the link of the topic at the socket at `path`.
 void PublishTopic(const std::string& path, std::string_view topic_utf8);
-// Removes the socket at `path` and the links that still point at it.
+// Removes the socket at `path` and the links that still point at it, and the
+// folder when nothing else is left in it.
 void StopListening(const std::string& path);
 
 // The sockets of the service's instances to try for the topic, in turn: the
