@@ -20,6 +20,20 @@ struct EditorLinkHooks {
 };
 EditorLinkHooks& GetEditorLinkHooks();
 
+// Marks a debug dialog as open for its lifetime, in whichever host shows it:
+// an editor's request to pause while one is open is ignored.
+class DebugDialogShown {
+ public:
+  DebugDialogShown() { ++open_; }
+  ~DebugDialogShown() { --open_; }
+  DebugDialogShown(const DebugDialogShown&) = delete;
+  DebugDialogShown& operator=(const DebugDialogShown&) = delete;
+  static bool Any() { return open_ > 0; }
+
+ private:
+  static inline int open_ = 0;
+};
+
 // Serving for the run (null without a link); kept by the host until the run ends.
 std::shared_ptr<void> ServeEditorLink(Interpreter& in);
 // The editor button: the current line to the editor.

@@ -212,6 +212,7 @@ void TfrmDebug::Empty() {
 }
 
 bool TfrmDebug::Execute(Interpreter& in, const std::string& word) {
+  DebugDialogShown shown;
   in_ = &in;
   abort_ = false;
   if (edtLevel->text().isEmpty()) {

@@ -255,12 +255,14 @@ void Server::CommandMacro(const std::string& macro) {
       in_.host.Dialogs().Say(SJ("実行ライン:") + std::to_string(in_.CurrentLine()));
     else if (argument == "soranepad")
       SendToEditor(in_, row);
-  } else if (command == "pause" && loaded && !pausing_) {
-    // The program stands still while the dialog is open; a second request
-    // meanwhile is ignored. 実行中断 ends the run as everywhere else.
-    pausing_ = true;
-    bool abort = in_.host.Dialogs().DebugDialog("");
-    pausing_ = false;
+  } else if (command == "pause" && loaded && !DebugDialogShown::Any()) {
+    // The program stands still while the dialog is open; a request while a
+    // debug dialog is open is ignored. 実行中断 ends the run as everywhere else.
+    bool abort;
+    {
+      DebugDialogShown shown;
+      abort = in_.host.Dialogs().DebugDialog("");
+    }
     if (abort) in_.EndRun();
   } else if (command == "break" && loaded) {
     if (argument == "soranepad") SendToEditor(in_, row);

@@ -93,7 +93,6 @@ class Server {
     const char* target = nullptr;
   } handed_;
   bool pump_armed_ = false;
-  bool pausing_ = false;
 };
 
 // The link to the editor: the macro `macro` to the service "soranepad", topic
