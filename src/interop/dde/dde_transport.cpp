@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "runtime/startup.h"
 
@@ -109,6 +110,10 @@ std::vector<Instance> Instances(const std::string& folder, const std::string& na
   return out;
 }
 
+// The sockets this process listens on.
+std::mutex g_listening_lock;
+std::vector<std::string> g_listening;
+
 bool ProcessGone(pid_t pid) {
   return kill(pid, 0) != 0 && errno == ESRCH;
 }
@@ -199,6 +204,10 @@ Socket ListenAsService(std::string_view service, std::string& path) {
   if (bound != 0 && errno == ENOENT && !SocketFolder().empty())
     bound = bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
   if (bound != 0 || listen(s.get(), 16) != 0) return Socket();
+  {
+    std::lock_guard<std::mutex> hold(g_listening_lock);
+    g_listening.push_back(path);
+  }
   PointLink(folder, name, own);
   return s;
 }
@@ -210,8 +219,21 @@ void PublishTopic(const std::string& path, std::string_view topic) {
             own);
 }
 
+void StopAllListening() {
+  std::vector<std::string> paths;
+  {
+    std::lock_guard<std::mutex> hold(g_listening_lock);
+    paths = g_listening;
+  }
+  for (const std::string& path : paths) StopListening(path);
+}
+
 void StopListening(const std::string& path) {
   if (path.empty()) return;
+  {
+    std::lock_guard<std::mutex> hold(g_listening_lock);
+    g_listening.erase(std::remove(g_listening.begin(), g_listening.end(), path), g_listening.end());
+  }
   unlink(path.c_str());
   size_t slash = path.rfind('/');
   std::string folder = path.substr(0, slash + 1);
