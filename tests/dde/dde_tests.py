@@ -283,6 +283,15 @@ def vanished_server(work):
 
 
 @case
+def ended_by_a_signal(work):
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        run = start(work, "sink")
+        check(ready(work, run, "sink"), "sink: does not serve its topic")
+        run.send_signal(sig)
+        check(run.wait(timeout=10) == -sig, "sink did not end by signal %d" % sig)
+
+
+@case
 def servers_that_hang_up(work):
     fake = FakeService(work, "fake",
                        lambda topic, kind, body: None if topic == "closes" else frame(b"A"),
@@ -340,7 +349,8 @@ def main():
     global SORANE
     SORANE = os.path.abspath(sys.argv[1])
     for test in (both_directions, frames_to_a_script_topic, editor_link,
-                 starts_the_service_program, vanished_server, servers_that_hang_up,
+                 starts_the_service_program, vanished_server, ended_by_a_signal,
+                 servers_that_hang_up,
                  private_folder):
         test()
     if FAILURES:
