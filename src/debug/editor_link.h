@@ -24,14 +24,11 @@ EditorLinkHooks& GetEditorLinkHooks();
 // an editor's request to pause while one is open is ignored.
 class DebugDialogShown {
  public:
-  DebugDialogShown() { ++open_; }
-  ~DebugDialogShown() { --open_; }
+  DebugDialogShown();
+  ~DebugDialogShown();
   DebugDialogShown(const DebugDialogShown&) = delete;
   DebugDialogShown& operator=(const DebugDialogShown&) = delete;
-  static bool Any() { return open_ > 0; }
-
- private:
-  static inline int open_ = 0;
+  static bool Any();
 };
 
 // Serving for the run (null without a link); kept by the host until the run ends.
