@@ -15,7 +15,9 @@
 #include "app/process_signals.h"
 #include "app/reference.h"
 #include "app/window_module.h"
+#include "debug/editor_link.h"
 #include "interop/archive/archive.h"
+#include "interop/dde/dde_server.h"
 #include "library/files/text_encoding.h"
 #include "library/library.h"
 #include "library/output/output.h"
@@ -116,6 +118,8 @@ static int RunInConsole(const CommandLine& cl) {
   TextFileEncoding encoding;
   if (!cl.text_encoding.empty() && ParseTextFileEncoding(cl.text_encoding, encoding))
     SetTextFileEncoding(in, encoding);
+  // The run-time's own topic, served until the run ends.
+  std::shared_ptr<void> editor_link = ServeEditorLink(in);
   if (!in.Start()) return host.FinishOutput(host.ExitStatus() ? host.ExitStatus() : 1);
   // Idle: the label timer and the network go on running labels.
   while (host.ExitStatus() == 0 && host.WaitIdle()) {
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
   FlushOutputOnSignals();
   InstallPackaging();
   SetProgramPacker(&PackProgram);
+  dde::InstallEditorLink();
   CommandLine cl = ParseCommandLine(std::vector<std::string>(argv, argv + argc));
   int answered = AnswerAlone(cl);
   if (answered >= 0) return answered;

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "interop/dde/dde_transport.h"
+
 namespace sorane {
 namespace {
 
@@ -39,6 +41,7 @@ void FlushThenEnd() {
     if (errno != EINTR) return;
   }
   fflush(stdout);
+  dde::StopAllListening();  // the link sockets go with the process
   signal(number, SIG_DFL);
   raise(number);
 }

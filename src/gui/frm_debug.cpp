@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "debug/editor_link.h"
 #include "gui/dialog_automation.h"
 #include "gui/qt_text.h"
 #include "runtime/interpreter.h"
@@ -130,6 +131,9 @@ TfrmDebug::TfrmDebug(QWidget* parent) : QDialog(parent) {
   });
   connect(chkObjects, &QCheckBox::toggled, this, [this] { FillGrid(); });
   connect(grdVars, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { ShowRow(row); });
+  connect(btnEditor, &QPushButton::clicked, this, [this] {
+    if (in_) SyncEditor(*in_);
+  });
   connect(btnContinue, &QPushButton::clicked, this, [this] { Choose(DebugChoice::kContinue); });
   connect(btnLineByLine, &QPushButton::clicked, this, [this] { Choose(DebugChoice::kLineByLine); });
   connect(btnAbort, &QPushButton::clicked, this, [this] { Choose(DebugChoice::kAbort); });
@@ -208,6 +212,7 @@ void TfrmDebug::Empty() {
 }
 
 bool TfrmDebug::Execute(Interpreter& in, const std::string& word) {
+  DebugDialogShown shown;
   in_ = &in;
   abort_ = false;
   if (edtLevel->text().isEmpty()) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "debug/editor_link.h"
 #include "gui/dialog_automation.h"
 #include "gui/play.h"
 #include "gui/qt_host.h"
@@ -124,6 +125,8 @@ int RunInWindow(const CommandLine& cl) {
     }
     player.emplace(host, in, std::move(play), cl.play);
   }
+  // The run-time's own topic, served until the run ends.
+  std::shared_ptr<void> editor_link = ServeEditorLink(in);
   if (!host.StartRun()) return 1;
   if (player) return player->Run(screenshot);
   if (!screenshot.empty()) {

@@ -26,6 +26,8 @@ void CallDllFunction(Interpreter& in, THashNode* word);
 CommandTable ArchiveCommands();
 // Other windows, the network neighbourhood and the machine (src/interop/desktop).
 CommandTable DesktopCommands();
+// The DDE family (src/interop/dde), linked into the same core.
+CommandTable DdeCommands();
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -59,6 +61,7 @@ std::span<const CommandTable> CommandTables() {
       MenuCommands(),
       ArchiveCommands(),
       DesktopCommands(),
+      DdeCommands(),
       NotBuiltCommands(),
   };
   // clang-format on

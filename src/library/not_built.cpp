@@ -9,7 +9,7 @@ namespace sorane {
 
 CommandTable NotBuiltCommands() {
   static constexpr CommandRow kRows[] = {
-      // Spreadsheet and word-processor automation, DDE.
+      // Spreadsheet and word-processor automation.
       {CommandId::ExcelStart, "エクセル起動", "", nullptr, kActs},
       {CommandId::ExcelOpen, "エクセル開く", "?を", nullptr, kActs},
       {CommandId::ExcelSave, "エクセル保存", "?へ", nullptr, kActs},
@@ -27,8 +27,6 @@ CommandTable NotBuiltCommands() {
       {CommandId::WordMacro, "ワードマクロ実行", "?を", nullptr, kActs},
       {CommandId::ExcelPrint, "エクセル印刷", "", nullptr, kActs},
       {CommandId::WordPrint, "ワード印刷", "", nullptr, kActs},
-      {CommandId::DdeSend, "DDE送信", "?の,?に,?を", nullptr, kActs},
-      {CommandId::DdeServer, "DDEサーバー作成", "?を呼ぶ,?という", nullptr, kActs},
   };
   return kRows;
 }
