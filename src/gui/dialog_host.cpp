@@ -20,7 +20,7 @@ namespace sorane {
 
 // Dialogs carry the application title and show their texts in `font`.
 static DialogLook Look(const QFont& font) {
-  return {QApplication::applicationDisplayName(), font};
+  return {ApplicationTitle(), font};
 }
 
 void TDialogHost::Say(const std::string& text) {

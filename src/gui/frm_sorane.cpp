@@ -22,10 +22,23 @@ static ObjectEvent HostEvent(ObjEvent what) {
   return event;
 }
 
+static QString& TitleOfApplication() {
+  static QString title = QString::fromUtf8("そらね");
+  return title;
+}
+
+const QString& ApplicationTitle() {
+  return TitleOfApplication();
+}
+
+void SetApplicationTitle(const QString& title) {
+  TitleOfApplication() = title;
+}
+
 TfrmSorane::TfrmSorane() {
   setObjectName("frmSorane");
   setWindowTitle(QString::fromUtf8("そらね"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8("そらね"));
+  SetApplicationTitle(QString::fromUtf8("そらね"));
   resize(640, 400);
   img_ = new TDrawSurface(this);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {

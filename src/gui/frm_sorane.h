@@ -20,6 +20,12 @@ class Interpreter;
 class QtObjectBackend;
 class TDrawSurface;
 
+// The application's title (the host window's caption), which dialogs carry.
+// It is kept apart from Qt's display name: Qt appends that name to the title
+// of every other window as the desktop shows it.
+const QString& ApplicationTitle();
+void SetApplicationTitle(const QString& title);
+
 class TfrmSorane : public QWidget, public HostWindow {
   Q_OBJECT
  public:

@@ -61,7 +61,7 @@ QWidget* Create(ObjWidget& o, const NewObject& created, QWidget*) {
 
 void SetCaption(ObjWidget& o, const std::string& text) {
   o.widget->setWindowTitle(Q(text));
-  if (o.index == 0) QApplication::setApplicationDisplayName(Q(text));
+  if (o.index == 0) SetApplicationTitle(Q(text));
 }
 
 bool SetText(ObjWidget& o, const PropertyValue& v) {
