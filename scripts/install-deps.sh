@@ -15,6 +15,7 @@ PACKAGES="
   python3-pyftpdlib libgmime-3.0-dev python3-aiosmtpd dovecot-pop3d openssl
   libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
 "
 
 missing=""

@@ -24,6 +24,8 @@ CommandTable DllCommands();
 void CallDllFunction(Interpreter& in, THashNode* word);
 // The archiver family (src/interop/archive), linked into the same core.
 CommandTable ArchiveCommands();
+// The office family (src/interop/office), linked into the same core.
+CommandTable OfficeCommands();
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -56,6 +58,7 @@ std::span<const CommandTable> CommandTables() {
       MediaCommands(),
       MenuCommands(),
       ArchiveCommands(),
+      OfficeCommands(),
       NotBuiltCommands(),
   };
   // clang-format on

@@ -9,24 +9,7 @@ namespace sorane {
 
 CommandTable NotBuiltCommands() {
   static constexpr CommandRow kRows[] = {
-      // Spreadsheet and word-processor automation, DDE.
-      {CommandId::ExcelStart, "エクセル起動", "", nullptr, kActs},
-      {CommandId::ExcelOpen, "エクセル開く", "?を", nullptr, kActs},
-      {CommandId::ExcelSave, "エクセル保存", "?へ", nullptr, kActs},
-      {CommandId::ExcelQuit, "エクセル終了", "", nullptr, kActs},
-      {CommandId::ExcelSet, "エクセル設定", "?を,?に", nullptr, kActs},
-      {CommandId::ExcelGet, "エクセル得る", "?を,?に", nullptr, kActs},
-      {CommandId::ExcelMacro, "エクセルマクロ実行", "?を", nullptr, kActs},
-      {CommandId::WordStart, "ワード起動", "", nullptr, kActs},
-      {CommandId::WordOpen, "ワード開く", "?を", nullptr, kActs},
-      {CommandId::WordSave, "ワード保存", "?へ", nullptr, kActs},
-      {CommandId::WordQuit, "ワード終了", "", nullptr, kActs},
-      {CommandId::WordSetBookmark, "ワードブックマーク設定", "?を,?に", nullptr, kActs},
-      {CommandId::WordInsertText, "ワード文字挿入", "?を", nullptr, kActs},
-      {CommandId::WordGetBody, "ワード本文を得る", "", nullptr, kActs},
-      {CommandId::WordMacro, "ワードマクロ実行", "?を", nullptr, kActs},
-      {CommandId::ExcelPrint, "エクセル印刷", "", nullptr, kActs},
-      {CommandId::WordPrint, "ワード印刷", "", nullptr, kActs},
+      // DDE.
       {CommandId::DdeSend, "DDE送信", "?の,?に,?を", nullptr, kActs},
       {CommandId::DdeServer, "DDEサーバー作成", "?を呼ぶ,?という", nullptr, kActs},
       // Other programs' windows, network and system information.
