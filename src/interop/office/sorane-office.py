@@ -20,6 +20,7 @@
 # run-time ended, however it ended) or on SIGTERM/SIGHUP, and asks the kernel
 # to end it when its parent goes.
 import ctypes
+import datetime
 import os
 import re
 import shutil
@@ -100,6 +101,12 @@ FILTERS = {
                "pdf": "writer_pdf_Export"},
 }
 DEFAULT_FILTER = {"calc": "xlsx", "writer": "doc"}
+# Inputs read as dates (2), times (4) or both (6).
+DATE_INPUTS = [
+    (6, re.compile(r"^\d{4}[-/]\d{1,2}[-/]\d{1,2}[ T]\d{1,2}:\d{2}(:\d{2})?$")),
+    (2, re.compile(r"^\d{4}[-/]\d{1,2}[-/]\d{1,2}$")),
+    (4, re.compile(r"^\d{1,2}:\d{2}(:\d{2})?$")),
+]
 FACTORY = {"calc": "private:factory/scalc", "writer": "private:factory/swriter"}
 
 
@@ -112,6 +119,7 @@ class Office:
         self.started = False
         self.current = {"calc": None, "writer": None}
         self.sheet = None
+        self.date_formats = {}
         self.owned = {"calc": [], "writer": []}
         self.active = {"calc": False, "writer": False}
 
@@ -214,6 +222,7 @@ class Office:
     def adopt(self, half, doc):
         self.owned[half].append(doc)
         self.current[half] = doc
+        self.date_formats = {}
         if half == "calc":
             self.sheet = doc.getCurrentController().getActiveSheet() \
                 if doc.getCurrentController() else doc.Sheets.getByIndex(0)
@@ -286,27 +295,41 @@ class Office:
             raise Failure("セル (%s,%s) はありません。" % (col, row))
 
     def do_set(self, col, row, value):
-        self.cell(col, row).setFormula(value)
+        cell = self.cell(col, row)
+        # A date or time entered as text is written in ISO form (read the
+        # same whatever the locale) and gets a date format, as typing it
+        # would give; the value alone would read back as a plain number.
+        kind = next((k for k, pattern in DATE_INPUTS if pattern.match(value.strip())), 0)
+        if kind & 2:
+            day, _, clock = value.strip().replace("T", " ").partition(" ")
+            y, m, d = re.split("[-/]", day)
+            value = "%s-%02d-%02d" % (y, int(m), int(d)) + (" " + clock if clock else "")
+        cell.setFormula(value)
+        if kind:
+            from com.sun.star.lang import Locale
+            from com.sun.star.table.CellContentType import VALUE
+            if cell.getType() == VALUE:
+                formats = self.current["calc"].getNumberFormats()
+                cell.NumberFormat = formats.getStandardFormat(kind, Locale())
 
     def do_get(self, col, row):
-        from com.sun.star.table.CellContentType import EMPTY, VALUE, TEXT
+        # One call for the value (text or number); the number format only
+        # for numbers, its kind remembered per format.
         cell = self.cell(col, row)
-        kind = cell.getType()
-        if kind == EMPTY:
-            return "s", ""
-        if kind == TEXT:
-            return "s", cell.getString()
-        if kind != VALUE and cell.FormulaResultType2 != 1:
-            return "s", cell.getString()
-        # Dates and times read as shown; other numbers as numbers.
-        formats = self.current["calc"].getNumberFormats()
-        try:
-            shown = formats.getByKey(cell.NumberFormat).Type & (2 | 4)
-        except Exception:
-            shown = 0
-        if shown:
-            return "s", cell.getString()
-        return "n", repr(cell.getValue())
+        value = cell.getDataArray()[0][0]
+        if isinstance(value, str):
+            return "s", value
+        key = cell.NumberFormat
+        kind = self.date_formats.get(key)
+        if kind is None:
+            try:
+                kind = self.current["calc"].getNumberFormats().getByKey(key).Type & 6
+            except Exception:
+                kind = 0
+            self.date_formats[key] = kind
+        if kind:
+            return "s", date_text(value, kind, self.current["calc"].NullDate)
+        return "n", repr(value)
 
     # ------------------------------------------------------------ text
 
@@ -379,6 +402,20 @@ def macro_homes(doc, parts):
     return found
 
 
+def date_text(serial, kind, null_date):
+    """A date or time cell as the run-time writes dates: 2024/01/02,
+    13:05:00, or both."""
+    origin = datetime.datetime(null_date.Year, null_date.Month, null_date.Day)
+    moment = origin + datetime.timedelta(days=serial)
+    moment = moment.replace(microsecond=0) + datetime.timedelta(
+        seconds=round(moment.microsecond / 1e6))
+    if kind == 4:  # time only
+        return moment.strftime("%H:%M:%S")
+    if kind == 2 and serial == int(serial):
+        return moment.strftime("%Y/%m/%d")
+    return moment.strftime("%Y/%m/%d %H:%M:%S")
+
+
 def has_printer(doc):
     try:
         cups = ctypes.CDLL("libcups.so.2")
@@ -395,12 +432,15 @@ def answer(fields):
     sys.stdout.flush()
 
 
+class Ended(BaseException):
+    """SIGTERM or SIGHUP: the run-time is gone or wants the helper gone."""
+
+
 def serve():
     office = Office()
 
     def end(*_):
-        office.stop()
-        os._exit(0)
+        raise Ended()
 
     for sig in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(sig, end)
@@ -411,29 +451,42 @@ def serve():
         "get": office.do_get, "bookmark": office.do_bookmark, "insert": office.do_insert,
         "body": office.do_body, "macro": office.do_macro,
     }
-    for line in sys.stdin:
-        fields = [unescape(f) for f in line.rstrip("\n").split("\t")]
-        handler = handlers.get(fields[0])
-        try:
-            if handler is None:
-                raise Failure("unknown request " + fields[0])
-            result = handler(*fields[1:])
-            if result is None:
-                answer(["ok"])
-            elif isinstance(result, tuple):
-                answer(["ok"] + list(result))
-            else:
-                answer(["ok", result])
-        except Missing as exc:
-            answer(["missing", str(exc), HINT])
-        except Failure as exc:
-            answer(["err", str(exc)])
-        except Exception as exc:
-            # A lost instance is started again on the next start request.
-            if office.desktop is not None and not office.alive():
-                office.desktop = None
-            answer(["err", reason(exc)])
-    office.stop()
+    try:
+        for line in sys.stdin:
+            fields = [unescape(f) for f in line.rstrip("\n").split("\t")]
+            handler = handlers.get(fields[0])
+            try:
+                if handler is None:
+                    raise Failure("unknown request " + fields[0])
+                result = handler(*fields[1:])
+                if result is None:
+                    answer(["ok"])
+                elif isinstance(result, tuple):
+                    answer(["ok"] + list(result))
+                else:
+                    answer(["ok", result])
+            except Missing as exc:
+                answer(["missing", str(exc), HINT])
+            except Failure as exc:
+                answer(["err", str(exc)])
+            except Exception as exc:
+                # A lost instance is started again on the next start request.
+                if office.desktop is not None and not office.alive():
+                    office.desktop = None
+                answer(["err", reason(exc)])
+    except (Ended, BrokenPipeError):
+        pass
+    finally:
+        # The suite goes, whichever way the helper ends; a signal arriving
+        # now cannot interrupt that.
+        while True:
+            try:
+                for sig in (signal.SIGTERM, signal.SIGHUP):
+                    signal.signal(sig, signal.SIG_IGN)
+                office.stop()
+                break
+            except Ended:
+                continue
 
 
 if __name__ == "__main__":
