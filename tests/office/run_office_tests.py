@@ -113,6 +113,10 @@ MAIN = r"""開始=システム時間
 (2,1)を、Bに、エクセル得る。
 (0,1)を、Cに、エクセル得る。
 (1,0)を、Dに、エクセル得る。
+特殊=「a」&CHR(9)&「b」&CHR(92)&「n」
+(4,0)を、特殊に、エクセル設定。
+(4,0)を、読んだ値に、エクセル得る。
+もし、読んだ値が、特殊ならば、「escapes kept」と、表示。
 (5,5)を、新しい変数に、エクセル得る。
 「cells {A}|{B}|{C}|{D}|[{新しい変数}]」と、表示。
 (3,0)を、「2024/1/2」に、エクセル設定。
@@ -202,6 +206,7 @@ def test_every_command(work, outside):
     lines = out.splitlines()
     check(rc == 0, "the full run ends normally (status %d, stderr %r)" % (rc, err[-300:]))
     check("cells 123|こんにちは|246|0.5|[]" in lines, "cells read back as set, from 0")
+    check("escapes kept" in lines, "tabs and backslashes pass both ways")
     check("date 2024/01/02" in lines, "a date cell reads as the run-time writes dates")
     check("reopened こんにちは 499500" in lines, "the saved xlsx opens with its values")
     check("macro 70" in lines, "a spreadsheet macro runs by name")

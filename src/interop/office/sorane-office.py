@@ -227,10 +227,15 @@ class Office:
             self.sheet = doc.getCurrentController().getActiveSheet() \
                 if doc.getCurrentController() else doc.Sheets.getByIndex(0)
 
+    def hidden(self):
+        # Documents are shown only when SORANE_OFFICE_VISIBLE asks for it (an
+        # instance with windows); a headless instance cannot show them.
+        return not os.environ.get("SORANE_OFFICE_VISIBLE")
+
     def do_start(self, half):
         self.ensure()
         self.active[half] = True
-        doc = self.desktop.loadComponentFromURL(FACTORY[half], "_blank", 0, props(Hidden=True))
+        doc = self.desktop.loadComponentFromURL(FACTORY[half], "_blank", 0, props(Hidden=self.hidden()))
         self.adopt(half, doc)
         return "started" if self.started else "attached"
 
@@ -238,7 +243,7 @@ class Office:
         if not os.path.isfile(path):
             raise Failure("ファイル \"%s\" が見つかりません。" % path)
         doc = self.desktop.loadComponentFromURL(
-            file_url(path), "_blank", 0, props(Hidden=True, MacroExecutionMode=4))
+            file_url(path), "_blank", 0, props(Hidden=self.hidden(), MacroExecutionMode=4))
         if doc is None:
             raise Failure("ファイル \"%s\" を開けません。" % path)
         if half == "calc" and not doc.supportsService("com.sun.star.sheet.SpreadsheetDocument") \
