@@ -276,6 +276,8 @@ ATTACHED = r"""エクセル起動。
 「script text」を、ワード文字挿入。
 ワード終了。
 エクセル終了。
+ワード起動。
+「left open at the end」を、ワード文字挿入。
 「done」と、表示。
 """
 
@@ -327,8 +329,8 @@ def test_attached(work):
         enum = desktop.getComponents().createEnumeration()
         while enum.hasMoreElements():
             components.append(enum.nextElement())
-        check(len(components) == 2, "only the script's documents were closed (%d left)"
-              % len(components))
+        check(len(components) == 2, "only the script's documents were closed, at 終了 and "
+              "at the end (%d left)" % len(components))
         check(text.Text.getString() == "user's letter" and text.isModified(),
               "the user's unsaved letter is untouched")
         check(sheet.Sheets.getByIndex(0).getCellByPosition(0, 0).getString() == "user's sheet",

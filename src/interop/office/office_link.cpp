@@ -133,7 +133,7 @@ class HelperLink : public OfficeLink {
     std::string answer;
     if (!Send(line) || !Receive(answer)) {
       Stop();
-      return {OfficeReply::Kind::kFailed, "the office helper ended unexpectedly", {}};
+      return {OfficeReply::Kind::kFailed, "補助プログラムが途中で終了しました。", {}};
     }
     std::vector<std::string> parts = SplitAnswer(answer);
     OfficeReply reply;
@@ -151,13 +151,13 @@ class HelperLink : public OfficeLink {
 
   OfficeReply Launch() {
     std::string helper = HelperPath();
-    if (helper.empty()) return Missing(std::string(kHelperName) + " is not installed");
+    if (helper.empty()) return Missing(std::string(kHelperName) + " が見つかりません。");
     const char* env = getenv("SORANE_OFFICE_PYTHON");
     std::string python = env && *env ? env : "/usr/bin/python3";
-    if (access(python.c_str(), X_OK) != 0) return Missing(python + " is missing");
+    if (access(python.c_str(), X_OK) != 0) return Missing(python + " が見つかりません。");
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-      return {OfficeReply::Kind::kFailed, "cannot start the office helper", {}};
+      return {OfficeReply::Kind::kFailed, "補助プログラムを起動できません。", {}};
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
@@ -175,7 +175,7 @@ class HelperLink : public OfficeLink {
     close(pair[1]);
     if (pid < 0) {
       close(pair[0]);
-      return {OfficeReply::Kind::kFailed, "cannot start the office helper", {}};
+      return {OfficeReply::Kind::kFailed, "補助プログラムを起動できません。", {}};
     }
     fd_ = pair[0];
     pid_ = pid;

@@ -191,10 +191,13 @@ class Office:
         raise Failure("LibreOffice を起動できません。")
 
     def stop(self):
-        if self.started and self.desktop is not None:
-            # Closing the documents first removes their lock files.
+        # Closing the documents first removes their lock files. In an
+        # attached instance only hidden documents go (nobody could reach
+        # them); shown ones stay for the user, as the instance does.
+        if self.desktop is not None and (self.started or self.hidden()):
             for half in self.owned:
                 self.close_owned(half)
+        if self.started and self.desktop is not None:
             try:
                 self.desktop.terminate()
             except Exception:
@@ -241,7 +244,7 @@ class Office:
 
     def do_open(self, half, path):
         if not os.path.isfile(path):
-            raise Failure("ファイル \"%s\" が見つかりません。" % path)
+            raise Failure("ファイル\"%s\"が、ありません。" % path)
         doc = self.desktop.loadComponentFromURL(
             file_url(path), "_blank", 0, props(Hidden=self.hidden(), MacroExecutionMode=4))
         if doc is None:
