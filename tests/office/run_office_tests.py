@@ -272,6 +272,8 @@ def test_killed(work):
 ATTACHED = r"""エクセル起動。
 (0,0)を、「script」に、エクセル設定。
 「book.xlsx」を、エクセル開く。
+(0,0)を、開いた値に、エクセル得る。
+「opened {開いた値}」と、表示。
 ワード起動。
 「script text」を、ワード文字挿入。
 ワード終了。
@@ -318,12 +320,16 @@ def test_attached(work):
         # The user's unsaved work in both applications.
         text = desktop.loadComponentFromURL("private:factory/swriter", "_blank", 0, hidden())
         text.Text.setString("user's letter")
-        sheet = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, hidden())
+        # The user's book is the one the script opens too: it must stay.
+        book = os.path.join(work, "book.xlsx")
+        shutil.copy(os.path.join(work, "..", "full", "out.xlsx"), book)
+        sheet = desktop.loadComponentFromURL(uno.systemPathToFileUrl(book), "_blank", 0, hidden())
         sheet.Sheets.getByIndex(0).getCellByPosition(0, 0).setString("user's sheet")
-        shutil.copy(os.path.join(work, "..", "full", "out.xlsx"), os.path.join(work, "book.xlsx"))
         before = profiles()
         rc, out, err = run(work, ATTACHED, {"SORANE_OFFICE_PIPE": pipe})
-        check(rc == 0 and out.strip() == "done", "the attached run ends normally: %r" % err)
+        check(rc == 0 and out.split() == ["opened", "123", "done"],
+              "the attached run ends normally, with its own copy of the user's open book: "
+              "%r %r" % (out, err))
         check(office.poll() is None, "quitting leaves an attached instance running")
         components = []
         enum = desktop.getComponents().createEnumeration()

@@ -238,13 +238,16 @@ class Office:
     def do_start(self, half):
         self.ensure()
         self.active[half] = True
-        doc = self.desktop.loadComponentFromURL(FACTORY[half], "_blank", 0, props(Hidden=self.hidden()))
+        doc = self.desktop.loadComponentFromURL(FACTORY[half], "_blank", 0,
+                                                props(Hidden=self.hidden()))
         self.adopt(half, doc)
         return "started" if self.started else "attached"
 
     def do_open(self, half, path):
         if not os.path.isfile(path):
             raise Failure("ファイル\"%s\"が、ありません。" % path)
+        # A file the user has open already (in an attached instance) is
+        # loaded again as a document of the script's own.
         doc = self.desktop.loadComponentFromURL(
             file_url(path), "_blank", 0, props(Hidden=self.hidden(), MacroExecutionMode=4))
         if doc is None:
