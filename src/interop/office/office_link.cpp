@@ -168,6 +168,8 @@ class HelperLink : public OfficeLink {
       if (getppid() != parent) _exit(127);
       dup2(pair[1], 0);
       dup2(pair[1], 1);
+      // Nothing else of the run-time's (sockets, files) goes with it.
+      close_range(3, ~0U, 0);
       signal(SIGPIPE, SIG_DFL);
       execl(python.c_str(), python.c_str(), helper.c_str(), static_cast<char*>(nullptr));
       _exit(127);
