@@ -16,6 +16,7 @@ PACKAGES="
   libarchive-tools p7zip-full lhasa gcab
   groff-base dpkg-dev
   libx11-dev libxtst-dev libsmbclient-dev
+  libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
 "
 
 missing=""

@@ -28,6 +28,8 @@ CommandTable ArchiveCommands();
 CommandTable DesktopCommands();
 // The DDE family (src/interop/dde), linked into the same core.
 CommandTable DdeCommands();
+// The office family (src/interop/office), linked into the same core.
+CommandTable OfficeCommands();
 
 // One table per line; the not-built rows stay last.
 std::span<const CommandTable> CommandTables() {
@@ -62,7 +64,7 @@ std::span<const CommandTable> CommandTables() {
       ArchiveCommands(),
       DesktopCommands(),
       DdeCommands(),
-      NotBuiltCommands(),
+      OfficeCommands(),
   };
   // clang-format on
   return kTables;

@@ -33,6 +33,5 @@ CommandTable HandleCommands();     // handles/: file handles, INI files, registr
 CommandTable DialogCommands();     // dialogs/: standard dialogs
 CommandTable TimerCommands();      // timers/: 待つ, タイマー設定, タイマー解除
 CommandTable DrawingCommands();    // drawing/: drawing, pictures, picture filters
-CommandTable NotBuiltCommands();   // not_built.cpp: names whose handlers are still to come
 
 }  // namespace sorane
