@@ -13,7 +13,7 @@ import re
 import subprocess
 import sys
 
-COMMAND = re.compile(r"^(\S+)(?: (.*?))? — (.*?)( \(not built yet\))?$")
+COMMAND = re.compile(r"^(\S+)(?: (.*?))? — (.*?)$")
 VARIABLE = re.compile(
     r"^(\S+) = 「(.*?)」(?: — (.*?))?(?: \(((?:number|text)?(?:, )?(?:read-only)?)\))?$")
 
@@ -28,8 +28,6 @@ docs/reference.md`; do not edit it by hand. The same list is printed by
 A template lists the argument slots: each `?` is an argument and the text after
 it the particle that marks it, so `?を,?へ` is written `「文」を、「a.txt」へ、保存`.
 Names are found with okurigana folded (繰り返す, 繰返す and 繰返 are one command).
-Commands marked *not built yet* are known to the run-time (a script that uses
-one is read and its arguments bound) but running one reports an error.
 See [the tutorial](tutorial.md) for how statements are written.
 """
 
@@ -70,9 +68,7 @@ def rows(exe, option, pattern):
 def generate(exe):
     lines = [HEADER, "## Commands", "",
              "| command | template | description |", "|---|---|---|"]
-    for name, template, text, unbuilt in rows(exe, "--commands", COMMAND):
-        if unbuilt:
-            text += " *(not built yet)*"
+    for name, template, text in rows(exe, "--commands", COMMAND):
         lines.append("| %s | %s | %s |" % (cell(name), cell(code(template or "")), cell(text)))
     lines += ["", "## System variables", "", VARIABLES_INTRO,
               "| variable | default | description | type |", "|---|---|---|---|"]

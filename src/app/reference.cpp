@@ -12,7 +12,7 @@
 
 // One line per entry, so the listing can be searched with grep and read back by
 // scripts/gen-reference.py:
-//   NAME[ TEMPLATE] — DESCRIPTION[ (not built yet)]
+//   NAME[ TEMPLATE] — DESCRIPTION
 //   NAME = 「DEFAULT」[ — DESCRIPTION][ (number|text[, read-only])]
 // Names hold no spaces; templates, defaults and descriptions never hold " — ".
 
@@ -88,7 +88,6 @@ int PrintCommandReference(const std::string& word) {
       }
       out += kDash;
       if (const char* text = CommandDescription(row.Id)) out += text;
-      if (!row.Handler) out += " (not built yet)";
       out += '\n';
     }
   }

@@ -53,9 +53,8 @@ TEST(CommandHelp, EveryRegisteredIdHasOneDescription) {
   }
 }
 
-// The listing has one line per registered name, in registration order, marking
-// exactly the commands whose handler is not built.
-TEST(Reference, ListsEveryCommandOnceAndMarksTheUnbuilt) {
+// The listing has one line per registered name, in registration order.
+TEST(Reference, ListsEveryCommandOnce) {
   Output all = RunReference("--commands");
   ASSERT_EQ(all.status, 0);
   std::string expected;
@@ -64,7 +63,6 @@ TEST(Reference, ListsEveryCommandOnceAndMarksTheUnbuilt) {
       expected += row.Name;
       if (*row.Template) expected += std::string(" ") + row.Template;
       expected += std::string(" — ") + CommandDescription(row.Id);
-      if (!row.Handler) expected += " (not built yet)";
       expected += "\n";
     }
   EXPECT_EQ(all.out, expected);
