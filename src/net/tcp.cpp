@@ -24,8 +24,6 @@ constexpr int kLookupTimeoutMs = 2000;
 // One read event takes at most this much: a fast sender cannot hold the
 // script in one event for ever.
 constexpr size_t kReadLimit = 4u << 20;
-// While a handed event has not started, the queue is looked at again after this.
-constexpr int kPumpMs = 10;
 // "host not found" in the numbering of socket errors.
 constexpr int kHostNotFound = 11001;
 
@@ -56,6 +54,7 @@ TcpState& TcpState::Of(Interpreter& in) {
 void TcpState::Attach(Interpreter& in) {
   in_ = &in;
   loop_ = &in.host.EventLoop();
+  events_ = std::make_unique<LabelEventQueue>(in, *loop_);
 }
 
 TcpState::~TcpState() {
@@ -345,47 +344,12 @@ void TcpState::SetServerConnectLabel(const TPos& label) {
 // ---------------------------------------------------------------- events
 
 void TcpState::Queue(Event e) {
-  queue_.push_back(std::move(e));
-}
-
-bool TcpState::HandlerPending() {
-  if (!handed_.active) return false;
-  const TRunControl* top = in_->S.RunStack.Top();
-  return top && top->Kind == kRunEvent && in_->S.RunStack.Count() == handed_.depth &&
-         top->ExitPos.p == handed_.target && in_->S.ExecPos.p == handed_.target;
-}
-
-void TcpState::Deliver() {
-  while (!queue_.empty()) {
-    if (in_->S.StopRequested) {
-      queue_.clear();
-      return;
-    }
-    bool running = in_->RunDepth > 0;
-    if (running && HandlerPending()) break;
-    handed_.active = false;
-    Event e = std::move(queue_.front());
-    queue_.pop_front();
-    if (e.sets_text) SetVariable(*in_, SJ("TCP文字列"), e.text);
-    SetVariable(*in_, SJ("TCP送信元"), e.peer);
-    if (e.label.None()) continue;
-    if (running) {
-      // The handler runs when the running command returns; the next event
-      // waits until it has started.
-      RaiseLabelEvent(*in_, e.label);
-      handed_ = {true, in_->S.RunStack.Count(), e.label.p};
-      break;
-    }
-    RaiseLabelEvent(*in_, e.label);  // idle: the handler runs now
-  }
-  if (queue_.empty() || pump_armed_) return;
-  pump_armed_ = true;
-  std::weak_ptr<bool> alive = alive_;
-  loop_->CallLater(kPumpMs, [this, alive] {
-    if (alive.expired()) return;
-    pump_armed_ = false;
-    Deliver();
-  });
+  Interpreter& in = *in_;
+  events_->Push(
+      {e.label, [&in, sets_text = e.sets_text, text = std::move(e.text), peer = std::move(e.peer)] {
+         if (sets_text) SetVariable(in, SJ("TCP文字列"), text);
+         SetVariable(in, SJ("TCP送信元"), peer);
+       }});
 }
 
 }  // namespace net

@@ -10,13 +10,13 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "net/sockets.h"
 #include "runtime/command.h"
+#include "runtime/label_event_queue.h"
 #include "words/run_control.h"
 
 namespace sorane {
@@ -60,8 +60,10 @@ class TcpState {
     ReverseLookup name;
     std::string Line() { return address + "," + name.Get(); }
   };
+  // What arrived: TCP文字列 (when `sets_text`) and TCP送信元 are set as it is
+  // handed to the script, then `label` runs (none: only the variables).
   struct Event {
-    TPos label;  // none: only the variables are set
+    TPos label;
     bool sets_text = true;
     std::string text;  // TCP文字列
     std::string peer;  // TCP送信元
@@ -86,10 +88,7 @@ class TcpState {
   bool ServerLabelled() const;
 
   void Queue(Event e);
-  // Hands queued events to the script: all of them when it is idle, one at a
-  // time while a command runs.
-  void Deliver();
-  bool HandlerPending();
+  void Deliver() { events_->Deliver(); }
 
   Interpreter* in_ = nullptr;
   HostEventLoop* loop_ = nullptr;
@@ -110,15 +109,7 @@ class TcpState {
   uint64_t next_peer_id_ = 0;
   TPos server_receive_label_, server_connect_label_;
 
-  std::deque<Event> queue_;
-  // The event last handed over while a command ran: its handler has not
-  // started while the run stack and the position are still as it left them.
-  struct Handed {
-    bool active = false;
-    int depth = 0;
-    const char* target = nullptr;
-  } handed_;
-  bool pump_armed_ = false;
+  std::unique_ptr<LabelEventQueue> events_;
 };
 
 }  // namespace net

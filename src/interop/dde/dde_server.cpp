@@ -24,8 +24,6 @@ constexpr int kAnswerMs = 5000;
 constexpr int kLinkAnswerMs = 1000;
 // Connections served at once; more are closed at once.
 constexpr size_t kMaxConnections = 32;
-// While a handed event has not started, the queue is looked at again after this.
-constexpr int kPumpMs = 10;
 
 // Every server by its interpreter, so DDEサーバー作成 finds the one the host started.
 std::vector<std::pair<Interpreter*, Server*>>& Registry() {
@@ -225,7 +223,7 @@ bool Server::Answer(Connection& c, const FrameReader::Frame& f) {
           if (!alive.expired()) CommandMacro(macro);
         });
       } else {
-        Queue({topics_[c.topic].label, FromWire(text)});
+        Queue(topics_[c.topic].label, FromWire(text));
       }
       break;
     case kRequest:
@@ -273,47 +271,13 @@ void Server::CommandMacro(const std::string& macro) {
 
 // ---------------------------------------------------------------- events
 
-void Server::Queue(Event e) {
-  queue_.push_back(std::move(e));
-}
-
-bool Server::HandlerPending() const {
-  if (!handed_.active) return false;
-  const TRunControl* top = in_.S.RunStack.Top();
-  return top && top->Kind == kRunEvent && in_.S.RunStack.Count() == handed_.depth &&
-         top->ExitPos.p == handed_.target && in_.S.ExecPos.p == handed_.target;
-}
-
-// Hands queued macros to the script: all of them when it is idle, one at a
-// time while a command runs. DDE文字列 is set as each handler starts.
-void Server::Deliver() {
-  while (!queue_.empty()) {
-    if (in_.S.StopRequested) {
-      queue_.clear();
-      return;
-    }
-    bool running = in_.RunDepth > 0;
-    if (running && HandlerPending()) break;
-    handed_.active = false;
-    Event e = std::move(queue_.front());
-    queue_.pop_front();
-    THashNode* w = DdeText(in_);
-    w->Value = std::move(e.text);
-    w->TypeMark.assign(1, 's');
-    RaiseLabelEvent(in_, e.label);
-    if (running) {
-      handed_ = {true, in_.S.RunStack.Count(), e.label.p};
-      break;
-    }
-  }
-  if (queue_.empty() || pump_armed_) return;
-  pump_armed_ = true;
-  std::weak_ptr<bool> alive = alive_;
-  loop_.CallLater(kPumpMs, [this, alive] {
-    if (alive.expired()) return;
-    pump_armed_ = false;
-    Deliver();
-  });
+void Server::Queue(const TPos& label, std::string text) {
+  Interpreter& in = in_;
+  events_.Push({label, [&in, text = std::move(text)] {
+                  THashNode* w = DdeText(in);
+                  w->Value = text;
+                  w->TypeMark.assign(1, 's');
+                }});
 }
 
 // ---------------------------------------------------------------- client

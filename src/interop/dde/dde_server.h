@@ -8,12 +8,12 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "interop/dde/dde_transport.h"
+#include "runtime/label_event_queue.h"
 #include "words/run_control.h"
 
 namespace sorane {
@@ -56,11 +56,6 @@ class Server {
     std::string name;  // CP932
     TPos label;
   };
-  struct Event {
-    TPos label;
-    std::string text;  // DDE文字列
-  };
-
   void UpdateWatches();
   void Watch(Connection& c);
   void OnAccept();
@@ -73,9 +68,9 @@ class Server {
   int FindTopic(const std::string& name) const;
   // The macro of the topic "command", acted on after its answer is sent.
   void CommandMacro(const std::string& macro);
-  void Queue(Event e);
-  void Deliver();
-  bool HandlerPending() const;
+  // A macro for a script topic: DDE文字列 is set as it is handed over.
+  void Queue(const TPos& label, std::string text);
+  void Deliver() { events_.Deliver(); }
 
   Interpreter& in_;
   HostEventLoop& loop_;
@@ -86,13 +81,7 @@ class Server {
   std::vector<std::unique_ptr<Connection>> connections_;
   uint64_t next_id_ = 0;
   std::vector<Topic> topics_;
-  std::deque<Event> queue_;
-  struct Handed {
-    bool active = false;
-    int depth = 0;
-    const char* target = nullptr;
-  } handed_;
-  bool pump_armed_ = false;
+  LabelEventQueue events_{in_, loop_};
 };
 
 // The link to the editor: the macro `macro` to the service "soranepad", topic
