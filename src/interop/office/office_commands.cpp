@@ -164,26 +164,13 @@ void RunMacro(Call& c, OfficeHalf half) {
   Checked(c.in, half, link.RunMacro(half, SjisToUtf8(c.Text(0))));
 }
 
-// ---------------------------------------------------------------- spreadsheet
+// A command both halves have: `Op` on the one the row names.
+template <void (*Op)(Call&, OfficeHalf), OfficeHalf half>
+void CmdFor(Call& c) {
+  Op(c, half);
+}
 
-void CmdExcelStart(Call& c) {
-  Start(c, kCalc);
-}
-void CmdExcelOpen(Call& c) {
-  Open(c, kCalc);
-}
-void CmdExcelSave(Call& c) {
-  Save(c, kCalc);
-}
-void CmdExcelQuit(Call& c) {
-  Quit(c, kCalc);
-}
-void CmdExcelPrint(Call& c) {
-  Print(c, kCalc);
-}
-void CmdExcelMacro(Call& c) {
-  RunMacro(c, kCalc);
-}
+// ---------------------------------------------------------------- spreadsheet
 
 // エクセル設定 (?を,?に): the cell as a point (column, row) counted from 0, the
 // value, entered as typed (numbers become numbers, "=" starts a formula).
@@ -211,25 +198,6 @@ void CmdExcelGet(Call& c) {
 
 // ---------------------------------------------------------------- word processor
 
-void CmdWordStart(Call& c) {
-  Start(c, kWriter);
-}
-void CmdWordOpen(Call& c) {
-  Open(c, kWriter);
-}
-void CmdWordSave(Call& c) {
-  Save(c, kWriter);
-}
-void CmdWordQuit(Call& c) {
-  Quit(c, kWriter);
-}
-void CmdWordPrint(Call& c) {
-  Print(c, kWriter);
-}
-void CmdWordMacro(Call& c) {
-  RunMacro(c, kWriter);
-}
-
 // ワードブックマーク設定 (?を,?に): the bookmark's text becomes the text.
 void CmdWordSetBookmark(Call& c) {
   OfficeLink& link = Started(c.in, kWriter);
@@ -254,23 +222,23 @@ void CmdWordGetBody(Call& c) {
 
 CommandTable OfficeCommands() {
   static constexpr CommandRow kRows[] = {
-      {CommandId::ExcelStart, "エクセル起動", "", CmdExcelStart, kActs},
-      {CommandId::ExcelOpen, "エクセル開く", "?を", CmdExcelOpen, kActs},
-      {CommandId::ExcelSave, "エクセル保存", "?へ", CmdExcelSave, kActs},
-      {CommandId::ExcelQuit, "エクセル終了", "", CmdExcelQuit, kActs},
+      {CommandId::ExcelStart, "エクセル起動", "", CmdFor<Start, kCalc>, kActs},
+      {CommandId::ExcelOpen, "エクセル開く", "?を", CmdFor<Open, kCalc>, kActs},
+      {CommandId::ExcelSave, "エクセル保存", "?へ", CmdFor<Save, kCalc>, kActs},
+      {CommandId::ExcelQuit, "エクセル終了", "", CmdFor<Quit, kCalc>, kActs},
       {CommandId::ExcelSet, "エクセル設定", "?を,?に", CmdExcelSet, kActs},
       {CommandId::ExcelGet, "エクセル得る", "?を,?に", CmdExcelGet, kActs},
-      {CommandId::ExcelMacro, "エクセルマクロ実行", "?を", CmdExcelMacro, kActs},
-      {CommandId::WordStart, "ワード起動", "", CmdWordStart, kActs},
-      {CommandId::WordOpen, "ワード開く", "?を", CmdWordOpen, kActs},
-      {CommandId::WordSave, "ワード保存", "?へ", CmdWordSave, kActs},
-      {CommandId::WordQuit, "ワード終了", "", CmdWordQuit, kActs},
+      {CommandId::ExcelMacro, "エクセルマクロ実行", "?を", CmdFor<RunMacro, kCalc>, kActs},
+      {CommandId::WordStart, "ワード起動", "", CmdFor<Start, kWriter>, kActs},
+      {CommandId::WordOpen, "ワード開く", "?を", CmdFor<Open, kWriter>, kActs},
+      {CommandId::WordSave, "ワード保存", "?へ", CmdFor<Save, kWriter>, kActs},
+      {CommandId::WordQuit, "ワード終了", "", CmdFor<Quit, kWriter>, kActs},
       {CommandId::WordSetBookmark, "ワードブックマーク設定", "?を,?に", CmdWordSetBookmark, kActs},
       {CommandId::WordInsertText, "ワード文字挿入", "?を", CmdWordInsertText, kActs},
       {CommandId::WordGetBody, "ワード本文を得る", "", CmdWordGetBody, kActs},
-      {CommandId::WordMacro, "ワードマクロ実行", "?を", CmdWordMacro, kActs},
-      {CommandId::ExcelPrint, "エクセル印刷", "", CmdExcelPrint, kActs},
-      {CommandId::WordPrint, "ワード印刷", "", CmdWordPrint, kActs},
+      {CommandId::WordMacro, "ワードマクロ実行", "?を", CmdFor<RunMacro, kWriter>, kActs},
+      {CommandId::ExcelPrint, "エクセル印刷", "", CmdFor<Print, kCalc>, kActs},
+      {CommandId::WordPrint, "ワード印刷", "", CmdFor<Print, kWriter>, kActs},
   };
   return kRows;
 }
