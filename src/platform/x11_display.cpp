@@ -13,13 +13,14 @@ namespace sorane {
 
 // The libX11 functions used, typed by the library's own declarations.
 struct X11Display::Api {
-#define SORANE_X11_FUNCTIONS(F)                                                        \
-  F(XOpenDisplay)                                                                      \
-  F(XCloseDisplay) F(XDefaultRootWindow) F(XInternAtom) F(XGetWindowProperty) F(XFree) \
-      F(XQueryTree) F(XGetWMName) F(Xutf8TextPropertyToTextList) F(XFreeStringList)    \
-          F(XGetWindowAttributes) F(XSendEvent) F(XRaiseWindow) F(XSetInputFocus)      \
-              F(XGetInputFocus) F(XSync) F(XDisplayKeycodes) F(XGetKeyboardMapping)    \
-                  F(XChangeKeyboardMapping) F(XSetErrorHandler)
+// clang-format off
+#define SORANE_X11_FUNCTIONS(F)                                                         \
+  F(XOpenDisplay) F(XCloseDisplay) F(XDefaultRootWindow) F(XInternAtom)                 \
+  F(XGetWindowProperty) F(XFree) F(XQueryTree) F(XGetWMName)                            \
+  F(Xutf8TextPropertyToTextList) F(XFreeStringList) F(XGetWindowAttributes)             \
+  F(XSendEvent) F(XRaiseWindow) F(XSetInputFocus) F(XGetInputFocus) F(XSync)            \
+  F(XDisplayKeycodes) F(XGetKeyboardMapping) F(XChangeKeyboardMapping) F(XSetErrorHandler)
+// clang-format on
 #define SORANE_X11_MEMBER(name) decltype(&::name) name = nullptr;
   SORANE_X11_FUNCTIONS(SORANE_X11_MEMBER)
   bool loaded = false;
