@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/command.h"
 #include "runtime/errors.h"
@@ -203,6 +204,21 @@ class Interpreter {
 
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
+  // The command statement being read token by token, to be remembered when it
+  // ends (see TokenRecord in statement_cache.h). `start` null: not recording.
+  struct TokenRecording {
+    const char* start = nullptr;
+    const std::string* text = nullptr;  // the text it is read in
+    const char* next = nullptr;         // where its next token must begin
+    std::vector<std::string> items;
+    uint32_t steps = 0;
+    bool literal = false;
+  };
+  TokenRecording recording_;
+  bool ReplayTokens(const char* at);
+  void RecordToken(const char* token_start);
+  void FinishRecording(const char* end);
+  void StepToken(unsigned char c, const char* start);
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy,
                       const char* statement_start = nullptr);

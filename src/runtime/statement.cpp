@@ -10,6 +10,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/calculator.h"
 #include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
@@ -142,6 +143,10 @@ std::string Interpreter::RestOfStatement(const char*& p) {
     p += len;
   }
   return out;
+}
+
+static bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 static bool IsDigit(char c) {
@@ -316,16 +321,22 @@ void Interpreter::Step() {
       AssignText(r->target, r->value, &r->compiled);
       return;
     }
+    if (ReplayTokens(p)) return;
   }
   SkipBlanks(p);
   unsigned char c = *p;
   switch (c) {
     case '\0':
+      recording_.start = nullptr;
       ExecuteStatement();
       return;
     case '\r':
     case '\n': {
       bool continued = p > S.ExecPos.text->c_str() && p[-1] == ',';
+      if (continued)
+        recording_.start = nullptr;
+      else
+        FinishRecording(p);
       ReadLineBreak(p);
       if (continued) return;
       LineFromMark = true;
@@ -335,16 +346,37 @@ void Interpreter::Step() {
       return;
     }
     case ';':
+      FinishRecording(p);
       ++p;
       ExecuteStatement();
       return;
     case '*':
+      recording_.start = nullptr;
       while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
       return;
     case '?':
+      recording_.start = nullptr;
       ++p;
       ConditionForm();
       return;
+    default:
+      break;
+  }
+  // A token: recorded when it continues the statement being recorded.
+  TokenRecording rec;
+  if (recording_.start && recording_.next == start && recording_.text == S.ExecPos.text.get() &&
+      recording_.items.size() == S.ArgStack.Count())
+    rec = std::move(recording_);
+  recording_.start = nullptr;
+  StepToken(c, start);
+  if (!rec.start) return;
+  recording_ = std::move(rec);
+  RecordToken(start);
+}
+
+void Interpreter::StepToken(unsigned char c, const char* start) {
+  const char*& p = S.ExecPos.p;
+  switch (c) {
     case '"':
     case '`':
       StepLiteral(p);
@@ -381,6 +413,108 @@ void Interpreter::Step() {
     return;
   }
   SuffixAnalysis(std::move(word), p, true, false, {}, {}, S.ArgStack.Empty() ? start : nullptr);
+}
+
+// ---------------------------------------------------------------- token records
+
+namespace {
+
+// True when the bytes [from, to) of a token only push a text that they alone
+// decide: words, plain numbers and literals without an embedded expression.
+// Anything that may run something, read the word table or span lines (groups,
+// calls, operators, "&", cells, assignments, "{…}") is not.
+bool PureTokenText(const char* from, const char* to) {
+  const std::string& open_brace = SJ("｛");
+  for (const char* q = from; q < to;) {
+    unsigned char c = *q;
+    if (c == '"' || c == '`') {
+      const char* end = q;
+      if (!SkipLiteral(end) || end > to) return false;
+      if (c == '"') {
+        for (const char* r = q + 1; r < end - 1;) {
+          if (*r == '{' || *r == '\r' || *r == '\n' || *r == '\0') return false;
+          if (r[0] == open_brace[0] && r[1] == open_brace[1]) return false;
+          r += CharLenZ(r);
+        }
+      } else if (std::memchr(q, '\0', end - q) || std::memchr(q, '\r', end - q) ||
+                 std::memchr(q, '\n', end - q)) {
+        return false;
+      }
+      q = end;
+      continue;
+    }
+    if (c == '\0' || c == '\r' || c == '\n' || c == '(' || c == ')' || c == '#' || c == '?' ||
+        c == '{' || c == ';' || IsOperatorChar(c))
+      return false;
+    q += CharLenZ(q);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Interpreter::ReplayTokens(const char* at) {
+  const TokenRecord* r = Statements->FindTokens(at);
+  if (!r) {
+    recording_.start = at;
+    recording_.text = S.ExecPos.text.get();
+    recording_.next = at;
+    recording_.items.clear();
+    recording_.steps = 0;
+    recording_.literal = false;
+    return false;
+  }
+  recording_.start = nullptr;
+  if (r->items.empty()) return false;
+  // The steps the tokens would take count as they did, so a step limit stops
+  // the run where reading them would.
+  if (StepLimit && StepCount + r->steps - 1 > StepLimit) return false;
+  StepCount += r->steps - 1;
+  for (const std::string& item : r->items) S.ArgStack.Push(item);
+  if (r->sets_text_type) S.SoreType = "s";
+  S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
+  return true;
+}
+
+void Interpreter::RecordToken(const char* token_start) {
+  TokenRecording& rec = recording_;
+  const char* end = S.ExecPos.p;
+  const bool pure = S.ExecPos.text.get() == rec.text &&
+                    S.ArgStack.Count() == rec.items.size() + 1 && PureTokenText(token_start, end) &&
+                    !EndsWith(S.ArgStack.Top(), SJ("て"));
+  if (!pure) {
+    // Remembered as a statement that is read every time, up to the end of
+    // the token that ran something, so it is not recorded again.
+    if (Statements && S.ExecPos.text.get() == rec.text && end > rec.start && *end) {
+      auto never = std::make_unique<TokenRecord>();
+      never->at = rec.start;
+      never->bytes.assign(rec.start, end + 1);
+      Statements->RememberTokens(std::move(never));
+    }
+    rec.start = nullptr;
+    return;
+  }
+  if (*token_start == '"' || *token_start == '`') rec.literal = true;
+  rec.items.push_back(S.ArgStack.Top());
+  ++rec.steps;
+  rec.next = end;
+}
+
+void Interpreter::FinishRecording(const char* end) {
+  TokenRecording& rec = recording_;
+  const char* start = rec.start;
+  if (!start) return;
+  rec.start = nullptr;
+  if (rec.next != end || rec.text != S.ExecPos.text.get() || rec.items.empty() ||
+      rec.items.size() != S.ArgStack.Count() || !Statements)
+    return;
+  auto r = std::make_unique<TokenRecord>();
+  r->at = start;
+  r->bytes.assign(start, end + 1);
+  r->items = std::move(rec.items);
+  r->steps = rec.steps;
+  r->sets_text_type = rec.literal;
+  Statements->RememberTokens(std::move(r));
 }
 
 std::string Interpreter::ConcatTail(std::string t, const char*& p) {
@@ -454,10 +588,6 @@ void Interpreter::StepNumber(const char*& p) {
   if (n != '\r' && n != '\n' && n != ',' && n != ';' && static_cast<unsigned char>(n) != 0xA4)
     t += ReadWord(p);
   SuffixAnalysis(std::move(t), p, false, false, {}, {});
-}
-
-static bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // 繰返, 反復 and ループ (any written form) read their block from the text at once.

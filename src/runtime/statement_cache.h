@@ -17,6 +17,19 @@
 
 namespace sorane {
 
+// A command statement whose tokens are pushed without running anything (words,
+// literals without embedded expressions, plain numbers): the items it leaves
+// on the argument stack just before the byte that ends it, verb last. A record
+// with no items stands for a statement that must always be read (it is kept so
+// that reading it does not try to record it again).
+struct TokenRecord {
+  const char* at = nullptr;
+  std::string bytes;  // from `at` up to the byte that ends the statement, that byte included
+  std::vector<std::string> items;
+  uint32_t steps = 0;           // statement-loop steps the tokens took when read
+  bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
+};
+
 struct AssignmentRecord {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
@@ -27,7 +40,7 @@ struct AssignmentRecord {
 
 class StatementCache {
  public:
-  StatementCache() : slots_(kSlots) {}
+  StatementCache() : slots_(kSlots), tokens_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -35,10 +48,19 @@ class StatementCache {
   std::shared_ptr<AssignmentRecord> Find(const char* p) const {
     const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
     if (!r || r->at != p) return nullptr;
-    size_t length = r->bytes.size() - 1;
-    if (strnlen(p, length) != length || std::memcmp(p, r->bytes.data(), length + 1) != 0)
-      return nullptr;
+    if (!Matches(p, r->bytes)) return nullptr;
     return r;
+  }
+
+  // The token record at p when the text there still reads as it did.
+  const TokenRecord* FindTokens(const char* p) const {
+    const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r.get();
+  }
+  void RememberTokens(std::unique_ptr<TokenRecord> r) {
+    size_t slot = SlotOf(r->at);
+    tokens_[slot] = std::move(r);
   }
 
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
@@ -52,12 +74,18 @@ class StatementCache {
   }
 
  private:
+  // The text at p holds `bytes` (the NUL that ends a text is never part of them).
+  static bool Matches(const char* p, const std::string& bytes) {
+    size_t length = bytes.size() - 1;
+    return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
+  }
   static constexpr size_t kSlots = 1024;
   static size_t SlotOf(const char* p) {
     uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+  std::vector<std::unique_ptr<TokenRecord>> tokens_;
 };
 
 }  // namespace sorane

@@ -126,6 +126,27 @@ TEST_F(CacheTest, AVariableTurnedIntoAnObject) {
   EXPECT_EQ(o.values[0], "5!,押して!,") << o.log;
 }
 
+TEST_F(CacheTest, ACommandStatementWhoseVerbIsDefinedAfterTheFirstPass) {
+  // 「,」を、加える reads its tokens once; its verb names nothing in the first
+  // pass (an error naming the items) and a label of the included text later.
+  std::filesystem::path inc = std::filesystem::temp_directory_path() /
+                              ("sorane_cache_verb_" + std::to_string(getpid()) + ".srn");
+  WriteRaw(inc, "*" + Utf8ToSjis("加える") + "\r\n" + Utf8ToSjis("結果は、結果&I") + "\r\n" +
+                    Utf8ToSjis("戻る") + "\r\n");
+  std::string script =
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  「,」を、加える\n"
+      "  もし、I=1ならば、「" +
+      inc.string() +
+      "」を、取り込む\n"
+      ")\n";
+  Outcome o = Both(script.c_str(), {"結果"});
+  std::filesystem::remove(inc);
+  EXPECT_EQ(o.values[0], "123") << o.log;  // 取り込む also runs the text once
+  EXPECT_NE(o.log.find("未定義の命令"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   auto events = [](Interpreter& in) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
