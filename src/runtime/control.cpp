@@ -26,6 +26,7 @@
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -107,6 +108,8 @@ std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
   return b;
 }
 
+constexpr size_t kKeptBlockCopies = 64;
+
 // Ends a block nested in a block copy with NUL while it runs.
 class BlockSeal {
  public:
@@ -146,7 +149,8 @@ bool IsLineBreak(char c) {
 }
 
 bool BeginsWith(const char* p, const std::string& word) {
-  return std::strncmp(p, word.data(), word.size()) == 0;
+  // The first byte decides for almost every position of a scanned text.
+  return p[0] == word[0] && std::strncmp(p, word.data(), word.size()) == 0;
 }
 
 // True when `s` ends with `tail` and the tail starts on a character boundary
@@ -482,7 +486,19 @@ void PopAbove(Interpreter& in, int keep) {
 void CmdIf(Call& c) {
   Interpreter& in = c.in;
   std::string cond = ScanCondition(in);
-  std::string v = in.Calculate(in.ConvertCondition(cond));
+  std::string v;
+  if (in.Statements) {
+    // The operator form of a condition depends on its text alone.
+    // A copy: the calculation may run a label whose conditions refill the table.
+    std::string converted;
+    if (const std::string* known = in.Statements->Condition(cond))
+      converted = *known;
+    else
+      converted = in.Statements->RememberCondition(cond, in.ConvertCondition(cond));
+    v = in.Calculate(converted);
+  } else {
+    v = in.Calculate(in.ConvertCondition(cond));
+  }
   long long n = 0;
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
   in.Branches(true);
@@ -704,6 +720,43 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
   return true;
 }
 
+// A group block spanning lines that was read at p before: a copy of it that
+// nothing holds any more (or a new one) becomes the block, and p moves past it.
+// False when the group was not read here before.
+static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, const char* text_end,
+                              int line) {
+  if (!in.Statements) return false;
+  BlockRecord* b = in.Statements->FindBlock(p);
+  if (!b) return false;
+  const char* after = p + b->bytes.size();
+  std::string mark = "\r\n" + std::to_string(Interpreter::LineOf(after, text_end, line)) + ":";
+  std::shared_ptr<TBlockText> block;
+  for (auto& copy : b->copies) {
+    if (copy.use_count() == 1 &&
+        std::string_view(copy->text).substr(copy->length + 1) == std::string_view(mark)) {
+      block = copy;
+      break;
+    }
+  }
+  if (!block) {
+    block = MakeBlockText(b->bytes.substr(1, b->bytes.size() - 2), 0);
+    block->text.resize(block->length + 1);
+    block->text += mark;
+    // Copies in use at once are as many as the calls running the block
+    // (recursion); only so many are kept.
+    if (b->copies.size() < kKeptBlockCopies) b->copies.push_back(block);
+  }
+  r.ReturnPos = in.S.ExecPos.At(p + 1);
+  r.Body = std::shared_ptr<const std::string>(block, &block->text);
+  r.BodyBegin = block->text.data();
+  r.BodyEnd = r.BodyBegin + block->length;
+  r.Block = std::move(block);
+  p = after;
+  r.ExitPos = in.S.ExecPos.At(p);
+  in.S.ExecPos = r.ExitPos;
+  return true;
+}
+
 void Interpreter::ReadBlock(TRunControl& r) {
   r.SavedSource = S.SourceName;
   if (S.ExecPos.None()) {
@@ -725,6 +778,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
   }
   const char* text_end = TextEnd(S.ExecPos);
   int line = LineOf(p, text_end, S.LineNo);
+  if (*p == '(' && ReadRecordedBlock(*this, r, p, text_end, line)) return;
   std::string body;
   try {
     if (*p == '(') {
@@ -749,6 +803,10 @@ void Interpreter::ReadBlock(TRunControl& r) {
     r.Body = std::make_shared<const std::string>(std::move(body));
   } else {
     auto block = MakeBlockText(std::move(body), LineOf(p, text_end, line));
+    if (Statements && *start == '(') {
+      BlockRecord& b = Statements->RememberBlock(start, p);
+      b.copies.push_back(block);
+    }
     r.Body = std::shared_ptr<const std::string>(block, &block->text);
     r.BodyBegin = block->text.data();
     r.BodyEnd = r.BodyBegin + block->length;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace sorane {
@@ -30,6 +31,18 @@ struct TokenRecord {
   bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
 };
 
+struct TBlockText;  // a block copy (runtime/control.cpp)
+
+// A block written as a group that spans lines, read at the same position
+// again: its bytes from "(" to ")" and the copies made of its content. A copy
+// that nothing else holds any more is run again instead of copying anew, so
+// the statements inside keep their positions (and their records).
+struct BlockRecord {
+  const char* at = nullptr;
+  std::string bytes;
+  std::vector<std::shared_ptr<TBlockText>> copies;
+};
+
 struct AssignmentRecord {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
@@ -40,7 +53,7 @@ struct AssignmentRecord {
 
 class StatementCache {
  public:
-  StatementCache() : slots_(kSlots), tokens_(kSlots) {}
+  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -61,6 +74,33 @@ class StatementCache {
   void RememberTokens(std::unique_ptr<TokenRecord> r) {
     size_t slot = SlotOf(r->at);
     tokens_[slot] = std::move(r);
+  }
+
+  // The record of the group block at p when the text there still reads as it did.
+  BlockRecord* FindBlock(const char* p) const {
+    BlockRecord* r = blocks_[SlotOf(p)].get();
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  BlockRecord& RememberBlock(const char* at, const char* end) {
+    auto r = std::make_unique<BlockRecord>();
+    r->at = at;
+    r->bytes.assign(at, end);
+    std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
+    slot = std::move(r);
+    return *slot;
+  }
+
+  // The operator form of the condition text of もし, once converted. The
+  // table is emptied when it holds many texts, as conditions built anew at
+  // every pass would only fill it.
+  std::string* Condition(const std::string& text) {
+    auto it = conditions_.find(text);
+    return it == conditions_.end() ? nullptr : &it->second;
+  }
+  std::string& RememberCondition(const std::string& text, std::string converted) {
+    if (conditions_.size() >= kSlots * 8) conditions_.clear();
+    return conditions_.insert_or_assign(text, std::move(converted)).first->second;
   }
 
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
@@ -86,6 +126,8 @@ class StatementCache {
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
+  std::vector<std::unique_ptr<BlockRecord>> blocks_;
+  std::unordered_map<std::string, std::string> conditions_;
 };
 
 }  // namespace sorane
