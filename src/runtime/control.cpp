@@ -720,37 +720,60 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
   return true;
 }
 
-// A group block spanning lines that was read at p before: a copy of it that
-// nothing holds any more (or a new one) becomes the block, and p moves past it.
-// False when the group was not read here before.
+// A copy among `copies` that nothing else holds and that ends with `mark`.
+template <class Copy, class TextOf>
+Copy FreeCopy(std::vector<Copy>& copies, const std::string& mark, TextOf text_of) {
+  for (Copy& copy : copies) {
+    std::string_view text = text_of(*copy);
+    if (copy.use_count() == 1 && text.size() >= mark.size() &&
+        text.substr(text.size() - mark.size()) == std::string_view(mark))
+      return copy;
+  }
+  return nullptr;
+}
+
+// A block that was read at p before: a copy of it that nothing holds any more
+// (or a new one) becomes the block, and p moves past it, as reading it would.
+// False when the block was not read here before.
 static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, const char* text_end,
                               int line) {
   if (!in.Statements) return false;
   BlockRecord* b = in.Statements->FindBlock(p);
   if (!b) return false;
-  const char* after = p + b->bytes.size();
-  std::string mark = "\r\n" + std::to_string(Interpreter::LineOf(after, text_end, line)) + ":";
-  std::shared_ptr<TBlockText> block;
-  for (auto& copy : b->copies) {
-    if (copy.use_count() == 1 &&
-        std::string_view(copy->text).substr(copy->length + 1) == std::string_view(mark)) {
-      block = copy;
-      break;
+  const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
+  std::string_view content(b->bytes);
+  content =
+      b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
+  r.ReturnPos = in.S.ExecPos.At(b->group ? p + 1 : p);
+  if (b->one_line) {
+    std::string mark = "\r\n" + std::to_string(line) + ":";
+    std::shared_ptr<const std::string> copy =
+        FreeCopy(b->lines, mark, [](const std::string& t) { return std::string_view(t); });
+    if (!copy) {
+      std::string body(content);
+      body += mark;
+      copy = std::make_shared<const std::string>(std::move(body));
+      if (b->lines.size() < kKeptBlockCopies) b->lines.push_back(copy);
     }
+    r.Body = std::move(copy);
+  } else {
+    // The mark of the last line, after the NUL that ends the copy.
+    std::string mark = "\r\n" + std::to_string(Interpreter::LineOf(after, text_end, line)) + ":";
+    std::shared_ptr<TBlockText> block =
+        FreeCopy(b->copies, mark, [](const TBlockText& t) { return std::string_view(t.text); });
+    if (!block) {
+      block = MakeBlockText(std::string(content), 0);
+      block->text.resize(block->length + 1);
+      block->text += mark;
+      // Copies in use at once are as many as the calls running the block
+      // (recursion); only so many are kept.
+      if (b->copies.size() < kKeptBlockCopies) b->copies.push_back(block);
+    }
+    r.Body = std::shared_ptr<const std::string>(block, &block->text);
+    r.BodyBegin = block->text.data();
+    r.BodyEnd = r.BodyBegin + block->length;
+    r.Block = std::move(block);
   }
-  if (!block) {
-    block = MakeBlockText(b->bytes.substr(1, b->bytes.size() - 2), 0);
-    block->text.resize(block->length + 1);
-    block->text += mark;
-    // Copies in use at once are as many as the calls running the block
-    // (recursion); only so many are kept.
-    if (b->copies.size() < kKeptBlockCopies) b->copies.push_back(block);
-  }
-  r.ReturnPos = in.S.ExecPos.At(p + 1);
-  r.Body = std::shared_ptr<const std::string>(block, &block->text);
-  r.BodyBegin = block->text.data();
-  r.BodyEnd = r.BodyBegin + block->length;
-  r.Block = std::move(block);
   p = after;
   r.ExitPos = in.S.ExecPos.At(p);
   in.S.ExecPos = r.ExitPos;
@@ -778,7 +801,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
   }
   const char* text_end = TextEnd(S.ExecPos);
   int line = LineOf(p, text_end, S.LineNo);
-  if (*p == '(' && ReadRecordedBlock(*this, r, p, text_end, line)) return;
+  if (ReadRecordedBlock(*this, r, p, text_end, line)) return;
   std::string body;
   try {
     if (*p == '(') {
@@ -798,15 +821,25 @@ void Interpreter::ReadBlock(TRunControl& r) {
   // A copy within one line gets that line's mark, so errors inside it report
   // the line of the block and not the line before it. A longer copy keeps the
   // mark of its last line out of sight, after its NUL, for the same reason.
+  // A group, or a rest of line read byte for byte, is remembered with its copy.
+  BlockRecord* record = nullptr;
+  if (Statements) {
+    if (*start == '(')
+      record = &Statements->RememberBlock(start, std::string(start, p));
+    else if (*p && std::string_view(start, p - start) == body)
+      record = &Statements->RememberBlock(start, std::string(start, p + 1));
+    if (record) record->group = *start == '(';
+  }
   if (body.find_first_of("\r\n") == std::string::npos) {
     body += "\r\n" + std::to_string(line) + ":";
     r.Body = std::make_shared<const std::string>(std::move(body));
+    if (record) {
+      record->one_line = true;
+      record->lines.push_back(r.Body);
+    }
   } else {
     auto block = MakeBlockText(std::move(body), LineOf(p, text_end, line));
-    if (Statements && *start == '(') {
-      BlockRecord& b = Statements->RememberBlock(start, p);
-      b.copies.push_back(block);
-    }
+    if (record) record->copies.push_back(block);
     r.Body = std::shared_ptr<const std::string>(block, &block->text);
     r.BodyBegin = block->text.data();
     r.BodyEnd = r.BodyBegin + block->length;

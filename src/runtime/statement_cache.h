@@ -33,14 +33,17 @@ struct TokenRecord {
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
 
-// A block written as a group that spans lines, read at the same position
-// again: its bytes from "(" to ")" and the copies made of its content. A copy
-// that nothing else holds any more is run again instead of copying anew, so
-// the statements inside keep their positions (and their records).
+// A block read at the same position again (a group, or the rest of a line read
+// byte for byte): its bytes, and the copies made of it. A copy that nothing
+// else holds any more is run again instead of copying anew, so the statements
+// inside keep their positions (and their records).
 struct BlockRecord {
   const char* at = nullptr;
-  std::string bytes;
-  std::vector<std::shared_ptr<TBlockText>> copies;
+  std::string bytes;  // a group from "(" to ")"; a rest of line with the byte that ends it
+  bool group = false;
+  bool one_line = false;
+  std::vector<std::shared_ptr<TBlockText>> copies;        // blocks spanning lines
+  std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
 };
 
 struct AssignmentRecord {
@@ -82,10 +85,10 @@ class StatementCache {
     if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
     return r;
   }
-  BlockRecord& RememberBlock(const char* at, const char* end) {
+  BlockRecord& RememberBlock(const char* at, std::string bytes) {
     auto r = std::make_unique<BlockRecord>();
     r->at = at;
-    r->bytes.assign(at, end);
+    r->bytes = std::move(bytes);
     std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
     slot = std::move(r);
     return *slot;
