@@ -229,11 +229,7 @@ void CmdReturn(Call& c) {
     return;
   }
   bool has_call = false;
-  for (int i = st.Count() - 1; i >= 0 && !has_call; --i) {
-    TRunControl r;
-    st.Get(i, r);
-    has_call = IsCallKind(r.Kind);
-  }
+  for (int i = st.Count() - 1; i >= 0 && !has_call; --i) has_call = IsCallKind(st.At(i)->Kind);
   if (!has_call && st.SavedCount() == 0) in.Raise(SJ("「戻る」べき場所がありません。"));
   TRunControl r;
   while (st.Pop(r)) {
