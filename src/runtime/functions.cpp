@@ -15,6 +15,7 @@
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -530,9 +531,19 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
-  std::string content = ReadGroup(p);
+  std::vector<std::string> args;
+  if (const ArgumentsRecord* r = Statements ? Statements->FindArguments(p) : nullptr) {
+    args = r->args;
+    p += r->bytes.size();
+  } else {
+    const char* open = p;
+    std::string content = ReadGroup(p);
+    args = SplitArguments(*this, content);
+    if (Statements && content.find_first_of("\r\n") == std::string::npos)
+      Statements->RememberArguments(open, p, args);
+  }
   ArgsAside aside(*this);
-  for (std::string& arg : SplitArguments(*this, content)) PushArgument(*this, std::move(arg));
+  for (std::string& arg : args) PushArgument(*this, std::move(arg));
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
   S.CallMode = true;

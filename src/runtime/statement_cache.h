@@ -46,6 +46,14 @@ struct BlockRecord {
   std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
 };
 
+// The arguments written in the parentheses of a call, split at their commas
+// (not when they span lines: reading those sets the line number).
+struct ArgumentsRecord {
+  const char* at = nullptr;
+  std::string bytes;  // from "(" to ")"
+  std::vector<std::string> args;
+};
+
 struct AssignmentRecord {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
@@ -56,7 +64,7 @@ struct AssignmentRecord {
 
 class StatementCache {
  public:
-  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots) {}
+  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -92,6 +100,21 @@ class StatementCache {
     std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
     slot = std::move(r);
     return *slot;
+  }
+
+  // The arguments of the call whose "(" is at p, when the text there still
+  // reads as it did.
+  const ArgumentsRecord* FindArguments(const char* p) const {
+    const ArgumentsRecord* r = arguments_[SlotOf(p)].get();
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
+    auto r = std::make_unique<ArgumentsRecord>();
+    r->at = at;
+    r->bytes.assign(at, end);
+    r->args = std::move(args);
+    arguments_[SlotOf(at)] = std::move(r);
   }
 
   // The operator form of the condition text of もし, once converted. The
@@ -130,6 +153,7 @@ class StatementCache {
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
+  std::vector<std::unique_ptr<ArgumentsRecord>> arguments_;
   std::unordered_map<std::string, std::string> conditions_;
 };
 
