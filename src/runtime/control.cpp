@@ -256,9 +256,13 @@ std::vector<std::string> SplitLines(const std::string& text) {
 // name is kept in Condition), so a loop never writes into a word that a command
 // inside the body removed; a removed counter is created again.
 THashNode* CounterOf(Interpreter& in, TRunControl& r) {
+  // The word found for the previous pass, while no word was added or removed.
+  if (r.CounterWord && r.CounterGeneration == in.S.Words.Generation() && in.Expressions)
+    return r.CounterWord;
   THashNode* w = in.S.Words.FindExact(r.Condition);
   if (!w) w = in.S.Words.AddVariable(r.Condition, "", "e", 0);
   r.CounterWord = w;
+  r.CounterGeneration = in.S.Words.Generation();
   return w;
 }
 

@@ -60,7 +60,8 @@ struct TRunControl {
   std::shared_ptr<void> Seal;
   std::string SavedSource;
   std::string Condition;
-  THashNode* CounterWord = nullptr;                    // 繰り返す
+  THashNode* CounterWord = nullptr;  // 繰り返す
+  uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
   std::shared_ptr<std::vector<std::string>> Elements;  // 反復
 };
 
