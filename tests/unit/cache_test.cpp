@@ -147,6 +147,33 @@ TEST_F(CacheTest, ACommandStatementWhoseVerbIsDefinedAfterTheFirstPass) {
   EXPECT_NE(o.log.find("未定義の命令"), std::string::npos) << o.log;
 }
 
+TEST_F(CacheTest, ABlockRunByRecursiveCallsAtOnce) {
+  // The group after 違えば is running in every caller while the callee reads
+  // it again; a block nested in it on its own lines runs in place.
+  Outcome o = Both(
+      "「数える」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "記録は、「」\n"
+      "結果は、数える(5)\n"
+      "戻る\n"
+      "*数える\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<1ならば\n"
+      "  それは、0\n"
+      "違えば\n"
+      "  (記録は、記録&Nの(深さ)\n"
+      "   もし、Nの(深さ)=3ならば\n"
+      "     (記録は、記録&「!」\n"
+      "      記録は、記録&「?」)\n"
+      "   それは、Nの(深さ)+数える(Nの(深さ)-1))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"結果", "記録"});
+  EXPECT_EQ(o.values[0], "15") << o.log;
+  EXPECT_EQ(o.values[1], "543!?21");
+}
+
 TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   auto events = [](Interpreter& in) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
