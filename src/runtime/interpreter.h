@@ -106,7 +106,8 @@ class Interpreter {
   // aside), runs until ExecPos is none or the text ends, restores both and ExecPos.
   void RunNested(const TPos& start);
   void Step();
-  void ExecuteStatement();
+  // `verb`, when known, is the word the verb on top of the argument stack names.
+  void ExecuteStatement(THashNode* verb = nullptr);
   void ExecuteWord(THashNode* w);
   // Binds the items on the argument stack to w's template; returns the
   // number of slots (the items now on top, first slot lowest).
@@ -215,6 +216,15 @@ class Interpreter {
     bool literal = false;
   };
   TokenRecording recording_;
+  // The verb of the statement whose tokens were just replayed, for the byte
+  // that ends that statement at `at`, while the word table has `generation`.
+  struct VerbHint {
+    const char* at = nullptr;
+    THashNode* word = nullptr;
+    uint64_t generation = 0;
+  };
+  VerbHint verb_hint_;
+  THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);

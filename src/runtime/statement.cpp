@@ -337,19 +337,22 @@ void Interpreter::Step() {
         recording_.start = nullptr;
       else
         FinishRecording(p);
+      THashNode* verb = TakeVerbHint(p);
       ReadLineBreak(p);
       if (continued) return;
       LineFromMark = true;
-      ExecuteStatement();
+      ExecuteStatement(verb);
       // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
       if (S.LineStopOption && !S.ExecPos.None() && host.Dialogs().DebugDialog("")) EndRun();
       return;
     }
-    case ';':
+    case ';': {
       FinishRecording(p);
+      THashNode* verb = TakeVerbHint(p);
       ++p;
-      ExecuteStatement();
+      ExecuteStatement(verb);
       return;
+    }
     case '*':
       recording_.start = nullptr;
       while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
@@ -454,7 +457,7 @@ bool PureTokenText(const char* from, const char* to) {
 }  // namespace
 
 bool Interpreter::ReplayTokens(const char* at) {
-  const TokenRecord* r = Statements->FindTokens(at);
+  TokenRecord* r = Statements->FindTokens(at);
   if (!r) {
     recording_.start = at;
     recording_.text = S.ExecPos.text.get();
@@ -473,7 +476,19 @@ bool Interpreter::ReplayTokens(const char* at) {
   for (const std::string& item : r->items) S.ArgStack.Push(item);
   if (r->sets_text_type) S.SoreType = "s";
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
+  uint64_t generation = S.Words.Generation();
+  if (r->verb_generation != generation) {
+    r->verb = S.Words.Find(r->items.back(), true);
+    r->verb_generation = generation;
+  }
+  verb_hint_ = {S.ExecPos.p, r->verb, generation};
   return true;
+}
+
+THashNode* Interpreter::TakeVerbHint(const char* at) {
+  VerbHint hint = verb_hint_;
+  verb_hint_ = {};
+  return hint.at == at && hint.generation == S.Words.Generation() ? hint.word : nullptr;
 }
 
 void Interpreter::RecordToken(const char* token_start) {
@@ -696,10 +711,10 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
 
 // ---------------------------------------------------------------- execution
 
-void Interpreter::ExecuteStatement() {
+void Interpreter::ExecuteStatement(THashNode* verb) {
   if (S.ArgStack.Empty()) return;
   std::string v = S.ArgStack.PopLast();
-  THashNode* w = S.Words.Find(v, true);
+  THashNode* w = verb ? verb : S.Words.Find(v, true);
   if (w) {
     ExecuteWord(w);
     if (!S.ArgStack.Empty()) {

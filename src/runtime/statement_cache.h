@@ -23,12 +23,18 @@ namespace sorane {
 // on the argument stack just before the byte that ends it, verb last. A record
 // with no items stands for a statement that must always be read (it is kept so
 // that reading it does not try to record it again).
+struct THashNode;
+
 struct TokenRecord {
   const char* at = nullptr;
   std::string bytes;  // from `at` up to the byte that ends the statement, that byte included
   std::vector<std::string> items;
   uint32_t steps = 0;           // statement-loop steps the tokens took when read
   bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
+  // The word the verb (the last item) names, found while the word table had
+  // `verb_generation`.
+  THashNode* verb = nullptr;
+  uint64_t verb_generation = 0;
 };
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
@@ -77,7 +83,7 @@ class StatementCache {
   }
 
   // The token record at p when the text there still reads as it did.
-  const TokenRecord* FindTokens(const char* p) const {
+  TokenRecord* FindTokens(const char* p) const {
     const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
     if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
     return r.get();
