@@ -809,11 +809,29 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
   }
   return cache.emplace(tmpl, std::move(slots)).first->second;
 }
+
+// The slots of w's template, remembered for the words bound most recently: a
+// statement binds the same few words again and again.
+const std::vector<std::string>& SlotsOf(const THashNode* w) {
+  struct Recent {
+    const THashNode* word = nullptr;
+    std::string tmpl;
+    const std::vector<std::string>* slots = nullptr;
+  };
+  static std::array<Recent, 64> recent;
+  Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
+  if (r.word == w && r.slots && r.tmpl == w->Template) return *r.slots;
+  const std::vector<std::string>& slots = TemplateSlots(w->Template);
+  r.word = w;
+  r.tmpl = w->Template;
+  r.slots = &slots;
+  return slots;
+}
 }  // namespace
 
 size_t Interpreter::Bind(THashNode* w) {
   const std::string& t = w->Template;
-  const std::vector<std::string>& slots = TemplateSlots(t);
+  const std::vector<std::string>& slots = SlotsOf(w);
   size_t n = slots.size();
   TStack& st = S.ArgStack;
   if (n > 0 && n == st.Count() + 1) {
@@ -826,7 +844,11 @@ size_t Interpreter::Bind(THashNode* w) {
     Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
           SJ("\"の形式で指定してください。引数が少ないです。"));
   if (n == 0) return 0;
-  std::vector<std::string> bound(n);
+  // The bound items, first slot first (most templates have few slots).
+  std::array<std::string, 4> few;
+  std::vector<std::string> many;
+  if (n > few.size()) many.resize(n);
+  std::string* bound = n > few.size() ? many.data() : few.data();
   auto& items = st.Items();
   for (size_t k = n; k-- > 0;) {
     const std::string& q = slots[k];
@@ -848,7 +870,7 @@ size_t Interpreter::Bind(THashNode* w) {
     if (ParticleAccepts(q, item)) item.resize(item.size() - MatchedParticleLength(q, item));
     bound[k] = std::move(item);
   }
-  for (auto& b : bound) items.push_back(std::move(b));
+  for (size_t k = 0; k < n; ++k) items.push_back(std::move(bound[k]));
   if (items.size() > 5000)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
   return n;

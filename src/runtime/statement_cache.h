@@ -1,11 +1,14 @@
-// Statements read once: a plain assignment (『X は、式』 or 『X=式』 with nothing
-// pushed before it) is remembered by the position it starts at, together with
-// its bytes. When the statement loop comes to the same bytes at the same
-// position again (the next pass of a loop), the target and the value text come
-// from the record instead of being read again. The bytes are compared on every
-// use, so a record never applies to a text that changed or to another text
-// that took the place of a freed one; the record holds no pointer it reads
-// through.
+// Statements read once. What the statement loop reads at a position is
+// remembered with the bytes it read there: a plain assignment (『X は、式』 or
+// 『X=式』 with nothing pushed before it: its target and value text), a command
+// statement whose tokens only push texts (the items, verb last), a block (its
+// copy), the arguments of a call (split at their commas). When the loop comes
+// to the same bytes at the same position again (the next pass of a loop, the
+// next call of a label), the record stands for the reading. The bytes are
+// compared on every use, so a record never applies to a text that changed or
+// to another text that took the place of a freed one; a record holds no
+// pointer it reads through, and what it names in the word table is checked
+// against the table's generation.
 #pragma once
 
 #include <cstddef>
