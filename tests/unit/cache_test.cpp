@@ -169,6 +169,20 @@ TEST_F(CacheTest, ABlockRunByRecursiveCallsAtOnce) {
   EXPECT_EQ(o.values[1], "543!?21");
 }
 
+TEST_F(CacheTest, NumberVariablesKeepTheirTextInTextOperations) {
+  // N and M are typed as numbers; M's text is not the number format's (007)
+  // and must reach the concatenations as written.
+  Outcome o = Both(
+      "Mは、「007」\n"
+      "Mを、数値として扱う\n"
+      "Nは、-12\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  結果は、N*1&M&「,」&M*1&「,」&N&M\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "-12007,7,-12007") << o.log;
+}
+
 TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   auto events = [](Interpreter& in) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
