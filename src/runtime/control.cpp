@@ -108,7 +108,14 @@ std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
   return b;
 }
 
+// Copies of one block kept for reuse: at most so many, and so many bytes.
 constexpr size_t kKeptBlockCopies = 64;
+constexpr size_t kKeptBlockBytes = 8u << 20;
+
+template <class Copy>
+bool KeepsAnother(const std::vector<Copy>& copies, size_t length) {
+  return copies.size() < kKeptBlockCopies && (copies.size() + 1) * length <= kKeptBlockBytes;
+}
 
 // Ends a block nested in a block copy with NUL while it runs.
 class BlockSeal {
@@ -757,7 +764,7 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, c
       std::string body(content);
       body += mark;
       copy = std::make_shared<const std::string>(std::move(body));
-      if (b->lines.size() < kKeptBlockCopies) b->lines.push_back(copy);
+      if (KeepsAnother(b->lines, content.size())) b->lines.push_back(copy);
     }
     r.Body = std::move(copy);
   } else {
@@ -771,7 +778,7 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, c
       block->text += mark;
       // Copies in use at once are as many as the calls running the block
       // (recursion); only so many are kept.
-      if (b->copies.size() < kKeptBlockCopies) b->copies.push_back(block);
+      if (KeepsAnother(b->copies, content.size())) b->copies.push_back(block);
     }
     r.Body = std::shared_ptr<const std::string>(block, &block->text);
     r.BodyBegin = block->text.data();
@@ -827,7 +834,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
   // mark of its last line out of sight, after its NUL, for the same reason.
   // A group, or a rest of line read byte for byte, is remembered with its copy.
   BlockRecord* record = nullptr;
-  if (Statements) {
+  if (Statements && static_cast<size_t>(p - start) <= kKeptBlockBytes) {
     if (*start == '(')
       record = &Statements->RememberBlock(start, std::string(start, p));
     else if (*p && std::string_view(start, p - start) == body)
