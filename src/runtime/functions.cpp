@@ -539,7 +539,8 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
     const char* open = p;
     std::string content = ReadGroup(p);
     args = SplitArguments(*this, content);
-    if (Statements && content.find_first_of("\r\n") == std::string::npos)
+    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
+        content.find_first_of("\r\n") == std::string::npos)
       Statements->RememberArguments(open, p, args);
   }
   ArgsAside aside(*this);

@@ -521,7 +521,8 @@ void Interpreter::FinishRecording(const char* end) {
   if (!start) return;
   rec.start = nullptr;
   if (rec.next != end || rec.text != S.ExecPos.text.get() || rec.items.empty() ||
-      rec.items.size() != S.ArgStack.Count() || !Statements)
+      rec.items.size() != S.ArgStack.Count() || !Statements ||
+      static_cast<size_t>(end - start) > StatementCache::kLongestRecorded)
     return;
   auto r = std::make_unique<TokenRecord>();
   r->at = start;

@@ -73,6 +73,10 @@ struct AssignmentRecord {
 
 class StatementCache {
  public:
+  // Statements and argument lists longer than this are read every time: a
+  // record would keep a second copy of a large literal for little gain.
+  static constexpr size_t kLongestRecorded = 64u << 10;
+
   StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
