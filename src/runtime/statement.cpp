@@ -500,7 +500,8 @@ void Interpreter::RecordToken(const char* token_start) {
   if (!pure) {
     // Remembered as a statement that is read every time, up to the end of
     // the token that ran something, so it is not recorded again.
-    if (Statements && S.ExecPos.text.get() == rec.text && end > rec.start && *end) {
+    if (Statements && S.ExecPos.text.get() == rec.text && end > rec.start && *end &&
+        static_cast<size_t>(end - rec.start) <= StatementCache::kLongestRecorded) {
       auto never = std::make_unique<TokenRecord>();
       never->at = rec.start;
       never->bytes.assign(rec.start, end + 1);
