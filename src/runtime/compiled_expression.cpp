@@ -397,6 +397,15 @@ class Runner {
   // The value of `prog` as Evaluate gives it, its type mark in `type`.
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
     std::string type;
+    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
+      Operand first, r;
+      if (NumericVariable(*prog.first, first)) {
+        if (!Calc(*prog.rest, &first, r)) return false;
+        if (type_out) *type_out = r.is_number ? "e" : "s";
+        value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+        return true;
+      }
+    }
     if (!Term(*prog.first, value, type)) return false;
     for (auto& joined : prog.joined) {
       std::string more, more_type;
@@ -528,11 +537,39 @@ class Runner {
           SetOperand(s, Operand::TextWithNumber(tok.term->text, tok.term->num));
           return true;
         }
+        if (tok.term->kind == TermNode::kWord) {
+          Operand n;
+          if (NumericVariable(*tok.term, n)) {
+            SetOperand(s, std::move(n));
+            return true;
+          }
+        }
         if (!Term(*tok.term, value, type)) return false;
         SetOperand(s, Operand::Text(std::move(value), tok.kind == CalcToken::kPlus || type == "e"));
         return true;
     }
     return false;
+  }
+
+  // A variable typed as a number whose text is an integer exactly as the
+  // number format writes it is taken as that number: its text, needed only by
+  // text operations, is made again from it unchanged.
+  bool NumericVariable(TermNode& t, Operand& out) {
+    Lookup(t);
+    const THashNode* n = t.node;
+    if (!n || n->Kind != kWordVariable || n->TypeMark != "e") return false;
+    std::string_view v = n->Value;
+    size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
+    size_t digits = v.size() - i;
+    if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
+    long long m = 0;
+    for (size_t k = i; k < v.size(); ++k) {
+      unsigned d = static_cast<unsigned char>(v[k]) - '0';
+      if (d > 9) return false;
+      m = m * 10 + d;
+    }
+    out = Operand::Num(static_cast<Number>(i ? -m : m));
+    return true;
   }
 
   bool Level(State& s, int level, Operand& out) {

@@ -26,6 +26,7 @@
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -107,6 +108,15 @@ std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
   return b;
 }
 
+// Copies of one block kept for reuse: at most so many, and so many bytes.
+constexpr size_t kKeptBlockCopies = 64;
+constexpr size_t kKeptBlockBytes = 8u << 20;
+
+template <class Copy>
+bool KeepsAnother(const std::vector<Copy>& copies, size_t length) {
+  return copies.size() < kKeptBlockCopies && (copies.size() + 1) * length <= kKeptBlockBytes;
+}
+
 // Ends a block nested in a block copy with NUL while it runs.
 class BlockSeal {
  public:
@@ -146,7 +156,8 @@ bool IsLineBreak(char c) {
 }
 
 bool BeginsWith(const char* p, const std::string& word) {
-  return std::strncmp(p, word.data(), word.size()) == 0;
+  // The first byte decides for almost every position of a scanned text.
+  return p[0] == word[0] && std::strncmp(p, word.data(), word.size()) == 0;
 }
 
 // True when `s` ends with `tail` and the tail starts on a character boundary
@@ -252,9 +263,13 @@ std::vector<std::string> SplitLines(const std::string& text) {
 // name is kept in Condition), so a loop never writes into a word that a command
 // inside the body removed; a removed counter is created again.
 THashNode* CounterOf(Interpreter& in, TRunControl& r) {
+  // The word found for the previous pass, while no word was added or removed.
+  if (r.CounterWord && r.CounterGeneration == in.S.Words.Generation() && in.Expressions)
+    return r.CounterWord;
   THashNode* w = in.S.Words.FindExact(r.Condition);
   if (!w) w = in.S.Words.AddVariable(r.Condition, "", "e", 0);
   r.CounterWord = w;
+  r.CounterGeneration = in.S.Words.Generation();
   return w;
 }
 
@@ -482,7 +497,19 @@ void PopAbove(Interpreter& in, int keep) {
 void CmdIf(Call& c) {
   Interpreter& in = c.in;
   std::string cond = ScanCondition(in);
-  std::string v = in.Calculate(in.ConvertCondition(cond));
+  std::string v;
+  if (in.Statements) {
+    // The operator form of a condition depends on its text alone.
+    // A copy: the calculation may run a label whose conditions refill the table.
+    std::string converted;
+    if (const std::string* known = in.Statements->Condition(cond))
+      converted = *known;
+    else
+      converted = in.Statements->RememberCondition(cond, in.ConvertCondition(cond));
+    v = in.Calculate(converted);
+  } else {
+    v = in.Calculate(in.ConvertCondition(cond));
+  }
   long long n = 0;
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
   in.Branches(true);
@@ -704,6 +731,66 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
   return true;
 }
 
+// A copy among `copies` that nothing else holds and that ends with `mark`.
+template <class Copy, class TextOf>
+Copy FreeCopy(std::vector<Copy>& copies, const std::string& mark, TextOf text_of) {
+  for (Copy& copy : copies) {
+    std::string_view text = text_of(*copy);
+    if (copy.use_count() == 1 && text.size() >= mark.size() &&
+        text.substr(text.size() - mark.size()) == std::string_view(mark))
+      return copy;
+  }
+  return nullptr;
+}
+
+// A block that was read at p before: a copy of it that nothing holds any more
+// (or a new one) becomes the block, and p moves past it, as reading it would.
+// False when the block was not read here before.
+static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, const char* text_end,
+                              int line) {
+  if (!in.Statements) return false;
+  BlockRecord* b = in.Statements->FindBlock(p);
+  if (!b) return false;
+  const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
+  std::string_view content(b->bytes);
+  content =
+      b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
+  r.ReturnPos = in.S.ExecPos.At(b->group ? p + 1 : p);
+  if (b->one_line) {
+    std::string mark = "\r\n" + std::to_string(line) + ":";
+    std::shared_ptr<const std::string> copy =
+        FreeCopy(b->lines, mark, [](const std::string& t) { return std::string_view(t); });
+    if (!copy) {
+      std::string body(content);
+      body += mark;
+      copy = std::make_shared<const std::string>(std::move(body));
+      if (KeepsAnother(b->lines, content.size())) b->lines.push_back(copy);
+    }
+    r.Body = std::move(copy);
+  } else {
+    // The mark of the last line, after the NUL that ends the copy.
+    std::string mark = "\r\n" + std::to_string(Interpreter::LineOf(after, text_end, line)) + ":";
+    std::shared_ptr<TBlockText> block =
+        FreeCopy(b->copies, mark, [](const TBlockText& t) { return std::string_view(t.text); });
+    if (!block) {
+      block = MakeBlockText(std::string(content), 0);
+      block->text.resize(block->length + 1);
+      block->text += mark;
+      // Copies in use at once are as many as the calls running the block
+      // (recursion); only so many are kept.
+      if (KeepsAnother(b->copies, content.size())) b->copies.push_back(block);
+    }
+    r.Body = std::shared_ptr<const std::string>(block, &block->text);
+    r.BodyBegin = block->text.data();
+    r.BodyEnd = r.BodyBegin + block->length;
+    r.Block = std::move(block);
+  }
+  p = after;
+  r.ExitPos = in.S.ExecPos.At(p);
+  in.S.ExecPos = r.ExitPos;
+  return true;
+}
+
 void Interpreter::ReadBlock(TRunControl& r) {
   r.SavedSource = S.SourceName;
   if (S.ExecPos.None()) {
@@ -725,6 +812,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
   }
   const char* text_end = TextEnd(S.ExecPos);
   int line = LineOf(p, text_end, S.LineNo);
+  if (ReadRecordedBlock(*this, r, p, text_end, line)) return;
   std::string body;
   try {
     if (*p == '(') {
@@ -744,11 +832,25 @@ void Interpreter::ReadBlock(TRunControl& r) {
   // A copy within one line gets that line's mark, so errors inside it report
   // the line of the block and not the line before it. A longer copy keeps the
   // mark of its last line out of sight, after its NUL, for the same reason.
+  // A group, or a rest of line read byte for byte, is remembered with its copy.
+  BlockRecord* record = nullptr;
+  if (Statements && static_cast<size_t>(p - start) <= kKeptBlockBytes) {
+    if (*start == '(')
+      record = &Statements->RememberBlock(start, std::string(start, p));
+    else if (*p && std::string_view(start, p - start) == body)
+      record = &Statements->RememberBlock(start, std::string(start, p + 1));
+    if (record) record->group = *start == '(';
+  }
   if (body.find_first_of("\r\n") == std::string::npos) {
     body += "\r\n" + std::to_string(line) + ":";
     r.Body = std::make_shared<const std::string>(std::move(body));
+    if (record) {
+      record->one_line = true;
+      record->lines.push_back(r.Body);
+    }
   } else {
     auto block = MakeBlockText(std::move(body), LineOf(p, text_end, line));
+    if (record) record->copies.push_back(block);
     r.Body = std::shared_ptr<const std::string>(block, &block->text);
     r.BodyBegin = block->text.data();
     r.BodyEnd = r.BodyBegin + block->length;

@@ -15,6 +15,7 @@
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -229,11 +230,7 @@ void CmdReturn(Call& c) {
     return;
   }
   bool has_call = false;
-  for (int i = st.Count() - 1; i >= 0 && !has_call; --i) {
-    TRunControl r;
-    st.Get(i, r);
-    has_call = IsCallKind(r.Kind);
-  }
+  for (int i = st.Count() - 1; i >= 0 && !has_call; --i) has_call = IsCallKind(st.At(i)->Kind);
   if (!has_call && st.SavedCount() == 0) in.Raise(SJ("「戻る」べき場所がありません。"));
   TRunControl r;
   while (st.Pop(r)) {
@@ -534,9 +531,20 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
-  std::string content = ReadGroup(p);
+  std::vector<std::string> args;
+  if (const ArgumentsRecord* r = Statements ? Statements->FindArguments(p) : nullptr) {
+    args = r->args;
+    p += r->bytes.size();
+  } else {
+    const char* open = p;
+    std::string content = ReadGroup(p);
+    args = SplitArguments(*this, content);
+    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
+        content.find_first_of("\r\n") == std::string::npos)
+      Statements->RememberArguments(open, p, args);
+  }
   ArgsAside aside(*this);
-  for (std::string& arg : SplitArguments(*this, content)) PushArgument(*this, std::move(arg));
+  for (std::string& arg : args) PushArgument(*this, std::move(arg));
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
   S.CallMode = true;

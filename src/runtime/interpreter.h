@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/command.h"
 #include "runtime/errors.h"
@@ -105,7 +106,8 @@ class Interpreter {
   // aside), runs until ExecPos is none or the text ends, restores both and ExecPos.
   void RunNested(const TPos& start);
   void Step();
-  void ExecuteStatement();
+  // `verb`, when known, is the word the verb on top of the argument stack names.
+  void ExecuteStatement(THashNode* verb = nullptr);
   void ExecuteWord(THashNode* w);
   // Binds the items on the argument stack to w's template; returns the
   // number of slots (the items now on top, first slot lowest).
@@ -203,6 +205,30 @@ class Interpreter {
 
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
+  // The command statement being read token by token, to be remembered when it
+  // ends (see TokenRecord in statement_cache.h). `start` null: not recording.
+  struct TokenRecording {
+    const char* start = nullptr;
+    const std::string* text = nullptr;  // the text it is read in
+    const char* next = nullptr;         // where its next token must begin
+    std::vector<std::string> items;
+    uint32_t steps = 0;
+    bool literal = false;
+  };
+  TokenRecording recording_;
+  // The verb of the statement whose tokens were just replayed, for the byte
+  // that ends that statement at `at`, while the word table has `generation`.
+  struct VerbHint {
+    const char* at = nullptr;
+    THashNode* word = nullptr;
+    uint64_t generation = 0;
+  };
+  VerbHint verb_hint_;
+  THashNode* TakeVerbHint(const char* at);
+  bool ReplayTokens(const char* at);
+  void RecordToken(const char* token_start);
+  void FinishRecording(const char* end);
+  void StepToken(unsigned char c, const char* start);
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy,
                       const char* statement_start = nullptr);

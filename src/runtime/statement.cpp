@@ -10,6 +10,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/calculator.h"
 #include "runtime/compiled_expression.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
@@ -142,6 +143,10 @@ std::string Interpreter::RestOfStatement(const char*& p) {
     p += len;
   }
   return out;
+}
+
+static bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 static bool IsDigit(char c) {
@@ -316,35 +321,65 @@ void Interpreter::Step() {
       AssignText(r->target, r->value, &r->compiled);
       return;
     }
+    if (ReplayTokens(p)) return;
   }
   SkipBlanks(p);
   unsigned char c = *p;
   switch (c) {
     case '\0':
+      recording_.start = nullptr;
       ExecuteStatement();
       return;
     case '\r':
     case '\n': {
       bool continued = p > S.ExecPos.text->c_str() && p[-1] == ',';
+      if (continued)
+        recording_.start = nullptr;
+      else
+        FinishRecording(p);
+      THashNode* verb = TakeVerbHint(p);
       ReadLineBreak(p);
       if (continued) return;
       LineFromMark = true;
-      ExecuteStatement();
+      ExecuteStatement(verb);
       // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
       if (S.LineStopOption && !S.ExecPos.None() && host.Dialogs().DebugDialog("")) EndRun();
       return;
     }
-    case ';':
+    case ';': {
+      FinishRecording(p);
+      THashNode* verb = TakeVerbHint(p);
       ++p;
-      ExecuteStatement();
+      ExecuteStatement(verb);
       return;
+    }
     case '*':
+      recording_.start = nullptr;
       while (*p && *p != '\r' && *p != '\n') p += CharLenZ(p);
       return;
     case '?':
+      recording_.start = nullptr;
       ++p;
       ConditionForm();
       return;
+    default:
+      break;
+  }
+  // A token: recorded when it continues the statement being recorded.
+  TokenRecording rec;
+  if (recording_.start && recording_.next == start && recording_.text == S.ExecPos.text.get() &&
+      recording_.items.size() == S.ArgStack.Count())
+    rec = std::move(recording_);
+  recording_.start = nullptr;
+  StepToken(c, start);
+  if (!rec.start) return;
+  recording_ = std::move(rec);
+  RecordToken(start);
+}
+
+void Interpreter::StepToken(unsigned char c, const char* start) {
+  const char*& p = S.ExecPos.p;
+  switch (c) {
     case '"':
     case '`':
       StepLiteral(p);
@@ -381,6 +416,122 @@ void Interpreter::Step() {
     return;
   }
   SuffixAnalysis(std::move(word), p, true, false, {}, {}, S.ArgStack.Empty() ? start : nullptr);
+}
+
+// ---------------------------------------------------------------- token records
+
+namespace {
+
+// True when the bytes [from, to) of a token only push a text that they alone
+// decide: words, plain numbers and literals without an embedded expression.
+// Anything that may run something, read the word table or span lines (groups,
+// calls, operators, "&", cells, assignments, "{…}") is not.
+bool PureTokenText(const char* from, const char* to) {
+  const std::string& open_brace = SJ("｛");
+  for (const char* q = from; q < to;) {
+    unsigned char c = *q;
+    if (c == '"' || c == '`') {
+      const char* end = q;
+      if (!SkipLiteral(end) || end > to) return false;
+      if (c == '"') {
+        for (const char* r = q + 1; r < end - 1;) {
+          if (*r == '{' || *r == '\r' || *r == '\n' || *r == '\0') return false;
+          if (r[0] == open_brace[0] && r[1] == open_brace[1]) return false;
+          r += CharLenZ(r);
+        }
+      } else if (std::memchr(q, '\0', end - q) || std::memchr(q, '\r', end - q) ||
+                 std::memchr(q, '\n', end - q)) {
+        return false;
+      }
+      q = end;
+      continue;
+    }
+    if (c == '\0' || c == '\r' || c == '\n' || c == '(' || c == ')' || c == '#' || c == '?' ||
+        c == '{' || c == ';' || IsOperatorChar(c))
+      return false;
+    q += CharLenZ(q);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Interpreter::ReplayTokens(const char* at) {
+  TokenRecord* r = Statements->FindTokens(at);
+  if (!r) {
+    recording_.start = at;
+    recording_.text = S.ExecPos.text.get();
+    recording_.next = at;
+    recording_.items.clear();
+    recording_.steps = 0;
+    recording_.literal = false;
+    return false;
+  }
+  recording_.start = nullptr;
+  if (r->items.empty()) return false;
+  // The steps the tokens would take count as they did, so a step limit stops
+  // the run where reading them would.
+  if (StepLimit && StepCount + r->steps - 1 > StepLimit) return false;
+  StepCount += r->steps - 1;
+  for (const std::string& item : r->items) S.ArgStack.Push(item);
+  if (r->sets_text_type) S.SoreType = "s";
+  S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
+  uint64_t generation = S.Words.Generation();
+  if (r->verb_generation != generation) {
+    r->verb = S.Words.Find(r->items.back(), true);
+    r->verb_generation = generation;
+  }
+  verb_hint_ = {S.ExecPos.p, r->verb, generation};
+  return true;
+}
+
+THashNode* Interpreter::TakeVerbHint(const char* at) {
+  VerbHint hint = verb_hint_;
+  verb_hint_ = {};
+  return hint.at == at && hint.generation == S.Words.Generation() ? hint.word : nullptr;
+}
+
+void Interpreter::RecordToken(const char* token_start) {
+  TokenRecording& rec = recording_;
+  const char* end = S.ExecPos.p;
+  const bool pure = S.ExecPos.text.get() == rec.text &&
+                    S.ArgStack.Count() == rec.items.size() + 1 && PureTokenText(token_start, end) &&
+                    !EndsWith(S.ArgStack.Top(), SJ("て"));
+  if (!pure) {
+    // Remembered as a statement that is read every time, up to the end of
+    // the token that ran something, so it is not recorded again.
+    if (Statements && S.ExecPos.text.get() == rec.text && end > rec.start && *end &&
+        static_cast<size_t>(end - rec.start) <= StatementCache::kLongestRecorded) {
+      auto never = std::make_unique<TokenRecord>();
+      never->at = rec.start;
+      never->bytes.assign(rec.start, end + 1);
+      Statements->RememberTokens(std::move(never));
+    }
+    rec.start = nullptr;
+    return;
+  }
+  if (*token_start == '"' || *token_start == '`') rec.literal = true;
+  rec.items.push_back(S.ArgStack.Top());
+  ++rec.steps;
+  rec.next = end;
+}
+
+void Interpreter::FinishRecording(const char* end) {
+  TokenRecording& rec = recording_;
+  const char* start = rec.start;
+  if (!start) return;
+  rec.start = nullptr;
+  if (rec.next != end || rec.text != S.ExecPos.text.get() || rec.items.empty() ||
+      rec.items.size() != S.ArgStack.Count() || !Statements ||
+      static_cast<size_t>(end - start) > StatementCache::kLongestRecorded)
+    return;
+  auto r = std::make_unique<TokenRecord>();
+  r->at = start;
+  r->bytes.assign(start, end + 1);
+  r->items = std::move(rec.items);
+  r->steps = rec.steps;
+  r->sets_text_type = rec.literal;
+  Statements->RememberTokens(std::move(r));
 }
 
 std::string Interpreter::ConcatTail(std::string t, const char*& p) {
@@ -454,10 +605,6 @@ void Interpreter::StepNumber(const char*& p) {
   if (n != '\r' && n != '\n' && n != ',' && n != ';' && static_cast<unsigned char>(n) != 0xA4)
     t += ReadWord(p);
   SuffixAnalysis(std::move(t), p, false, false, {}, {});
-}
-
-static bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // 繰返, 反復 and ループ (any written form) read their block from the text at once.
@@ -566,10 +713,10 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
 
 // ---------------------------------------------------------------- execution
 
-void Interpreter::ExecuteStatement() {
+void Interpreter::ExecuteStatement(THashNode* verb) {
   if (S.ArgStack.Empty()) return;
   std::string v = S.ArgStack.PopLast();
-  THashNode* w = S.Words.Find(v, true);
+  THashNode* w = verb ? verb : S.Words.Find(v, true);
   if (w) {
     ExecuteWord(w);
     if (!S.ArgStack.Empty()) {
@@ -664,11 +811,29 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
   }
   return cache.emplace(tmpl, std::move(slots)).first->second;
 }
+
+// The slots of w's template, remembered for the words bound most recently: a
+// statement binds the same few words again and again.
+const std::vector<std::string>& SlotsOf(const THashNode* w) {
+  struct Recent {
+    const THashNode* word = nullptr;
+    std::string tmpl;
+    const std::vector<std::string>* slots = nullptr;
+  };
+  static std::array<Recent, 64> recent;
+  Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
+  if (r.word == w && r.slots && r.tmpl == w->Template) return *r.slots;
+  const std::vector<std::string>& slots = TemplateSlots(w->Template);
+  r.word = w;
+  r.tmpl = w->Template;
+  r.slots = &slots;
+  return slots;
+}
 }  // namespace
 
 size_t Interpreter::Bind(THashNode* w) {
   const std::string& t = w->Template;
-  const std::vector<std::string>& slots = TemplateSlots(t);
+  const std::vector<std::string>& slots = SlotsOf(w);
   size_t n = slots.size();
   TStack& st = S.ArgStack;
   if (n > 0 && n == st.Count() + 1) {
@@ -681,7 +846,11 @@ size_t Interpreter::Bind(THashNode* w) {
     Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
           SJ("\"の形式で指定してください。引数が少ないです。"));
   if (n == 0) return 0;
-  std::vector<std::string> bound(n);
+  // The bound items, first slot first (most templates have few slots).
+  std::array<std::string, 4> few;
+  std::vector<std::string> many;
+  if (n > few.size()) many.resize(n);
+  std::string* bound = n > few.size() ? many.data() : few.data();
   auto& items = st.Items();
   for (size_t k = n; k-- > 0;) {
     const std::string& q = slots[k];
@@ -703,7 +872,7 @@ size_t Interpreter::Bind(THashNode* w) {
     if (ParticleAccepts(q, item)) item.resize(item.size() - MatchedParticleLength(q, item));
     bound[k] = std::move(item);
   }
-  for (auto& b : bound) items.push_back(std::move(b));
+  for (size_t k = 0; k < n; ++k) items.push_back(std::move(bound[k]));
   if (items.size() > 5000)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
   return n;

@@ -1,11 +1,14 @@
-// Statements read once: a plain assignment (『X は、式』 or 『X=式』 with nothing
-// pushed before it) is remembered by the position it starts at, together with
-// its bytes. When the statement loop comes to the same bytes at the same
-// position again (the next pass of a loop), the target and the value text come
-// from the record instead of being read again. The bytes are compared on every
-// use, so a record never applies to a text that changed or to another text
-// that took the place of a freed one; the record holds no pointer it reads
-// through.
+// Statements read once. What the statement loop reads at a position is
+// remembered with the bytes it read there: a plain assignment (『X は、式』 or
+// 『X=式』 with nothing pushed before it: its target and value text), a command
+// statement whose tokens only push texts (the items, verb last), a block (its
+// copy), the arguments of a call (split at their commas). When the loop comes
+// to the same bytes at the same position again (the next pass of a loop, the
+// next call of a label), the record stands for the reading. The bytes are
+// compared on every use, so a record never applies to a text that changed or
+// to another text that took the place of a freed one; a record holds no
+// pointer it reads through, and what it names in the word table is checked
+// against the table's generation.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +16,52 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace sorane {
+
+// A command statement whose tokens are pushed without running anything (words,
+// literals without embedded expressions, plain numbers): the items it leaves
+// on the argument stack just before the byte that ends it, verb last. A record
+// with no items stands for a statement that must always be read (it is kept so
+// that reading it does not try to record it again).
+struct THashNode;
+
+struct TokenRecord {
+  const char* at = nullptr;
+  std::string bytes;  // from `at` up to the byte that ends the statement, that byte included
+  std::vector<std::string> items;
+  uint32_t steps = 0;           // statement-loop steps the tokens took when read
+  bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
+  // The word the verb (the last item) names, found while the word table had
+  // `verb_generation`.
+  THashNode* verb = nullptr;
+  uint64_t verb_generation = 0;
+};
+
+struct TBlockText;  // a block copy (runtime/control.cpp)
+
+// A block read at the same position again (a group, or the rest of a line read
+// byte for byte): its bytes, and the copies made of it. A copy that nothing
+// else holds any more is run again instead of copying anew, so the statements
+// inside keep their positions (and their records).
+struct BlockRecord {
+  const char* at = nullptr;
+  std::string bytes;  // a group from "(" to ")"; a rest of line with the byte that ends it
+  bool group = false;
+  bool one_line = false;
+  std::vector<std::shared_ptr<TBlockText>> copies;        // blocks spanning lines
+  std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
+};
+
+// The arguments written in the parentheses of a call, split at their commas
+// (not when they span lines: reading those sets the line number).
+struct ArgumentsRecord {
+  const char* at = nullptr;
+  std::string bytes;  // from "(" to ")"
+  std::vector<std::string> args;
+};
 
 struct AssignmentRecord {
   const char* at = nullptr;
@@ -27,7 +73,11 @@ struct AssignmentRecord {
 
 class StatementCache {
  public:
-  StatementCache() : slots_(kSlots) {}
+  // Statements and argument lists longer than this are read every time: a
+  // record would keep a second copy of a large literal for little gain.
+  static constexpr size_t kLongestRecorded = 64u << 10;
+
+  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -35,10 +85,61 @@ class StatementCache {
   std::shared_ptr<AssignmentRecord> Find(const char* p) const {
     const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
     if (!r || r->at != p) return nullptr;
-    size_t length = r->bytes.size() - 1;
-    if (strnlen(p, length) != length || std::memcmp(p, r->bytes.data(), length + 1) != 0)
-      return nullptr;
+    if (!Matches(p, r->bytes)) return nullptr;
     return r;
+  }
+
+  // The token record at p when the text there still reads as it did.
+  TokenRecord* FindTokens(const char* p) const {
+    const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r.get();
+  }
+  void RememberTokens(std::unique_ptr<TokenRecord> r) {
+    size_t slot = SlotOf(r->at);
+    tokens_[slot] = std::move(r);
+  }
+
+  // The record of the group block at p when the text there still reads as it did.
+  BlockRecord* FindBlock(const char* p) const {
+    BlockRecord* r = blocks_[SlotOf(p)].get();
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  BlockRecord& RememberBlock(const char* at, std::string bytes) {
+    auto r = std::make_unique<BlockRecord>();
+    r->at = at;
+    r->bytes = std::move(bytes);
+    std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
+    slot = std::move(r);
+    return *slot;
+  }
+
+  // The arguments of the call whose "(" is at p, when the text there still
+  // reads as it did.
+  const ArgumentsRecord* FindArguments(const char* p) const {
+    const ArgumentsRecord* r = arguments_[SlotOf(p)].get();
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
+    auto r = std::make_unique<ArgumentsRecord>();
+    r->at = at;
+    r->bytes.assign(at, end);
+    r->args = std::move(args);
+    arguments_[SlotOf(at)] = std::move(r);
+  }
+
+  // The operator form of the condition text of もし, once converted. The
+  // table is emptied when it holds many texts, as conditions built anew at
+  // every pass would only fill it.
+  std::string* Condition(const std::string& text) {
+    auto it = conditions_.find(text);
+    return it == conditions_.end() ? nullptr : &it->second;
+  }
+  std::string& RememberCondition(const std::string& text, std::string converted) {
+    if (conditions_.size() >= kSlots * 8) conditions_.clear();
+    return conditions_.insert_or_assign(text, std::move(converted)).first->second;
   }
 
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
@@ -52,12 +153,21 @@ class StatementCache {
   }
 
  private:
+  // The text at p holds `bytes` (the NUL that ends a text is never part of them).
+  static bool Matches(const char* p, const std::string& bytes) {
+    size_t length = bytes.size() - 1;
+    return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
+  }
   static constexpr size_t kSlots = 1024;
   static size_t SlotOf(const char* p) {
     uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+  std::vector<std::unique_ptr<TokenRecord>> tokens_;
+  std::vector<std::unique_ptr<BlockRecord>> blocks_;
+  std::vector<std::unique_ptr<ArgumentsRecord>> arguments_;
+  std::unordered_map<std::string, std::string> conditions_;
 };
 
 }  // namespace sorane

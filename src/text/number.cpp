@@ -157,6 +157,22 @@ Number ParseClean(std::string_view s) {
 
 Number ParseNumber(std::string_view s) {
   if (s.empty()) return 0;
+  // A plain decimal integer (the usual value of a counter or a sum) is read
+  // directly: at most 18 digits are exact in 64 bits, as the full reader has them.
+  if (s.size() <= 18) {
+    size_t i = s[0] == '-' ? 1 : 0;
+    uint64_t m = 0;
+    size_t j = i;
+    for (; j < s.size(); ++j) {
+      unsigned d = static_cast<unsigned char>(s[j]) - '0';
+      if (d > 9) break;
+      m = m * 10 + d;
+    }
+    if (j == s.size() && j > i) {
+      Number v = static_cast<Number>(m);
+      return i ? -v : v;
+    }
+  }
   s = s.substr(0, std::min(s.size(), kMaxNumberText));
   if (!NeedsRewrite(s)) return ParseClean(s);
   return ParseClean(Normalised(s));

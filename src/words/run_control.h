@@ -60,7 +60,8 @@ struct TRunControl {
   std::shared_ptr<void> Seal;
   std::string SavedSource;
   std::string Condition;
-  THashNode* CounterWord = nullptr;                    // 繰り返す
+  THashNode* CounterWord = nullptr;  // 繰り返す
+  uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
   std::shared_ptr<std::vector<std::string>> Elements;  // 反復
 };
 
@@ -70,6 +71,8 @@ class TRunControlStack {
   void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
   bool Pop(TRunControl& out);
   bool Get(size_t i, TRunControl& out) const;
+  // The record at i (0 is the oldest), or null.
+  const TRunControl* At(size_t i) const { return i < current_.size() ? &current_[i] : nullptr; }
   TRunControl* Top() { return current_.empty() ? nullptr : &current_.back(); }
   int Count() const { return static_cast<int>(current_.size()); }
   void Clear() { current_.clear(); }
