@@ -27,13 +27,21 @@ bool EndsOnBoundary(std::string_view text, size_t pos, size_t len) {
   return pos == end;
 }
 
-// Byte index (0-based) of the first whole-character match at a boundary at or
-// after `from`, or npos. `from` must itself be a character boundary.
-size_t FindFromBoundary(std::string_view needle, std::string_view text, size_t from) {
-  if (needle.empty()) return std::string_view::npos;
-  const unsigned char first = static_cast<unsigned char>(needle[0]);
+// True when `at` starts a character, given that `known` (at or before it)
+// does. A byte that cannot lead a character always ends one, and the bytes
+// after the last such byte can only pair up as lead and trail, so `at` starts
+// a character when an even number of them stand before it. (A lead byte before
+// a NUL stands alone: a NUL at `at` is left to the walk.)
+bool StartsCharacter(std::string_view text, size_t known, size_t at) {
+  size_t q = at;
+  while (q > known && IsLeadByte(static_cast<unsigned char>(text[q - 1]))) --q;
+  return (at - q) % 2 == 0;
+}
+
+// The walk of every character from `from`, for needles that begin with NUL.
+size_t FindByWalking(std::string_view text, std::string_view needle, size_t from) {
   for (size_t i = from; i + needle.size() <= text.size(); i += CharLen(text, i)) {
-    if (static_cast<unsigned char>(text[i]) == first && BytesAt(text, i, needle) &&
+    if (text[i] == needle[0] && BytesAt(text, i, needle) &&
         EndsOnBoundary(text, i, needle.size())) {
       return i;
     }
@@ -48,6 +56,22 @@ bool IsTrimmedByWide(std::string_view s, size_t i, size_t len) {
 }
 
 }  // namespace
+
+// Candidates come from the library's byte search; each is then checked to
+// start and end on a character boundary. `known` only moves forward, so the
+// checks together read each byte of the text at most once more.
+size_t FindAtBoundary(std::string_view text, std::string_view needle, size_t from) {
+  if (needle.empty()) return std::string_view::npos;
+  if (needle[0] == '\0') return FindByWalking(text, needle, from);
+  size_t known = from;
+  for (size_t at = text.find(needle, from); at != std::string_view::npos;
+       at = text.find(needle, at + 1)) {
+    bool starts = StartsCharacter(text, known, at);
+    known = starts ? at : at + 1;  // not a start: `at` is a trail byte
+    if (starts && EndsOnBoundary(text, at, needle.size())) return at;
+  }
+  return std::string_view::npos;
+}
 
 size_t CharCount(std::string_view s) {
   size_t end = RunEnd(s);
@@ -87,13 +111,13 @@ size_t PosFrom(std::string_view needle, std::string_view text, long long start) 
   // the beginning: a start that points at a trail byte must not match there.
   size_t from = 0;
   while (from < static_cast<size_t>(start - 1)) from += CharLen(text, from);
-  size_t found = FindFromBoundary(needle, text, from);
+  size_t found = FindAtBoundary(text, needle, from);
   return found == std::string_view::npos ? 0 : found + 1;
 }
 
 std::string ReplaceText(std::string_view text, std::string_view needle, std::string_view repl,
                         bool all) {
-  size_t found = FindFromBoundary(needle, text, 0);
+  size_t found = FindAtBoundary(text, needle, 0);
   if (found == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size() + repl.size());
@@ -105,7 +129,7 @@ std::string ReplaceText(std::string_view text, std::string_view needle, std::str
     out.append(repl);
     done = found + needle.size();
     if (!all) break;
-    found = FindFromBoundary(needle, text, done);
+    found = FindAtBoundary(text, needle, done);
   }
   out.append(text.substr(done));
   return out;

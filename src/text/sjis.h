@@ -33,6 +33,10 @@ size_t CharCount(std::string_view s);
 std::string CharCopy(std::string_view s, long long first, long long count);
 // The character at the cursor (empty at the end); the cursor moves past it.
 std::string NextChar(std::string_view s, size_t& cursor);
+// Byte offset (0-based) of the first match of `needle` that starts and ends on
+// character boundaries at or after the boundary `from`, or npos. An empty
+// needle never matches.
+size_t FindAtBoundary(std::string_view text, std::string_view needle, size_t from);
 // Byte position (1-based) of the first match at a character boundary at or after
 // `start`, or 0. Start values below 1 count as 1.
 size_t PosFrom(std::string_view needle, std::string_view text, long long start);

@@ -56,6 +56,33 @@ TEST(SjisSearch, PosFromFindsOnlyCharacterBoundaries) {
   EXPECT_EQ(PosFrom("\x95", kHyou, 1), 0u);
 }
 
+// The byte search with boundary checks finds exactly what a walk over every
+// character finds, on random texts made mostly of bytes that can both lead and
+// trail (the hard case for telling where characters start), with NULs.
+TEST(SjisSearch, FindAtBoundaryAgreesWithAWalk) {
+  auto walk = [](std::string_view text, std::string_view needle, size_t from) {
+    for (size_t i = from; i + needle.size() <= text.size(); i += CharLen(text, i)) {
+      if (text.substr(i, needle.size()) != needle) continue;
+      size_t j = i;
+      while (j < i + needle.size()) j += CharLen(text, j);
+      if (j == i + needle.size()) return i;
+    }
+    return std::string_view::npos;
+  };
+  const char bytes[] = {'\x88', '\x9f', '\x81', '\xe0', 'a', '\x40', '\0', '\xa0'};
+  uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text, needle;
+    for (int k = next() % 40; k > 0; --k) text += bytes[next() % 8];
+    for (int k = 1 + next() % 3; k > 0; --k) needle += bytes[next() % 8];
+    size_t from = 0;
+    for (int k = next() % 4; k > 0 && from < text.size(); --k) from += CharLen(text, from);
+    ASSERT_EQ(FindAtBoundary(text, needle, from), walk(text, needle, from))
+        << round << " " << testing::PrintToString(text) << " " << testing::PrintToString(needle);
+  }
+}
+
 TEST(SjisSearch, PosFromLimits) {
   EXPECT_EQ(PosFrom("b", "abcb", 1), 2u);
   EXPECT_EQ(PosFrom("b", "abcb", 3), 4u);

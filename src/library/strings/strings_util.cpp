@@ -99,24 +99,6 @@ std::string JoinLines(const std::vector<std::string_view>& lines) {
 
 // ---------------------------------------------------------------- searching
 
-size_t FindAtBoundary(std::string_view text, std::string_view needle, size_t from) {
-  if (needle.empty()) return std::string_view::npos;
-  const char first = needle[0];
-  const size_t n = needle.size();
-  for (size_t i = from; i + n <= text.size();) {
-    size_t len = CharLen(text, i);
-    if (text[i] == first && std::memcmp(text.data() + i, needle.data(), n) == 0) {
-      // The match must also end on a boundary: a needle ending in a lone lead
-      // byte must not take the first half of the text's character.
-      size_t j = i;
-      while (j < i + n) j += CharLen(text, j);
-      if (j == i + n) return i;
-    }
-    i += len;
-  }
-  return std::string_view::npos;
-}
-
 size_t CountOccurrences(std::string_view text, std::string_view needle) {
   size_t count = 0;
   for (size_t at = FindAtBoundary(text, needle, 0); at != std::string_view::npos;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/sjis.h"
+
 namespace sorane {
 
 // The largest text a command builds from a count or size given by the script
@@ -28,11 +30,6 @@ long long IntegerText(std::string_view s, long long fallback);
 // line followed by CR LF.
 std::vector<std::string_view> SplitLines(std::string_view text);
 std::string JoinLines(const std::vector<std::string_view>& lines);
-
-// Byte offset (0-based) of the first match of `needle` that starts and ends on
-// character boundaries at or after the boundary `from`, or npos. An empty
-// needle never matches.
-size_t FindAtBoundary(std::string_view text, std::string_view needle, size_t from);
 
 // Non-overlapping occurrences; an empty needle gives 0.
 size_t CountOccurrences(std::string_view text, std::string_view needle);
