@@ -19,7 +19,7 @@ bool OpenLibrary(const char* soname, const char* package, const char* const* nam
   if (!lib)
     fprintf(stderr, "sorane: cannot load %s (install the package %s)\n", soname, package);
   else
-    fprintf(stderr, "sorane: %s has no %s (install the current package %s)\n", soname, missing,
+    fprintf(stderr, "sorane: %s lacks %s (the package %s may be too old)\n", soname, missing,
             package);
   return false;
 }
