@@ -8,9 +8,17 @@
 #include "text/encoding.h"
 #include "text/sjis.h"
 
+namespace sorane {
+
+SORANE_CURL_FUNCTIONS(SORANE_LAZY_DEFINE)
+
+}  // namespace sorane
+
 namespace sorane::net {
 
 namespace {
+
+SORANE_LAZY_LOADER(LoadCurl, SORANE_CURL_FUNCTIONS, "libcurl.so.4", "libcurl4")
 
 // A connection that takes longer to open fails; so does a transfer that
 // moves less than one byte a second for a minute.
@@ -25,7 +33,12 @@ void GlobalInit() {
 
 }  // namespace
 
+bool Curl::Available() {
+  return LoadCurl();
+}
+
 Curl::Curl() {
+  if (!Available()) return;
   GlobalInit();
   h_ = curl_easy_init();
 }

@@ -3,7 +3,7 @@
 // server offers it, connect and low-speed time limits, and error texts that
 // never carry a password. A body being downloaded streams into a temporary
 // file beside its target, which replaces the target only when the transfer
-// succeeded.
+// succeeded. libcurl is loaded when a transfer first needs it.
 #pragma once
 
 #include <curl/curl.h>
@@ -12,12 +12,31 @@
 #include <functional>
 #include <string>
 
+#include "platform/lazy_library.h"
 #include "platform/safe_write.h"
+
+namespace sorane {
+
+// The libcurl functions the run-time calls, through pointers of their own
+// names (platform/lazy_library.h), set once net::Curl::Available() is true.
+// clang-format off
+#define SORANE_CURL_FUNCTIONS(F)                                                    \
+  F(curl_global_init) F(curl_easy_init) F(curl_easy_cleanup) F(curl_easy_reset)     \
+  F(curl_easy_setopt) F(curl_easy_perform) F(curl_easy_strerror)                    \
+  F(curl_slist_append) F(curl_slist_free_all)
+// clang-format on
+SORANE_CURL_FUNCTIONS(SORANE_LAZY_DECLARE)
+
+}  // namespace sorane
 
 namespace sorane::net {
 
 class Curl {
  public:
+  // Loads libcurl at the first call; false when it cannot be loaded. Every
+  // command calls it before it makes a Curl and fails with its own message.
+  static bool Available();
+  // A handle of its own (none when libcurl is not available).
   Curl();
   ~Curl();
   Curl(const Curl&) = delete;

@@ -142,11 +142,13 @@ void FtpSession::Connect(Interpreter& in) {
   user_ = Trim(Variable(in, SJ("FTPユーザーID")));
   password_ = Trim(Variable(in, SJ("FTPパスワード")));
   passive_ = AsciiUpper(Variable(in, SJ("FTP接続方式"))) == "PASV";
-  curl_ = std::make_unique<Curl>();
   std::string failure;
-  if (UrlHost(host_).empty()) {
+  if (!Curl::Available()) {
+    failure = SJ("libcurlを読み込めません。");
+  } else if (UrlHost(host_).empty()) {
     failure = Utf8ToSjis(curl_easy_strerror(CURLE_URL_MALFORMAT));
   } else {
+    curl_ = std::make_unique<Curl>();
     // Logging in is a request for the starting folder without its listing.
     Prepare(in, "", true);
     curl_easy_setopt(curl_->get(), CURLOPT_NOBODY, 1L);
@@ -400,7 +402,7 @@ void CmdHttpDownload(Call& c) {
   if (!SecurityCheck(in, local, QuotedQuestion(local, SJ("へダウンロードします。")))) return;
   auto fail = [&] { in.Raise(SJ("\"%s\"からのダウンロードに失敗"), url); };
   AtomicFile file;
-  if (net::HasLineBreak(url) || !file.Open(os)) fail();
+  if (net::HasLineBreak(url) || !Curl::Available() || !file.Open(os)) fail();
   Curl curl;
   curl.Prepare("http,https,ftp");
   CURL* h = curl.get();

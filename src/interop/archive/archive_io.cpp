@@ -16,6 +16,7 @@
 
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/lazy_library.h"
 #include "platform/path_resolve.h"
 #include "policy/security.h"
 #include "text/encoding.h"
@@ -23,6 +24,37 @@
 namespace sorane {
 
 namespace {
+
+// The libarchive functions called here, through pointers of their own names
+// (platform/lazy_library.h), set once LoadArchive() is true.
+// clang-format off
+#define SORANE_ARCHIVE_FUNCTIONS(F)                                                        \
+  F(archive_entry_new) F(archive_entry_free) F(archive_entry_copy_stat)                    \
+  F(archive_entry_copy_pathname) F(archive_entry_copy_symlink) F(archive_entry_copy_hardlink) \
+  F(archive_entry_set_perm) F(archive_entry_pathname) F(archive_entry_symlink)             \
+  F(archive_entry_hardlink) F(archive_entry_filetype) F(archive_entry_perm)                \
+  F(archive_entry_size) F(archive_entry_size_is_set) F(archive_entry_mtime)                \
+  F(archive_entry_mtime_nsec) F(archive_entry_mtime_is_set)                                \
+  F(archive_error_string) F(archive_format) F(archive_filter_code) F(archive_free)         \
+  F(archive_read_new) F(archive_read_support_filter_all) F(archive_read_support_format_all) \
+  F(archive_read_support_format_raw) F(archive_read_set_options) F(archive_read_open_fd)   \
+  F(archive_read_next_header) F(archive_read_data_block) F(archive_read_data_skip)         \
+  F(archive_write_new) F(archive_write_set_format_zip) F(archive_write_set_format_7zip)    \
+  F(archive_write_set_format_pax_restricted) F(archive_write_set_format_option)            \
+  F(archive_write_zip_set_compression_store) F(archive_write_add_filter_gzip)              \
+  F(archive_write_add_filter_compress) F(archive_write_add_filter_bzip2)                   \
+  F(archive_write_add_filter_xz) F(archive_write_add_filter_zstd) F(archive_write_open_fd) \
+  F(archive_write_header) F(archive_write_data) F(archive_write_data_block)                \
+  F(archive_write_finish_entry) F(archive_write_close) F(archive_write_disk_new)           \
+  F(archive_write_disk_set_options)
+// clang-format on
+SORANE_ARCHIVE_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadArchive, SORANE_ARCHIVE_FUNCTIONS, "libarchive.so.13", "libarchive13")
+
+// The reason of every archive command when the library cannot be loaded.
+std::string NoLibrary() {
+  return SJ("libarchiveを読み込めません。");
+}
 
 constexpr size_t kBlock = 64 << 10;
 
@@ -461,6 +493,7 @@ std::string EntryNameToOs(const std::string& raw) {
 std::string WriteArchive(int fd, const ArchiveFormat& format,
                          const std::vector<ArchiveSource>& sources,
                          const CompressSettings& settings) {
+  if (!LoadArchive()) return NoLibrary();
   Utf8Names names;
   ArchivePtr a(archive_write_new());
   if (!a || !SetWriteFormat(a.get(), format, settings.store_only))
@@ -477,6 +510,7 @@ std::string WriteArchive(int fd, const ArchiveFormat& format,
 
 std::string ExtractArchive(const std::string& archive, const std::string& folder,
                            const ExtractSettings& settings, const EntryGuard& guard) {
+  if (!LoadArchive()) return NoLibrary();
   int fd = open(archive.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

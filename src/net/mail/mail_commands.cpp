@@ -154,6 +154,8 @@ void CmdMailReceive(Call& c) {
   if (!ParseServer(host, Protocol::kPop3, server))
     ReceiveError(in, SJ("接続に失敗。ホスト名が不正です。"));
 
+  // Messages are only fetched when they can be taken apart.
+  if (!MessageParserAvailable()) ReceiveError(in, SJ("メールの受信に失敗しました。"));
   MailProgress progress(in, SJ("メールの受信：ホストに接続中"));
   progress.Percent(0);
   Pop3Session session(server, user, password);

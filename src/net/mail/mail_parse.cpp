@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/files.h"
+#include "platform/lazy_library.h"
 #include "text/base64.h"
 #include "text/encoding.h"
 #include "text/kanji_code.h"
@@ -14,11 +15,38 @@
 
 namespace sorane::mail {
 
+// The GMime and GLib functions called here, also by GMime's type-check and
+// cast macros, through pointers of their own names (platform/lazy_library.h).
+// libgmime brings libglib and libgobject, where the g_object_ and g_type_
+// functions are found.
+// clang-format off
+#define SORANE_GMIME_FUNCTIONS(F)                                                          \
+  F(g_mime_init) F(g_mime_charset_iconv_name) F(g_mime_content_type_is_type)               \
+  F(g_mime_data_wrapper_write_to_stream) F(g_mime_header_get_raw_value)                    \
+  F(g_mime_header_list_get_header) F(g_mime_message_get_mime_part)                         \
+  F(g_mime_message_part_get_message) F(g_mime_multipart_get_count)                         \
+  F(g_mime_multipart_get_part) F(g_mime_object_get_content_disposition_parameter)          \
+  F(g_mime_object_get_content_type) F(g_mime_object_get_content_type_parameter)            \
+  F(g_mime_object_get_header_list) F(g_mime_object_write_to_stream)                        \
+  F(g_mime_parser_construct_message) F(g_mime_parser_new_with_stream)                      \
+  F(g_mime_part_get_content) F(g_mime_part_is_attachment) F(g_mime_stream_mem_get_byte_array) \
+  F(g_mime_stream_mem_new) F(g_mime_stream_mem_new_with_buffer)                            \
+  F(g_mime_object_get_type) F(g_mime_part_get_type) F(g_mime_multipart_get_type)          \
+  F(g_mime_message_part_get_type) F(g_mime_stream_mem_get_type)                            \
+  F(g_object_unref) F(g_type_check_instance_is_a) F(g_type_check_instance_cast)
+// clang-format on
+SORANE_GMIME_FUNCTIONS(SORANE_LAZY_DEFINE)
+
 namespace {
 
-void InitGMime() {
+SORANE_LAZY_LOADER(LoadGMime, SORANE_GMIME_FUNCTIONS, "libgmime-3.0.so.0", "libgmime-3.0-0")
+
+// GMime loaded and initialised; false when it cannot be loaded.
+bool GMimeReady() {
+  if (!LoadGMime()) return false;
   static std::once_flag once;
   std::call_once(once, [] { g_mime_init(); });
+  return true;
 }
 
 bool AllAscii(std::string_view s) {
@@ -319,8 +347,8 @@ std::string CharsetToSjis(std::string_view bytes, std::string_view charset) {
   if (cs == "utf-8" || cs == "utf8") return Utf8ToSjisKeepingBytes(bytes);
   // EUC-JP with the vendor rows CP932 has.
   const char* from = cs == "euc-jp" || cs == "x-euc-jp" || cs == "eucjp" ? "EUC-JP-MS" : nullptr;
-  InitGMime();
-  if (!from) from = g_mime_charset_iconv_name(cs.c_str());
+  // GMime knows the aliases iconv does not; without it iconv gets the name.
+  if (!from) from = GMimeReady() ? g_mime_charset_iconv_name(cs.c_str()) : cs.c_str();
   std::string utf8;
   if (!from || !IconvToUtf8(bytes, from, utf8)) return UnlabelledToSjis(bytes);
   return Utf8ToSjisKeepingBytes(utf8);
@@ -330,14 +358,20 @@ std::string DecodeHeaderText(std::string_view raw) {
   return WordDecoder().Decode(raw);
 }
 
+bool MessageParserAvailable() {
+  return GMimeReady();
+}
+
 Received ParseMessage(std::string_view raw) {
-  InitGMime();
   Received out;
-  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
-  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-  g_object_unref(stream);
-  GMimeMessage* message = g_mime_parser_construct_message(parser, nullptr);
-  g_object_unref(parser);
+  GMimeMessage* message = nullptr;
+  if (GMimeReady()) {
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.data(), raw.size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    g_object_unref(stream);
+    message = g_mime_parser_construct_message(parser, nullptr);
+    g_object_unref(parser);
+  }
   if (!message) {
     out.body = JoinLinesCrLf(UnlabelledToSjis(raw));
     return out;

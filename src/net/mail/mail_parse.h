@@ -1,7 +1,8 @@
 // A received message taken apart: the header fields of the summary, the body
 // text and the attachments. The structure (multiparts at any depth, transfer
 // encodings, RFC 2231 parameters) is read by GMime; every text is converted
-// to CP932 here. ISO-2022-JP and Shift_JIS text is converted by the run-time's
+// to CP932 here; GMime is loaded when a message is first taken apart.
+// ISO-2022-JP and Shift_JIS text is converted by the run-time's
 // own code tables, which know the vendor characters (①, ㈱ ...) that the
 // system converters refuse; characters CP932 lacks are kept as byte escapes
 // (text/encoding.h), so nothing is lost.
@@ -30,6 +31,12 @@ struct Received {
   std::vector<ReceivedPart> attachments;
 };
 
+// Loads GMime (with the GLib it runs on) at the first call; false when it
+// cannot be loaded. Receiving calls it before it fetches anything.
+bool MessageParserAvailable();
+
+// Without GMime the whole message is the body, as for a message that cannot
+// be read.
 Received ParseMessage(std::string_view raw);
 
 // A header value (folded lines allowed) with its encoded words of any charset

@@ -128,6 +128,7 @@ bool ParseServer(const std::string& text, Protocol protocol, Server& out) {
 
 Outcome SendMessage(const Server& server, const std::string& user, const std::string& password,
                     const Envelope& envelope, const std::string& message, Progress progress) {
+  if (!net::Curl::Available()) return Outcome::kFailed;
   net::Curl curl;
   Prepare(curl, server, server.url, user, password, std::move(progress));
   CURL* h = curl.get();
@@ -149,6 +150,7 @@ Outcome SendMessage(const Server& server, const std::string& user, const std::st
 
 Outcome Pop3Session::Request(const std::string& path, const char* command, std::string* body,
                              Progress progress) {
+  if (!net::Curl::Available()) return Outcome::kFailed;
   Prepare(curl_, server_, server_.url + path, user_, password_, std::move(progress));
   CURL* h = curl_.get();
   if (command) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command);

@@ -1,0 +1,49 @@
+// Libraries loaded when a command first needs them: a library that cannot be
+// loaded fails the command with its own message, never the run-time.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "test_files.h"
+#include "test_process.h"
+
+namespace sorane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stand-ins found first on the library search path: real shared libraries
+// (the DLL test library) without any of the functions the commands call.
+TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
+  char tmpl[] = "/tmp/sorane-lazy-XXXXXX";
+  fs::path dir = mkdtemp(tmpl);
+  for (const char* name : {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0"})
+    fs::copy_file(SORANE_DLL_PROBE, dir / name);
+  WriteRaw(dir / "a.txt", "text\n");
+  struct Case {
+    const char* script;
+    const char* message;
+    const char* hint;
+  } cases[] = {
+      {"「a.txt」を、「b.zip」へ、圧縮。", "ファイル圧縮のエラー。", "libarchive.so.13 lacks"},
+      {"「b.zip」を、「out」へ、解凍。", "解凍のエラー。", "libarchive.so.13 lacks"},
+      {"「http://127.0.0.1:9/x」を、「y.txt」へ、HTTPダウンロード。",
+       "\"http://127.0.0.1:9/x\"からのダウンロードに失敗", "libcurl.so.4 lacks"},
+      {"FTPホスト=「127.0.0.1」。FTP接続。", "FTPのエラー。接続に失敗。", "libcurl.so.4 lacks"},
+      {"メールホスト=「127.0.0.1」。メールID=「a」。メールパスワード=「b」。「m」へ、メール受信。",
+       "メールの受信に失敗しました。", "libgmime-3.0.so.0 lacks"},
+  };
+  for (const Case& c : cases) {
+    ProcessRun r = RunProcess(SORANE_EXE, {"--console", "--eval", c.script}, dir,
+                              {"LD_LIBRARY_PATH=" + dir.string()});
+    EXPECT_EQ(r.status, 1) << c.script << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.hint), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "b.zip"));
+  EXPECT_FALSE(fs::exists(dir / "y.txt"));
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace sorane
