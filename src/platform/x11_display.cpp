@@ -3,16 +3,17 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/lazy_library.h"
+
 namespace sorane {
 
-// The libX11 functions used, typed by the library's own declarations.
-struct X11Display::Api {
+// The libX11 functions used: pointers with the library's own names, set when
+// the library is first opened.
 // clang-format off
 #define SORANE_X11_FUNCTIONS(F)                                                         \
   F(XOpenDisplay) F(XCloseDisplay) F(XDefaultRootWindow) F(XInternAtom)                 \
@@ -21,27 +22,11 @@ struct X11Display::Api {
   F(XSendEvent) F(XRaiseWindow) F(XSetInputFocus) F(XGetInputFocus) F(XSync)            \
   F(XDisplayKeycodes) F(XGetKeyboardMapping) F(XChangeKeyboardMapping) F(XSetErrorHandler)
 // clang-format on
-#define SORANE_X11_MEMBER(name) decltype(&::name) name = nullptr;
-  SORANE_X11_FUNCTIONS(SORANE_X11_MEMBER)
-  bool loaded = false;
-};
 
 namespace {
 
-const X11Display::Api* LoadedApi() {
-  static const X11Display::Api* api = []() -> const X11Display::Api* {
-    void* lib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    static X11Display::Api a;
-    bool all = true;
-#define SORANE_X11_LOAD(name)                                     \
-  a.name = reinterpret_cast<decltype(a.name)>(dlsym(lib, #name)); \
-  all = all && a.name;
-    SORANE_X11_FUNCTIONS(SORANE_X11_LOAD)
-    return all ? &a : nullptr;
-  }();
-  return api;
-}
+SORANE_X11_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadX11, SORANE_X11_FUNCTIONS, "libX11.so.6", "libx11-6")
 
 // A request about a window that has gone meanwhile gives an X error, whose
 // default treatment ends the process: errors are dropped while we are connected.
@@ -56,42 +41,40 @@ int g_open_connections = 0;
 std::unique_ptr<X11Display> X11Display::Open() {
   const char* name = getenv("DISPLAY");
   if (!name || !*name) return nullptr;
-  const Api* api = LoadedApi();
-  if (!api) return nullptr;
-  Display* display = api->XOpenDisplay(nullptr);
+  if (!LoadX11()) return nullptr;
+  Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
-  if (g_open_connections++ == 0) g_previous_handler = api->XSetErrorHandler(IgnoreError);
-  return std::unique_ptr<X11Display>(new X11Display(*api, display));
+  if (g_open_connections++ == 0) g_previous_handler = XSetErrorHandler(IgnoreError);
+  return std::unique_ptr<X11Display>(new X11Display(display));
 }
 
 X11Display::~X11Display() {
-  api_.XCloseDisplay(display_);
-  if (--g_open_connections == 0) api_.XSetErrorHandler(g_previous_handler);
+  XCloseDisplay(display_);
+  if (--g_open_connections == 0) XSetErrorHandler(g_previous_handler);
 }
 
 unsigned long X11Display::Intern(const char* name) {
-  return api_.XInternAtom(display_, name, False);
+  return XInternAtom(display_, name, False);
 }
 
 namespace {
 
 // One property of a window as its items (empty when it has none).
 template <typename Item>
-std::vector<Item> ReadProperty(const X11Display::Api& x, Display* d, ::Window w, ::Atom name,
-                               ::Atom type) {
+std::vector<Item> ReadProperty(Display* d, ::Window w, ::Atom name, ::Atom type) {
   ::Atom got = 0;
   int format = 0;
   unsigned long count = 0, rest = 0;
   unsigned char* data = nullptr;
   std::vector<Item> out;
-  if (x.XGetWindowProperty(d, w, name, 0, 1 << 16, False, type, &got, &format, &count, &rest,
-                           &data) == Success &&
+  if (XGetWindowProperty(d, w, name, 0, 1 << 16, False, type, &got, &format, &count, &rest,
+                         &data) == Success &&
       data) {
     // Format 32 comes as longs whatever the item size.
     size_t bytes = format == 32 ? sizeof(long) : size_t(format / 8);
     if (bytes == sizeof(Item))
       out.assign(reinterpret_cast<Item*>(data), reinterpret_cast<Item*>(data) + count);
-    x.XFree(data);
+    XFree(data);
   }
   return out;
 }
@@ -99,31 +82,30 @@ std::vector<Item> ReadProperty(const X11Display::Api& x, Display* d, ::Window w,
 }  // namespace
 
 bool X11Display::HasWindowManager() {
-  ::Window root = api_.XDefaultRootWindow(display_);
-  auto check = ReadProperty<unsigned long>(api_, display_, root, Intern("_NET_SUPPORTING_WM_CHECK"),
-                                           XA_WINDOW);
+  ::Window root = XDefaultRootWindow(display_);
+  auto check =
+      ReadProperty<unsigned long>(display_, root, Intern("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
   return !check.empty() && check[0] != 0;
 }
 
 std::vector<X11Display::Window> X11Display::TopLevelWindows() {
-  const Api& x = api_;
-  ::Window root = x.XDefaultRootWindow(display_);
+  ::Window root = XDefaultRootWindow(display_);
   std::vector<unsigned long> ids;
   bool managed = HasWindowManager();
   if (managed) {
     // Bottom to top; read the other way round below.
-    ids = ReadProperty<unsigned long>(x, display_, root, Intern("_NET_CLIENT_LIST_STACKING"),
-                                      XA_WINDOW);
+    ids =
+        ReadProperty<unsigned long>(display_, root, Intern("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
     if (ids.empty())
-      ids = ReadProperty<unsigned long>(x, display_, root, Intern("_NET_CLIENT_LIST"), XA_WINDOW);
+      ids = ReadProperty<unsigned long>(display_, root, Intern("_NET_CLIENT_LIST"), XA_WINDOW);
   }
   if (ids.empty()) {
     managed = false;
     ::Window parent = 0, top = 0, *children = nullptr;
     unsigned count = 0;
-    if (x.XQueryTree(display_, root, &top, &parent, &children, &count) && children) {
+    if (XQueryTree(display_, root, &top, &parent, &children, &count) && children) {
       ids.assign(children, children + count);
-      x.XFree(children);
+      XFree(children);
     }
   }
   std::reverse(ids.begin(), ids.end());
@@ -131,25 +113,25 @@ std::vector<X11Display::Window> X11Display::TopLevelWindows() {
   std::vector<Window> out;
   for (unsigned long id : ids) {
     XWindowAttributes attributes{};
-    if (!x.XGetWindowAttributes(display_, id, &attributes)) continue;  // gone meanwhile
-    if (!managed && attributes.override_redirect) continue;            // menus, tips
+    if (!XGetWindowAttributes(display_, id, &attributes)) continue;  // gone meanwhile
+    if (!managed && attributes.override_redirect) continue;          // menus, tips
     Window w;
     w.id = id;
     // A managed window counts as shown even when minimised, as in a task bar.
     w.visible = managed || attributes.map_state == IsViewable;
-    auto name = ReadProperty<char>(x, display_, id, net_name, utf8);
+    auto name = ReadProperty<char>(display_, id, net_name, utf8);
     w.title.assign(name.begin(), name.end());
     XTextProperty text{};
-    if (w.title.empty() && x.XGetWMName(display_, id, &text) && text.value) {
+    if (w.title.empty() && XGetWMName(display_, id, &text) && text.value) {
       char** list = nullptr;
       int count = 0;
-      if (x.Xutf8TextPropertyToTextList(display_, &text, &list, &count) >= 0 && list && count > 0)
+      if (Xutf8TextPropertyToTextList(display_, &text, &list, &count) >= 0 && list && count > 0)
         w.title = list[0];
-      if (list) x.XFreeStringList(list);
-      x.XFree(text.value);
+      if (list) XFreeStringList(list);
+      XFree(text.value);
     }
     // WM_CLASS holds the instance name and the class name, each ending in NUL.
-    auto classes = ReadProperty<char>(x, display_, id, XA_WM_CLASS, XA_STRING);
+    auto classes = ReadProperty<char>(display_, id, XA_WM_CLASS, XA_STRING);
     std::string both(classes.begin(), classes.end());
     size_t nul = both.find('\0');
     if (nul != std::string::npos)
@@ -160,8 +142,7 @@ std::vector<X11Display::Window> X11Display::TopLevelWindows() {
 }
 
 void X11Display::RequestActivation(unsigned long id) {
-  const Api& x = api_;
-  ::Window root = x.XDefaultRootWindow(display_);
+  ::Window root = XDefaultRootWindow(display_);
   if (HasWindowManager()) {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -170,32 +151,31 @@ void X11Display::RequestActivation(unsigned long id) {
     e.xclient.format = 32;
     e.xclient.data.l[0] = 2;  // the request comes from a pager, not the window's own program
     e.xclient.data.l[1] = CurrentTime;
-    x.XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
   } else {
-    x.XRaiseWindow(display_, id);
-    x.XSetInputFocus(display_, id, RevertToParent, CurrentTime);
+    XRaiseWindow(display_, id);
+    XSetInputFocus(display_, id, RevertToParent, CurrentTime);
   }
-  x.XSync(display_, False);
+  XSync(display_, False);
 }
 
 bool X11Display::IsActive(unsigned long id) {
-  const Api& x = api_;
-  ::Window root = x.XDefaultRootWindow(display_);
+  ::Window root = XDefaultRootWindow(display_);
   if (HasWindowManager()) {
     auto active =
-        ReadProperty<unsigned long>(x, display_, root, Intern("_NET_ACTIVE_WINDOW"), XA_WINDOW);
+        ReadProperty<unsigned long>(display_, root, Intern("_NET_ACTIVE_WINDOW"), XA_WINDOW);
     if (!active.empty()) return active[0] == id;
   }
   // The focus may sit on a child of the window.
   ::Window focus = 0;
   int revert = 0;
-  x.XGetInputFocus(display_, &focus, &revert);
+  XGetInputFocus(display_, &focus, &revert);
   while (focus != 0 && focus != PointerRoot && focus != root) {
     if (focus == id) return true;
     ::Window parent = 0, top = 0, *children = nullptr;
     unsigned count = 0;
-    if (!x.XQueryTree(display_, focus, &top, &parent, &children, &count)) return false;
-    if (children) x.XFree(children);
+    if (!XQueryTree(display_, focus, &top, &parent, &children, &count)) return false;
+    if (children) XFree(children);
     focus = parent;
   }
   return false;
@@ -203,24 +183,24 @@ bool X11Display::IsActive(unsigned long id) {
 
 X11Display::KeyMap X11Display::Keyboard() {
   KeyMap map;
-  api_.XDisplayKeycodes(display_, &map.min_code, &map.max_code);
+  XDisplayKeycodes(display_, &map.min_code, &map.max_code);
   int count = map.max_code - map.min_code + 1;
   if (count <= 0) return map;
-  KeySym* syms = api_.XGetKeyboardMapping(display_, KeyCode(map.min_code), count, &map.per_code);
+  KeySym* syms = XGetKeyboardMapping(display_, KeyCode(map.min_code), count, &map.per_code);
   if (!syms) return KeyMap{};
   map.syms.assign(syms, syms + size_t(count) * size_t(map.per_code));
-  api_.XFree(syms);
+  XFree(syms);
   return map;
 }
 
 void X11Display::SetKeySym(int code, unsigned long sym) {
   KeySym both[2] = {sym, sym};
-  api_.XChangeKeyboardMapping(display_, code, 2, both, 1);
-  api_.XSync(display_, False);
+  XChangeKeyboardMapping(display_, code, 2, both, 1);
+  XSync(display_, False);
 }
 
 void X11Display::Sync() {
-  api_.XSync(display_, False);
+  XSync(display_, False);
 }
 
 }  // namespace sorane

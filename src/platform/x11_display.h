@@ -48,13 +48,10 @@ class X11Display {
 
   _XDisplay* Handle() const { return display_; }
 
-  struct Api;  // the libX11 functions, loaded once
-
  private:
-  X11Display(const Api& api, _XDisplay* display) : api_(api), display_(display) {}
+  explicit X11Display(_XDisplay* display) : display_(display) {}
   unsigned long Intern(const char* name);
   bool HasWindowManager();
-  const Api& api_;
   _XDisplay* display_;
 };
 

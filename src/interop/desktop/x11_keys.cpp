@@ -3,12 +3,12 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <dlfcn.h>
 
 #include <chrono>
 #include <thread>
 #include <utility>
 
+#include "platform/lazy_library.h"
 #include "platform/x11_display.h"
 #include "text/encoding.h"
 
@@ -16,22 +16,10 @@ namespace sorane {
 
 namespace {
 
-struct XTestApi {
-  decltype(&::XTestQueryExtension) query = nullptr;
-  decltype(&::XTestFakeKeyEvent) fake_key = nullptr;
-};
-
-const XTestApi* LoadXTest() {
-  static const XTestApi* api = []() -> const XTestApi* {
-    void* lib = dlopen("libXtst.so.6", RTLD_LAZY | RTLD_LOCAL);
-    if (!lib) return nullptr;
-    static XTestApi a;
-    a.query = reinterpret_cast<decltype(a.query)>(dlsym(lib, "XTestQueryExtension"));
-    a.fake_key = reinterpret_cast<decltype(a.fake_key)>(dlsym(lib, "XTestFakeKeyEvent"));
-    return a.query && a.fake_key ? &a : nullptr;
-  }();
-  return api;
-}
+// The XTest functions used, set when the library is first opened.
+#define SORANE_XTEST_FUNCTIONS(F) F(XTestQueryExtension) F(XTestFakeKeyEvent)
+SORANE_XTEST_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadXTest, SORANE_XTEST_FUNCTIONS, "libXtst.so.6", "libxtst6")
 
 // How long a target is given to read a key typed on a borrowed key code
 // before the code loses its keysym again.
@@ -49,8 +37,8 @@ unsigned long FirstCodePoint(const std::string& u) {
 
 class Typist {
  public:
-  Typist(X11Display& display, const XTestApi& xtest, const std::function<void()>& pump)
-      : display_(display), xtest_(xtest), pump_(pump), map_(display.Keyboard()) {
+  Typist(X11Display& display, const std::function<void()>& pump)
+      : display_(display), pump_(pump), map_(display.Keyboard()) {
     for (int code = map_.min_code; code <= map_.max_code; ++code) {
       bool empty = true;
       for (int col = 0; col < map_.per_code; ++col) empty = empty && Sym(code, col) == NoSymbol;
@@ -117,7 +105,7 @@ class Typist {
     borrowed_.clear();
   }
 
-  void Key(int code, bool down) { xtest_.fake_key(display_.Handle(), code, down, CurrentTime); }
+  void Key(int code, bool down) { XTestFakeKeyEvent(display_.Handle(), code, down, CurrentTime); }
 
   void Modifier(int vk, bool down) {
     unsigned long sym = vk == kVkShift ? XK_Shift_L : vk == kVkControl ? XK_Control_L : XK_Alt_L;
@@ -149,7 +137,6 @@ class Typist {
   }
 
   X11Display& display_;
-  const XTestApi& xtest_;
   const std::function<void()>& pump_;
   X11Display::KeyMap map_;
   std::vector<int> spare_;
@@ -225,10 +212,10 @@ unsigned long KeysymOfCharacter(const std::string& sjis) {
 
 bool TypeKeySteps(X11Display& display, const std::vector<KeyStep>& steps,
                   const std::function<void()>& pump) {
-  const XTestApi* xtest = LoadXTest();
   int event = 0, error = 0, major = 0, minor = 0;
-  if (!xtest || !xtest->query(display.Handle(), &event, &error, &major, &minor)) return false;
-  Typist typist(display, *xtest, pump);
+  if (!LoadXTest() || !XTestQueryExtension(display.Handle(), &event, &error, &major, &minor))
+    return false;
+  Typist typist(display, pump);
   typist.Run(steps);
   return true;
 }
