@@ -189,7 +189,9 @@ class Interpreter {
   int CurrentLine();
   // The source line that holds position p of a preprocessed text that ends at
   // `end`, read from the next line mark; `fallback` when no mark follows.
-  static int LineOf(const char* p, const char* end, int fallback);
+  // `mark_end`, when given, is set past the ":" of the mark that was read
+  // (null when none follows).
+  static int LineOf(const char* p, const char* end, int fallback, const char** mark_end = nullptr);
   // The error routine of the statement loop.
   void HandleError(const std::string& message, bool language_error);
   // The error dialog with the whole log: the run goes on, goes on after the

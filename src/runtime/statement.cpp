@@ -846,24 +846,32 @@ size_t Interpreter::Bind(THashNode* w) {
     Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
           SJ("\"の形式で指定してください。引数が少ないです。"));
   if (n == 0) return 0;
+  auto& items = st.Items();
+  if (S.CallMode) {
+    // In the call form the top n items are the slots in order: each only
+    // loses the particle its slot accepts, in place.
+    for (size_t k = 0; k < n; ++k) {
+      std::string& item = items[items.size() - n + k];
+      if (ParticleAccepts(slots[k], item))
+        item.resize(item.size() - MatchedParticleLength(slots[k], item));
+    }
+    if (items.size() > 5000)
+      Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+    return n;
+  }
   // The bound items, first slot first (most templates have few slots).
   std::array<std::string, 4> few;
   std::vector<std::string> many;
   if (n > few.size()) many.resize(n);
   std::string* bound = n > few.size() ? many.data() : few.data();
-  auto& items = st.Items();
   for (size_t k = n; k-- > 0;) {
     const std::string& q = slots[k];
     size_t found = items.size();
-    if (S.CallMode) {
-      found = items.size() - 1;
-    } else {
-      for (size_t i = items.size(); i-- > 0;)
-        if (ParticleAccepts(q, items[i])) {
-          found = i;
-          break;
-        }
-    }
+    for (size_t i = items.size(); i-- > 0;)
+      if (ParticleAccepts(q, items[i])) {
+        found = i;
+        break;
+      }
     if (found >= items.size())
       Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
             Format(SJ("\"の形式で指定してください。\"%s\""), q));

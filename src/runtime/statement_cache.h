@@ -42,6 +42,18 @@ struct TokenRecord {
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
 
+// The line a position lies on, read from the next line mark, with the bytes
+// from the position through that mark: it holds wherever those bytes are
+// found again.
+struct LineProbe {
+  std::string bytes;
+  int line = 0;
+  bool Holds(const char* p) const {
+    return !bytes.empty() && strnlen(p, bytes.size()) == bytes.size() &&
+           std::memcmp(p, bytes.data(), bytes.size()) == 0;
+  }
+};
+
 // A block read at the same position again (a group, or the rest of a line read
 // byte for byte): its bytes, and the copies made of it. A copy that nothing
 // else holds any more is run again instead of copying anew, so the statements
@@ -51,7 +63,9 @@ struct BlockRecord {
   std::string bytes;  // a group from "(" to ")"; a rest of line with the byte that ends it
   bool group = false;
   bool one_line = false;
-  std::vector<std::shared_ptr<TBlockText>> copies;        // blocks spanning lines
+  LineProbe first_line;                             // the line of the block's start
+  LineProbe last_line;                              // the line of the position after the block
+  std::vector<std::shared_ptr<TBlockText>> copies;  // blocks spanning lines
   std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
 };
 
@@ -116,14 +130,15 @@ class StatementCache {
   }
 
   // The arguments of the call whose "(" is at p, when the text there still
-  // reads as it did.
-  const ArgumentsRecord* FindArguments(const char* p) const {
-    const ArgumentsRecord* r = arguments_[SlotOf(p)].get();
+  // reads as it did. The caller holds it while the arguments run: a call among
+  // them may replace the record in its slot.
+  std::shared_ptr<const ArgumentsRecord> FindArguments(const char* p) const {
+    const std::shared_ptr<ArgumentsRecord>& r = arguments_[SlotOf(p)];
     if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
     return r;
   }
   void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
-    auto r = std::make_unique<ArgumentsRecord>();
+    auto r = std::make_shared<ArgumentsRecord>();
     r->at = at;
     r->bytes.assign(at, end);
     r->args = std::move(args);
@@ -166,7 +181,7 @@ class StatementCache {
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
-  std::vector<std::unique_ptr<ArgumentsRecord>> arguments_;
+  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
   std::unordered_map<std::string, std::string> conditions_;
 };
 
