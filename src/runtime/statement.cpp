@@ -318,7 +318,7 @@ void Interpreter::Step() {
   if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
-      AssignText(r->target, r->value, &r->compiled);
+      AssignText(r->target, r->value, &r->compiled, &r->target_word);
       return;
     }
     if (ReplayTokens(p)) return;
@@ -969,16 +969,22 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 }
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
-                             std::shared_ptr<void>* compiled) {
+                             std::shared_ptr<void>* compiled, WordHint* target_word) {
   std::string v;
   if (!Expressions || !Expressions->TryEvaluate(*this, src, v, compiled)) v = EvaluateText(src);
   std::string m = S.SoreType;
-  StoreAssigned(target, std::move(v), m);
+  StoreAssigned(target, std::move(v), m, target_word);
 }
 
-void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m) {
-  THashNode* w = S.Words.FindExact(target);
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
+                                WordHint* target_word) {
+  // The value is evaluated by now: a word it added or removed has changed the
+  // table's generation, and the hint is not used.
+  THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
+                     ? target_word->word
+                     : S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
+  if (target_word) *target_word = {w, S.Words.Generation()};
   switch (w->Kind) {
     case kWordVariable:
       if (w->Reserved) Raise(msg::ReadOnly(), target);

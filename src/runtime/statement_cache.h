@@ -77,12 +77,19 @@ struct ArgumentsRecord {
   std::vector<std::string> args;
 };
 
+// The word a name found while the word table had `generation`.
+struct WordHint {
+  THashNode* word = nullptr;
+  uint64_t generation = 0;
+};
+
 struct AssignmentRecord {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
   std::string target;
   std::string value;               // the value text
   std::shared_ptr<void> compiled;  // the value text's compiled form, once evaluated
+  WordHint target_word;            // the word the target named when last stored
 };
 
 class StatementCache {

@@ -110,6 +110,19 @@ TEST_F(CacheTest, AWordChangedBetweenTwoRunsOfTheSameStatement) {
   EXPECT_EQ(o.values[1], "10=\r\na=1");
 }
 
+TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
+  // The word X was written by the first two passes; renamed to Y, it is not
+  // the target any more: the third pass makes a new X.
+  Outcome o = Both(
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Xは、I*10\n"
+      "  もし、I=2ならば、「X」を、「Y」に、名義変更\n"
+      ")\n",
+      {"X", "Y"});
+  EXPECT_EQ(o.values[0], "30") << o.log;
+  EXPECT_EQ(o.values[1], "20");
+}
+
 TEST_F(CacheTest, ALabelDefinedByAnIncludedTextAfterTheFirstPass) {
   // 倍 names nothing in the first pass (its own name); the included text then
   // defines the label, which the same expression calls from the second pass on.
