@@ -1055,7 +1055,22 @@ void Interpreter::MemberAssign(const std::string& target) {
     if (THashNode* ind = S.Words.FindExact(Evaluate(a))) x = ind;
   }
   const char*& p = S.ExecPos.p;
-  std::string value_text = Trim(RestOfStatement(p));
+  // The value text read at this position before, while the bytes there are the
+  // same; a value read across lines (which sets the line number) is read every time.
+  const char* value_at = p;
+  std::shared_ptr<AssignmentRecord> record = Statements ? Statements->FindValue(p) : nullptr;
+  std::string read;
+  if (record) {
+    p += record->bytes.size() - 1;
+  } else {
+    read = Trim(RestOfStatement(p));
+    size_t length = static_cast<size_t>(p - value_at);
+    if (Statements && length <= StatementCache::kLongestRecorded &&
+        std::string_view(value_at, length).find_first_of("\r\n") == std::string_view::npos) {
+      record = Statements->RememberValue(value_at, p, std::move(read));
+    }
+  }
+  const std::string& value_text = record ? record->value : read;
   switch (x->Kind) {
     case kWordVariable: {
       if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
@@ -1072,7 +1087,10 @@ void Interpreter::MemberAssign(const std::string& target) {
     }
     case kWordHash: {
       std::string key = Evaluate(target);
-      std::string value = Evaluate(value_text);
+      std::string value;
+      if (!Expressions ||
+          !Expressions->TryEvaluate(*this, value_text, value, record ? &record->compiled : nullptr))
+        value = EvaluateText(value_text);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindExact(key);
       if (!e) e = x->Elements->AddVariable(key, "", "", S.RunStack.Count());

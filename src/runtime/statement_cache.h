@@ -98,7 +98,8 @@ class StatementCache {
   // record would keep a second copy of a large literal for little gain.
   static constexpr size_t kLongestRecorded = 64u << 10;
 
-  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
+  StatementCache()
+      : slots_(kSlots), values_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -164,6 +165,23 @@ class StatementCache {
     return conditions_.insert_or_assign(text, std::move(converted)).first->second;
   }
 
+  // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
+  // text there still reads as it did; the record's target is unused.
+  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
+    const std::shared_ptr<AssignmentRecord>& r = values_[SlotOf(p)];
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
+                                                  std::string value) {
+    auto r = std::make_shared<AssignmentRecord>();
+    r->at = at;
+    r->bytes.assign(at, end + 1);
+    r->value = std::move(value);
+    values_[SlotOf(at)] = r;
+    return r;
+  }
+
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
   void Remember(const char* at, const char* end, std::string target, std::string value) {
     auto r = std::make_shared<AssignmentRecord>();
@@ -186,6 +204,7 @@ class StatementCache {
     return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+  std::vector<std::shared_ptr<AssignmentRecord>> values_;
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
   std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
