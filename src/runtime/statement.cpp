@@ -847,9 +847,15 @@ size_t Interpreter::Bind(THashNode* w) {
           SJ("\"の形式で指定してください。引数が少ないです。"));
   if (n == 0) return 0;
   auto& items = st.Items();
-  if (S.CallMode) {
-    // In the call form the top n items are the slots in order: each only
-    // loses the particle its slot accepts, in place.
+  // In the call form the top n items are the slots in order; so they are when
+  // each of them takes the particle of its slot (the search below, from the
+  // top, would find each where it is). Each only loses its particle, in place.
+  bool in_order = true;
+  if (!S.CallMode) {
+    for (size_t k = 0; k < n && in_order; ++k)
+      in_order = ParticleAccepts(slots[k], items[items.size() - n + k]);
+  }
+  if (in_order) {
     for (size_t k = 0; k < n; ++k) {
       std::string& item = items[items.size() - n + k];
       if (ParticleAccepts(slots[k], item))
