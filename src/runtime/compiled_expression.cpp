@@ -611,15 +611,26 @@ struct ExpressionCache::Entry {
 struct ExpressionCache::Tables {
   using Table = std::unordered_map<std::string, std::shared_ptr<Entry>>;
   Table evaluations, calculations;
+  // Compiled forms being run: the tables are not emptied meanwhile, so an
+  // entry found in them lives at least as long as its run.
+  int running = 0;
 
   std::shared_ptr<Entry>& Lookup(Table& table, const std::string& text, bool& fresh) {
     auto it = table.find(text);
     fresh = it == table.end();
     if (!fresh) return it->second;
-    if (table.size() >= kMostTexts) table.clear();
+    if (table.size() >= kMostTexts && running == 0) table.clear();
     return table.emplace(text, std::make_shared<Entry>()).first->second;
   }
 };
+
+namespace {
+struct Running {
+  int& count;
+  explicit Running(int& c) : count(c) { ++count; }
+  ~Running() { --count; }
+};
+}  // namespace
 
 ExpressionCache::ExpressionCache() : tables_(std::make_unique<Tables>()) {}
 ExpressionCache::~ExpressionCache() = default;
@@ -635,20 +646,21 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
     if (SkipLiteral(q) && *q == '\0') return false;
   }
   bool fresh = false;
-  std::shared_ptr<Entry> entry = tables_->Lookup(tables_->evaluations, text, fresh);
+  const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->evaluations, text, fresh);
   Entry* e = entry.get();
   if (fresh) {
     if (std::memchr(text.data(), '\0', text.size()) == nullptr)
       e->eval = Compiler(text.data() + text.size()).Evaluation(text.c_str());
     e->unusable = !e->eval;
   }
-  if (handle) *handle = std::move(entry);
+  if (handle) *handle = entry;
   return Run(in, *e, out);
 }
 
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
   Entry* e = &entry;
   if (e->unusable) return false;
+  Running running(tables_->running);
   ExpressionDepth depth(in);
   std::string value, type;
   if (!Runner(in).Evaluate(*e->eval, value, &type)) {
@@ -673,6 +685,7 @@ bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std
     e->unusable = !e->calc;
   }
   if (e->unusable) return false;
+  Running running(tables_->running);
   ExpressionDepth depth(in);
   Operand r;
   if (!Runner(in).Calc(*e->calc, nullptr, r)) {

@@ -731,6 +731,23 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
   return true;
 }
 
+// The line of position p, as LineOf reads it, taken from `probe` when the bytes
+// up to the line mark are those it was read from; else read, and the probe
+// (when given) remembers it.
+static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fallback) {
+  if (probe && probe->Holds(p)) return probe->line;
+  const char* mark_end = nullptr;
+  int line = Interpreter::LineOf(p, end, fallback, &mark_end);
+  if (probe) {
+    probe->bytes.clear();
+    if (mark_end && static_cast<size_t>(mark_end - p) <= kKeptBlockBytes) {
+      probe->bytes.assign(p, mark_end);
+      probe->line = line;
+    }
+  }
+  return line;
+}
+
 // A copy among `copies` that nothing else holds and that ends with `mark`.
 template <class Copy, class TextOf>
 Copy FreeCopy(std::vector<Copy>& copies, const std::string& mark, TextOf text_of) {
@@ -746,11 +763,12 @@ Copy FreeCopy(std::vector<Copy>& copies, const std::string& mark, TextOf text_of
 // A block that was read at p before: a copy of it that nothing holds any more
 // (or a new one) becomes the block, and p moves past it, as reading it would.
 // False when the block was not read here before.
-static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, const char* text_end,
-                              int line) {
+static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
+                              const char* text_end) {
   if (!in.Statements) return false;
   BlockRecord* b = in.Statements->FindBlock(p);
   if (!b) return false;
+  int line = ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo);
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
   std::string_view content(b->bytes);
   content =
@@ -769,7 +787,8 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p, c
     r.Body = std::move(copy);
   } else {
     // The mark of the last line, after the NUL that ends the copy.
-    std::string mark = "\r\n" + std::to_string(Interpreter::LineOf(after, text_end, line)) + ":";
+    std::string mark =
+        "\r\n" + std::to_string(ProbedLineOf(&b->last_line, after, text_end, line)) + ":";
     std::shared_ptr<TBlockText> block =
         FreeCopy(b->copies, mark, [](const TBlockText& t) { return std::string_view(t.text); });
     if (!block) {
@@ -811,8 +830,8 @@ void Interpreter::ReadBlock(TRunControl& r) {
     return;
   }
   const char* text_end = TextEnd(S.ExecPos);
+  if (ReadRecordedBlock(*this, r, p, text_end)) return;
   int line = LineOf(p, text_end, S.LineNo);
-  if (ReadRecordedBlock(*this, r, p, text_end, line)) return;
   std::string body;
   try {
     if (*p == '(') {

@@ -36,8 +36,9 @@ std::string Format(const std::string& fmt, const std::string& a, const std::stri
 // starts a line, as in preprocessing. A NUL before the end is passed over: a
 // block copy keeps the mark of its last line after its NUL, and a block that
 // runs in place ends with a NUL before the rest of its enclosing block.
-int Interpreter::LineOf(const char* p, const char* end, int fallback) {
+int Interpreter::LineOf(const char* p, const char* end, int fallback, const char** mark_end) {
   int unmarked = 0;
+  if (mark_end) *mark_end = nullptr;
   for (;;) {
     while (p < end && *p != '\r' && *p != '\n') p += *p ? CharLenZ(p) : 1;
     if (p >= end) return fallback;
@@ -52,7 +53,10 @@ int Interpreter::LineOf(const char* p, const char* end, int fallback) {
       ++q;
       digits = true;
     }
-    if (digits && *q == ':') return static_cast<int>(n) - unmarked;
+    if (digits && *q == ':') {
+      if (mark_end) *mark_end = q + 1;
+      return static_cast<int>(n) - unmarked;
+    }
     if (counts) ++unmarked;
   }
 }

@@ -164,8 +164,13 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
-void PushArgument(Interpreter& in, std::string arg) {
-  arg = Trim(arg);
+void PushArgument(Interpreter& in, const std::string& written) {
+  // Most arguments have no blanks around them and are read where they are.
+  std::string trimmed;
+  bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
+                                     static_cast<unsigned char>(written.back()) <= 0x20);
+  if (blanks) trimmed = Trim(written);
+  const std::string& arg = blanks ? trimmed : written;
   const char* p = arg.c_str();
   bool is_call = false, is_group = false;
   const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group);
@@ -531,20 +536,21 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
-  std::vector<std::string> args;
-  if (const ArgumentsRecord* r = Statements ? Statements->FindArguments(p) : nullptr) {
-    args = r->args;
-    p += r->bytes.size();
+  std::shared_ptr<const ArgumentsRecord> record;
+  std::vector<std::string> read;
+  if (Statements) record = Statements->FindArguments(p);
+  if (record) {
+    p += record->bytes.size();
   } else {
     const char* open = p;
     std::string content = ReadGroup(p);
-    args = SplitArguments(*this, content);
+    read = SplitArguments(*this, content);
     if (Statements && content.size() <= StatementCache::kLongestRecorded &&
         content.find_first_of("\r\n") == std::string::npos)
-      Statements->RememberArguments(open, p, args);
+      Statements->RememberArguments(open, p, read);
   }
   ArgsAside aside(*this);
-  for (std::string& arg : args) PushArgument(*this, std::move(arg));
+  for (const std::string& arg : record ? record->args : read) PushArgument(*this, arg);
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
   S.CallMode = true;

@@ -24,6 +24,7 @@
 namespace sorane {
 
 class Interpreter;
+struct WordHint;        // runtime/statement_cache.h
 class ExpressionCache;  // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
@@ -120,8 +121,10 @@ class Interpreter {
   // The value text `src` of an assignment to `target` evaluated and stored
   // (no member assignment, no cell).
   // `compiled` keeps the compiled form of `src` between calls.
+  // `target_word` keeps the word the target names between calls, while the
+  // word table is unchanged.
   void AssignText(const std::string& target, const std::string& src,
-                  std::shared_ptr<void>* compiled = nullptr);
+                  std::shared_ptr<void>* compiled = nullptr, WordHint* target_word = nullptr);
 
   // Lexical helpers over NUL-terminated text.
   static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
@@ -189,7 +192,9 @@ class Interpreter {
   int CurrentLine();
   // The source line that holds position p of a preprocessed text that ends at
   // `end`, read from the next line mark; `fallback` when no mark follows.
-  static int LineOf(const char* p, const char* end, int fallback);
+  // `mark_end`, when given, is set past the ":" of the mark that was read
+  // (null when none follows).
+  static int LineOf(const char* p, const char* end, int fallback, const char** mark_end = nullptr);
   // The error routine of the statement loop.
   void HandleError(const std::string& message, bool language_error);
   // The error dialog with the whole log: the run goes on, goes on after the
@@ -238,7 +243,8 @@ class Interpreter {
   void StepCell(const char*& p);
   void StepNumber(const char*& p);
   void MemberAssign(const std::string& target);
-  void StoreAssigned(const std::string& target, std::string v, const std::string& m);
+  void StoreAssigned(const std::string& target, std::string v, const std::string& m,
+                     WordHint* target_word = nullptr);
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

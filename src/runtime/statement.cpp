@@ -318,7 +318,7 @@ void Interpreter::Step() {
   if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
-      AssignText(r->target, r->value, &r->compiled);
+      AssignText(r->target, r->value, &r->compiled, &r->target_word);
       return;
     }
     if (ReplayTokens(p)) return;
@@ -846,24 +846,38 @@ size_t Interpreter::Bind(THashNode* w) {
     Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
           SJ("\"の形式で指定してください。引数が少ないです。"));
   if (n == 0) return 0;
+  auto& items = st.Items();
+  // In the call form the top n items are the slots in order; so they are when
+  // each of them takes the particle of its slot (the search below, from the
+  // top, would find each where it is). Each only loses its particle, in place.
+  bool in_order = true;
+  if (!S.CallMode) {
+    for (size_t k = 0; k < n && in_order; ++k)
+      in_order = ParticleAccepts(slots[k], items[items.size() - n + k]);
+  }
+  if (in_order) {
+    for (size_t k = 0; k < n; ++k) {
+      std::string& item = items[items.size() - n + k];
+      if (ParticleAccepts(slots[k], item))
+        item.resize(item.size() - MatchedParticleLength(slots[k], item));
+    }
+    if (items.size() > 5000)
+      Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
+    return n;
+  }
   // The bound items, first slot first (most templates have few slots).
   std::array<std::string, 4> few;
   std::vector<std::string> many;
   if (n > few.size()) many.resize(n);
   std::string* bound = n > few.size() ? many.data() : few.data();
-  auto& items = st.Items();
   for (size_t k = n; k-- > 0;) {
     const std::string& q = slots[k];
     size_t found = items.size();
-    if (S.CallMode) {
-      found = items.size() - 1;
-    } else {
-      for (size_t i = items.size(); i-- > 0;)
-        if (ParticleAccepts(q, items[i])) {
-          found = i;
-          break;
-        }
-    }
+    for (size_t i = items.size(); i-- > 0;)
+      if (ParticleAccepts(q, items[i])) {
+        found = i;
+        break;
+      }
     if (found >= items.size())
       Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
             Format(SJ("\"の形式で指定してください。\"%s\""), q));
@@ -961,16 +975,22 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 }
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
-                             std::shared_ptr<void>* compiled) {
+                             std::shared_ptr<void>* compiled, WordHint* target_word) {
   std::string v;
   if (!Expressions || !Expressions->TryEvaluate(*this, src, v, compiled)) v = EvaluateText(src);
   std::string m = S.SoreType;
-  StoreAssigned(target, std::move(v), m);
+  StoreAssigned(target, std::move(v), m, target_word);
 }
 
-void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m) {
-  THashNode* w = S.Words.FindExact(target);
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
+                                WordHint* target_word) {
+  // The value is evaluated by now: a word it added or removed has changed the
+  // table's generation, and the hint is not used.
+  THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
+                     ? target_word->word
+                     : S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
+  if (target_word) *target_word = {w, S.Words.Generation()};
   switch (w->Kind) {
     case kWordVariable:
       if (w->Reserved) Raise(msg::ReadOnly(), target);
@@ -1041,7 +1061,22 @@ void Interpreter::MemberAssign(const std::string& target) {
     if (THashNode* ind = S.Words.FindExact(Evaluate(a))) x = ind;
   }
   const char*& p = S.ExecPos.p;
-  std::string value_text = Trim(RestOfStatement(p));
+  // The value text read at this position before, while the bytes there are the
+  // same; a value read across lines (which sets the line number) is read every time.
+  const char* value_at = p;
+  std::shared_ptr<AssignmentRecord> record = Statements ? Statements->FindValue(p) : nullptr;
+  std::string read;
+  if (record) {
+    p += record->bytes.size() - 1;
+  } else {
+    read = Trim(RestOfStatement(p));
+    size_t length = static_cast<size_t>(p - value_at);
+    if (Statements && length <= StatementCache::kLongestRecorded &&
+        std::string_view(value_at, length).find_first_of("\r\n") == std::string_view::npos) {
+      record = Statements->RememberValue(value_at, p, std::move(read));
+    }
+  }
+  const std::string& value_text = record ? record->value : read;
   switch (x->Kind) {
     case kWordVariable: {
       if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
@@ -1058,7 +1093,10 @@ void Interpreter::MemberAssign(const std::string& target) {
     }
     case kWordHash: {
       std::string key = Evaluate(target);
-      std::string value = Evaluate(value_text);
+      std::string value;
+      if (!Expressions ||
+          !Expressions->TryEvaluate(*this, value_text, value, record ? &record->compiled : nullptr))
+        value = EvaluateText(value_text);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindExact(key);
       if (!e) e = x->Elements->AddVariable(key, "", "", S.RunStack.Count());

@@ -42,6 +42,18 @@ struct TokenRecord {
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
 
+// The line a position lies on, read from the next line mark, with the bytes
+// from the position through that mark: it holds wherever those bytes are
+// found again.
+struct LineProbe {
+  std::string bytes;
+  int line = 0;
+  bool Holds(const char* p) const {
+    return !bytes.empty() && strnlen(p, bytes.size()) == bytes.size() &&
+           std::memcmp(p, bytes.data(), bytes.size()) == 0;
+  }
+};
+
 // A block read at the same position again (a group, or the rest of a line read
 // byte for byte): its bytes, and the copies made of it. A copy that nothing
 // else holds any more is run again instead of copying anew, so the statements
@@ -51,7 +63,9 @@ struct BlockRecord {
   std::string bytes;  // a group from "(" to ")"; a rest of line with the byte that ends it
   bool group = false;
   bool one_line = false;
-  std::vector<std::shared_ptr<TBlockText>> copies;        // blocks spanning lines
+  LineProbe first_line;                             // the line of the block's start
+  LineProbe last_line;                              // the line of the position after the block
+  std::vector<std::shared_ptr<TBlockText>> copies;  // blocks spanning lines
   std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
 };
 
@@ -63,12 +77,19 @@ struct ArgumentsRecord {
   std::vector<std::string> args;
 };
 
+// The word a name found while the word table had `generation`.
+struct WordHint {
+  THashNode* word = nullptr;
+  uint64_t generation = 0;
+};
+
 struct AssignmentRecord {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
   std::string target;
   std::string value;               // the value text
   std::shared_ptr<void> compiled;  // the value text's compiled form, once evaluated
+  WordHint target_word;            // the word the target named when last stored
 };
 
 class StatementCache {
@@ -77,7 +98,8 @@ class StatementCache {
   // record would keep a second copy of a large literal for little gain.
   static constexpr size_t kLongestRecorded = 64u << 10;
 
-  StatementCache() : slots_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
+  StatementCache()
+      : slots_(kSlots), values_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
 
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
@@ -116,14 +138,15 @@ class StatementCache {
   }
 
   // The arguments of the call whose "(" is at p, when the text there still
-  // reads as it did.
-  const ArgumentsRecord* FindArguments(const char* p) const {
-    const ArgumentsRecord* r = arguments_[SlotOf(p)].get();
+  // reads as it did. The caller holds it while the arguments run: a call among
+  // them may replace the record in its slot.
+  std::shared_ptr<const ArgumentsRecord> FindArguments(const char* p) const {
+    const std::shared_ptr<ArgumentsRecord>& r = arguments_[SlotOf(p)];
     if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
     return r;
   }
   void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
-    auto r = std::make_unique<ArgumentsRecord>();
+    auto r = std::make_shared<ArgumentsRecord>();
     r->at = at;
     r->bytes.assign(at, end);
     r->args = std::move(args);
@@ -140,6 +163,23 @@ class StatementCache {
   std::string& RememberCondition(const std::string& text, std::string converted) {
     if (conditions_.size() >= kSlots * 8) conditions_.clear();
     return conditions_.insert_or_assign(text, std::move(converted)).first->second;
+  }
+
+  // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
+  // text there still reads as it did; the record's target is unused.
+  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
+    const std::shared_ptr<AssignmentRecord>& r = values_[SlotOf(p)];
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r;
+  }
+  std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
+                                                  std::string value) {
+    auto r = std::make_shared<AssignmentRecord>();
+    r->at = at;
+    r->bytes.assign(at, end + 1);
+    r->value = std::move(value);
+    values_[SlotOf(at)] = r;
+    return r;
   }
 
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
@@ -164,9 +204,10 @@ class StatementCache {
     return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+  std::vector<std::shared_ptr<AssignmentRecord>> values_;
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
-  std::vector<std::unique_ptr<ArgumentsRecord>> arguments_;
+  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
   std::unordered_map<std::string, std::string> conditions_;
 };
 

@@ -110,6 +110,38 @@ TEST_F(CacheTest, AWordChangedBetweenTwoRunsOfTheSameStatement) {
   EXPECT_EQ(o.values[1], "10=\r\na=1");
 }
 
+TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
+  // The word X was written by the first two passes; renamed to Y, it is not
+  // the target any more: the third pass makes a new X.
+  Outcome o = Both(
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Xは、I*10\n"
+      "  もし、I=2ならば、「X」を、「Y」に、名義変更\n"
+      ")\n",
+      {"X", "Y"});
+  EXPECT_EQ(o.values[0], "30") << o.log;
+  EXPECT_EQ(o.values[1], "20");
+}
+
+TEST_F(CacheTest, MemberAssignmentsReadAgainKeepTheirLines) {
+  // The first value goes on over a line break, the second does not; the
+  // errors after them report their own lines at every pass.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  辞書の、(I)は、I&\n"
+      "    「!」\n"
+      "  無い命令\n"
+      "  辞書の、(I+2)は、I*3\n"
+      "  無い命令\n"
+      "  結果は、結果&辞書の(I)&辞書の(I+2)\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "1!32!6") << o.log;
+  EXPECT_NE(o.log.find("(5行目)"), std::string::npos) << o.log;
+  EXPECT_NE(o.log.find("(7行目)"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, ALabelDefinedByAnIncludedTextAfterTheFirstPass) {
   // 倍 names nothing in the first pass (its own name); the included text then
   // defines the label, which the same expression calls from the second pass on.
