@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <set>
+#include <string>
 
 #include "library/numbers/numbers_math.h"
 #include "text/encoding.h"
@@ -16,6 +20,47 @@ namespace {
 
 std::string Fmt(Number v) {
   return FormatNumber(v);
+}
+
+// Rounding and cutting through digits computed exactly in integers give what
+// the same work on the number's 17-digit decimal text gives, bit for bit.
+TEST(NumbersRounding, ExactDigitsAgreeWithTheDecimalText) {
+  auto by_text = [](Number x, long long places, bool round) -> Number {
+    if (!std::isfinite(x) || x == 0) return x;
+    char buf[64];
+    snprintf(buf, sizeof buf, "%.16Le", std::fabs(x));
+    std::string digits;
+    const char* p = buf;
+    for (; *p != 'e'; ++p)
+      if (*p != '.') digits += *p;
+    long long keep = atoi(p + 1) + 1 + places;
+    if (keep >= 17) return x;
+    if (keep < 0) return 0;
+    uint64_t mantissa = 0;
+    for (long long i = 0; i < keep; ++i) mantissa = mantissa * 10 + (digits[i] - '0');
+    if (round && digits[keep] >= '5') ++mantissa;
+    if (mantissa == 0) return 0;
+    Number v = strtold((std::to_string(mantissa) + "E" + std::to_string(-places)).c_str(), nullptr);
+    return x < 0 ? -v : v;
+  };
+  uint64_t seed = 88172645463325252ULL;
+  auto next = [&seed] {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    return seed;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    Number x;
+    if (i % 5 == 0)  // exact halves of the 17th digit: 17 digits and .5
+      x = static_cast<Number>(10000000000000000ULL + next() % 90000000000000000ULL) + 0.5L;
+    else if (i % 2)  // amounts as written: up to 15 digits, up to 10 decimals
+      x = static_cast<Number>(next() % 1000000000000000ULL) / std::pow(10.0L, next() % 11);
+    else  // any bits, 2^-12 to 2^64
+      x = std::ldexp(static_cast<Number>(next()), static_cast<int>(next() % 77) - 76);
+    if (next() % 2) x = -x;
+    long long places = static_cast<long long>(next() % 16) - 3;
+    ASSERT_EQ(RoundDecimal(x, places), by_text(x, places, true)) << (double)x << " " << places;
+    ASSERT_EQ(TruncDecimal(x, places), by_text(x, places, false)) << (double)x << " " << places;
+  }
 }
 
 TEST(NumbersRounding, HalfAwayFromZeroOnTheDecimalValue) {

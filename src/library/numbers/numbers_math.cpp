@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 #include "text/charmap.h"
@@ -50,7 +52,66 @@ struct DecimalDigits {
   int exponent;
 };
 
+constexpr uint64_t kPow10U64[] = {1ULL,
+                                  10ULL,
+                                  100ULL,
+                                  1000ULL,
+                                  10000ULL,
+                                  100000ULL,
+                                  1000000ULL,
+                                  10000000ULL,
+                                  100000000ULL,
+                                  1000000000ULL,
+                                  10000000000ULL,
+                                  100000000000ULL,
+                                  1000000000000ULL,
+                                  10000000000000ULL,
+                                  100000000000000ULL,
+                                  1000000000000000ULL,
+                                  10000000000000000ULL,
+                                  100000000000000000ULL,
+                                  1000000000000000000ULL,
+                                  10000000000000000000ULL};
+
+// The digits of ToDecimal computed exactly in integers, for magnitudes from
+// 10^-3 to 2^63 (those of ordinary amounts): magnitude = m * 2^e, so
+// magnitude * 10^k = m * 10^k / 2^-e fits 128 bits, and is rounded half to
+// even as the text conversion rounds. False outside that range.
+bool ToDecimalExactly(Number magnitude, DecimalDigits& d) {
+  if (!(magnitude >= 1e-3L && magnitude < 0x1p63L)) return false;
+  int binary_exponent = 0;
+  Number fraction = std::frexp(magnitude, &binary_exponent);  // in [0.5, 1)
+  const uint64_t m = static_cast<uint64_t>(std::ldexp(fraction, 64));
+  const int shift = 64 - binary_exponent;  // 1 to 74 in this range
+  int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int k = kDecimalDigits - 1 - exponent;
+    if (k < 0 || k > 19) return false;
+    const unsigned __int128 n = static_cast<unsigned __int128>(m) * kPow10U64[k];
+    unsigned __int128 q = n >> shift;
+    const unsigned __int128 rest = n - (q << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (q & 1))) ++q;
+    if (q < kPow10U64[kDecimalDigits - 1]) {
+      --exponent;  // the estimate of the exponent was one too high
+      continue;
+    }
+    if (q >= kPow10U64[kDecimalDigits]) {
+      ++exponent;  // one too low, or rounding carried into a new digit
+      continue;
+    }
+    uint64_t digits = static_cast<uint64_t>(q);
+    for (int i = kDecimalDigits - 1; i >= 0; --i, digits /= 10)
+      d.digits[i] = char('0' + digits % 10);
+    d.exponent = exponent;
+    return true;
+  }
+  return false;
+}
+
 DecimalDigits ToDecimal(Number magnitude) {
+  DecimalDigits exact;
+  if (ToDecimalExactly(magnitude, exact)) return exact;
   char buf[64];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
                                  kDecimalDigits - 1);
@@ -79,10 +140,16 @@ Number ShiftDecimal(Number x, long long places, bool round) {
   for (long long i = 0; i < keep; ++i) mantissa = mantissa * 10 + (d.digits[i] - '0');
   if (round && d.digits[keep] >= '5') ++mantissa;
   if (mantissa == 0) return 0;
-  // mantissa x 10^-places, read as decimal text so the result is the number
-  // closest to the rounded decimal value.
-  std::string text = std::to_string(mantissa) + "E" + std::to_string(-places);
-  Number v = StrictNumber(text).value_or(0);
+  // mantissa x 10^-places, the number closest to the rounded decimal value:
+  // one division (or product) of exact operands rounds once, as reading the
+  // decimal text would.
+  Number v;
+  if (places >= 0 && places < static_cast<long long>(std::size(kPow10U64)))
+    v = static_cast<Number>(mantissa) / static_cast<Number>(kPow10U64[places]);
+  else if (places < 0 && -places < static_cast<long long>(std::size(kPow10U64)))
+    v = static_cast<Number>(mantissa) * static_cast<Number>(kPow10U64[-places]);
+  else
+    v = StrictNumber(std::to_string(mantissa) + "E" + std::to_string(-places)).value_or(0);
   return x < 0 ? -v : v;
 }
 
