@@ -37,14 +37,8 @@ namespace sorane {
 
 namespace {
 
-// At most `chars` characters of CP932 text.
-std::string FirstChars(const std::string& s, size_t chars) {
-  size_t i = 0;
-  for (size_t n = 0; i < s.size() && n < chars; ++n) i += CharLen(s, i);
-  return s.substr(0, i);
-}
-
-constexpr size_t kNameChars = 255;
+// Titles and names are read up to this many characters (CharCopy).
+constexpr long long kNameChars = 255;
 
 // ---------------------------------------------------------------- windows
 
@@ -62,7 +56,7 @@ struct Reachable {
 std::vector<Reachable> OwnWindows(Interpreter& in) {
   std::vector<Reachable> out;
   if (!in.host.Surface().DrawsText()) return out;  // the console has no windows
-  out.push_back({FirstChars(in.host.Window().WindowCaption(), kNameChars), 0, 0});
+  out.push_back({CharCopy(in.host.Window().WindowCaption(), 1, kNameChars), 0, 0});
   const std::string title = Utf8ToSjis(PropertyRowOf(PropId::kTitle).name);
   for (int i = 1; i < in.S.Objects.Count(); ++i) {
     TObjNode* node = in.S.Objects.Get(i);
@@ -70,7 +64,7 @@ std::vector<Reachable> OwnWindows(Interpreter& in) {
     if (!word || node->Kind != ObjKind::kForm ||
         !Backend(in).GetProperty(i, PropId::kVisible).number)
       continue;
-    out.push_back({FirstChars(GetPropertyOf(in, {word, node}, title).text, kNameChars), 0, i});
+    out.push_back({CharCopy(GetPropertyOf(in, {word, node}, title).text, 1, kNameChars), 0, i});
   }
   return out;
 }
@@ -79,7 +73,7 @@ std::vector<Reachable> ReachableWindows(Interpreter& in, X11Display* display) {
   if (!display) return OwnWindows(in);
   std::vector<Reachable> out;
   for (const X11Display::Window& w : display->TopLevelWindows())
-    if (w.visible) out.push_back({FirstChars(Utf8ToSjis(w.title), kNameChars), w.id, -1});
+    if (w.visible) out.push_back({CharCopy(Utf8ToSjis(w.title), 1, kNameChars), w.id, -1});
   return out;
 }
 
@@ -324,7 +318,7 @@ void CmdUserName(Call& c) {
   if (const passwd* pw = getpwuid(getuid())) name = pw->pw_name;
   if (name.empty())
     if (const char* user = getenv("USER")) name = user;
-  c.ReturnText(FirstChars(Utf8ToSjis(name), kNameChars));
+  c.ReturnText(CharCopy(Utf8ToSjis(name), 1, kNameChars));
 }
 
 std::string HostName() {
@@ -334,7 +328,7 @@ std::string HostName() {
 }
 
 void CmdComputerName(Call& c) {
-  c.ReturnText(FirstChars(Utf8ToSjis(HostName()), kNameChars));
+  c.ReturnText(CharCopy(Utf8ToSjis(HostName()), 1, kNameChars));
 }
 
 // The first IPv4 address of a host; an empty name is this computer.
