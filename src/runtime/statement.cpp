@@ -477,11 +477,8 @@ bool Interpreter::ReplayTokens(const char* at) {
   if (r->sets_text_type) S.SoreType = "s";
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
   uint64_t generation = S.Words.Generation();
-  if (r->verb_generation != generation) {
-    r->verb = S.Words.Find(r->items.back(), true);
-    r->verb_generation = generation;
-  }
-  verb_hint_ = {S.ExecPos.p, r->verb, generation};
+  if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
+  verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
   return true;
 }
 

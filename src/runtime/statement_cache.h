@@ -21,23 +21,26 @@
 
 namespace sorane {
 
+struct THashNode;
+
+// The word a name found while the word table had `generation`.
+struct WordHint {
+  THashNode* word = nullptr;
+  uint64_t generation = 0;
+};
+
 // A command statement whose tokens are pushed without running anything (words,
 // literals without embedded expressions, plain numbers): the items it leaves
 // on the argument stack just before the byte that ends it, verb last. A record
 // with no items stands for a statement that must always be read (it is kept so
 // that reading it does not try to record it again).
-struct THashNode;
-
 struct TokenRecord {
   const char* at = nullptr;
   std::string bytes;  // from `at` up to the byte that ends the statement, that byte included
   std::vector<std::string> items;
   uint32_t steps = 0;           // statement-loop steps the tokens took when read
   bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
-  // The word the verb (the last item) names, found while the word table had
-  // `verb_generation`.
-  THashNode* verb = nullptr;
-  uint64_t verb_generation = 0;
+  WordHint verb;                // the word the verb (the last item) names
 };
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
@@ -75,12 +78,6 @@ struct ArgumentsRecord {
   const char* at = nullptr;
   std::string bytes;  // from "(" to ")"
   std::vector<std::string> args;
-};
-
-// The word a name found while the word table had `generation`.
-struct WordHint {
-  THashNode* word = nullptr;
-  uint64_t generation = 0;
 };
 
 struct AssignmentRecord {
