@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "debug/debug_model.h"
+#include "debug/editor_link.h"
 #include "library/objects/parse.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
@@ -332,6 +333,7 @@ bool ConsoleDialogs::DebugDialog(const std::string& word) {
     text += "\r\n" + SJ("実行制御：");
     for (size_t i = 0; i < s.controls.size(); ++i) text += (i ? " " : "") + s.controls[i];
   }
+  DebugDialogShown shown;
   in_debug_dialog_ = true;
   int choice = AskChoice(text, {SJ("連続実行"), SJ("一行毎に実行"), SJ("実行中断")});
   in_debug_dialog_ = false;

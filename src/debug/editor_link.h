@@ -20,7 +20,7 @@ struct EditorLinkHooks {
 };
 EditorLinkHooks& GetEditorLinkHooks();
 
-// Marks a debug dialog as open for its lifetime, in whichever host shows it:
+// Marks a debug dialog as open for its lifetime; each host's DebugDialog holds one:
 // an editor's request to pause while one is open is ignored.
 class DebugDialogShown {
  public:

@@ -57,6 +57,7 @@ class PollHost : public TestHost {
     for (auto& f : due) f();
   }
   bool DebugDialog(const std::string&) override {
+    DebugDialogShown shown;  // marked as every host marks the dialog it shows
     ++dialogs_opened;
     if (while_dialog_open) while_dialog_open();
     return true;  // closed with 実行中断

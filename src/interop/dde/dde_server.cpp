@@ -256,13 +256,9 @@ void Server::CommandMacro(const std::string& macro) {
       SendToEditor(in_, row);
   } else if (command == "pause" && loaded && !DebugDialogShown::Any()) {
     // The program stands still while the dialog is open; a request while a
-    // debug dialog is open is ignored. 実行中断 ends the run as everywhere else.
-    bool abort;
-    {
-      DebugDialogShown shown;
-      abort = in_.host.Dialogs().DebugDialog("");
-    }
-    if (abort) in_.EndRun();
+    // debug dialog is open (the host marks it) is ignored. 実行中断 ends the
+    // run as everywhere else.
+    if (in_.host.Dialogs().DebugDialog("")) in_.EndRun();
   } else if (command == "break" && loaded) {
     if (argument == "soranepad") SendToEditor(in_, row);
     in_.EndRun();
