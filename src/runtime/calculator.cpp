@@ -214,16 +214,8 @@ class Calculator {
 
   Operand Apply(Op op, Operand& a, Operand& b) {
     Operand r;
-    switch (ApplyOperator(op, a, b, r)) {
-      case OpFault::kNone:
-        return r;
-      case OpFault::kInvalidOperation:
-        // An invalid operation (a negative number to a fractional power,
-        // infinity minus infinity) has no value a script could go on with.
-        in_.Raise(SJ("プログラムで不正な操作がありました。"));
-      case OpFault::kIntegerDivisionByZero:
-        in_.Raise(SJ("整数を0で割ろうとしました。"));
-    }
+    OpFault fault = ApplyOperator(op, a, b, r);
+    if (fault != OpFault::kNone) RaiseOperatorFault(in_, fault);
     return r;
   }
 
@@ -310,18 +302,10 @@ std::string PlainMessage(const std::string& line) {
 // the error log, so the log shows one line for one failure.
 template <class Body>
 std::string Guarded(Interpreter& in, std::string_view expression, Body body) {
-  const std::string& kind = SJ("計算式に誤りがあります。");
   try {
     return body();
   } catch (const ESorane& e) {
-    std::string inner = PlainMessage(e.Message());
-    if (inner.compare(0, kind.size(), kind) == 0) throw;  // already a calculation error
-    std::string logged = e.Message() + "\r\n";
-    std::string& log = in.ErrorLog;
-    if (log.size() >= logged.size() &&
-        log.compare(log.size() - logged.size(), logged.size(), logged) == 0)
-      log.resize(log.size() - logged.size());
-    in.Raise(kind + inner + Excerpt(expression));
+    RaiseCalculationError(in, e, expression);
   }
 }
 
@@ -489,6 +473,33 @@ std::string Excerpt(std::string_view text) {
   constexpr size_t kLongest = 200;
   if (text.size() <= kLongest) return std::string(text);
   return CutBytesSafe(text, kLongest) + SJ("…");
+}
+
+void RaiseCalculationError(Interpreter& in, const ESorane& e, std::string_view expression) {
+  const std::string& kind = SJ("計算式に誤りがあります。");
+  std::string inner = PlainMessage(e.Message());
+  if (inner.compare(0, kind.size(), kind) == 0) throw e;  // already a calculation error
+  std::string logged = e.Message() + "\r\n";
+  std::string& log = in.ErrorLog;
+  if (log.size() >= logged.size() &&
+      log.compare(log.size() - logged.size(), logged.size(), logged) == 0)
+    log.resize(log.size() - logged.size());
+  in.Raise(kind + inner + Excerpt(expression));
+}
+
+void RaiseOperatorFault(Interpreter& in, OpFault fault) {
+  if (fault == OpFault::kIntegerDivisionByZero) in.Raise(SJ("整数を0で割ろうとしました。"));
+  // An invalid operation (a negative number to a fractional power, infinity
+  // minus infinity) has no value a script could go on with.
+  in.Raise(SJ("プログラムで不正な操作がありました。"));
+}
+
+void CalculateLookaheadGroup(Interpreter& in, const char*& p) {
+  ExpressionDepth depth(in);
+  ReadGroupWith(in, p, [&](const char* content, std::string_view) {
+    Calculator inner(in, content);
+    return inner.Run();
+  });
 }
 
 std::string CalculateAfter(Interpreter& in, std::string first, const std::string& first_type,

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/errors.h"
+#include "runtime/operand.h"
+
 namespace sorane {
 
 class Interpreter;
@@ -22,6 +25,20 @@ std::string CalculateAfter(Interpreter& in, std::string first, const std::string
 // Calculate(ReadGroup(p)) would, without copying a group nested in another;
 // p moves past the ')'.
 std::string CalculateGroup(Interpreter& in, const char*& p);
+
+// The error a calculation reports for an error `e` raised inside it: the
+// calculation error that names e's message and quotes `expression` (e itself
+// when it is one already); e's own line leaves the error log.
+[[noreturn]] void RaiseCalculationError(Interpreter& in, const ESorane& e,
+                                        std::string_view expression);
+
+// Raises the error of a faulty operation (OpFault, operand.h).
+[[noreturn]] void RaiseOperatorFault(Interpreter& in, OpFault fault);
+
+// Reads the group at p ('(') where the calculator expects an operator, as it
+// reads one ahead before it stops: calculated for what it does, its value
+// unused; p moves past the ')'.
+void CalculateLookaheadGroup(Interpreter& in, const char*& p);
 
 // Skips the literal at p ('"' or '`') as ReadLiteral reads it, without a copy;
 // false, with p unmoved, when it does not close before the NUL.

@@ -5,6 +5,7 @@
 // token when the calculator would read it.
 #include "runtime/compiled_expression.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -12,6 +13,7 @@
 
 #include "runtime/calculator.h"
 #include "runtime/interpreter.h"
+#include "runtime/messages.h"
 #include "runtime/operand.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
@@ -42,7 +44,22 @@ struct LiteralPart {
 // A term: a number literal, a literal (with embedded expressions: a template),
 // a word, a member of a word (Xの M), a group or "-" before a term.
 struct TermNode {
-  enum Kind { kNumber, kLiteral, kTemplate, kWord, kMember, kGroup, kNegative } kind = kNumber;
+  enum Kind {
+    kNumber,
+    kLiteral,
+    kTemplate,
+    kWord,
+    kMember,
+    kGroup,
+    kNegative,
+    kCall
+  } kind = kNumber;
+  // Terms of the text an entry was compiled from (not of the texts inside a
+  // member or a literal): where the term starts, read from there once a call
+  // has run (see Runner); a call: its "(", a group: its content.
+  const char* at = nullptr;
+  const char* paren = nullptr;
+  std::string_view content;
   std::string text;  // number: its value; literal: its value; word, member: the name (X)
   Number num = 0;    // number: ParseNumber of its value
   std::unique_ptr<CalcProgram> group;
@@ -50,14 +67,15 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
-  // word, member: the node found while the word table had generation `generation`
+  // word, member, call: the node found while the word table had generation
+  // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
   uint64_t generation = 0;
   // member written Xの(M): when Xの, folded, names a command, label or DLL
   // function, the text is a call and is read as usual.
   bool call_form = false;
-  std::string whole;  // Xの
-  bool callable = false;
+  std::string whole;            // Xの
+  THashNode* callee = nullptr;  // what Xの names when callable
   uint64_t callable_generation = 0;
 };
 
@@ -71,8 +89,82 @@ struct CalcToken {
   int level = 0;
 };
 
+// One step of a calculation in the order the calculator's levels take it: an
+// operand (a token, the operand read before the calculation, or the empty text
+// read past the end) pushed in reading order, or an operator applied to the
+// two operands on top, after its right operand.
+struct CalcStep {
+  static constexpr int kFirst = -1, kEnd = -2;
+  bool apply = false;
+  int token = kEnd;  // push: the token's index, kFirst or kEnd
+  Op op = Op::kNone;
+  int waiting = -1;  // push of a call: its entry in CalcProgram::waiting
+};
+
 struct CalcProgram {
   std::vector<CalcToken> tokens;
+  std::vector<CalcStep> steps;
+  // For each call pushed: the operators waiting for their right operand when
+  // it is read, outermost first (their left operands are on the stack).
+  std::vector<std::vector<Op>> waiting;
+  bool own_text = false;  // compiled from the entry's text (see TermNode::at)
+};
+
+// Orders the tokens of `prog` into steps as the calculator's levels read them.
+// False for what the calculator would give up on or read differently: an
+// operator out of place, or an operand left over after the calculation (read
+// from the text, which ignores it).
+class StepOrder {
+ public:
+  explicit StepOrder(CalcProgram& prog) : prog_(prog) {}
+
+  bool Build(bool first_given) {
+    if (first_given)
+      current_ = CalcStep::kFirst;
+    else
+      Advance();
+    return Level(1) && current_ == CalcStep::kEnd;
+  }
+
+ private:
+  void Advance() {
+    current_ = next_ < prog_.tokens.size() ? static_cast<int>(next_++) : CalcStep::kEnd;
+  }
+  const CalcToken* Operator() const {
+    if (current_ < 0) return nullptr;
+    const CalcToken& t = prog_.tokens[current_];
+    return t.kind == CalcToken::kOperator ? &t : nullptr;
+  }
+  bool Level(int level) {
+    if (level == kFactorLevel) {
+      if (Operator()) return false;
+      CalcStep push{false, current_, Op::kNone};
+      if (current_ >= 0 && prog_.tokens[current_].term &&
+          prog_.tokens[current_].term->kind == TermNode::kCall) {
+        push.waiting = static_cast<int>(prog_.waiting.size());
+        prog_.waiting.push_back(waiting_);
+      }
+      prog_.steps.push_back(push);
+      Advance();
+      return true;
+    }
+    if (!Level(level + 1)) return false;
+    while (const CalcToken* t = Operator()) {
+      if (t->level != level) break;
+      Op op = t->op;
+      Advance();
+      waiting_.push_back(op);
+      if (!Level(level + 1)) return false;
+      waiting_.pop_back();
+      prog_.steps.push_back({true, 0, op});
+    }
+    return true;
+  }
+
+  CalcProgram& prog_;
+  std::vector<Op> waiting_;
+  size_t next_ = 0;
+  int current_ = CalcStep::kEnd;
 };
 
 // An expression as the evaluator reads it: a term, terms joined with "&", and
@@ -97,13 +189,16 @@ bool AtWide(const char* p, const std::string& wide) {
 
 class Compiler {
  public:
-  explicit Compiler(const char* end) : end_(end) {}
+  // `own_text`: the text is the entry's own (kept while the entry lives), so
+  // its terms note where they start and calls are compiled.
+  explicit Compiler(const char* end, bool own_text = false) : end_(end), own_text_(own_text) {}
 
   std::unique_ptr<TermNode> Term(const char*& p, int depth) {
     if (depth > kDeepest) return nullptr;
     Interpreter::SkipBlanks(p);
     const char c = *p;
     auto t = std::make_unique<TermNode>();
+    if (own_text_) t->at = p;
     if (c == '"' || c == '`') {
       t->kind = TermNode::kLiteral;
       if (!Literal(p, *t, depth)) return nullptr;
@@ -114,13 +209,15 @@ class Compiler {
       t->num = ParseNumber(t->text);
     } else if (c == '(') {
       t->kind = TermNode::kGroup;
+      const char* close = GroupEnd(p);
+      if (close) t->content = std::string_view(p + 1, close - p - 1);
       t->group = Group(p, depth + 1);
       if (!t->group) return nullptr;
     } else if (c == '-') {
       ++p;
       t->kind = TermNode::kNegative;
       t->inner = Term(p, depth + 1);
-      if (!t->inner) return nullptr;
+      if (!t->inner || t->inner->kind == TermNode::kCall) return nullptr;
     } else {
       std::string_view w = Interpreter::ScanWord(p);
       const std::string& no = SJ("の");
@@ -128,9 +225,21 @@ class Compiler {
       // calls, except after a member word (a call only when the word is
       // callable, checked when evaluated).
       bool member = w.size() > no.size() && w.substr(w.size() - no.size()) == no;
-      if (w.empty() || (*p == '(' && !member) || *p == '#') return nullptr;
+      if (w.empty() || *p == '#') return nullptr;
+      if (*p == '(' && !member) {
+        // A call: its arguments are read by the call itself, from this text.
+        const char* close = own_text_ ? GroupEnd(p) : nullptr;
+        if (!close || std::find(p, close, '\r') != close || std::find(p, close, '\n') != close)
+          return nullptr;
+        t->kind = TermNode::kCall;
+        t->text.assign(w);
+        t->paren = p;
+        p = close + 1;
+        return t;
+      }
       if (member) {
         t->call_form = *p == '(';
+        if (t->call_form) t->paren = p;
         t->whole.assign(w);
         // Xの M, M a group or a word: a member when X is a word (else the
         // text is read as usual).
@@ -161,6 +270,7 @@ class Compiler {
   // The tokens from p to the end of this text (or of the group being read).
   std::unique_ptr<CalcProgram> Calc(const char*& p, const char* end, bool operand_expected,
                                     int depth) {
+    const bool operand_expected_at_start = operand_expected;
     auto prog = std::make_unique<CalcProgram>();
     for (;;) {
       Interpreter::SkipBlanks(p);
@@ -194,9 +304,13 @@ class Compiler {
       }
       if (tok.kind != CalcToken::kOperator && tok.kind != CalcToken::kGroup && !tok.term)
         return nullptr;
+      if (tok.kind != CalcToken::kTerm && tok.term && tok.term->kind == TermNode::kCall)
+        return nullptr;
       if (p > end) return nullptr;
       prog->tokens.push_back(std::move(tok));
     }
+    if (!StepOrder(*prog).Build(!operand_expected_at_start)) return nullptr;
+    prog->own_text = own_text_;
     return prog;
   }
 
@@ -332,18 +446,35 @@ class Compiler {
   }
 
   const char* end_;
+  const bool own_text_;
 };
 
 // ---------------------------------------------------------------- evaluating
 
-enum TokenClass { kTextToken, kNumberToken, kStartToken, kOperatorToken };
-
 class Runner {
  public:
-  explicit Runner(Interpreter& in) : in_(in) {}
+  // `stack` holds the operands of calculations being run (shared by nested ones).
+  Runner(Interpreter& in, std::vector<Operand>& stack) : in_(in), stack_(stack) {}
+
+  // `whole`: the text the entry was compiled from.
+  void Start(std::string_view whole) { whole_ = whole; }
+  // True once a call has run: from then on nothing gives up (the text would
+  // run the call again); what the compiled form cannot do is read from the
+  // text term by term, as the text is read from there on.
+  bool Committed() const { return committed_; }
 
   // A term's value and type mark; false when the text must be read instead.
   bool Term(TermNode& t, std::string& value, std::string& type) {
+    if (TermCompiled(t, value, type)) return true;
+    if (!committed_ || !t.at || t.kind == TermNode::kCall) return false;
+    const char* q = t.at;
+    value = in_.Term(q);
+    type = in_.S.SoreType;
+    return true;
+  }
+
+ private:
+  bool TermCompiled(TermNode& t, std::string& value, std::string& type) {
     switch (t.kind) {
       case TermNode::kNumber:
         value = t.text;
@@ -381,7 +512,7 @@ class Runner {
       }
       case TermNode::kGroup: {
         Operand r;
-        if (!Calc(*t.group, nullptr, r)) return false;
+        if (!GuardedCalc(*t.group, nullptr, r, t.content)) return false;
         type = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
         return true;
@@ -390,17 +521,78 @@ class Runner {
         if (!Term(*t.inner, value, type)) return false;
         value.insert(0, 1, '-');
         return true;
+      case TermNode::kCall: {
+        THashNode* f = CallTarget(t);
+        if (!f) return false;
+        RunCall(f, t.paren, value, type);
+        return true;
+      }
     }
     return false;
   }
 
+  void RunCall(THashNode* f, const char* paren, std::string& value, std::string& type) {
+    committed_ = true;
+    value = in_.FunctionCall(f, paren);
+    type = in_.S.SoreType;
+  }
+
+  // The word a call names (with okurigana folding) when it is a command, a
+  // label or a DLL function; else null.
+  THashNode* CallTarget(TermNode& t) {
+    THash& words = in_.S.Words;
+    if (t.generation != words.Generation() || (t.node && !IsCallable(t.node))) {
+      THashNode* f = words.Find(t.text, true);
+      t.node = IsCallable(f) ? f : nullptr;
+      t.generation = words.Generation();
+    }
+    return t.node;
+  }
+
+  static bool IsCallable(const THashNode* f) {
+    return f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll);
+  }
+
+ public:
+  // Calc of a calculation read on its own (a group read as a term, the rest
+  // of an expression after its first terms, a whole calculation): errors of
+  // calls inside it are reported as errors of a calculation that quotes `whole`.
+  bool GuardedCalc(CalcProgram& prog, Operand* first, Operand& result, std::string_view whole) {
+    if (!prog.own_text) return Calc(prog, first, result);
+    try {
+      return Calc(prog, first, result);
+    } catch (const ESorane& e) {
+      RaiseCalculationError(in_, e, whole);
+    }
+  }
+
+ private:
+  // The word of a call at `t` no longer names a function (a call before it
+  // changed the word table): the text reads the word's value, reads the group
+  // after it ahead of the next operator and stops the calculation there.
+  Operand WordBeforeGroup(TermNode& t) {
+    const char* q = t.at;
+    std::string v = in_.Term(q);
+    Operand word = Operand::Text(std::move(v), in_.S.SoreType == "e");
+    CalculateLookaheadGroup(in_, q);
+    return word;
+  }
+
+  bool Apply(const CalcProgram& prog, Op op, Operand& a, Operand& b, Operand& r) {
+    OpFault fault = ApplyOperator(op, a, b, r);
+    if (fault == OpFault::kNone) return true;
+    if (committed_ && prog.own_text) RaiseOperatorFault(in_, fault);
+    return false;
+  }
+
+ public:
   // The value of `prog` as Evaluate gives it, its type mark in `type`.
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
     std::string type;
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
-        if (!Calc(*prog.rest, &first, r)) return false;
+        if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
         return true;
@@ -408,6 +600,13 @@ class Runner {
     }
     if (!Term(*prog.first, value, type)) return false;
     for (auto& joined : prog.joined) {
+      if (joined->kind == TermNode::kCall && committed_ && !CallTarget(*joined)) {
+        // No longer a call: the word is joined and the text ends there.
+        const char* q = joined->at;
+        value += in_.Term(q);
+        if (type_out) *type_out = "s";
+        return true;
+      }
       std::string more, more_type;
       if (!Term(*joined, more, more_type)) return false;
       value += more;
@@ -422,7 +621,7 @@ class Runner {
         is_number = IsNumberText(t);
       }
       Operand first = Operand::Text(std::move(value), is_number), r;
-      if (!Calc(*prog.rest, &first, r)) return false;
+      if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
     }
@@ -432,15 +631,44 @@ class Runner {
 
   // The calculation of `prog`, after `first` when the evaluator read it.
   bool Calc(CalcProgram& prog, Operand* first, Operand& result) {
-    State s{prog};
-    if (first) {
-      s.token = std::move(*first);
-      s.cls = s.token.is_number ? kNumberToken : kTextToken;
-    } else if (!Next(s)) {
-      return false;
+    std::vector<Operand>& stack = stack_;
+    const size_t base = stack.size();
+    for (const CalcStep& step : prog.steps) {
+      if (step.apply) {
+        Operand r;
+        if (!Apply(prog, step.op, stack[stack.size() - 2], stack.back(), r)) {
+          stack.resize(base);
+          return false;
+        }
+        stack.pop_back();
+        stack.back() = std::move(r);
+        continue;
+      }
+      Operand v;
+      if (step.waiting >= 0 && committed_ && !CallTarget(*prog.tokens[step.token].term)) {
+        stack.push_back(WordBeforeGroup(*prog.tokens[step.token].term));
+        const std::vector<Op>& waiting = prog.waiting[step.waiting];
+        for (auto op = waiting.rbegin(); op != waiting.rend(); ++op) {
+          Operand r;
+          Apply(prog, *op, stack[stack.size() - 2], stack.back(), r);
+          stack.pop_back();
+          stack.back() = std::move(r);
+        }
+        break;
+      }
+      if (step.token == CalcStep::kFirst)
+        v = std::move(*first);
+      else if (step.token == CalcStep::kEnd)
+        v = Operand::Text(std::string(), false);
+      else if (!Token(prog.tokens[step.token], v)) {
+        stack.resize(base);
+        return false;
+      }
+      stack.push_back(std::move(v));
     }
-    if (!Level(s, 1, result)) return false;
-    return s.cls != kStartToken && s.cls != kOperatorToken;
+    result = std::move(stack.back());
+    stack.resize(base);
+    return true;
   }
 
  private:
@@ -458,12 +686,16 @@ class Runner {
   bool Member(TermNode& t, std::string& value, std::string& type) {
     if (t.call_form) {
       THash& words = in_.S.Words;
-      if (t.callable_generation != words.Generation()) {
+      if (t.callable_generation != words.Generation() || (t.callee && !IsCallable(t.callee))) {
         THashNode* f = words.Find(t.whole, true);
-        t.callable = f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll);
+        t.callee = IsCallable(f) ? f : nullptr;
         t.callable_generation = words.Generation();
       }
-      if (t.callable) return false;
+      if (t.callee) {
+        if (!t.at) return false;
+        RunCall(t.callee, t.paren, value, type);
+        return true;
+      }
     }
     Lookup(t);
     THashNode* x = t.node;
@@ -491,64 +723,47 @@ class Runner {
     return true;
   }
 
-  struct State {
-    CalcProgram& prog;
-    size_t next = 0;
-    Operand token;
-    int cls = kStartToken;
-    Op op = Op::kNone;
-    int level = 0;
-  };
-
-  static void SetOperand(State& s, Operand v) {
-    s.token = std::move(v);
-    s.cls = s.token.is_number ? kNumberToken : kTextToken;
-  }
-
-  bool Next(State& s) {
-    if (s.next >= s.prog.tokens.size()) {
-      SetOperand(s, Operand::Text(std::string(), false));
-      return true;
-    }
-    CalcToken& tok = s.prog.tokens[s.next++];
+  // The operand a token gives, as the calculator reads it.
+  bool Token(CalcToken& tok, Operand& out) {
     std::string value, type;
     switch (tok.kind) {
       case CalcToken::kOperator:
-        s.op = tok.op;
-        s.level = tok.level;
-        s.cls = kOperatorToken;
-        return true;
+        return false;  // never an operand (the step order has no such step)
       case CalcToken::kGroup: {
         Operand r;
         if (!Calc(*tok.group, nullptr, r)) return false;
-        bool number = r.is_number;
-        std::string v = number ? FormatNumber(r.num()) : r.TakeText();
-        SetOperand(s, Operand::Text(std::move(v), number));
+        out = GroupValue(r);
         return true;
       }
       case CalcToken::kMinus:
         if (!Term(*tok.term, value, type)) return false;
         value.insert(0, 1, '-');
-        SetOperand(s, Operand::Text(std::move(value), true));
+        out = Operand::Text(std::move(value), true);
         return true;
       case CalcToken::kPlus:
       case CalcToken::kTerm:
         if (tok.term->kind == TermNode::kNumber) {
-          SetOperand(s, Operand::TextWithNumber(tok.term->text, tok.term->num));
+          out = Operand::TextWithNumber(tok.term->text, tok.term->num);
           return true;
         }
-        if (tok.term->kind == TermNode::kWord) {
-          Operand n;
-          if (NumericVariable(*tok.term, n)) {
-            SetOperand(s, std::move(n));
-            return true;
-          }
-        }
+        if (tok.term->kind == TermNode::kWord && NumericVariable(*tok.term, out)) return true;
         if (!Term(*tok.term, value, type)) return false;
-        SetOperand(s, Operand::Text(std::move(value), tok.kind == CalcToken::kPlus || type == "e"));
+        out = Operand::Text(std::move(value), tok.kind == CalcToken::kPlus || type == "e");
         return true;
     }
     return false;
+  }
+
+  // A group's result as the operand the calculator makes of it: its text, a
+  // number written in the number format and read back. A whole number the
+  // format writes with all its digits reads back as itself, so it stays a
+  // number and its text is made only when needed.
+  static Operand GroupValue(Operand& r) {
+    if (!r.is_number) return Operand::Text(r.TakeText(), false);
+    Number n = r.num();
+    if (n == 0) return Operand::Num(0);  // "0" reads back as +0
+    if (std::fabs(n) < 1e15L && n == std::trunc(n)) return Operand::Num(n);
+    return Operand::Text(FormatNumber(n), true);
   }
 
   // A variable typed as a number whose text is an integer exactly as the
@@ -572,26 +787,10 @@ class Runner {
     return true;
   }
 
-  bool Level(State& s, int level, Operand& out) {
-    if (level == kFactorLevel) {
-      if (s.cls == kOperatorToken) return false;  // an operator out of place
-      out = std::move(s.token);
-      return Next(s);
-    }
-    if (!Level(s, level + 1, out)) return false;
-    while (s.cls == kOperatorToken && s.level == level) {
-      Op op = s.op;
-      if (!Next(s)) return false;
-      Operand b;
-      if (!Level(s, level + 1, b)) return false;
-      Operand r;
-      if (ApplyOperator(op, out, b, r) != OpFault::kNone) return false;
-      out = std::move(r);
-    }
-    return true;
-  }
-
   Interpreter& in_;
+  std::vector<Operand>& stack_;
+  std::string_view whole_;
+  bool committed_ = false;
 };
 
 // Texts longer than this are read every time; the tables are emptied when
@@ -603,6 +802,9 @@ constexpr size_t kMostTexts = 8192;
 }  // namespace
 
 struct ExpressionCache::Entry {
+  // The text compiled: its terms point into it (calls read their arguments
+  // from it), so it lives as long as the entry.
+  std::string text;
   std::unique_ptr<EvalProgram> eval;
   std::unique_ptr<CalcProgram> calc;
   bool unusable = false;  // not compilable, or read from the text once already
@@ -614,22 +816,39 @@ struct ExpressionCache::Tables {
   // Compiled forms being run: the tables are not emptied meanwhile, so an
   // entry found in them lives at least as long as its run.
   int running = 0;
+  std::vector<Operand> operands;  // the operand stack of the calculations being run
 
   std::shared_ptr<Entry>& Lookup(Table& table, const std::string& text, bool& fresh) {
     auto it = table.find(text);
     fresh = it == table.end();
     if (!fresh) return it->second;
     if (table.size() >= kMostTexts && running == 0) table.clear();
-    return table.emplace(text, std::make_shared<Entry>()).first->second;
+    auto entry = std::make_shared<Entry>();
+    entry->text = text;
+    return table.emplace(text, std::move(entry)).first->second;
   }
 };
 
 namespace {
+// A compiled form being run: the tables stay as they are, and the operand
+// stack is left as it was found, also when a call inside raises an error.
 struct Running {
   int& count;
-  explicit Running(int& c) : count(c) { ++count; }
-  ~Running() { --count; }
+  std::vector<Operand>& operands;
+  size_t base;
+  Running(int& c, std::vector<Operand>& o) : count(c), operands(o), base(o.size()) { ++count; }
+  ~Running() {
+    --count;
+    operands.resize(base);
+  }
 };
+
+// What the compiled form gave: false before a call ran, else the program
+// itself is at fault (after a call nothing may give up).
+bool GaveUp(Interpreter& in, const Runner& runner) {
+  if (runner.Committed()) in.Raise(msg::UnknownSystemError());
+  return false;
+}
 }  // namespace
 
 ExpressionCache::ExpressionCache() : tables_(std::make_unique<Tables>()) {}
@@ -649,8 +868,9 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
   const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->evaluations, text, fresh);
   Entry* e = entry.get();
   if (fresh) {
-    if (std::memchr(text.data(), '\0', text.size()) == nullptr)
-      e->eval = Compiler(text.data() + text.size()).Evaluation(text.c_str());
+    const std::string& own = e->text;
+    if (std::memchr(own.data(), '\0', own.size()) == nullptr)
+      e->eval = Compiler(own.data() + own.size(), true).Evaluation(own.c_str());
     e->unusable = !e->eval;
   }
   if (handle) *handle = entry;
@@ -660,12 +880,14 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
   Entry* e = &entry;
   if (e->unusable) return false;
-  Running running(tables_->running);
+  Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
   std::string value, type;
-  if (!Runner(in).Evaluate(*e->eval, value, &type)) {
+  Runner runner(in, tables_->operands);
+  runner.Start(e->text);
+  if (!runner.Evaluate(*e->eval, value, &type)) {
     e->unusable = true;
-    return false;
+    return GaveUp(in, runner);
   }
   in.S.SoreType = std::move(type);
   out = std::move(value);
@@ -677,20 +899,23 @@ bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std
   bool fresh = false;
   Entry* e = tables_->Lookup(tables_->calculations, text, fresh).get();
   if (fresh) {
-    if (std::memchr(text.data(), '\0', text.size()) == nullptr) {
-      const char* p = text.c_str();
-      const char* end = text.data() + text.size();
-      e->calc = Compiler(end).Calc(p, end, true, 0);
+    const std::string& own = e->text;
+    if (std::memchr(own.data(), '\0', own.size()) == nullptr) {
+      const char* p = own.c_str();
+      const char* end = own.data() + own.size();
+      e->calc = Compiler(end, true).Calc(p, end, true, 0);
     }
     e->unusable = !e->calc;
   }
   if (e->unusable) return false;
-  Running running(tables_->running);
+  Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
   Operand r;
-  if (!Runner(in).Calc(*e->calc, nullptr, r)) {
+  Runner runner(in, tables_->operands);
+  runner.Start(e->text);
+  if (!runner.GuardedCalc(*e->calc, nullptr, r, e->text)) {
     e->unusable = true;
-    return false;
+    return GaveUp(in, runner);
   }
   out = CalculationResult(in, r);
   return true;

@@ -169,9 +169,38 @@ std::string HexLiteralValue(std::string_view literal) {
 
 // ---------------------------------------------------------------- evaluate
 
+// A text that is a run of digits, or one word that names a variable or
+// nothing, has the value Term reads from it; most arguments of commands are
+// such texts. False for anything else.
+static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
+  if (text.empty()) return false;
+  if (IsDigit(text[0])) {
+    for (char c : text)
+      if (!IsDigit(c)) return false;
+    in.S.SoreType = "e";
+    out = text;
+    return true;
+  }
+  if (text[0] == '$') return false;
+  const char* p = text.c_str();
+  std::string_view w = Interpreter::ScanWord(p);
+  if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;
+  const THashNode* n = in.S.Words.FindExact(w);
+  if (!n) {
+    in.S.SoreType = "s";
+    out = text;
+    return true;
+  }
+  if (n->Kind != kWordVariable) return false;
+  in.S.SoreType = n->TypeMark;
+  out = n->Value;
+  return true;
+}
+
 std::string Interpreter::Evaluate(const std::string& text) {
-  std::string compiled;
-  if (Expressions && Expressions->TryEvaluate(*this, text, compiled)) return compiled;
+  std::string value;
+  if (Expressions && EvaluatePlain(*this, text, value)) return value;
+  if (Expressions && Expressions->TryEvaluate(*this, text, value)) return value;
   return EvaluateText(text);
 }
 

@@ -234,5 +234,66 @@ TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   EXPECT_EQ(o.values[0], "506") << o.log;
 }
 
+TEST_F(CacheTest, CallsInsideExpressionsRunOnceInTheirOrder) {
+  // The call runs once per pass and before the words after it are read; a
+  // condition with a call takes the same branch.
+  Outcome o = Both(
+      "「百倍」を、「?の」で、関数定義\n"
+      "呼出数は、0\n"
+      "Yは、1\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Xは、百倍(I)+Y*2&「,」\n"
+      "  もし、百倍(I)>150ならば、結果は、結果&「大」\n"
+      "  結果は、結果&X&SQRT(I*I)&「;」\n"
+      ")\n"
+      "戻る\n"
+      "*百倍\n"
+      "呼出数は、呼出数+1\n"
+      "Yは、Y+10\n"
+      "Aは、引数取得\n"
+      "それは、A*100\n"
+      "戻る\n",
+      {"結果", "呼出数"});
+  EXPECT_EQ(o.values[0], "122,1;大262,2;大402,3;") << o.log;
+  EXPECT_EQ(o.values[1], "6");
+}
+
+TEST_F(CacheTest, ErrorsAfterACallInsideAnExpression) {
+  // Once a call has run, a fault, an error inside a later call and a word
+  // that no longer names a function are reported or read as the text does.
+  Outcome o = Both(
+      "「一」を、「?の」で、関数定義\n"
+      "「二」を、「?の」で、関数定義\n"
+      "Vは、5\n"
+      "結果は、「」\n"
+      "記録は、「」\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  Xは、一(1)+1%0.5\n"
+      "  Xは、一(1)+(2%0.5)\n"
+      "  Xは、(一(1)+存在しない(1))*2\n"
+      "  Xは、一(1)&存在しない(2)&「後」\n"
+      "  Xは、1+一(0)+CHR(-99999999)\n"
+      "  Xは、(一(0)+CHR(-99999999))*2\n"
+      "  Xは、一(1)+二(一(9))*3\n"
+      "  結果は、結果&X&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*一\n"
+      "Aは、引数取得\n"
+      "記録は、記録&A\n"
+      "もし、I=2ならば、「V」から、「二」へ、単語コピー\n"
+      "それは、A\n"
+      "戻る\n"
+      "*二\n"
+      "それは、引数取得\n"
+      "戻る\n",
+      {"結果", "記録"});
+  EXPECT_EQ(o.values[0], "28,6,") << o.log;
+  // The group after a word that no longer names a function is still read.
+  EXPECT_EQ(o.values[1], "1111001911110019") << o.log;
+  EXPECT_NE(o.log.find("計算式に誤りがあります。"), std::string::npos) << o.log;
+}
+
 }  // namespace
 }  // namespace sorane
