@@ -864,6 +864,17 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
     const char* q = text.c_str();
     if (SkipLiteral(q) && *q == '\0') return false;
   }
+  return Evaluation(in, text, out, handle);
+}
+
+bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& literal,
+                                       std::string& out) {
+  if (literal.size() > kLongestText) return false;
+  return Evaluation(in, literal, out, nullptr);
+}
+
+bool ExpressionCache::Evaluation(Interpreter& in, const std::string& text, std::string& out,
+                                 std::shared_ptr<void>* handle) {
   bool fresh = false;
   const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->evaluations, text, fresh);
   Entry* e = entry.get();

@@ -39,6 +39,9 @@ class ExpressionCache {
   // call with the same text and the same handle (no lookup then).
   bool TryEvaluate(Interpreter& in, const std::string& text, std::string& out,
                    std::shared_ptr<void>* handle = nullptr);
+  // The expansion of a double-quoted literal with embedded expressions, as
+  // it stands in a program text (one text for every pass over it).
+  bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out);
 
@@ -46,6 +49,8 @@ class ExpressionCache {
   struct Tables;
 
  private:
+  bool Evaluation(Interpreter& in, const std::string& text, std::string& out,
+                  std::shared_ptr<void>* handle);
   bool Run(Interpreter& in, Entry& entry, std::string& out);
   std::unique_ptr<Tables> tables_;
 };

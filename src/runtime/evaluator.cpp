@@ -169,11 +169,20 @@ std::string HexLiteralValue(std::string_view literal) {
 
 // ---------------------------------------------------------------- evaluate
 
-// A text that is a run of digits, or one word that names a variable or
-// nothing, has the value Term reads from it; most arguments of commands are
-// such texts. False for anything else.
+// A text that is a run of digits, a backquoted literal without backquotes
+// inside, or one word that names a variable or nothing, has the value Term
+// reads from it; most arguments of commands are such texts. False for
+// anything else.
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
   if (text.empty()) return false;
+  if (text[0] == '`') {
+    size_t i = 1;
+    while (i < text.size() && text[i] != '`' && text[i] != '\0') i += CharLen(text, i);
+    if (i + 1 != text.size() || text[i] != '`') return false;
+    in.S.SoreType = "s";
+    out.assign(text, 1, i - 1);
+    return true;
+  }
   if (IsDigit(text[0])) {
     for (char c : text)
       if (!IsDigit(c)) return false;
@@ -197,10 +206,13 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
   return true;
 }
 
-std::string Interpreter::Evaluate(const std::string& text) {
+std::string Interpreter::Evaluate(const std::string& text, std::shared_ptr<void>* compiled) {
   std::string value;
-  if (Expressions && EvaluatePlain(*this, text, value)) return value;
-  if (Expressions && Expressions->TryEvaluate(*this, text, value)) return value;
+  if (Expressions) {
+    // A text compiled before (its handle kept) is not plain.
+    if (!(compiled && *compiled) && EvaluatePlain(*this, text, value)) return value;
+    if (Expressions->TryEvaluate(*this, text, value, compiled)) return value;
+  }
   return EvaluateText(text);
 }
 

@@ -62,11 +62,11 @@ void Discard(Interpreter& in, const TRunControl& r) {
 void TakeArguments(Interpreter& in, THashNode* label) {
   in.Bind(label);
   size_t n = std::min(SlotCount(label->Template), in.S.ArgStack.Count());
-  std::vector<std::string> items(n);
-  for (size_t i = n; i-- > 0;) items[i] = in.S.ArgStack.PopLast();
-  std::vector<std::string> values;
-  values.reserve(n);
-  for (const std::string& item : items) values.push_back(in.Evaluate(item));
+  auto& stack = in.S.ArgStack.Items();
+  std::vector<std::string> values(std::make_move_iterator(stack.end() - n),
+                                  std::make_move_iterator(stack.end()));
+  stack.resize(stack.size() - n);
+  for (std::string& v : values) v = in.Evaluate(v);
   in.S.FuncArgs.Clear();
   for (std::string& v : values) in.S.FuncArgs.Push(std::move(v));
 }
@@ -87,10 +87,8 @@ struct SoreKeeper {
       sore->TypeMark = std::move(mark);
     }
   }
-  const std::string& Current() const {
-    static const std::string none;
-    return sore ? sore->Value : none;
-  }
+  // それ's value now, taken: the caller's value replaces it on exit anyway.
+  std::string TakeCurrent() { return sore ? std::move(sore->Value) : std::string(); }
 };
 
 // The items the statement had pushed before a call form: its own arguments must
@@ -99,8 +97,12 @@ struct SoreKeeper {
 struct ArgsAside {
   Interpreter& in;
   std::vector<std::string> saved;
-  explicit ArgsAside(Interpreter& i) : in(i) { saved.swap(in.S.ArgStack.Items()); }
+  explicit ArgsAside(Interpreter& i) : in(i) {
+    // An empty stack stays where it is, with the room it has.
+    if (!in.S.ArgStack.Empty()) saved.swap(in.S.ArgStack.Items());
+  }
   ~ArgsAside() {
+    if (saved.empty()) return;
     auto& items = in.S.ArgStack.Items();
     items.insert(items.begin(), std::make_move_iterator(saved.begin()),
                  std::make_move_iterator(saved.end()));
@@ -530,7 +532,7 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
   SoreKeeper keep(*this);
   if (S.Fast.Sore) S.Fast.Sore->Value.clear();
   RunLabelNested(*this, label);
-  return keep.Current();
+  return keep.TakeCurrent();
 }
 
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
@@ -561,7 +563,7 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
     ExecuteWord(w);
   }
   S.CallMode = false;
-  return keep.Current();
+  return keep.TakeCurrent();
 }
 
 CommandTable FunctionCommands() {

@@ -147,7 +147,9 @@ class Interpreter {
   THashNode* AddVariable(std::string_view name);
 
   // ---- Expressions (evaluator.cpp, calculator.cpp) ----
-  std::string Evaluate(const std::string& text);
+  // `compiled`, when given, keeps the compiled form of the text for the next
+  // evaluation of the same text there (see ExpressionCache::TryEvaluate).
+  std::string Evaluate(const std::string& text, std::shared_ptr<void>* compiled = nullptr);
   // Evaluate without the compiled form.
   std::string EvaluateText(const std::string& text);
   std::string Term(const char*& p);

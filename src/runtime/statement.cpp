@@ -252,12 +252,16 @@ struct NestedRunGuard {
   bool from_mark;
   explicit NestedRunGuard(Interpreter& i)
       : in(i), exec(i.S.ExecPos), line(i.S.LineNo), from_mark(i.LineFromMark) {
-    args.swap(in.S.ArgStack.Items());
+    // An empty stack stays where it is, with the room it has.
+    if (!in.S.ArgStack.Empty()) args.swap(in.S.ArgStack.Items());
     in.S.RunStack.Save();
   }
   ~NestedRunGuard() {
     in.S.RunStack.Restore();
-    in.S.ArgStack.Items().swap(args);
+    if (args.empty())
+      in.S.ArgStack.Clear();
+    else
+      in.S.ArgStack.Items().swap(args);
     in.S.ExecPos = exec;
     in.S.LineNo = line;
     in.LineFromMark = from_mark;
@@ -551,7 +555,13 @@ std::string Interpreter::ConcatTail(std::string t, const char*& p) {
 }
 
 void Interpreter::StepLiteral(const char*& p) {
-  std::string value = ExpandLiteral(ReadLiteral(p));
+  std::string literal = ReadLiteral(p);
+  std::string value;
+  // A literal with embedded expressions is expanded through its compiled form.
+  bool compiled = Expressions && literal[0] == '"' &&
+                  literal.find_first_of(SJ("{｛")) != std::string::npos &&
+                  Expressions->TryExpandLiteral(*this, literal, value);
+  if (!compiled) value = ExpandLiteral(literal);
   std::string t = Requote(value);
   SkipSpaces(p);
   t = ConcatTail(std::move(t), p);
@@ -973,8 +983,7 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word) {
-  std::string v;
-  if (!Expressions || !Expressions->TryEvaluate(*this, src, v, compiled)) v = EvaluateText(src);
+  std::string v = Evaluate(src, compiled);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
@@ -1090,10 +1099,7 @@ void Interpreter::MemberAssign(const std::string& target) {
     }
     case kWordHash: {
       std::string key = Evaluate(target);
-      std::string value;
-      if (!Expressions ||
-          !Expressions->TryEvaluate(*this, value_text, value, record ? &record->compiled : nullptr))
-        value = EvaluateText(value_text);
+      std::string value = Evaluate(value_text, record ? &record->compiled : nullptr);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindExact(key);
       if (!e) e = x->Elements->AddVariable(key, "", "", S.RunStack.Count());
