@@ -234,6 +234,19 @@ TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   EXPECT_EQ(o.values[0], "506") << o.log;
 }
 
+TEST_F(CacheTest, ALiteralWithAnExpressionAsAnItemOfAStatement) {
+  // The key 「k{X}」 is expanded at every pass as X changes.
+  Outcome o = Both(
+      "Iを、1から、3まで、繰り返す(\n"
+      "  辞書の、「k{X}」は、I\n"
+      "  もし、I=1ならば、Xは、10\n"
+      "  もし、I=2ならば、「X」を、「Z」に、名義変更\n"
+      ")\n"
+      "結果は、「」&辞書\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "kX=3\r\nk10=2") << o.log;
+}
+
 TEST_F(CacheTest, CallsInsideExpressionsRunOnceInTheirOrder) {
   // The call runs once per pass and before the words after it are read; a
   // condition with a call takes the same branch.
