@@ -231,6 +231,18 @@ class Interpreter {
     uint64_t generation = 0;
   };
   VerbHint verb_hint_;
+  // The statement whose key token is being read, when a member assignment it
+  // makes may be remembered: one pure item (the owner) pushed before the key.
+  struct MemberStatement {
+    const char* start = nullptr;
+    const char* key = nullptr;
+    const std::string* text = nullptr;
+    std::string owner;
+  };
+  MemberStatement member_statement_;
+  bool ReplayMember(const char* at);
+  void RememberMember(const std::string& owner, const std::string& target, const char* value_at);
+  void AssignMember(const std::string& item, const std::string& target);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   void RecordToken(const char* token_start);

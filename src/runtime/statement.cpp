@@ -325,6 +325,7 @@ void Interpreter::Step() {
       AssignText(r->target, r->value, &r->compiled, &r->target_word);
       return;
     }
+    if (ReplayMember(p)) return;
     if (ReplayTokens(p)) return;
   }
   SkipBlanks(p);
@@ -375,7 +376,16 @@ void Interpreter::Step() {
       recording_.items.size() == S.ArgStack.Count())
     rec = std::move(recording_);
   recording_.start = nullptr;
+  MemberStatement outer;
+  outer.start = nullptr;
+  if (Statements && rec.start && rec.items.size() == 1 && !rec.literal) {
+    outer = std::move(member_statement_);
+    member_statement_ = {rec.start, start, rec.text, rec.items[0]};
+  } else {
+    std::swap(outer, member_statement_);
+  }
   StepToken(c, start);
+  member_statement_ = std::move(outer);
   if (!rec.start) return;
   recording_ = std::move(rec);
   RecordToken(start);
@@ -1045,8 +1055,67 @@ void Interpreter::StoreAssigned(const std::string& target, std::string v, const 
   }
 }
 
+bool Interpreter::ReplayMember(const char* at) {
+  const MemberRecord* r = Statements->FindMember(at);
+  if (!r) return false;
+  // The record stands for the two steps of its tokens.
+  if (StepLimit && StepCount + 1 > StepLimit) return false;
+  ++StepCount;
+  recording_.start = nullptr;
+  std::string owner = r->owner, key = r->key;
+  if (!r->key_literal.empty()) {
+    std::string literal = r->key_literal, value;
+    if (!Expressions->TryExpandLiteral(*this, literal, value)) value = ExpandLiteral(literal);
+    key = Requote(value);
+  }
+  S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
+  AssignMember(owner, key);
+  return true;
+}
+
+// Remembers the member assignment being read, when its key token (at
+// member_statement_.key) is a word, a group or a literal followed by は alone.
+void Interpreter::RememberMember(const std::string& owner, const std::string& target,
+                                 const char* value_at) {
+  const MemberStatement& m = member_statement_;
+  if (!m.start || m.text != S.ExecPos.text.get() || owner != m.owner || value_at <= m.key ||
+      static_cast<size_t>(value_at - m.start) > StatementCache::kLongestRecorded ||
+      std::find_if(m.start, value_at, [](char c) { return c == '\r' || c == '\n'; }) != value_at)
+    return;
+  auto r = std::make_unique<MemberRecord>();
+  const char* q = m.key;
+  std::string tail;  // what the key token read after the key: は alone
+  if (*q == '"' || *q == '`') {
+    std::string literal = ReadLiteral(q);
+    SkipSpaces(q);
+    tail = ReadWord(q);
+    // Embedded expressions ({ or the lead byte of ｛) are expanded at every use.
+    if (*m.key == '"' && literal.find_first_of("{\x81") != std::string::npos)
+      r->key_literal = std::move(literal);
+  } else if (*q == '(') {
+    if (ReadGroup(q) != target) return;
+    tail = ReadWord(q);
+  } else {
+    if (ReadWord(q) != target + SJ("は")) return;
+    tail = SJ("は");
+  }
+  if (tail != SJ("は")) return;
+  SkipBlanks(q);
+  if (q != value_at) return;
+  r->at = m.start;
+  r->bytes.assign(m.start, value_at + 1);
+  r->owner = owner;
+  r->key = target;
+  Statements->RememberMember(std::move(r));
+}
+
 void Interpreter::MemberAssign(const std::string& target) {
   std::string item = S.ArgStack.PopLast();
+  if (Statements) RememberMember(item, target, S.ExecPos.p);
+  AssignMember(item, target);
+}
+
+void Interpreter::AssignMember(const std::string& item, const std::string& target) {
   if (!EndsWith(item, SJ("の")))
     Raise(SJ("オブジェクトへの不正な代入(%s,%s)"
              "。『オブジェクトの、項目名は、値』の形式で指定してください。"),

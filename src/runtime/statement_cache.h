@@ -89,6 +89,19 @@ struct AssignmentRecord {
   WordHint target_word;            // the word the target named when last stored
 };
 
+// A member assignment 『Xの、Kは、式』 read with nothing pushed before it: the
+// bytes from the statement's start to its value, the item Xの and the key K
+// as the assignment received it (a key written as a literal with embedded
+// expressions is expanded at every use: `key_literal` holds it). The value
+// is remembered on its own (StatementCache::FindValue).
+struct MemberRecord {
+  const char* at = nullptr;
+  std::string bytes;  // from `at` up to the value's first byte, that byte included
+  std::string owner;  // Xの as pushed
+  std::string key;
+  std::string key_literal;
+};
+
 class StatementCache {
  public:
   // Statements and argument lists longer than this are read every time: a
@@ -179,6 +192,18 @@ class StatementCache {
     return r;
   }
 
+  // The member assignment whose statement starts at p, when the text there
+  // still reads as it did.
+  const MemberRecord* FindMember(const char* p) const {
+    const std::unique_ptr<MemberRecord>& r = members_[SlotOf(p)];
+    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
+    return r.get();
+  }
+  void RememberMember(std::unique_ptr<MemberRecord> r) {
+    size_t slot = SlotOf(r->at);
+    members_[slot] = std::move(r);
+  }
+
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
   void Remember(const char* at, const char* end, std::string target, std::string value) {
     auto r = std::make_shared<AssignmentRecord>();
@@ -202,6 +227,7 @@ class StatementCache {
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
   std::vector<std::shared_ptr<AssignmentRecord>> values_;
+  std::vector<std::unique_ptr<MemberRecord>> members_{kSlots};
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
   std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;

@@ -234,6 +234,23 @@ TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   EXPECT_EQ(o.values[0], "506") << o.log;
 }
 
+TEST_F(CacheTest, MemberAssignmentsReadOnceFollowTheirOwnerAndKey) {
+  // The key K changes, the literal key is expanded at every pass, and H turns
+  // from a hash into a variable holding pair lines.
+  Outcome o = Both(
+      "Kは、「a」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Hの、(K)は、I\n"
+      "  Hの、「k{I}」は、I*10\n"
+      "  Hの、bは、I\n"
+      "  もし、I=2ならば、Kは、「c」\n"
+      "  もし、I=3ならば、Hは、「x=1」\n"
+      ")\n"
+      "結果は、「」&H\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "b=4\r\nc=4\r\nx=1\r\nk4=40") << o.log;
+}
+
 TEST_F(CacheTest, ALiteralWithAnExpressionAsAnItemOfAStatement) {
   // The key 「k{X}」 is expanded at every pass as X changes.
   Outcome o = Both(
