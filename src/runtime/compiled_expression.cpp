@@ -505,9 +505,27 @@ class Runner {
           type = "s";
           return true;
         }
-        if (t.node->Kind != kWordVariable) return false;
-        value = t.node->Value;
-        type = t.node->TypeMark;
+        if (t.node->Kind == kWordVariable) {
+          value = t.node->Value;
+          type = t.node->TypeMark;
+          return true;
+        }
+        // A command, a DLL function or a label read as a value runs: a call.
+        if (!t.at) return false;
+        switch (t.node->Kind) {
+          case kWordCommand:
+          case kWordDll:
+            committed_ = true;
+            value = in_.RunCommandForValue(t.node);
+            break;
+          case kWordLabel:
+            committed_ = true;
+            value = in_.RunLabelInExpression(t.node);
+            break;
+          default:
+            return false;
+        }
+        type = in_.S.SoreType;
         return true;
       }
       case TermNode::kGroup: {

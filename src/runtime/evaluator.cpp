@@ -38,23 +38,6 @@ bool AtWide(const char* p, const std::string& wide) {
 
 // ---------------------------------------------------------------- words
 
-// A command or a DLL function read as a value runs with whatever is on the
-// argument stack; its result is それ's value, and それ gets its old value back
-// afterwards.
-std::string RunCommandForValue(Interpreter& in, THashNode* command) {
-  THashNode* sore = in.S.Fast.Sore;
-  std::string saved = sore->Value;
-  try {
-    in.ExecuteWord(command);
-  } catch (...) {
-    sore->Value = std::move(saved);
-    throw;
-  }
-  std::string result = std::move(sore->Value);
-  sore->Value = std::move(saved);
-  return result;
-}
-
 // The value of `key` in pair lines (key=value per line; the key is the trimmed
 // part before the first "="; a line without "=" is a key with an empty value).
 std::string PairValue(std::string_view text, std::string_view key) {
@@ -153,6 +136,23 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 }
 
 }  // namespace
+
+// A command or a DLL function read as a value runs with whatever is on the
+// argument stack; its result is それ's value, and それ gets its old value back
+// afterwards.
+std::string Interpreter::RunCommandForValue(THashNode* command) {
+  THashNode* sore = S.Fast.Sore;
+  std::string saved = sore->Value;
+  try {
+    ExecuteWord(command);
+  } catch (...) {
+    sore->Value = std::move(saved);
+    throw;
+  }
+  std::string result = std::move(sore->Value);
+  sore->Value = std::move(saved);
+  return result;
+}
 
 // No digit or more than eight significant digits is not a 32-bit integer and reads as 0.
 std::string HexLiteralValue(std::string_view literal) {
@@ -285,7 +285,7 @@ std::string Interpreter::Term(const char*& p) {
   switch (n->Kind) {
     case kWordCommand:
     case kWordDll:
-      return RunCommandForValue(*this, n);
+      return RunCommandForValue(n);
     case kWordLabel:
       return RunLabelInExpression(n);
     case kWordVariable:

@@ -179,6 +179,8 @@ class Interpreter {
   void CallLabel(THashNode* label);
   // Runs a label read in an expression; returns its それ (SoreType set).
   std::string RunLabelInExpression(THashNode* label);
+  // A command or DLL function read as a value (a word in an expression).
+  std::string RunCommandForValue(THashNode* command);
   // The function-call form W(a, b, ...) with p at "("; returns the result with
   // SoreType set. `push_result` pushes it (argument list of another call).
   std::string FunctionCall(THashNode* w, const char*& p);

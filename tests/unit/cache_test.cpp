@@ -276,7 +276,12 @@ TEST_F(CacheTest, CallsInsideExpressionsRunOnceInTheirOrder) {
       "  Xは、百倍(I)+Y*2&「,」\n"
       "  もし、百倍(I)>150ならば、結果は、結果&「大」\n"
       "  結果は、結果&X&SQRT(I*I)&「;」\n"
+      "  結果は、結果&(数える+数える*10)&「;」\n"
       ")\n"
+      "戻る\n"
+      "*数える\n"
+      "呼出数は、呼出数+1\n"
+      "それは、呼出数\n"
       "戻る\n"
       "*百倍\n"
       "呼出数は、呼出数+1\n"
@@ -285,8 +290,8 @@ TEST_F(CacheTest, CallsInsideExpressionsRunOnceInTheirOrder) {
       "それは、A*100\n"
       "戻る\n",
       {"結果", "呼出数"});
-  EXPECT_EQ(o.values[0], "122,1;大262,2;大402,3;") << o.log;
-  EXPECT_EQ(o.values[1], "6");
+  EXPECT_EQ(o.values[0], "122,1;43;大262,2;87;大402,3;131;") << o.log;
+  EXPECT_EQ(o.values[1], "12");
 }
 
 TEST_F(CacheTest, ErrorsAfterACallInsideAnExpression) {
