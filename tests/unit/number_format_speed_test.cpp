@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "library/strings/strings_format.h"
 #include "text/number.h"
 
 namespace sorane {
@@ -137,6 +138,20 @@ std::string CurrencyText(std::string_view s) {
   }
   if (decimals > 0) out += "." + digits.substr(digits.size() - decimals);
   return out;
+}
+
+// "%.*f" of 指定形式に変換: an exact half moved away from zero, then the C
+// library's fixed conversion without a minus sign on an all-zero text.
+std::string Fixed(long double v, int decimals) {
+  long double scale = std::pow(10.0L, decimals);
+  long double scaled = std::fabs(v) * scale;
+  long double whole = std::floor(scaled);
+  if (scaled - whole == 0.5L) v = std::copysign((whole + 1) / scale, v);
+  std::vector<char> buf(6000);
+  int n = std::snprintf(buf.data(), buf.size(), "%.*Lf", decimals, v);
+  std::string s(buf.data(), static_cast<size_t>(n));
+  if (s[0] == '-' && s.find_first_of("123456789") == std::string::npos) s.erase(0, 1);
+  return s;
 }
 
 }  // namespace reference
@@ -284,6 +299,30 @@ TEST(NumberFormatFast, CurrencyAgreesWithReference) {
     }
   }
   for (const std::string& s : texts) ASSERT_EQ(CurrencyText(s), reference::CurrencyText(s)) << s;
+}
+
+// Every decimal count on the values (read back from their text, as the
+// command reads its argument) and on exact halves of every decimal place.
+TEST(NumberFormatFast, FixedPatternAgreesWithReference) {
+  const std::vector<long double>& values = Values();
+  for (size_t i = 0; i < values.size(); i += 3) {
+    long double v = values[i];
+    if (!std::isfinite(v) || std::fabs(v) > 1e30L) continue;
+    std::string text = FormatNumber(v);
+    int decimals = static_cast<int>(i % 20);
+    std::string pattern = "%." + std::to_string(decimals) + "f";
+    ASSERT_EQ(FormatByPattern(pattern, text),
+              reference::Fixed(ParseNumber(text), std::min(decimals, 18)))
+        << text << " " << pattern;
+  }
+  for (int decimals = 0; decimals <= 6; ++decimals) {
+    for (long long k = -2000; k <= 2000; ++k) {
+      std::string text = FormatNumber((k + 0.5L) / std::pow(10.0L, decimals));
+      std::string pattern = "%." + std::to_string(decimals) + "f";
+      ASSERT_EQ(FormatByPattern(pattern, text), reference::Fixed(ParseNumber(text), decimals))
+          << text << " " << pattern;
+    }
+  }
 }
 
 }  // namespace
