@@ -143,6 +143,11 @@ void CmdCut(Call& c) {
   std::string delim = c.Text(1);
   const std::string& raw = c.Raw(0);
   if (delim.empty()) return c.ReturnText("");
+  // A variable other than それ keeps the rest: it is cut in place, not copied.
+  if (THashNode* w = VariableNamed(c.in, raw); w && w != c.in.S.Fast.Sore) {
+    std::string head = CutAt(delim, w->Value);
+    return c.ReturnText(std::move(head));
+  }
   CutSource src = ResolveSource(c, raw);
   std::string head = CutAt(delim, src.text);
   if (src.word) src.word->Value = std::move(src.text);
