@@ -154,25 +154,33 @@ Number ParseClean(std::string_view s) {
   return negative ? -v : v;
 }
 
+// Reads decimal digits from p on into m (m x 10 + digit each; it wraps past
+// 19 digits, which the caller rejects) and returns where they end.
+const char* ReadDigits(const char* p, const char* end, uint64_t& m) {
+  unsigned d;
+  while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9) m = m * 10 + d, ++p;
+  return p;
+}
+
 // The whole text is a plain decimal ("-12", "3.25", "1.5E-7": optional "-",
 // digits, optional "." and digits, optional exponent) of at most 19 digits whose
 // power of ten is within the exact table: its value is m x 10^k with both factors
 // exact, so one multiplication or division rounds it once, correctly, as the
 // general reader does. Anything else gives false and is left to that reader.
 bool PlainDecimal(std::string_view s, Number& out) {
+  if (s.size() > 32) return false;  // more than 19 digits, sign, point and exponent
   const char* p = s.data();
   const char* const end = p + s.size();
   const bool negative = p < end && *p == '-';
   p += negative;
   const char* const first = p;
   uint64_t m = 0;
-  unsigned d;
-  while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9) m = m * 10 + d, ++p;
+  p = ReadDigits(p, end, m);
   int digits = static_cast<int>(p - first);
   int scale = 0;
   if (p < end && *p == '.') {
     const char* const point = ++p;
-    while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9) m = m * 10 + d, ++p;
+    p = ReadDigits(p, end, m);
     scale = -static_cast<int>(p - point);
     digits -= scale;
   }
@@ -183,6 +191,7 @@ bool PlainDecimal(std::string_view s, Number& out) {
     if (p < end && (*p == '+' || *p == '-')) ++p;
     const char* const exp_first = p;
     int exponent = 0;
+    unsigned d;
     while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9 && p - exp_first < 4)
       exponent = exponent * 10 + static_cast<int>(d), ++p;
     if (p == exp_first) return false;
