@@ -232,6 +232,13 @@ std::vector<std::string> MakeTexts(const std::vector<long double>& values) {
     int n = 1 + static_cast<int>(rng() % 6);
     for (int k = 0; k < n; ++k) s += parts[rng() % std::size(parts)];
     t.push_back(s);
+    // Up to 20 digits (past 2^63 and past the 19 the fast reader takes), a
+    // point anywhere, and an exponent now and then.
+    std::string digits = std::to_string(rng()) + std::to_string(rng() % 100);
+    digits.resize(1 + rng() % 20);
+    if (rng() % 2) digits.insert(rng() % (digits.size() + 1), ".");
+    if (rng() % 3 == 0) digits += "E" + std::to_string(static_cast<int>(rng() % 70) - 35);
+    t.push_back((rng() % 2 ? "-" : "") + digits);
   }
   for (const char* s : {"",
                         "-",
@@ -283,12 +290,13 @@ TEST(NumberFormatFast, ReaderAgreesWithGeneralReader) {
   }
 }
 
-// Amounts beyond 10^20 take the general conversion (slow for huge numbers):
-// a few of them suffice.
+// Half of the texts; amounts beyond 10^20 take the general conversion (slow
+// for huge numbers): a few of them suffice.
 TEST(NumberFormatFast, CurrencyAgreesWithReference) {
   std::vector<std::string> texts;
-  for (const std::string& s : Texts()) {
-    if (std::fabs(ParseNumber(s)) < 1e20L || texts.size() % 256 == 0) texts.push_back(s);
+  for (size_t i = 0; i < Texts().size(); i += 2) {
+    const std::string& s = Texts()[i];
+    if (std::fabs(ParseNumber(s)) < 1e20L || i % 512 == 0) texts.push_back(s);
   }
   for (long long cents : {0LL, 1LL, 49LL, 50LL, 51LL, 99LL, 4999LL, 5000LL, 5001LL}) {
     for (long long whole : {0LL, 1LL, 999LL, 1000LL, 922337203685476LL, 922337203685477LL}) {
