@@ -383,17 +383,17 @@ char* PutFixed(char* out, const Decimal& d) {
 
 // Not-a-number and infinities are written "NAN", "INF" and "-INF"; they only
 // arise from overflowing arithmetic.
-std::string FormatNumber(Number v) {
-  char buf[48];
+std::string_view FormatNumber(Number v, NumberText& text) {
+  char* const buf = text.bytes;
   // Whole numbers below 10^15 have at most 15 digits: written directly. (NaN
   // fails the range test.)
   if (v > -1e15L && v < 1e15L) {
     long long whole = static_cast<long long>(v);
     if (static_cast<Number>(whole) == v) {  // also -0, written "0"
-      char* end = buf + sizeof buf;
+      char* end = buf + sizeof text.bytes;
       char* first = DigitsBefore(end, static_cast<uint64_t>(whole < 0 ? -whole : whole));
       if (whole < 0) *--first = '-';
-      return std::string(first, end);
+      return std::string_view(first, static_cast<size_t>(end - first));
     }
   }
   if (std::isnan(v)) return "NAN";
@@ -408,7 +408,12 @@ std::string FormatNumber(Number v) {
   } else {
     out = PutFixed(out, d);
   }
-  return std::string(buf, out);
+  return std::string_view(buf, static_cast<size_t>(out - buf));
+}
+
+std::string FormatNumber(Number v) {
+  NumberText text;
+  return std::string(FormatNumber(v, text));
 }
 
 namespace {
