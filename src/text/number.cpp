@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "text/charmap.h"
@@ -153,26 +154,64 @@ Number ParseClean(std::string_view s) {
   return negative ? -v : v;
 }
 
+// Reads decimal digits from p on into m (m x 10 + digit each; it wraps past
+// 19 digits, which the caller rejects) and returns where they end.
+const char* ReadDigits(const char* p, const char* end, uint64_t& m) {
+  unsigned d;
+  while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9) m = m * 10 + d, ++p;
+  return p;
+}
+
+// The whole text is a plain decimal ("-12", "3.25", "1.5E-7": optional "-",
+// digits, optional "." and digits, optional exponent) of at most 19 digits whose
+// power of ten is within the exact table: its value is m x 10^k with both factors
+// exact, so one multiplication or division rounds it once, correctly, as the
+// general reader does. Anything else gives false and is left to that reader.
+bool PlainDecimal(std::string_view s, Number& out) {
+  if (s.size() > 32) return false;  // more than 19 digits, sign, point and exponent
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  const bool negative = p < end && *p == '-';
+  p += negative;
+  const char* const first = p;
+  uint64_t m = 0;
+  p = ReadDigits(p, end, m);
+  int digits = static_cast<int>(p - first);
+  int scale = 0;
+  if (p < end && *p == '.') {
+    const char* const point = ++p;
+    p = ReadDigits(p, end, m);
+    scale = -static_cast<int>(p - point);
+    digits -= scale;
+  }
+  if (digits == 0 || digits > 19) return false;
+  if (p < end && (*p == 'E' || *p == 'e')) {
+    ++p;
+    const bool minus = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* const exp_first = p;
+    int exponent = 0;
+    unsigned d;
+    while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9 && p - exp_first < 4)
+      exponent = exponent * 10 + static_cast<int>(d), ++p;
+    if (p == exp_first) return false;
+    scale += minus ? -exponent : exponent;
+  }
+  if (p != end || scale > kMaxExactPow10 || scale < -kMaxExactPow10) return false;
+  Number v = static_cast<Number>(m);
+  if (scale > 0) v *= kPow10[scale];
+  if (scale < 0) v /= kPow10[-scale];
+  out = negative ? -v : v;
+  return true;
+}
+
 }  // namespace
 
 Number ParseNumber(std::string_view s) {
+  // The usual argument is the text of a number (a counter, a sum, a result).
+  Number v;
+  if (PlainDecimal(s, v)) return v;
   if (s.empty()) return 0;
-  // A plain decimal integer (the usual value of a counter or a sum) is read
-  // directly: at most 18 digits are exact in 64 bits, as the full reader has them.
-  if (s.size() <= 18) {
-    size_t i = s[0] == '-' ? 1 : 0;
-    uint64_t m = 0;
-    size_t j = i;
-    for (; j < s.size(); ++j) {
-      unsigned d = static_cast<unsigned char>(s[j]) - '0';
-      if (d > 9) break;
-      m = m * 10 + d;
-    }
-    if (j == s.size() && j > i) {
-      Number v = static_cast<Number>(m);
-      return i ? -v : v;
-    }
-  }
   s = s.substr(0, std::min(s.size(), kMaxNumberText));
   if (!NeedsRewrite(s)) return ParseClean(s);
   return ParseClean(Normalised(s));
@@ -199,10 +238,36 @@ namespace {
 
 constexpr int kSignificant = 15;
 
-void AppendInt(std::string& out, long long v) {
-  char buf[24];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, end);
+// "00" to "99": integers are written two digits at a time.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[2 * i] = static_cast<char>('0' + i / 10);
+    t[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
+
+void PutPair(char* at, uint32_t two_digits) {
+  std::memcpy(at, &kDigitPairs[2 * two_digits], 2);
+}
+
+// Writes the decimal digits of u so that they end at `end`; returns the first.
+// Eight digits at a time are split off so the rest is 32-bit arithmetic.
+char* DigitsBefore(char* end, uint64_t u) {
+  while (u >= 100000000) {
+    uint32_t low = static_cast<uint32_t>(u % 100000000);
+    u /= 100000000;
+    for (int k = 0; k < 4; ++k, low /= 100) PutPair(end -= 2, low % 100);
+  }
+  uint32_t v = static_cast<uint32_t>(u);
+  for (; v >= 100; v /= 100) PutPair(end -= 2, v % 100);
+  if (v >= 10) {
+    PutPair(end -= 2, v);
+  } else {
+    *--end = static_cast<char>('0' + v);
+  }
+  return end;
 }
 
 // Digits and decimal exponent of |v| rounded to 15 significant digits, with
@@ -243,6 +308,11 @@ long double RoundToInteger(long double x) {
   return shifted - kTwo63;
 }
 
+// floor(e x log10 2) for binary exponents |e| <= 1100, in integers.
+int FloorLog10Pow2(int e) {
+  return (e * 78913) >> 18;
+}
+
 // Fast path for magnitudes within 10^+-27 of the 15-digit window: scale by an
 // exact power of ten (one rounding in 64-bit precision, far finer than the 15
 // digits kept) and round to an integer of 15 digits.
@@ -252,8 +322,7 @@ bool RoundTo15Fast(long double a, Decimal& d) {
   // double nearest to `a`, cheaper than ilogb on long double); may be one off.
   if (!(a > 1e-45L && a < 1e45L)) return false;
   uint64_t bits = std::bit_cast<uint64_t>(static_cast<double>(a));
-  int binary_exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
-  int e = static_cast<int>(std::floor(binary_exponent * 0.30102999566398120));
+  int e = FloorLog10Pow2(static_cast<int>((bits >> 52) & 0x7FF) - 1023);
   for (int attempt = 0; attempt < 3; ++attempt) {
     int shift = kSignificant - 1 - e;
     if (shift > kMaxExactPow10 || shift < -kMaxExactPow10) return false;
@@ -267,9 +336,8 @@ bool RoundTo15Fast(long double a, Decimal& d) {
       --e;
       continue;
     }
-    auto [end, ec] =
-        std::to_chars(d.digits, d.digits + kSignificant, static_cast<unsigned long long>(r));
-    d.count = static_cast<int>(end - d.digits);
+    DigitsBefore(d.digits + kSignificant, static_cast<uint64_t>(static_cast<long long>(r)));
+    d.count = kSignificant;
     d.exponent = e;
     StripTrailingZeros(d);
     return true;
@@ -284,59 +352,68 @@ Decimal RoundTo15(Number v) {
   return RoundTo15Exact(a);
 }
 
-void AppendScientific(std::string& out, const Decimal& d) {
-  out += d.digits[0];
+char* PutScientific(char* out, const Decimal& d) {
+  *out++ = d.digits[0];
   if (d.count > 1) {
-    out += '.';
-    out.append(d.digits + 1, d.count - 1);
+    *out++ = '.';
+    out = std::copy(d.digits + 1, d.digits + d.count, out);
   }
-  out += 'E';
-  AppendInt(out, d.exponent);
+  *out++ = 'E';
+  return std::to_chars(out, out + 8, d.exponent).ptr;
 }
 
-void AppendFixed(std::string& out, const Decimal& d) {
+char* PutFixed(char* out, const Decimal& d) {
   if (d.exponent < 0) {
-    out += "0.";
-    out.append(-d.exponent - 1, '0');
-    out.append(d.digits, d.count);
-    return;
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, -d.exponent - 1, '0');
+    return std::copy(d.digits, d.digits + d.count, out);
   }
   int int_digits = d.exponent + 1;
   if (d.count <= int_digits) {
-    out.append(d.digits, d.count);
-    out.append(int_digits - d.count, '0');
-    return;
+    out = std::copy(d.digits, d.digits + d.count, out);
+    return std::fill_n(out, int_digits - d.count, '0');
   }
-  out.append(d.digits, int_digits);
-  out += '.';
-  out.append(d.digits + int_digits, d.count - int_digits);
+  out = std::copy(d.digits, d.digits + int_digits, out);
+  *out++ = '.';
+  return std::copy(d.digits + int_digits, d.digits + d.count, out);
 }
 
 }  // namespace
 
 // Not-a-number and infinities are written "NAN", "INF" and "-INF"; they only
 // arise from overflowing arithmetic.
-std::string FormatNumber(Number v) {
+std::string_view FormatNumber(Number v, NumberText& text) {
+  char* const buf = text.bytes;
+  // Whole numbers below 10^15 have at most 15 digits: written directly. (NaN
+  // fails the range test.)
+  if (v > -1e15L && v < 1e15L) {
+    long long whole = static_cast<long long>(v);
+    if (static_cast<Number>(whole) == v) {  // also -0, written "0"
+      char* end = buf + sizeof text.bytes;
+      char* first = DigitsBefore(end, static_cast<uint64_t>(whole < 0 ? -whole : whole));
+      if (whole < 0) *--first = '-';
+      return std::string_view(first, static_cast<size_t>(end - first));
+    }
+  }
   if (std::isnan(v)) return "NAN";
   if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
-  if (v == 0) return "0";  // also -0
-  std::string out;
-  // Whole numbers below 10^15 have at most 15 digits: write them directly.
-  if (std::fabs(v) < 1e15L && v == std::trunc(v)) {
-    AppendInt(out, static_cast<long long>(v));
-    return out;
-  }
   Decimal d = RoundTo15(v);
-  out.reserve(24);
-  if (v < 0) out += '-';
+  char* out = buf;
+  if (v < 0) *out++ = '-';
   // Scientific for more than 15 integer digits or magnitudes below 0.0001,
   // judged on the rounded value (999999999999999.9 is written "1E15").
   if (d.exponent >= kSignificant || d.exponent < -4) {
-    AppendScientific(out, d);
+    out = PutScientific(out, d);
   } else {
-    AppendFixed(out, d);
+    out = PutFixed(out, d);
   }
-  return out;
+  return std::string_view(buf, static_cast<size_t>(out - buf));
+}
+
+std::string FormatNumber(Number v) {
+  NumberText text;
+  return std::string(FormatNumber(v, text));
 }
 
 namespace {
@@ -366,6 +443,16 @@ void AppendGrouped(std::string& out, std::string_view digits) {
 // Currency values hold four decimals in a 64-bit integer.
 constexpr Number kCurrencyLimit = 922337203685477.0L;
 
+// Half away from zero, as llround, for |x| < 2^63: the fraction part x - t of
+// a floating-point number is exact.
+long long RoundHalfAway(Number x) {
+  long long t = static_cast<long long>(x);
+  Number fraction = x - static_cast<Number>(t);
+  if (fraction >= 0.5L) return t + 1;
+  if (fraction <= -0.5L) return t - 1;
+  return t;
+}
+
 }  // namespace
 
 int32_t ToInt32(Number v) {
@@ -383,28 +470,35 @@ std::string CurrencyText(std::string_view s) {
   const int decimals = cents ? 2 : 0;
   Number v = ParseNumber(s);
   if (!std::isfinite(v)) return FormatNumber(v);
-  Number shown;
+  std::string_view digits;
+  bool negative;
+  char small[24];
+  std::string large;
   if (std::fabs(v) < kCurrencyLimit) {
-    long long currency = std::llround(v * 10000);
+    long long currency = RoundHalfAway(v * 10000);
     long long step = cents ? 100 : 10000;
     long long magnitude = (std::llabs(currency) + step / 2) / step;
-    shown = static_cast<Number>(currency < 0 ? -magnitude : magnitude);
+    negative = currency < 0 && magnitude != 0;
+    char* end = small + sizeof small;
+    char* first = DigitsBefore(end, static_cast<uint64_t>(magnitude));
+    while (end - first < decimals + 1) *--first = '0';
+    digits = std::string_view(first, static_cast<size_t>(end - first));
   } else {
-    shown = std::round(v * (cents ? 100 : 1));
-  }
-  char buf[5000];  // enough for every finite long double in fixed notation
-  auto [end, ec] =
-      std::to_chars(buf, buf + sizeof buf, std::fabs(shown), std::chars_format::fixed, 0);
-  std::string digits(buf, end);
-  if (digits.size() < static_cast<size_t>(decimals) + 1) {
-    digits.insert(0, decimals + 1 - digits.size(), '0');
+    Number shown = std::round(v * (cents ? 100 : 1));
+    negative = shown < 0;
+    char buf[5000];  // enough for every finite long double in fixed notation
+    auto [end, ec] =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(shown), std::chars_format::fixed, 0);
+    large.assign(buf, end);
+    digits = large;
   }
   std::string out;
-  if (shown < 0) out += '-';
-  AppendGrouped(out, std::string_view(digits).substr(0, digits.size() - decimals));
+  out.reserve(digits.size() + digits.size() / 3 + 2);
+  if (negative) out += '-';
+  AppendGrouped(out, digits.substr(0, digits.size() - decimals));
   if (decimals > 0) {
     out += '.';
-    out.append(digits, digits.size() - decimals, decimals);
+    out.append(digits.substr(digits.size() - decimals));
   }
   return out;
 }

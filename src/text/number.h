@@ -25,6 +25,12 @@ std::optional<Number> StrictNumber(std::string_view s);
 // General format with at most 15 significant digits; scientific ("1E20",
 // "1.5E-7") for more than 15 integer digits or magnitudes below 0.0001. Zero is "0".
 std::string FormatNumber(Number v);
+// The same text written into `text` (no allocation): the view points into it,
+// or at a constant for "NAN", "INF" and "-INF", and lives as long as `text`.
+struct NumberText {
+  char bytes[48];
+};
+std::string_view FormatNumber(Number v, NumberText& text);
 
 // Truncation toward zero that saturates at the integer's range; NaN gives 0.
 int32_t ToInt32(Number v);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -79,10 +80,13 @@ constexpr uint64_t kPow10U64[] = {1ULL,
 // even as the text conversion rounds. False outside that range.
 bool ToDecimalExactly(Number magnitude, DecimalDigits& d) {
   if (!(magnitude >= 1e-3L && magnitude < 0x1p63L)) return false;
-  int binary_exponent = 0;
-  Number fraction = std::frexp(magnitude, &binary_exponent);  // in [0.5, 1)
-  const uint64_t m = static_cast<uint64_t>(std::ldexp(fraction, 64));
-  const int shift = 64 - binary_exponent;  // 1 to 74 in this range
+  // The x87 format holds the 64-bit mantissa m (top bit set for these normal
+  // numbers) and the biased exponent: magnitude = m x 2^(biased - 16383 - 63).
+  uint64_t m;
+  uint16_t biased;
+  std::memcpy(&m, &magnitude, sizeof m);
+  std::memcpy(&biased, reinterpret_cast<const char*>(&magnitude) + 8, sizeof biased);
+  const int shift = 16383 + 63 - (biased & 0x7FFF);  // 1 to 74 in this range
   int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int k = kDecimalDigits - 1 - exponent;
@@ -100,9 +104,12 @@ bool ToDecimalExactly(Number magnitude, DecimalDigits& d) {
       ++exponent;  // one too low, or rounding carried into a new digit
       continue;
     }
-    uint64_t digits = static_cast<uint64_t>(q);
-    for (int i = kDecimalDigits - 1; i >= 0; --i, digits /= 10)
-      d.digits[i] = char('0' + digits % 10);
+    // Two halves of at most nine digits each, written in 32-bit arithmetic.
+    uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(q) % 1000000000);
+    uint32_t high = static_cast<uint32_t>(static_cast<uint64_t>(q) / 1000000000);
+    for (int i = kDecimalDigits - 1; i >= kDecimalDigits - 9; --i, low /= 10)
+      d.digits[i] = char('0' + low % 10);
+    for (int i = kDecimalDigits - 10; i >= 0; --i, high /= 10) d.digits[i] = char('0' + high % 10);
     d.exponent = exponent;
     return true;
   }

@@ -6,9 +6,12 @@
 #include "library/strings/strings_format.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "library/strings/strings_util.h"
 #include "text/number.h"
@@ -56,15 +59,79 @@ std::string NoNegativeZero(std::string s) {
   return s;
 }
 
+// Powers of ten up to 10^kMaxFloatDigits, exact in both types.
+constexpr auto kPow10 = [] {
+  std::array<uint64_t, kMaxFloatDigits + 1> p{};
+  p[0] = 1;
+  for (int k = 1; k <= kMaxFloatDigits; ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
+
+// "%.*Lf" of a finite v whose magnitude times 10^decimals is below 10^18,
+// computed in integers: the binary value m x 2^e times 10^decimals, rounded half
+// to even (as the C library rounds an exact half), without a minus sign when
+// every digit is zero. False beyond that range.
+bool FixedInIntegers(Number v, int decimals, std::string& out) {
+  uint64_t m;
+  uint16_t sign_exponent;
+  std::memcpy(&m, &v, sizeof m);  // the x87 format: 64-bit mantissa, sign and exponent
+  std::memcpy(&sign_exponent, reinterpret_cast<const char*>(&v) + 8, sizeof sign_exponent);
+  const int biased = sign_exponent & 0x7FFF;
+  const int e = (biased == 0 ? 1 : biased) - 16383 - 63;
+  using U128 = unsigned __int128;
+  U128 n = static_cast<U128>(m) * kPow10[decimals];
+  uint64_t q;
+  if (e >= 0) {
+    if (e > 3) return false;  // at least 2^66: beyond the range
+    n <<= e;
+    if (n > kPow10[kMaxFloatDigits]) return false;
+    q = static_cast<uint64_t>(n);
+  } else if (-e >= 128) {
+    q = 0;
+  } else {
+    const int shift = -e;
+    U128 whole = n >> shift;
+    const U128 rest = n - (whole << shift);
+    const U128 half = static_cast<U128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (whole & 1))) ++whole;
+    if (whole > kPow10[kMaxFloatDigits]) return false;
+    q = static_cast<uint64_t>(whole);
+  }
+  char buf[48];
+  char* p = buf;
+  if ((sign_exponent & 0x8000) && q != 0) *p++ = '-';
+  p = std::to_chars(p, buf + sizeof buf, q / kPow10[decimals]).ptr;
+  if (decimals > 0) {
+    *p++ = '.';
+    char* digits_end = p + decimals;
+    char* first = std::to_chars(p, digits_end, q % kPow10[decimals]).ptr;
+    // to_chars wrote the fraction at the left: move it right, zeros before it.
+    const ptrdiff_t written = first - p;
+    std::memmove(digits_end - written, p, static_cast<size_t>(written));
+    std::fill(p, digits_end - written, '0');
+    p = digits_end;
+  }
+  out.assign(buf, p);
+  return true;
+}
+
 // Fixed notation with `decimals` decimals. An exact half is rounded away from
 // zero (1234.5 -> 1235), as money and table figures expect, where printf would
 // round it to even.
 std::string Fixed(Number v, long long decimals) {
   int d = static_cast<int>(std::clamp<long long>(decimals, 0, kMaxFloatDigits));
-  Number scale = std::pow(10.0L, d);
+  Number scale = static_cast<Number>(kPow10[d]);
   Number scaled = std::fabs(v) * scale;
-  Number whole = std::floor(scaled);
-  if (scaled - whole == 0.5L) v = std::copysign((whole + 1) / scale, v);
+  if (scaled < 1e18L) {
+    // The floor of a magnitude below 2^63, by truncation.
+    Number whole = static_cast<Number>(static_cast<long long>(scaled));
+    if (scaled - whole == 0.5L) v = std::copysign((whole + 1) / scale, v);
+    std::string out;
+    if (FixedInIntegers(v, d, out)) return out;
+  } else {
+    Number whole = std::floor(scaled);
+    if (scaled - whole == 0.5L) v = std::copysign((whole + 1) / scale, v);
+  }
   return NoNegativeZero(Printf("%.*Lf", d, v));
 }
 
