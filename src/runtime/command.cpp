@@ -39,7 +39,15 @@ std::string Call::Text(size_t k) {
   return in.Evaluate(Raw(k));
 }
 
+const std::string* Call::ValueInPlace(size_t k) {
+  THashNode* w = nullptr;
+  if (!in.ReadsAsWord(Raw(k), w) || !w || w->Kind != kWordVariable) return nullptr;
+  in.S.SoreType = w->TypeMark;
+  return &w->Value;
+}
+
 Number Call::Num(size_t k) {
+  if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
   return ParseNumber(Text(k));
 }
 
@@ -60,7 +68,11 @@ void Call::Return(std::string value, const char* mark) {
 }
 
 void Call::ReturnNumber(Number v) {
-  Return(FormatNumber(v), "e");
+  // Written into それ's own room (most results need no new one).
+  NumberText text;
+  in.S.Fast.Sore->Value.assign(FormatNumber(v, text));
+  in.S.SoreType = "e";
+  in.S.Fast.Sore->TypeMark = "e";
 }
 
 void Call::ReturnInt(long long v) {

@@ -58,6 +58,10 @@ class Call {
   // The item's value through the expression evaluator.
   std::string Text(size_t k);
   Number Num(size_t k);
+  // The value of slot k read in place when the item is written as just the
+  // name of a variable (what Text(k) gives, the result type set as Text(k)
+  // sets it); null for anything else, which Text(k) evaluates.
+  const std::string* ValueInPlace(size_t k);
   long long Int(size_t k);
   // The word the item names (no folding). Missing: a new variable when
   // `create`, else "オブジェクト\"%s\"が特定できません。".

@@ -173,6 +173,15 @@ std::string HexLiteralValue(std::string_view literal) {
 // inside, or one word that names a variable or nothing, has the value Term
 // reads from it; most arguments of commands are such texts. False for
 // anything else.
+bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named) {
+  if (text.empty() || IsDigit(text[0]) || text[0] == '$') return false;
+  const char* p = text.c_str();
+  std::string_view w = ScanWord(p);
+  if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;
+  named = S.Words.FindExact(w);
+  return true;
+}
+
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
   if (text.empty()) return false;
   if (text[0] == '`') {
@@ -190,11 +199,8 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     out = text;
     return true;
   }
-  if (text[0] == '$') return false;
-  const char* p = text.c_str();
-  std::string_view w = Interpreter::ScanWord(p);
-  if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;
-  const THashNode* n = in.S.Words.FindExact(w);
+  THashNode* n = nullptr;
+  if (!in.ReadsAsWord(text, n)) return false;
   if (!n) {
     in.S.SoreType = "s";
     out = text;

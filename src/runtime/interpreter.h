@@ -179,6 +179,10 @@ class Interpreter {
   void CallLabel(THashNode* label);
   // Runs a label read in an expression; returns its それ (SoreType set).
   std::string RunLabelInExpression(THashNode* label);
+  // True when `text` is one word as Term reads it (not a number, literal,
+  // group, sign or member "…の"), with the word it names in `named` (null
+  // when none): its value is that word's.
+  bool ReadsAsWord(const std::string& text, THashNode*& named);
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
   // The function-call form W(a, b, ...) with p at "("; returns the result with

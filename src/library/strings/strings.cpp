@@ -54,34 +54,14 @@ CutSource ResolveSource(Call& c, const std::string& raw) {
   return src;
 }
 
-// The value of slot k when it is written as just the name of a variable, read
-// in place instead of copied (a text of many megabytes is counted without a
-// second copy). Evaluating such a name gives exactly the variable's value and
-// sets only the result type, which the counting commands' own result replaces.
-// Anything else that a name could start or end with (a literal, a number, a
-// group, a sign, "の" of a member, "#" of a cell) gives nullptr: evaluate it.
-const std::string* PlainVariableValue(Call& c, size_t k) {
-  const std::string& raw = c.Raw(k);
-  if (raw.empty()) return nullptr;
-  const unsigned char first = static_cast<unsigned char>(raw[0]);
-  if (first <= ' ' || first == '"' || first == '`' || first == '$' || first == '(' ||
-      first == '-' || (first >= '0' && first <= '9'))
-    return nullptr;
-  const char* p = raw.c_str();
-  if (Interpreter::ScanWord(p).size() != raw.size()) return nullptr;
-  if (std::string_view(raw).ends_with(SJ("の"))) return nullptr;
-  THashNode* w = VariableNamed(c.in, raw);
-  return w ? &w->Value : nullptr;
-}
-
 void CmdCharCount(Call& c) {
-  if (const std::string* value = PlainVariableValue(c, 0))
+  if (const std::string* value = c.ValueInPlace(0))
     return c.ReturnInt(static_cast<long long>(CharCount(*value)));
   c.ReturnInt(static_cast<long long>(CharCount(c.Text(0))));
 }
 
 void CmdByteCount(Call& c) {
-  if (const std::string* value = PlainVariableValue(c, 0))
+  if (const std::string* value = c.ValueInPlace(0))
     return c.ReturnInt(static_cast<long long>(value->size()));
   c.ReturnInt(static_cast<long long>(c.Text(0).size()));
 }
