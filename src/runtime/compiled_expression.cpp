@@ -653,13 +653,14 @@ class Runner {
     const size_t base = stack.size();
     for (const CalcStep& step : prog.steps) {
       if (step.apply) {
-        Operand r;
-        if (!Apply(prog, step.op, stack[stack.size() - 2], stack.back(), r)) {
+        // The result takes the left operand's place (ApplyOperator reads both
+        // operands before it writes the result).
+        Operand& a = stack[stack.size() - 2];
+        if (!Apply(prog, step.op, a, stack.back(), a)) {
           stack.resize(base);
           return false;
         }
         stack.pop_back();
-        stack.back() = std::move(r);
         continue;
       }
       Operand v;

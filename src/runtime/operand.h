@@ -124,7 +124,7 @@ inline size_t ReadOperator(const char* p, Op& op, int& level) {
 // What applying an operator may fail with.
 enum class OpFault { kNone, kInvalidOperation, kIntegerDivisionByZero };
 
-// Applies `op` to a and b into `out`; a fault leaves `out` unset.
+// Applies `op` to a and b into `out` (which may be a); a fault leaves `out` unset.
 OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out);
 
 class Interpreter;
