@@ -389,7 +389,7 @@ OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out) {
       break;
   }
   if (std::isnan(r)) return OpFault::kInvalidOperation;
-  out = Operand::Num(r);
+  out.SetNum(r);
   return OpFault::kNone;
 }
 

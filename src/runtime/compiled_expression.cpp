@@ -791,7 +791,8 @@ class Runner {
   bool NumericVariable(TermNode& t, Operand& out) {
     Lookup(t);
     const THashNode* n = t.node;
-    if (!n || n->Kind != kWordVariable || n->TypeMark != "e") return false;
+    if (!n || n->Kind != kWordVariable || n->TypeMark.size() != 1 || n->TypeMark[0] != 'e')
+      return false;
     std::string_view v = n->Value;
     size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
     size_t digits = v.size() - i;
@@ -802,7 +803,7 @@ class Runner {
       if (d > 9) return false;
       m = m * 10 + d;
     }
-    out = Operand::Num(static_cast<Number>(i ? -m : m));
+    out.SetNum(static_cast<Number>(i ? -m : m));
     return true;
   }
 

@@ -37,6 +37,13 @@ class Operand {
     o.is_number = true;
     return o;
   }
+  // Makes this operand the number n (its text made on first use).
+  void SetNum(Number n) {
+    num_ = n;
+    has_num_ = true;
+    has_text_ = false;
+    is_number = true;
+  }
   const std::string& text() {
     if (!has_text_) {
       text_ = FormatNumber(num_);

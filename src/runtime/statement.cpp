@@ -376,16 +376,18 @@ void Interpreter::Step() {
       recording_.items.size() == S.ArgStack.Count())
     rec = std::move(recording_);
   recording_.start = nullptr;
-  MemberStatement outer;
-  outer.start = nullptr;
-  if (Statements && rec.start && rec.items.size() == 1 && !rec.literal) {
-    outer = std::move(member_statement_);
-    member_statement_ = {rec.start, start, rec.text, rec.items[0]};
+  // The key token of a member assignment follows one pure item; a token read
+  // inside this one sees its own statement, never this one.
+  const bool member = Statements && rec.start && rec.items.size() == 1 && !rec.literal;
+  if (!member && !member_statement_.start) {
+    StepToken(c, start);
   } else {
-    std::swap(outer, member_statement_);
+    MemberStatement outer = std::move(member_statement_);
+    member_statement_ =
+        member ? MemberStatement{rec.start, start, rec.text, rec.items[0]} : MemberStatement{};
+    StepToken(c, start);
+    member_statement_ = std::move(outer);
   }
-  StepToken(c, start);
-  member_statement_ = std::move(outer);
   if (!rec.start) return;
   recording_ = std::move(rec);
   RecordToken(start);
