@@ -319,7 +319,10 @@ void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
   const char* start = p;
-  if (Statements && S.ArgStack.Empty()) {
+  if (Statements && S.ArgStack.Empty() && (*p == '\r' || *p == '\n')) {
+    // No statement is remembered at a line break, and nothing is being read.
+    recording_.start = nullptr;
+  } else if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
       AssignText(r->target, r->value, &r->compiled, &r->target_word);
