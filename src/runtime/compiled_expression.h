@@ -6,11 +6,15 @@
 //
 // A compiled expression computes exactly what the evaluator and the calculator
 // compute from the text: the same operands in the same order, the same number
-// format. It only reads words; whenever reading the text could do more (a word
-// that is a command, a label or an object, a call, a member or cell access, an
-// embedded {expression}) or could fail (an operator out of place, an invalid
-// operation), it gives up before changing anything and the text is read as
-// usual, which then does it or reports the error.
+// format. Until it runs something it only reads words, and whatever it cannot
+// do (an object, a member of a variable or object, a cell access) or what
+// could fail (an operator out of place, an invalid operation) makes it give up
+// before changing anything: the text is read as usual, which then does it or
+// reports the error. Calls (名前(…), a command or label read as a value) run
+// from the compiled form; once one has run, nothing gives up any more (the
+// text would run the call again): what the compiled form cannot do is read
+// from the text term by term, and errors are reported as the calculator
+// reports them.
 #pragma once
 
 #include <memory>
