@@ -569,12 +569,18 @@ std::string Interpreter::ConcatTail(std::string t, const char*& p) {
   }
 }
 
+// A literal whose value may differ from one expansion to the next: a
+// double-quoted one holding "{" or "｛" (an embedded expression).
+static bool MayEmbedExpressions(const std::string& literal) {
+  return literal[0] == '"' &&
+         (literal.find('{') != std::string::npos || literal.find(SJ("｛")) != std::string::npos);
+}
+
 void Interpreter::StepLiteral(const char*& p) {
   std::string literal = ReadLiteral(p);
   std::string value;
   // A literal with embedded expressions is expanded through its compiled form.
-  bool compiled = Expressions && literal[0] == '"' &&
-                  literal.find_first_of(SJ("{｛")) != std::string::npos &&
+  bool compiled = Expressions && MayEmbedExpressions(literal) &&
                   Expressions->TryExpandLiteral(*this, literal, value);
   if (!compiled) value = ExpandLiteral(literal);
   std::string t = Requote(value);
@@ -1094,9 +1100,7 @@ void Interpreter::RememberMember(const std::string& owner, const std::string& ta
     std::string literal = ReadLiteral(q);
     SkipSpaces(q);
     tail = ReadWord(q);
-    // Embedded expressions ({ or the lead byte of ｛) are expanded at every use.
-    if (*m.key == '"' && literal.find_first_of("{\x81") != std::string::npos)
-      r->key_literal = std::move(literal);
+    if (MayEmbedExpressions(literal)) r->key_literal = std::move(literal);
   } else if (*q == '(') {
     if (ReadGroup(q) != target) return;
     tail = ReadWord(q);
