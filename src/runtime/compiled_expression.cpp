@@ -888,9 +888,10 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
 }
 
 bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& literal,
-                                       std::string& out) {
+                                       std::string& out, std::shared_ptr<void>* handle) {
+  if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
   if (literal.size() > kLongestText) return false;
-  return Evaluation(in, literal, out, nullptr);
+  return Evaluation(in, literal, out, handle);
 }
 
 bool ExpressionCache::Evaluation(Interpreter& in, const std::string& text, std::string& out,

@@ -45,7 +45,8 @@ class ExpressionCache {
                    std::shared_ptr<void>* handle = nullptr);
   // The expansion of a double-quoted literal with embedded expressions, as
   // it stands in a program text (one text for every pass over it).
-  bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out);
+  bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out,
+                        std::shared_ptr<void>* handle = nullptr);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out);
 

@@ -1067,20 +1067,21 @@ void Interpreter::StoreAssigned(const std::string& target, std::string v, const 
 }
 
 bool Interpreter::ReplayMember(const char* at) {
-  const MemberRecord* r = Statements->FindMember(at);
+  std::shared_ptr<MemberRecord> r = Statements->FindMember(at);
   if (!r) return false;
   // The record stands for the two steps of its tokens.
   if (StepLimit && StepCount + 1 > StepLimit) return false;
   ++StepCount;
   recording_.start = nullptr;
-  std::string owner = r->owner, key = r->key;
+  std::string key = r->key;
   if (!r->key_literal.empty()) {
-    std::string literal = r->key_literal, value;
-    if (!Expressions->TryExpandLiteral(*this, literal, value)) value = ExpandLiteral(literal);
+    std::string value;
+    if (!Expressions->TryExpandLiteral(*this, r->key_literal, value, &r->key_compiled))
+      value = ExpandLiteral(r->key_literal);
     key = Requote(value);
   }
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
-  AssignMember(owner, key);
+  AssignMember(r->owner, key);
   return true;
 }
 
@@ -1093,7 +1094,7 @@ void Interpreter::RememberMember(const std::string& owner, const std::string& ta
       static_cast<size_t>(value_at - m.start) > StatementCache::kLongestRecorded ||
       std::find_if(m.start, value_at, [](char c) { return c == '\r' || c == '\n'; }) != value_at)
     return;
-  auto r = std::make_unique<MemberRecord>();
+  auto r = std::make_shared<MemberRecord>();
   const char* q = m.key;
   std::string tail;  // what the key token read after the key: は alone
   if (*q == '"' || *q == '`') {

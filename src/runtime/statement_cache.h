@@ -100,6 +100,7 @@ struct MemberRecord {
   std::string owner;  // Xの as pushed
   std::string key;
   std::string key_literal;
+  std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
 };
 
 class StatementCache {
@@ -193,13 +194,13 @@ class StatementCache {
   }
 
   // The member assignment whose statement starts at p, when the text there
-  // still reads as it did.
-  const MemberRecord* FindMember(const char* p) const {
-    const std::unique_ptr<MemberRecord>& r = members_[SlotOf(p)];
+  // still reads as it did. The caller holds it while the statement runs.
+  std::shared_ptr<MemberRecord> FindMember(const char* p) const {
+    const std::shared_ptr<MemberRecord>& r = members_[SlotOf(p)];
     if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r.get();
+    return r;
   }
-  void RememberMember(std::unique_ptr<MemberRecord> r) {
+  void RememberMember(std::shared_ptr<MemberRecord> r) {
     size_t slot = SlotOf(r->at);
     members_[slot] = std::move(r);
   }
@@ -227,7 +228,7 @@ class StatementCache {
   }
   std::vector<std::shared_ptr<AssignmentRecord>> slots_;
   std::vector<std::shared_ptr<AssignmentRecord>> values_;
-  std::vector<std::unique_ptr<MemberRecord>> members_{kSlots};
+  std::vector<std::shared_ptr<MemberRecord>> members_{kSlots};
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
   std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
