@@ -166,7 +166,8 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
-void PushArgument(Interpreter& in, const std::string& written) {
+void PushArgument(Interpreter& in, const std::string& written,
+                  std::shared_ptr<void>* compiled = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
   std::string trimmed;
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
@@ -179,7 +180,7 @@ void PushArgument(Interpreter& in, const std::string& written) {
   const char* rest = end;
   Interpreter::SkipSpaces(rest);
   if (*rest != '\0' || is_group) {
-    std::string v = in.Evaluate(arg);
+    std::string v = in.Evaluate(arg, compiled);
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
   }
@@ -552,7 +553,12 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
       Statements->RememberArguments(open, p, read);
   }
   ArgsAside aside(*this);
-  for (const std::string& arg : record ? record->args : read) PushArgument(*this, arg);
+  if (record) {
+    for (size_t i = 0; i < record->args.size(); ++i)
+      PushArgument(*this, record->args[i], &record->compiled[i]);
+  } else {
+    for (const std::string& arg : read) PushArgument(*this, arg);
+  }
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
   S.CallMode = true;

@@ -78,6 +78,8 @@ struct ArgumentsRecord {
   const char* at = nullptr;
   std::string bytes;  // from "(" to ")"
   std::vector<std::string> args;
+  // The compiled form of each argument evaluated as an expression, once it was.
+  mutable std::vector<std::shared_ptr<void>> compiled;
 };
 
 struct AssignmentRecord {
@@ -161,6 +163,7 @@ class StatementCache {
     r->at = at;
     r->bytes.assign(at, end);
     r->args = std::move(args);
+    r->compiled.resize(r->args.size());
     arguments_[SlotOf(at)] = std::move(r);
   }
 
