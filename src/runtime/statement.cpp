@@ -796,27 +796,26 @@ void Interpreter::ExecuteWord(THashNode* w) {
 }
 
 namespace {
-// Particles a slot accepts: と takes を, の takes を, を takes と and の, に and へ
-// take each other.
-bool ParticleAccepts(const std::string& slot, const std::string& item) {
-  auto ends = [&](const std::string& q) { return EndsWith(item, q); };
-  if (slot.empty()) return true;
-  if (ends(slot)) return true;
-  if (slot == SJ("と")) return ends(SJ("を"));
-  if (slot == SJ("の")) return ends(SJ("を"));
-  if (slot == SJ("を")) return ends(SJ("と")) || ends(SJ("の"));
-  if (slot == SJ("に")) return ends(SJ("へ"));
-  if (slot == SJ("へ")) return ends(SJ("に"));
-  return false;
-}
-
-// The particle of the item that matched `slot` (the slot's own or an alternative).
-size_t MatchedParticleLength(const std::string& slot, const std::string& item) {
+// Particles a slot accepts: its own, and と takes を, の takes を, を takes と
+// and の, に and へ take each other. The length of the particle the item ends
+// with that the slot accepts (0 for a slot without one), or -1 when none.
+int AcceptedParticle(const std::string& slot, const std::string& item) {
   if (slot.empty()) return 0;
-  if (EndsWith(item, slot)) return slot.size();
-  for (const std::string* alt : {&SJ("を"), &SJ("と"), &SJ("の"), &SJ("へ"), &SJ("に")})
-    if (EndsWith(item, *alt)) return alt->size();
-  return 0;
+  if (EndsWith(item, slot)) return static_cast<int>(slot.size());
+  const std::string* other[2] = {nullptr, nullptr};
+  if (slot == SJ("と") || slot == SJ("の")) {
+    other[0] = &SJ("を");
+  } else if (slot == SJ("を")) {
+    other[0] = &SJ("と");
+    other[1] = &SJ("の");
+  } else if (slot == SJ("に")) {
+    other[0] = &SJ("へ");
+  } else if (slot == SJ("へ")) {
+    other[0] = &SJ("に");
+  }
+  for (const std::string* particle : other)
+    if (particle && EndsWith(item, *particle)) return static_cast<int>(particle->size());
+  return -1;
 }
 
 // Parsed templates are cached: the same template text is bound again and again.
@@ -881,13 +880,13 @@ size_t Interpreter::Bind(THashNode* w) {
   bool in_order = true;
   if (!S.CallMode) {
     for (size_t k = 0; k < n && in_order; ++k)
-      in_order = ParticleAccepts(slots[k], items[items.size() - n + k]);
+      in_order = AcceptedParticle(slots[k], items[items.size() - n + k]) >= 0;
   }
   if (in_order) {
     for (size_t k = 0; k < n; ++k) {
       std::string& item = items[items.size() - n + k];
-      if (ParticleAccepts(slots[k], item))
-        item.resize(item.size() - MatchedParticleLength(slots[k], item));
+      int particle = AcceptedParticle(slots[k], item);
+      if (particle > 0) item.resize(item.size() - particle);
     }
     if (items.size() > 5000)
       Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
@@ -902,7 +901,7 @@ size_t Interpreter::Bind(THashNode* w) {
     const std::string& q = slots[k];
     size_t found = items.size();
     for (size_t i = items.size(); i-- > 0;)
-      if (ParticleAccepts(q, items[i])) {
+      if (AcceptedParticle(q, items[i]) >= 0) {
         found = i;
         break;
       }
@@ -911,7 +910,8 @@ size_t Interpreter::Bind(THashNode* w) {
             Format(SJ("\"の形式で指定してください。\"%s\""), q));
     std::string item = std::move(items[found]);
     items.erase(items.begin() + found);
-    if (ParticleAccepts(q, item)) item.resize(item.size() - MatchedParticleLength(q, item));
+    int particle = AcceptedParticle(q, item);
+    if (particle > 0) item.resize(item.size() - particle);
     bound[k] = std::move(item);
   }
   for (size_t k = 0; k < n; ++k) items.push_back(std::move(bound[k]));
