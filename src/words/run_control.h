@@ -70,6 +70,8 @@ class TRunControlStack {
   void Push(const TRunControl& r) { current_.push_back(r); }
   void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
   bool Pop(TRunControl& out);
+  // Removes the record on top (there is one).
+  void DropTop() { current_.pop_back(); }
   bool Get(size_t i, TRunControl& out) const;
   // The record at i (0 is the oldest), or null.
   const TRunControl* At(size_t i) const { return i < current_.size() ? &current_[i] : nullptr; }
