@@ -249,17 +249,16 @@ const std::shared_ptr<const std::string>& EmptyText() {
 
 // The lines of a text as 反復 walks them: CR LF, CR or LF end a line; a final
 // line break does not start another element.
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t end = text.find_first_of("\r\n", i);
-    if (end == std::string::npos) {
-      out.push_back(text.substr(i));
-      break;
-    }
-    out.push_back(text.substr(i, end - i));
-    i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* line_end = p;
+    while (line_end < end && !IsLineBreak(*line_end)) ++line_end;
+    out.emplace_back(p, line_end);
+    if (line_end == end) break;
+    p = line_end + (*line_end == '\r' && line_end + 1 < end && line_end[1] == '\n' ? 2 : 1);
   }
   return out;
 }
@@ -318,7 +317,9 @@ bool NextPassInPlace(Interpreter& in) {
       break;
     case kRunEach:
       if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
-      in.SetSore((*r->Elements)[r->Counter], "s");
+      // それ takes the line in the storage it has.
+      in.S.Fast.Sore->Value.assign((*r->Elements)[r->Counter]);
+      if (in.S.SoreType != "s") in.S.SoreType = "s";
       SetCount(in, ++r->Counter);
       break;
     default:
@@ -676,12 +677,14 @@ void CmdEach(Call& c) {
   Interpreter& in = c.in;
   std::string raw = c.Raw(0);
   std::string text;
+  // A variable's lines are read from its value: reading the block runs nothing.
+  const std::string* lines_of = &text;
   if (THashNode* w = in.S.Words.FindExact(raw)) {
     if (w->Kind == kWordHash) {
       if (w->Elements)
         for (THashNode* e : w->Elements->AllNodes()) text += e->Name + "\r\n";
     } else {
-      text = w->Value;
+      lines_of = &w->Value;
     }
   } else {
     text = in.Evaluate(raw);
@@ -689,7 +692,7 @@ void CmdEach(Call& c) {
   TRunControl r;
   r.Kind = kRunEach;
   in.ReadBlock(r);
-  auto lines = std::make_shared<std::vector<std::string>>(SplitLines(text));
+  auto lines = std::make_shared<std::vector<std::string>>(SplitLines(*lines_of));
   if (lines->empty()) return;
   r.Counter = 1;
   r.Limit = static_cast<int32_t>(std::min<size_t>(lines->size(), INT32_MAX));

@@ -18,10 +18,17 @@ bool TRunControlStack::Get(size_t i, TRunControl& out) const {
 void TRunControlStack::Save() {
   saved_.push_back(std::move(current_));
   current_.clear();
+  if (!spare_.empty()) {
+    current_.swap(spare_.back());
+    spare_.pop_back();
+  }
 }
 
 void TRunControlStack::Restore() {
   if (saved_.empty()) return;
+  current_.clear();
+  if (current_.capacity() > 0 && spare_.size() < kSpareStacks)
+    spare_.push_back(std::move(current_));
   current_ = std::move(saved_.back());
   saved_.pop_back();
 }

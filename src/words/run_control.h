@@ -86,6 +86,10 @@ class TRunControlStack {
  private:
   std::vector<TRunControl> current_;
   std::vector<std::vector<TRunControl>> saved_;
+  // Emptied stacks kept with their storage, so a nested run (a label called
+  // from an expression) does not allocate a new stack at every call.
+  std::vector<std::vector<TRunControl>> spare_;
+  static constexpr size_t kSpareStacks = 64;
 };
 
 }  // namespace sorane
