@@ -457,6 +457,10 @@ std::string Comparison(const std::string& left, const std::string& right) {
 struct BranchNotes {
   int line = BranchRecord::kLineKept;
   bool recordable = true;
+  // Where the block last read begins (after the blanks and the line break
+  // before it), and the line number then.
+  const char* block_start = nullptr;
+  int block_line = BranchRecord::kLineKept;
 };
 
 // ReadLineBreak, noting the line number it leaves.
@@ -534,6 +538,7 @@ void PopAbove(Interpreter& in, int keep) {
 // ---------------------------------------------------------------- commands
 
 void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes);
+void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes);
 void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, BranchNotes* notes);
 
 void SetNotedLine(Interpreter& in, int line) {
@@ -541,6 +546,11 @@ void SetNotedLine(Interpreter& in, int line) {
 }
 
 void SetCondResult(Interpreter& in, const std::string& v) {
+  // A comparison gives "1" or "0"; any other text is read as an integer.
+  if (v.size() == 1 && (v[0] == '0' || v[0] == '1')) {
+    in.S.CondResult = v[0] == '1' ? 1 : 0;
+    return;
+  }
   long long n = 0;
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
 }
@@ -578,7 +588,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
-  ReadBlockNoted(in, block, nullptr);
+  block.SavedSource = S.SourceName;
+  ReadBlockFrom(in, block, at + block_at, nullptr);
   S.ExecPos.p = at + r.end;
   SetNotedLine(in, r.end_line);
   block.ExitPos = S.ExecPos;
@@ -952,6 +963,7 @@ void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes) {
   r.SavedSource = S.SourceName;
   if (S.ExecPos.None()) {
     r.Body = EmptyText();
+    if (notes) notes->recordable = false;
     return;
   }
   const char* p = S.ExecPos.p;
@@ -960,6 +972,16 @@ void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes) {
     ReadNotedBreak(in, p, notes);
     Interpreter::SkipBlanks(p);
   }
+  if (notes) {
+    notes->block_start = p;
+    notes->block_line = notes->line;
+  }
+  ReadBlockFrom(in, r, p, notes);
+}
+
+// The block that begins at p (SavedSource set).
+void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes) {
+  TSoraneBase& S = in.S;
   const char* start = p;
   if (*p == '(' && ReadNestedBlock(in, r, p)) {
     r.ReturnPos = S.ExecPos.At(start + 1);
@@ -1122,11 +1144,11 @@ void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, Branc
       p += then_keyword->size();
       Interpreter::SkipBlanks(p);
     }
-    if (record) {
-      record->then_at = static_cast<uint32_t>(p - record->at);
-      record->then_line = notes->line;
-    }
     ReadBlockNoted(in, then_block, notes);
+    if (record) {
+      record->then_at = static_cast<uint32_t>(notes->block_start - record->at);
+      record->then_line = notes->block_line;
+    }
     has_then = true;
   }
   Interpreter::SkipBlanks(p);
@@ -1143,11 +1165,11 @@ void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, Branc
     Interpreter::SkipBlanks(p);
     if (BeginsWith(p, SJ("もし")))
       in.Raise(SJ("もし") + SJ("を多重構造にするときは、()で範囲を括ってください。"));
-    if (record) {
-      record->else_at = static_cast<uint32_t>(p - record->at);
-      record->else_line = notes->line;
-    }
     ReadBlockNoted(in, else_block, notes);
+    if (record) {
+      record->else_at = static_cast<uint32_t>(notes->block_start - record->at);
+      record->else_line = notes->block_line;
+    }
     has_else = true;
   }
   if (record) {
