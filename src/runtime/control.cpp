@@ -5,6 +5,10 @@
 // returns. Positions carry the owner of their text, so a position inside a copy
 // keeps the copy alive even after its record is gone.
 //
+// A もし statement read once is remembered by position (BranchRecord): when the
+// same bytes come again, its condition's operator form is calculated and only
+// the chosen block is read.
+//
 // Also here: もし and the "?" form with their branches, Japanese conditions,
 // 条件分岐 and its "の時" cases, the loops (回, 繰り返す, 反復, ループ) and the
 // commands that leave or redirect them (抜ける, 続ける, 飛ぶ, 待機).
@@ -449,9 +453,6 @@ std::string Comparison(const std::string& left, const std::string& right) {
   return left + "=" + right;
 }
 
-// The condition text of もし: from the position up to the keyword that ends it,
-// or up to a line break after which a keyword must begin the next line.
-// Literals are skipped whole, so "なら" inside a string does not end it.
 // What reading a もし statement notes for its record: the line number that the
 // line breaks read so far left, and whether the reading may be recorded.
 struct BranchNotes {
@@ -469,6 +470,9 @@ void ReadNotedBreak(Interpreter& in, const char*& p, BranchNotes* notes) {
   if (notes) notes->line = in.S.LineNo;
 }
 
+// The condition text of もし: from the position up to the keyword that ends it,
+// or up to a line break after which a keyword must begin the next line.
+// Literals are skipped whole, so "なら" inside a string does not end it.
 std::string ScanCondition(Interpreter& in, BranchNotes* notes) {
   if (in.S.ExecPos.None()) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
   const char* p = in.S.ExecPos.p;
