@@ -1149,7 +1149,7 @@ void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, Branc
       Interpreter::SkipBlanks(p);
     }
     ReadBlockNoted(in, then_block, notes);
-    if (record) {
+    if (record && notes->block_start) {
       record->then_at = static_cast<uint32_t>(notes->block_start - record->at);
       record->then_line = notes->block_line;
     }
@@ -1170,7 +1170,7 @@ void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, Branc
     if (BeginsWith(p, SJ("もし")))
       in.Raise(SJ("もし") + SJ("を多重構造にするときは、()で範囲を括ってください。"));
     ReadBlockNoted(in, else_block, notes);
-    if (record) {
+    if (record && notes->block_start) {
       record->else_at = static_cast<uint32_t>(notes->block_start - record->at);
       record->else_line = notes->block_line;
     }
