@@ -5,53 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "library/library.h"
-#include "runtime/interpreter.h"
-#include "script_run_fixture.h"
-#include "test_host.h"
-#include "text/encoding.h"
+#include "cache_outcome.h"
 
 namespace sorane {
 namespace {
-
-struct Outcome {
-  std::vector<std::string> lines;
-  std::string log;
-  std::vector<std::string> values;
-};
-
-Outcome RunScript(bool caches, const char* utf8, const std::vector<const char*>& names) {
-  TestHost host;
-  host.continue_after_error = true;
-  Interpreter in(host);
-  if (!caches) in.DisableCaches();
-  InstallLibrary(in);
-  in.S.SourceName = "main.srn";
-  in.S.ProgramText = ScriptSource(utf8);
-  in.PrepareRun();
-  in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-  in.Run();
-  Outcome out;
-  for (const std::string& line : host.lines) out.lines.push_back(SjisToUtf8(line));
-  out.log = SjisToUtf8(in.ErrorLog);
-  for (const char* name : names) {
-    THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
-    out.values.push_back(w ? SjisToUtf8(w->Value) : "(none)");
-  }
-  return out;
-}
-
-// The outcome with caches, checked to be the outcome without them.
-Outcome Both(const char* utf8, const std::vector<const char*>& names) {
-  Outcome cached = RunScript(true, utf8, names);
-  Outcome plain = RunScript(false, utf8, names);
-  EXPECT_EQ(cached.lines, plain.lines);
-  EXPECT_EQ(cached.log, plain.log);
-  EXPECT_EQ(cached.values, plain.values);
-  return cached;
-}
 
 TEST(ControlCacheTest, BranchesTakenAtEveryPassWithTheirLines) {
   // A condition that goes on at the next line, blocks on lines of their own and
