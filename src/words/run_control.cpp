@@ -2,6 +2,19 @@
 
 namespace sorane {
 
+SourceNameRef& SourceNameRef::operator=(const std::string& name) {
+  // The name last given, shared while names repeat.
+  thread_local std::shared_ptr<const std::string> last;
+  if (!last || *last != name) last = std::make_shared<const std::string>(name);
+  name_ = last;
+  return *this;
+}
+
+SourceNameRef::operator const std::string&() const {
+  static const std::string empty;
+  return name_ ? *name_ : empty;
+}
+
 bool TRunControlStack::Pop(TRunControl& out) {
   if (current_.empty()) return false;
   out = std::move(current_.back());

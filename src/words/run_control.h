@@ -39,6 +39,18 @@ enum RunKind : uint8_t {
   kRunWhile = 9,  // ループ
 };
 
+// The name of the source a record was made in (the text the run returns to).
+// Records made one after another in the same source share one copy of the
+// name, so a record costs no copy of a long file name.
+class SourceNameRef {
+ public:
+  SourceNameRef& operator=(const std::string& name);
+  operator const std::string&() const;
+
+ private:
+  std::shared_ptr<const std::string> name_;
+};
+
 // A block copied out of a text that others share, with the groups inside it
 // noted; the blocks nested in it run in place (defined by the control code).
 struct TBlockText;
@@ -58,7 +70,7 @@ struct TRunControl {
   // the seal that ends the block with a NUL for as long as this record lives.
   std::shared_ptr<TBlockText> Block;
   std::shared_ptr<void> Seal;
-  std::string SavedSource;
+  SourceNameRef SavedSource;
   std::string Condition;
   THashNode* CounterWord = nullptr;  // 繰り返す
   uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
