@@ -246,6 +246,31 @@ void SetCount(Interpreter& in, int32_t n) {
   if (THashNode* c = in.S.Fast.Count) SetInteger(c, n);
 }
 
+// The counter word w of the record on top becomes r.Counter, one more than at
+// the last pass: when w still holds the digits written then, one is added to
+// them in place; else the number is written anew and its digits remembered.
+void NextCount(THashNode* w, TRunControl& r) {
+  std::string& v = w->Value;
+  size_t size = r.CountTextSize;
+  if (size != 0 && v.size() == size && std::memcmp(v.data(), r.CountText, size) == 0 &&
+      w->TypeMark.size() == 1 && w->TypeMark[0] == 'e') {
+    size_t i = size;
+    while (i > 0 && r.CountText[i - 1] == '9') r.CountText[--i] = '0';
+    if (i > 0) {
+      ++r.CountText[i - 1];
+      std::memcpy(v.data() + (i - 1), r.CountText + (i - 1), size - (i - 1));
+      return;
+    }
+  }
+  SetInteger(w, r.Counter);
+  // Only digits (no sign) are added to in place.
+  r.CountTextSize = 0;
+  if (r.Counter >= 0 && v.size() <= sizeof r.CountText) {
+    std::memcpy(r.CountText, v.data(), v.size());
+    r.CountTextSize = static_cast<uint8_t>(v.size());
+  }
+}
+
 const std::shared_ptr<const std::string>& EmptyText() {
   static const auto empty = std::make_shared<const std::string>();
   return empty;
@@ -312,19 +337,21 @@ bool NextPassInPlace(Interpreter& in) {
     case kRunFor: {
       if (r->Counter >= r->Limit) return false;
       ++r->Counter;
-      SetInteger(CounterOf(in, *r), r->Counter);
+      NextCount(CounterOf(in, *r), *r);
       break;
     }
     case kRunTimes:
       if (r->Counter >= r->Limit) return false;
-      SetCount(in, ++r->Counter);
+      ++r->Counter;
+      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
       break;
     case kRunEach:
       if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
       // それ takes the line in the storage it has.
       in.S.Fast.Sore->Value.assign((*r->Elements)[r->Counter]);
       if (in.S.SoreType != "s") in.S.SoreType = "s";
-      SetCount(in, ++r->Counter);
+      ++r->Counter;
+      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
       break;
     default:
       return false;

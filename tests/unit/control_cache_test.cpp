@@ -120,5 +120,17 @@ TEST(ControlCacheTest, JumpsIntoAndOutOfAChosenBlock) {
   EXPECT_EQ(o.values[0], "-23") << o.log;
 }
 
+TEST(ControlCacheTest, CountersGoOnPastACarryAndAfterTheBodyChangedThem) {
+  // A counter set by the body is written anew at the next pass.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、10から、13まで、繰り返す(結果は、結果&I&「,」。もし、I=11ならば、Iは、71)\n"
+      "Iを、98から、101まで、繰り返す(結果は、結果&I&「,」)\n"
+      "Iを、-2から、1まで、繰り返す(結果は、結果&I&「,」)\n"
+      "11回(もし、回数>8ならば、結果は、結果&回数&「;」)\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "10,11,12,13,98,99,100,101,-2,-1,0,1,9;10;11;") << o.log;
+}
+
 }  // namespace
 }  // namespace sorane
