@@ -258,7 +258,7 @@ void NextCount(THashNode* w, TRunControl& r) {
     while (i > 0 && r.CountText[i - 1] == '9') r.CountText[--i] = '0';
     if (i > 0) {
       ++r.CountText[i - 1];
-      std::memcpy(v.data() + (i - 1), r.CountText + (i - 1), size - (i - 1));
+      for (size_t j = i - 1; j < size; ++j) v[j] = r.CountText[j];
       return;
     }
   }
