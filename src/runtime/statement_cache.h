@@ -11,7 +11,6 @@
 // against the table's generation.
 #pragma once
 
-#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
