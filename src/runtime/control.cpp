@@ -5,6 +5,10 @@
 // returns. Positions carry the owner of their text, so a position inside a copy
 // keeps the copy alive even after its record is gone.
 //
+// A もし statement read once is remembered by position (BranchRecord): when the
+// same bytes come again, its condition's operator form is calculated and only
+// the chosen block is read.
+//
 // Also here: もし and the "?" form with their branches, Japanese conditions,
 // 条件分岐 and its "の時" cases, the loops (回, 繰り返す, 反復, ループ) and the
 // commands that leave or redirect them (抜ける, 続ける, 飛ぶ, 待機).
@@ -97,6 +101,23 @@ void TBlockText::Index() {
 
 namespace {
 
+// The line mark "\r\nN:" that ends a block copy, written without allocating.
+class LineMark {
+ public:
+  explicit LineMark(int line) {
+    data_[0] = '\r';
+    data_[1] = '\n';
+    char* end = std::to_chars(data_ + 2, data_ + sizeof data_ - 1, line).ptr;
+    *end++ = ':';
+    size_ = static_cast<size_t>(end - data_);
+  }
+  std::string_view View() const { return std::string_view(data_, size_); }
+
+ private:
+  char data_[16];
+  size_t size_ = 0;
+};
+
 // A copy of a block that spans lines. The mark of its last line is kept after
 // its NUL, for errors reported from that line.
 std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
@@ -104,7 +125,7 @@ std::shared_ptr<TBlockText> MakeBlockText(std::string body, int last_line) {
   b->length = body.size();
   b->text = std::move(body);
   b->text += '\0';
-  b->text += "\r\n" + std::to_string(last_line) + ":";
+  b->text.append(LineMark(last_line).View());
   return b;
 }
 
@@ -207,12 +228,46 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
+// A word's value becomes the integer n (type "e"), in the storage it has.
+void SetInteger(THashNode* w, int32_t n) {
+  char digits[16];
+  size_t size = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+  std::string& v = w->Value;
+  if (size <= v.capacity()) {
+    v.resize(size);
+    std::memcpy(v.data(), digits, size);
+  } else {
+    v.assign(digits, size);
+  }
+  if (w->TypeMark.size() != 1 || w->TypeMark[0] != 'e') w->TypeMark = "e";
+}
+
 void SetCount(Interpreter& in, int32_t n) {
-  if (THashNode* c = in.S.Fast.Count) {
-    char digits[16];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-    c->Value.assign(digits, end);
-    c->TypeMark = "e";
+  if (THashNode* c = in.S.Fast.Count) SetInteger(c, n);
+}
+
+// The counter word w of the record on top becomes r.Counter, one more than at
+// the last pass: when w still holds the digits written then, one is added to
+// them in place; else the number is written anew and its digits remembered.
+void NextCount(THashNode* w, TRunControl& r) {
+  std::string& v = w->Value;
+  size_t size = r.CountTextSize;
+  if (size != 0 && v.size() == size && std::memcmp(v.data(), r.CountText, size) == 0 &&
+      w->TypeMark.size() == 1 && w->TypeMark[0] == 'e') {
+    size_t i = size;
+    while (i > 0 && r.CountText[i - 1] == '9') r.CountText[--i] = '0';
+    if (i > 0) {
+      ++r.CountText[i - 1];
+      for (size_t j = i - 1; j < size; ++j) v[j] = r.CountText[j];
+      return;
+    }
+  }
+  SetInteger(w, r.Counter);
+  // Only digits (no sign) are added to in place.
+  r.CountTextSize = 0;
+  if (r.Counter >= 0 && v.size() <= sizeof r.CountText) {
+    std::memcpy(r.CountText, v.data(), v.size());
+    r.CountTextSize = static_cast<uint8_t>(v.size());
   }
 }
 
@@ -223,17 +278,16 @@ const std::shared_ptr<const std::string>& EmptyText() {
 
 // The lines of a text as 反復 walks them: CR LF, CR or LF end a line; a final
 // line break does not start another element.
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t end = text.find_first_of("\r\n", i);
-    if (end == std::string::npos) {
-      out.push_back(text.substr(i));
-      break;
-    }
-    out.push_back(text.substr(i, end - i));
-    i = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const char* line_end = p;
+    while (line_end < end && !IsLineBreak(*line_end)) ++line_end;
+    out.emplace_back(p, line_end);
+    if (line_end == end) break;
+    p = line_end + (*line_end == '\r' && line_end + 1 < end && line_end[1] == '\n' ? 2 : 1);
   }
   return out;
 }
@@ -283,26 +337,29 @@ bool NextPassInPlace(Interpreter& in) {
     case kRunFor: {
       if (r->Counter >= r->Limit) return false;
       ++r->Counter;
-      THashNode* v = CounterOf(in, *r);
-      char digits[16];
-      auto [end, ec] = std::to_chars(digits, digits + sizeof digits, r->Counter);
-      v->Value.assign(digits, end);
-      v->TypeMark = "e";
+      NextCount(CounterOf(in, *r), *r);
       break;
     }
     case kRunTimes:
       if (r->Counter >= r->Limit) return false;
-      SetCount(in, ++r->Counter);
+      ++r->Counter;
+      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
       break;
     case kRunEach:
       if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
-      in.SetSore((*r->Elements)[r->Counter], "s");
-      SetCount(in, ++r->Counter);
+      // それ takes the line in the storage it has.
+      in.S.Fast.Sore->Value.assign((*r->Elements)[r->Counter]);
+      if (in.S.SoreType != "s") in.S.SoreType = "s";
+      ++r->Counter;
+      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
       break;
     default:
       return false;
   }
-  in.S.ExecPos = TPos(r->BodyBegin ? r->BodyBegin : r->Body->c_str(), r->Body);
+  // The position is at the end of the body already (in the same text).
+  TPos& at = in.S.ExecPos;
+  if (at.text != r->Body) at.text = r->Body;
+  at.p = r->BodyBegin ? r->BodyBegin : r->Body->c_str();
   return true;
 }
 
@@ -423,10 +480,27 @@ std::string Comparison(const std::string& left, const std::string& right) {
   return left + "=" + right;
 }
 
+// What reading a もし statement notes for its record: the line number that the
+// line breaks read so far left, and whether the reading may be recorded.
+struct BranchNotes {
+  int line = BranchRecord::kLineKept;
+  bool recordable = true;
+  // Where the block last read begins (after the blanks and the line break
+  // before it), and the line number then.
+  const char* block_start = nullptr;
+  int block_line = BranchRecord::kLineKept;
+};
+
+// ReadLineBreak, noting the line number it leaves.
+void ReadNotedBreak(Interpreter& in, const char*& p, BranchNotes* notes) {
+  in.ReadLineBreak(p);
+  if (notes) notes->line = in.S.LineNo;
+}
+
 // The condition text of もし: from the position up to the keyword that ends it,
 // or up to a line break after which a keyword must begin the next line.
 // Literals are skipped whole, so "なら" inside a string does not end it.
-std::string ScanCondition(Interpreter& in) {
+std::string ScanCondition(Interpreter& in, BranchNotes* notes) {
   if (in.S.ExecPos.None()) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
   const char* p = in.S.ExecPos.p;
   Interpreter::SkipBlanks(p);
@@ -437,7 +511,7 @@ std::string ScanCondition(Interpreter& in) {
     if (*p == '\0') in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
     if (IsLineBreak(*p)) {
       cond.append(start, p);
-      in.ReadLineBreak(p);
+      ReadNotedBreak(in, p, notes);
       Interpreter::SkipBlanks(p);
       if (!AtConditionEnd(p)) in.Raise(SJ("条件分岐の終端文字を認識できませんでした。"));
       start = p;
@@ -494,25 +568,117 @@ void PopAbove(Interpreter& in, int keep) {
 
 // ---------------------------------------------------------------- commands
 
-void CmdIf(Call& c) {
-  Interpreter& in = c.in;
-  std::string cond = ScanCondition(in);
-  std::string v;
-  if (in.Statements) {
-    // The operator form of a condition depends on its text alone.
-    // A copy: the calculation may run a label whose conditions refill the table.
-    std::string converted;
-    if (const std::string* known = in.Statements->Condition(cond))
-      converted = *known;
-    else
-      converted = in.Statements->RememberCondition(cond, in.ConvertCondition(cond));
-    v = in.Calculate(converted);
-  } else {
-    v = in.Calculate(in.ConvertCondition(cond));
+void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes);
+void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes);
+void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, BranchNotes* notes);
+
+void SetNotedLine(Interpreter& in, int line) {
+  if (line != BranchRecord::kLineKept) in.S.LineNo = line;
+}
+
+void SetCondResult(Interpreter& in, const std::string& v) {
+  // A comparison gives "1" or "0"; any other text is read as an integer.
+  if (v.size() == 1 && (v[0] == '0' || v[0] == '1')) {
+    in.S.CondResult = v[0] == '1' ? 1 : 0;
+    return;
   }
   long long n = 0;
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
-  in.Branches(true);
+}
+
+// A もし statement whose record holds at the position: the condition is
+// calculated from its operator form, and only the chosen block is read. The
+// line number is set as reading the statement would set it at each point.
+void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
+  TSoraneBase& S = in.S;
+  const char* at = S.ExecPos.p;
+  const std::string* text = S.ExecPos.text.get();
+  const char* condition_end = at + r.condition_end;
+  S.ExecPos.p = condition_end;
+  SetNotedLine(in, r.condition_line);
+  SetCondResult(in, in.Calculate(r.converted));
+  // The calculation may have run statements; unless all is as it was, the
+  // blocks are read as usual.
+  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !r.Holds(at)) {
+    in.Branches(true);
+    return;
+  }
+  TRunControl block;
+  uint32_t block_at = 0;
+  if (S.CondResult == 1 && r.has_then) {
+    block.Kind = kRunThen;
+    block_at = r.then_at;
+    SetNotedLine(in, r.then_line);
+  } else if (S.CondResult == 0 && r.has_else) {
+    block.Kind = kRunElse;
+    block_at = r.else_at;
+    SetNotedLine(in, r.else_line);
+  } else {
+    S.ExecPos.p = at + r.end;
+    SetNotedLine(in, r.end_line);
+    return;
+  }
+  S.ExecPos.p = at + block_at;
+  block.SavedSource = S.SourceName;
+  ReadBlockFrom(in, block, at + block_at, nullptr);
+  S.ExecPos.p = at + r.end;
+  SetNotedLine(in, r.end_line);
+  block.ExitPos = S.ExecPos;
+  in.RunBlock(std::move(block));
+  S.CondResult = -1;
+}
+
+// Bytes after a statement that reading it may look at for a keyword.
+constexpr size_t kKeywordLookahead = 10;
+
+void CmdIf(Call& c) {
+  Interpreter& in = c.in;
+  TSoraneBase& S = in.S;
+  if (in.Statements && !S.ExecPos.None()) {
+    if (!in.BranchRecords) in.BranchRecords = std::make_unique<BranchCache>();
+    if (std::shared_ptr<const BranchRecord> r = in.BranchRecords->Find(S.ExecPos.p)) {
+      RunRecordedBranches(in, *r);
+      return;
+    }
+  }
+  const char* at = S.ExecPos.p;
+  const std::string* text = S.ExecPos.text.get();
+  BranchNotes notes;
+  std::string cond = ScanCondition(in, &notes);
+  const char* condition_end = S.ExecPos.p;
+  if (!in.Statements) {
+    SetCondResult(in, in.Calculate(in.ConvertCondition(cond)));
+    in.Branches(true);
+    return;
+  }
+  // The operator form of a condition depends on its text alone.
+  // A copy: the calculation may run a label whose conditions refill the table.
+  std::string converted;
+  if (const std::string* known = in.Statements->Condition(cond))
+    converted = *known;
+  else
+    converted = in.Statements->RememberCondition(cond, in.ConvertCondition(cond));
+  auto record = std::make_shared<BranchRecord>();
+  record->at = at;
+  record->condition_end = static_cast<uint32_t>(condition_end - at);
+  record->condition_line = notes.line;
+  record->converted = converted;
+  // The condition as read, to tell whether the calculation changed it.
+  std::string read(at, condition_end);
+  SetCondResult(in, in.Calculate(converted));
+  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
+      std::memcmp(at, read.data(), read.size()) != 0) {
+    in.Branches(true);
+    return;
+  }
+  ReadBranches(in, true, record.get(), &notes);
+  if (!notes.recordable) return;
+  const char* end = at + record->end;
+  const char* last = end;
+  while (*last && static_cast<size_t>(last - end) < kKeywordLookahead) ++last;
+  if (static_cast<size_t>(last - at) >= StatementCache::kLongestRecorded) return;
+  record->bytes.assign(at, last + 1);
+  in.BranchRecords->Remember(std::move(record));
 }
 
 void CmdSwitch(Call& c) {
@@ -553,12 +719,14 @@ void CmdEach(Call& c) {
   Interpreter& in = c.in;
   std::string raw = c.Raw(0);
   std::string text;
+  // A variable's lines are read from its value: reading the block runs nothing.
+  const std::string* lines_of = &text;
   if (THashNode* w = in.S.Words.FindExact(raw)) {
     if (w->Kind == kWordHash) {
       if (w->Elements)
         for (THashNode* e : w->Elements->AllNodes()) text += e->Name + "\r\n";
     } else {
-      text = w->Value;
+      lines_of = &w->Value;
     }
   } else {
     text = in.Evaluate(raw);
@@ -566,7 +734,7 @@ void CmdEach(Call& c) {
   TRunControl r;
   r.Kind = kRunEach;
   in.ReadBlock(r);
-  auto lines = std::make_shared<std::vector<std::string>>(SplitLines(text));
+  auto lines = std::make_shared<std::vector<std::string>>(SplitLines(*lines_of));
   if (lines->empty()) return;
   r.Counter = 1;
   r.Limit = static_cast<int32_t>(std::min<size_t>(lines->size(), INT32_MAX));
@@ -696,6 +864,14 @@ void CmdWait(Call& c) {
 
 void Interpreter::CheckRunControl() {
   if (Expressions && NextPassInPlace(*this)) return;
+  // The end of a branch: on after the もし statement (what LeaveBlock does,
+  // without taking the record off first).
+  if (TRunControl* top = S.RunStack.Top();
+      top && (top->Kind == kRunThen || top->Kind == kRunElse)) {
+    S.ExecPos = std::move(top->ExitPos);
+    S.RunStack.DropTop();
+    return;
+  }
   TRunControl r;
   if (!S.RunStack.Pop(r)) return;
   // A pass that fails leaves its construct: the run goes on after it (when the
@@ -750,12 +926,11 @@ static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fa
 
 // A copy among `copies` that nothing else holds and that ends with `mark`.
 template <class Copy, class TextOf>
-Copy FreeCopy(std::vector<Copy>& copies, const std::string& mark, TextOf text_of) {
+Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) {
   for (Copy& copy : copies) {
+    if (copy.use_count() != 1) continue;
     std::string_view text = text_of(*copy);
-    if (copy.use_count() == 1 && text.size() >= mark.size() &&
-        text.substr(text.size() - mark.size()) == std::string_view(mark))
-      return copy;
+    if (text.size() >= mark.size() && text.substr(text.size() - mark.size()) == mark) return copy;
   }
   return nullptr;
 }
@@ -775,26 +950,26 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
       b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
   r.ReturnPos = in.S.ExecPos.At(b->group ? p + 1 : p);
   if (b->one_line) {
-    std::string mark = "\r\n" + std::to_string(line) + ":";
+    LineMark mark(line);
     std::shared_ptr<const std::string> copy =
-        FreeCopy(b->lines, mark, [](const std::string& t) { return std::string_view(t); });
+        FreeCopy(b->lines, mark.View(), [](const std::string& t) { return std::string_view(t); });
     if (!copy) {
-      std::string body(content);
-      body += mark;
+      std::string body;
+      body.reserve(content.size() + mark.View().size());
+      body.append(content);
+      body.append(mark.View());
       copy = std::make_shared<const std::string>(std::move(body));
       if (KeepsAnother(b->lines, content.size())) b->lines.push_back(copy);
     }
     r.Body = std::move(copy);
   } else {
     // The mark of the last line, after the NUL that ends the copy.
-    std::string mark =
-        "\r\n" + std::to_string(ProbedLineOf(&b->last_line, after, text_end, line)) + ":";
+    int last_line = ProbedLineOf(&b->last_line, after, text_end, line);
     std::shared_ptr<TBlockText> block =
-        FreeCopy(b->copies, mark, [](const TBlockText& t) { return std::string_view(t.text); });
+        FreeCopy(b->copies, LineMark(last_line).View(),
+                 [](const TBlockText& t) { return std::string_view(t.text); });
     if (!block) {
-      block = MakeBlockText(std::string(content), 0);
-      block->text.resize(block->length + 1);
-      block->text += mark;
+      block = MakeBlockText(std::string(content), last_line);
       // Copies in use at once are as many as the calls running the block
       // (recursion); only so many are kept.
       if (KeepsAnother(b->copies, content.size())) b->copies.push_back(block);
@@ -810,36 +985,54 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
   return true;
 }
 
-void Interpreter::ReadBlock(TRunControl& r) {
+// ReadBlock, noting for a branch record the line break it reads and whether
+// the block may be skipped by a record (a rest of line continued with "&" on
+// the next line sets the line number while it is read: never skipped).
+namespace {
+void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes) {
+  TSoraneBase& S = in.S;
   r.SavedSource = S.SourceName;
   if (S.ExecPos.None()) {
     r.Body = EmptyText();
+    if (notes) notes->recordable = false;
     return;
   }
   const char* p = S.ExecPos.p;
-  SkipBlanks(p);
+  Interpreter::SkipBlanks(p);
   if (IsLineBreak(*p)) {
-    ReadLineBreak(p);
-    SkipBlanks(p);
+    ReadNotedBreak(in, p, notes);
+    Interpreter::SkipBlanks(p);
   }
+  if (notes) {
+    notes->block_start = p;
+    notes->block_line = notes->line;
+  }
+  ReadBlockFrom(in, r, p, notes);
+}
+
+// The block that begins at p (SavedSource set).
+void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes) {
+  TSoraneBase& S = in.S;
   const char* start = p;
-  if (*p == '(' && ReadNestedBlock(*this, r, p)) {
+  if (*p == '(' && ReadNestedBlock(in, r, p)) {
     r.ReturnPos = S.ExecPos.At(start + 1);
     r.ExitPos = S.ExecPos.At(p);
     S.ExecPos = r.ExitPos;
     return;
   }
   const char* text_end = TextEnd(S.ExecPos);
-  if (ReadRecordedBlock(*this, r, p, text_end)) return;
-  int line = LineOf(p, text_end, S.LineNo);
+  // (A recorded rest of line was read byte for byte: it never went on to the
+  // next line.)
+  if (ReadRecordedBlock(in, r, p, text_end)) return;
+  int line = Interpreter::LineOf(p, text_end, S.LineNo);
   std::string body;
   try {
     if (*p == '(') {
       r.ReturnPos = S.ExecPos.At(p + 1);
-      body = ReadGroup(p);
+      body = in.ReadGroup(p);
     } else {
       r.ReturnPos = S.ExecPos.At(p);
-      body = RestOfStatement(p);
+      body = in.RestOfStatement(p);
     }
   } catch (const ESorane&) {
     // A block that cannot be read (an unclosed group) is skipped to the end of
@@ -848,27 +1041,28 @@ void Interpreter::ReadBlock(TRunControl& r) {
     S.ExecPos.p = start;
     throw;
   }
+  if (notes && *start != '(' && std::find_if(start, p, IsLineBreak) != p) notes->recordable = false;
   // A copy within one line gets that line's mark, so errors inside it report
   // the line of the block and not the line before it. A longer copy keeps the
   // mark of its last line out of sight, after its NUL, for the same reason.
   // A group, or a rest of line read byte for byte, is remembered with its copy.
   BlockRecord* record = nullptr;
-  if (Statements && static_cast<size_t>(p - start) <= kKeptBlockBytes) {
+  if (in.Statements && static_cast<size_t>(p - start) <= kKeptBlockBytes) {
     if (*start == '(')
-      record = &Statements->RememberBlock(start, std::string(start, p));
+      record = &in.Statements->RememberBlock(start, std::string(start, p));
     else if (*p && std::string_view(start, p - start) == body)
-      record = &Statements->RememberBlock(start, std::string(start, p + 1));
+      record = &in.Statements->RememberBlock(start, std::string(start, p + 1));
     if (record) record->group = *start == '(';
   }
   if (body.find_first_of("\r\n") == std::string::npos) {
-    body += "\r\n" + std::to_string(line) + ":";
+    body.append(LineMark(line).View());
     r.Body = std::make_shared<const std::string>(std::move(body));
     if (record) {
       record->one_line = true;
       record->lines.push_back(r.Body);
     }
   } else {
-    auto block = MakeBlockText(std::move(body), LineOf(p, text_end, line));
+    auto block = MakeBlockText(std::move(body), Interpreter::LineOf(p, text_end, line));
     if (record) record->copies.push_back(block);
     r.Body = std::shared_ptr<const std::string>(block, &block->text);
     r.BodyBegin = block->text.data();
@@ -877,6 +1071,11 @@ void Interpreter::ReadBlock(TRunControl& r) {
   }
   r.ExitPos = S.ExecPos.At(p);
   S.ExecPos = r.ExitPos;
+}
+}  // namespace
+
+void Interpreter::ReadBlock(TRunControl& r) {
+  ReadBlockNoted(*this, r, nullptr);
 }
 
 void Interpreter::RunBlock(TRunControl&& r) {
@@ -954,51 +1153,74 @@ void Interpreter::TimesStatement(const std::string& n) {
   RunBlock(std::move(r));
 }
 
-void Interpreter::Branches(bool has_keyword) {
+// Branches, noting for `record` (when given) where each block begins, where
+// the statement ends and the line numbers reading left at those points.
+namespace {
+void ReadBranches(Interpreter& in, bool has_keyword, BranchRecord* record, BranchNotes* notes) {
+  TSoraneBase& S = in.S;
   if (S.ExecPos.None()) return;
   const char*& p = S.ExecPos.p;
-  SkipBlanks(p);
+  Interpreter::SkipBlanks(p);
   if (IsLineBreak(*p)) {
-    ReadLineBreak(p);
-    SkipBlanks(p);
+    ReadNotedBreak(in, p, notes);
+    Interpreter::SkipBlanks(p);
   }
   TRunControl then_block, else_block;
   then_block.Kind = kRunThen;
   else_block.Kind = kRunElse;
   bool has_then = false, has_else = false;
-  if (!has_keyword) {
-    ReadBlock(then_block);
-    has_then = true;
-  } else if (const std::string* k = ThenKeyword(p)) {
-    p += k->size();
-    SkipBlanks(p);
-    ReadBlock(then_block);
+  const std::string* then_keyword = has_keyword ? ThenKeyword(p) : nullptr;
+  if (!has_keyword || then_keyword) {
+    if (then_keyword) {
+      p += then_keyword->size();
+      Interpreter::SkipBlanks(p);
+    }
+    ReadBlockNoted(in, then_block, notes);
+    if (record && notes->block_start) {
+      record->then_at = static_cast<uint32_t>(notes->block_start - record->at);
+      record->then_line = notes->block_line;
+    }
     has_then = true;
   }
-  SkipBlanks(p);
+  Interpreter::SkipBlanks(p);
   if (*p == ';') {
     ++p;
-    SkipBlanks(p);
+    Interpreter::SkipBlanks(p);
   }
   while (IsLineBreak(*p)) {
-    ReadLineBreak(p);
-    SkipBlanks(p);
+    ReadNotedBreak(in, p, notes);
+    Interpreter::SkipBlanks(p);
   }
   if (const std::string* k = ElseKeyword(p)) {
     p += k->size();
-    SkipBlanks(p);
+    Interpreter::SkipBlanks(p);
     if (BeginsWith(p, SJ("もし")))
-      Raise(SJ("もし") + SJ("を多重構造にするときは、()で範囲を括ってください。"));
-    ReadBlock(else_block);
+      in.Raise(SJ("もし") + SJ("を多重構造にするときは、()で範囲を括ってください。"));
+    ReadBlockNoted(in, else_block, notes);
+    if (record && notes->block_start) {
+      record->else_at = static_cast<uint32_t>(notes->block_start - record->at);
+      record->else_line = notes->block_line;
+    }
     has_else = true;
+  }
+  if (record) {
+    record->has_then = has_then;
+    record->has_else = has_else;
+    record->end = static_cast<uint32_t>(p - record->at);
+    record->end_line = notes->line;
   }
   TRunControl* chosen = nullptr;
   if (S.CondResult == 1 && has_then) chosen = &then_block;
   if (S.CondResult == 0 && has_else) chosen = &else_block;
   if (!chosen) return;
   chosen->ExitPos = S.ExecPos;
-  RunBlock(std::move(*chosen));
+  in.RunBlock(std::move(*chosen));
   S.CondResult = -1;
+}
+}  // namespace
+
+void Interpreter::Branches(bool has_keyword) {
+  ReadBranches(*this, has_keyword, nullptr, nullptr);
 }
 
 // 『Aが,5以上,かつ,Bが,3』 becomes 『A>=5 && B=3』.

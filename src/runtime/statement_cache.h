@@ -238,4 +238,55 @@ class StatementCache {
   std::unordered_map<std::string, std::string> conditions_;
 };
 
+// A もし statement read at the same position again: its bytes from where its
+// condition begins through the position after its last block (and the few
+// bytes after it that were looked at for a keyword), the operator form of its
+// condition, where each block begins, and the line number reading it left at
+// each of those points. A statement is recorded only once it was read whole
+// without an error, so a block that is not chosen need not be read again: only
+// the position after it matters. The chosen block is read as always.
+struct BranchRecord {
+  static constexpr int kLineKept = INT32_MIN;  // no line break read: the line number stays
+  const char* at = nullptr;
+  std::string bytes;  // from `at`, then the byte after the last one looked at
+  std::string converted;
+  uint32_t condition_end = 0;  // where the keyword after the condition begins
+  uint32_t then_at = 0, else_at = 0, end = 0;
+  int condition_line = kLineKept, then_line = kLineKept, else_line = kLineKept,
+      end_line = kLineKept;
+  bool has_then = false, has_else = false;
+
+  // The text at p holds the bytes (a NUL only as the last of them).
+  bool Holds(const char* p) const {
+    size_t length = bytes.size() - 1;
+    return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
+  }
+};
+
+// Branch records by position; consulted only while the statement cache is on.
+class BranchCache {
+ public:
+  BranchCache() : slots_(kSlots) {}
+  // The record of the もし statement whose condition begins at p, when the
+  // text there still reads as it did. The caller holds it while the statement
+  // runs: a statement run from its condition may replace the record.
+  std::shared_ptr<const BranchRecord> Find(const char* p) const {
+    const std::shared_ptr<const BranchRecord>& r = slots_[SlotOf(p)];
+    if (!r || r->at != p || !r->Holds(p)) return nullptr;
+    return r;
+  }
+  void Remember(std::shared_ptr<const BranchRecord> r) {
+    size_t slot = SlotOf(r->at);
+    slots_[slot] = std::move(r);
+  }
+
+ private:
+  static constexpr size_t kSlots = 256;
+  static size_t SlotOf(const char* p) {
+    uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(v >> 56) & (kSlots - 1);
+  }
+  std::vector<std::shared_ptr<const BranchRecord>> slots_;
+};
+
 }  // namespace sorane

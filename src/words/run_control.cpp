@@ -2,6 +2,19 @@
 
 namespace sorane {
 
+SourceNameRef& SourceNameRef::operator=(const std::string& name) {
+  // The name last given, shared while names repeat.
+  thread_local std::shared_ptr<const std::string> last;
+  if (!last || *last != name) last = std::make_shared<const std::string>(name);
+  name_ = last;
+  return *this;
+}
+
+SourceNameRef::operator const std::string&() const {
+  static const std::string empty;
+  return name_ ? *name_ : empty;
+}
+
 bool TRunControlStack::Pop(TRunControl& out) {
   if (current_.empty()) return false;
   out = std::move(current_.back());
@@ -18,10 +31,17 @@ bool TRunControlStack::Get(size_t i, TRunControl& out) const {
 void TRunControlStack::Save() {
   saved_.push_back(std::move(current_));
   current_.clear();
+  if (!spare_.empty()) {
+    current_.swap(spare_.back());
+    spare_.pop_back();
+  }
 }
 
 void TRunControlStack::Restore() {
   if (saved_.empty()) return;
+  current_.clear();
+  if (current_.capacity() > 0 && spare_.size() < kSpareStacks)
+    spare_.push_back(std::move(current_));
   current_ = std::move(saved_.back());
   saved_.pop_back();
 }

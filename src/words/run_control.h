@@ -39,6 +39,18 @@ enum RunKind : uint8_t {
   kRunWhile = 9,  // ループ
 };
 
+// The name of the source a record was made in (the text the run returns to).
+// Records made one after another in the same source share one copy of the
+// name, so a record costs no copy of a long file name.
+class SourceNameRef {
+ public:
+  SourceNameRef& operator=(const std::string& name);
+  operator const std::string&() const;
+
+ private:
+  std::shared_ptr<const std::string> name_;
+};
+
 // A block copied out of a text that others share, with the groups inside it
 // noted; the blocks nested in it run in place (defined by the control code).
 struct TBlockText;
@@ -49,6 +61,10 @@ struct TRunControl {
   int32_t Counter = 0;
   int32_t Limit = 0;
   RunKind Kind = kRunThen;
+  // The counter's text written at the last pass made in place (the counter of
+  // 繰り返す, 回数 for 回 and 反復), so the next pass adds one to its digits.
+  uint8_t CountTextSize = 0;  // 0: none
+  char CountText[11] = {};
   // The block text: the bytes [BodyBegin, BodyEnd) of Body, or all of Body when
   // BodyBegin is null; null for a record without a block (a call).
   std::shared_ptr<const std::string> Body;
@@ -58,7 +74,7 @@ struct TRunControl {
   // the seal that ends the block with a NUL for as long as this record lives.
   std::shared_ptr<TBlockText> Block;
   std::shared_ptr<void> Seal;
-  std::string SavedSource;
+  SourceNameRef SavedSource;
   std::string Condition;
   THashNode* CounterWord = nullptr;  // 繰り返す
   uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
@@ -70,6 +86,8 @@ class TRunControlStack {
   void Push(const TRunControl& r) { current_.push_back(r); }
   void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
   bool Pop(TRunControl& out);
+  // Removes the record on top (there is one).
+  void DropTop() { current_.pop_back(); }
   bool Get(size_t i, TRunControl& out) const;
   // The record at i (0 is the oldest), or null.
   const TRunControl* At(size_t i) const { return i < current_.size() ? &current_[i] : nullptr; }
@@ -84,6 +102,10 @@ class TRunControlStack {
  private:
   std::vector<TRunControl> current_;
   std::vector<std::vector<TRunControl>> saved_;
+  // Emptied stacks kept with their storage, so a nested run (a label called
+  // from an expression) does not allocate a new stack at every call.
+  std::vector<std::vector<TRunControl>> spare_;
+  static constexpr size_t kSpareStacks = 64;
 };
 
 }  // namespace sorane

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cache_outcome.h"
 #include "fake_object_backend.h"
 #include "library/library.h"
 #include "runtime/events.h"
@@ -22,55 +23,8 @@
 namespace sorane {
 namespace {
 
-struct Outcome {
-  std::vector<std::string> lines;
-  std::string log;
-  std::vector<std::string> values;
-};
-
 class CacheTest : public ::testing::Test {
  protected:
-  // Runs `utf8` (lines joined with "\n"); `then` is called after the run (to
-  // raise events); the values of `names` are read at the end.
-  template <class Then>
-  Outcome Run(bool caches, const char* utf8, const std::vector<const char*>& names, Then then) {
-    TestHost host;
-    FakeObjectBackend fake;
-    host.object_backend = &fake;
-    host.continue_after_error = true;
-    Interpreter in(host);
-    if (!caches) in.DisableCaches();
-    InstallLibrary(in);
-    in.S.SourceName = "main.srn";
-    in.S.ProgramText = ScriptSource(utf8);
-    in.PrepareRun();
-    in.S.ExecPos = TPos::Start(in.S.Sources[0]);
-    in.Run();
-    then(in);
-    Outcome out;
-    for (const std::string& line : host.lines) out.lines.push_back(SjisToUtf8(line));
-    out.log = SjisToUtf8(in.ErrorLog);
-    for (const char* name : names) {
-      THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
-      out.values.push_back(w ? SjisToUtf8(w->Value) : "(none)");
-    }
-    return out;
-  }
-
-  // The outcome with caches, checked to be the outcome without them.
-  template <class Then>
-  Outcome Both(const char* utf8, const std::vector<const char*>& names, Then then) {
-    Outcome cached = Run(true, utf8, names, then);
-    Outcome plain = Run(false, utf8, names, then);
-    EXPECT_EQ(cached.lines, plain.lines);
-    EXPECT_EQ(cached.log, plain.log);
-    EXPECT_EQ(cached.values, plain.values);
-    return cached;
-  }
-  Outcome Both(const char* utf8, const std::vector<const char*>& names) {
-    return Both(utf8, names, [](Interpreter&) {});
-  }
-
   // 結果 after three passes of `statement`; the first pass includes a text
   // that defines the label `label` (its one statement `body`, then 戻る).
   Outcome WithLabelIncludedInFirstPass(const char* label, const char* body, const char* statement) {

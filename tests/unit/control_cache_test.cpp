@@ -1,0 +1,136 @@
+// もし statements read once (branch records) against runs without caches: each
+// script runs with its caches and without them, and both must print the same
+// lines, log the same errors (with the same line numbers) and leave the same
+// variables, whatever changes between two runs of the same statement.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cache_outcome.h"
+
+namespace sorane {
+namespace {
+
+TEST(ControlCacheTest, BranchesTakenAtEveryPassWithTheirLines) {
+  // A condition that goes on at the next line, blocks on lines of their own and
+  // a group spanning lines: each pass takes its branch, and the statement after
+  // the もし reports its own line.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  もし、I<3\n"
+      "  ならば\n"
+      "    結果は、結果&「T」\n"
+      "  違えば\n"
+      "    (結果は、結果&「F」\n"
+      "     結果は、結果&I)\n"
+      "  もし、I=2ならば、結果は、結果&「二」\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "TT二F3F4") << o.log;
+}
+
+TEST(ControlCacheTest, ErrorsInTheConditionAndInEitherBlockKeepTheirLines) {
+  // The chosen block fails on its own line (the then-block at the first pass,
+  // the else-block at the second); the condition fails from the third pass on.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Yは、2-I\n"
+      "  もし、Y^0.5>0.5ならば\n"
+      "    (結果は、結果&「T」\n"
+      "     未定義の命令です)\n"
+      "  違えば\n"
+      "    結果は、結果&「F」&((0-1)^0.5)\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "T") << o.log;
+  EXPECT_NE(o.log.find("main.srn(6行目)"), std::string::npos) << o.log;
+  EXPECT_NE(o.log.find("main.srn(8行目)"), std::string::npos) << o.log;
+  size_t condition = o.log.find("main.srn(4行目)");
+  ASSERT_NE(condition, std::string::npos) << o.log;
+  EXPECT_NE(o.log.find("main.srn(4行目)", condition + 1), std::string::npos) << o.log;
+}
+
+TEST(ControlCacheTest, AStatementAfterTheLastBlockOnItsLine) {
+  // Whichever block runs, the statement after the else-block is on its line.
+  Outcome o = Both(
+      "Iを、1から、2まで、繰り返す(\n"
+      "  もし、I<2ならば\n"
+      "    結果は、1\n"
+      "  違えば\n"
+      "    結果は、2。未定義の命令です\n"
+      ")\n",
+      {"結果"});
+  size_t first = o.log.find("main.srn(5行目)");
+  ASSERT_NE(first, std::string::npos) << o.log;
+  EXPECT_NE(o.log.find("main.srn(5行目)", first + 1), std::string::npos) << o.log;
+}
+
+TEST(ControlCacheTest, NewTextsRunAtTheSamePlace) {
+  // Every pass runs a new text of the same length: a freed text's place may
+  // hold the next one, whose condition reads otherwise.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  Cは、「1=」&(I%2)\n"
+      "  Tは、『もし、』&C&『ならば、結果は、結果&「T」。違えば、結果は、結果&「F」』\n"
+      "  Tを、そらねする\n"
+      "  Tは、『もし、2=』&(I%3)&『ならば、結果は、結果&「2」』\n"
+      "  Tを、そらねする\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "TF2TFT2F") << o.log;
+}
+
+TEST(ControlCacheTest, ABranchOfARecursiveLabel) {
+  // The else-branch (a group over two lines) runs in several calls at once.
+  Outcome o = Both(
+      "「フィボ」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "結果は、フィボ(12)\n"
+      "戻る\n"
+      "*フィボ\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<2ならば\n"
+      "  それは、Nの(深さ)\n"
+      "違えば\n"
+      "  (和の、(深さ)は、フィボ(Nの(深さ)-1)\n"
+      "   それは、和の(深さ)+フィボ(Nの(深さ)-2))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "144") << o.log;
+}
+
+TEST(ControlCacheTest, JumpsIntoAndOutOfAChosenBlock) {
+  // 飛ぶ finds its label inside the copy of the chosen block, at every pass.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "3回(\n"
+      "  もし、回数>1ならば\n"
+      "    (「中」へ、飛ぶ\n"
+      "     結果は、結果&「x」\n"
+      "*中\n"
+      "     結果は、結果&回数)\n"
+      "  違えば、結果は、結果&「-」\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "-23") << o.log;
+}
+
+TEST(ControlCacheTest, CountersGoOnPastACarryAndAfterTheBodyChangedThem) {
+  // A counter set by the body is written anew at the next pass.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、10から、13まで、繰り返す(結果は、結果&I&「,」。もし、I=11ならば、Iは、71)\n"
+      "Iを、98から、101まで、繰り返す(結果は、結果&I&「,」)\n"
+      "Iを、-2から、1まで、繰り返す(結果は、結果&I&「,」)\n"
+      "11回(もし、回数>8ならば、結果は、結果&回数&「;」)\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "10,11,12,13,98,99,100,101,-2,-1,0,1,9;10;11;") << o.log;
+}
+
+}  // namespace
+}  // namespace sorane
