@@ -456,9 +456,9 @@ void SkipExpressionBlanks(const char*& p) {
   }
 }
 
-std::string Interpreter::Calculate(const std::string& text) {
-  std::string compiled;
-  if (Expressions && Expressions->TryCalculate(*this, text, compiled)) return compiled;
+std::string Interpreter::Calculate(const std::string& text, std::shared_ptr<void>* compiled) {
+  std::string result;
+  if (Expressions && Expressions->TryCalculate(*this, text, result, compiled)) return result;
   ValueText value(text);
   return CalculateText(*this, text.c_str(), text);
 }

@@ -60,8 +60,9 @@ struct TermNode {
   const char* at = nullptr;
   const char* paren = nullptr;
   std::string_view content;
-  std::string text;  // number: its value; literal: its value; word, member: the name (X)
-  Number num = 0;    // number: ParseNumber of its value
+  std::string text;        // number: its value; literal: its value; word, member: the name (X)
+  Number num = 0;          // number: ParseNumber of its value
+  bool canonical = false;  // number: its value is the number format's text of num
   std::unique_ptr<CalcProgram> group;
   std::unique_ptr<TermNode> inner;            // negative
   std::vector<LiteralPart> parts;             // template
@@ -207,6 +208,7 @@ class Compiler {
       t->kind = TermNode::kNumber;
       t->text = c == '$' ? HexLiteralValue(literal) : literal;
       t->num = ParseNumber(t->text);
+      t->canonical = FormatNumber(t->num) == t->text;
     } else if (c == '(') {
       t->kind = TermNode::kGroup;
       const char* close = GroupEnd(p);
@@ -663,6 +665,7 @@ class Runner {
         stack.pop_back();
         continue;
       }
+      if (step.token >= 0 && PushedInPlace(prog.tokens[step.token])) continue;
       Operand v;
       if (step.waiting >= 0 && committed_ && !CallTarget(*prog.tokens[step.token].term)) {
         stack.push_back(WordBeforeGroup(*prog.tokens[step.token].term));
@@ -740,6 +743,26 @@ class Runner {
     type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
     value = e->Value;
     return true;
+  }
+
+  // A number, or a variable read as a number, made on the operand stack
+  // itself (nothing else is read meanwhile); false for any other token.
+  bool PushedInPlace(CalcToken& tok) {
+    if (tok.kind == CalcToken::kGroup || tok.kind == CalcToken::kOperator) return false;
+    TermNode& t = *tok.term;
+    if (t.kind == TermNode::kNumber && tok.kind != CalcToken::kMinus) {
+      stack_.emplace_back();
+      if (t.canonical)
+        stack_.back().SetNum(t.num);
+      else
+        stack_.back() = Operand::TextWithNumber(t.text, t.num);
+      return true;
+    }
+    if (t.kind != TermNode::kWord || tok.kind != CalcToken::kTerm) return false;
+    stack_.emplace_back();
+    if (NumericVariable(t, stack_.back())) return true;
+    stack_.pop_back();
+    return false;
   }
 
   // The operand a token gives, as the calculator reads it.
@@ -926,19 +949,33 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
   return true;
 }
 
-bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out) {
-  if (text.size() > kLongestText) return false;
-  bool fresh = false;
-  Entry* e = tables_->Lookup(tables_->calculations, text, fresh).get();
-  if (fresh) {
-    const std::string& own = e->text;
-    if (std::memchr(own.data(), '\0', own.size()) == nullptr) {
-      const char* p = own.c_str();
-      const char* end = own.data() + own.size();
-      e->calc = Compiler(end, true).Calc(p, end, true, 0);
-    }
-    e->unusable = !e->calc;
+bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out,
+                                   std::shared_ptr<void>* handle) {
+  Entry* e = handle && *handle ? static_cast<Entry*>(handle->get()) : nullptr;
+  if (!e) {
+    if (text.size() > kLongestText) return false;
+    bool fresh = false;
+    const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->calculations, text, fresh);
+    e = entry.get();
+    if (fresh) CompileCalculation(*e);
+    if (handle) *handle = entry;
   }
+  return Calculation(in, *e, out);
+}
+
+// The calculation of `entry`'s text, compiled once.
+void ExpressionCache::CompileCalculation(Entry& entry) {
+  const std::string& own = entry.text;
+  if (std::memchr(own.data(), '\0', own.size()) == nullptr) {
+    const char* p = own.c_str();
+    const char* end = own.data() + own.size();
+    entry.calc = Compiler(end, true).Calc(p, end, true, 0);
+  }
+  entry.unusable = !entry.calc;
+}
+
+bool ExpressionCache::Calculation(Interpreter& in, Entry& entry, std::string& out) {
+  Entry* e = &entry;
   if (e->unusable) return false;
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);

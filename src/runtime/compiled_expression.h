@@ -48,7 +48,8 @@ class ExpressionCache {
   bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out,
                         std::shared_ptr<void>* handle = nullptr);
   // The same for Calculate(text).
-  bool TryCalculate(Interpreter& in, const std::string& text, std::string& out);
+  bool TryCalculate(Interpreter& in, const std::string& text, std::string& out,
+                    std::shared_ptr<void>* handle = nullptr);
 
   struct Entry;
   struct Tables;
@@ -57,6 +58,8 @@ class ExpressionCache {
   bool Evaluation(Interpreter& in, const std::string& text, std::string& out,
                   std::shared_ptr<void>* handle);
   bool Run(Interpreter& in, Entry& entry, std::string& out);
+  void CompileCalculation(Entry& entry);
+  bool Calculation(Interpreter& in, Entry& entry, std::string& out);
   std::unique_ptr<Tables> tables_;
 };
 

@@ -596,7 +596,7 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   const char* condition_end = at + r.condition_end;
   S.ExecPos.p = condition_end;
   SetNotedLine(in, r.condition_line);
-  SetCondResult(in, in.Calculate(r.converted));
+  SetCondResult(in, in.Calculate(r.converted, &r.compiled));
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !r.Holds(at)) {

@@ -160,7 +160,8 @@ class Interpreter {
   std::string MemberAccess(THashNode* x, const char*& p);
   std::string CellAccess(THashNode* v, const char*& p);
   std::string ExpandLiteral(const std::string& text);
-  std::string Calculate(const std::string& text);
+  // `compiled`: as for Evaluate.
+  std::string Calculate(const std::string& text, std::shared_ptr<void>* compiled = nullptr);
 
   // ---- Control structures (control.cpp) ----
   void CheckRunControl();

@@ -250,7 +250,8 @@ struct BranchRecord {
   const char* at = nullptr;
   std::string bytes;  // from `at`, then the byte after the last one looked at
   std::string converted;
-  uint32_t condition_end = 0;  // where the keyword after the condition begins
+  mutable std::shared_ptr<void> compiled;  // the compiled form of `converted`, once calculated
+  uint32_t condition_end = 0;              // where the keyword after the condition begins
   uint32_t then_at = 0, else_at = 0, end = 0;
   int condition_line = kLineKept, then_line = kLineKept, else_line = kLineKept,
       end_line = kLineKept;
