@@ -242,6 +242,11 @@ class Interpreter {
     uint64_t generation = 0;
   };
   VerbHint verb_hint_;
+  // What もし names, while the word table has `generation`.
+  struct {
+    THashNode* word = nullptr;
+    uint64_t generation = 0;
+  } if_word_;
   // The statement whose key token is being read, when a member assignment it
   // makes may be remembered: one pure item (the owner) pushed before the key.
   struct MemberStatement {

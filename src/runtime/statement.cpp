@@ -676,6 +676,18 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     S.ArgStack.Push(std::move(t));
     return;
   }
+  if (t == SJ("もし")) {
+    // (No other form below matches もし.) Its word is kept while the word
+    // table is unchanged.
+    uint64_t generation = S.Words.Generation();
+    if (if_word_.generation != generation) {
+      if_word_.word = S.Words.Find(t, true);
+      if_word_.generation = generation;
+    }
+    S.ArgStack.Push(std::move(t));
+    ExecuteStatement(if_word_.word);
+    return;
+  }
   if (EndsWith(t, SJ("の"))) {
     S.ArgStack.Push(std::move(t));
     return;
@@ -709,11 +721,6 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
       }
       return;
     }
-  }
-  if (t == SJ("もし")) {
-    S.ArgStack.Push(std::move(t));
-    ExecuteStatement();
-    return;
   }
   if (IsBlockLoopVerb(t)) {
     S.ArgStack.Push(std::move(t));
