@@ -685,7 +685,7 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
       if_word_.generation = generation;
     }
     S.ArgStack.Push(std::move(t));
-    ExecuteStatement(if_word_.word);
+    ExecuteStatement(Statements ? if_word_.word : nullptr);
     return;
   }
   if (EndsWith(t, SJ("の"))) {
