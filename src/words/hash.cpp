@@ -1,5 +1,7 @@
 #include "words/hash.h"
 
+#include <cstring>
+
 #include "text/sjis.h"
 
 namespace sorane {
@@ -83,8 +85,27 @@ unsigned THash::Bucket(std::string_view name) {
 namespace {
 THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
 
+// Names are short: eight bytes at a time are mixed in with a multiplication,
+// and the result is stirred so that its low bits (the slot) depend on every
+// byte.
 size_t NameHashOf(std::string_view name) {
-  return std::hash<std::string_view>()(name);
+  constexpr uint64_t kOdd = 0x9E3779B97F4A7C15ull;
+  const char* p = name.data();
+  size_t n = name.size();
+  uint64_t h = 0x243F6A8885A308D3ull ^ n;
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * kOdd;
+    h ^= h >> 32;
+  }
+  uint64_t tail = 0;
+  for (size_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  h = (h ^ tail) * kOdd;
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  h ^= h >> 32;
+  return static_cast<size_t>(h);
 }
 }  // namespace
 
