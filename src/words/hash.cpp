@@ -83,6 +83,10 @@ unsigned THash::Bucket(std::string_view name) {
 }
 
 namespace {
+bool IsQuote(char c) {
+  return c == '"' || c == '`';
+}
+
 THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
 
 // Names are short: eight bytes at a time are mixed in with a multiplication,
@@ -100,7 +104,8 @@ size_t NameHashOf(std::string_view name) {
     h ^= h >> 32;
   }
   uint64_t tail = 0;
-  for (size_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  for (size_t i = 0; i < n; ++i)
+    tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   h = (h ^ tail) * kOdd;
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
@@ -151,8 +156,10 @@ void THash::Rehash(size_t capacity) {
 }
 
 THashNode* THash::Add(std::unique_ptr<THashNode> node) {
-  if (THashNode* found = FindExact(node->Name)) {
-    THashNode& old = *found;
+  size_t hash = NameHashOf(node->Name);
+  size_t i = SlotOf(node->Name, hash);
+  if (i != SIZE_MAX) {
+    THashNode& old = *slots_[i].node;
     if (old.Reserved) throw EWordReserved{node->Name};
     // Replace in place so references to the old node stay valid.
     old.CopyAttributesFrom(*node);
@@ -160,16 +167,21 @@ THashNode* THash::Add(std::unique_ptr<THashNode> node) {
     Changed();
     return &old;
   }
+  return Insert(std::move(node), hash);
+}
+
+THashNode* THash::Insert(std::unique_ptr<THashNode> node, size_t hash) {
   THashNode* added = node.get();
   auto& list = buckets_[Bucket(added->Name)];
   list.push_back(std::move(node));
   try {
-    IndexInsert(added, NameHashOf(added->Name));
+    IndexInsert(added, hash);
   } catch (...) {
     list.pop_back();
     throw;
   }
   ++count_;
+  if (!added->Name.empty() && IsQuote(added->Name[0])) ++quoted_names_;
   Changed();
   return added;
 }
@@ -183,7 +195,17 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
   return Add(std::move(n));
 }
 
+THashNode* THash::AddMissingVariable(std::string_view name, int32_t level) {
+  auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
+  n->Level = level;
+  size_t hash = NameHashOf(n->Name);
+  return Insert(std::move(n), hash);
+}
+
 THashNode* THash::FindExact(std::string_view name) const {
+  // A member read with its key written as a literal looks for the literal as
+  // written first: a name no word in the table begins like is not looked for.
+  if (!name.empty() && IsQuote(name[0]) && quoted_names_ == 0) return nullptr;
   size_t i = SlotOf(name, NameHashOf(name));
   return i == SIZE_MAX ? nullptr : slots_[i].node;
 }
@@ -203,6 +225,7 @@ int THash::RemoveExact(std::string_view name) {
   if (at == SIZE_MAX) return 0;
   THashNode* node = slots_[at].node;
   slots_[at].node = kRemoved;
+  if (!node->Name.empty() && IsQuote(node->Name[0])) --quoted_names_;
   auto& list = buckets_[Bucket(node->Name)];
   for (auto i = list.begin(); i != list.end(); ++i) {
     if (i->get() == node) {
@@ -227,6 +250,7 @@ void THash::Clear() {
   used_slots_ = 0;
   for (auto& list : buckets_) list.clear();
   count_ = 0;
+  quoted_names_ = 0;
   Changed();
 }
 

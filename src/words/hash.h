@@ -97,6 +97,9 @@ class THash {
   // Convenience: a new variable node.
   THashNode* AddVariable(std::string_view name, std::string_view value, std::string_view mark,
                          int32_t level);
+  // A new empty variable of a name the table does not hold (the caller has
+  // just looked it up and found nothing).
+  THashNode* AddMissingVariable(std::string_view name, int32_t level);
   THashNode* Find(std::string_view name, bool fold) const;
   THashNode* FindExact(std::string_view name) const;
   // Removes the first node of the folded name, then the first of the given name.
@@ -130,6 +133,7 @@ class THash {
     THashNode* node = nullptr;  // null: never used; kRemoved: removed
   };
   size_t SlotOf(std::string_view name, size_t hash) const;
+  THashNode* Insert(std::unique_ptr<THashNode> node, size_t hash);
   void IndexInsert(THashNode* node, size_t hash);
   void Rehash(size_t capacity);
 
@@ -137,6 +141,7 @@ class THash {
   std::vector<Slot> slots_;
   size_t used_slots_ = 0;  // live and removed
   int count_ = 0;
+  size_t quoted_names_ = 0;  // names that begin with a quote
   uint64_t generation_ = 0;
 };
 

@@ -205,6 +205,18 @@ TEST_F(CacheTest, MemberAssignmentsReadOnceFollowTheirOwnerAndKey) {
   EXPECT_EQ(o.values[0], "b=4\r\nc=4\r\nx=1\r\nk4=40") << o.log;
 }
 
+TEST_F(CacheTest, AMemberKeyWrittenAsALiteralIsFirstLookedForAsWritten) {
+  // The key "a" (with its quotes) is found by 辞書の(「a」) before the key a.
+  Outcome o = Both(
+      "辞書の、aは、7\n"
+      "結果は、辞書の(「a」)\n"
+      "Kは、CHR(34)&「a」&CHR(34)\n"
+      "辞書の、(K)は、5\n"
+      "結果は、結果&辞書の(「a」)\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "75") << o.log;
+}
+
 TEST_F(CacheTest, ALiteralWithAnExpressionAsAnItemOfAStatement) {
   // The key 「k{X}」 is expanded at every pass as X changes.
   Outcome o = Both(
