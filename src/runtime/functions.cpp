@@ -6,6 +6,7 @@
 // 名前(…) or a word in an expression) runs nested, on a run-control stack and an
 // argument stack of its own, and gives its それ back as the value.
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -63,12 +64,15 @@ void TakeArguments(Interpreter& in, THashNode* label) {
   in.Bind(label);
   size_t n = std::min(SlotCount(label->Template), in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
-  std::vector<std::string> values(std::make_move_iterator(stack.end() - n),
-                                  std::make_move_iterator(stack.end()));
+  // The values, first slot first (most labels take few arguments).
+  std::array<std::string, 4> few;
+  std::vector<std::string> many(n > few.size() ? n : 0);
+  std::string* values = n > few.size() ? many.data() : few.data();
+  for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
   stack.resize(stack.size() - n);
-  for (std::string& v : values) v = in.Evaluate(v);
+  for (size_t k = 0; k < n; ++k) values[k] = in.Evaluate(values[k]);
   in.S.FuncArgs.Clear();
-  for (std::string& v : values) in.S.FuncArgs.Push(std::move(v));
+  for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
 }
 
 // それ as the caller had it, given back on every exit.
