@@ -127,15 +127,15 @@ struct CallModeOff {
 void RunLabelNested(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
   CallModeOff mode(in);
-  std::string saved_source = in.S.SourceName;
+  std::string saved_source = std::move(in.S.SourceName);
   in.S.SourceName = label->Owner;
   try {
     in.RunNested(start);
   } catch (...) {
-    in.S.SourceName = saved_source;
+    in.S.SourceName = std::move(saved_source);
     throw;
   }
-  in.S.SourceName = saved_source;
+  in.S.SourceName = std::move(saved_source);
 }
 
 // ---------------------------------------------------------------- call form
