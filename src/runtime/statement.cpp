@@ -251,7 +251,7 @@ struct NestedRunGuard {
   int line;
   bool from_mark;
   explicit NestedRunGuard(Interpreter& i)
-      : in(i), exec(i.S.ExecPos), line(i.S.LineNo), from_mark(i.LineFromMark) {
+      : in(i), exec(std::move(i.S.ExecPos)), line(i.S.LineNo), from_mark(i.LineFromMark) {
     // An empty stack stays where it is, with the room it has.
     if (!in.S.ArgStack.Empty()) args.swap(in.S.ArgStack.Items());
     in.S.RunStack.Save();
@@ -262,7 +262,7 @@ struct NestedRunGuard {
       in.S.ArgStack.Clear();
     else
       in.S.ArgStack.Items().swap(args);
-    in.S.ExecPos = exec;
+    in.S.ExecPos = std::move(exec);
     in.S.LineNo = line;
     in.LineFromMark = from_mark;
   }
@@ -310,8 +310,9 @@ void Interpreter::CheckStack() {
 
 void Interpreter::RunNested(const TPos& start) {
   CheckStack();
+  TPos begin = start;  // (start may be the position the guard sets aside)
   NestedRunGuard guard(*this);
-  S.ExecPos = start;
+  S.ExecPos = std::move(begin);
   Run();
 }
 
