@@ -1083,6 +1083,9 @@ bool Interpreter::ReplayMember(const char* at) {
   recording_.start = nullptr;
   std::string key = r->key;
   if (!r->key_literal.empty()) {
+    // Expanded where reading the statement expands it (an error inside
+    // leaves the run after the literal).
+    S.ExecPos.p = at + r->key_literal_end;
     std::string value;
     if (!Expressions->TryExpandLiteral(*this, r->key_literal, value, &r->key_compiled))
       value = ExpandLiteral(r->key_literal);
@@ -1107,6 +1110,7 @@ void Interpreter::RememberMember(const std::string& owner, const std::string& ta
   std::string tail;  // what the key token read after the key: は alone
   if (*q == '"' || *q == '`') {
     std::string literal = ReadLiteral(q);
+    r->key_literal_end = static_cast<uint32_t>(q - m.start);
     SkipSpaces(q);
     tail = ReadWord(q);
     if (MayEmbedExpressions(literal)) r->key_literal = std::move(literal);

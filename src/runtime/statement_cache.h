@@ -102,6 +102,7 @@ struct MemberRecord {
   std::string owner;  // Xの as pushed
   std::string key;
   std::string key_literal;
+  uint32_t key_literal_end = 0;        // where key_literal ends, from `at`
   std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
 };
 

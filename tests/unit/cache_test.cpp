@@ -203,6 +203,18 @@ TEST_F(CacheTest, MemberAssignmentsReadOnceFollowTheirOwnerAndKey) {
       "結果は、「」&H\n",
       {"結果"});
   EXPECT_EQ(o.values[0], "b=4\r\nc=4\r\nx=1\r\nk4=40") << o.log;
+  // A key literal whose expansion fails at the second pass: the run goes on
+  // after the literal, as reading the statement would.
+  Outcome failing = Both(
+      "Yは、1\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  辞書の、「k{I%Y}」は、I\n"
+      "  結果は、結果&I\n"
+      "  Yは、0.5\n"
+      ")\n",
+      {"結果"});
+  EXPECT_NE(failing.log.find("整数を0で割ろうとしました。"), std::string::npos) << failing.log;
 }
 
 TEST_F(CacheTest, AMemberKeyWrittenAsALiteralIsFirstLookedForAsWritten) {
