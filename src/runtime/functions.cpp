@@ -158,7 +158,7 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
     is_group = true;
   } else if (!Interpreter::ReadNumberLiteral(p).empty()) {
   } else {
-    std::string w = Interpreter::ReadWord(p);
+    std::string_view w = Interpreter::ScanWord(p);
     if (*p == '(' && !w.empty()) {
       THashNode* f = in.S.Words.Find(w, true);
       if (f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll)) {
