@@ -765,7 +765,7 @@ class Runner {
     return false;
   }
 
-  // The operand a token gives, as the calculator reads it.
+  // The operand any other token gives, as the calculator reads it.
   bool Token(CalcToken& tok, Operand& out) {
     std::string value, type;
     switch (tok.kind) {
@@ -784,11 +784,7 @@ class Runner {
         return true;
       case CalcToken::kPlus:
       case CalcToken::kTerm:
-        if (tok.term->kind == TermNode::kNumber) {
-          out = Operand::TextWithNumber(tok.term->text, tok.term->num);
-          return true;
-        }
-        if (tok.term->kind == TermNode::kWord && NumericVariable(*tok.term, out)) return true;
+        // (Numbers and number variables were made in place, PushedInPlace.)
         if (!Term(*tok.term, value, type)) return false;
         out = Operand::Text(std::move(value), tok.kind == CalcToken::kPlus || type == "e");
         return true;
@@ -854,7 +850,8 @@ struct ExpressionCache::Entry {
 };
 
 struct ExpressionCache::Tables {
-  using Table = std::unordered_map<std::string, std::shared_ptr<Entry>>;
+  // Keyed by a view of the entry's own text, which lives as long as the entry.
+  using Table = std::unordered_map<std::string_view, std::shared_ptr<Entry>>;
   Table evaluations, calculations;
   // Compiled forms being run: the tables are not emptied meanwhile, so an
   // entry found in them lives at least as long as its run.
@@ -868,7 +865,8 @@ struct ExpressionCache::Tables {
     if (table.size() >= kMostTexts && running == 0) table.clear();
     auto entry = std::make_shared<Entry>();
     entry->text = text;
-    return table.emplace(text, std::move(entry)).first->second;
+    std::string_view key = entry->text;
+    return table.emplace(key, std::move(entry)).first->second;
   }
 };
 
@@ -907,87 +905,71 @@ bool ExpressionCache::TryEvaluate(Interpreter& in, const std::string& text, std:
     const char* q = text.c_str();
     if (SkipLiteral(q) && *q == '\0') return false;
   }
-  return Evaluation(in, text, out, handle);
+  return Run(in, EntryOf(text, false, handle), out);
 }
 
 bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& literal,
                                        std::string& out, std::shared_ptr<void>* handle) {
   if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
   if (literal.size() > kLongestText) return false;
-  return Evaluation(in, literal, out, handle);
-}
-
-bool ExpressionCache::Evaluation(Interpreter& in, const std::string& text, std::string& out,
-                                 std::shared_ptr<void>* handle) {
-  bool fresh = false;
-  const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->evaluations, text, fresh);
-  Entry* e = entry.get();
-  if (fresh) {
-    const std::string& own = e->text;
-    if (std::memchr(own.data(), '\0', own.size()) == nullptr)
-      e->eval = Compiler(own.data() + own.size(), true).Evaluation(own.c_str());
-    e->unusable = !e->eval;
-  }
-  if (handle) *handle = entry;
-  return Run(in, *e, out);
-}
-
-bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
-  Entry* e = &entry;
-  if (e->unusable) return false;
-  Running running(tables_->running, tables_->operands);
-  ExpressionDepth depth(in);
-  std::string value, type;
-  Runner runner(in, tables_->operands);
-  runner.Start(e->text);
-  if (!runner.Evaluate(*e->eval, value, &type)) {
-    e->unusable = true;
-    return GaveUp(in, runner);
-  }
-  in.S.SoreType = std::move(type);
-  out = std::move(value);
-  return true;
+  return Run(in, EntryOf(literal, false, handle), out);
 }
 
 bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                                    std::shared_ptr<void>* handle) {
-  Entry* e = handle && *handle ? static_cast<Entry*>(handle->get()) : nullptr;
-  if (!e) {
-    if (text.size() > kLongestText) return false;
-    bool fresh = false;
-    const std::shared_ptr<Entry>& entry = tables_->Lookup(tables_->calculations, text, fresh);
-    e = entry.get();
-    if (fresh) CompileCalculation(*e);
-    if (handle) *handle = entry;
-  }
-  return Calculation(in, *e, out);
+  if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
+  if (text.size() > kLongestText) return false;
+  return Run(in, EntryOf(text, true, handle), out);
 }
 
-// The calculation of `entry`'s text, compiled once.
-void ExpressionCache::CompileCalculation(Entry& entry) {
-  const std::string& own = entry.text;
-  if (std::memchr(own.data(), '\0', own.size()) == nullptr) {
-    const char* p = own.c_str();
-    const char* end = own.data() + own.size();
-    entry.calc = Compiler(end, true).Calc(p, end, true, 0);
+// The entry of `text` (an evaluation, or a calculation), compiled when new;
+// `handle`, when given, keeps it.
+ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool calculation,
+                                                 std::shared_ptr<void>* handle) {
+  bool fresh = false;
+  Tables::Table& table = calculation ? tables_->calculations : tables_->evaluations;
+  const std::shared_ptr<Entry>& entry = tables_->Lookup(table, text, fresh);
+  Entry& e = *entry;
+  if (fresh) {
+    const std::string& own = e.text;
+    if (std::memchr(own.data(), '\0', own.size()) == nullptr) {
+      const char* p = own.c_str();
+      const char* end = own.data() + own.size();
+      if (calculation)
+        e.calc = Compiler(end, true).Calc(p, end, true, 0);
+      else
+        e.eval = Compiler(end, true).Evaluation(p);
+    }
+    e.unusable = !e.eval && !e.calc;
   }
-  entry.unusable = !entry.calc;
+  if (handle) *handle = entry;
+  return e;
 }
 
-bool ExpressionCache::Calculation(Interpreter& in, Entry& entry, std::string& out) {
-  Entry* e = &entry;
-  if (e->unusable) return false;
+// Runs an entry: an evaluation's value and type mark, or a calculation's
+// result, as Evaluate and Calculate give them.
+bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
+  if (entry.unusable) return false;
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
-  Operand r;
   Runner runner(in, tables_->operands);
-  runner.Start(e->text);
-  if (!runner.GuardedCalc(*e->calc, nullptr, r, e->text)) {
-    e->unusable = true;
-    return GaveUp(in, runner);
+  runner.Start(entry.text);
+  if (entry.calc) {
+    Operand r;
+    if (runner.GuardedCalc(*entry.calc, nullptr, r, entry.text)) {
+      out = CalculationResult(in, r);
+      return true;
+    }
+  } else {
+    std::string value, type;
+    if (runner.Evaluate(*entry.eval, value, &type)) {
+      in.S.SoreType = std::move(type);
+      out = std::move(value);
+      return true;
+    }
   }
-  out = CalculationResult(in, r);
-  return true;
+  entry.unusable = true;
+  return GaveUp(in, runner);
 }
 
 }  // namespace sorane

@@ -55,11 +55,8 @@ class ExpressionCache {
   struct Tables;
 
  private:
-  bool Evaluation(Interpreter& in, const std::string& text, std::string& out,
-                  std::shared_ptr<void>* handle);
+  Entry& EntryOf(const std::string& text, bool calculation, std::shared_ptr<void>* handle);
   bool Run(Interpreter& in, Entry& entry, std::string& out);
-  void CompileCalculation(Entry& entry);
-  bool Calculation(Interpreter& in, Entry& entry, std::string& out);
   std::unique_ptr<Tables> tables_;
 };
 

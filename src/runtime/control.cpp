@@ -651,21 +651,15 @@ void CmdIf(Call& c) {
     in.Branches(true);
     return;
   }
-  // The operator form of a condition depends on its text alone.
-  // A copy: the calculation may run a label whose conditions refill the table.
-  std::string converted;
-  if (const std::string* known = in.Statements->Condition(cond))
-    converted = *known;
-  else
-    converted = in.Statements->RememberCondition(cond, in.ConvertCondition(cond));
+  // The operator form of the condition is kept by the record made below.
   auto record = std::make_shared<BranchRecord>();
   record->at = at;
   record->condition_end = static_cast<uint32_t>(condition_end - at);
   record->condition_line = notes.line;
-  record->converted = converted;
+  record->converted = in.ConvertCondition(cond);
   // The condition as read, to tell whether the calculation changed it.
   std::string read(at, condition_end);
-  SetCondResult(in, in.Calculate(converted));
+  SetCondResult(in, in.Calculate(record->converted, &record->compiled));
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
       std::memcmp(at, read.data(), read.size()) != 0) {
     in.Branches(true);

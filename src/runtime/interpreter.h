@@ -242,11 +242,14 @@ class Interpreter {
     uint64_t generation = 0;
   };
   VerbHint verb_hint_;
-  // What もし names, while the word table has `generation`.
-  struct {
+  // Verbs found by name (FindVerb), each while the word table has `generation`.
+  struct KeptVerb {
+    std::string name;
     THashNode* word = nullptr;
     uint64_t generation = 0;
-  } if_word_;
+  };
+  std::array<KeptVerb, 16> kept_verbs_;
+  THashNode* FindVerb(const std::string& name);
   // The statement whose key token is being read, when a member assignment it
   // makes may be remembered: one pure item (the owner) pushed before the key.
   struct MemberStatement {

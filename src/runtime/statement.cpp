@@ -577,14 +577,19 @@ static bool MayEmbedExpressions(const std::string& literal) {
          (literal.find('{') != std::string::npos || literal.find(SJ("｛")) != std::string::npos);
 }
 
-void Interpreter::StepLiteral(const char*& p) {
-  std::string literal = ReadLiteral(p);
+// The value of a literal read as an item of a statement: one with embedded
+// expressions through its compiled form (`compiled` keeps it, when given).
+static std::string ExpandItemLiteral(Interpreter& in, const std::string& literal,
+                                     std::shared_ptr<void>* compiled = nullptr) {
   std::string value;
-  // A literal with embedded expressions is expanded through its compiled form.
-  bool compiled = Expressions && MayEmbedExpressions(literal) &&
-                  Expressions->TryExpandLiteral(*this, literal, value);
-  if (!compiled) value = ExpandLiteral(literal);
-  std::string t = Requote(value);
+  if (in.Expressions && MayEmbedExpressions(literal) &&
+      in.Expressions->TryExpandLiteral(in, literal, value, compiled))
+    return value;
+  return in.ExpandLiteral(literal);
+}
+
+void Interpreter::StepLiteral(const char*& p) {
+  std::string t = Requote(ExpandItemLiteral(*this, ReadLiteral(p)));
   SkipSpaces(p);
   t = ConcatTail(std::move(t), p);
   SuffixAnalysis(std::move(t), p, false, false, {}, {});
@@ -677,16 +682,9 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     S.ArgStack.Push(std::move(t));
     return;
   }
-  if (t == SJ("もし")) {
-    // (No other form below matches もし.) Its word is kept while the word
-    // table is unchanged.
-    uint64_t generation = S.Words.Generation();
-    if (if_word_.generation != generation) {
-      if_word_.word = S.Words.Find(t, true);
-      if_word_.generation = generation;
-    }
+  if (t == SJ("もし")) {  // (no other form below matches もし)
     S.ArgStack.Push(std::move(t));
-    ExecuteStatement(Statements ? if_word_.word : nullptr);
+    ExecuteStatement();
     return;
   }
   if (EndsWith(t, SJ("の"))) {
@@ -749,10 +747,25 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
 
 // ---------------------------------------------------------------- execution
 
+// The word a verb names, with okurigana folding. What a name finds changes
+// only with the word table's generation, so the last few verbs are kept.
+THashNode* Interpreter::FindVerb(const std::string& name) {
+  if (!Statements || name.empty()) return S.Words.Find(name, true);
+  KeptVerb& kept = kept_verbs_[(name.size() * 31 + static_cast<unsigned char>(name.back())) %
+                               kept_verbs_.size()];
+  uint64_t generation = S.Words.Generation();
+  if (kept.generation != generation || kept.name != name) {
+    kept.word = S.Words.Find(name, true);
+    kept.generation = generation;
+    kept.name = name;
+  }
+  return kept.word;
+}
+
 void Interpreter::ExecuteStatement(THashNode* verb) {
   if (S.ArgStack.Empty()) return;
   std::string v = S.ArgStack.PopLast();
-  THashNode* w = verb ? verb : S.Words.Find(v, true);
+  THashNode* w = verb ? verb : FindVerb(v);
   if (w) {
     ExecuteWord(w);
     if (!S.ArgStack.Empty()) {
@@ -1086,10 +1099,7 @@ bool Interpreter::ReplayMember(const char* at) {
     // Expanded where reading the statement expands it (an error inside
     // leaves the run after the literal).
     S.ExecPos.p = at + r->key_literal_end;
-    std::string value;
-    if (!Expressions->TryExpandLiteral(*this, r->key_literal, value, &r->key_compiled))
-      value = ExpandLiteral(r->key_literal);
-    key = Requote(value);
+    key = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
   }
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
   AssignMember(r->owner, key);

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace sorane {
@@ -168,18 +167,6 @@ class StatementCache {
     arguments_[SlotOf(at)] = std::move(r);
   }
 
-  // The operator form of the condition text of もし, once converted. The
-  // table is emptied when it holds many texts, as conditions built anew at
-  // every pass would only fill it.
-  std::string* Condition(const std::string& text) {
-    auto it = conditions_.find(text);
-    return it == conditions_.end() ? nullptr : &it->second;
-  }
-  std::string& RememberCondition(const std::string& text, std::string converted) {
-    if (conditions_.size() >= kSlots * 8) conditions_.clear();
-    return conditions_.insert_or_assign(text, std::move(converted)).first->second;
-  }
-
   // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
   // text there still reads as it did; the record's target is unused.
   std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
@@ -236,7 +223,6 @@ class StatementCache {
   std::vector<std::unique_ptr<TokenRecord>> tokens_;
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
   std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
-  std::unordered_map<std::string, std::string> conditions_;
 };
 
 // A もし statement read at the same position again: its bytes from where its
