@@ -599,7 +599,7 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   SetCondResult(in, in.Calculate(r.converted, &r.compiled));
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
-  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !r.Holds(at)) {
+  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !HoldsBytes(at, r.bytes)) {
     in.Branches(true);
     return;
   }
@@ -635,8 +635,7 @@ void CmdIf(Call& c) {
   Interpreter& in = c.in;
   TSoraneBase& S = in.S;
   if (in.Statements && !S.ExecPos.None()) {
-    if (!in.BranchRecords) in.BranchRecords = std::make_unique<BranchCache>();
-    if (std::shared_ptr<const BranchRecord> r = in.BranchRecords->Find(S.ExecPos.p)) {
+    if (std::shared_ptr<const BranchRecord> r = in.Statements->FindBranch(S.ExecPos.p)) {
       RunRecordedBranches(in, *r);
       return;
     }
@@ -672,7 +671,7 @@ void CmdIf(Call& c) {
   while (*last && static_cast<size_t>(last - end) < kKeywordLookahead) ++last;
   if (static_cast<size_t>(last - at) >= StatementCache::kLongestRecorded) return;
   record->bytes.assign(at, last + 1);
-  in.BranchRecords->Remember(std::move(record));
+  in.Statements->RememberBranch(std::move(record));
 }
 
 void CmdSwitch(Call& c) {

@@ -27,7 +27,6 @@ class Interpreter;
 struct WordHint;        // runtime/statement_cache.h
 class ExpressionCache;  // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
-class BranchCache;      // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
@@ -61,11 +60,8 @@ class Interpreter {
   // Expressions read once and evaluated from their compiled form; null when
   // the caches are off (SORANE_NO_CACHE=1).
   std::unique_ptr<ExpressionCache> Expressions;
-  // Plain assignments read once, by position; null when the caches are off.
+  // Statements read once, by position; null when the caches are off.
   std::unique_ptr<StatementCache> Statements;
-  // もし statements read once, by position (made when first needed, used only
-  // while Statements is on).
-  std::unique_ptr<BranchCache> BranchRecords;
   // Turns every cache of this interpreter off (the differential fuzz target
   // compares runs with and without them).
   void DisableCaches();

@@ -105,126 +105,6 @@ struct MemberRecord {
   std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
 };
 
-class StatementCache {
- public:
-  // Statements and argument lists longer than this are read every time: a
-  // record would keep a second copy of a large literal for little gain.
-  static constexpr size_t kLongestRecorded = 64u << 10;
-
-  StatementCache()
-      : slots_(kSlots), values_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
-
-  // The record of the assignment at p when the text there still reads as it
-  // did. The caller holds it while the statement runs: a statement run inside
-  // it (a label called from its value) may replace the record in its slot.
-  std::shared_ptr<AssignmentRecord> Find(const char* p) const {
-    const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
-    if (!r || r->at != p) return nullptr;
-    if (!Matches(p, r->bytes)) return nullptr;
-    return r;
-  }
-
-  // The token record at p when the text there still reads as it did.
-  TokenRecord* FindTokens(const char* p) const {
-    const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
-    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r.get();
-  }
-  void RememberTokens(std::unique_ptr<TokenRecord> r) {
-    size_t slot = SlotOf(r->at);
-    tokens_[slot] = std::move(r);
-  }
-
-  // The record of the group block at p when the text there still reads as it did.
-  BlockRecord* FindBlock(const char* p) const {
-    BlockRecord* r = blocks_[SlotOf(p)].get();
-    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r;
-  }
-  BlockRecord& RememberBlock(const char* at, std::string bytes) {
-    auto r = std::make_unique<BlockRecord>();
-    r->at = at;
-    r->bytes = std::move(bytes);
-    std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
-    slot = std::move(r);
-    return *slot;
-  }
-
-  // The arguments of the call whose "(" is at p, when the text there still
-  // reads as it did. The caller holds it while the arguments run: a call among
-  // them may replace the record in its slot.
-  std::shared_ptr<const ArgumentsRecord> FindArguments(const char* p) const {
-    const std::shared_ptr<ArgumentsRecord>& r = arguments_[SlotOf(p)];
-    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r;
-  }
-  void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
-    auto r = std::make_shared<ArgumentsRecord>();
-    r->at = at;
-    r->bytes.assign(at, end);
-    r->args = std::move(args);
-    r->compiled.resize(r->args.size());
-    arguments_[SlotOf(at)] = std::move(r);
-  }
-
-  // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
-  // text there still reads as it did; the record's target is unused.
-  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
-    const std::shared_ptr<AssignmentRecord>& r = values_[SlotOf(p)];
-    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r;
-  }
-  std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
-                                                  std::string value) {
-    auto r = std::make_shared<AssignmentRecord>();
-    r->at = at;
-    r->bytes.assign(at, end + 1);
-    r->value = std::move(value);
-    values_[SlotOf(at)] = r;
-    return r;
-  }
-
-  // The member assignment whose statement starts at p, when the text there
-  // still reads as it did. The caller holds it while the statement runs.
-  std::shared_ptr<MemberRecord> FindMember(const char* p) const {
-    const std::shared_ptr<MemberRecord>& r = members_[SlotOf(p)];
-    if (!r || r->at != p || !Matches(p, r->bytes)) return nullptr;
-    return r;
-  }
-  void RememberMember(std::shared_ptr<MemberRecord> r) {
-    size_t slot = SlotOf(r->at);
-    members_[slot] = std::move(r);
-  }
-
-  // Remembers the assignment [at, end) (*end ends it) with its target and value text.
-  void Remember(const char* at, const char* end, std::string target, std::string value) {
-    auto r = std::make_shared<AssignmentRecord>();
-    r->at = at;
-    r->bytes.assign(at, end + 1);
-    r->target = std::move(target);
-    r->value = std::move(value);
-    slots_[SlotOf(at)] = std::move(r);
-  }
-
- private:
-  // The text at p holds `bytes` (the NUL that ends a text is never part of them).
-  static bool Matches(const char* p, const std::string& bytes) {
-    size_t length = bytes.size() - 1;
-    return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
-  }
-  static constexpr size_t kSlots = 1024;
-  static size_t SlotOf(const char* p) {
-    uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(v >> 54) & (kSlots - 1);
-  }
-  std::vector<std::shared_ptr<AssignmentRecord>> slots_;
-  std::vector<std::shared_ptr<AssignmentRecord>> values_;
-  std::vector<std::shared_ptr<MemberRecord>> members_{kSlots};
-  std::vector<std::unique_ptr<TokenRecord>> tokens_;
-  std::vector<std::unique_ptr<BlockRecord>> blocks_;
-  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
-};
-
 // A もし statement read at the same position again: its bytes from where its
 // condition begins through the position after its last block (and the few
 // bytes after it that were looked at for a keyword), the operator form of its
@@ -243,38 +123,142 @@ struct BranchRecord {
   int condition_line = kLineKept, then_line = kLineKept, else_line = kLineKept,
       end_line = kLineKept;
   bool has_then = false, has_else = false;
-
-  // The text at p holds the bytes (a NUL only as the last of them).
-  bool Holds(const char* p) const {
-    size_t length = bytes.size() - 1;
-    return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
-  }
 };
 
-// Branch records by position; consulted only while the statement cache is on.
-class BranchCache {
+// The text at p holds the bytes of a record: its bytes, then the byte after
+// them (never the NUL that ends a text, which is never part of a text's bytes).
+inline bool HoldsBytes(const char* p, const std::string& bytes) {
+  size_t length = bytes.size() - 1;
+  return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
+}
+
+class StatementCache {
  public:
-  BranchCache() : slots_(kSlots) {}
+  // Statements and argument lists longer than this are read every time: a
+  // record would keep a second copy of a large literal for little gain.
+  static constexpr size_t kLongestRecorded = 64u << 10;
+
+  StatementCache()
+      : slots_(kSlots), values_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
+
+  // The record of the assignment at p when the text there still reads as it
+  // did. The caller holds it while the statement runs: a statement run inside
+  // it (a label called from its value) may replace the record in its slot.
+  std::shared_ptr<AssignmentRecord> Find(const char* p) const {
+    const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
+    if (!r || r->at != p) return nullptr;
+    if (!HoldsBytes(p, r->bytes)) return nullptr;
+    return r;
+  }
+
+  // The token record at p when the text there still reads as it did.
+  TokenRecord* FindTokens(const char* p) const {
+    const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    return r.get();
+  }
+  void RememberTokens(std::unique_ptr<TokenRecord> r) {
+    size_t slot = SlotOf(r->at);
+    tokens_[slot] = std::move(r);
+  }
+
+  // The record of the group block at p when the text there still reads as it did.
+  BlockRecord* FindBlock(const char* p) const {
+    BlockRecord* r = blocks_[SlotOf(p)].get();
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    return r;
+  }
+  BlockRecord& RememberBlock(const char* at, std::string bytes) {
+    auto r = std::make_unique<BlockRecord>();
+    r->at = at;
+    r->bytes = std::move(bytes);
+    std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
+    slot = std::move(r);
+    return *slot;
+  }
+
+  // The arguments of the call whose "(" is at p, when the text there still
+  // reads as it did. The caller holds it while the arguments run: a call among
+  // them may replace the record in its slot.
+  std::shared_ptr<const ArgumentsRecord> FindArguments(const char* p) const {
+    const std::shared_ptr<ArgumentsRecord>& r = arguments_[SlotOf(p)];
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    return r;
+  }
+  void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
+    auto r = std::make_shared<ArgumentsRecord>();
+    r->at = at;
+    r->bytes.assign(at, end);
+    r->args = std::move(args);
+    r->compiled.resize(r->args.size());
+    arguments_[SlotOf(at)] = std::move(r);
+  }
+
+  // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
+  // text there still reads as it did; the record's target is unused.
+  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
+    const std::shared_ptr<AssignmentRecord>& r = values_[SlotOf(p)];
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    return r;
+  }
+  std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
+                                                  std::string value) {
+    auto r = std::make_shared<AssignmentRecord>();
+    r->at = at;
+    r->bytes.assign(at, end + 1);
+    r->value = std::move(value);
+    values_[SlotOf(at)] = r;
+    return r;
+  }
+
+  // The member assignment whose statement starts at p, when the text there
+  // still reads as it did. The caller holds it while the statement runs.
+  std::shared_ptr<MemberRecord> FindMember(const char* p) const {
+    const std::shared_ptr<MemberRecord>& r = members_[SlotOf(p)];
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    return r;
+  }
+  void RememberMember(std::shared_ptr<MemberRecord> r) {
+    size_t slot = SlotOf(r->at);
+    members_[slot] = std::move(r);
+  }
+
   // The record of the もし statement whose condition begins at p, when the
   // text there still reads as it did. The caller holds it while the statement
   // runs: a statement run from its condition may replace the record.
-  std::shared_ptr<const BranchRecord> Find(const char* p) const {
-    const std::shared_ptr<const BranchRecord>& r = slots_[SlotOf(p)];
-    if (!r || r->at != p || !r->Holds(p)) return nullptr;
+  std::shared_ptr<const BranchRecord> FindBranch(const char* p) const {
+    const std::shared_ptr<const BranchRecord>& r = branches_[SlotOf(p)];
+    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
     return r;
   }
-  void Remember(std::shared_ptr<const BranchRecord> r) {
+  void RememberBranch(std::shared_ptr<const BranchRecord> r) {
     size_t slot = SlotOf(r->at);
-    slots_[slot] = std::move(r);
+    branches_[slot] = std::move(r);
+  }
+
+  // Remembers the assignment [at, end) (*end ends it) with its target and value text.
+  void Remember(const char* at, const char* end, std::string target, std::string value) {
+    auto r = std::make_shared<AssignmentRecord>();
+    r->at = at;
+    r->bytes.assign(at, end + 1);
+    r->target = std::move(target);
+    r->value = std::move(value);
+    slots_[SlotOf(at)] = std::move(r);
   }
 
  private:
-  static constexpr size_t kSlots = 256;
+  static constexpr size_t kSlots = 1024;
   static size_t SlotOf(const char* p) {
     uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(v >> 56) & (kSlots - 1);
+    return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
-  std::vector<std::shared_ptr<const BranchRecord>> slots_;
+  std::vector<std::shared_ptr<AssignmentRecord>> slots_;
+  std::vector<std::shared_ptr<AssignmentRecord>> values_;
+  std::vector<std::shared_ptr<MemberRecord>> members_{kSlots};
+  std::vector<std::unique_ptr<TokenRecord>> tokens_;
+  std::vector<std::unique_ptr<BlockRecord>> blocks_;
+  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
+  std::vector<std::shared_ptr<const BranchRecord>> branches_{kSlots};
 };
 
 }  // namespace sorane
