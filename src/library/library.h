@@ -23,6 +23,7 @@ void InstallPureLibrary(Interpreter& in);
 CommandTable OutputCommands();     // output/: 表示, 言う, おわり, the host window
 CommandTable StringCommands();     // strings/
 CommandTable NumberCommands();     // numbers/: arithmetic, math, statistics, random
+std::span<const NumericForm> NumberNumericForms();  // the math commands computed in expressions
 CommandTable DateCommands();       // dates/: dates and times
 CommandTable PatternCommands();    // patterns/: wildcards and regular expressions
 CommandTable FileCommands();       // files/files.cpp: reading, writing, moving, folders

@@ -1,6 +1,7 @@
 // The argument and result side of a command call (see command.h).
 #include "runtime/command.h"
 
+#include <array>
 #include <stdexcept>
 
 #include "runtime/interpreter.h"
@@ -8,6 +9,21 @@
 #include "text/sjis.h"
 
 namespace sorane {
+
+namespace {
+std::array<NumericForm, kCommandIdCount> g_numeric_forms{};
+}  // namespace
+
+void RegisterNumericForms(std::span<const NumericForm> forms) {
+  for (const NumericForm& f : forms) g_numeric_forms[static_cast<size_t>(f.Id)] = f;
+}
+
+const NumericForm* NumericFormOf(CommandId id, CommandHandler installed) {
+  auto i = static_cast<size_t>(id);
+  if (i >= g_numeric_forms.size()) return nullptr;
+  const NumericForm& f = g_numeric_forms[i];
+  return f.Compute && f.Handler == installed ? &f : nullptr;
+}
 
 Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
     : in(interpreter), cmd(command) {

@@ -35,6 +35,26 @@ struct CommandRow {
 
 using CommandTable = std::span<const CommandRow>;
 
+// A command whose handler reads numbers, computes one number and returns it
+// with Call::ReturnNumber, and does nothing else: the computation on its own,
+// for an expression that has the arguments as numbers already. `args` are in
+// template order. False where the handler raises an error (the caller then
+// runs the handler, which reports it).
+using NumericFunction = bool (*)(const Number* args, Number& result);
+
+struct NumericForm {
+  CommandId Id;
+  CommandHandler Handler;  // the handler the computation stands for
+  NumericFunction Compute;
+  size_t Arguments;  // the template is "?" (1) or "?,?" (2)
+};
+
+// Numeric forms are the same for every interpreter; a family's are registered
+// with its command table.
+void RegisterNumericForms(std::span<const NumericForm> forms);
+// The form of `id` when `installed` is the handler it stands for; else null.
+const NumericForm* NumericFormOf(CommandId id, CommandHandler installed);
+
 // The arguments of one command use. The binder leaves one item per template
 // slot on the argument stack; the call takes them off, so slot k is the item
 // bound to the k-th "?" of the template (0 = the first). Items are evaluated

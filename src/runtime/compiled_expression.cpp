@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/calculator.h"
+#include "runtime/command.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/operand.h"
@@ -39,6 +40,21 @@ struct EvalProgram;
 struct LiteralPart {
   std::string text;
   std::unique_ptr<EvalProgram> expression;
+};
+
+// The arguments of a call computed directly (Runner::NumericCall), read from
+// the text at its first run: each a number literal or a word, as the call
+// would push them; `usable` is false for any other argument.
+struct NumericArgs {
+  struct Arg {
+    std::string word;  // empty for a number literal
+    Number num = 0;    // a literal's value
+    THashNode* node = nullptr;  // what the word names while the table has `generation`
+    uint64_t generation = 0;
+  };
+  bool usable = false;
+  size_t count = 0;
+  Arg args[2];
 };
 
 // A term: a number literal, a literal (with embedded expressions: a template),
@@ -78,6 +94,7 @@ struct TermNode {
   std::string whole;            // Xの
   THashNode* callee = nullptr;  // what Xの names when callable
   uint64_t callable_generation = 0;
+  std::unique_ptr<NumericArgs> numeric;  // call: once it named a command with a numeric form
 };
 
 // A token of the calculator. A unary "-" or "+" is known from the place of the
@@ -544,6 +561,13 @@ class Runner {
       case TermNode::kCall: {
         THashNode* f = CallTarget(t);
         if (!f) return false;
+        Number n;
+        if (NumericCall(t, f, n)) {
+          NumberText text;
+          value.assign(FormatNumber(n, text));
+          type = "e";
+          return true;
+        }
         RunCall(f, t.paren, value, type);
         return true;
       }
@@ -555,6 +579,105 @@ class Runner {
     committed_ = true;
     value = in_.FunctionCall(f, paren);
     type = in_.S.SoreType;
+  }
+
+  // A call of a command with a numeric form whose arguments are number
+  // literals and number variables: the result computed directly, with what
+  // the call leaves besides its value (the result type "e"; a call keeps
+  // それ's value and mark). False, before anything is read or run, when the
+  // handler must run: another kind of argument, another count, a word that is
+  // not a variable, or a fault, which the handler reports.
+  bool NumericCall(TermNode& t, THashNode* f, Number& result) {
+    if (f->Kind != kWordCommand) return false;
+    const NumericForm* form = NumericFormOf(f->Command, in_.HandlerOf(f->Command));
+    if (!form) return false;
+    if (!t.numeric) {
+      t.numeric = std::make_unique<NumericArgs>();
+      ReadNumericArgs(t.paren, *t.numeric);
+    }
+    NumericArgs& a = *t.numeric;
+    if (!a.usable || a.count != form->Arguments || f->Template != (a.count == 1 ? "?" : "?,?"))
+      return false;
+    Number x[2];
+    const uint64_t generation = in_.S.Words.Generation();
+    for (size_t k = 0; k < a.count; ++k) {
+      NumericArgs::Arg& arg = a.args[k];
+      if (arg.word.empty()) {
+        x[k] = arg.num;
+        continue;
+      }
+      if (arg.generation != generation) {
+        arg.node = in_.S.Words.FindExact(arg.word);
+        arg.generation = generation;
+      }
+      if (!arg.node || arg.node->Kind != kWordVariable) return false;
+      x[k] = ParseNumber(arg.node->Value);
+    }
+    if (!form->Compute(x, result)) return false;
+    committed_ = true;
+    std::string& sore_type = in_.S.SoreType;
+    if (sore_type.size() != 1 || sore_type[0] != 'e') sore_type = "e";
+    return true;
+  }
+
+  // The arguments from `paren` ("(") to its ")", split at commas as the call
+  // splits them; usable when each is digits (with one decimal point between
+  // digits) or a word read whole, with nothing around them.
+  static void ReadNumericArgs(const char* paren, NumericArgs& out) {
+    const char* p = paren + 1;
+    for (;;) {
+      const char* start = p;
+      while (*p && *p != ',' && *p != ')') p += CharLenZ(p);
+      if (!*p || out.count == 2) return;
+      NumericArgs::Arg& arg = out.args[out.count++];
+      std::string text(start, p);
+      for (char c : text)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == '`' || c == '(') return;
+      if (text.empty()) return;
+      if (IsDigit(text[0])) {
+        size_t i = 0;
+        while (i < text.size() && IsDigit(text[i])) ++i;
+        if (i < text.size() && text[i] == '.' && i + 1 < text.size()) {
+          ++i;
+          while (i < text.size() && IsDigit(text[i])) ++i;
+        }
+        if (i != text.size()) return;
+        arg.num = ParseNumber(text);
+      } else {
+        const char* q = text.c_str();
+        std::string_view w = Interpreter::ScanWord(q);
+        const std::string& no = SJ("の");
+        if (text[0] == '$' || w.size() != text.size() ||
+            (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
+          return;
+        arg.word = std::move(text);
+      }
+      if (*p == ')') break;
+      ++p;
+    }
+    out.usable = true;
+  }
+
+  // The number a numeric call leaves (see NumericCall) as the operand the
+  // calculator makes of its value: the number format's text of `result`,
+  // read back. Within the range where that text reads back as a number the
+  // format writes as the same text, the operand is that number alone.
+  static Operand NumericCallOperand(Number result) {
+    NumberText text;
+    std::string_view written = FormatNumber(result, text);
+    Number n = ParseNumber(written);
+    Number magnitude = std::fabs(n);
+    if (n == 0 || (magnitude >= 1e-4900L && magnitude <= 1e4900L)) return Operand::Num(n);
+    return Operand::TextWithNumber(std::string(written), n);
+  }
+
+  // A call token computed directly onto the operand stack (see NumericCall).
+  bool NumericCallInPlace(TermNode& t) {
+    THashNode* f = CallTarget(t);
+    Number result;
+    if (!f || !NumericCall(t, f, result)) return false;
+    stack_.push_back(NumericCallOperand(result));
+    return true;
   }
 
   // The word a call names (with okurigana folding) when it is a command, a
@@ -666,6 +789,7 @@ class Runner {
         continue;
       }
       if (step.token >= 0 && PushedInPlace(prog.tokens[step.token])) continue;
+      if (step.waiting >= 0 && NumericCallInPlace(*prog.tokens[step.token].term)) continue;
       Operand v;
       if (step.waiting >= 0 && committed_ && !CallTarget(*prog.tokens[step.token].term)) {
         stack.push_back(WordBeforeGroup(*prog.tokens[step.token].term));

@@ -82,6 +82,29 @@ void CmdBinary(Call& c) {
   c.ReturnNumber(Take(c.in, F(a, b)));
 }
 
+// The same computations for an expression that has the numbers already (see
+// NumericForm); a fault is left to the handler, which raises it.
+template <MathResult (*F)(Number)>
+bool Unary(const Number* args, Number& result) {
+  MathResult r = F(args[0]);
+  result = r.value;
+  return r.fault == MathFault::None;
+}
+template <MathResult (*F)(Number, Number)>
+bool Binary(const Number* args, Number& result) {
+  MathResult r = F(args[0], args[1]);
+  result = r.value;
+  return r.fault == MathFault::None;
+}
+template <MathResult (*F)(Number)>
+constexpr NumericForm UnaryForm(CommandId id) {
+  return {id, CmdUnary<F>, Unary<F>, 1};
+}
+template <MathResult (*F)(Number, Number)>
+constexpr NumericForm BinaryForm(CommandId id) {
+  return {id, CmdBinary<F>, Binary<F>, 2};
+}
+
 // ---------------------------------------------------------------- integers and rounding
 
 void CmdTrunc(Call& c) {
@@ -244,6 +267,22 @@ MathResult Multiply(Number a, Number b) {
 }
 
 }  // namespace
+
+std::span<const NumericForm> NumberNumericForms() {
+  // The commands with the template "?" or "?,?" whose handler is CmdUnary or
+  // CmdBinary (those with particles bind their items differently).
+  static constexpr NumericForm kForms[] = {
+      UnaryForm<Sin>(CommandId::Sin),         UnaryForm<Cos>(CommandId::Cos),
+      UnaryForm<Tan>(CommandId::Tan),         UnaryForm<Abs>(CommandId::Abs),
+      UnaryForm<Exp>(CommandId::Exp),         UnaryForm<Ln>(CommandId::Ln),
+      UnaryForm<Sqrt>(CommandId::Sqrt),       UnaryForm<Log2>(CommandId::Log2),
+      UnaryForm<Log10>(CommandId::Log10),     UnaryForm<ArcTan>(CommandId::ArcTan),
+      UnaryForm<ArcCos>(CommandId::ArcCos),   UnaryForm<ArcSin>(CommandId::ArcSin),
+      BinaryForm<LogBase>(CommandId::LogBase), BinaryForm<Power>(CommandId::Power),
+      BinaryForm<Hypot>(CommandId::Hypot),
+  };
+  return kForms;
+}
 
 CommandTable NumberCommands() {
   static constexpr CommandRow kRows[] = {
