@@ -663,12 +663,10 @@ class Runner {
   // read back. Within the range where that text reads back as a number the
   // format writes as the same text, the operand is that number alone.
   static Operand NumericCallOperand(Number result) {
-    NumberText text;
-    std::string_view written = FormatNumber(result, text);
-    Number n = ParseNumber(written);
+    Number n = NumberAsWritten(result);
     Number magnitude = std::fabs(n);
     if (n == 0 || (magnitude >= 1e-4900L && magnitude <= 1e4900L)) return Operand::Num(n);
-    return Operand::TextWithNumber(std::string(written), n);
+    return Operand::TextWithNumber(FormatNumber(result), n);
   }
 
   // A call token computed directly onto the operand stack (see NumericCall).
@@ -732,6 +730,19 @@ class Runner {
   // The value of `prog` as Evaluate gives it, its type mark in `type`.
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
     std::string type;
+    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall) {
+      // A first call computed directly (see NumericCall) stays a number.
+      Operand first, r;
+      THashNode* f = CallTarget(*prog.first);
+      Number n;
+      if (f && NumericCall(*prog.first, f, n)) {
+        first = NumericCallOperand(n);
+        if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        if (type_out) *type_out = r.is_number ? "e" : "s";
+        value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+        return true;
+      }
+    }
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {

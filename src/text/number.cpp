@@ -316,18 +316,20 @@ int FloorLog10Pow2(int e) {
 // Fast path for magnitudes within 10^+-27 of the 15-digit window: scale by an
 // exact power of ten (one rounding in 64-bit precision, far finer than the 15
 // digits kept) and round to an integer of 15 digits.
-bool RoundTo15Fast(long double a, Decimal& d) {
+// |v| rounded to 15 significant digits as the integer `r` (10^14 <= r < 10^15)
+// and the decimal exponent `e` of its first digit.
+bool ScaleTo15(long double a, long double& r, int& e) {
   constexpr long double kLow = 1e14L, kHigh = 1e15L;
   // Decimal exponent estimate from the binary one (read from the bits of the
   // double nearest to `a`, cheaper than ilogb on long double); may be one off.
   if (!(a > 1e-45L && a < 1e45L)) return false;
   uint64_t bits = std::bit_cast<uint64_t>(static_cast<double>(a));
-  int e = FloorLog10Pow2(static_cast<int>((bits >> 52) & 0x7FF) - 1023);
+  e = FloorLog10Pow2(static_cast<int>((bits >> 52) & 0x7FF) - 1023);
   for (int attempt = 0; attempt < 3; ++attempt) {
     int shift = kSignificant - 1 - e;
     if (shift > kMaxExactPow10 || shift < -kMaxExactPow10) return false;
     long double scaled = shift >= 0 ? a * kPow10[shift] : a / kPow10[-shift];
-    long double r = RoundToInteger(scaled);
+    r = RoundToInteger(scaled);
     if (r >= kHigh) {
       ++e;
       continue;
@@ -336,13 +338,20 @@ bool RoundTo15Fast(long double a, Decimal& d) {
       --e;
       continue;
     }
-    DigitsBefore(d.digits + kSignificant, static_cast<uint64_t>(static_cast<long long>(r)));
-    d.count = kSignificant;
-    d.exponent = e;
-    StripTrailingZeros(d);
     return true;
   }
   return false;
+}
+
+bool RoundTo15Fast(long double a, Decimal& d) {
+  long double r;
+  int e;
+  if (!ScaleTo15(a, r, e)) return false;
+  DigitsBefore(d.digits + kSignificant, static_cast<uint64_t>(static_cast<long long>(r)));
+  d.count = kSignificant;
+  d.exponent = e;
+  StripTrailingZeros(d);
+  return true;
 }
 
 Decimal RoundTo15(Number v) {
@@ -414,6 +423,25 @@ std::string_view FormatNumber(Number v, NumberText& text) {
 std::string FormatNumber(Number v) {
   NumberText text;
   return std::string(FormatNumber(v, text));
+}
+
+Number NumberAsWritten(Number v) {
+  // Whole numbers below 10^15 are written with all their digits (-0 as "0").
+  if (v > -1e15L && v < 1e15L) {
+    long long whole = static_cast<long long>(v);
+    if (static_cast<Number>(whole) == v) return static_cast<Number>(whole);
+    // The text is the 15-digit rounding r times 10^(e-14), 0 <= 14-e <= 27
+    // (its trailing zeros aside), which the plain-decimal reader takes with one
+    // exact division: the same correctly rounded quotient of the same value.
+    long double r;
+    int e;
+    if (ScaleTo15(std::fabs(v), r, e) && e <= kSignificant - 1) {
+      long double a = r / kPow10[kSignificant - 1 - e];
+      return v < 0 ? -a : a;
+    }
+  }
+  NumberText text;
+  return ParseNumber(FormatNumber(v, text));
 }
 
 namespace {

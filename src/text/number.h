@@ -31,6 +31,9 @@ struct NumberText {
   char bytes[48];
 };
 std::string_view FormatNumber(Number v, NumberText& text);
+// ParseNumber(FormatNumber(v)) without the text: v rounded to the digits the
+// format writes, as that text reads back.
+Number NumberAsWritten(Number v);
 
 // Truncation toward zero that saturates at the integer's range; NaN gives 0.
 int32_t ToInt32(Number v);
