@@ -20,10 +20,12 @@ void InstallLibrary(Interpreter& in);
 // scripts are arbitrary bytes. Every name is still registered.
 void InstallPureLibrary(Interpreter& in);
 
+// The math commands (numbers/) that expressions compute without their handler.
+std::span<const NumericForm> NumberNumericForms();
+
 CommandTable OutputCommands();     // output/: 表示, 言う, おわり, the host window
 CommandTable StringCommands();     // strings/
 CommandTable NumberCommands();     // numbers/: arithmetic, math, statistics, random
-std::span<const NumericForm> NumberNumericForms();  // the math commands computed in expressions
 CommandTable DateCommands();       // dates/: dates and times
 CommandTable PatternCommands();    // patterns/: wildcards and regular expressions
 CommandTable FileCommands();       // files/files.cpp: reading, writing, moving, folders

@@ -1,6 +1,7 @@
 // The argument and result side of a command call (see command.h).
 #include "runtime/command.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -63,6 +64,14 @@ const std::string* Call::ValueInPlace(size_t k) {
 }
 
 Number Call::Num(size_t k) {
+  // Digits alone: with the caches on, Evaluate gives them as they are, typed
+  // "e" (a number literal); read here without the copy.
+  const std::string& raw = Raw(k);
+  if (in.Expressions && !raw.empty() &&
+      std::all_of(raw.begin(), raw.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    in.S.SoreType = "e";
+    return ParseNumber(raw);
+  }
   if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
   return ParseNumber(Text(k));
 }

@@ -47,8 +47,8 @@ struct LiteralPart {
 // would push them; `usable` is false for any other argument.
 struct NumericArgs {
   struct Arg {
-    std::string word;  // empty for a number literal
-    Number num = 0;    // a literal's value
+    std::string word;           // empty for a number literal
+    Number num = 0;             // a literal's value
     THashNode* node = nullptr;  // what the word names while the table has `generation`
     uint64_t generation = 0;
   };
@@ -615,6 +615,7 @@ class Runner {
     }
     if (!form->Compute(x, result)) return false;
     committed_ = true;
+    in_.S.SoreImplied = false;  // as the call's binding leaves it
     std::string& sore_type = in_.S.SoreType;
     if (sore_type.size() != 1 || sore_type[0] != 'e') sore_type = "e";
     return true;

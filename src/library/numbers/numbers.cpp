@@ -272,12 +272,12 @@ std::span<const NumericForm> NumberNumericForms() {
   // The commands with the template "?" or "?,?" whose handler is CmdUnary or
   // CmdBinary (those with particles bind their items differently).
   static constexpr NumericForm kForms[] = {
-      UnaryForm<Sin>(CommandId::Sin),         UnaryForm<Cos>(CommandId::Cos),
-      UnaryForm<Tan>(CommandId::Tan),         UnaryForm<Abs>(CommandId::Abs),
-      UnaryForm<Exp>(CommandId::Exp),         UnaryForm<Ln>(CommandId::Ln),
-      UnaryForm<Sqrt>(CommandId::Sqrt),       UnaryForm<Log2>(CommandId::Log2),
-      UnaryForm<Log10>(CommandId::Log10),     UnaryForm<ArcTan>(CommandId::ArcTan),
-      UnaryForm<ArcCos>(CommandId::ArcCos),   UnaryForm<ArcSin>(CommandId::ArcSin),
+      UnaryForm<Sin>(CommandId::Sin),          UnaryForm<Cos>(CommandId::Cos),
+      UnaryForm<Tan>(CommandId::Tan),          UnaryForm<Abs>(CommandId::Abs),
+      UnaryForm<Exp>(CommandId::Exp),          UnaryForm<Ln>(CommandId::Ln),
+      UnaryForm<Sqrt>(CommandId::Sqrt),        UnaryForm<Log2>(CommandId::Log2),
+      UnaryForm<Log10>(CommandId::Log10),      UnaryForm<ArcTan>(CommandId::ArcTan),
+      UnaryForm<ArcCos>(CommandId::ArcCos),    UnaryForm<ArcSin>(CommandId::ArcSin),
       BinaryForm<LogBase>(CommandId::LogBase), BinaryForm<Power>(CommandId::Power),
       BinaryForm<Hypot>(CommandId::Hypot),
   };
