@@ -13,6 +13,11 @@ namespace sorane {
 
 namespace {
 std::array<NumericForm, kCommandIdCount> g_numeric_forms{};
+
+// Sets a type mark to "e" (mostly it is already).
+void MarkNumber(std::string& mark) {
+  if (mark.size() != 1 || mark[0] != 'e') mark = "e";
+}
 }  // namespace
 
 void RegisterNumericForms(std::span<const NumericForm> forms) {
@@ -69,7 +74,7 @@ Number Call::Num(size_t k) {
   const std::string& raw = Raw(k);
   if (in.Expressions && !raw.empty() &&
       std::all_of(raw.begin(), raw.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    in.S.SoreType = "e";
+    MarkNumber(in.S.SoreType);
     return ParseNumber(raw);
   }
   if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
@@ -96,8 +101,8 @@ void Call::ReturnNumber(Number v) {
   // Written into それ's own room (most results need no new one).
   NumberText text;
   in.S.Fast.Sore->Value.assign(FormatNumber(v, text));
-  in.S.SoreType = "e";
-  in.S.Fast.Sore->TypeMark = "e";
+  MarkNumber(in.S.SoreType);
+  MarkNumber(in.S.Fast.Sore->TypeMark);
 }
 
 void Call::ReturnInt(long long v) {

@@ -65,6 +65,26 @@ TEST(MathCallTest, TheNumberAsWrittenIsTheTextReadBack) {
     EXPECT_EQ(NumberAsWritten(v), ParseNumber(FormatNumber(v))) << FormatNumber(v);
 }
 
+TEST(MathCallTest, SinesAndCosinesAreTheLibrarysOnesInAnyOrder) {
+  // SIN and COS of one angle share its reduction: each must still be what
+  // sinl and cosl give, whichever comes first and whatever came before.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、300まで、繰り返す(\n"
+      "  X=(I*I*I)/7-3000\n"
+      "  結果は、結果&SIN(X)&「,」&COS(X)&「,」&COS(I)&「,」&SIN(I)&「,」&SIN(X)&「;」\n"
+      ")\n",
+      {"結果"});
+  std::string expected;
+  for (int i = 1; i <= 300; ++i) {
+    Number x = ParseNumber(FormatNumber(static_cast<Number>(i) * i * i / 7 - 3000));
+    Number n = i;
+    for (Number v : {sinl(x), cosl(x), cosl(n), sinl(n)}) expected += FormatNumber(v) + ",";
+    expected += FormatNumber(sinl(x)) + ";";
+  }
+  EXPECT_EQ(o.values[0], SjisToUtf8(expected)) << o.log;
+}
+
 // それ's value and own mark, the result type and X after `utf8`.
 struct SoreState {
   std::string value, mark, type, x;
