@@ -453,6 +453,21 @@ class Compiler {
 
 // ---------------------------------------------------------------- evaluating
 
+}  // namespace
+
+// A number result handed over without its text (see TryEvaluateKept).
+struct NumberResult {
+  Number value = 0;
+  bool given = false;
+  bool Take(Operand& r) {
+    value = r.num();
+    given = true;
+    return true;
+  }
+};
+
+namespace {
+
 class Runner {
  public:
   // `stack` holds the operands of calculations being run (shared by nested ones).
@@ -606,13 +621,16 @@ class Runner {
   }
 
  public:
-  // The value of `prog` as Evaluate gives it, its type mark in `type`.
-  bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
+  // The value of `prog` as Evaluate gives it, its type mark in `type`. With
+  // `number`, a number result is given there instead, without its text.
+  bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
+                NumberResult* number = nullptr) {
     std::string type;
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
         if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
         return true;
@@ -642,6 +660,7 @@ class Runner {
       }
       Operand first = Operand::Text(std::move(value), is_number), r;
       if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+      if (number && r.is_number) return number->Take(r);
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
     }
@@ -915,6 +934,15 @@ bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& liter
   return Run(in, EntryOf(literal, false, handle), out);
 }
 
+bool ExpressionCache::TryEvaluateKept(Interpreter& in, std::shared_ptr<void>& handle,
+                                      std::string& out, Number& number, bool& is_number) {
+  NumberResult result;
+  if (!Run(in, *static_cast<Entry*>(handle.get()), out, &result)) return false;
+  number = result.value;
+  is_number = result.given;
+  return true;
+}
+
 bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                                    std::shared_ptr<void>* handle) {
   if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
@@ -948,7 +976,7 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
 // result, as Evaluate and Calculate give them.
-bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
+bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
@@ -962,7 +990,8 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
     }
   } else {
     std::string value, type;
-    if (runner.Evaluate(*entry.eval, value, &type)) {
+    if (runner.Evaluate(*entry.eval, value, &type, number)) {
+      if (number && number->given) return true;
       in.S.SoreType = std::move(type);
       out = std::move(value);
       return true;

@@ -35,6 +35,10 @@ bool IsWordDelimiter(unsigned char c);
 bool IsOperatorChar(unsigned char c);
 // Backquoted literal of `s` (every "`" doubled).
 std::string Requote(std::string_view s);
+// Sets a type mark ("e", "s", …); one that already reads so is left as it is.
+inline void SetTypeMark(std::string& mark, std::string_view m) {
+  if (std::string_view(mark) != m) mark.assign(m);
+}
 
 class Interpreter {
  public:
@@ -274,6 +278,9 @@ class Interpreter {
   void MemberAssign(const std::string& target);
   void StoreAssigned(const std::string& target, std::string v, const std::string& m,
                      WordHint* target_word = nullptr);
+  void StoreAssigned(THashNode* w, const std::string& target, std::string v, const std::string& m);
+  void StoreNumber(const std::string& target, Number n, WordHint* target_word);
+  THashNode* AssignedWord(const std::string& target, WordHint* target_word);
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

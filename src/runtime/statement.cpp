@@ -1025,20 +1025,65 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word) {
-  std::string v = Evaluate(src, compiled);
+  std::string v;
+  if (Expressions && compiled && *compiled) {
+    Number n = 0;
+    bool is_number = false;
+    if (Expressions->TryEvaluateKept(*this, *compiled, v, n, is_number)) {
+      if (is_number) return StoreNumber(target, n, target_word);
+      std::string m = S.SoreType;
+      return StoreAssigned(target, std::move(v), m, target_word);
+    }
+  }
+  THashNode* from = nullptr;
+  if (Expressions && !(compiled && *compiled) && ReadsAsWord(src, from) && from &&
+      from->Kind == kWordVariable) {
+    // One variable's value copied into another's own room (words stay where
+    // they are when others are added).
+    S.SoreType = from->TypeMark;
+    THashNode* w = AssignedWord(target, target_word);
+    if (w->Kind != kWordVariable || w->Reserved || S.SoreType == "hs")
+      return StoreAssigned(w, target, from->Value, std::string(S.SoreType));
+    w->Value = from->Value;
+    w->TypeMark = S.SoreType;
+    return;
+  }
+  v = Evaluate(src, compiled);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
 
-void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
-                                WordHint* target_word) {
-  // The value is evaluated by now: a word it added or removed has changed the
-  // table's generation, and the hint is not used.
+// The word an assignment to `target` writes (added when missing). The value is
+// evaluated by now: a word it added or removed has changed the table's
+// generation, and the hint is not used.
+THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target_word) {
   THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
                      ? target_word->word
                      : S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
   if (target_word) *target_word = {w, S.Words.Generation()};
+  return w;
+}
+
+// Stores a number result: a plain variable gets its text written into its own
+// room, anything else is stored as StoreAssigned stores the text.
+void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* target_word) {
+  SetTypeMark(S.SoreType, "e");
+  THashNode* w = AssignedWord(target, target_word);
+  if (w->Kind != kWordVariable || w->Reserved)
+    return StoreAssigned(w, target, FormatNumber(n), "e");
+  NumberText text;
+  w->Value.assign(FormatNumber(n, text));
+  SetTypeMark(w->TypeMark, "e");
+}
+
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
+                                WordHint* target_word) {
+  StoreAssigned(AssignedWord(target, target_word), target, std::move(v), m);
+}
+
+void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::string v,
+                                const std::string& m) {
   switch (w->Kind) {
     case kWordVariable:
       if (w->Reserved) Raise(msg::ReadOnly(), target);
