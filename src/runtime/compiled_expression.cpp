@@ -836,11 +836,7 @@ class Runner {
     size_t digits = v.size() - i;
     if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
     long long m = 0;
-    for (size_t k = i; k < v.size(); ++k) {
-      unsigned d = static_cast<unsigned char>(v[k]) - '0';
-      if (d > 9) return false;
-      m = m * 10 + d;
-    }
+    if (!ReadDecimalDigits(v.substr(i), m)) return false;
     out.SetNum(static_cast<Number>(i ? -m : m));
     return true;
   }
