@@ -68,6 +68,8 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
+  uint64_t member_missing =
+      UINT64_MAX;  // member: generation of the last table without M as written
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -747,7 +749,14 @@ class Runner {
       if (named && named->Kind != kWordVariable) x = named;
     }
     if (x->Kind != kWordHash || !x->Elements) return false;
-    THashNode* e = x->Elements->FindExact(t.member);
+    // M as written is looked for first; a table where it was missing is not
+    // searched again while it is unchanged.
+    THash& elements = *x->Elements;
+    THashNode* e = nullptr;
+    if (t.member_missing != elements.Generation()) {
+      e = elements.FindExact(t.member);
+      if (!e) t.member_missing = elements.Generation();
+    }
     if (!e) {
       std::string key;
       if (!Evaluate(*t.member_value, key)) return false;

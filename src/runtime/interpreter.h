@@ -154,6 +154,8 @@ class Interpreter {
   // `compiled`, when given, keeps the compiled form of the text for the next
   // evaluation of the same text there (see ExpressionCache::TryEvaluate).
   std::string Evaluate(const std::string& text, std::shared_ptr<void>* compiled = nullptr);
+  // The same into `value` (the room it has is used).
+  void EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled, std::string& value);
   // Evaluate without the compiled form.
   std::string EvaluateText(const std::string& text);
   std::string Term(const char*& p);
@@ -280,6 +282,8 @@ class Interpreter {
                      WordHint* target_word = nullptr);
   void StoreAssigned(THashNode* w, const std::string& target, std::string v, const std::string& m);
   void StoreNumber(const std::string& target, Number n, WordHint* target_word);
+  bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
+                       Number& n);
   THashNode* AssignedWord(const std::string& target, WordHint* target_word);
 };
 

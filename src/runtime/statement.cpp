@@ -1023,18 +1023,23 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
   StoreAssigned(target, std::move(v), m);
 }
 
-void Interpreter::AssignText(const std::string& target, const std::string& src,
-                             std::shared_ptr<void>* compiled, WordHint* target_word) {
-  std::string v;
+// The value of `src` about to be stored: true with a number result in `n`
+// (SoreType "e", its text not made yet), else false with the value in `v`.
+inline bool Interpreter::EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled,
+                                         std::string& v, Number& n) {
   if (Expressions && compiled && *compiled) {
-    Number n = 0;
     bool is_number = false;
     if (Expressions->TryEvaluateKept(*this, *compiled, v, n, is_number)) {
-      if (is_number) return StoreNumber(target, n, target_word);
-      std::string m = S.SoreType;
-      return StoreAssigned(target, std::move(v), m, target_word);
+      if (is_number) SetTypeMark(S.SoreType, "e");
+      return is_number;
     }
   }
+  EvaluateInto(src, compiled, v);
+  return false;
+}
+
+void Interpreter::AssignText(const std::string& target, const std::string& src,
+                             std::shared_ptr<void>* compiled, WordHint* target_word) {
   THashNode* from = nullptr;
   if (Expressions && !(compiled && *compiled) && ReadsAsWord(src, from) && from &&
       from->Kind == kWordVariable) {
@@ -1048,7 +1053,9 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     w->TypeMark = S.SoreType;
     return;
   }
-  v = Evaluate(src, compiled);
+  std::string v;
+  Number n = 0;
+  if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
@@ -1068,7 +1075,6 @@ THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target
 // Stores a number result: a plain variable gets its text written into its own
 // room, anything else is stored as StoreAssigned stores the text.
 void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* target_word) {
-  SetTypeMark(S.SoreType, "e");
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
     return StoreAssigned(w, target, FormatNumber(n), "e");
@@ -1245,11 +1251,19 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     }
     case kWordHash: {
       std::string key = Evaluate(target);
-      std::string value = Evaluate(value_text, record ? &record->compiled : nullptr);
+      std::string value;
+      Number n = 0;
+      const bool number =
+          EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindExact(key);
       if (!e) e = x->Elements->AddMissingVariable(key, S.RunStack.Count());
-      e->Value = std::move(value);
+      if (number) {
+        NumberText text;
+        e->Value.assign(FormatNumber(n, text));
+      } else {
+        e->Value = std::move(value);
+      }
       e->TypeMark = S.SoreType;
       return;
     }
