@@ -789,6 +789,12 @@ class Runner {
     if (t.kind != TermNode::kWord || tok.kind != CalcToken::kTerm) return false;
     stack_.emplace_back();
     if (NumericVariable(t, stack_.back())) return true;
+    if (t.node && t.node->Kind == kWordVariable) {
+      // Any other variable: its text, a number when typed so (as Token reads it).
+      const std::string& mark = t.node->TypeMark;
+      stack_.back().SetText(t.node->Value, mark.size() == 1 && mark[0] == 'e');
+      return true;
+    }
     stack_.pop_back();
     return false;
   }
