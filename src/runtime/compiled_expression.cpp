@@ -457,7 +457,7 @@ class Compiler {
 
 }  // namespace
 
-// A number result handed over without its text (see TryEvaluateKept).
+// A number result handed over without its text (see TryRunKept).
 struct NumberResult {
   Number value = 0;
   bool given = false;
@@ -758,9 +758,13 @@ class Runner {
       if (!e) t.member_missing = elements.Generation();
     }
     if (!e) {
-      std::string key;
-      if (!Evaluate(*t.member_value, key)) return false;
-      e = x->Elements->FindExact(key);
+      if (const std::string* key = PlainValue(*t.member_value)) {
+        e = elements.FindExact(*key);
+      } else {
+        std::string evaluated;
+        if (!Evaluate(*t.member_value, evaluated)) return false;
+        e = elements.FindExact(evaluated);
+      }
     }
     if (!e) {
       value.clear();
@@ -771,6 +775,17 @@ class Runner {
     type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
     value = e->Value;
     return true;
+  }
+
+  // The value of an expression that is one number or one variable, where it
+  // is kept (nothing is copied); null for any other.
+  const std::string* PlainValue(EvalProgram& prog) {
+    if (prog.rest || !prog.joined.empty()) return nullptr;
+    TermNode& t = *prog.first;
+    if (t.kind == TermNode::kNumber) return &t.text;
+    if (t.kind != TermNode::kWord) return nullptr;
+    Lookup(t);
+    return t.node && t.node->Kind == kWordVariable ? &t.node->Value : nullptr;
   }
 
   // A number, or a variable read as a number, made on the operand stack
@@ -945,8 +960,8 @@ bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& liter
   return Run(in, EntryOf(literal, false, handle), out);
 }
 
-bool ExpressionCache::TryEvaluateKept(Interpreter& in, std::shared_ptr<void>& handle,
-                                      std::string& out, Number& number, bool& is_number) {
+bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
+                                 Number& number, bool& is_number) {
   NumberResult result;
   if (!Run(in, *static_cast<Entry*>(handle.get()), out, &result)) return false;
   number = result.value;
@@ -996,6 +1011,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   if (entry.calc) {
     Operand r;
     if (runner.GuardedCalc(*entry.calc, nullptr, r, entry.text)) {
+      if (number && r.is_number) return number->Take(r);
       out = CalculationResult(in, r);
       return true;
     }

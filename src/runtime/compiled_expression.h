@@ -48,12 +48,12 @@ class ExpressionCache {
   // it stands in a program text (one text for every pass over it).
   bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out,
                         std::shared_ptr<void>* handle = nullptr);
-  // TryEvaluate for a value about to be stored, through a handle kept from an
-  // earlier evaluation: a number result comes back as `number` (true in
-  // `is_number`, SoreType not set) without its text, which the caller writes
-  // where it keeps it; any other result in `out` with SoreType set.
-  bool TryEvaluateKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
-                       long double& number, bool& is_number);
+  // TryEvaluate or TryCalculate through a handle kept from an earlier one, for
+  // a value whose text may not be needed: a number result comes back as
+  // `number` (true in `is_number`, SoreType not set) without its text; any
+  // other result in `out` with SoreType set.
+  bool TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
+                  long double& number, bool& is_number);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                     std::shared_ptr<void>* handle = nullptr);

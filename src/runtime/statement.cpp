@@ -1029,7 +1029,7 @@ inline bool Interpreter::EvaluateToStore(const std::string& src, std::shared_ptr
                                          std::string& v, Number& n) {
   if (Expressions && compiled && *compiled) {
     bool is_number = false;
-    if (Expressions->TryEvaluateKept(*this, *compiled, v, n, is_number)) {
+    if (Expressions->TryRunKept(*this, *compiled, v, n, is_number)) {
       if (is_number) SetTypeMark(S.SoreType, "e");
       return is_number;
     }
