@@ -605,6 +605,8 @@ void SetCondResultOf(Interpreter& in, const std::string& condition,
   SetCondResult(in, in.Calculate(condition, compiled));
 }
 
+}  // namespace
+
 // A もし statement whose record holds at the position: the condition is
 // calculated from its operator form, and only the chosen block is read. The
 // line number is set as reading the statement would set it at each point.
@@ -646,6 +648,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   in.RunBlock(std::move(block));
   S.CondResult = -1;
 }
+
+namespace {
 
 // Bytes after a statement that reading it may look at for a keyword.
 constexpr size_t kKeywordLookahead = 10;

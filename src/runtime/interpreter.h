@@ -266,6 +266,7 @@ class Interpreter {
   void AssignMember(const std::string& item, const std::string& target);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
+  bool ReplayBranch(const char* at);
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);
   void StepToken(unsigned char c, const char* start);

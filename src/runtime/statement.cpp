@@ -329,6 +329,7 @@ void Interpreter::Step() {
       AssignText(r->target, r->value, &r->compiled, &r->target_word);
       return;
     }
+    if (ReplayBranch(p)) return;
     if (ReplayMember(p)) return;
     if (ReplayTokens(p)) return;
   }
@@ -475,6 +476,31 @@ bool PureTokenText(const char* from, const char* to) {
 }
 
 }  // namespace
+
+// A もし statement whose record holds where its condition begins, run from
+// the record while もし names the command: what reading the word and
+// dispatching the command would do, without reading them.
+bool Interpreter::ReplayBranch(const char* at) {
+  const std::string& word = SJ("もし");
+  const char* p = at;
+  SkipBlanks(p);
+  for (char c : word)
+    if (*p++ != c) return false;
+  if (!kTables.delimiter[static_cast<unsigned char>(*p)]) return false;
+  SkipBlanks(p);
+  if (*p == '=' || (*p == '&' && p[1] != '&')) return false;
+  std::shared_ptr<const BranchRecord> r = Statements->FindBranch(p);
+  if (!r) return false;
+  THashNode* verb = FindVerb(word);
+  if (!verb || verb->Kind != kWordCommand || verb->Command != CommandId::If ||
+      !HandlerOf(CommandId::If))
+    return false;
+  recording_.start = nullptr;
+  S.SoreImplied = false;  // as binding a command without slots leaves it
+  S.ExecPos.p = p;
+  RunRecordedBranches(*this, *r);
+  return true;
+}
 
 bool Interpreter::ReplayTokens(const char* at) {
   TokenRecord* r = Statements->FindTokens(at);
