@@ -241,8 +241,9 @@ bool SecurityIniGuard(Interpreter& in, const std::string& target) {
   return false;
 }
 
-bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
-                   const std::string& question) {
+namespace {
+bool CheckTargets(Interpreter& in, const std::vector<PolicyTarget>& targets,
+                  const std::string& question, const std::function<void()>& before_asking) {
   // A NUL would cut the name short at the system call: nothing judged here
   // would be what is written. Commands refuse such names with their own
   // message first; this keeps a writer that forgets from being fooled.
@@ -259,7 +260,20 @@ bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
   if (in.S.SecurityLevel <= 0) return true;
   bool inside = true;
   for (const PolicyTarget& t : targets) inside = inside && IsInside(in, t);
-  return inside || Ask(in, question);
+  if (inside) return true;
+  if (before_asking) before_asking();
+  return Ask(in, question);
+}
+}  // namespace
+
+bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
+                   const std::string& question) {
+  return CheckTargets(in, targets, question, {});
+}
+
+bool SecurityCheck(Interpreter& in, const std::string& target, const std::string& question,
+                   const std::function<void()>& before_asking) {
+  return CheckTargets(in, {{target}}, question, before_asking);
 }
 
 bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,

@@ -36,6 +36,7 @@
 // refused and how to allow it. A windowed host installs AskThroughHost.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,10 @@ bool SecurityCheck(Interpreter& in, const std::vector<std::string>& targets,
 // FinalLink::kFollow for every target.
 bool SecurityCheck(Interpreter& in, const std::vector<PolicyTarget>& targets,
                    const std::string& question);
+// The first form, calling `before_asking` before a question is asked (the
+// script's events may run while it is on screen).
+bool SecurityCheck(Interpreter& in, const std::string& target, const std::string& question,
+                   const std::function<void()>& before_asking);
 // The security.ini guard alone, for each file of a command that touches many
 // (copying a pattern into a folder). False (after the warning) when refused.
 bool SecurityIniGuard(Interpreter& in, const std::string& target);

@@ -405,7 +405,8 @@ static uintptr_t g_budget = 0;
 ExpressionDepth::ExpressionDepth(Interpreter& in) {
   char here;
   uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
-  if (g_expression_depth == 0) {
+  // The budget of the outermost expression depends only on where it starts.
+  if (g_expression_depth == 0 && pos != g_stack_base) {
     g_stack_base = pos;
     size_t room = Interpreter::StackRoom();
     g_budget = room > Interpreter::kStackMargin

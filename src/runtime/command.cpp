@@ -61,11 +61,31 @@ std::string Call::Text(size_t k) {
   return in.Evaluate(Raw(k));
 }
 
-const std::string* Call::ValueInPlace(size_t k) {
+THashNode* Call::VariableItem(size_t k) {
   THashNode* w = nullptr;
   if (!in.ReadsAsWord(Raw(k), w) || !w || w->Kind != kWordVariable) return nullptr;
+  return w;
+}
+
+const std::string* Call::ValueInPlace(size_t k) {
+  THashNode* w = VariableItem(k);
+  if (!w) return nullptr;
   in.S.SoreType = w->TypeMark;
   return &w->Value;
+}
+
+const std::string* Call::VariableInPlace(size_t k) {
+  THashNode* w = VariableItem(k);
+  return w ? &w->Value : nullptr;
+}
+
+bool Call::ReadsNothingElse(size_t k) {
+  const std::string& item = Raw(k);
+  if (item.size() >= 2 && item[0] == '`')
+    return item.back() == '`' && item.find('`', 1) == item.size() - 1;
+  if (!item.empty() && item.find_first_not_of("0123456789") == std::string::npos) return true;
+  THashNode* w = nullptr;
+  return in.ReadsAsWord(item, w) && (!w || w->Kind == kWordVariable);
 }
 
 Number Call::Num(size_t k) {

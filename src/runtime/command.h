@@ -82,6 +82,11 @@ class Call {
   // name of a variable (what Text(k) gives, the result type set as Text(k)
   // sets it); null for anything else, which Text(k) evaluates.
   const std::string* ValueInPlace(size_t k);
+  // The same without setting the result type.
+  const std::string* VariableInPlace(size_t k);
+  // True when reading slot k runs nothing: a backquoted literal, digits, or a
+  // word that names a variable or nothing.
+  bool ReadsNothingElse(size_t k);
   long long Int(size_t k);
   // The word the item names (no folding). Missing: a new variable when
   // `create`, else "オブジェクト\"%s\"が特定できません。".
@@ -106,6 +111,7 @@ class Call {
   [[noreturn]] void BadArgument() const;
 
  private:
+  THashNode* VariableItem(size_t k);  // the variable slot k names alone, or null
   void CheckSlot(size_t k) const;
   std::array<std::string, kMaxSlots> slots_;
   size_t count_ = 0;

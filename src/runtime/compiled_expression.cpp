@@ -84,6 +84,8 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
+  uint64_t member_missing =
+      UINT64_MAX;  // member: generation of the last table without M as written
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -470,6 +472,21 @@ class Compiler {
 
 // ---------------------------------------------------------------- evaluating
 
+}  // namespace
+
+// A number result handed over without its text (see TryRunKept).
+struct NumberResult {
+  Number value = 0;
+  bool given = false;
+  bool Take(Operand& r) {
+    value = r.num();
+    given = true;
+    return true;
+  }
+};
+
+namespace {
+
 class Runner {
  public:
   // `stack` holds the operands of calculations being run (shared by nested ones).
@@ -728,8 +745,10 @@ class Runner {
   }
 
  public:
-  // The value of `prog` as Evaluate gives it, its type mark in `type`.
-  bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr) {
+  // The value of `prog` as Evaluate gives it, its type mark in `type`. With
+  // `number`, a number result is given there instead, without its text.
+  bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
+                NumberResult* number = nullptr) {
     std::string type;
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall) {
       // A first call computed directly (see NumericCall) stays a number.
@@ -748,6 +767,7 @@ class Runner {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
         if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
         return true;
@@ -777,6 +797,7 @@ class Runner {
       }
       Operand first = Operand::Text(std::move(value), is_number), r;
       if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+      if (number && r.is_number) return number->Take(r);
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
     }
@@ -864,11 +885,22 @@ class Runner {
       if (named && named->Kind != kWordVariable) x = named;
     }
     if (x->Kind != kWordHash || !x->Elements) return false;
-    THashNode* e = x->Elements->FindExact(t.member);
+    // M as written is looked for first; a table where it was missing is not
+    // searched again while it is unchanged.
+    THash& elements = *x->Elements;
+    THashNode* e = nullptr;
+    if (t.member_missing != elements.Generation()) {
+      e = elements.FindExact(t.member);
+      if (!e) t.member_missing = elements.Generation();
+    }
     if (!e) {
-      std::string key;
-      if (!Evaluate(*t.member_value, key)) return false;
-      e = x->Elements->FindExact(key);
+      if (const std::string* key = PlainValue(*t.member_value)) {
+        e = elements.FindExact(*key);
+      } else {
+        std::string evaluated;
+        if (!Evaluate(*t.member_value, evaluated)) return false;
+        e = elements.FindExact(evaluated);
+      }
     }
     if (!e) {
       value.clear();
@@ -879,6 +911,17 @@ class Runner {
     type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
     value = e->Value;
     return true;
+  }
+
+  // The value of an expression that is one number or one variable, where it
+  // is kept (nothing is copied); null for any other.
+  const std::string* PlainValue(EvalProgram& prog) {
+    if (prog.rest || !prog.joined.empty()) return nullptr;
+    TermNode& t = *prog.first;
+    if (t.kind == TermNode::kNumber) return &t.text;
+    if (t.kind != TermNode::kWord) return nullptr;
+    Lookup(t);
+    return t.node && t.node->Kind == kWordVariable ? &t.node->Value : nullptr;
   }
 
   // A number, or a variable read as a number, made on the operand stack
@@ -897,6 +940,12 @@ class Runner {
     if (t.kind != TermNode::kWord || tok.kind != CalcToken::kTerm) return false;
     stack_.emplace_back();
     if (NumericVariable(t, stack_.back())) return true;
+    if (t.node && t.node->Kind == kWordVariable) {
+      // Any other variable: its text, a number when typed so (as Token reads it).
+      const std::string& mark = t.node->TypeMark;
+      stack_.back().SetText(t.node->Value, mark.size() == 1 && mark[0] == 'e');
+      return true;
+    }
     stack_.pop_back();
     return false;
   }
@@ -953,11 +1002,7 @@ class Runner {
     size_t digits = v.size() - i;
     if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
     long long m = 0;
-    for (size_t k = i; k < v.size(); ++k) {
-      unsigned d = static_cast<unsigned char>(v[k]) - '0';
-      if (d > 9) return false;
-      m = m * 10 + d;
-    }
+    if (!ReadDecimalDigits(v.substr(i), m)) return false;
     out.SetNum(static_cast<Number>(i ? -m : m));
     return true;
   }
@@ -1051,6 +1096,15 @@ bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& liter
   return Run(in, EntryOf(literal, false, handle), out);
 }
 
+bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
+                                 Number& number, bool& is_number) {
+  NumberResult result;
+  if (!Run(in, *static_cast<Entry*>(handle.get()), out, &result)) return false;
+  number = result.value;
+  is_number = result.given;
+  return true;
+}
+
 bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                                    std::shared_ptr<void>* handle) {
   if (handle && *handle) return Run(in, *static_cast<Entry*>(handle->get()), out);
@@ -1084,7 +1138,7 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
 // result, as Evaluate and Calculate give them.
-bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
+bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
@@ -1093,12 +1147,14 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out) {
   if (entry.calc) {
     Operand r;
     if (runner.GuardedCalc(*entry.calc, nullptr, r, entry.text)) {
+      if (number && r.is_number) return number->Take(r);
       out = CalculationResult(in, r);
       return true;
     }
   } else {
     std::string value, type;
-    if (runner.Evaluate(*entry.eval, value, &type)) {
+    if (runner.Evaluate(*entry.eval, value, &type, number)) {
+      if (number && number->given) return true;
       in.S.SoreType = std::move(type);
       out = std::move(value);
       return true;

@@ -24,6 +24,7 @@
 namespace sorane {
 
 class Interpreter;
+struct NumberResult;
 
 // False when the environment variable SORANE_NO_CACHE is "1" at the first
 // call: every cache of the run-time stays unused, so a run can be compared with
@@ -47,6 +48,12 @@ class ExpressionCache {
   // it stands in a program text (one text for every pass over it).
   bool TryExpandLiteral(Interpreter& in, const std::string& literal, std::string& out,
                         std::shared_ptr<void>* handle = nullptr);
+  // TryEvaluate or TryCalculate through a handle kept from an earlier one, for
+  // a value whose text may not be needed: a number result comes back as
+  // `number` (true in `is_number`, SoreType not set) without its text; any
+  // other result in `out` with SoreType set.
+  bool TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
+                  long double& number, bool& is_number);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                     std::shared_ptr<void>* handle = nullptr);
@@ -56,7 +63,7 @@ class ExpressionCache {
 
  private:
   Entry& EntryOf(const std::string& text, bool calculation, std::shared_ptr<void>* handle);
-  bool Run(Interpreter& in, Entry& entry, std::string& out);
+  bool Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number = nullptr);
   std::unique_ptr<Tables> tables_;
 };
 

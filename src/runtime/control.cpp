@@ -586,6 +586,27 @@ void SetCondResult(Interpreter& in, const std::string& v) {
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
 }
 
+// The same for the calculation of `condition`: a number result is judged
+// without its text where the number alone decides.
+void SetCondResultOf(Interpreter& in, const std::string& condition,
+                     std::shared_ptr<void>* compiled) {
+  if (in.Expressions && *compiled) {
+    std::string v;
+    Number n = 0;
+    bool is_number = false;
+    if (in.Expressions->TryRunKept(in, *compiled, v, n, is_number)) {
+      if (!is_number) return SetCondResult(in, v);
+      SetTypeMark(in.S.SoreType, "e");
+      NumberText text;
+      in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, text) == "1") ? 1 : 0;
+      return;
+    }
+  }
+  SetCondResult(in, in.Calculate(condition, compiled));
+}
+
+}  // namespace
+
 // A もし statement whose record holds at the position: the condition is
 // calculated from its operator form, and only the chosen block is read. The
 // line number is set as reading the statement would set it at each point.
@@ -596,7 +617,7 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   const char* condition_end = at + r.condition_end;
   S.ExecPos.p = condition_end;
   SetNotedLine(in, r.condition_line);
-  SetCondResult(in, in.Calculate(r.converted, &r.compiled));
+  SetCondResultOf(in, r.converted, &r.compiled);
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !HoldsBytes(at, r.bytes)) {
@@ -628,6 +649,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   S.CondResult = -1;
 }
 
+namespace {
+
 // Bytes after a statement that reading it may look at for a keyword.
 constexpr size_t kKeywordLookahead = 10;
 
@@ -658,7 +681,7 @@ void CmdIf(Call& c) {
   record->converted = in.ConvertCondition(cond);
   // The condition as read, to tell whether the calculation changed it.
   std::string read(at, condition_end);
-  SetCondResult(in, in.Calculate(record->converted, &record->compiled));
+  SetCondResultOf(in, record->converted, &record->compiled);
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
       std::memcmp(at, read.data(), read.size()) != 0) {
     in.Branches(true);

@@ -214,12 +214,18 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
 
 std::string Interpreter::Evaluate(const std::string& text, std::shared_ptr<void>* compiled) {
   std::string value;
+  EvaluateInto(text, compiled, value);
+  return value;
+}
+
+void Interpreter::EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled,
+                               std::string& value) {
   if (Expressions) {
     // A text compiled before (its handle kept) is not plain.
-    if (!(compiled && *compiled) && EvaluatePlain(*this, text, value)) return value;
-    if (Expressions->TryEvaluate(*this, text, value, compiled)) return value;
+    if (!(compiled && *compiled) && EvaluatePlain(*this, text, value)) return;
+    if (Expressions->TryEvaluate(*this, text, value, compiled)) return;
   }
-  return EvaluateText(text);
+  value = EvaluateText(text);
 }
 
 std::string Interpreter::EvaluateText(const std::string& text) {

@@ -35,6 +35,10 @@ bool IsWordDelimiter(unsigned char c);
 bool IsOperatorChar(unsigned char c);
 // Backquoted literal of `s` (every "`" doubled).
 std::string Requote(std::string_view s);
+// Sets a type mark ("e", "s", …); one that already reads so is left as it is.
+inline void SetTypeMark(std::string& mark, std::string_view m) {
+  if (std::string_view(mark) != m) mark.assign(m);
+}
 
 class Interpreter {
  public:
@@ -150,6 +154,8 @@ class Interpreter {
   // `compiled`, when given, keeps the compiled form of the text for the next
   // evaluation of the same text there (see ExpressionCache::TryEvaluate).
   std::string Evaluate(const std::string& text, std::shared_ptr<void>* compiled = nullptr);
+  // The same into `value` (the room it has is used).
+  void EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled, std::string& value);
   // Evaluate without the compiled form.
   std::string EvaluateText(const std::string& text);
   std::string Term(const char*& p);
@@ -260,6 +266,7 @@ class Interpreter {
   void AssignMember(const std::string& item, const std::string& target);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
+  bool ReplayBranch(const char* at);
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);
   void StepToken(unsigned char c, const char* start);
@@ -274,6 +281,11 @@ class Interpreter {
   void MemberAssign(const std::string& target);
   void StoreAssigned(const std::string& target, std::string v, const std::string& m,
                      WordHint* target_word = nullptr);
+  void StoreAssigned(THashNode* w, const std::string& target, std::string v, const std::string& m);
+  void StoreNumber(const std::string& target, Number n, WordHint* target_word);
+  bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
+                       Number& n);
+  THashNode* AssignedWord(const std::string& target, WordHint* target_word);
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

@@ -37,6 +37,13 @@ class Operand {
     o.is_number = true;
     return o;
   }
+  // Makes this operand a copy of `text` (its number read on first use).
+  void SetText(const std::string& text, bool number) {
+    text_ = text;
+    has_text_ = true;
+    has_num_ = false;
+    is_number = number;
+  }
   // Makes this operand the number n (its text made on first use).
   void SetNum(Number n) {
     num_ = n;

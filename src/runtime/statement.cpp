@@ -329,6 +329,7 @@ void Interpreter::Step() {
       AssignText(r->target, r->value, &r->compiled, &r->target_word);
       return;
     }
+    if (ReplayBranch(p)) return;
     if (ReplayMember(p)) return;
     if (ReplayTokens(p)) return;
   }
@@ -475,6 +476,31 @@ bool PureTokenText(const char* from, const char* to) {
 }
 
 }  // namespace
+
+// A もし statement whose record holds where its condition begins, run from
+// the record while もし names the command: what reading the word and
+// dispatching the command would do, without reading them.
+bool Interpreter::ReplayBranch(const char* at) {
+  const std::string& word = SJ("もし");
+  const char* p = at;
+  SkipBlanks(p);
+  for (char c : word)
+    if (*p++ != c) return false;
+  if (!kTables.delimiter[static_cast<unsigned char>(*p)]) return false;
+  SkipBlanks(p);
+  if (*p == '=' || (*p == '&' && p[1] != '&')) return false;
+  std::shared_ptr<const BranchRecord> r = Statements->FindBranch(p);
+  if (!r) return false;
+  THashNode* verb = FindVerb(word);
+  if (!verb || verb->Kind != kWordCommand || verb->Command != CommandId::If ||
+      !HandlerOf(CommandId::If))
+    return false;
+  recording_.start = nullptr;
+  S.SoreImplied = false;  // as binding a command without slots leaves it
+  S.ExecPos.p = p;
+  RunRecordedBranches(*this, *r);
+  return true;
+}
 
 bool Interpreter::ReplayTokens(const char* at) {
   TokenRecord* r = Statements->FindTokens(at);
@@ -1023,22 +1049,73 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
   StoreAssigned(target, std::move(v), m);
 }
 
+// The value of `src` about to be stored: true with a number result in `n`
+// (SoreType "e", its text not made yet), else false with the value in `v`.
+inline bool Interpreter::EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled,
+                                         std::string& v, Number& n) {
+  if (Expressions && compiled && *compiled) {
+    bool is_number = false;
+    if (Expressions->TryRunKept(*this, *compiled, v, n, is_number)) {
+      if (is_number) SetTypeMark(S.SoreType, "e");
+      return is_number;
+    }
+  }
+  EvaluateInto(src, compiled, v);
+  return false;
+}
+
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word) {
-  std::string v = Evaluate(src, compiled);
+  THashNode* from = nullptr;
+  if (Expressions && !(compiled && *compiled) && ReadsAsWord(src, from) && from &&
+      from->Kind == kWordVariable) {
+    // One variable's value copied into another's own room (words stay where
+    // they are when others are added).
+    S.SoreType = from->TypeMark;
+    THashNode* w = AssignedWord(target, target_word);
+    if (w->Kind != kWordVariable || w->Reserved || S.SoreType == "hs")
+      return StoreAssigned(w, target, from->Value, std::string(S.SoreType));
+    w->Value = from->Value;
+    w->TypeMark = S.SoreType;
+    return;
+  }
+  std::string v;
+  Number n = 0;
+  if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
 
-void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
-                                WordHint* target_word) {
-  // The value is evaluated by now: a word it added or removed has changed the
-  // table's generation, and the hint is not used.
+// The word an assignment to `target` writes (added when missing). The value is
+// evaluated by now: a word it added or removed has changed the table's
+// generation, and the hint is not used.
+THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target_word) {
   THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
                      ? target_word->word
                      : S.Words.FindExact(target);
   if (!w) w = AddVariable(target);
   if (target_word) *target_word = {w, S.Words.Generation()};
+  return w;
+}
+
+// Stores a number result: a plain variable gets its text written into its own
+// room, anything else is stored as StoreAssigned stores the text.
+void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* target_word) {
+  THashNode* w = AssignedWord(target, target_word);
+  if (w->Kind != kWordVariable || w->Reserved)
+    return StoreAssigned(w, target, FormatNumber(n), "e");
+  NumberText text;
+  w->Value.assign(FormatNumber(n, text));
+  SetTypeMark(w->TypeMark, "e");
+}
+
+void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,
+                                WordHint* target_word) {
+  StoreAssigned(AssignedWord(target, target_word), target, std::move(v), m);
+}
+
+void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::string v,
+                                const std::string& m) {
   switch (w->Kind) {
     case kWordVariable:
       if (w->Reserved) Raise(msg::ReadOnly(), target);
@@ -1200,11 +1277,19 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     }
     case kWordHash: {
       std::string key = Evaluate(target);
-      std::string value = Evaluate(value_text, record ? &record->compiled : nullptr);
+      std::string value;
+      Number n = 0;
+      const bool number =
+          EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindExact(key);
       if (!e) e = x->Elements->AddMissingVariable(key, S.RunStack.Count());
-      e->Value = std::move(value);
+      if (number) {
+        NumberText text;
+        e->Value.assign(FormatNumber(n, text));
+      } else {
+        e->Value = std::move(value);
+      }
       e->TypeMark = S.SoreType;
       return;
     }

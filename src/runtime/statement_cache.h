@@ -125,6 +125,10 @@ struct BranchRecord {
   bool has_then = false, has_else = false;
 };
 
+// Runs a もし statement from its record, the position at its condition (as
+// the command does when it finds the record there).
+void RunRecordedBranches(Interpreter& in, const BranchRecord& r);
+
 // The text at p holds the bytes of a record: its bytes, then the byte after
 // them (never the NUL that ends a text, which is never part of a text's bytes).
 inline bool HoldsBytes(const char* p, const std::string& bytes) {

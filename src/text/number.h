@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -47,5 +48,33 @@ bool IsNumberText(std::string_view s);
 
 // True when the whole text (trimmed) is an integer in decimal; sets `out`.
 bool TryParseInteger(std::string_view s, long long& out);
+
+// The value of the decimal digits of `digits` (at most 18 of them), eight at a
+// time; false when a byte is not a digit.
+inline bool ReadDecimalDigits(std::string_view digits, long long& out) {
+  const char* p = digits.data();
+  size_t n = digits.size();
+  uint64_t m = 0;
+  for (; n >= 8; n -= 8, p += 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    // Every byte 0x30..0x39: its high half 3, and still 3 after adding 6.
+    if ((v & 0xF0F0F0F0F0F0F0F0ull) != 0x3030303030303030ull ||
+        ((v + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) != 0x3030303030303030ull)
+      return false;
+    // Pairs of digits, then fours, then the eight, by multiplying in place.
+    v = (v & 0x0F0F0F0F0F0F0F0Full) * 2561 >> 8;
+    v = (v & 0x00FF00FF00FF00FFull) * 6553601 >> 16;
+    v = (v & 0x0000FFFF0000FFFFull) * 42949672960001ull >> 32;
+    m = m * 100000000 + v;
+  }
+  for (; n > 0; --n, ++p) {
+    unsigned d = static_cast<unsigned char>(*p) - '0';
+    if (d > 9) return false;
+    m = m * 10 + d;
+  }
+  out = static_cast<long long>(m);
+  return true;
+}
 
 }  // namespace sorane

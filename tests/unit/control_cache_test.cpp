@@ -30,6 +30,21 @@ TEST(ControlCacheTest, BranchesTakenAtEveryPassWithTheirLines) {
   EXPECT_EQ(o.values[0], "TT二F3F4") << o.log;
 }
 
+TEST(ControlCacheTest, AnIfStatementWhoseWordIsRenamedInTheLoop) {
+  // From the second pass on a もし statement runs from its record while もし
+  // names the command; the word is reserved, so renaming it fails and every
+  // pass runs the command.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  もし、I<9ならば、結果は、結果&「T」\n"
+      "  もし、I=2ならば、「もし」を、「若し」に、名義変更\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "TTTT") << o.log;
+  EXPECT_NE(o.log.find("予約語"), std::string::npos) << o.log;
+}
+
 TEST(ControlCacheTest, ErrorsInTheConditionAndInEitherBlockKeepTheirLines) {
   // The chosen block fails on its own line (the then-block at the first pass,
   // the else-block at the second); the condition fails from the third pass on.

@@ -119,13 +119,24 @@ void CmdRead(Call& c) {
 // 書く / 保存 (?を,?へ): the destination is evaluated after the text.
 void CmdWrite(Call& c) {
   Interpreter& in = c.in;
-  std::string text = c.Text(0);
-  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, text);
+  // A variable written whole is not copied (it may hold a file of many
+  // megabytes) while nothing else runs: reading the file name runs nothing,
+  // and the value is copied before a question lets the script's events run.
+  bool in_place = c.ReadsNothingElse(1) && c.ValueInPlace(0);
+  std::string text = in_place ? std::string() : c.Text(0);
+  auto written = [&]() -> const std::string& { return in_place ? *c.VariableInPlace(0) : text; };
+  if (IsClipboardWord(c.Raw(1))) return SetClipboardText(in, written());
   std::string name = c.Text(1);
   std::string os = CheckedOsPath(in, name);
-  if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")))) return;
-  EncodeFileText(in, os, text, FileWrite::kReplace);
-  if (!WriteOsFileAtomic(os, text)) RaiseFileFailure(in, name);
+  auto copy_before_asking = [&] {
+    if (in_place) text = written();
+    in_place = false;
+  };
+  if (!SecurityCheck(in, name, QuotedQuestion(name, SJ("へ書き込みます。")), copy_before_asking))
+    return;
+  std::string encoded;
+  if (!WriteOsFileAtomic(os, EncodedFileText(in, os, written(), FileWrite::kReplace, encoded)))
+    RaiseFileFailure(in, name);
 }
 
 // 追加保存 (?を,?へ): the destination is evaluated after the text.

@@ -126,12 +126,19 @@ void DecodeFileText(Interpreter& in, const std::string& os_path, std::string& by
   if (utf8) bytes = Utf8ToSjisKeepingBytes(std::string_view(bytes).substr(bom ? 3 : 0));
 }
 
-void EncodeFileText(Interpreter& in, const std::string& os_path, std::string& text, FileWrite how) {
-  if (GetTextFileEncoding(in) == TextFileEncoding::kShiftJis) return;
+const std::string& EncodedFileText(Interpreter& in, const std::string& os_path,
+                                   const std::string& text, FileWrite how, std::string& room) {
+  if (GetTextFileEncoding(in) == TextFileEncoding::kShiftJis) return text;
   TextFileForm form = FormForWriting(in, os_path);
-  if (form == TextFileForm::kShiftJis) return;
-  text = SjisToUtf8KeepingBytes(text);
-  if (form == TextFileForm::kUtf8Bom && how == FileWrite::kReplace) text.insert(0, kBom);
+  if (form == TextFileForm::kShiftJis) return text;
+  room = SjisToUtf8KeepingBytes(text);
+  if (form == TextFileForm::kUtf8Bom && how == FileWrite::kReplace) room.insert(0, kBom);
+  return room;
+}
+
+void EncodeFileText(Interpreter& in, const std::string& os_path, std::string& text, FileWrite how) {
+  std::string room;
+  if (&EncodedFileText(in, os_path, text, how, room) == &room) text = std::move(room);
 }
 
 TextFileForm LineFormOf(Interpreter& in, const std::string& os_path) {

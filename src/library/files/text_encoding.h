@@ -60,6 +60,10 @@ void DecodeFileText(Interpreter& in, const std::string& os_path, std::string& by
 // place): replacing its content, or added at its end (never a byte-order mark).
 enum class FileWrite : uint8_t { kReplace, kAppend };
 void EncodeFileText(Interpreter& in, const std::string& os_path, std::string& text, FileWrite how);
+// The same for a text left as it is: the text itself when it is written as it
+// stands, else its encoded bytes, made in `room`.
+const std::string& EncodedFileText(Interpreter& in, const std::string& os_path,
+                                   const std::string& text, FileWrite how, std::string& room);
 // The form of the lines a file handle reads and writes in the file.
 TextFileForm LineFormOf(Interpreter& in, const std::string& os_path);
 
