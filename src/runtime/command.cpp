@@ -1,7 +1,6 @@
 // The argument and result side of a command call (see command.h).
 #include "runtime/command.h"
 
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -13,11 +12,6 @@ namespace sorane {
 
 namespace {
 std::array<NumericForm, kCommandIdCount> g_numeric_forms{};
-
-// Sets a type mark to "e" (mostly it is already).
-void MarkNumber(std::string& mark) {
-  if (mark.size() != 1 || mark[0] != 'e') mark = "e";
-}
 }  // namespace
 
 void RegisterNumericForms(std::span<const NumericForm> forms) {
@@ -70,7 +64,7 @@ THashNode* Call::VariableItem(size_t k) {
 const std::string* Call::ValueInPlace(size_t k) {
   THashNode* w = VariableItem(k);
   if (!w) return nullptr;
-  in.S.SoreType = w->TypeMark;
+  SetTypeMark(in.S.SoreType, w->TypeMark);
   return &w->Value;
 }
 
@@ -92,9 +86,8 @@ Number Call::Num(size_t k) {
   // Digits alone: with the caches on, Evaluate gives them as they are, typed
   // "e" (a number literal); read here without the copy.
   const std::string& raw = Raw(k);
-  if (in.Expressions && !raw.empty() &&
-      std::all_of(raw.begin(), raw.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    MarkNumber(in.S.SoreType);
+  if (in.Expressions && !raw.empty() && raw.find_first_not_of("0123456789") == std::string::npos) {
+    SetTypeMark(in.S.SoreType, "e");
     return ParseNumber(raw);
   }
   if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
@@ -121,8 +114,8 @@ void Call::ReturnNumber(Number v) {
   // Written into それ's own room (most results need no new one).
   NumberText text;
   in.S.Fast.Sore->Value.assign(FormatNumber(v, text));
-  MarkNumber(in.S.SoreType);
-  MarkNumber(in.S.Fast.Sore->TypeMark);
+  SetTypeMark(in.S.SoreType, "e");
+  SetTypeMark(in.S.Fast.Sore->TypeMark, "e");
 }
 
 void Call::ReturnInt(long long v) {

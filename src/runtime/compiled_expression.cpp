@@ -633,8 +633,7 @@ class Runner {
     if (!form->Compute(x, result)) return false;
     committed_ = true;
     in_.S.SoreImplied = false;  // as the call's binding leaves it
-    std::string& sore_type = in_.S.SoreType;
-    if (sore_type.size() != 1 || sore_type[0] != 'e') sore_type = "e";
+    SetTypeMark(in_.S.SoreType, "e");
     return true;
   }
 
