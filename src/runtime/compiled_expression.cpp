@@ -757,6 +757,7 @@ class Runner {
       if (f && NumericCall(*prog.first, f, n)) {
         first = NumericCallOperand(n);
         if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
         return true;

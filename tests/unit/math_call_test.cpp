@@ -10,7 +10,6 @@
 #include <string>
 
 #include "cache_outcome.h"
-#include "runtime/command.h"
 #include "text/number.h"
 
 namespace sorane {
@@ -158,17 +157,6 @@ TEST(MathCallTest, ANameRedefinedBetweenTwoRunsOfTheSameStatement) {
       "戻る\n",
       {"結果"});
   EXPECT_EQ(o.values[0], "20,20,20,SQRT,48,15.0423405196766,1,") << o.log;
-}
-
-TEST(MathCallTest, OnlyTheHandlerAFormStandsForIsComputedDirectly) {
-  TestHost host;
-  Interpreter in(host);
-  InstallLibrary(in);
-  CommandHandler sqrt = in.HandlerOf(CommandId::Sqrt);
-  ASSERT_NE(NumericFormOf(CommandId::Sqrt, sqrt), nullptr);
-  EXPECT_EQ(NumericFormOf(CommandId::Sqrt, in.HandlerOf(CommandId::Sin)), nullptr);
-  EXPECT_EQ(NumericFormOf(CommandId::Sqrt, nullptr), nullptr);
-  EXPECT_EQ(NumericFormOf(CommandId::RoundPlaces, in.HandlerOf(CommandId::RoundPlaces)), nullptr);
 }
 
 }  // namespace
