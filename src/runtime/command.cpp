@@ -86,7 +86,8 @@ Number Call::Num(size_t k) {
   // Digits alone: with the caches on, Evaluate gives them as they are, typed
   // "e" (a number literal); read here without the copy.
   const std::string& raw = Raw(k);
-  if (in.Expressions && !raw.empty() && raw.find_first_not_of("0123456789") == std::string::npos) {
+  if (!raw.empty() && raw[0] >= '0' && raw[0] <= '9' && in.Expressions &&
+      raw.find_first_not_of("0123456789") == std::string::npos) {
     SetTypeMark(in.S.SoreType, "e");
     return ParseNumber(raw);
   }

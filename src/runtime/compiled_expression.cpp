@@ -579,7 +579,7 @@ class Runner {
         THashNode* f = CallTarget(t);
         if (!f) return false;
         Number n;
-        if (NumericCall(t, f, n)) {
+        if (f->Kind == kWordCommand && NumericCall(t, f, n)) {
           NumberText text;
           value.assign(FormatNumber(n, text));
           type = "e";
@@ -690,7 +690,7 @@ class Runner {
   bool NumericCallInPlace(TermNode& t) {
     THashNode* f = CallTarget(t);
     Number result;
-    if (!f || !NumericCall(t, f, result)) return false;
+    if (!f || f->Kind != kWordCommand || !NumericCall(t, f, result)) return false;
     stack_.push_back(NumericCallOperand(result));
     return true;
   }
@@ -749,13 +749,9 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     std::string type;
-    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall) {
-      // A first call computed directly (see NumericCall) stays a number.
+    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
-      THashNode* f = CallTarget(*prog.first);
-      Number n;
-      if (f && NumericCall(*prog.first, f, n)) {
-        first = NumericCallOperand(n);
+      if (NumericVariable(*prog.first, first)) {
         if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
@@ -763,9 +759,12 @@ class Runner {
         return true;
       }
     }
-    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
-      Operand first, r;
-      if (NumericVariable(*prog.first, first)) {
+    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall) {
+      // A first call computed directly (see NumericCall) stays a number.
+      THashNode* f = CallTarget(*prog.first);
+      Number n;
+      if (f && f->Kind == kWordCommand && NumericCall(*prog.first, f, n)) {
+        Operand first = NumericCallOperand(n), r;
         if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
