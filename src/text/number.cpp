@@ -313,11 +313,11 @@ int FloorLog10Pow2(int e) {
   return (e * 78913) >> 18;
 }
 
-// Fast path for magnitudes within 10^+-27 of the 15-digit window: scale by an
-// exact power of ten (one rounding in 64-bit precision, far finer than the 15
-// digits kept) and round to an integer of 15 digits.
-// |v| rounded to 15 significant digits as the integer `r` (10^14 <= r < 10^15)
-// and the decimal exponent `e` of its first digit.
+// |a| rounded to 15 significant digits as the integer `r` (10^14 <= r < 10^15)
+// and the decimal exponent `e` of its first digit, for magnitudes within
+// 10^+-27 of the 15-digit window: scaled by an exact power of ten (one
+// rounding in 64-bit precision, far finer than the 15 digits kept) and
+// rounded to an integer of 15 digits.
 bool ScaleTo15(long double a, long double& r, int& e) {
   constexpr long double kLow = 1e14L, kHigh = 1e15L;
   // Decimal exponent estimate from the binary one (read from the bits of the
@@ -343,6 +343,7 @@ bool ScaleTo15(long double a, long double& r, int& e) {
   return false;
 }
 
+// The fast path of RoundTo15 (see ScaleTo15).
 bool RoundTo15Fast(long double a, Decimal& d) {
   long double r;
   int e;
