@@ -412,6 +412,16 @@ void Interpreter::StepLineBreakAfter() {
   TakeVerbHint(p);
   ReadLineBreak(p);
   LineFromMark = true;
+  // Blanks that end the text (the indentation before a block's closing
+  // parenthesis) are a step of their own that finds nothing to run.
+  const char* q = p;
+  while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
+  if (q == p || (*q != '\0' && *q != ',' && static_cast<unsigned char>(*q) != 0xA4)) return;
+  SkipBlanks(q);
+  if (*q != '\0') return;
+  p = q;
+  LineFromMark = false;
+  recording_.start = nullptr;
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {
