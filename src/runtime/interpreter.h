@@ -267,6 +267,7 @@ class Interpreter {
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   bool ReplayBranch(const char* at);
+  void StepLineBreakAfter();
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);
   void StepToken(unsigned char c, const char* start);

@@ -327,10 +327,9 @@ void Interpreter::Step() {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
       AssignText(r->target, r->value, &r->compiled, &r->target_word);
-      return;
+      return StepLineBreakAfter();
     }
-    if (ReplayBranch(p)) return;
-    if (ReplayMember(p)) return;
+    if (ReplayBranch(p) || ReplayMember(p)) return StepLineBreakAfter();
     if (ReplayTokens(p)) return;
   }
   SkipBlanks(p);
@@ -396,6 +395,33 @@ void Interpreter::Step() {
   if (!rec.start) return;
   recording_ = std::move(rec);
   RecordToken(start);
+}
+
+// After a statement run from its record, with nothing pushed: the line break
+// that follows is read at once, as the next step would read it (the checks the
+// statement loop makes between two steps hold; with a step limit or line-stop
+// mode each step stays on its own).
+void Interpreter::StepLineBreakAfter() {
+  const char*& p = S.ExecPos.p;
+  if (StepLimit || S.LineStopOption || S.StopRequested || S.ExecPos.None() || !S.ArgStack.Empty() ||
+      S.RunStack.Count() > 65535 || (*p != '\r' && *p != '\n') || p == S.ExecPos.text->c_str() ||
+      p[-1] == ',')
+    return;
+  LineFromMark = false;
+  FinishRecording(p);
+  TakeVerbHint(p);
+  ReadLineBreak(p);
+  LineFromMark = true;
+  // Blanks that end the text (the indentation before a block's closing
+  // parenthesis) are a step of their own that finds nothing to run.
+  const char* q = p;
+  while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
+  if (q == p || (*q != '\0' && *q != ',' && static_cast<unsigned char>(*q) != 0xA4)) return;
+  SkipBlanks(q);
+  if (*q != '\0') return;
+  p = q;
+  LineFromMark = false;
+  recording_.start = nullptr;
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {
