@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
