@@ -29,26 +29,28 @@ enum WordKind : uint8_t {
 };
 
 struct THashNode {
+  // What a lookup and a read touch come first, so that they share the node's
+  // first cache lines.
   std::string Name;
-  std::string Template;  // commands: argument template; labels: parameter template
   std::string Value;
   // What a read of the word reports as its type: "s", "e", "hs" (or any other
   // text, which counts as untyped) — for system variables their description,
   // for objects the kind text ("メインフォーム").
   std::string TypeMark;
-  std::string Owner;  // labels: the name of the source they were defined in
   WordKind Kind = kWordVariable;
+  bool Reserved = false;
   CommandId Command{};      // commands: the id the dispatcher selects the handler by
   int32_t Level = 0;        // variables, hashes: declaration level; -1 system variables
   int32_t ObjectIndex = 0;  // objects: the record in the object list
+  std::unique_ptr<THash> Elements;
+  std::string Template;  // commands: argument template; labels: parameter template
+  std::string Owner;     // labels: the name of the source they were defined in
   // Labels point into a source text (kept alive by RefText); hashes own their
   // element table; a file-handle variable names its open stream (owned by the
   // handle family; compared, never dereferenced through the word).
   const char* RefPos = nullptr;
   std::shared_ptr<const std::string> RefText;
-  std::unique_ptr<THash> Elements;
   const TextFileStream* HandleStream = nullptr;
-  bool Reserved = false;
 
   THashNode() = default;
   THashNode(std::string name, WordKind kind) : Name(std::move(name)), Kind(kind) {}
@@ -126,19 +128,38 @@ class THash {
   int RemoveExact(std::string_view name);
   void Changed();
 
-  // The index: open addressing over a power-of-two array of (hash of the name,
-  // node); a node's Name never changes while it is in the table.
-  struct Slot {
-    size_t hash = 0;
-    THashNode* node = nullptr;  // null: never used; kRemoved: removed
-  };
-  size_t SlotOf(std::string_view name, size_t hash) const;
-  THashNode* Insert(std::unique_ptr<THashNode> node, size_t hash);
-  void IndexInsert(THashNode* node, size_t hash);
-  void Rehash(size_t capacity);
+  // Nodes live in chunks owned by the table, numbered in the order they were
+  // made: chunk k holds kFirstChunk << k nodes, so a number gives the address
+  // without a memory access, and nodes made one after another lie side by
+  // side. Every number below made_ holds a constructed node; a removed node is
+  // emptied and its number made again by the next insertion.
+  static constexpr uint32_t kFirstChunk = 8;
+  THashNode* NodeAt(uint32_t number) const;
+  uint32_t MakeNode();             // the number of an empty node ready to fill
+  void DropNode(uint32_t number);  // empties the node and frees its number
+  void ReleaseNodes();
 
-  std::array<std::vector<std::unique_ptr<THashNode>>, 256> buckets_;
-  std::vector<Slot> slots_;
+  // The index: open addressing over a power-of-two array of eight-byte slots
+  // (the low half of the name's hash, the node's number + 1), so a probe reads
+  // no node until the hashes agree; a node's Name never changes while it is in
+  // the table.
+  struct Slot {
+    uint32_t tag = 0;
+    uint32_t ref = 0;  // 0: never used; kRemovedRef: removed; else number + 1
+  };
+  static constexpr uint32_t kRemovedRef = UINT32_MAX;
+  size_t SlotOf(std::string_view name, size_t hash) const;
+  THashNode* Insert(uint32_t number, size_t hash);
+  void IndexInsert(uint32_t number, size_t hash);
+  void Rehash(size_t capacity);
+  void ReleaseIndex();
+
+  std::array<std::vector<THashNode*>, 256> buckets_;
+  std::vector<THashNode*> chunks_;
+  uint32_t made_ = 0;
+  std::vector<uint32_t> free_numbers_;
+  Slot* slots_ = nullptr;
+  size_t capacity_ = 0;    // slots
   size_t used_slots_ = 0;  // live and removed
   int count_ = 0;
   size_t quoted_names_ = 0;  // names that begin with a quote
