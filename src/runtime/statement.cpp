@@ -870,17 +870,17 @@ const std::vector<std::string>& SlotsOf(const THashNode* w) {
   };
   static std::array<Recent, 64> recent;
   Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
-  if (r.word == w && r.slots && r.tmpl == w->Template) return *r.slots;
-  const std::vector<std::string>& slots = TemplateSlots(w->Template);
+  if (r.word == w && r.slots && r.tmpl == w->More().Template) return *r.slots;
+  const std::vector<std::string>& slots = TemplateSlots(w->More().Template);
   r.word = w;
-  r.tmpl = w->Template;
+  r.tmpl = w->More().Template;
   r.slots = &slots;
   return slots;
 }
 }  // namespace
 
 size_t Interpreter::Bind(THashNode* w) {
-  const std::string& t = w->Template;
+  const std::string& t = w->More().Template;
   const std::vector<std::string>& slots = SlotsOf(w);
   size_t n = slots.size();
   TStack& st = S.ArgStack;

@@ -14,20 +14,21 @@
 
 namespace sorane {
 
+const THashNodeMore THashNode::kNoMore;
+
 void THashNode::CopyAttributesFrom(const THashNode& other) {
   if (this == &other) return;
-  Template = other.Template;
   Value = other.Value;
   TypeMark = other.TypeMark;
   Kind = other.Kind;
-  Owner = other.Owner;
   Command = other.Command;
   Level = other.Level;
   ObjectIndex = other.ObjectIndex;
-  RefPos = other.RefPos;
-  RefText = other.RefText;
-  HandleStream = other.HandleStream;
   Reserved = other.Reserved;
+  if (other.more_)
+    more_ = std::make_unique<THashNodeMore>(*other.more_);
+  else
+    more_.reset();
   if (other.Elements) {
     auto copy = std::make_unique<THash>();
     other.Elements->CopyTo(*copy);

@@ -28,6 +28,19 @@ enum WordKind : uint8_t {
   kWordHash = 6,
 };
 
+// What only commands, labels, objects and file handles carry, kept apart so
+// that the many variables and hash elements stay small.
+struct THashNodeMore {
+  std::string Template;  // commands: argument template; labels: parameter template
+  std::string Owner;     // labels: the name of the source they were defined in
+  // Labels (and objects) point into a source text (kept alive by RefText); a
+  // file-handle variable names its open stream (owned by the handle family;
+  // compared, never dereferenced through the word).
+  const char* RefPos = nullptr;
+  std::shared_ptr<const std::string> RefText;
+  const TextFileStream* HandleStream = nullptr;
+};
+
 struct THashNode {
   // What a lookup and a read touch come first, so that they share the node's
   // first cache lines.
@@ -39,23 +52,27 @@ struct THashNode {
   std::string TypeMark;
   WordKind Kind = kWordVariable;
   bool Reserved = false;
-  CommandId Command{};      // commands: the id the dispatcher selects the handler by
-  int32_t Level = 0;        // variables, hashes: declaration level; -1 system variables
-  int32_t ObjectIndex = 0;  // objects: the record in the object list
-  std::unique_ptr<THash> Elements;
-  std::string Template;  // commands: argument template; labels: parameter template
-  std::string Owner;     // labels: the name of the source they were defined in
-  // Labels point into a source text (kept alive by RefText); hashes own their
-  // element table; a file-handle variable names its open stream (owned by the
-  // handle family; compared, never dereferenced through the word).
-  const char* RefPos = nullptr;
-  std::shared_ptr<const std::string> RefText;
-  const TextFileStream* HandleStream = nullptr;
+  CommandId Command{};              // commands: the id the dispatcher selects the handler by
+  int32_t Level = 0;                // variables, hashes: declaration level; -1 system variables
+  int32_t ObjectIndex = 0;          // objects: the record in the object list
+  std::unique_ptr<THash> Elements;  // hashes: their element table
 
   THashNode() = default;
   THashNode(std::string name, WordKind kind) : Name(std::move(name)), Kind(kind) {}
   // Copies every field except the name; a hash's elements are copied, never shared.
   void CopyAttributesFrom(const THashNode& other);
+
+  // The rarer fields: an empty record when the word has none; MoreToWrite
+  // makes the word's own record on first use.
+  const THashNodeMore& More() const { return more_ ? *more_ : kNoMore; }
+  THashNodeMore& MoreToWrite() {
+    if (!more_) more_ = std::make_unique<THashNodeMore>();
+    return *more_;
+  }
+
+ private:
+  static const THashNodeMore kNoMore;
+  std::unique_ptr<THashNodeMore> more_;
 };
 
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
