@@ -176,10 +176,11 @@ THashNode* THash::NodeAt(uint32_t number) const {
   return chunks_[chunk] + (m - (uint64_t{kFirstChunk} << chunk));
 }
 
-uint32_t THash::MakeNode() {
+uint32_t THash::MakeNode(THashNode* from) {
   if (!free_numbers_.empty()) {
     uint32_t number = free_numbers_.back();
     free_numbers_.pop_back();
+    if (from) *NodeAt(number) = std::move(*from);
     return number;
   }
   // Numbers + 1 fit a slot's 32 bits, and twice as many slots as nodes
@@ -192,7 +193,10 @@ uint32_t THash::MakeNode() {
     chunks_.push_back(
         static_cast<THashNode*>(::operator new(ChunkNodes(chunk) * sizeof(THashNode))));
   }
-  new (NodeAt(made_)) THashNode();
+  if (from)
+    new (NodeAt(made_)) THashNode(std::move(*from));
+  else
+    new (NodeAt(made_)) THashNode();
   return made_++;
 }
 
@@ -277,9 +281,7 @@ THashNode* THash::Add(std::unique_ptr<THashNode> node) {
     Changed();
     return &old;
   }
-  uint32_t number = MakeNode();
-  *NodeAt(number) = std::move(*node);
-  return Insert(number, hash);
+  return Insert(MakeNode(node.get()), hash);
 }
 
 // Lists and indexes the filled node `number`; on failure the node is dropped.

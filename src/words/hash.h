@@ -152,7 +152,8 @@ class THash {
   // emptied and its number made again by the next insertion.
   static constexpr uint32_t kFirstChunk = 8;
   THashNode* NodeAt(uint32_t number) const;
-  uint32_t MakeNode();             // the number of an empty node ready to fill
+  // The number of a node made from `from` (moved), or empty and ready to fill.
+  uint32_t MakeNode(THashNode* from = nullptr);
   void DropNode(uint32_t number);  // empties the node and frees its number
   void ReleaseNodes();
 
