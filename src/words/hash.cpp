@@ -132,13 +132,6 @@ size_t NameHashOf(std::string_view name) {
   return static_cast<size_t>(h);
 }
 
-// A slot keeps the low 32 bits of the hash: enough to tell names apart
-// without reading their nodes, and, as the index never outgrows 2^32 slots,
-// the home slot again when the index grows.
-uint32_t TagOf(size_t hash) {
-  return static_cast<uint32_t>(hash);
-}
-
 // A big index is asked for in whole huge pages where the system offers them:
 // every lookup in a table of a million words reads a slot at random, and with
 // small pages most of those reads would also miss the address cache. (Node
@@ -181,6 +174,7 @@ uint32_t THash::MakeNode(THashNode* from) {
     uint32_t number = free_numbers_.back();
     free_numbers_.pop_back();
     if (from) *NodeAt(number) = std::move(*from);
+    NodeAt(number)->indexed_ = false;
     return number;
   }
   // Numbers + 1 fit a slot's 32 bits, and twice as many slots as nodes
@@ -197,6 +191,7 @@ uint32_t THash::MakeNode(THashNode* from) {
     new (NodeAt(made_)) THashNode(std::move(*from));
   else
     new (NodeAt(made_)) THashNode();
+  NodeAt(made_)->indexed_ = false;
   return made_++;
 }
 
@@ -224,56 +219,57 @@ void THash::ReleaseIndex() {
 // The slot holding `name`, or SIZE_MAX when it is not there.
 size_t THash::SlotOf(std::string_view name, size_t hash) const {
   if (!slots_) return SIZE_MAX;
-  size_t mask = capacity_ - 1;
-  uint32_t tag = TagOf(hash);
+  uint32_t mask = SlotMask();
+  uint32_t tag = static_cast<uint32_t>(hash) & ~mask;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (!s.ref) return SIZE_MAX;
-    if (s.tag == tag && s.ref != kRemovedRef && NodeAt(s.ref - 1)->Name == name) return i;
+    Slot s = slots_[i];
+    if (!s) return SIZE_MAX;
+    if ((s & ~mask) == tag && (s & mask) != mask && NodeAt((s & mask) - 1)->Name == name) return i;
   }
 }
 
 void THash::IndexInsert(uint32_t number, size_t hash) {
   // At most half the slots in use (removed ones count), so probes stay short
   // and an empty slot always ends a search; a full index doubles.
-  if ((used_slots_ + 1) * 2 > capacity_) {
-    size_t live = static_cast<size_t>(count_) + 1;
+  if ((used_slots_ + 1) * 2 > capacity_ || (size_t{made_} + 1) * 2 > capacity_) {
+    size_t live = std::max<size_t>(static_cast<size_t>(count_) + 1, made_);
     size_t capacity = 16;
     while (capacity < live * 2 + 2) capacity *= 2;
     Rehash(capacity);
   }
-  size_t mask = capacity_ - 1;
+  uint32_t mask = SlotMask();
   size_t i = hash & mask;
-  while (slots_[i].ref) i = (i + 1) & mask;
-  slots_[i] = Slot{TagOf(hash), number + 1};
+  while (slots_[i]) i = (i + 1) & mask;
+  slots_[i] = (static_cast<uint32_t>(hash) & ~mask) | (number + 1);
   ++used_slots_;
 }
 
 void THash::Rehash(size_t capacity) {
   Slot* fresh = static_cast<Slot*>(AllocateIndex(capacity * sizeof(Slot)));
   std::memset(static_cast<void*>(fresh), 0, capacity * sizeof(Slot));
-  Slot* old = slots_;
-  size_t old_capacity = capacity_;
+  FreeIndex(slots_, capacity_ * sizeof(Slot));
   slots_ = fresh;
   capacity_ = capacity;
   used_slots_ = 0;
-  size_t mask = capacity - 1;
-  for (size_t k = 0; k < old_capacity; ++k) {
-    const Slot& s = old[k];
-    if (!s.ref || s.ref == kRemovedRef) continue;
-    size_t i = s.tag & mask;
-    while (slots_[i].ref) i = (i + 1) & mask;
-    slots_[i] = s;
+  uint32_t mask = SlotMask();
+  // The slots keep too few bits of a hash to place it again: the names give
+  // them, read in the order the nodes lie.
+  for (uint32_t n = 0; n < made_; ++n) {
+    const THashNode* node = NodeAt(n);
+    if (!node->indexed_) continue;
+    size_t hash = NameHashOf(node->Name);
+    size_t i = hash & mask;
+    while (slots_[i]) i = (i + 1) & mask;
+    slots_[i] = (static_cast<uint32_t>(hash) & ~mask) | (n + 1);
     ++used_slots_;
   }
-  FreeIndex(old, old_capacity * sizeof(Slot));
 }
 
 THashNode* THash::Add(std::unique_ptr<THashNode> node) {
   size_t hash = NameHashOf(node->Name);
   size_t i = SlotOf(node->Name, hash);
   if (i != SIZE_MAX) {
-    THashNode& old = *NodeAt(slots_[i].ref - 1);
+    THashNode& old = *NodeAt(NumberIn(i));
     if (old.Reserved) throw EWordReserved{node->Name};
     // Replace in place so references to the old node stay valid.
     old.CopyAttributesFrom(*node);
@@ -304,6 +300,7 @@ THashNode* THash::Insert(uint32_t number, size_t hash) {
     DropNode(number);
     throw;
   }
+  added->indexed_ = true;
   ++count_;
   if (!added->Name.empty() && IsQuote(added->Name[0])) ++quoted_names_;
   Changed();
@@ -332,7 +329,7 @@ THashNode* THash::FindExact(std::string_view name) const {
   // written first: a name no word in the table begins like is not looked for.
   if (!name.empty() && IsQuote(name[0]) && quoted_names_ == 0) return nullptr;
   size_t i = SlotOf(name, NameHashOf(name));
-  return i == SIZE_MAX ? nullptr : NodeAt(slots_[i].ref - 1);
+  return i == SIZE_MAX ? nullptr : NodeAt(NumberIn(i));
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const {
@@ -348,9 +345,9 @@ THashNode* THash::Find(std::string_view name, bool fold) const {
 int THash::RemoveExact(std::string_view name) {
   size_t at = SlotOf(name, NameHashOf(name));
   if (at == SIZE_MAX) return 0;
-  uint32_t number = slots_[at].ref - 1;
+  uint32_t number = NumberIn(at);
   THashNode* node = NodeAt(number);
-  slots_[at].ref = kRemovedRef;
+  slots_[at] = SlotMask();  // removed
   if (!node->Name.empty() && IsQuote(node->Name[0])) --quoted_names_;
   auto& list = buckets_[Bucket(node->Name)];
   list.erase(std::find(list.begin(), list.end(), node));

@@ -71,8 +71,10 @@ struct THashNode {
   }
 
  private:
+  friend class THash;
   static const THashNodeMore kNoMore;
   std::unique_ptr<THashNodeMore> more_;
+  bool indexed_ = false;  // in its table's index (not made and not yet listed, nor removed)
 };
 
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
@@ -157,15 +159,16 @@ class THash {
   void DropNode(uint32_t number);  // empties the node and frees its number
   void ReleaseNodes();
 
-  // The index: open addressing over a power-of-two array of eight-byte slots
-  // (the low half of the name's hash, the node's number + 1), so a probe reads
-  // no node until the hashes agree; a node's Name never changes while it is in
-  // the table.
-  struct Slot {
-    uint32_t tag = 0;
-    uint32_t ref = 0;  // 0: never used; kRemovedRef: removed; else number + 1
-  };
-  static constexpr uint32_t kRemovedRef = UINT32_MAX;
+  // The index: open addressing over a power-of-two array of four-byte slots,
+  // small enough that a table of a million words has an index of 8 MB. With
+  // 2^k slots, the low k bits of a slot hold the node's number + 1 (0: never
+  // used; all ones: removed) and the high bits the same bits of the name's
+  // hash, so a probe reads no node until those agree; the index has at least
+  // twice as many slots as numbers, so a number always fits. A node's Name
+  // never changes while it is in the table.
+  using Slot = uint32_t;
+  uint32_t SlotMask() const { return static_cast<uint32_t>(capacity_ - 1); }
+  uint32_t NumberIn(size_t slot) const { return (slots_[slot] & SlotMask()) - 1; }
   size_t SlotOf(std::string_view name, size_t hash) const;
   THashNode* Insert(uint32_t number, size_t hash);
   void IndexInsert(uint32_t number, size_t hash);
