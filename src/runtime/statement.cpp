@@ -1202,8 +1202,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       std::string key = Evaluate(target);
       std::string value = Evaluate(value_text, record ? &record->compiled : nullptr);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
-      THashNode* e = x->Elements->FindExact(key);
-      if (!e) e = x->Elements->AddMissingVariable(key, S.RunStack.Count());
+      THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
       e->Value = std::move(value);
       e->TypeMark = S.SoreType;
       return;

@@ -316,12 +316,15 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
   return Add(std::move(n));
 }
 
-THashNode* THash::AddMissingVariable(std::string_view name, int32_t level) {
+THashNode* THash::FindOrAddVariable(std::string_view name, int32_t level) {
+  size_t hash = NameHashOf(name);
+  size_t i = SlotOf(name, hash);
+  if (i != SIZE_MAX) return NodeAt(NumberIn(i));
   uint32_t number = MakeNode();
   THashNode* n = NodeAt(number);
   n->Name = name;
   n->Level = level;
-  return Insert(number, NameHashOf(name));
+  return Insert(number, hash);
 }
 
 THashNode* THash::FindExact(std::string_view name) const {

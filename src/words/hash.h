@@ -118,9 +118,8 @@ class THash {
   // Convenience: a new variable node.
   THashNode* AddVariable(std::string_view name, std::string_view value, std::string_view mark,
                          int32_t level);
-  // A new empty variable of a name the table does not hold (the caller has
-  // just looked it up and found nothing).
-  THashNode* AddMissingVariable(std::string_view name, int32_t level);
+  // The word of that name, or a new empty variable of it (one lookup for both).
+  THashNode* FindOrAddVariable(std::string_view name, int32_t level);
   THashNode* Find(std::string_view name, bool fold) const;
   THashNode* FindExact(std::string_view name) const;
   // Removes the first node of the folded name, then the first of the given name.
