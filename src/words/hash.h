@@ -52,9 +52,16 @@ struct THashNode {
   std::string TypeMark;
   WordKind Kind = kWordVariable;
   bool Reserved = false;
-  CommandId Command{};              // commands: the id the dispatcher selects the handler by
-  int32_t Level = 0;                // variables, hashes: declaration level; -1 system variables
-  int32_t ObjectIndex = 0;          // objects: the record in the object list
+  CommandId Command{};      // commands: the id the dispatcher selects the handler by
+  int32_t Level = 0;        // variables, hashes: declaration level; -1 system variables
+  int32_t ObjectIndex = 0;  // objects: the record in the object list
+ private:
+  friend class THash;
+  // In its table's index (made and listed, not removed); here, where it fills
+  // the room left before the next pointer.
+  bool indexed_ = false;
+
+ public:
   std::unique_ptr<THash> Elements;  // hashes: their element table
 
   THashNode() = default;
@@ -71,10 +78,8 @@ struct THashNode {
   }
 
  private:
-  friend class THash;
   static const THashNodeMore kNoMore;
   std::unique_ptr<THashNodeMore> more_;
-  bool indexed_ = false;  // in its table's index (not made and not yet listed, nor removed)
 };
 
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
