@@ -309,6 +309,17 @@ THashNode* THash::Insert(uint32_t number, size_t hash) {
 
 THashNode* THash::AddVariable(std::string_view name, std::string_view value, std::string_view mark,
                               int32_t level) {
+  size_t hash = NameHashOf(name);
+  if (SlotOf(name, hash) == SIZE_MAX) {
+    // A new name: made in its place.
+    uint32_t number = MakeNode();
+    THashNode* n = NodeAt(number);
+    n->Name = name;
+    n->Value = value;
+    n->TypeMark = mark;
+    n->Level = level;
+    return Insert(number, hash);
+  }
   auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
   n->Value = value;
   n->TypeMark = mark;
