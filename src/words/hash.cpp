@@ -209,16 +209,18 @@ void THash::ReleaseNodes() {
   free_numbers_.clear();
 }
 
+THash::Slot THash::no_slots_[1] = {0};
+
 void THash::ReleaseIndex() {
-  FreeIndex(slots_, capacity_ * sizeof(Slot));
-  slots_ = nullptr;
+  if (capacity_) FreeIndex(slots_, capacity_ * sizeof(Slot));
+  slots_ = no_slots_;
   capacity_ = 0;
+  mask_ = 0;
   used_slots_ = 0;
 }
 
 // The slot holding `name`, or SIZE_MAX when it is not there.
 size_t THash::SlotOf(std::string_view name, size_t hash) const {
-  if (!slots_) return SIZE_MAX;
   uint32_t mask = SlotMask();
   uint32_t tag = static_cast<uint32_t>(hash) & ~mask;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
@@ -229,12 +231,17 @@ size_t THash::SlotOf(std::string_view name, size_t hash) const {
 }
 
 void THash::IndexInsert(uint32_t number, size_t hash) {
-  // At most half the slots in use (removed ones count), so probes stay short
-  // and an empty slot always ends a search; a full index doubles.
-  if ((used_slots_ + 1) * 2 > capacity_ || (size_t{made_} + 1) * 2 > capacity_) {
+  // Slots in use (removed ones count) are at most a quarter of a small index,
+  // so most searches end at the first or second slot, and at most half of a
+  // big one, where every probe misses the cache anyway and size costs more.
+  // An empty slot always ends a search.
+  constexpr size_t kSmallIndex = size_t{1} << 18;
+  size_t limit = capacity_ <= kSmallIndex ? capacity_ / 4 : capacity_ / 2;
+  if (used_slots_ + 1 > limit || (size_t{made_} + 1) * 2 > capacity_) {
     size_t live = std::max<size_t>(static_cast<size_t>(count_) + 1, made_);
     size_t capacity = 16;
-    while (capacity < live * 2 + 2) capacity *= 2;
+    while (capacity < live * 2 + 2 || (capacity <= kSmallIndex && capacity < live * 4 + 4))
+      capacity *= 2;
     Rehash(capacity);
   }
   uint32_t mask = SlotMask();
@@ -247,9 +254,10 @@ void THash::IndexInsert(uint32_t number, size_t hash) {
 void THash::Rehash(size_t capacity) {
   Slot* fresh = static_cast<Slot*>(AllocateIndex(capacity * sizeof(Slot)));
   std::memset(static_cast<void*>(fresh), 0, capacity * sizeof(Slot));
-  FreeIndex(slots_, capacity_ * sizeof(Slot));
+  if (capacity_) FreeIndex(slots_, capacity_ * sizeof(Slot));
   slots_ = fresh;
   capacity_ = capacity;
+  mask_ = static_cast<uint32_t>(capacity - 1);
   used_slots_ = 0;
   uint32_t mask = SlotMask();
   // The slots keep too few bits of a hash to place it again: the names give

@@ -171,7 +171,7 @@ class THash {
   // twice as many slots as numbers, so a number always fits. A node's Name
   // never changes while it is in the table.
   using Slot = uint32_t;
-  uint32_t SlotMask() const { return static_cast<uint32_t>(capacity_ - 1); }
+  uint32_t SlotMask() const { return mask_; }
   uint32_t NumberIn(size_t slot) const { return (slots_[slot] & SlotMask()) - 1; }
   size_t SlotOf(std::string_view name, size_t hash) const;
   THashNode* Insert(uint32_t number, size_t hash);
@@ -183,7 +183,10 @@ class THash {
   std::vector<THashNode*> chunks_;
   uint32_t made_ = 0;
   std::vector<uint32_t> free_numbers_;
-  Slot* slots_ = nullptr;
+  // Without an index, one empty slot that is never written: a search ends there.
+  static Slot no_slots_[1];
+  Slot* slots_ = no_slots_;
+  uint32_t mask_ = 0;      // capacity_ - 1
   size_t capacity_ = 0;    // slots
   size_t used_slots_ = 0;  // live and removed
   int count_ = 0;
