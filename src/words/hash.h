@@ -153,9 +153,9 @@ class THash {
 
   // Nodes live in chunks owned by the table, numbered in the order they were
   // made: chunk k holds kFirstChunk << k nodes, so a number gives the address
-  // without a memory access, and nodes made one after another lie side by
-  // side. Every number below made_ holds a constructed node; a removed node is
-  // emptied and its number made again by the next insertion.
+  // from a short list of chunks (no table of addresses to read), and nodes
+  // made one after another lie side by side. Every number below made_ holds a constructed node; a
+  // removed node is emptied and its number made again by the next insertion.
   static constexpr uint32_t kFirstChunk = 8;
   THashNode* NodeAt(uint32_t number) const;
   // The number of a node made from `from` (moved), or empty and ready to fill.
