@@ -373,7 +373,7 @@ void BuildVocabulary(Interpreter& in) {
 
   for (const PreparedCommand& c : p.Commands) {
     auto node = std::make_unique<THashNode>(c.Name, kWordCommand);
-    node->Template = c.Template;
+    node->MoreToWrite().Template = c.Template;
     node->Command = c.Id;
     node->Reserved = true;
     words.Add(std::move(node));

@@ -365,8 +365,8 @@ TPos LabelArgument(Call& c) {
   std::string name = c.Name(0);
   if (name.empty()) return TPos();
   THashNode* w = c.in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel || !w->RefPos) c.in.Raise(msg::UndefinedLabel(), name);
-  return TPos(w->RefPos, w->RefText);
+  if (!w || w->Kind != kWordLabel || !w->More().RefPos) c.in.Raise(msg::UndefinedLabel(), name);
+  return TPos(w->More().RefPos, w->More().RefText);
 }
 
 // The peer argument of the server's send and close; it must not be empty.

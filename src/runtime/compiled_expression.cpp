@@ -613,7 +613,8 @@ class Runner {
       ReadNumericArgs(t.paren, *t.numeric);
     }
     NumericArgs& a = *t.numeric;
-    if (!a.usable || a.count != form->Arguments || f->Template != (a.count == 1 ? "?" : "?,?"))
+    if (!a.usable || a.count != form->Arguments ||
+        f->More().Template != (a.count == 1 ? "?" : "?,?"))
       return false;
     Number x[2];
     const uint64_t generation = in_.S.Words.Generation();

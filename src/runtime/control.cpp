@@ -852,10 +852,10 @@ void CmdJump(Call& c) {
     }
   }
   THashNode* w = in.S.Words.FindExact(name);
-  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), name);
+  if (!w || w->Kind != kWordLabel || !w->More().RefPos) in.Raise(msg::UndefinedLabel(), name);
   PopAbove(in, keep);
-  in.S.ExecPos = TPos(w->RefPos, w->RefText);
-  in.S.SourceName = w->Owner;
+  in.S.ExecPos = TPos(w->More().RefPos, w->More().RefText);
+  in.S.SourceName = w->More().Owner;
 }
 
 void CmdNotAlone(Call& c) {

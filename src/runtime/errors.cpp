@@ -185,7 +185,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
   LineFromMark = false;
   if (S.ErrorHandler) {
     S.ErrorPos = KeptPosition(S.ExecPos);
-    S.ExecPos = TPos(S.ErrorHandler->RefPos, S.ErrorHandler->RefText);
+    S.ExecPos = TPos(S.ErrorHandler->More().RefPos, S.ErrorHandler->More().RefText);
     return;
   }
   if (S.ErrorReporting) ShowErrorDialog();

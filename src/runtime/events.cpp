@@ -74,8 +74,8 @@ void SetEventSlot(Interpreter& in, TObjNode& object, int slot, const std::string
     value = value.substr(1, value.size() - 2);
   TPos target;
   THashNode* w = in.S.Words.FindExact(value);
-  if (w && w->Kind == kWordLabel && w->RefPos) {
-    target = TPos(w->RefPos, w->RefText);
+  if (w && w->Kind == kWordLabel && w->More().RefPos) {
+    target = TPos(w->More().RefPos, w->More().RefText);
   } else if (w && w->Kind == kWordVariable) {
     in.Raise(SJ("計算式に誤りがあります。") +
              SJ("イベントに変数を設定することは出来ません。ラベルを指定してください。"));

@@ -45,8 +45,8 @@ size_t SlotCount(const std::string& tmpl) {
 }
 
 TPos LabelPos(Interpreter& in, THashNode* label) {
-  if (!label->RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
-  return TPos(label->RefPos, label->RefText);
+  if (!label->More().RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
+  return TPos(label->More().RefPos, label->More().RefText);
 }
 
 bool IsCallKind(uint8_t k) {
@@ -62,7 +62,7 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // computed before FuncArgs is replaced, since an argument may call a function.
 void TakeArguments(Interpreter& in, THashNode* label) {
   in.Bind(label);
-  size_t n = std::min(SlotCount(label->Template), in.S.ArgStack.Count());
+  size_t n = std::min(SlotCount(label->More().Template), in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
   // The values, first slot first (most labels take few arguments).
   std::array<std::string, 4> few;
@@ -128,7 +128,7 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
   CallModeOff mode(in);
   std::string saved_source = std::move(in.S.SourceName);
-  in.S.SourceName = label->Owner;
+  in.S.SourceName = label->More().Owner;
   try {
     in.RunNested(start);
   } catch (...) {
@@ -325,7 +325,7 @@ void CmdRename(Call& c) {
   std::string wname = c.Name(0);
   THashNode* w = FindNamed(in, wname);
   if (!w) in.Raise(msg::ObjectNotFound(), wname);
-  if (pieces.size() != SlotCount(w->Template) + 1) c.BadArgument();
+  if (pieces.size() != SlotCount(w->More().Template) + 1) c.BadArgument();
   std::string name = pieces.back();
   std::string tmpl;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) tmpl += (i ? "," : "") + pieces[i];
@@ -337,7 +337,7 @@ void CmdRename(Call& c) {
   std::unique_ptr<THash> elements = std::move(w->Elements);
   node->CopyAttributesFrom(*w);
   node->Elements = std::move(elements);
-  node->Template = tmpl;
+  node->MoreToWrite().Template = tmpl;
   bool error_handler = in.S.ErrorHandler == w, close_handler = in.S.CloseHandler == w;
   std::string old_name = w->Name;
   in.S.Words.Delete(old_name, false);
@@ -491,13 +491,13 @@ void CmdDefine(Call& c) {
   std::string name = c.Name(0);
   THashNode* l = FindNamed(in, name);
   if (!l) in.Raise(msg::ObjectNotFound(), name);
-  l->Template = tmpl;
+  l->MoreToWrite().Template = tmpl;
   std::string folded = Fold(l->Name);
   if (folded == l->Name) return;
   THashNode* alias = in.S.Words.FindExact(folded);
-  if (alias && alias->Kind == l->Kind && alias->RefPos == l->RefPos &&
-      alias->RefText == l->RefText) {
-    alias->Template = tmpl;
+  if (alias && alias->Kind == l->Kind && alias->More().RefPos == l->More().RefPos &&
+      alias->More().RefText == l->More().RefText) {
+    alias->MoreToWrite().Template = tmpl;
     return;
   }
   auto copy = std::make_unique<THashNode>(folded, l->Kind);
@@ -522,14 +522,14 @@ void CmdArguments(Call& c) {
 
 void Interpreter::CallLabel(THashNode* label) {
   TPos start = LabelPos(*this, label);
-  if (!label->Template.empty()) TakeArguments(*this, label);
+  if (!label->More().Template.empty()) TakeArguments(*this, label);
   TRunControl r;
   r.Kind = kRunCall;
   r.ReturnPos = S.ExecPos;
   r.ExitPos = start;
   r.SavedSource = S.SourceName;
   S.RunStack.Push(std::move(r));
-  S.SourceName = label->Owner;
+  S.SourceName = label->More().Owner;
   S.ExecPos = std::move(start);
 }
 
@@ -567,7 +567,7 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   CallModeOff mode(*this);
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
-    if (!w->Template.empty()) TakeArguments(*this, w);
+    if (!w->More().Template.empty()) TakeArguments(*this, w);
     RunLabelNested(*this, w);
   } else {
     ExecuteWord(w);

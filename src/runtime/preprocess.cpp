@@ -252,9 +252,9 @@ void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
       Raise(SJ("ラベル\"%s\"の定義に失敗しました。既に単語として使われています。"), name);
     }
     auto label = std::make_unique<THashNode>(name, kWordLabel);
-    label->RefPos = p;
-    label->RefText = text;
-    label->Owner = owner;
+    label->MoreToWrite().RefPos = p;
+    label->MoreToWrite().RefText = text;
+    label->MoreToWrite().Owner = owner;
     label->Reserved = true;
     S.Words.Add(std::move(label));
   }

@@ -922,17 +922,17 @@ const std::vector<std::string>& SlotsOf(const THashNode* w) {
   };
   static std::array<Recent, 64> recent;
   Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
-  if (r.word == w && r.slots && r.tmpl == w->Template) return *r.slots;
-  const std::vector<std::string>& slots = TemplateSlots(w->Template);
+  if (r.word == w && r.slots && r.tmpl == w->More().Template) return *r.slots;
+  const std::vector<std::string>& slots = TemplateSlots(w->More().Template);
   r.word = w;
-  r.tmpl = w->Template;
+  r.tmpl = w->More().Template;
   r.slots = &slots;
   return slots;
 }
 }  // namespace
 
 size_t Interpreter::Bind(THashNode* w) {
-  const std::string& t = w->Template;
+  const std::string& t = w->More().Template;
   const std::vector<std::string>& slots = SlotsOf(w);
   size_t n = slots.size();
   TStack& st = S.ArgStack;
@@ -1308,8 +1308,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       const bool number =
           EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
-      THashNode* e = x->Elements->FindExact(key);
-      if (!e) e = x->Elements->AddMissingVariable(key, S.RunStack.Count());
+      THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
       if (number) {
         NumberText text;
         e->Value.assign(FormatNumber(n, text));

@@ -1,25 +1,34 @@
 #include "words/hash.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "text/sjis.h"
 
 namespace sorane {
 
+const THashNodeMore THashNode::kNoMore;
+
 void THashNode::CopyAttributesFrom(const THashNode& other) {
   if (this == &other) return;
-  Template = other.Template;
   Value = other.Value;
   TypeMark = other.TypeMark;
   Kind = other.Kind;
-  Owner = other.Owner;
   Command = other.Command;
   Level = other.Level;
   ObjectIndex = other.ObjectIndex;
-  RefPos = other.RefPos;
-  RefText = other.RefText;
-  HandleStream = other.HandleStream;
   Reserved = other.Reserved;
+  if (other.more_)
+    more_ = std::make_unique<THashNodeMore>(*other.more_);
+  else
+    more_.reset();
   if (other.Elements) {
     auto copy = std::make_unique<THash>();
     other.Elements->CopyTo(*copy);
@@ -67,7 +76,10 @@ std::string Fold(std::string_view name) {
 THash::THash() {
   Changed();
 }
-THash::~THash() = default;
+THash::~THash() {
+  ReleaseNodes();
+  ReleaseIndex();
+}
 
 void THash::Changed() {
   // One counter for every table: a table made where another one stood never
@@ -87,8 +99,6 @@ bool IsQuote(char c) {
   return c == '"' || c == '`';
 }
 
-THashNode* const kRemoved = reinterpret_cast<THashNode*>(alignof(THashNode));
-
 // Names are short: eight bytes at a time are mixed in with a multiplication,
 // and the result is stirred so that its low bits (the slot) depend on every
 // byte.
@@ -103,54 +113,162 @@ size_t NameHashOf(std::string_view name) {
     h = (h ^ word) * kOdd;
     h ^= h >> 32;
   }
+  // The last 0 to 7 bytes: two four-byte reads that overlap cover 4 to 7;
+  // the first, middle and last byte cover 1 to 3 (the length is mixed in).
   uint64_t tail = 0;
-  for (size_t i = 0; i < n; ++i)
-    tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  if (n >= 4) {
+    uint32_t first, last;
+    std::memcpy(&first, p, 4);
+    std::memcpy(&last, p + n - 4, 4);
+    tail = first | (static_cast<uint64_t>(last) << 32);
+  } else if (n > 0) {
+    auto byte = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(p[i])); };
+    tail = byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16);
+  }
   h = (h ^ tail) * kOdd;
   h ^= h >> 29;
   h *= 0xBF58476D1CE4E5B9ull;
   h ^= h >> 32;
   return static_cast<size_t>(h);
 }
+
+// A big index is asked for in whole huge pages where the system offers them:
+// every lookup in a table of a million words reads a slot at random, and with
+// small pages most of those reads would also miss the address cache. (Node
+// chunks are read in order and stay in small pages: huge ones cost more in
+// page compaction than they save.)
+constexpr size_t kHugePage = size_t{2} << 20;
+
+void* AllocateIndex(size_t bytes) {
+  if (bytes < kHugePage) return ::operator new(bytes);
+  size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void* p = std::aligned_alloc(kHugePage, rounded);
+  if (!p) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  madvise(p, rounded, MADV_HUGEPAGE);  // advice only: without it pages are small
+#endif
+  return p;
+}
+
+void FreeIndex(void* p, size_t bytes) {
+  if (!p) return;
+  if (bytes < kHugePage)
+    ::operator delete(p);
+  else
+    std::free(p);
+}
+
+size_t ChunkNodes(size_t chunk) {
+  return size_t{8} << chunk;
+}
 }  // namespace
 
-// The slot holding `name`, or the index past the array when it is not there.
+THashNode* THash::NodeAt(uint32_t number) const {
+  uint64_t m = uint64_t{number} + kFirstChunk;
+  size_t chunk = static_cast<size_t>(std::bit_width(m)) - std::bit_width(kFirstChunk);
+  return chunks_[chunk] + (m - (uint64_t{kFirstChunk} << chunk));
+}
+
+uint32_t THash::MakeNode(THashNode* from) {
+  if (!free_numbers_.empty()) {
+    uint32_t number = free_numbers_.back();
+    free_numbers_.pop_back();
+    if (from) *NodeAt(number) = std::move(*from);
+    NodeAt(number)->indexed_ = false;
+    return number;
+  }
+  // Numbers + 1 fit a slot's 32 bits, and twice as many slots as nodes
+  // stay within 2^32.
+  if (made_ >= (uint32_t{1} << 30)) throw std::bad_alloc();
+  uint64_t m = uint64_t{made_} + kFirstChunk;
+  size_t chunk = static_cast<size_t>(std::bit_width(m)) - std::bit_width(kFirstChunk);
+  if (chunk == chunks_.size()) {
+    chunks_.reserve(chunk + 1);
+    chunks_.push_back(
+        static_cast<THashNode*>(::operator new(ChunkNodes(chunk) * sizeof(THashNode))));
+  }
+  if (from)
+    new (NodeAt(made_)) THashNode(std::move(*from));
+  else
+    new (NodeAt(made_)) THashNode();
+  NodeAt(made_)->indexed_ = false;
+  return made_++;
+}
+
+void THash::DropNode(uint32_t number) {
+  THashNode* node = NodeAt(number);
+  *node = THashNode();
+  free_numbers_.push_back(number);  // room reserved: see Insert
+}
+
+void THash::ReleaseNodes() {
+  for (uint32_t n = 0; n < made_; ++n) NodeAt(n)->~THashNode();
+  for (size_t k = 0; k < chunks_.size(); ++k) ::operator delete(chunks_[k]);
+  chunks_.clear();
+  made_ = 0;
+  free_numbers_.clear();
+}
+
+THash::Slot THash::no_slots_[1] = {0};
+
+void THash::ReleaseIndex() {
+  if (capacity_) FreeIndex(slots_, capacity_ * sizeof(Slot));
+  slots_ = no_slots_;
+  capacity_ = 0;
+  mask_ = 0;
+  used_slots_ = 0;
+}
+
+// The slot holding `name`, or SIZE_MAX when it is not there.
 size_t THash::SlotOf(std::string_view name, size_t hash) const {
-  if (slots_.empty()) return SIZE_MAX;
-  size_t mask = slots_.size() - 1;
+  uint32_t mask = SlotMask();
+  uint32_t tag = static_cast<uint32_t>(hash) & ~mask;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (!s.node) return SIZE_MAX;
-    if (s.node != kRemoved && s.hash == hash && s.node->Name == name) return i;
+    Slot s = slots_[i];
+    if (!s) return SIZE_MAX;
+    if ((s & ~mask) == tag && (s & mask) != mask && NodeAt((s & mask) - 1)->Name == name) return i;
   }
 }
 
-void THash::IndexInsert(THashNode* node, size_t hash) {
-  // At most half the slots in use (removed ones count), so probes stay short
-  // and an empty slot always ends a search.
-  if ((used_slots_ + 1) * 2 > slots_.size()) {
-    size_t live = static_cast<size_t>(count_) + 1;
+void THash::IndexInsert(uint32_t number, size_t hash) {
+  // Slots in use (removed ones count) are at most a quarter of a small index,
+  // so most searches end at the first or second slot, and at most half of a
+  // big one, where every probe misses the cache anyway and size costs more.
+  // An empty slot always ends a search.
+  constexpr size_t kSmallIndex = size_t{1} << 18;
+  size_t limit = capacity_ <= kSmallIndex ? capacity_ / 4 : capacity_ / 2;
+  if (used_slots_ + 1 > limit || (size_t{made_} + 1) * 2 > capacity_) {
+    size_t live = std::max<size_t>(static_cast<size_t>(count_) + 1, made_);
     size_t capacity = 16;
-    while (capacity < live * 4) capacity *= 2;
+    while (capacity < live * 2 + 2 || (capacity <= kSmallIndex && capacity < live * 4 + 4))
+      capacity *= 2;
     Rehash(capacity);
   }
-  size_t mask = slots_.size() - 1;
+  uint32_t mask = SlotMask();
   size_t i = hash & mask;
-  while (slots_[i].node) i = (i + 1) & mask;
-  slots_[i] = Slot{hash, node};
+  while (slots_[i]) i = (i + 1) & mask;
+  slots_[i] = (static_cast<uint32_t>(hash) & ~mask) | (number + 1);
   ++used_slots_;
 }
 
 void THash::Rehash(size_t capacity) {
-  std::vector<Slot> old(capacity);
-  old.swap(slots_);
+  Slot* fresh = static_cast<Slot*>(AllocateIndex(capacity * sizeof(Slot)));
+  std::memset(static_cast<void*>(fresh), 0, capacity * sizeof(Slot));
+  if (capacity_) FreeIndex(slots_, capacity_ * sizeof(Slot));
+  slots_ = fresh;
+  capacity_ = capacity;
+  mask_ = static_cast<uint32_t>(capacity - 1);
   used_slots_ = 0;
-  size_t mask = slots_.size() - 1;
-  for (const Slot& s : old) {
-    if (!s.node || s.node == kRemoved) continue;
-    size_t i = s.hash & mask;
-    while (slots_[i].node) i = (i + 1) & mask;
-    slots_[i] = s;
+  uint32_t mask = SlotMask();
+  // The slots keep too few bits of a hash to place it again: the names give
+  // them, read in the order the nodes lie.
+  for (uint32_t n = 0; n < made_; ++n) {
+    const THashNode* node = NodeAt(n);
+    if (!node->indexed_) continue;
+    size_t hash = NameHashOf(node->Name);
+    size_t i = hash & mask;
+    while (slots_[i]) i = (i + 1) & mask;
+    slots_[i] = (static_cast<uint32_t>(hash) & ~mask) | (n + 1);
     ++used_slots_;
   }
 }
@@ -159,7 +277,7 @@ THashNode* THash::Add(std::unique_ptr<THashNode> node) {
   size_t hash = NameHashOf(node->Name);
   size_t i = SlotOf(node->Name, hash);
   if (i != SIZE_MAX) {
-    THashNode& old = *slots_[i].node;
+    THashNode& old = *NodeAt(NumberIn(i));
     if (old.Reserved) throw EWordReserved{node->Name};
     // Replace in place so references to the old node stay valid.
     old.CopyAttributesFrom(*node);
@@ -167,19 +285,30 @@ THashNode* THash::Add(std::unique_ptr<THashNode> node) {
     Changed();
     return &old;
   }
-  return Insert(std::move(node), hash);
+  return Insert(MakeNode(node.get()), hash);
 }
 
-THashNode* THash::Insert(std::unique_ptr<THashNode> node, size_t hash) {
-  THashNode* added = node.get();
+// Lists and indexes the filled node `number`; on failure the node is dropped.
+THashNode* THash::Insert(uint32_t number, size_t hash) {
+  THashNode* added = NodeAt(number);
   auto& list = buckets_[Bucket(added->Name)];
-  list.push_back(std::move(node));
   try {
-    IndexInsert(added, hash);
+    // Room for the number to come back when the node is removed, so that
+    // removing never allocates.
+    if (free_numbers_.capacity() < made_)
+      free_numbers_.reserve(std::max<size_t>(made_, free_numbers_.capacity() * 2));
+    list.push_back(added);
+    try {
+      IndexInsert(number, hash);
+    } catch (...) {
+      list.pop_back();
+      throw;
+    }
   } catch (...) {
-    list.pop_back();
+    DropNode(number);
     throw;
   }
+  added->indexed_ = true;
   ++count_;
   if (!added->Name.empty() && IsQuote(added->Name[0])) ++quoted_names_;
   Changed();
@@ -188,6 +317,17 @@ THashNode* THash::Insert(std::unique_ptr<THashNode> node, size_t hash) {
 
 THashNode* THash::AddVariable(std::string_view name, std::string_view value, std::string_view mark,
                               int32_t level) {
+  size_t hash = NameHashOf(name);
+  if (SlotOf(name, hash) == SIZE_MAX) {
+    // A new name: made in its place.
+    uint32_t number = MakeNode();
+    THashNode* n = NodeAt(number);
+    n->Name = name;
+    n->Value = value;
+    n->TypeMark = mark;
+    n->Level = level;
+    return Insert(number, hash);
+  }
   auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
   n->Value = value;
   n->TypeMark = mark;
@@ -195,11 +335,15 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
   return Add(std::move(n));
 }
 
-THashNode* THash::AddMissingVariable(std::string_view name, int32_t level) {
-  auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
+THashNode* THash::FindOrAddVariable(std::string_view name, int32_t level) {
+  size_t hash = NameHashOf(name);
+  size_t i = SlotOf(name, hash);
+  if (i != SIZE_MAX) return NodeAt(NumberIn(i));
+  uint32_t number = MakeNode();
+  THashNode* n = NodeAt(number);
+  n->Name = name;
   n->Level = level;
-  size_t hash = NameHashOf(n->Name);
-  return Insert(std::move(n), hash);
+  return Insert(number, hash);
 }
 
 THashNode* THash::FindExact(std::string_view name) const {
@@ -207,7 +351,7 @@ THashNode* THash::FindExact(std::string_view name) const {
   // written first: a name no word in the table begins like is not looked for.
   if (!name.empty() && IsQuote(name[0]) && quoted_names_ == 0) return nullptr;
   size_t i = SlotOf(name, NameHashOf(name));
-  return i == SIZE_MAX ? nullptr : slots_[i].node;
+  return i == SIZE_MAX ? nullptr : NodeAt(NumberIn(i));
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const {
@@ -223,17 +367,14 @@ THashNode* THash::Find(std::string_view name, bool fold) const {
 int THash::RemoveExact(std::string_view name) {
   size_t at = SlotOf(name, NameHashOf(name));
   if (at == SIZE_MAX) return 0;
-  THashNode* node = slots_[at].node;
-  slots_[at].node = kRemoved;
+  uint32_t number = NumberIn(at);
+  THashNode* node = NodeAt(number);
+  slots_[at] = SlotMask();  // removed
   if (!node->Name.empty() && IsQuote(node->Name[0])) --quoted_names_;
   auto& list = buckets_[Bucket(node->Name)];
-  for (auto i = list.begin(); i != list.end(); ++i) {
-    if (i->get() == node) {
-      list.erase(i);
-      break;
-    }
-  }
+  list.erase(std::find(list.begin(), list.end(), node));
   --count_;
+  DropNode(number);
   Changed();
   return 1;
 }
@@ -246,9 +387,9 @@ int THash::Delete(std::string_view name, bool fold) {
 }
 
 void THash::Clear() {
-  slots_.clear();
-  used_slots_ = 0;
+  ReleaseIndex();
   for (auto& list : buckets_) list.clear();
+  ReleaseNodes();
   count_ = 0;
   quoted_names_ = 0;
   Changed();
@@ -257,8 +398,7 @@ void THash::Clear() {
 std::vector<THashNode*> THash::AllNodes() const {
   std::vector<THashNode*> out;
   out.reserve(count_);
-  for (const auto& list : buckets_)
-    for (const auto& n : list) out.push_back(n.get());
+  for (const auto& list : buckets_) out.insert(out.end(), list.begin(), list.end());
   return out;
 }
 

@@ -28,32 +28,58 @@ enum WordKind : uint8_t {
   kWordHash = 6,
 };
 
-struct THashNode {
-  std::string Name;
+// What only commands, labels, objects and file handles carry, kept apart so
+// that the many variables and hash elements stay small.
+struct THashNodeMore {
   std::string Template;  // commands: argument template; labels: parameter template
+  std::string Owner;     // labels: the name of the source they were defined in
+  // Labels (and objects) point into a source text (kept alive by RefText); a
+  // file-handle variable names its open stream (owned by the handle family;
+  // compared, never dereferenced through the word).
+  const char* RefPos = nullptr;
+  std::shared_ptr<const std::string> RefText;
+  const TextFileStream* HandleStream = nullptr;
+};
+
+struct THashNode {
+  // What a lookup and a read touch come first, so that they share the node's
+  // first cache lines.
+  std::string Name;
   std::string Value;
   // What a read of the word reports as its type: "s", "e", "hs" (or any other
   // text, which counts as untyped) — for system variables their description,
   // for objects the kind text ("メインフォーム").
   std::string TypeMark;
-  std::string Owner;  // labels: the name of the source they were defined in
   WordKind Kind = kWordVariable;
+  bool Reserved = false;
   CommandId Command{};      // commands: the id the dispatcher selects the handler by
   int32_t Level = 0;        // variables, hashes: declaration level; -1 system variables
   int32_t ObjectIndex = 0;  // objects: the record in the object list
-  // Labels point into a source text (kept alive by RefText); hashes own their
-  // element table; a file-handle variable names its open stream (owned by the
-  // handle family; compared, never dereferenced through the word).
-  const char* RefPos = nullptr;
-  std::shared_ptr<const std::string> RefText;
-  std::unique_ptr<THash> Elements;
-  const TextFileStream* HandleStream = nullptr;
-  bool Reserved = false;
+ private:
+  friend class THash;
+  // In its table's index (made and listed, not removed); here, where it fills
+  // the room left before the next pointer.
+  bool indexed_ = false;
+
+ public:
+  std::unique_ptr<THash> Elements;  // hashes: their element table
 
   THashNode() = default;
   THashNode(std::string name, WordKind kind) : Name(std::move(name)), Kind(kind) {}
   // Copies every field except the name; a hash's elements are copied, never shared.
   void CopyAttributesFrom(const THashNode& other);
+
+  // The rarer fields: an empty record when the word has none; MoreToWrite
+  // makes the word's own record on first use.
+  const THashNodeMore& More() const { return more_ ? *more_ : kNoMore; }
+  THashNodeMore& MoreToWrite() {
+    if (!more_) more_ = std::make_unique<THashNodeMore>();
+    return *more_;
+  }
+
+ private:
+  static const THashNodeMore kNoMore;
+  std::unique_ptr<THashNodeMore> more_;
 };
 
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
@@ -97,9 +123,8 @@ class THash {
   // Convenience: a new variable node.
   THashNode* AddVariable(std::string_view name, std::string_view value, std::string_view mark,
                          int32_t level);
-  // A new empty variable of a name the table does not hold (the caller has
-  // just looked it up and found nothing).
-  THashNode* AddMissingVariable(std::string_view name, int32_t level);
+  // The word of that name, or a new empty variable of it (one lookup for both).
+  THashNode* FindOrAddVariable(std::string_view name, int32_t level);
   THashNode* Find(std::string_view name, bool fold) const;
   THashNode* FindExact(std::string_view name) const;
   // Removes the first node of the folded name, then the first of the given name.
@@ -126,19 +151,43 @@ class THash {
   int RemoveExact(std::string_view name);
   void Changed();
 
-  // The index: open addressing over a power-of-two array of (hash of the name,
-  // node); a node's Name never changes while it is in the table.
-  struct Slot {
-    size_t hash = 0;
-    THashNode* node = nullptr;  // null: never used; kRemoved: removed
-  };
-  size_t SlotOf(std::string_view name, size_t hash) const;
-  THashNode* Insert(std::unique_ptr<THashNode> node, size_t hash);
-  void IndexInsert(THashNode* node, size_t hash);
-  void Rehash(size_t capacity);
+  // Nodes live in chunks owned by the table, numbered in the order they were
+  // made: chunk k holds kFirstChunk << k nodes, so a number gives the address
+  // from a short list of chunks (no table of addresses to read), and nodes
+  // made one after another lie side by side. Every number below made_ holds a constructed node; a
+  // removed node is emptied and its number made again by the next insertion.
+  static constexpr uint32_t kFirstChunk = 8;
+  THashNode* NodeAt(uint32_t number) const;
+  // The number of a node made from `from` (moved), or empty and ready to fill.
+  uint32_t MakeNode(THashNode* from = nullptr);
+  void DropNode(uint32_t number);  // empties the node and frees its number
+  void ReleaseNodes();
 
-  std::array<std::vector<std::unique_ptr<THashNode>>, 256> buckets_;
-  std::vector<Slot> slots_;
+  // The index: open addressing over a power-of-two array of four-byte slots,
+  // small enough that a table of a million words has an index of 8 MB. With
+  // 2^k slots, the low k bits of a slot hold the node's number + 1 (0: never
+  // used; all ones: removed) and the high bits the same bits of the name's
+  // hash, so a probe reads no node until those agree; the index has at least
+  // twice as many slots as numbers, so a number always fits. A node's Name
+  // never changes while it is in the table.
+  using Slot = uint32_t;
+  uint32_t SlotMask() const { return mask_; }
+  uint32_t NumberIn(size_t slot) const { return (slots_[slot] & SlotMask()) - 1; }
+  size_t SlotOf(std::string_view name, size_t hash) const;
+  THashNode* Insert(uint32_t number, size_t hash);
+  void IndexInsert(uint32_t number, size_t hash);
+  void Rehash(size_t capacity);
+  void ReleaseIndex();
+
+  std::array<std::vector<THashNode*>, 256> buckets_;
+  std::vector<THashNode*> chunks_;
+  uint32_t made_ = 0;
+  std::vector<uint32_t> free_numbers_;
+  // Without an index, one empty slot that is never written: a search ends there.
+  static Slot no_slots_[1];
+  Slot* slots_ = no_slots_;
+  uint32_t mask_ = 0;      // capacity_ - 1
+  size_t capacity_ = 0;    // slots
   size_t used_slots_ = 0;  // live and removed
   int count_ = 0;
   size_t quoted_names_ = 0;  // names that begin with a quote

@@ -173,8 +173,8 @@ TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   auto events = [](Interpreter& in) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
     ASSERT_NE(w, nullptr);
-    RaiseLabelEvent(in, TPos(w->RefPos, w->RefText));
-    RaiseLabelEvent(in, TPos(w->RefPos, w->RefText));
+    RaiseLabelEvent(in, TPos(w->More().RefPos, w->More().RefText));
+    RaiseLabelEvent(in, TPos(w->More().RefPos, w->More().RefText));
   };
   Outcome o = Both(
       "合計は、0\n"

@@ -18,7 +18,7 @@ class EventsTest : public ScriptRunFixture {
  protected:
   TPos Label(const char* name) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
-    return TPos(w->RefPos, w->RefText);
+    return TPos(w->More().RefPos, w->More().RefText);
   }
 };
 

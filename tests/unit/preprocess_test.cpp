@@ -99,8 +99,8 @@ TEST_F(LabelTest, LabelLines) {
   THashNode* label = in.S.Words.FindExact(Utf8ToSjis("始め"));
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->Kind, kWordLabel);
-  EXPECT_EQ(label->Owner, "main.srn");
-  EXPECT_EQ(std::string(label->RefPos, 2), "\r\n");
+  EXPECT_EQ(label->More().Owner, "main.srn");
+  EXPECT_EQ(std::string(label->More().RefPos, 2), "\r\n");
 
   // A "*" that ends the text names nothing, and the scan stops at the end.
   Scan("x\r\n*");

@@ -112,7 +112,7 @@ TEST_F(VocabularyTest, EveryEntryIsRegisteredUnderItsOwnName) {
       ASSERT_NE(n, nullptr) << c.Name;
       EXPECT_EQ(n->Kind, kWordCommand) << c.Name;
       EXPECT_EQ(n->Command, c.Id) << c.Name;
-      EXPECT_EQ(n->Template, Sj(c.Template)) << c.Name;
+      EXPECT_EQ(n->More().Template, Sj(c.Template)) << c.Name;
       EXPECT_TRUE(n->Reserved) << c.Name;
     }
   }
@@ -134,7 +134,7 @@ TEST_F(VocabularyTest, CommandNamesAreStoredFolded) {
   EXPECT_EQ(Word("繰返す"), loop);
   EXPECT_EQ(Word("繰返"), loop);
   EXPECT_EQ(Word("繰り返す", false), nullptr);
-  EXPECT_EQ(loop->Template, Sj("?を,?から,?まで"));
+  EXPECT_EQ(loop->More().Template, Sj("?を,?から,?まで"));
 }
 
 TEST_F(VocabularyTest, AliasesAreSeparateWordsWithTheirOwnTemplates) {
@@ -154,16 +154,16 @@ TEST_F(VocabularyTest, AliasesAreSeparateWordsWithTheirOwnTemplates) {
   ASSERT_TRUE(len && count);
   EXPECT_EQ(len->Command, CommandId::CharCount);
   EXPECT_EQ(count->Command, CommandId::CharCount);
-  EXPECT_EQ(len->Template, "?");
-  EXPECT_EQ(count->Template, Sj("?の"));
+  EXPECT_EQ(len->More().Template, "?");
+  EXPECT_EQ(count->More().Template, Sj("?の"));
 
   // One id, one name with a template and one without.
-  EXPECT_EQ(Word("作業フォルダ")->Template, Sj("?へ"));
-  EXPECT_EQ(Word("作業ディレクトリ")->Template, "");
+  EXPECT_EQ(Word("作業フォルダ")->More().Template, Sj("?へ"));
+  EXPECT_EQ(Word("作業ディレクトリ")->More().Template, "");
   // Templates without "?" and with a blank are kept as written.
-  EXPECT_EQ(Word("フォームの位置記録")->Template, Sj("へ"));
-  EXPECT_EQ(Word("フォームの位置復元")->Template, Sj("から"));
-  EXPECT_EQ(Word("ファイル合成")->Template, Sj("?を, ?へ"));
+  EXPECT_EQ(Word("フォームの位置記録")->More().Template, Sj("へ"));
+  EXPECT_EQ(Word("フォームの位置復元")->More().Template, Sj("から"));
+  EXPECT_EQ(Word("ファイル合成")->More().Template, Sj("?を, ?へ"));
 }
 
 TEST_F(VocabularyTest, ReadOnlyVariablesAndCommandsCannotBeReplaced) {

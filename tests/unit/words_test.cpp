@@ -89,6 +89,33 @@ TEST(HashTest, CopyingAHashCopiesItsElements) {
   EXPECT_EQ(a.Elements->FindExact("x")->Value, "1");
 }
 
+TEST(HashTest, RarerFieldsAreCopiedAndReplacedWithTheWord) {
+  THash h;
+  auto label = std::make_unique<THashNode>("L", kWordLabel);
+  label->MoreToWrite().Template = "?";
+  label->MoreToWrite().Owner = "main.srn";
+  THashNode* l = h.Add(std::move(label));
+  THashNode copy("copy", kWordVariable);
+  copy.CopyAttributesFrom(*l);
+  copy.MoreToWrite().Owner = "other.srn";
+  EXPECT_EQ(l->More().Owner, "main.srn");
+  EXPECT_EQ(copy.More().Template, "?");
+  // Replacing the word in place takes the new word's fields, an absent record
+  // included.
+  EXPECT_EQ(h.Add(std::make_unique<THashNode>("L", kWordVariable)), l);
+  EXPECT_EQ(l->More().Template, "");
+  EXPECT_EQ(l->More().Owner, "");
+
+  // A cleared table starts over and finds what is added again.
+  h.AddVariable("x", "1", "e", 0);
+  h.Clear();
+  EXPECT_EQ(h.Count(), 0);
+  EXPECT_EQ(h.FindExact("L"), nullptr);
+  for (int i = 0; i < 100; ++i) h.AddVariable("w" + std::to_string(i), std::to_string(i), "e", 0);
+  EXPECT_EQ(h.ValueOf("w99", false), "99");
+  EXPECT_EQ(h.Count(), 100);
+}
+
 TEST(StackTest, PopsOfAnEmptyStackGiveEmptyText) {
   TStack s;
   EXPECT_EQ(s.PopLast(), "");

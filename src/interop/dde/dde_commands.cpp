@@ -57,10 +57,10 @@ void CmdDdeServer(Call& c) {
   std::string topic = c.Text(1);
   const std::string self = SJ("自身");
   THashNode* w = in.S.Words.FindExact(label);
-  if (!w || w->Kind != kWordLabel || !w->RefPos)
+  if (!w || w->Kind != kWordLabel || !w->More().RefPos)
     in.Raise(LinkError() + SJ("ジャンプ先ラベルが見つかりません。"), self, topic);
   dde::Server& server = dde::Server::Of(in);
-  switch (server.AddTopic(topic, TPos(w->RefPos, w->RefText))) {
+  switch (server.AddTopic(topic, TPos(w->More().RefPos, w->More().RefText))) {
     case dde::Server::AddResult::kAdded:
       return;
     case dde::Server::AddResult::kFull:

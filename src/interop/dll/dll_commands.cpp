@@ -86,7 +86,7 @@ void AddWord(Interpreter& in, const std::string& name, std::string templ, int de
              const std::string& type_letters) {
   const DllEntry& e = in.S.RunStates.Get<DllList>().entries[declaration];
   auto w = std::make_unique<THashNode>(name, kWordDll);
-  w->Template = std::move(templ);
+  w->MoreToWrite().Template = std::move(templ);
   w->Value = "\"" + e.library + "\"" + e.function;
   w->TypeMark = type_letters;
   w->ObjectIndex = declaration;
@@ -149,7 +149,7 @@ void CallDllFunction(Interpreter& in, THashNode* w) {
   // The word may be replaced while its arguments are evaluated.
   const std::string name = w->Name;
   const std::string type_letters = w->TypeMark;
-  const std::string templ = w->Template;
+  const std::string templ = w->More().Template;
   const int declaration = w->ObjectIndex;
 
   size_t n = in.Bind(w);

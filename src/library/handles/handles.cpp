@@ -60,9 +60,9 @@ HandleState& StateOf(Interpreter& in) {
 
 // The stream of a handle word, or nullptr when the word is not a handle.
 TextFileStream* StreamOf(Interpreter& in, const THashNode* w) {
-  if (!w || w->Value != kHandleValue || !w->HandleStream) return nullptr;
+  if (!w || w->Value != kHandleValue || !w->More().HandleStream) return nullptr;
   for (const auto& s : StateOf(in).streams)
-    if (s.get() == w->HandleStream) return s.get();
+    if (s.get() == w->More().HandleStream) return s.get();
   return nullptr;
 }
 
@@ -144,7 +144,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   if (slot == st.streams.size()) st.streams.emplace_back();
   st.streams[slot] = std::move(stream);
   w->Value = kHandleValue;
-  w->HandleStream = st.streams[slot].get();
+  w->MoreToWrite().HandleStream = st.streams[slot].get();
 }
 
 // ハンドルを開く (?で,?の): handle name (evaluated), file.
@@ -171,7 +171,7 @@ void CmdCloseHandle(Call& c) {
   TextFileStream* s = QuietHandle(c.in, name, &w);
   if (!s) return;
   CloseStream(c.in, s);
-  w->HandleStream = nullptr;
+  w->MoreToWrite().HandleStream = nullptr;
   c.in.S.Words.Delete(name, false);
 }
 

@@ -23,8 +23,8 @@ void RememberObject(Interpreter& in, const THashNode& word) {
   so->TypeMark = word.TypeMark;
   so->Kind = word.Kind;
   so->ObjectIndex = word.ObjectIndex;
-  so->RefPos = word.RefPos;
-  so->RefText = word.RefText;
+  so->MoreToWrite().RefPos = word.More().RefPos;
+  so->MoreToWrite().RefText = word.More().RefText;
 }
 
 std::string ObjectNameArgument(Call& c, size_t k) {
@@ -66,8 +66,8 @@ void RegisterObject(Interpreter& in, int index, const std::string& name, ObjKind
   auto word = std::make_unique<THashNode>(name, kWordObject);
   word->ObjectIndex = index;
   word->TypeMark = KindName(kind);
-  word->RefPos = in.S.ExecPos.p;
-  word->RefText = in.S.ExecPos.text;
+  word->MoreToWrite().RefPos = in.S.ExecPos.p;
+  word->MoreToWrite().RefText = in.S.ExecPos.text;
   RememberObject(in, *in.S.Words.Add(std::move(word)));
 }
 

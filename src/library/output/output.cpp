@@ -335,7 +335,7 @@ bool CloseRequest(Interpreter& in) {
     TPos remembered = S.ExecPos;
     S.CloseHandler = nullptr;
     if (S.Fast.CannotClose) S.Fast.CannotClose->Value = "0";
-    in.RunNested(TPos(handler->RefPos, handler->RefText));
+    in.RunNested(TPos(handler->More().RefPos, handler->More().RefText));
     if (S.Fast.CannotClose && S.Fast.CannotClose->Value == "1") {
       S.ExecPos = remembered;
       return false;

@@ -43,8 +43,8 @@ static void CmdSetTimer(Call& c) {
     return;
   }
   THashNode* w = in.S.Words.FindExact(label);
-  if (!w || w->Kind != kWordLabel || !w->RefPos) in.Raise(msg::UndefinedLabel(), label);
-  in.S.DeferredJump = TPos(w->RefPos, w->RefText);
+  if (!w || w->Kind != kWordLabel || !w->More().RefPos) in.Raise(msg::UndefinedLabel(), label);
+  in.S.DeferredJump = TPos(w->More().RefPos, w->More().RefText);
   in.host.EventLoop().StartLabelTimer(ToInt32(seconds * 1000));
 }
 
