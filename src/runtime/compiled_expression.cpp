@@ -524,11 +524,14 @@ class Runner {
         value.clear();
         for (LiteralPart& part : t.parts) {
           value += part.text;
-          if (part.expression) {
-            std::string v;
-            if (!Evaluate(*part.expression, v)) return false;
-            value += v;
+          if (!part.expression) continue;
+          if (const std::string* plain = PlainValue(*part.expression)) {
+            value += *plain;
+            continue;
           }
+          std::string v;
+          if (!Evaluate(*part.expression, v)) return false;
+          value += v;
         }
         type = "s";
         return true;
