@@ -808,6 +808,23 @@ class Runner {
     return true;
   }
 
+  // Adds the joined terms of `prog` to `word`'s value, when its first term
+  // reads that word and the joined ones only read (see TryAppendKept).
+  bool AppendTo(EvalProgram& prog, THashNode* word) {
+    if (prog.rest || prog.joined.empty() || prog.first->kind != TermNode::kWord) return false;
+    Lookup(*prog.first);
+    if (prog.first->node != word) return false;
+    for (auto& joined : prog.joined)
+      if (!OnlyReads(*joined)) return false;
+    std::string tail, more, type;
+    for (auto& joined : prog.joined) {
+      if (!TermCompiled(*joined, more, type)) return false;
+      tail += more;
+    }
+    word->Value += tail;
+    return true;
+  }
+
   // The calculation of `prog`, after `first` when the evaluator read it.
   bool Calc(CalcProgram& prog, Operand* first, Operand& result) {
     std::vector<Operand>& stack = stack_;
@@ -925,6 +942,26 @@ class Runner {
     if (t.kind != TermNode::kWord) return nullptr;
     Lookup(t);
     return t.node && t.node->Kind == kWordVariable ? &t.node->Value : nullptr;
+  }
+
+  // A term whose value is read without running anything: a number, a
+  // literal, a word naming a variable or nothing, a literal whose embedded
+  // expressions are each one variable or number.
+  bool OnlyReads(TermNode& t) {
+    switch (t.kind) {
+      case TermNode::kNumber:
+      case TermNode::kLiteral:
+        return true;
+      case TermNode::kWord:
+        Lookup(t);
+        return !t.node || t.node->Kind == kWordVariable;
+      case TermNode::kTemplate:
+        for (LiteralPart& part : t.parts)
+          if (part.expression && !PlainValue(*part.expression)) return false;
+        return true;
+      default:
+        return false;
+    }
   }
 
   // A number, or a variable read as a number, made on the operand stack
@@ -1106,6 +1143,15 @@ bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle,
   number = result.value;
   is_number = result.given;
   return true;
+}
+
+bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle,
+                                    THashNode* word) {
+  Entry& entry = *static_cast<Entry*>(handle.get());
+  if (entry.unusable || !entry.eval) return false;
+  Runner runner(in, tables_->operands);
+  runner.Start(entry.text);
+  return runner.AppendTo(*entry.eval, word);
 }
 
 bool ExpressionCache::TryCalculate(Interpreter& in, const std::string& text, std::string& out,

@@ -25,6 +25,7 @@ namespace sorane {
 
 class Interpreter;
 struct NumberResult;
+struct THashNode;
 
 // False when the environment variable SORANE_NO_CACHE is "1" at the first
 // call: every cache of the run-time stays unused, so a run can be compared with
@@ -54,6 +55,11 @@ class ExpressionCache {
   // other result in `out` with SoreType set.
   bool TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
                   long double& number, bool& is_number);
+  // An evaluation kept by `handle` that reads `word`'s own value followed by
+  // joined terms that only read (literals, numbers, variables): the terms are
+  // added to the word's value in place, and true; false, with nothing
+  // changed, for any other.
+  bool TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle, THashNode* word);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                     std::shared_ptr<void>* handle = nullptr);

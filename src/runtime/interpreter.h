@@ -287,6 +287,8 @@ class Interpreter {
   bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
                        Number& n);
   THashNode* AssignedWord(const std::string& target, WordHint* target_word);
+  bool AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,
+                     WordHint* target_word);
 };
 
 // printf-like %s/%d helper for messages with two arguments and the command name.

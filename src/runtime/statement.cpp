@@ -1105,6 +1105,7 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     w->TypeMark = S.SoreType;
     return;
   }
+  if (Expressions && compiled && *compiled && AppendInPlace(target, *compiled, target_word)) return;
   std::string v;
   Number n = 0;
   if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
@@ -1122,6 +1123,23 @@ THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target
   if (!w) w = AddVariable(target);
   if (target_word) *target_word = {w, S.Words.Generation()};
   return w;
+}
+
+// 『X は、X & …』 where what is joined only reads: the joined texts are added
+// to X's own value instead of copying it into a new one (a text built in a
+// loop grows in place).
+bool Interpreter::AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,
+                                WordHint* target_word) {
+  THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
+                     ? target_word->word
+                     : S.Words.FindExact(target);
+  if (!w || w->Kind != kWordVariable || w->Reserved ||
+      !Expressions->TryAppendKept(*this, compiled, w))
+    return false;
+  if (target_word) *target_word = {w, S.Words.Generation()};
+  SetTypeMark(S.SoreType, "s");
+  SetTypeMark(w->TypeMark, "s");
+  return true;
 }
 
 // Stores a number result: a plain variable gets its text written into its own

@@ -169,6 +169,31 @@ TEST_F(CacheTest, NumberVariablesKeepTheirTextInTextOperations) {
   EXPECT_EQ(o.values[0], "-12007,7,-12007") << o.log;
 }
 
+TEST_F(CacheTest, ATextBuiltInALoopGrowsInPlaceOnlyWhenNothingRuns) {
+  // 文 grows in place (its own value, a number, a literal with an embedded
+  // variable, itself); 記録 joins a label that changes it, so it is read as
+  // the value read before the label runs (the label's own assignment is
+  // overwritten); 数 starts as a number.
+  Outcome o = Both(
+      "文は、「」\n"
+      "記録は、「<」\n"
+      "数は、7\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  文は、文&I&「[{I}]」&文\n"
+      "  記録は、記録&変える&「>」\n"
+      "  数は、数&I\n"
+      ")\n"
+      "終わる\n"
+      "*変える\n"
+      "記録は、「!」\n"
+      "それは、「+」\n"
+      "戻る\n",
+      {"文", "記録", "数"});
+  EXPECT_EQ(o.values[0], "1[1]2[2]1[1]3[3]1[1]2[2]1[1]") << o.log;
+  EXPECT_EQ(o.values[1], "<+>+>+>") << o.log;
+  EXPECT_EQ(o.values[2], "7123") << o.log;
+}
+
 TEST_F(CacheTest, AnEventJumpIntoABlockThatRanFromItsCopy) {
   auto events = [](Interpreter& in) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis("途中"));
