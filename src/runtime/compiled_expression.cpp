@@ -1145,10 +1145,17 @@ bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle,
   return true;
 }
 
+bool ExpressionCache::MayAppend(const std::shared_ptr<void>& handle) {
+  const Entry& entry = *static_cast<const Entry*>(handle.get());
+  const EvalProgram* prog = entry.eval.get();
+  return !entry.unusable && prog && !prog->rest && !prog->joined.empty() &&
+         prog->first->kind == TermNode::kWord;
+}
+
 bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle,
                                     THashNode* word) {
   Entry& entry = *static_cast<Entry*>(handle.get());
-  if (entry.unusable || !entry.eval) return false;
+  if (!MayAppend(handle)) return false;
   Runner runner(in, tables_->operands);
   runner.Start(entry.text);
   return runner.AppendTo(*entry.eval, word);

@@ -60,6 +60,9 @@ class ExpressionCache {
   // added to the word's value in place, and true; false, with nothing
   // changed, for any other.
   bool TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle, THashNode* word);
+  // Whether the evaluation kept by `handle` has that shape: a word, then
+  // joined terms, nothing calculated after them.
+  static bool MayAppend(const std::shared_ptr<void>& handle);
   // The same for Calculate(text).
   bool TryCalculate(Interpreter& in, const std::string& text, std::string& out,
                     std::shared_ptr<void>* handle = nullptr);

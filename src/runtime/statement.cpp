@@ -1105,7 +1105,9 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     w->TypeMark = S.SoreType;
     return;
   }
-  if (Expressions && compiled && *compiled && AppendInPlace(target, *compiled, target_word)) return;
+  if (Expressions && compiled && *compiled && ExpressionCache::MayAppend(*compiled) &&
+      AppendInPlace(target, *compiled, target_word))
+    return;
   std::string v;
   Number n = 0;
   if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
