@@ -146,7 +146,13 @@ std::string Interpreter::RestOfStatement(const char*& p) {
 }
 
 static bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  // The tails looked for are a few bytes (particles, endings of words).
+  const size_t n = tail.size();
+  if (s.size() < n) return false;
+  const char* end = s.data() + s.size() - n;
+  for (size_t i = 0; i < n; ++i)
+    if (end[i] != tail[i]) return false;
+  return true;
 }
 
 static bool IsDigit(char c) {
@@ -951,14 +957,19 @@ size_t Interpreter::Bind(THashNode* w) {
   // each of them takes the particle of its slot (the search below, from the
   // top, would find each where it is). Each only loses its particle, in place.
   bool in_order = true;
+  std::array<int, Call::kMaxSlots> accepted;  // the particle each slot accepts, when in order
+  const bool known = !S.CallMode && n <= accepted.size();
   if (!S.CallMode) {
-    for (size_t k = 0; k < n && in_order; ++k)
-      in_order = AcceptedParticle(slots[k], items[items.size() - n + k]) >= 0;
+    for (size_t k = 0; k < n && in_order; ++k) {
+      int particle = AcceptedParticle(slots[k], items[items.size() - n + k]);
+      in_order = particle >= 0;
+      if (known) accepted[k] = particle;
+    }
   }
   if (in_order) {
     for (size_t k = 0; k < n; ++k) {
       std::string& item = items[items.size() - n + k];
-      int particle = AcceptedParticle(slots[k], item);
+      int particle = known ? accepted[k] : AcceptedParticle(slots[k], item);
       if (particle > 0) item.resize(item.size() - particle);
     }
     if (items.size() > 5000)
