@@ -108,7 +108,7 @@ THashNode* Call::Word(size_t k, bool create) {
 
 void Call::Return(std::string value, const char* mark) {
   in.S.SetSore(std::move(value), mark);
-  in.S.Fast.Sore->TypeMark = mark;
+  SetTypeMark(in.S.Fast.Sore->TypeMark, mark);
 }
 
 void Call::ReturnNumber(Number v) {
@@ -129,7 +129,7 @@ void Call::ReturnCommon(std::string value, const char* type) {
 
 void Call::ReturnMarked(std::string value, const char* mark) {
   in.S.Fast.Sore->Value = std::move(value);
-  in.S.Fast.Sore->TypeMark = mark;
+  SetTypeMark(in.S.Fast.Sore->TypeMark, mark);
 }
 
 void Call::ReturnValueOnly(std::string value) {

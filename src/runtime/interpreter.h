@@ -35,10 +35,6 @@ bool IsWordDelimiter(unsigned char c);
 bool IsOperatorChar(unsigned char c);
 // Backquoted literal of `s` (every "`" doubled).
 std::string Requote(std::string_view s);
-// Sets a type mark ("e", "s", …); one that already reads so is left as it is.
-inline void SetTypeMark(std::string& mark, std::string_view m) {
-  if (std::string_view(mark) != m) mark.assign(m);
-}
 
 class Interpreter {
  public:

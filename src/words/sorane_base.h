@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "words/hash.h"
@@ -15,6 +16,11 @@
 #include "words/stack.h"
 
 namespace sorane {
+
+// Sets a type mark ("e", "s", …); one that already reads so is left as it is.
+inline void SetTypeMark(std::string& mark, std::string_view m) {
+  if (std::string_view(mark) != m) mark.assign(m);
+}
 
 // Direct references to system-variable words the run-time reads and writes.
 struct TFastWords {
@@ -123,7 +129,7 @@ class TSoraneBase {
   // Sets それ's Value and SoreType (not それ's own TypeMark).
   void SetSore(std::string value, const char* type) {
     Fast.Sore->Value = std::move(value);
-    SoreType = type;
+    SetTypeMark(SoreType, type);
   }
   // The sentinel of SwitchValue.
   static const std::string& NoSwitch();
