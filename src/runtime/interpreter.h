@@ -142,7 +142,8 @@ class Interpreter {
   static std::string ReadNumberLiteral(const char*& p);
 
   // ---- Results and words for the run-time's own use ----
-  void SetSore(std::string value, const char* type) { S.SetSore(std::move(value), type); }
+  void SetSore(std::string&& value, const char* type) { S.SetSore(std::move(value), type); }
+  void SetSore(const std::string& value, const char* type) { S.SetSore(value, type); }
   // A new variable at the current declaration level (depth of RunStack).
   THashNode* AddVariable(std::string_view name);
 

@@ -127,8 +127,13 @@ class TSoraneBase {
   std::mt19937_64 Random;
 
   // Sets それ's Value and SoreType (not それ's own TypeMark).
-  void SetSore(std::string value, const char* type) {
+  void SetSore(std::string&& value, const char* type) {
     Fast.Sore->Value = std::move(value);
+    SetTypeMark(SoreType, type);
+  }
+  // A copy written into それ's own room.
+  void SetSore(const std::string& value, const char* type) {
+    Fast.Sore->Value = value;
     SetTypeMark(SoreType, type);
   }
   // The sentinel of SwitchValue.

@@ -8,7 +8,8 @@ namespace sorane {
 
 class TStack {
  public:
-  void Push(std::string s) { items_.push_back(std::move(s)); }
+  void Push(std::string&& s) { items_.push_back(std::move(s)); }
+  void Push(const std::string& s) { items_.push_back(s); }
   void PushFront(std::string s) { items_.insert(items_.begin(), std::move(s)); }
   std::string PopLast();
   std::string PopFirst();
