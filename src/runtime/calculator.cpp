@@ -279,10 +279,10 @@ class Calculator {
 
 std::string CalculationResult(Interpreter& in, Operand& r) {
   if (r.is_number) {
-    in.S.SoreType = "e";
+    SetTypeMark(in.S.SoreType, "e");
     return FormatNumber(r.num());
   }
-  in.S.SoreType = "s";
+  SetTypeMark(in.S.SoreType, "s");
   return r.TakeText();
 }
 

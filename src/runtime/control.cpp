@@ -349,7 +349,7 @@ bool NextPassInPlace(Interpreter& in) {
       if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
       // それ takes the line in the storage it has.
       in.S.Fast.Sore->Value.assign((*r->Elements)[r->Counter]);
-      if (in.S.SoreType != "s") in.S.SoreType = "s";
+      SetTypeMark(in.S.SoreType, "s");
       ++r->Counter;
       if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
       break;

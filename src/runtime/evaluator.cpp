@@ -188,21 +188,21 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     size_t i = 1;
     while (i < text.size() && text[i] != '`' && text[i] != '\0') i += CharLen(text, i);
     if (i + 1 != text.size() || text[i] != '`') return false;
-    in.S.SoreType = "s";
+    SetTypeMark(in.S.SoreType, "s");
     out.assign(text, 1, i - 1);
     return true;
   }
   if (IsDigit(text[0])) {
     for (char c : text)
       if (!IsDigit(c)) return false;
-    in.S.SoreType = "e";
+    SetTypeMark(in.S.SoreType, "e");
     out = text;
     return true;
   }
   THashNode* n = nullptr;
   if (!in.ReadsAsWord(text, n)) return false;
   if (!n) {
-    in.S.SoreType = "s";
+    SetTypeMark(in.S.SoreType, "s");
     out = text;
     return true;
   }
@@ -233,7 +233,7 @@ std::string Interpreter::EvaluateText(const std::string& text) {
   const char* p = text.c_str();
   SkipBlanks(p);
   if (!*p) {
-    S.SoreType = "s";
+    SetTypeMark(S.SoreType, "s");
     return {};
   }
   std::string v = Term(p);
@@ -248,7 +248,7 @@ std::string Interpreter::EvaluateText(const std::string& text) {
         SkipBlanks(p);
       }
       v += Term(p);
-      S.SoreType = "s";
+      SetTypeMark(S.SoreType, "s");
       continue;
     }
     if (IsOperatorChar(c)) {
@@ -266,7 +266,7 @@ std::string Interpreter::Term(const char*& p) {
   if (c == '"' || c == '`') return ExpandLiteral(ReadLiteral(p));
   if (IsDigit(c) || c == '$') {
     std::string literal = ReadNumberLiteral(p);
-    S.SoreType = "e";
+    SetTypeMark(S.SoreType, "e");
     return c == '$' ? HexLiteralValue(literal) : literal;
   }
   if (c == '(') return CalculateGroup(*this, p);
@@ -277,7 +277,7 @@ std::string Interpreter::Term(const char*& p) {
 
   std::string_view w = Interpreter::ScanWord(p);
   if (w.empty()) {
-    S.SoreType = "s";
+    SetTypeMark(S.SoreType, "s");
     return {};
   }
   if (*p == '(') {
@@ -291,7 +291,7 @@ std::string Interpreter::Term(const char*& p) {
   }
   THashNode* n = S.Words.FindExact(w);
   if (!n) {
-    S.SoreType = "s";
+    SetTypeMark(S.SoreType, "s");
     return std::string(w);
   }
   switch (n->Kind) {
@@ -310,7 +310,7 @@ std::string Interpreter::Term(const char*& p) {
       S.SoreType = "hs";
       return n->Elements ? n->Elements->PairLines() : std::string();
     default:
-      S.SoreType = "s";
+      SetTypeMark(S.SoreType, "s");
       return std::string(w);
   }
 }
@@ -328,7 +328,7 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
     case kWordVariable: {
       THashNode* k = S.Words.FindExact(m);
       std::string key = k && k->Kind == kWordVariable ? k->Value : m;
-      S.SoreType = "s";
+      SetTypeMark(S.SoreType, "s");
       return PairValue(x->Value, key);
     }
     case kWordObject:
@@ -341,7 +341,7 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
       THashNode* e = x->Elements->FindExact(m);
       if (!e) e = x->Elements->FindExact(Evaluate(m));
       if (!e) {
-        S.SoreType = "s";
+        SetTypeMark(S.SoreType, "s");
         return {};
       }
       const std::string& mark = e->TypeMark;
@@ -399,7 +399,7 @@ std::string Interpreter::ExpandLiteral(const std::string& text) {
       if (p == before) p += CharLenZ(p);  // a term that reads nothing still advances
     }
   }
-  S.SoreType = "s";
+  SetTypeMark(S.SoreType, "s");
   return out;
 }
 

@@ -158,7 +158,7 @@ void SetObjectProperty(Interpreter& in, THashNode* object, const std::string& pr
 std::string GetObjectDefault(Interpreter& in, THashNode* object) {
   if (in.ObjectHooks) return in.ObjectHooks->get_default(in, object);
   // Without the layer an object word reads as the value text kept in it.
-  in.S.SoreType = "s";
+  SetTypeMark(in.S.SoreType, "s");
   return object->Value;
 }
 

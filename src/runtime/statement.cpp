@@ -552,7 +552,7 @@ bool Interpreter::ReplayTokens(const char* at) {
   if (StepLimit && StepCount + r->steps - 1 > StepLimit) return false;
   StepCount += r->steps - 1;
   for (const std::string& item : r->items) S.ArgStack.Push(item);
-  if (r->sets_text_type) S.SoreType = "s";
+  if (r->sets_text_type) SetTypeMark(S.SoreType, "s");
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
   uint64_t generation = S.Words.Generation();
   if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
