@@ -408,9 +408,10 @@ void Interpreter::Step() {
 // statement loop makes between two steps hold; with a step limit or line-stop
 // mode each step stays on its own).
 void Interpreter::StepLineBreakAfter() {
+  if (S.ExecPos.None()) return;
   const char*& p = S.ExecPos.p;
-  if (StepLimit || S.LineStopOption || S.StopRequested || S.ExecPos.None() || !S.ArgStack.Empty() ||
-      S.RunStack.Count() > 65535 || (*p != '\r' && *p != '\n') || p == S.ExecPos.text->c_str() ||
+  if ((*p != '\r' && *p != '\n') || StepLimit || S.LineStopOption || S.StopRequested ||
+      !S.ArgStack.Empty() || S.RunStack.Count() > 65535 || p == S.ExecPos.text->c_str() ||
       p[-1] == ',')
     return;
   LineFromMark = false;
