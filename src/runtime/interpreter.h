@@ -283,6 +283,7 @@ class Interpreter {
   void StoreNumber(const std::string& target, Number n, WordHint* target_word);
   bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
                        Number& n);
+  THashNode* HintedWord(const std::string& target, const WordHint* hint);
   THashNode* AssignedWord(const std::string& target, WordHint* target_word);
   bool AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,
                      WordHint* target_word);

@@ -1127,13 +1127,17 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
   StoreAssigned(target, std::move(v), m, target_word);
 }
 
-// The word an assignment to `target` writes (added when missing). The value is
-// evaluated by now: a word it added or removed has changed the table's
-// generation, and the hint is not used.
+// The word `target` names: the hint's while the word table is unchanged (a
+// word added or removed since changes its generation), else the one found.
+THashNode* Interpreter::HintedWord(const std::string& target, const WordHint* hint) {
+  if (hint && hint->word && hint->generation == S.Words.Generation()) return hint->word;
+  return S.Words.FindExact(target);
+}
+
+// The word an assignment to `target` writes (added when missing), looked for
+// once its value is evaluated.
 THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target_word) {
-  THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
-                     ? target_word->word
-                     : S.Words.FindExact(target);
+  THashNode* w = HintedWord(target, target_word);
   if (!w) w = AddVariable(target);
   if (target_word) *target_word = {w, S.Words.Generation()};
   return w;
@@ -1144,9 +1148,7 @@ THashNode* Interpreter::AssignedWord(const std::string& target, WordHint* target
 // loop grows in place).
 bool Interpreter::AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,
                                 WordHint* target_word) {
-  THashNode* w = target_word && target_word->word && target_word->generation == S.Words.Generation()
-                     ? target_word->word
-                     : S.Words.FindExact(target);
+  THashNode* w = HintedWord(target, target_word);
   if (!w || w->Kind != kWordVariable || w->Reserved ||
       !Expressions->TryAppendKept(*this, compiled, w))
     return false;
