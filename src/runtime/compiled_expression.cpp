@@ -756,7 +756,9 @@ class Runner {
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
-        if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        const Single single = SingleStep(*prog.rest, first, r);
+        if (single == Single::kFault) return false;
+        if (single == Single::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
@@ -823,6 +825,28 @@ class Runner {
     }
     word->Value += tail;
     return true;
+  }
+
+  // `first` and one operator with a number or number variable after it, as
+  // Calc takes them, without the operand stack: kNone when the calculation is
+  // not of that shape or a call has run (Calc runs it), kFault when the
+  // operator fails (nothing has run: the text is read instead).
+  enum class Single { kNone, kDone, kFault };
+  Single SingleStep(CalcProgram& prog, Operand& first, Operand& result) {
+    if (committed_ || prog.steps.size() != 3 || prog.steps[0].token != CalcStep::kFirst ||
+        prog.steps[1].apply || prog.steps[1].token < 0 || !prog.steps[2].apply)
+      return Single::kNone;
+    CalcToken& tok = prog.tokens[prog.steps[1].token];
+    if (tok.kind != CalcToken::kTerm) return Single::kNone;
+    TermNode& t = *tok.term;
+    Operand b;
+    if (t.kind == TermNode::kNumber && t.canonical)
+      b.SetNum(t.num);
+    else if (t.kind != TermNode::kWord || !NumericVariable(t, b))
+      return Single::kNone;
+    if (!Apply(prog, prog.steps[2].op, first, b, first)) return Single::kFault;
+    result = std::move(first);
+    return Single::kDone;
   }
 
   // The calculation of `prog`, after `first` when the evaluator read it.
