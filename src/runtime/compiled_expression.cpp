@@ -756,9 +756,9 @@ class Runner {
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
-        const Single single = SingleStep(*prog.rest, first, r);
-        if (single == Single::kFault) return false;
-        if (single == Single::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
+        const Numeric numeric = NumbersOnly(*prog.rest, first, r);
+        if (numeric == Numeric::kFault) return false;
+        if (numeric == Numeric::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
         if (type_out) *type_out = r.is_number ? "e" : "s";
         value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
@@ -827,26 +827,60 @@ class Runner {
     return true;
   }
 
-  // `first` and one operator with a number or number variable after it, as
-  // Calc takes them, without the operand stack: kNone when the calculation is
-  // not of that shape or a call has run (Calc runs it), kFault when the
-  // operator fails (nothing has run: the text is read instead).
-  enum class Single { kNone, kDone, kFault };
-  Single SingleStep(CalcProgram& prog, Operand& first, Operand& result) {
-    if (committed_ || prog.steps.size() != 3 || prog.steps[0].token != CalcStep::kFirst ||
-        prog.steps[1].apply || prog.steps[1].token < 0 || !prog.steps[2].apply)
-      return Single::kNone;
-    CalcToken& tok = prog.tokens[prog.steps[1].token];
-    if (tok.kind != CalcToken::kTerm) return Single::kNone;
-    TermNode& t = *tok.term;
+  // A calculation after `first` whose operands are all numbers or number
+  // variables, taken in Calc's order on a few operands of its own instead of
+  // the shared stack: kNone when it is not of that kind or a call has run
+  // (Calc runs it; nothing was changed), kFault when an operator fails
+  // (nothing has run: the text is read instead).
+  enum class Numeric { kNone, kDone, kFault };
+  Numeric NumbersOnly(CalcProgram& prog, Operand& first, Operand& result) {
+    constexpr size_t kDeepest = 4;
+    if (committed_) return Numeric::kNone;
+    if (prog.steps.size() == 3) return OneOperator(prog, first, result);
+    Operand operands[kDeepest];
+    size_t top = 0;
+    for (const CalcStep& step : prog.steps) {
+      if (step.apply) {
+        if (top < 2) return Numeric::kNone;
+        if (!Apply(prog, step.op, operands[top - 2], operands[top - 1], operands[top - 2]))
+          return Numeric::kFault;
+        --top;
+        continue;
+      }
+      if (top == kDeepest) return Numeric::kNone;
+      Operand& o = operands[top++];
+      if (step.token == CalcStep::kFirst) {
+        o = first;
+        continue;
+      }
+      if (step.token < 0 || prog.tokens[step.token].kind != CalcToken::kTerm) return Numeric::kNone;
+      TermNode& t = *prog.tokens[step.token].term;
+      if (t.kind == TermNode::kNumber && t.canonical)
+        o.SetNum(t.num);
+      else if (t.kind != TermNode::kWord || !NumericVariable(t, o))
+        return Numeric::kNone;
+    }
+    if (top != 1) return Numeric::kNone;
+    result = std::move(operands[0]);
+    return Numeric::kDone;
+  }
+
+  // The same for `first`, one operator and one operand after it (the most
+  // common calculation), without even the operands of its own.
+  Numeric OneOperator(CalcProgram& prog, Operand& first, Operand& result) {
+    const CalcStep* steps = prog.steps.data();
+    if (steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
+        !steps[2].apply || prog.tokens[steps[1].token].kind != CalcToken::kTerm)
+      return Numeric::kNone;
+    TermNode& t = *prog.tokens[steps[1].token].term;
     Operand b;
     if (t.kind == TermNode::kNumber && t.canonical)
       b.SetNum(t.num);
     else if (t.kind != TermNode::kWord || !NumericVariable(t, b))
-      return Single::kNone;
-    if (!Apply(prog, prog.steps[2].op, first, b, first)) return Single::kFault;
+      return Numeric::kNone;
+    if (!Apply(prog, steps[2].op, first, b, first)) return Numeric::kFault;
     result = std::move(first);
-    return Single::kDone;
+    return Numeric::kDone;
   }
 
   // The calculation of `prog`, after `first` when the evaluator read it.

@@ -194,10 +194,11 @@ TEST_F(CacheTest, ATextBuiltInALoopGrowsInPlaceOnlyWhenNothingRuns) {
   EXPECT_EQ(o.values[2], "7123") << o.log;
 }
 
-TEST_F(CacheTest, OneOperatorBetweenNumberVariablesAtEveryPass) {
-  // 値は、N%Z and its kin are calculated from the two numbers alone (a divisor
-  // of 0 gives 0); a divisor that truncates to 0 fails as the text reports it,
-  // at every pass; a text variable after the operator is read as the text.
+TEST_F(CacheTest, CalculationsOfNumberVariablesAtEveryPass) {
+  // 値は、N%Z and its kin are calculated from the numbers alone (a divisor of
+  // 0 gives 0, the levels of the operators kept); a divisor that truncates to
+  // 0 fails as the text reports it, at every pass; a text variable among the
+  // operands is read as the text.
   Outcome o = Both(
       "結果は、「」\n"
       "Nは、7\n"
@@ -209,11 +210,14 @@ TEST_F(CacheTest, OneOperatorBetweenNumberVariablesAtEveryPass) {
       "  値は、N-1.5\n"
       "  結果は、結果&値&「,」\n"
       "  値は、N+T\n"
+      "  結果は、結果&値&「,」\n"
+      "  値は、N+I*N%4-Z\n"
       "  結果は、結果&値&「;」\n"
       "  値は、N%0.5\n"
+      "  値は、N+I*N%0.5\n"
       ")\n",
       {"結果"});
-  EXPECT_EQ(o.values[0], "0,5.5,10;0,5.5,10;0,5.5,10;") << o.log;
+  EXPECT_EQ(o.values[0], "0,5.5,10,11;0,5.5,10,9;0,5.5,10,7;") << o.log;
   EXPECT_NE(o.log.find("整数を0で割ろうとしました"), std::string::npos) << o.log;
 }
 
