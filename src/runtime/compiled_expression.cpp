@@ -756,7 +756,8 @@ class Runner {
     if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
       Operand first, r;
       if (NumericVariable(*prog.first, first)) {
-        const Numeric numeric = NumbersOnly(*prog.rest, first, r);
+        const Numeric numeric = prog.rest->steps.size() == 3 ? OneOperator(*prog.rest, first, r)
+                                                             : NumbersOnly(*prog.rest, &first, r);
         if (numeric == Numeric::kFault) return false;
         if (numeric == Numeric::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
@@ -827,16 +828,26 @@ class Runner {
     return true;
   }
 
-  // A calculation after `first` whose operands are all numbers or number
-  // variables, taken in Calc's order on a few operands of its own instead of
+  // A calculation (after `first`, when given) whose operands are all numbers
+  // or number variables, taken in Calc's order on a few operands of its own instead of
   // the shared stack: kNone when it is not of that kind or a call has run
   // (Calc runs it; nothing was changed), kFault when an operator fails
   // (nothing has run: the text is read instead).
   enum class Numeric { kNone, kDone, kFault };
-  Numeric NumbersOnly(CalcProgram& prog, Operand& first, Operand& result) {
+  Numeric NumbersOnly(CalcProgram& prog, Operand* first, Operand& result) {
     constexpr size_t kDeepest = 4;
     if (committed_) return Numeric::kNone;
-    if (prog.steps.size() == 3) return OneOperator(prog, first, result);
+    // (Most calculations that are not of this kind show it at their first token.)
+    if (prog.steps.empty()) return Numeric::kNone;
+    const CalcStep& start = prog.steps[0];
+    if (start.token != CalcStep::kFirst) {
+      if (start.token < 0 || start.apply) return Numeric::kNone;
+      const CalcToken& tok = prog.tokens[start.token];
+      if (tok.kind != CalcToken::kTerm ||
+          (tok.term->kind != TermNode::kWord &&
+           (tok.term->kind != TermNode::kNumber || !tok.term->canonical)))
+        return Numeric::kNone;
+    }
     Operand operands[kDeepest];
     size_t top = 0;
     for (const CalcStep& step : prog.steps) {
@@ -850,7 +861,8 @@ class Runner {
       if (top == kDeepest) return Numeric::kNone;
       Operand& o = operands[top++];
       if (step.token == CalcStep::kFirst) {
-        o = first;
+        if (!first) return Numeric::kNone;
+        o = *first;
         continue;
       }
       if (step.token < 0 || prog.tokens[step.token].kind != CalcToken::kTerm) return Numeric::kNone;
@@ -869,7 +881,7 @@ class Runner {
   // common calculation), without even the operands of its own.
   Numeric OneOperator(CalcProgram& prog, Operand& first, Operand& result) {
     const CalcStep* steps = prog.steps.data();
-    if (steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
+    if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
         !steps[2].apply || prog.tokens[steps[1].token].kind != CalcToken::kTerm)
       return Numeric::kNone;
     TermNode& t = *prog.tokens[steps[1].token].term;
@@ -1260,7 +1272,10 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   runner.Start(entry.text);
   if (entry.calc) {
     Operand r;
-    if (runner.GuardedCalc(*entry.calc, nullptr, r, entry.text)) {
+    const Runner::Numeric numeric = runner.NumbersOnly(*entry.calc, nullptr, r);
+    if (numeric == Runner::Numeric::kDone ||
+        (numeric == Runner::Numeric::kNone &&
+         runner.GuardedCalc(*entry.calc, nullptr, r, entry.text))) {
       if (number && r.is_number) return number->Take(r);
       out = CalculationResult(in, r);
       return true;

@@ -215,9 +215,11 @@ TEST_F(CacheTest, CalculationsOfNumberVariablesAtEveryPass) {
       "  結果は、結果&値&「;」\n"
       "  値は、N%0.5\n"
       "  値は、N+I*N%0.5\n"
+      "  もし、I*N%3=1ならば、結果は、結果&「!」\n"
+      "  もし、N%0.5=0ならば、結果は、結果&「?」\n"
       ")\n",
       {"結果"});
-  EXPECT_EQ(o.values[0], "0,5.5,10,11;0,5.5,10,9;0,5.5,10,7;") << o.log;
+  EXPECT_EQ(o.values[0], "0,5.5,10,11;!0,5.5,10,9;0,5.5,10,7;") << o.log;
   EXPECT_NE(o.log.find("整数を0で割ろうとしました"), std::string::npos) << o.log;
 }
 
