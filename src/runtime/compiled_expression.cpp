@@ -84,8 +84,8 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
-  uint64_t member_missing =
-      UINT64_MAX;  // member: generation of the last table without M as written
+  // member: the generation of the last table searched without M as written
+  uint64_t member_missing = UINT64_MAX;
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
