@@ -1226,6 +1226,7 @@ bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& hand
                                     THashNode* word) {
   Entry& entry = *static_cast<Entry*>(handle.get());
   if (!MayAppend(handle)) return false;
+  ExpressionDepth depth(in);  // (the nesting limit holds here as for every evaluation)
   Runner runner(in, tables_->operands);
   runner.Start(entry.text);
   return runner.AppendTo(*entry.eval, word);
