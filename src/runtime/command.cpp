@@ -113,8 +113,7 @@ void Call::Return(std::string value, const char* mark) {
 
 void Call::ReturnNumber(Number v) {
   // Written into それ's own room (most results need no new one).
-  NumberText text;
-  in.S.Fast.Sore->Value.assign(FormatNumber(v, text));
+  FormatNumberInto(v, in.S.Fast.Sore->Value);
   SetTypeMark(in.S.SoreType, "e");
   SetTypeMark(in.S.Fast.Sore->TypeMark, "e");
 }

@@ -583,8 +583,7 @@ class Runner {
         if (!f) return false;
         Number n;
         if (f->Kind == kWordCommand && NumericCall(t, f, n)) {
-          NumberText text;
-          value.assign(FormatNumber(n, text));
+          FormatNumberInto(n, value);
           type = "e";
           return true;
         }
@@ -701,14 +700,18 @@ class Runner {
 
   // The word a call names (with okurigana folding) when it is a command, a
   // label or a DLL function; else null.
-  THashNode* CallTarget(TermNode& t) {
+  THashNode* CallTarget(TermNode& t) { return Callable(t.text, t.node, t.generation); }
+
+  // What `name` names (folded) when callable, kept in `node` while the word
+  // table stays at `generation` and the word stays callable.
+  THashNode* Callable(const std::string& name, THashNode*& node, uint64_t& generation) {
     THash& words = in_.S.Words;
-    if (t.generation != words.Generation() || (t.node && !IsCallable(t.node))) {
-      THashNode* f = words.Find(t.text, true);
-      t.node = IsCallable(f) ? f : nullptr;
-      t.generation = words.Generation();
+    if (generation != words.Generation() || (node && !IsCallable(node))) {
+      THashNode* f = words.Find(name, true);
+      node = IsCallable(f) ? f : nullptr;
+      generation = words.Generation();
     }
-    return t.node;
+    return node;
   }
 
   static bool IsCallable(const THashNode* f) {
@@ -840,14 +843,9 @@ class Runner {
     // (Most calculations that are not of this kind show it at their first token.)
     if (prog.steps.empty()) return Numeric::kNone;
     const CalcStep& start = prog.steps[0];
-    if (start.token != CalcStep::kFirst) {
-      if (start.token < 0 || start.apply) return Numeric::kNone;
-      const CalcToken& tok = prog.tokens[start.token];
-      if (tok.kind != CalcToken::kTerm ||
-          (tok.term->kind != TermNode::kWord &&
-           (tok.term->kind != TermNode::kNumber || !tok.term->canonical)))
-        return Numeric::kNone;
-    }
+    if (start.token != CalcStep::kFirst &&
+        (start.token < 0 || start.apply || !MayBeNumber(prog.tokens[start.token])))
+      return Numeric::kNone;
     Operand operands[kDeepest];
     size_t top = 0;
     for (const CalcStep& step : prog.steps) {
@@ -865,12 +863,7 @@ class Runner {
         o = *first;
         continue;
       }
-      if (step.token < 0 || prog.tokens[step.token].kind != CalcToken::kTerm) return Numeric::kNone;
-      TermNode& t = *prog.tokens[step.token].term;
-      if (t.kind == TermNode::kNumber && t.canonical)
-        o.SetNum(t.num);
-      else if (t.kind != TermNode::kWord || !NumericVariable(t, o))
-        return Numeric::kNone;
+      if (step.token < 0 || !NumberOperand(prog.tokens[step.token], o)) return Numeric::kNone;
     }
     if (top != 1) return Numeric::kNone;
     result = std::move(operands[0]);
@@ -881,18 +874,30 @@ class Runner {
   // common calculation), without even the operands of its own.
   Numeric OneOperator(CalcProgram& prog, Operand& first, Operand& result) {
     const CalcStep* steps = prog.steps.data();
-    if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
-        !steps[2].apply || prog.tokens[steps[1].token].kind != CalcToken::kTerm)
-      return Numeric::kNone;
-    TermNode& t = *prog.tokens[steps[1].token].term;
     Operand b;
-    if (t.kind == TermNode::kNumber && t.canonical)
-      b.SetNum(t.num);
-    else if (t.kind != TermNode::kWord || !NumericVariable(t, b))
+    if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
+        !steps[2].apply || !NumberOperand(prog.tokens[steps[1].token], b))
       return Numeric::kNone;
     if (!Apply(prog, steps[2].op, first, b, first)) return Numeric::kFault;
     result = std::move(first);
     return Numeric::kDone;
+  }
+
+  // A token that may stand for a number alone: a number literal written as
+  // the number format writes it, or a word (a number variable when read).
+  static bool MayBeNumber(const CalcToken& tok) {
+    if (tok.kind != CalcToken::kTerm) return false;
+    const TermNode& t = *tok.term;
+    return t.kind == TermNode::kWord || (t.kind == TermNode::kNumber && t.canonical);
+  }
+
+  // The number such a token stands for, as the operand Calc makes of it.
+  bool NumberOperand(CalcToken& tok, Operand& out) {
+    if (!MayBeNumber(tok)) return false;
+    TermNode& t = *tok.term;
+    if (t.kind != TermNode::kNumber) return NumericVariable(t, out);
+    out.SetNum(t.num);
+    return true;
   }
 
   // The calculation of `prog`, after `first` when the evaluator read it.
@@ -954,15 +959,9 @@ class Runner {
   // missing, are read from the text.
   bool Member(TermNode& t, std::string& value, std::string& type) {
     if (t.call_form) {
-      THash& words = in_.S.Words;
-      if (t.callable_generation != words.Generation() || (t.callee && !IsCallable(t.callee))) {
-        THashNode* f = words.Find(t.whole, true);
-        t.callee = IsCallable(f) ? f : nullptr;
-        t.callable_generation = words.Generation();
-      }
-      if (t.callee) {
+      if (THashNode* callee = Callable(t.whole, t.callee, t.callable_generation)) {
         if (!t.at) return false;
-        RunCall(t.callee, t.paren, value, type);
+        RunCall(callee, t.paren, value, type);
         return true;
       }
     }

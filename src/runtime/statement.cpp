@@ -1164,8 +1164,7 @@ void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* tar
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
     return StoreAssigned(w, target, FormatNumber(n), "e");
-  NumberText text;
-  w->Value.assign(FormatNumber(n, text));
+  FormatNumberInto(n, w->Value);
   SetTypeMark(w->TypeMark, "e");
 }
 
@@ -1343,12 +1342,10 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
           EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
-      if (number) {
-        NumberText text;
-        e->Value.assign(FormatNumber(n, text));
-      } else {
+      if (number)
+        FormatNumberInto(n, e->Value);
+      else
         e->Value = std::move(value);
-      }
       e->TypeMark = S.SoreType;
       return;
     }

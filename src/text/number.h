@@ -32,6 +32,11 @@ struct NumberText {
   char bytes[48];
 };
 std::string_view FormatNumber(Number v, NumberText& text);
+// The same written into `out` (the room it has is used).
+inline void FormatNumberInto(Number v, std::string& out) {
+  NumberText text;
+  out.assign(FormatNumber(v, text));
+}
 // ParseNumber(FormatNumber(v)) without the text: v rounded to the digits the
 // format writes, as that text reads back.
 Number NumberAsWritten(Number v);
