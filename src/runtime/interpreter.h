@@ -265,6 +265,13 @@ class Interpreter {
   bool ReplayTokens(const char* at);
   bool ReplayBranch(const char* at);
   void StepLineBreakAfter();
+  bool LineBreakMayFollow() const;
+  void RunReplayedStatement();
+  // Set by a step that read a statement's line break and ran it as well: it
+  // made progress even when the statement sends the run back to where the
+  // step began (続ける at a block's first statement). Points at the flag of
+  // the innermost statement loop running.
+  bool* read_ahead_ = nullptr;
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);
   void StepToken(unsigned char c, const char* start);

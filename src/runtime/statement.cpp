@@ -201,9 +201,19 @@ THashNode* Interpreter::AddVariable(std::string_view name) {
 void Interpreter::Run() {
   struct DepthGuard {
     int& depth;
-    explicit DepthGuard(int& d) : depth(d) { ++depth; }
-    ~DepthGuard() { --depth; }
-  } depth_guard(RunDepth);
+    bool*& read_ahead;
+    bool* outer;
+    DepthGuard(int& d, bool*& flag, bool* own) : depth(d), read_ahead(flag), outer(flag) {
+      ++depth;
+      read_ahead = own;
+    }
+    ~DepthGuard() {
+      --depth;
+      read_ahead = outer;
+    }
+  };
+  bool read_ahead = false;
+  DepthGuard depth_guard(RunDepth, read_ahead_, &read_ahead);
   while (!S.ExecPos.None()) {
     const char* remembered = nullptr;
     for (;;) {
@@ -233,7 +243,9 @@ void Interpreter::Run() {
           S.StopRequested = true;
           return;
         }
+        read_ahead = false;
         Step();
+        if (read_ahead) remembered = nullptr;
       } catch (const ESorane& e) {
         HandleError(e.Message(), true);
         remembered = nullptr;
@@ -336,7 +348,7 @@ void Interpreter::Step() {
       return StepLineBreakAfter();
     }
     if (ReplayBranch(p) || ReplayMember(p)) return StepLineBreakAfter();
-    if (ReplayTokens(p)) return;
+    if (ReplayTokens(p)) return RunReplayedStatement();
   }
   SkipBlanks(p);
   unsigned char c = *p;
@@ -408,12 +420,8 @@ void Interpreter::Step() {
 // statement loop makes between two steps hold; with a step limit or line-stop
 // mode each step stays on its own).
 void Interpreter::StepLineBreakAfter() {
-  if (S.ExecPos.None()) return;
+  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return;
   const char*& p = S.ExecPos.p;
-  if ((*p != '\r' && *p != '\n') || StepLimit || S.LineStopOption || S.StopRequested ||
-      !S.ArgStack.Empty() || S.RunStack.Count() > 65535 || p == S.ExecPos.text->c_str() ||
-      p[-1] == ',')
-    return;
   LineFromMark = false;
   FinishRecording(p);
   TakeVerbHint(p);
@@ -429,6 +437,29 @@ void Interpreter::StepLineBreakAfter() {
   p = q;
   LineFromMark = false;
   recording_.start = nullptr;
+}
+
+// The position is at a line break that the next step would read at once,
+// with the checks the statement loop makes between two steps holding (with a
+// step limit or line-stop mode each step stays on its own; a line continued
+// after "," is read as part of the statement).
+bool Interpreter::LineBreakMayFollow() const {
+  const char* p = S.ExecPos.p;
+  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
+         S.RunStack.Count() <= 65535 && p != S.ExecPos.text->c_str() && p[-1] != ',';
+}
+
+// After a command statement's tokens were pushed from their record: its line
+// break is read and the statement run in the same step, as the next step
+// would (see the line-break case of Step).
+void Interpreter::RunReplayedStatement() {
+  if (!LineBreakMayFollow()) return;
+  const char*& p = S.ExecPos.p;
+  THashNode* verb = TakeVerbHint(p);
+  ReadLineBreak(p);
+  LineFromMark = true;
+  if (read_ahead_) *read_ahead_ = true;
+  ExecuteStatement(verb);
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {
