@@ -57,10 +57,37 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
+// The value of the argument `item` pushed for slot k of a call whose
+// arguments were read from `record`: an argument pushed as written that reads
+// as one word is read from the word it named while the word table is
+// unchanged (what evaluating it reads); anything else is evaluated.
+std::string ArgumentValue(Interpreter& in, const std::string& item, const ArgumentsRecord* record,
+                          size_t k) {
+  if (!record || !in.Expressions || item.empty() || item[0] == '`' || record->args[k] != item)
+    return in.Evaluate(item);
+  ArgumentsRecord::Word& word = record->words[k];
+  const uint64_t generation = in.S.Words.Generation();
+  if (word.hint.generation != generation) {
+    THashNode* named = nullptr;
+    word.plain = in.ReadsAsWord(item, named);
+    word.hint = {named, generation};
+  }
+  THashNode* named = word.hint.word;
+  if (!word.plain || (named && named->Kind != kWordVariable)) return in.Evaluate(item);
+  if (!named) {
+    SetTypeMark(in.S.SoreType, "s");
+    return item;
+  }
+  in.S.SoreType = named->TypeMark;
+  return named->Value;
+}
+
 // Binds the pushed arguments to the label's template and moves their values to
 // FuncArgs, which then holds the arguments of this call only. All values are
 // computed before FuncArgs is replaced, since an argument may call a function.
-void TakeArguments(Interpreter& in, THashNode* label) {
+// `record`, when the call form's arguments were read from one, lets the
+// arguments written as words be read from the words they name.
+void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr) {
   in.Bind(label);
   size_t n = std::min(SlotCount(label->More().Template), in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
@@ -70,7 +97,9 @@ void TakeArguments(Interpreter& in, THashNode* label) {
   std::string* values = n > few.size() ? many.data() : few.data();
   for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
   stack.resize(stack.size() - n);
-  for (size_t k = 0; k < n; ++k) values[k] = in.Evaluate(values[k]);
+  // Slot k holds argument k when the call passed one for each slot.
+  if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
+  for (size_t k = 0; k < n; ++k) values[k] = ArgumentValue(in, values[k], record, k);
   in.S.FuncArgs.Clear();
   for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
 }
@@ -567,7 +596,7 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   CallModeOff mode(*this);
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
-    if (!w->More().Template.empty()) TakeArguments(*this, w);
+    if (!w->More().Template.empty()) TakeArguments(*this, w, record.get());
     RunLabelNested(*this, w);
   } else {
     ExecuteWord(w);

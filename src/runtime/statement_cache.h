@@ -79,6 +79,13 @@ struct ArgumentsRecord {
   std::vector<std::string> args;
   // The compiled form of each argument evaluated as an expression, once it was.
   mutable std::vector<std::shared_ptr<void>> compiled;
+  // For each argument a label takes as written: whether it reads as one word
+  // (no literal, no number), and the word it named in the table's generation.
+  struct Word {
+    bool plain = false;
+    WordHint hint;
+  };
+  mutable std::vector<Word> words;
 };
 
 struct AssignmentRecord {
@@ -195,6 +202,7 @@ class StatementCache {
     r->bytes.assign(at, end);
     r->args = std::move(args);
     r->compiled.resize(r->args.size());
+    r->words.resize(r->args.size());
     arguments_[SlotOf(at)] = std::move(r);
   }
 
