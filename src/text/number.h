@@ -35,7 +35,15 @@ std::string_view FormatNumber(Number v, NumberText& text);
 // The same written into `out` (the room it has is used).
 inline void FormatNumberInto(Number v, std::string& out) {
   NumberText text;
-  out.assign(FormatNumber(v, text));
+  std::string_view written = FormatNumber(v, text);
+  if (written.size() > out.size() || written.size() + 8 < out.size()) {
+    out.assign(written);
+    return;
+  }
+  // (The usual case, a counter or a sum written over its previous value: the
+  // bytes copied into the room the string has.)
+  out.resize(written.size());
+  std::memcpy(out.data(), written.data(), written.size());
 }
 // ParseNumber(FormatNumber(v)) without the text: v rounded to the digits the
 // format writes, as that text reads back.
@@ -72,6 +80,17 @@ inline bool ReadDecimalDigits(std::string_view digits, long long& out) {
     v = (v & 0x00FF00FF00FF00FFull) * 6553601 >> 16;
     v = (v & 0x0000FFFF0000FFFFull) * 42949672960001ull >> 32;
     m = m * 100000000 + v;
+  }
+  if (n >= 4) {  // four more the same way
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if ((v & 0xF0F0F0F0u) != 0x30303030u || ((v + 0x06060606u) & 0xF0F0F0F0u) != 0x30303030u)
+      return false;
+    v = (v & 0x0F0F0F0Fu) * 2561 >> 8;
+    v = (v & 0x00FF00FFu) * 6553601 >> 16;
+    m = m * 10000 + v;
+    p += 4;
+    n -= 4;
   }
   for (; n > 0; --n, ++p) {
     unsigned d = static_cast<unsigned char>(*p) - '0';

@@ -2,6 +2,7 @@
 // conversion and the currency text.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <random>
@@ -230,6 +231,43 @@ TEST(NumberText, TryParseInteger) {
   EXPECT_FALSE(TryParseInteger("12 3", v));
   EXPECT_FALSE(TryParseInteger("$10", v));
   EXPECT_EQ(v, 7);
+}
+
+// Digits read eight and four at a time agree with reading them one by one at
+// every length, and any byte that is not a digit is refused wherever it is.
+TEST(NumberText, ReadDecimalDigitsAtEveryLength) {
+  std::mt19937_64 random(7);
+  for (size_t length = 0; length <= 18; ++length) {
+    for (int round = 0; round < 200; ++round) {
+      std::string digits;
+      long long expected = 0;
+      for (size_t i = 0; i < length; ++i) {
+        int d = static_cast<int>(random() % 10);
+        digits += static_cast<char>('0' + d);
+        expected = expected * 10 + d;
+      }
+      long long read = -1;
+      ASSERT_TRUE(ReadDecimalDigits(digits, read)) << digits;
+      EXPECT_EQ(read, expected) << digits;
+      if (length == 0) continue;
+      for (char bad : {'/', ':', 'a', ' ', '\xB0'}) {
+        std::string broken = digits;
+        broken[random() % length] = bad;
+        EXPECT_FALSE(ReadDecimalDigits(broken, read)) << broken;
+      }
+    }
+  }
+}
+
+// A number written over a variable's previous text, shorter, longer or much
+// shorter, leaves exactly the number's text.
+TEST(FormatNumber, IntoAStringsOwnRoom) {
+  std::string room = "1234567890123";
+  for (Number v : {7.0L, -12.5L, 123456789012345.0L, 0.0L, 1e20L, 99.0L}) {
+    FormatNumberInto(v, room);
+    EXPECT_EQ(room, FormatNumber(v));
+    EXPECT_EQ(room.size(), std::strlen(room.c_str()));
+  }
 }
 
 }  // namespace
