@@ -31,9 +31,15 @@ Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
   if (slots > kMaxSlots) throw std::logic_error("command template with too many slots");
   if (slots > items.size()) slots = items.size();
   size_t first = items.size() - slots;
-  for (size_t k = 0; k < slots; ++k) slots_[k] = std::move(items[first + k]);
-  count_ = slots;
+  for (size_t k = 0; k < slots; ++k) {
+    new (&slots_.item[k]) std::string(std::move(items[first + k]));
+    count_ = k + 1;  // (a string is made whole or not at all)
+  }
   items.resize(first);
+}
+
+Call::~Call() {
+  for (size_t k = 0; k < count_; ++k) slots_.item[k].~basic_string();
 }
 
 void Call::CheckSlot(size_t k) const {
@@ -44,7 +50,7 @@ void Call::CheckSlot(size_t k) const {
 
 const std::string& Call::Raw(size_t k) const {
   CheckSlot(k);
-  return slots_[k];
+  return slots_.item[k];
 }
 
 std::string Call::Name(size_t k) const {

@@ -66,6 +66,9 @@ class Call {
   static constexpr size_t kMaxSlots = 6;
 
   Call(Interpreter& in, THashNode& cmd, size_t slots);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
 
   Interpreter& in;
   THashNode& cmd;  // the command word; its Name is the stored, folded name
@@ -113,7 +116,13 @@ class Call {
  private:
   THashNode* VariableItem(size_t k);  // the variable slot k names alone, or null
   void CheckSlot(size_t k) const;
-  std::array<std::string, kMaxSlots> slots_;
+  // Room for the items; only the first count_ hold a string (most commands
+  // take fewer slots than the most there may be).
+  union Slots {
+    Slots() {}
+    ~Slots() {}
+    std::string item[kMaxSlots];
+  } slots_;
   size_t count_ = 0;
 };
 
