@@ -541,8 +541,10 @@ void CmdDefine(Call& c) {
 
 void CmdArguments(Call& c) {
   Interpreter& in = c.in;
-  c.ReturnCommon(Trim(in.S.FuncArgs.Text()));
-  in.S.FuncArgs.Clear();
+  // (One argument, the usual case, trims to what the joined lines trim to.)
+  TStack& args = in.S.FuncArgs;
+  c.ReturnCommon(args.Count() == 1 ? Trim(args.Top()) : Trim(args.Text()));
+  args.Clear();
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ class Interpreter;
 struct WordHint;        // runtime/statement_cache.h
 class ExpressionCache;  // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
+struct MemberRecord;    // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
@@ -260,7 +261,10 @@ class Interpreter {
   MemberStatement member_statement_;
   bool ReplayMember(const char* at);
   void RememberMember(const std::string& owner, const std::string& target, const char* value_at);
-  void AssignMember(const std::string& item, const std::string& target);
+  // `member`, when the statement was run from its record, keeps the word the
+  // owner names and the compiled form of the key between runs.
+  void AssignMember(const std::string& item, const std::string& target,
+                    MemberRecord* member = nullptr);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   bool ReplayBranch(const char* at);

@@ -1269,7 +1269,7 @@ bool Interpreter::ReplayMember(const char* at) {
     key = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
   }
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
-  AssignMember(r->owner, key);
+  AssignMember(r->owner, key, r.get());
   return true;
 }
 
@@ -1314,13 +1314,17 @@ void Interpreter::MemberAssign(const std::string& target) {
   AssignMember(item, target);
 }
 
-void Interpreter::AssignMember(const std::string& item, const std::string& target) {
+void Interpreter::AssignMember(const std::string& item, const std::string& target,
+                               MemberRecord* member) {
   if (!EndsWith(item, SJ("の")))
     Raise(SJ("オブジェクトへの不正な代入(%s,%s)"
              "。『オブジェクトの、項目名は、値』の形式で指定してください。"),
           item, target);
   std::string a = item.substr(0, item.size() - 2);
-  THashNode* x = S.Words.FindExact(a);
+  THashNode* x = HintedWord(a, member ? &member->owner_word : nullptr);
+  if (member) member->owner_word = {x, S.Words.Generation()};
+  std::shared_ptr<void>* key_compiled =
+      member && member->key_literal.empty() ? &member->key_value : nullptr;
   if (!x) {
     std::string evaluated = Evaluate(a);
     x = S.Words.FindExact(evaluated);
@@ -1354,7 +1358,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   switch (x->Kind) {
     case kWordVariable: {
       if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
-      std::string key = Evaluate(target);
+      std::string key = Evaluate(target, key_compiled);
       std::string value = Evaluate(value_text);
       THash pairs;
       pairs.LoadPairLines(x->Value, 0);
@@ -1366,7 +1370,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       return;
     }
     case kWordHash: {
-      std::string key = Evaluate(target);
+      std::string key = Evaluate(target, key_compiled);
       std::string value;
       Number n = 0;
       const bool number =

@@ -110,6 +110,8 @@ struct MemberRecord {
   std::string key_literal;
   uint32_t key_literal_end = 0;        // where key_literal ends, from `at`
   std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
+  std::shared_ptr<void> key_value;     // the key's compiled form, once evaluated
+  WordHint owner_word;                 // the word X names, when last found
 };
 
 // A もし statement read at the same position again: its bytes from where its

@@ -27,7 +27,10 @@ void TStack::Insert(size_t i, std::string s) {
 
 std::string TStack::Text() const {
   std::string out;
-  for (const auto& s : items_) out += s + "\r\n";
+  for (const auto& s : items_) {
+    out += s;
+    out += "\r\n";
+  }
   return out;
 }
 

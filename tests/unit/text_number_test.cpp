@@ -238,13 +238,12 @@ TEST(NumberText, TryParseInteger) {
 // every length and around every power of ten.
 TEST(FormatNumber, WholeNumbersAtEveryLength) {
   std::mt19937_64 random(11);
-  std::vector<long long> values = {0, 1, 9, 10, 99, 100, 99999999, 100000000, 100000001,
-                                   999999999999999};
+  std::vector<long long> values = {0,   1,        9,         10,        99,
+                                   100, 99999999, 100000000, 100000001, 999999999999999};
   for (long long p = 1; p < 1000000000000000; p *= 10)
     for (long long v : {p - 1, p, p + 1, 7 * p}) values.push_back(v);
   for (int i = 0; i < 20000; ++i)
-    values.push_back(static_cast<long long>(random() % 1000000000000000ull) >>
-                     (random() % 50));
+    values.push_back(static_cast<long long>(random() % 1000000000000000ull) >> (random() % 50));
   for (long long v : values) {
     EXPECT_EQ(FormatNumber(static_cast<Number>(v)), std::to_string(v));
     EXPECT_EQ(FormatNumber(static_cast<Number>(-v)), v == 0 ? "0" : "-" + std::to_string(v));
