@@ -11,6 +11,7 @@
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
+#include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/csv.h"
 #include "text/encoding.h"
@@ -180,6 +181,16 @@ bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named) {
   if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;
   named = S.Words.FindExact(w);
   return true;
+}
+
+bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named, PlainWord& kept) {
+  const uint64_t generation = S.Words.Generation();
+  if (kept.hint.generation != generation) {
+    kept.plain = ReadsAsWord(text, kept.hint.word);
+    kept.hint.generation = generation;
+  }
+  named = kept.hint.word;
+  return kept.plain;
 }
 
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {

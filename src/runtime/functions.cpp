@@ -65,15 +65,9 @@ std::string ArgumentValue(Interpreter& in, const std::string& item, const Argume
                           size_t k) {
   if (!record || !in.Expressions || item.empty() || item[0] == '`' || record->args[k] != item)
     return in.Evaluate(item);
-  ArgumentsRecord::Word& word = record->words[k];
-  const uint64_t generation = in.S.Words.Generation();
-  if (word.hint.generation != generation) {
-    THashNode* named = nullptr;
-    word.plain = in.ReadsAsWord(item, named);
-    word.hint = {named, generation};
-  }
-  THashNode* named = word.hint.word;
-  if (!word.plain || (named && named->Kind != kWordVariable)) return in.Evaluate(item);
+  THashNode* named = nullptr;
+  if (!in.ReadsAsWord(item, named, record->words[k]) || (named && named->Kind != kWordVariable))
+    return in.Evaluate(item);
   if (!named) {
     SetTypeMark(in.S.SoreType, "s");
     return item;

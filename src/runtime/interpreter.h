@@ -28,6 +28,7 @@ struct WordHint;        // runtime/statement_cache.h
 class ExpressionCache;  // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
 struct MemberRecord;    // runtime/statement_cache.h
+struct PlainWord;       // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
@@ -124,8 +125,10 @@ class Interpreter {
   // `compiled` keeps the compiled form of `src` between calls.
   // `target_word` keeps the word the target names between calls, while the
   // word table is unchanged.
+  // `value_word` keeps whether `src` reads as one word.
   void AssignText(const std::string& target, const std::string& src,
-                  std::shared_ptr<void>* compiled = nullptr, WordHint* target_word = nullptr);
+                  std::shared_ptr<void>* compiled = nullptr, WordHint* target_word = nullptr,
+                  PlainWord* value_word = nullptr);
 
   // Lexical helpers over NUL-terminated text.
   static void SkipBlanks(const char*& p);       // TAB, space, ",", "､"
@@ -188,6 +191,9 @@ class Interpreter {
   // group, sign or member "…の"), with the word it names in `named` (null
   // when none): its value is that word's.
   bool ReadsAsWord(const std::string& text, THashNode*& named);
+  // The same for a text that is always the same, `kept` holding the answer
+  // while the word table is unchanged.
+  bool ReadsAsWord(const std::string& text, THashNode*& named, PlainWord& kept);
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
   // The function-call form W(a, b, ...) with p at "("; returns the result with

@@ -344,7 +344,7 @@ void Interpreter::Step() {
   } else if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
-      AssignText(r->target, r->value, &r->compiled, &r->target_word);
+      AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       return StepLineBreakAfter();
     }
     if (ReplayBranch(p) || ReplayMember(p)) return StepLineBreakAfter();
@@ -1134,9 +1134,11 @@ inline bool Interpreter::EvaluateToStore(const std::string& src, std::shared_ptr
 }
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
-                             std::shared_ptr<void>* compiled, WordHint* target_word) {
+                             std::shared_ptr<void>* compiled, WordHint* target_word,
+                             PlainWord* value_word) {
   THashNode* from = nullptr;
-  if (Expressions && !(compiled && *compiled) && ReadsAsWord(src, from) && from &&
+  if (Expressions && !(compiled && *compiled) &&
+      (value_word ? ReadsAsWord(src, from, *value_word) : ReadsAsWord(src, from)) && from &&
       from->Kind == kWordVariable) {
     // One variable's value copied into another's own room (words stay where
     // they are when others are added).

@@ -28,6 +28,13 @@ struct WordHint {
   uint64_t generation = 0;
 };
 
+// Whether a text (always the same one) reads as one word (see
+// Interpreter::ReadsAsWord), and the word it named in the table's generation.
+struct PlainWord {
+  bool plain = false;
+  WordHint hint;
+};
+
 // A command statement whose tokens are pushed without running anything (words,
 // literals without embedded expressions, plain numbers): the items it leaves
 // on the argument stack just before the byte that ends it, verb last. A record
@@ -79,13 +86,8 @@ struct ArgumentsRecord {
   std::vector<std::string> args;
   // The compiled form of each argument evaluated as an expression, once it was.
   mutable std::vector<std::shared_ptr<void>> compiled;
-  // For each argument a label takes as written: whether it reads as one word
-  // (no literal, no number), and the word it named in the table's generation.
-  struct Word {
-    bool plain = false;
-    WordHint hint;
-  };
-  mutable std::vector<Word> words;
+  // For each argument a label takes as written: whether it reads as one word.
+  mutable std::vector<PlainWord> words;
 };
 
 struct AssignmentRecord {
@@ -95,6 +97,7 @@ struct AssignmentRecord {
   std::string value;               // the value text
   std::shared_ptr<void> compiled;  // the value text's compiled form, once evaluated
   WordHint target_word;            // the word the target named when last stored
+  PlainWord value_word;            // whether the value text reads as one word
 };
 
 // A member assignment 『Xの、Kは、式』 read with nothing pushed before it: the

@@ -64,6 +64,28 @@ TEST_F(CacheTest, AWordChangedBetweenTwoRunsOfTheSameStatement) {
   EXPECT_EQ(o.values[1], "10=\r\na=1");
 }
 
+TEST_F(CacheTest, AWordCopiedOrPassedAsItIsChangedBetweenPasses) {
+  // 写しは、X and フ(X) read X as one word: X names nothing, then a variable,
+  // then a variable holding pair lines, then nothing again.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  写しは、X\n"
+      "  結果は、結果&写し&「/」&フ(X)&「,」\n"
+      "  もし、I=1ならば、Xは、10\n"
+      "  もし、I=2ならば、Xの、aは、1\n"
+      "  もし、I=3ならば、「X」を、「Z」に、名義変更\n"
+      ")\n"
+      "終わる\n"
+      "*フ\n"
+      "Aは、引数取得\n"
+      "それは、A\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "X/X,10/10,10=\r\na=1/10=\r\na=1,X/X,") << o.log;
+}
+
 TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
   // The word X was written by the first two passes; renamed to Y, it is not
   // the target any more: the third pass makes a new X.
