@@ -756,9 +756,11 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     std::string type;
-    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kWord) {
+    if (prog.rest && prog.joined.empty() &&
+        (prog.first->kind == TermNode::kWord || prog.first->kind == TermNode::kMember)) {
       Operand first, r;
-      if (NumericVariable(*prog.first, first)) {
+      if (prog.first->kind == TermNode::kWord ? NumericVariable(*prog.first, first)
+                                              : MemberOperand(*prog.first, first, true)) {
         const Numeric numeric = prog.rest->steps.size() == 3 ? OneOperator(*prog.rest, first, r)
                                                              : NumbersOnly(*prog.rest, &first, r);
         if (numeric == Numeric::kFault) return false;
@@ -831,9 +833,10 @@ class Runner {
     return true;
   }
 
-  // A calculation (after `first`, when given) whose operands are all numbers
-  // or number variables, taken in Calc's order on a few operands of its own instead of
-  // the shared stack: kNone when it is not of that kind or a call has run
+  // A calculation (after `first`, when given) whose operands are all numbers,
+  // number variables or dictionary elements read in place (see
+  // MemberOperand), taken in Calc's order on a few operands of its own instead
+  // of the shared stack: kNone when it is not of that kind or a call has run
   // (Calc runs it; nothing was changed), kFault when an operator fails
   // (nothing has run: the text is read instead).
   enum class Numeric { kNone, kDone, kFault };
@@ -884,18 +887,20 @@ class Runner {
   }
 
   // A token that may stand for a number alone: a number literal written as
-  // the number format writes it, or a word (a number variable when read).
+  // the number format writes it, a word (a number variable when read) or a
+  // member (an element read in place).
   static bool MayBeNumber(const CalcToken& tok) {
     if (tok.kind != CalcToken::kTerm) return false;
     const TermNode& t = *tok.term;
-    return t.kind == TermNode::kWord || (t.kind == TermNode::kNumber && t.canonical);
+    return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
+           (t.kind == TermNode::kNumber && t.canonical);
   }
 
-  // The number such a token stands for, as the operand Calc makes of it.
+  // The operand Calc makes of such a token.
   bool NumberOperand(CalcToken& tok, Operand& out) {
     if (!MayBeNumber(tok)) return false;
     TermNode& t = *tok.term;
-    if (t.kind != TermNode::kNumber) return NumericVariable(t, out);
+    if (t.kind != TermNode::kNumber) return OperandInPlace(t, out);
     out.SetNum(t.num);
     return true;
   }
@@ -965,6 +970,24 @@ class Runner {
         return true;
       }
     }
+    THashNode* e = nullptr;
+    if (!MemberElement(t, e, false)) return false;
+    if (!e) {
+      value.clear();
+      type = "s";
+      return true;
+    }
+    const std::string& mark = e->TypeMark;
+    type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
+    value = e->Value;
+    return true;
+  }
+
+  // The element of a hash X that Xの M names (null when it is missing), found
+  // as Member finds it; false when the term is read from the text instead.
+  // With `only_reads`, false too when finding it would evaluate M (nothing
+  // runs then).
+  bool MemberElement(TermNode& t, THashNode*& e, bool only_reads) {
     Lookup(t);
     THashNode* x = t.node;
     if (!x) return false;
@@ -977,28 +1000,20 @@ class Runner {
     // M as written is looked for first; a table where it was missing is not
     // searched again while it is unchanged.
     THash& elements = *x->Elements;
-    THashNode* e = nullptr;
+    e = nullptr;
     if (t.member_missing != elements.Generation()) {
       e = elements.FindExact(t.member);
       if (!e) t.member_missing = elements.Generation();
     }
-    if (!e) {
-      if (const std::string* key = PlainValue(*t.member_value)) {
-        e = elements.FindExact(*key);
-      } else {
-        std::string evaluated;
-        if (!Evaluate(*t.member_value, evaluated)) return false;
-        e = elements.FindExact(evaluated);
-      }
-    }
-    if (!e) {
-      value.clear();
-      type = "s";
+    if (e) return true;
+    if (const std::string* key = PlainValue(*t.member_value)) {
+      e = elements.FindExact(*key);
       return true;
     }
-    const std::string& mark = e->TypeMark;
-    type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
-    value = e->Value;
+    if (only_reads) return false;
+    std::string evaluated;
+    if (!Evaluate(*t.member_value, evaluated)) return false;
+    e = elements.FindExact(evaluated);
     return true;
   }
 
@@ -1046,7 +1061,14 @@ class Runner {
         stack_.back() = Operand::TextWithNumber(t.text, t.num);
       return true;
     }
-    if (t.kind != TermNode::kWord || tok.kind != CalcToken::kTerm) return false;
+    if (tok.kind != CalcToken::kTerm) return false;
+    if (t.kind == TermNode::kMember) {
+      stack_.emplace_back();
+      if (MemberOperand(t, stack_.back(), false)) return true;
+      stack_.pop_back();
+      return false;
+    }
+    if (t.kind != TermNode::kWord) return false;
     stack_.emplace_back();
     if (NumericVariable(t, stack_.back())) return true;
     if (t.node && t.node->Kind == kWordVariable) {
@@ -1104,9 +1126,47 @@ class Runner {
   bool NumericVariable(TermNode& t, Operand& out) {
     Lookup(t);
     const THashNode* n = t.node;
-    if (!n || n->Kind != kWordVariable || n->TypeMark.size() != 1 || n->TypeMark[0] != 'e')
-      return false;
-    std::string_view v = n->Value;
+    return n && n->Kind == kWordVariable && IntegerAsWritten(*n, out);
+  }
+
+  // A dictionary element Xの M (see Member) found without running anything,
+  // as the operand the calculator makes of the value Member reads: a number
+  // when typed so, and, for the first term of an expression (`first`), when
+  // typed neither text nor number but reading as one (see Evaluate). An
+  // integer written as the number format writes it is taken as that number.
+  // False when the term is read otherwise.
+  bool MemberOperand(TermNode& t, Operand& out, bool first) {
+    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
+    THashNode* e = nullptr;
+    if (!MemberElement(t, e, true)) return false;
+    if (!e) {
+      out.SetText(std::string(), false);  // a missing element reads as "", typed "s"
+      return true;
+    }
+    if (e->Kind == kWordVariable && IntegerAsWritten(*e, out)) return true;
+    const std::string& mark = e->TypeMark;
+    const char type = mark.empty() ? '\0' : mark.back();
+    bool is_number = type == 'e';
+    if (first && type != 'e' && type != 's') {
+      std::string_view v = e->Value;
+      if (!v.empty() && v[0] == '-') v.remove_prefix(1);
+      is_number = IsNumberText(v);
+    }
+    out.SetText(e->Value, is_number);
+    return true;
+  }
+
+  // A word, or a member, read in place as above; not the first term.
+  bool OperandInPlace(TermNode& t, Operand& out) {
+    return t.kind == TermNode::kWord ? NumericVariable(t, out)
+                                     : t.kind == TermNode::kMember && MemberOperand(t, out, false);
+  }
+
+  // A value typed as a number whose text is an integer as the number format
+  // writes it: that number.
+  static bool IntegerAsWritten(const THashNode& n, Operand& out) {
+    if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
+    std::string_view v = n.Value;
     size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
     size_t digits = v.size() - i;
     if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;

@@ -86,6 +86,34 @@ TEST_F(CacheTest, AWordCopiedOrPassedAsItIsChangedBetweenPasses) {
   EXPECT_EQ(o.values[0], "X/X,10/10,10=\r\na=1/10=\r\na=1,X/X,") << o.log;
 }
 
+TEST_F(CacheTest, DictionaryElementsInCalculationsAtEveryPass) {
+  // The element H(K) is typed as a number, a text of digits, a text, a
+  // number with a fraction, then missing; each pass reads it first in a
+  // calculation, after an operator and in conditions.
+  Outcome o = Both(
+      "Hの、aは、5\n"
+      "Hの、bは、「12」\n"
+      "Hの、cは、「x」\n"
+      "Hの、dは、2.5\n"
+      "Kは、「a」\n"
+      "小は、0\n"
+      "等は、0\n"
+      "結果は、「」\n"
+      "Iを、1から、5まで、繰り返す(\n"
+      "  和は、Hの(K)+I\n"
+      "  差は、I-Hの(K)*2\n"
+      "  もし、Hの(K)<10ならば、小は、1、違えば、小は、0\n"
+      "  もし、Hの(K)=「12」ならば、等は、1、違えば、等は、0\n"
+      "  結果は、結果&和&「/」&差&「/」&小&等&「,」\n"
+      "  もし、I=1ならば、Kは、「b」\n"
+      "  もし、I=2ならば、Kは、「c」\n"
+      "  もし、I=3ならば、Kは、「d」\n"
+      "  もし、I=4ならば、Kは、「e」\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "6/-9/10,14/-22/11,3/3/11,6.5/-1/11,5/5/11,") << o.log;
+}
+
 TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
   // The word X was written by the first two passes; renamed to Y, it is not
   // the target any more: the third pass makes a new X.
