@@ -157,6 +157,9 @@ Number ParseClean(std::string_view s) {
 // Reads decimal digits from p on into m (m x 10 + digit each; it wraps past
 // 19 digits, which the caller rejects) and returns where they end.
 const char* ReadDigits(const char* p, const char* end, uint64_t& m) {
+  long long eight;
+  while (end - p >= 8 && ReadDecimalDigits(std::string_view(p, 8), eight))
+    m = m * 100000000 + static_cast<uint64_t>(eight), p += 8;
   unsigned d;
   while (p < end && (d = static_cast<unsigned char>(*p) - '0') <= 9) m = m * 10 + d, ++p;
   return p;
@@ -208,7 +211,10 @@ bool PlainDecimal(std::string_view s, Number& out) {
 }  // namespace
 
 Number ParseNumber(std::string_view s) {
-  // The usual argument is the text of a number (a counter, a sum, a result).
+  // The usual argument is the text of a number (a counter, a sum, a result),
+  // most often digits alone.
+  long long whole;
+  if (!s.empty() && s.size() <= 18 && ReadDecimalDigits(s, whole)) return static_cast<Number>(whole);
   Number v;
   if (PlainDecimal(s, v)) return v;
   if (s.empty()) return 0;
