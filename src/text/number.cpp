@@ -208,15 +208,47 @@ bool PlainDecimal(std::string_view s, Number& out) {
   return true;
 }
 
+// Decimals written lately, with the number each reads back as: the text of a
+// result is often read again at once (a sum stored, then added to at the next
+// pass; a value rounded, then added up), and reading a decimal costs far more
+// than comparing its bytes. Only texts whose reading is known exactly (see
+// RoundTo15Fast) are kept, so a text found here reads as the number kept.
+struct WrittenDecimal {
+  uint8_t size = 0;
+  char bytes[39];
+  Number value = 0;
+};
+thread_local std::array<WrittenDecimal, 4> g_written;
+thread_local unsigned g_next_written = 0;
+
+void RememberWritten(std::string_view text, Number value) {
+  if (text.size() > sizeof g_written[0].bytes) return;
+  WrittenDecimal& w = g_written[g_next_written++ % g_written.size()];
+  w.size = static_cast<uint8_t>(text.size());
+  std::memcpy(w.bytes, text.data(), text.size());
+  w.value = value;
+}
+
+bool ReadWritten(std::string_view s, Number& value) {
+  for (const WrittenDecimal& w : g_written) {
+    if (w.size == s.size() && w.size != 0 && std::memcmp(w.bytes, s.data(), s.size()) == 0) {
+      value = w.value;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 Number ParseNumber(std::string_view s) {
   // The usual argument is the text of a number (a counter, a sum, a result),
   // most often digits alone.
   long long whole;
-  if (!s.empty() && s.size() <= 18 && ReadDecimalDigits(s, whole)) return static_cast<Number>(whole);
+  if (!s.empty() && s.size() <= 18 && ReadDecimalDigits(s, whole))
+    return static_cast<Number>(whole);
   Number v;
-  if (PlainDecimal(s, v)) return v;
+  if (ReadWritten(s, v) || PlainDecimal(s, v)) return v;
   if (s.empty()) return 0;
   s = s.substr(0, std::min(s.size(), kMaxNumberText));
   if (!NeedsRewrite(s)) return ParseClean(s);
@@ -349,8 +381,10 @@ bool ScaleTo15(long double a, long double& r, int& e) {
   return false;
 }
 
-// The fast path of RoundTo15 (see ScaleTo15).
-bool RoundTo15Fast(long double a, Decimal& d) {
+// The fast path of RoundTo15 (see ScaleTo15). `as_written`, when the digits
+// are within the exact powers of ten, is set to the number their text reads
+// back as (see NumberAsWritten), else to a NaN.
+bool RoundTo15Fast(long double a, Decimal& d, long double& as_written) {
   long double r;
   int e;
   if (!ScaleTo15(a, r, e)) return false;
@@ -358,15 +392,19 @@ bool RoundTo15Fast(long double a, Decimal& d) {
   d.count = kSignificant;
   d.exponent = e;
   StripTrailingZeros(d);
+  as_written = e <= kSignificant - 1 ? r / kPow10[kSignificant - 1 - e]
+                                     : std::numeric_limits<long double>::quiet_NaN();
   return true;
 }
 
-Decimal RoundTo15(Number v) {
+Decimal RoundTo15(Number v, long double& as_written) {
   long double a = std::fabs(v);
   Decimal d{};
-  if (RoundTo15Fast(a, d)) return d;
+  if (RoundTo15Fast(a, d, as_written)) return d;
+  as_written = std::numeric_limits<long double>::quiet_NaN();
   return RoundTo15Exact(a);
 }
+
 
 char* PutScientific(char* out, const Decimal& d) {
   *out++ = d.digits[0];
@@ -414,7 +452,8 @@ std::string_view FormatNumber(Number v, NumberText& text) {
   }
   if (std::isnan(v)) return "NAN";
   if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
-  Decimal d = RoundTo15(v);
+  long double as_written;
+  Decimal d = RoundTo15(v, as_written);
   char* out = buf;
   if (v < 0) *out++ = '-';
   // Scientific for more than 15 integer digits or magnitudes below 0.0001,
@@ -424,7 +463,9 @@ std::string_view FormatNumber(Number v, NumberText& text) {
   } else {
     out = PutFixed(out, d);
   }
-  return std::string_view(buf, static_cast<size_t>(out - buf));
+  std::string_view written(buf, static_cast<size_t>(out - buf));
+  if (!std::isnan(as_written)) RememberWritten(written, v < 0 ? -as_written : as_written);
+  return written;
 }
 
 std::string FormatNumber(Number v) {

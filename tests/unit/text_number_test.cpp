@@ -2,6 +2,7 @@
 // conversion and the currency text.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -247,6 +248,22 @@ TEST(FormatNumber, WholeNumbersAtEveryLength) {
   for (long long v : values) {
     EXPECT_EQ(FormatNumber(static_cast<Number>(v)), std::to_string(v));
     EXPECT_EQ(FormatNumber(static_cast<Number>(-v)), v == 0 ? "0" : "-" + std::to_string(v));
+  }
+}
+
+// A decimal read right after it was written reads as the same number as when
+// it is read long after (when the writing is no longer remembered).
+TEST(ParseNumber, ReadsAJustWrittenDecimalAsAnyOther) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+  for (int i = 0; i < 50000; ++i) {
+    Number v = static_cast<Number>(mantissa(random)) *
+               std::pow(10.0L, static_cast<int>(random() % 40) - 20);
+    std::string text = FormatNumber(v);
+    Number just_written = ParseNumber(text);
+    for (int k = 0; k < 8; ++k) FormatNumber(static_cast<Number>(k) + 0.5L);  // forgotten
+    Number read_later = ParseNumber(text);
+    ASSERT_EQ(std::memcmp(&just_written, &read_later, 10), 0) << text;
   }
 }
 
