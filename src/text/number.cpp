@@ -405,7 +405,6 @@ Decimal RoundTo15(Number v, long double& as_written) {
   return RoundTo15Exact(a);
 }
 
-
 char* PutScientific(char* out, const Decimal& d) {
   *out++ = d.digits[0];
   if (d.count > 1) {
