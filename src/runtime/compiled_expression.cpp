@@ -762,7 +762,7 @@ class Runner {
       if (prog.first->kind == TermNode::kWord ? NumericVariable(*prog.first, first)
                                               : MemberOperand(*prog.first, first, true)) {
         const Numeric numeric = prog.rest->steps.size() == 3 ? OneOperator(*prog.rest, first, r)
-                                                             : NumbersOnly(*prog.rest, &first, r);
+                                                             : CalcInPlace(*prog.rest, &first, r);
         if (numeric == Numeric::kFault) return false;
         if (numeric == Numeric::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
         if (number && r.is_number) return number->Take(r);
@@ -833,14 +833,14 @@ class Runner {
     return true;
   }
 
-  // A calculation (after `first`, when given) whose operands are all numbers,
-  // number variables or dictionary elements read in place (see
-  // MemberOperand), taken in Calc's order on a few operands of its own instead
-  // of the shared stack: kNone when it is not of that kind or a call has run
-  // (Calc runs it; nothing was changed), kFault when an operator fails
-  // (nothing has run: the text is read instead).
+  // A calculation (after `first`, when given) whose operands are all read in
+  // place (numbers, variables, dictionary elements: see OperandInPlace), taken
+  // in Calc's order on a few operands of its own instead of the shared stack:
+  // kNone when it is not of that kind or a call has run (Calc runs it; nothing
+  // was changed), kFault when an operator fails (nothing has run: the text is
+  // read instead).
   enum class Numeric { kNone, kDone, kFault };
-  Numeric NumbersOnly(CalcProgram& prog, Operand* first, Operand& result) {
+  Numeric CalcInPlace(CalcProgram& prog, Operand* first, Operand& result) {
     constexpr size_t kDeepest = 4;
     if (committed_) return Numeric::kNone;
     // (Most calculations that are not of this kind show it at their first token.)
@@ -886,9 +886,8 @@ class Runner {
     return Numeric::kDone;
   }
 
-  // A token that may stand for a number alone: a number literal written as
-  // the number format writes it, a word (a number variable when read) or a
-  // member (an element read in place).
+  // A token read in place: a number literal written as the number format
+  // writes it, a word (a variable when read) or a member (an element).
   static bool MayBeNumber(const CalcToken& tok) {
     if (tok.kind != CalcToken::kTerm) return false;
     const TermNode& t = *tok.term;
@@ -1070,13 +1069,7 @@ class Runner {
     }
     if (t.kind != TermNode::kWord) return false;
     stack_.emplace_back();
-    if (NumericVariable(t, stack_.back())) return true;
-    if (t.node && t.node->Kind == kWordVariable) {
-      // Any other variable: its text, a number when typed so (as Token reads it).
-      const std::string& mark = t.node->TypeMark;
-      stack_.back().SetText(t.node->Value, mark.size() == 1 && mark[0] == 'e');
-      return true;
-    }
+    if (VariableOperand(t, stack_.back())) return true;
     stack_.pop_back();
     return false;
   }
@@ -1156,9 +1149,20 @@ class Runner {
     return true;
   }
 
+  // A variable read in place as the operand the calculator makes of it (as
+  // Token reads it): a number as above, else its text, a number when typed
+  // so. False for a word that names no variable.
+  bool VariableOperand(TermNode& t, Operand& out) {
+    if (NumericVariable(t, out)) return true;
+    if (!t.node || t.node->Kind != kWordVariable) return false;
+    const std::string& mark = t.node->TypeMark;
+    out.SetText(t.node->Value, mark.size() == 1 && mark[0] == 'e');
+    return true;
+  }
+
   // A word, or a member, read in place as above; not the first term.
   bool OperandInPlace(TermNode& t, Operand& out) {
-    return t.kind == TermNode::kWord ? NumericVariable(t, out)
+    return t.kind == TermNode::kWord ? VariableOperand(t, out)
                                      : t.kind == TermNode::kMember && MemberOperand(t, out, false);
   }
 
@@ -1332,7 +1336,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   runner.Start(entry.text);
   if (entry.calc) {
     Operand r;
-    const Runner::Numeric numeric = runner.NumbersOnly(*entry.calc, nullptr, r);
+    const Runner::Numeric numeric = runner.CalcInPlace(*entry.calc, nullptr, r);
     if (numeric == Runner::Numeric::kDone ||
         (numeric == Runner::Numeric::kNone &&
          runner.GuardedCalc(*entry.calc, nullptr, r, entry.text))) {

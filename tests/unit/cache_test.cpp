@@ -86,10 +86,10 @@ TEST_F(CacheTest, AWordCopiedOrPassedAsItIsChangedBetweenPasses) {
   EXPECT_EQ(o.values[0], "X/X,10/10,10=\r\na=1/10=\r\na=1,X/X,") << o.log;
 }
 
-TEST_F(CacheTest, DictionaryElementsInCalculationsAtEveryPass) {
-  // The element H(K) is typed as a number, a text of digits, a text, a
-  // number with a fraction, then missing; each pass reads it first in a
-  // calculation, after an operator and in conditions.
+TEST_F(CacheTest, ElementsAndTextVariablesInCalculationsAtEveryPass) {
+  // The element H(K), and V copied from it, are typed as a number, a text of
+  // digits, a text, a number with a fraction, then missing; each pass reads
+  // them first in a calculation, after an operator and in conditions.
   Outcome o = Both(
       "Hの、aは、5\n"
       "Hの、bは、「12」\n"
@@ -100,18 +100,20 @@ TEST_F(CacheTest, DictionaryElementsInCalculationsAtEveryPass) {
       "等は、0\n"
       "結果は、「」\n"
       "Iを、1から、5まで、繰り返す(\n"
+      "  Vは、Hの(K)\n"
       "  和は、Hの(K)+I\n"
       "  差は、I-Hの(K)*2\n"
-      "  もし、Hの(K)<10ならば、小は、1、違えば、小は、0\n"
+      "  V和は、I+V*2\n"
+      "  もし、I<Vならば、小は、1、違えば、小は、0\n"
       "  もし、Hの(K)=「12」ならば、等は、1、違えば、等は、0\n"
-      "  結果は、結果&和&「/」&差&「/」&小&等&「,」\n"
+      "  結果は、結果&和&「/」&差&「/」&V和&「/」&小&等&「,」\n"
       "  もし、I=1ならば、Kは、「b」\n"
       "  もし、I=2ならば、Kは、「c」\n"
       "  もし、I=3ならば、Kは、「d」\n"
       "  もし、I=4ならば、Kは、「e」\n"
       ")\n",
       {"結果"});
-  EXPECT_EQ(o.values[0], "6/-9/10,14/-22/11,3/3/11,6.5/-1/11,5/5/11,") << o.log;
+  EXPECT_EQ(o.values[0], "6/-9/11/10,14/-22/26/11,3/3/3/11,6.5/-1/9/11,5/5/5/11,") << o.log;
 }
 
 TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
