@@ -750,40 +750,50 @@ class Runner {
     return false;
   }
 
+  // Evaluate for an expression with a rest whose first term is read in place
+  // (a variable or an element, see OperandInPlace) or computed directly (a
+  // call with a numeric form, see NumericCall): false when it is neither,
+  // else true with Evaluate's result in `ok`.
+  bool FirstTermInPlace(EvalProgram& prog, std::string& value, std::string* type_out,
+                        NumberResult* number, bool& ok) {
+    TermNode& t = *prog.first;
+    Operand first, r;
+    if (t.kind == TermNode::kWord || t.kind == TermNode::kMember) {
+      if (!(t.kind == TermNode::kWord ? NumericVariable(t, first) : MemberOperand(t, first, true)))
+        return false;
+      const Numeric numeric = prog.rest->steps.size() == 3 ? OneOperator(*prog.rest, first, r)
+                                                           : CalcInPlace(*prog.rest, &first, r);
+      ok = numeric == Numeric::kDone ||
+           (numeric == Numeric::kNone && GuardedCalc(*prog.rest, &first, r, whole_));
+    } else if (t.kind == TermNode::kCall) {
+      // A first call computed directly stays a number.
+      THashNode* f = CallTarget(t);
+      Number n;
+      if (!f || f->Kind != kWordCommand || !NumericCall(t, f, n)) return false;
+      first = NumericCallOperand(n);
+      ok = GuardedCalc(*prog.rest, &first, r, whole_);
+    } else {
+      return false;
+    }
+    if (!ok) return true;
+    if (number && r.is_number) {
+      ok = number->Take(r);
+      return true;
+    }
+    if (type_out) *type_out = r.is_number ? "e" : "s";
+    value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+    return true;
+  }
+
  public:
   // The value of `prog` as Evaluate gives it, its type mark in `type`. With
   // `number`, a number result is given there instead, without its text.
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
+    bool ok = false;
+    if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
+      return ok;
     std::string type;
-    if (prog.rest && prog.joined.empty() &&
-        (prog.first->kind == TermNode::kWord || prog.first->kind == TermNode::kMember)) {
-      Operand first, r;
-      if (prog.first->kind == TermNode::kWord ? NumericVariable(*prog.first, first)
-                                              : MemberOperand(*prog.first, first, true)) {
-        const Numeric numeric = prog.rest->steps.size() == 3 ? OneOperator(*prog.rest, first, r)
-                                                             : CalcInPlace(*prog.rest, &first, r);
-        if (numeric == Numeric::kFault) return false;
-        if (numeric == Numeric::kNone && !GuardedCalc(*prog.rest, &first, r, whole_)) return false;
-        if (number && r.is_number) return number->Take(r);
-        if (type_out) *type_out = r.is_number ? "e" : "s";
-        value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
-        return true;
-      }
-    }
-    if (prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall) {
-      // A first call computed directly (see NumericCall) stays a number.
-      THashNode* f = CallTarget(*prog.first);
-      Number n;
-      if (f && f->Kind == kWordCommand && NumericCall(*prog.first, f, n)) {
-        Operand first = NumericCallOperand(n), r;
-        if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
-        if (number && r.is_number) return number->Take(r);
-        if (type_out) *type_out = r.is_number ? "e" : "s";
-        value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
-        return true;
-      }
-    }
     if (!Term(*prog.first, value, type)) return false;
     for (auto& joined : prog.joined) {
       if (joined->kind == TermNode::kCall && committed_ && !CallTarget(*joined)) {
