@@ -907,34 +907,44 @@ void Interpreter::ExecuteWord(THashNode* w) {
 }
 
 namespace {
-// Particles a slot accepts: its own, and と takes を, の takes を, を takes と
-// and の, に and へ take each other. The length of the particle the item ends
-// with that the slot accepts (0 for a slot without one), or -1 when none.
-int AcceptedParticle(const std::string& slot, const std::string& item) {
-  if (slot.empty()) return 0;
-  if (EndsWith(item, slot)) return static_cast<int>(slot.size());
-  const std::string* other[2] = {nullptr, nullptr};
-  if (slot == SJ("と") || slot == SJ("の")) {
-    other[0] = &SJ("を");
-  } else if (slot == SJ("を")) {
-    other[0] = &SJ("と");
-    other[1] = &SJ("の");
-  } else if (slot == SJ("に")) {
-    other[0] = &SJ("へ");
-  } else if (slot == SJ("へ")) {
-    other[0] = &SJ("に");
+// A slot of a template: its particle, and the particles it takes besides its
+// own (と takes を, の takes を, を takes と and の, に and へ take each other).
+struct Slot {
+  std::string particle;
+  std::array<const std::string*, 2> others{};
+};
+
+Slot SlotOfParticle(std::string particle) {
+  Slot slot;
+  if (particle == SJ("と") || particle == SJ("の")) {
+    slot.others[0] = &SJ("を");
+  } else if (particle == SJ("を")) {
+    slot.others = {&SJ("と"), &SJ("の")};
+  } else if (particle == SJ("に")) {
+    slot.others[0] = &SJ("へ");
+  } else if (particle == SJ("へ")) {
+    slot.others[0] = &SJ("に");
   }
-  for (const std::string* particle : other)
+  slot.particle = std::move(particle);
+  return slot;
+}
+
+// The length of the particle the item ends with that the slot accepts (0 for
+// a slot without one), or -1 when none.
+int AcceptedParticle(const Slot& slot, const std::string& item) {
+  if (slot.particle.empty()) return 0;
+  if (EndsWith(item, slot.particle)) return static_cast<int>(slot.particle.size());
+  for (const std::string* particle : slot.others)
     if (particle && EndsWith(item, *particle)) return static_cast<int>(particle->size());
   return -1;
 }
 
 // Parsed templates are cached: the same template text is bound again and again.
-const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
-  static std::unordered_map<std::string, std::vector<std::string>> cache;
+const std::vector<Slot>& TemplateSlots(const std::string& tmpl) {
+  static std::unordered_map<std::string, std::vector<Slot>> cache;
   auto it = cache.find(tmpl);
   if (it != cache.end()) return it->second;
-  std::vector<std::string> slots;
+  std::vector<Slot> slots;
   if (!tmpl.empty()) {
     size_t start = 0;
     while (true) {
@@ -942,7 +952,7 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
       std::string item =
           Trim(tmpl.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
       if (!item.empty() && item[0] == '?') item.erase(0, 1);
-      slots.push_back(item);
+      slots.push_back(SlotOfParticle(std::move(item)));
       if (comma == std::string::npos) break;
       start = comma + 1;
     }
@@ -952,16 +962,16 @@ const std::vector<std::string>& TemplateSlots(const std::string& tmpl) {
 
 // The slots of w's template, remembered for the words bound most recently: a
 // statement binds the same few words again and again.
-const std::vector<std::string>& SlotsOf(const THashNode* w) {
+const std::vector<Slot>& SlotsOf(const THashNode* w) {
   struct Recent {
     const THashNode* word = nullptr;
     std::string tmpl;
-    const std::vector<std::string>* slots = nullptr;
+    const std::vector<Slot>* slots = nullptr;
   };
   static std::array<Recent, 64> recent;
   Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
   if (r.word == w && r.slots && r.tmpl == w->More().Template) return *r.slots;
-  const std::vector<std::string>& slots = TemplateSlots(w->More().Template);
+  const std::vector<Slot>& slots = TemplateSlots(w->More().Template);
   r.word = w;
   r.tmpl = w->More().Template;
   r.slots = &slots;
@@ -971,11 +981,11 @@ const std::vector<std::string>& SlotsOf(const THashNode* w) {
 
 size_t Interpreter::Bind(THashNode* w) {
   const std::string& t = w->More().Template;
-  const std::vector<std::string>& slots = SlotsOf(w);
+  const std::vector<Slot>& slots = SlotsOf(w);
   size_t n = slots.size();
   TStack& st = S.ArgStack;
   if (n > 0 && n == st.Count() + 1) {
-    st.PushFront(S.CallMode ? SJ("それ") : SJ("それ") + slots[0]);
+    st.PushFront(S.CallMode ? SJ("それ") : SJ("それ") + slots[0].particle);
     S.SoreImplied = true;
   } else {
     S.SoreImplied = false;
@@ -1014,7 +1024,7 @@ size_t Interpreter::Bind(THashNode* w) {
   if (n > few.size()) many.resize(n);
   std::string* bound = n > few.size() ? many.data() : few.data();
   for (size_t k = n; k-- > 0;) {
-    const std::string& q = slots[k];
+    const Slot& q = slots[k];
     size_t found = items.size();
     for (size_t i = items.size(); i-- > 0;)
       if (AcceptedParticle(q, items[i]) >= 0) {
@@ -1023,7 +1033,7 @@ size_t Interpreter::Bind(THashNode* w) {
       }
     if (found >= items.size())
       Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。\""), w->Name) + t +
-            Format(SJ("\"の形式で指定してください。\"%s\""), q));
+            Format(SJ("\"の形式で指定してください。\"%s\""), q.particle));
     std::string item = std::move(items[found]);
     items.erase(items.begin() + found);
     int particle = AcceptedParticle(q, item);
