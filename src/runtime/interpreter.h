@@ -279,8 +279,8 @@ class Interpreter {
   void RunReplayedStatement();
   // Set by a step that read a statement's line break and ran it as well: it
   // made progress even when the statement sends the run back to where the
-  // step began (続ける at a block's first statement). Points at the flag of
-  // the innermost statement loop running.
+  // step began (戻る right after a label's call of itself returns to where it
+  // stands). Points at the flag of the innermost statement loop running.
   bool* read_ahead_ = nullptr;
   void RecordToken(const char* token_start);
   void FinishRecording(const char* end);
