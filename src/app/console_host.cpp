@@ -12,6 +12,7 @@
 #include "library/objects/parse.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/standard_output.h"
 #include "runtime/events.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
@@ -47,6 +48,7 @@ static void PrintLine(const std::string& line) {
   std::string out = ToTerminal(line);
   out += '\n';
   errno = 0;
+  StandardOutputCall call;
   if (fwrite(out.data(), 1, out.size(), stdout) != out.size() || ferror(stdout)) NoteStdoutError();
 }
 
@@ -54,8 +56,16 @@ std::string StandardOutputFailure(int err) {
   return SJ("標準出力に書き込めません。") + SystemReason(err);
 }
 
+// What the script printed, written before a message on standard error or a
+// question (errors are left to the next line printed).
+static void FlushStandardOutputNow() {
+  StandardOutputCall call;
+  fflush(stdout);
+}
+
 bool FlushStandardOutput() {
   errno = 0;
+  StandardOutputCall call;
   if (fflush(stdout) != 0 || ferror(stdout)) NoteStdoutError();
   if (!g_stdout_error) return true;
   errno = g_stdout_error;
@@ -85,13 +95,13 @@ void ConsoleDialogs::Say(const std::string& text) {
 }
 
 void ConsoleDialogs::MessageBox(const std::string& text, const std::string& title) {
-  fflush(stdout);
+  FlushStandardOutputNow();
   std::string out = ToTerminal(text) + "\n";
   fwrite(out.data(), 1, out.size(), stderr);
 }
 
 bool ConsoleDialogs::ErrorDialog(const std::string& log, bool, bool& debug_requested) {
-  fflush(stdout);
+  FlushStandardOutputNow();
   std::string out = ToTerminal(log);
   if (!out.empty() && out.back() != '\n') out += '\n';
   fwrite(out.data(), 1, out.size(), stderr);
@@ -102,7 +112,7 @@ bool ConsoleDialogs::ErrorDialog(const std::string& log, bool, bool& debug_reque
 }
 
 std::optional<std::string> ConsoleDialogs::ReadAnswer() {
-  fflush(stdout);
+  FlushStandardOutputNow();
   if (input_ended_ && !in_debug_dialog_) {
     if (exit_status_ == 0) {
       std::string message =

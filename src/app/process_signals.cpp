@@ -1,23 +1,29 @@
 #include "app/process_signals.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <thread>
 
 #include "interop/dde/dde_transport.h"
+#include "platform/standard_output.h"
 
 namespace sorane {
 namespace {
 
-// A handler may do almost nothing safely: it writes the signal's number to this
-// pipe, and a thread waiting on the other end does the flushing in ordinary
-// code.
-int g_pipe[2] = {-1, -1};
 volatile sig_atomic_t g_caught = 0;
+
+// Writes what standard output holds, removes the link sockets and ends the
+// process with the signal. Run by the handler when no call on standard output
+// is under way (so the buffer is whole and flushing it touches nothing the
+// interrupted code holds), else by that call when it returns. The process
+// stays single-threaded: no thread waits for the signal.
+void EndBySignal(int sig) {
+  fflush(stdout);
+  dde::RemoveSocketsFromSignal();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
 
 void OnSignal(int sig) {
   if (g_caught) {  // the second one: end now
@@ -26,31 +32,17 @@ void OnSignal(int sig) {
     return;
   }
   g_caught = sig;
-  int saved = errno;
-  unsigned char number = static_cast<unsigned char>(sig);
-  if (write(g_pipe[1], &number, 1) != 1) {
-    signal(sig, SIG_DFL);
-    raise(sig);
+  if (StandardOutputBusy()) {
+    DeferSignal(sig);
+    return;
   }
-  errno = saved;
-}
-
-void FlushThenEnd() {
-  unsigned char number = 0;
-  while (read(g_pipe[0], &number, 1) != 1) {
-    if (errno != EINTR) return;
-  }
-  fflush(stdout);
-  dde::StopAllListening();  // the link sockets go with the process
-  signal(number, SIG_DFL);
-  raise(number);
+  EndBySignal(sig);
 }
 
 }  // namespace
 
 void FlushOutputOnSignals() {
-  if (pipe2(g_pipe, O_CLOEXEC) != 0) return;
-  std::thread(FlushThenEnd).detach();
+  SetDeferredSignalEnd(EndBySignal);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);

@@ -9,6 +9,7 @@
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/path_resolve.h"
+#include "platform/standard_output.h"
 #include "runtime/interpreter.h"
 #include "text/encoding.h"
 #include "text/sjis.h"
@@ -229,7 +230,10 @@ int AskOnTerminal(Interpreter& in, const std::string& question) {
   std::string out = "[セキュリティ] " + line +
                     " → いいえ（標準入力が端末ではないため確認できません。"
                     "許可するには -security low を付けて実行してください）\n";
-  fflush(stdout);
+  {
+    StandardOutputCall call;
+    fflush(stdout);
+  }
   fwrite(out.data(), 1, out.size(), stderr);
   fflush(stderr);
   return kAnswerNo;

@@ -284,11 +284,14 @@ def vanished_server(work):
 
 @case
 def ended_by_a_signal(work):
+    # The process ends by the signal, and its socket and the links pointing at
+    # it go with it.
     for sig in (signal.SIGTERM, signal.SIGINT):
         run = start(work, "sink")
         check(ready(work, run, "sink"), "sink: does not serve its topic")
         run.send_signal(sig)
         check(run.wait(timeout=10) == -sig, "sink did not end by signal %d" % sig)
+        check(sorane_files(work) == [], "left by signal %d: %r" % (sig, sorane_files(work)))
 
 
 @case

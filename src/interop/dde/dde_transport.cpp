@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -114,6 +115,65 @@ std::vector<Instance> Instances(const std::string& folder, const std::string& na
 std::mutex g_listening_lock;
 std::vector<std::string> g_listening;
 
+// The same paths where a signal handler can read them: a slot is marked used
+// only once its path is whole, and freed before its socket goes.
+constexpr size_t kSignalSlots = 16;
+char g_signal_paths[kSignalSlots][sizeof(sockaddr_un::sun_path)];
+std::atomic<bool> g_signal_used[kSignalSlots];
+
+void NoteForSignals(const std::string& path) {
+  if (path.size() >= sizeof g_signal_paths[0]) return;
+  for (size_t i = 0; i < kSignalSlots; ++i) {
+    if (g_signal_used[i].load()) continue;
+    std::memcpy(g_signal_paths[i], path.c_str(), path.size() + 1);
+    g_signal_used[i].store(true);
+    return;
+  }
+}
+
+void ForgetForSignals(const std::string& path) {
+  for (size_t i = 0; i < kSignalSlots; ++i)
+    if (g_signal_used[i].load() && path == g_signal_paths[i]) g_signal_used[i].store(false);
+}
+
+// Removes the socket at `path` and the links in its folder that point at it,
+// then the folder if it is left empty, with calls a signal handler may make.
+void RemoveSocketFromSignal(const char* path) {
+  unlink(path);
+  const char* slash = std::strrchr(path, '/');
+  if (!slash) return;
+  char folder[sizeof g_signal_paths[0]];
+  size_t folder_size = static_cast<size_t>(slash - path) + 1;
+  std::memcpy(folder, path, folder_size);
+  folder[folder_size] = '\0';
+  const char* own = slash + 1;
+  const char* dot = std::strrchr(own, '.');
+  size_t name_size = dot ? static_cast<size_t>(dot - own) : std::strlen(own);
+  int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  alignas(8) char entries[4096];
+  for (;;) {
+    ssize_t n = getdents64(dir, entries, sizeof entries);
+    if (n <= 0) break;
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const struct dirent64*>(entries + at);
+      at += e->d_reclen;
+      const char* entry = e->d_name;
+      // The service's link ("name") and its topics' links ("name@topic").
+      if (std::strncmp(entry, own, name_size) != 0 ||
+          (entry[name_size] != '\0' && entry[name_size] != '@'))
+        continue;
+      char target[256];
+      ssize_t size = readlinkat(dir, entry, target, sizeof target);
+      if (size > 0 && static_cast<size_t>(size) == std::strlen(own) &&
+          std::memcmp(target, own, static_cast<size_t>(size)) == 0)
+        unlinkat(dir, entry, 0);
+    }
+  }
+  close(dir);
+  rmdir(folder);  // the last one leaves nothing behind
+}
+
 bool ProcessGone(pid_t pid) {
   return kill(pid, 0) != 0 && errno == ESRCH;
 }
@@ -207,6 +267,7 @@ Socket ListenAsService(std::string_view service, std::string& path) {
   {
     std::lock_guard<std::mutex> hold(g_listening_lock);
     g_listening.push_back(path);
+    NoteForSignals(path);
   }
   PointLink(folder, name, own);
   return s;
@@ -219,13 +280,9 @@ void PublishTopic(const std::string& path, std::string_view topic) {
             own);
 }
 
-void StopAllListening() {
-  std::vector<std::string> paths;
-  {
-    std::lock_guard<std::mutex> hold(g_listening_lock);
-    paths = g_listening;
-  }
-  for (const std::string& path : paths) StopListening(path);
+void RemoveSocketsFromSignal() {
+  for (size_t i = 0; i < kSignalSlots; ++i)
+    if (g_signal_used[i].load()) RemoveSocketFromSignal(g_signal_paths[i]);
 }
 
 void StopListening(const std::string& path) {
@@ -233,6 +290,7 @@ void StopListening(const std::string& path) {
   {
     std::lock_guard<std::mutex> hold(g_listening_lock);
     g_listening.erase(std::remove(g_listening.begin(), g_listening.end(), path), g_listening.end());
+    ForgetForSignals(path);
   }
   unlink(path.c_str());
   size_t slash = path.rfind('/');

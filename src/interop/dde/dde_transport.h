@@ -74,9 +74,10 @@ std::string OwnServiceName();
 // at it; invalid when it cannot be made. `path` receives the socket's path.
 // Sockets of the service whose processes are gone are removed.
 Socket ListenAsService(std::string_view service_utf8, std::string& path);
-// Stops listening on every socket of this process (from any thread), for a
-// process that a signal is about to end.
-void StopAllListening();
+// Removes every socket this process listens on and the links pointing at
+// them, with only calls a signal handler may make (a fixed list of paths, the
+// folder read with getdents64), for a process a signal is about to end.
+void RemoveSocketsFromSignal();
 // Points the link of the topic at the socket at `path`.
 void PublishTopic(const std::string& path, std::string_view topic_utf8);
 // Removes the socket at `path` and the links that still point at it, and the

@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/standard_output.h"
 #include "text/number.h"
 
 namespace sorane {
@@ -208,7 +209,10 @@ bool CallNative(void* proc, char result, std::string_view params,
     throw std::invalid_argument("DLL call: the call cannot be prepared");
 
   ResultValue r{};
-  std::fflush(stdout);
+  {
+    StandardOutputCall call;
+    std::fflush(stdout);
+  }
   {
     FaultGuard guard(fault_report);
     ffi_call(&cif, FFI_FN(proc), &r, pointers.data());
