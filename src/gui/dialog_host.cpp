@@ -14,6 +14,7 @@
 #include "gui/frm_sorane.h"
 #include "gui/qt_text.h"
 #include "library/objects/parse.h"
+#include "platform/standard_output.h"
 #include "runtime/interpreter.h"
 
 namespace sorane {
@@ -38,7 +39,10 @@ bool TDialogHost::ErrorDialog(const std::string& log, bool debug_button, bool& d
   if (errors_to_stderr_) {
     QByteArray text = Q(log).replace("\r\n", "\n").toUtf8();
     if (!text.endsWith('\n')) text += '\n';
-    fflush(stdout);
+    {
+      StandardOutputCall call;
+      fflush(stdout);
+    }
     fwrite(text.constData(), 1, text.size(), stderr);
     fflush(stderr);
   } else {

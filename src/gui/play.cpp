@@ -25,6 +25,7 @@
 #include "gui/objects/object_widget.h"
 #include "gui/qt_host.h"
 #include "gui/qt_text.h"
+#include "platform/standard_output.h"
 #include "runtime/errors.h"
 #include "runtime/interpreter.h"
 
@@ -423,7 +424,10 @@ Player::Player(TQtHost& host, Interpreter& in, PlayFile play, std::string shown_
 }
 
 bool Player::Fail(int line, const QString& message) {
-  fflush(stdout);
+  {
+    StandardOutputCall call;
+    fflush(stdout);
+  }
   fprintf(stderr, "sorane: %s:%d: %s\n", shown_name_.c_str(), line, message.toUtf8().constData());
   if (status_ == 0) status_ = 2;
   return false;
@@ -626,6 +630,7 @@ bool Player::Perform(const PlayAction& a) {
       try {
         std::string value = in_.Evaluate(in_.Preprocess(S(a.text)));
         QByteArray out = Q(value).replace("\r\n", "\n").toUtf8() + '\n';
+        StandardOutputCall call;
         fwrite(out.constData(), 1, out.size(), stdout);
         fflush(stdout);
         return true;
