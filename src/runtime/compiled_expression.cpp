@@ -582,7 +582,7 @@ class Runner {
         THashNode* f = CallTarget(t);
         if (!f) return false;
         Number n;
-        if (f->Kind == kWordCommand && NumericCall(t, f, n)) {
+        if (NumericCall(t, f, n)) {
           FormatNumberInto(n, value);
           type = "e";
           return true;
@@ -693,7 +693,7 @@ class Runner {
   bool NumericCallInPlace(TermNode& t) {
     THashNode* f = CallTarget(t);
     Number result;
-    if (!f || f->Kind != kWordCommand || !NumericCall(t, f, result)) return false;
+    if (!f || !NumericCall(t, f, result)) return false;
     stack_.push_back(NumericCallOperand(result));
     return true;
   }
@@ -769,7 +769,7 @@ class Runner {
       // A first call computed directly stays a number.
       THashNode* f = CallTarget(t);
       Number n;
-      if (!f || f->Kind != kWordCommand || !NumericCall(t, f, n)) return false;
+      if (!f || !NumericCall(t, f, n)) return false;
       first = NumericCallOperand(n);
       ok = GuardedCalc(*prog.rest, &first, r, whole_);
     } else {
@@ -857,7 +857,7 @@ class Runner {
     if (prog.steps.empty()) return Numeric::kNone;
     const CalcStep& start = prog.steps[0];
     if (start.token != CalcStep::kFirst &&
-        (start.token < 0 || start.apply || !MayBeNumber(prog.tokens[start.token])))
+        (start.token < 0 || start.apply || !ReadInPlace(prog.tokens[start.token])))
       return Numeric::kNone;
     Operand operands[kDeepest];
     size_t top = 0;
@@ -876,7 +876,7 @@ class Runner {
         o = *first;
         continue;
       }
-      if (step.token < 0 || !NumberOperand(prog.tokens[step.token], o)) return Numeric::kNone;
+      if (step.token < 0 || !TokenOperand(prog.tokens[step.token], o)) return Numeric::kNone;
     }
     if (top != 1) return Numeric::kNone;
     result = std::move(operands[0]);
@@ -889,7 +889,7 @@ class Runner {
     const CalcStep* steps = prog.steps.data();
     Operand b;
     if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
-        !steps[2].apply || !NumberOperand(prog.tokens[steps[1].token], b))
+        !steps[2].apply || !TokenOperand(prog.tokens[steps[1].token], b))
       return Numeric::kNone;
     if (!Apply(prog, steps[2].op, first, b, first)) return Numeric::kFault;
     result = std::move(first);
@@ -898,7 +898,7 @@ class Runner {
 
   // A token read in place: a number literal written as the number format
   // writes it, a word (a variable when read) or a member (an element).
-  static bool MayBeNumber(const CalcToken& tok) {
+  static bool ReadInPlace(const CalcToken& tok) {
     if (tok.kind != CalcToken::kTerm) return false;
     const TermNode& t = *tok.term;
     return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
@@ -906,8 +906,8 @@ class Runner {
   }
 
   // The operand Calc makes of such a token.
-  bool NumberOperand(CalcToken& tok, Operand& out) {
-    if (!MayBeNumber(tok)) return false;
+  bool TokenOperand(CalcToken& tok, Operand& out) {
+    if (!ReadInPlace(tok)) return false;
     TermNode& t = *tok.term;
     if (t.kind != TermNode::kNumber) return OperandInPlace(t, out);
     out.SetNum(t.num);

@@ -277,6 +277,7 @@ class Interpreter {
   void StepLineBreakAfter();
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
+  THashNode* EndStatementLine();
   // Set by a step that read a statement's line break and ran it as well: it
   // made progress even when the statement sends the run back to where the
   // step began (戻る right after a label's call of itself returns to where it

@@ -359,16 +359,13 @@ void Interpreter::Step() {
       return;
     case '\r':
     case '\n': {
-      bool continued = p > S.ExecPos.text->c_str() && p[-1] == ',';
-      if (continued)
+      if (p > S.ExecPos.text->c_str() && p[-1] == ',') {  // the statement goes on
         recording_.start = nullptr;
-      else
-        FinishRecording(p);
-      THashNode* verb = TakeVerbHint(p);
-      ReadLineBreak(p);
-      if (continued) return;
-      LineFromMark = true;
-      ExecuteStatement(verb);
+        TakeVerbHint(p);
+        ReadLineBreak(p);
+        return;
+      }
+      ExecuteStatement(EndStatementLine());
       // Line-stop mode: the debug dialog after every line; 実行中断 ends the run.
       if (S.LineStopOption && !S.ExecPos.None() && host.Dialogs().DebugDialog("")) EndRun();
       return;
@@ -423,10 +420,7 @@ void Interpreter::StepLineBreakAfter() {
   if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return;
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
-  FinishRecording(p);
-  TakeVerbHint(p);
-  ReadLineBreak(p);
-  LineFromMark = true;
+  EndStatementLine();
   // Blanks that end the text (the indentation before a block's closing
   // parenthesis) are a step of their own that finds nothing to run.
   const char* q = p;
@@ -454,12 +448,21 @@ bool Interpreter::LineBreakMayFollow() const {
 // would (see the line-break case of Step).
 void Interpreter::RunReplayedStatement() {
   if (!LineBreakMayFollow()) return;
+  THashNode* verb = EndStatementLine();
+  if (read_ahead_) *read_ahead_ = true;
+  ExecuteStatement(verb);
+}
+
+// At the line break that ends a statement: the statement being recorded is
+// remembered and the line break read; the verb its replayed tokens named,
+// when they were replayed.
+THashNode* Interpreter::EndStatementLine() {
   const char*& p = S.ExecPos.p;
+  FinishRecording(p);
   THashNode* verb = TakeVerbHint(p);
   ReadLineBreak(p);
   LineFromMark = true;
-  if (read_ahead_) *read_ahead_ = true;
-  ExecuteStatement(verb);
+  return verb;
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {

@@ -381,9 +381,17 @@ bool ScaleTo15(long double a, long double& r, int& e) {
   return false;
 }
 
-// The fast path of RoundTo15 (see ScaleTo15). `as_written`, when the digits
-// are within the exact powers of ten, is set to the number their text reads
-// back as (see NumberAsWritten), else to a NaN.
+// The number the text of the 15-digit rounding r x 10^(e-14) (see ScaleTo15)
+// reads back as: for 0 <= 14-e <= 27 the plain-decimal reader takes it with
+// one exact division (its trailing zeros aside), the same correctly rounded
+// quotient of the same value; a NaN for e beyond.
+long double ReadBack(long double r, int e) {
+  return e <= kSignificant - 1 ? r / kPow10[kSignificant - 1 - e]
+                               : std::numeric_limits<long double>::quiet_NaN();
+}
+
+// The fast path of RoundTo15 (see ScaleTo15), with the number the digits read
+// back as (see ReadBack) in `as_written`.
 bool RoundTo15Fast(long double a, Decimal& d, long double& as_written) {
   long double r;
   int e;
@@ -392,8 +400,7 @@ bool RoundTo15Fast(long double a, Decimal& d, long double& as_written) {
   d.count = kSignificant;
   d.exponent = e;
   StripTrailingZeros(d);
-  as_written = e <= kSignificant - 1 ? r / kPow10[kSignificant - 1 - e]
-                                     : std::numeric_limits<long double>::quiet_NaN();
+  as_written = ReadBack(r, e);
   return true;
 }
 
@@ -477,14 +484,11 @@ Number NumberAsWritten(Number v) {
   if (v > -1e15L && v < 1e15L) {
     long long whole = static_cast<long long>(v);
     if (static_cast<Number>(whole) == v) return static_cast<Number>(whole);
-    // The text is the 15-digit rounding r times 10^(e-14), 0 <= 14-e <= 27
-    // (its trailing zeros aside), which the plain-decimal reader takes with one
-    // exact division: the same correctly rounded quotient of the same value.
     long double r;
     int e;
-    if (ScaleTo15(std::fabs(v), r, e) && e <= kSignificant - 1) {
-      long double a = r / kPow10[kSignificant - 1 - e];
-      return v < 0 ? -a : a;
+    if (ScaleTo15(std::fabs(v), r, e)) {
+      long double a = ReadBack(r, e);
+      if (!std::isnan(a)) return v < 0 ? -a : a;
     }
   }
   NumberText text;

@@ -221,7 +221,7 @@ void THash::ReleaseIndex() {
 
 // The slot holding `name`, or SIZE_MAX when it is not there.
 size_t THash::SlotOf(std::string_view name, size_t hash) const {
-  uint32_t mask = SlotMask();
+  uint32_t mask = mask_;
   uint32_t tag = static_cast<uint32_t>(hash) & ~mask;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot s = slots_[i];
@@ -244,7 +244,7 @@ void THash::IndexInsert(uint32_t number, size_t hash) {
       capacity *= 2;
     Rehash(capacity);
   }
-  uint32_t mask = SlotMask();
+  uint32_t mask = mask_;
   size_t i = hash & mask;
   while (slots_[i]) i = (i + 1) & mask;
   slots_[i] = (static_cast<uint32_t>(hash) & ~mask) | (number + 1);
@@ -259,7 +259,7 @@ void THash::Rehash(size_t capacity) {
   capacity_ = capacity;
   mask_ = static_cast<uint32_t>(capacity - 1);
   used_slots_ = 0;
-  uint32_t mask = SlotMask();
+  uint32_t mask = mask_;
   // The slots keep too few bits of a hash to place it again: the names give
   // them, read in the order the nodes lie.
   for (uint32_t n = 0; n < made_; ++n) {
@@ -369,7 +369,7 @@ int THash::RemoveExact(std::string_view name) {
   if (at == SIZE_MAX) return 0;
   uint32_t number = NumberIn(at);
   THashNode* node = NodeAt(number);
-  slots_[at] = SlotMask();  // removed
+  slots_[at] = mask_;  // removed
   if (!node->Name.empty() && IsQuote(node->Name[0])) --quoted_names_;
   auto& list = buckets_[Bucket(node->Name)];
   list.erase(std::find(list.begin(), list.end(), node));

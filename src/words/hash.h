@@ -171,8 +171,7 @@ class THash {
   // twice as many slots as numbers, so a number always fits. A node's Name
   // never changes while it is in the table.
   using Slot = uint32_t;
-  uint32_t SlotMask() const { return mask_; }
-  uint32_t NumberIn(size_t slot) const { return (slots_[slot] & SlotMask()) - 1; }
+  uint32_t NumberIn(size_t slot) const { return (slots_[slot] & mask_) - 1; }
   size_t SlotOf(std::string_view name, size_t hash) const;
   THashNode* Insert(uint32_t number, size_t hash);
   void IndexInsert(uint32_t number, size_t hash);

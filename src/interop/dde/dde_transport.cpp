@@ -111,39 +111,42 @@ std::vector<Instance> Instances(const std::string& folder, const std::string& na
   return out;
 }
 
-// The sockets this process listens on.
+// The sockets this process listens on, kept where a signal handler can read
+// them (see RemoveSocketsFromSignal): a slot is marked used only once its path
+// is whole, and freed before its socket goes; changed under the lock, from
+// any thread. A process listening on more sockets than there are slots leaves
+// the others to be removed by the next start (see ListenAsService).
 std::mutex g_listening_lock;
-std::vector<std::string> g_listening;
+constexpr size_t kListeningSlots = 16;
+char g_listening[kListeningSlots][sizeof(sockaddr_un::sun_path)];
+std::atomic<bool> g_listening_used[kListeningSlots];
 
-// The same paths where a signal handler can read them: a slot is marked used
-// only once its path is whole, and freed before its socket goes.
-constexpr size_t kSignalSlots = 16;
-char g_signal_paths[kSignalSlots][sizeof(sockaddr_un::sun_path)];
-std::atomic<bool> g_signal_used[kSignalSlots];
-
-void NoteForSignals(const std::string& path) {
-  if (path.size() >= sizeof g_signal_paths[0]) return;
-  for (size_t i = 0; i < kSignalSlots; ++i) {
-    if (g_signal_used[i].load()) continue;
-    std::memcpy(g_signal_paths[i], path.c_str(), path.size() + 1);
-    g_signal_used[i].store(true);
+void NoteListening(const std::string& path) {
+  std::lock_guard<std::mutex> hold(g_listening_lock);
+  if (path.size() >= sizeof g_listening[0]) return;
+  for (size_t i = 0; i < kListeningSlots; ++i) {
+    if (g_listening_used[i].load()) continue;
+    std::memcpy(g_listening[i], path.c_str(), path.size() + 1);
+    g_listening_used[i].store(true);
     return;
   }
 }
 
-void ForgetForSignals(const std::string& path) {
-  for (size_t i = 0; i < kSignalSlots; ++i)
-    if (g_signal_used[i].load() && path == g_signal_paths[i]) g_signal_used[i].store(false);
+void ForgetListening(const std::string& path) {
+  std::lock_guard<std::mutex> hold(g_listening_lock);
+  for (size_t i = 0; i < kListeningSlots; ++i)
+    if (g_listening_used[i].load() && path == g_listening[i]) g_listening_used[i].store(false);
 }
 
-// Removes the socket at `path` and the links in its folder that point at it,
-// then the folder if it is left empty, with calls a signal handler may make.
-void RemoveSocketFromSignal(const char* path) {
+// Removes the socket at `path` and the links in its folder that point at it
+// (the service's link "name" and its topics' links "name@topic"), then the
+// folder if it is left empty, with calls a signal handler may make.
+void RemoveSocket(const char* path) {
   unlink(path);
   const char* slash = std::strrchr(path, '/');
-  if (!slash) return;
-  char folder[sizeof g_signal_paths[0]];
-  size_t folder_size = static_cast<size_t>(slash - path) + 1;
+  char folder[sizeof g_listening[0]];
+  size_t folder_size = slash ? static_cast<size_t>(slash - path) + 1 : sizeof folder;
+  if (folder_size >= sizeof folder) return;
   std::memcpy(folder, path, folder_size);
   folder[folder_size] = '\0';
   const char* own = slash + 1;
@@ -159,7 +162,6 @@ void RemoveSocketFromSignal(const char* path) {
       const auto* e = reinterpret_cast<const struct dirent64*>(entries + at);
       at += e->d_reclen;
       const char* entry = e->d_name;
-      // The service's link ("name") and its topics' links ("name@topic").
       if (std::strncmp(entry, own, name_size) != 0 ||
           (entry[name_size] != '\0' && entry[name_size] != '@'))
         continue;
@@ -264,11 +266,7 @@ Socket ListenAsService(std::string_view service, std::string& path) {
   if (bound != 0 && errno == ENOENT && !SocketFolder().empty())
     bound = bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
   if (bound != 0 || listen(s.get(), 16) != 0) return Socket();
-  {
-    std::lock_guard<std::mutex> hold(g_listening_lock);
-    g_listening.push_back(path);
-    NoteForSignals(path);
-  }
+  NoteListening(path);
   PointLink(folder, name, own);
   return s;
 }
@@ -281,31 +279,14 @@ void PublishTopic(const std::string& path, std::string_view topic) {
 }
 
 void RemoveSocketsFromSignal() {
-  for (size_t i = 0; i < kSignalSlots; ++i)
-    if (g_signal_used[i].load()) RemoveSocketFromSignal(g_signal_paths[i]);
+  for (size_t i = 0; i < kListeningSlots; ++i)
+    if (g_listening_used[i].load()) RemoveSocket(g_listening[i]);
 }
 
 void StopListening(const std::string& path) {
   if (path.empty()) return;
-  {
-    std::lock_guard<std::mutex> hold(g_listening_lock);
-    g_listening.erase(std::remove(g_listening.begin(), g_listening.end(), path), g_listening.end());
-    ForgetForSignals(path);
-  }
-  unlink(path.c_str());
-  size_t slash = path.rfind('/');
-  std::string folder = path.substr(0, slash + 1);
-  std::string own = path.substr(slash + 1);
-  std::string name = own.substr(0, own.rfind('.'));
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return;
-  while (dirent* e = readdir(dir)) {
-    std::string entry = e->d_name;
-    bool link = entry == name || entry.rfind(name + "@", 0) == 0;
-    if (link && LinkTarget(folder + entry) == own) unlink((folder + entry).c_str());
-  }
-  closedir(dir);
-  rmdir(folder.c_str());  // the last one leaves nothing behind
+  ForgetListening(path);
+  RemoveSocket(path.c_str());
 }
 
 std::vector<std::string> ServiceSockets(std::string_view service, std::string_view topic) {
