@@ -58,22 +58,33 @@ void Discard(Interpreter& in, const TRunControl& r) {
 }
 
 // The value of the argument `item` pushed for slot k of a call whose
-// arguments were read from `record`: an argument pushed as written that reads
-// as one word is read from the word it named while the word table is
-// unchanged (what evaluating it reads); anything else is evaluated.
-std::string ArgumentValue(Interpreter& in, const std::string& item, const ArgumentsRecord* record,
-                          size_t k) {
-  if (!record || !in.Expressions || item.empty() || item[0] == '`' || record->args[k] != item)
-    return in.Evaluate(item);
+// arguments were read from `record`, in place of the item: an argument pushed
+// as written that reads as one word is read from the word it named while the
+// word table is unchanged (what evaluating it reads); a value pushed as its
+// digits is itself, a number (what evaluating it gives); anything else is
+// evaluated.
+void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
+  const bool as_written = record && record->args[k] == item;
+  if (in.Expressions && !as_written && !item.empty() &&
+      std::all_of(item.begin(), item.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    SetTypeMark(in.S.SoreType, "e");
+    return;
+  }
+  if (!as_written || !in.Expressions || item.empty() || item[0] == '`') {
+    item = in.Evaluate(item);
+    return;
+  }
   THashNode* named = nullptr;
-  if (!in.ReadsAsWord(item, named, record->words[k]) || (named && named->Kind != kWordVariable))
-    return in.Evaluate(item);
+  if (!in.ReadsAsWord(item, named, record->words[k]) || (named && named->Kind != kWordVariable)) {
+    item = in.Evaluate(item);
+    return;
+  }
   if (!named) {
     SetTypeMark(in.S.SoreType, "s");
-    return item;
+    return;
   }
   in.S.SoreType = named->TypeMark;
-  return named->Value;
+  item = named->Value;
 }
 
 // Binds the pushed arguments to the label's template and moves their values to
@@ -93,7 +104,7 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   stack.resize(stack.size() - n);
   // Slot k holds argument k when the call passed one for each slot.
   if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
-  for (size_t k = 0; k < n; ++k) values[k] = ArgumentValue(in, values[k], record, k);
+  for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
   in.S.FuncArgs.Clear();
   for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
 }

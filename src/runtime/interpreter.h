@@ -273,11 +273,17 @@ class Interpreter {
                     MemberRecord* member = nullptr);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
+  // A replayed statement that is its verb alone, run at once by
+  // RunReplayedStatement without being pushed: the verb as written, for the
+  // error about items left over.
+  bool lone_verb_ = false;
+  std::string lone_verb_text_;
   bool ReplayBranch(const char* at);
   void StepLineBreakAfter();
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
   THashNode* EndStatementLine();
+  [[noreturn]] void RaiseItemsLeft(const std::string& verb);
   // Set by a step that read a statement's line break and ran it as well: it
   // made progress even when the statement sends the run back to where the
   // step began (戻る right after a label's call of itself returns to where it

@@ -447,10 +447,19 @@ bool Interpreter::LineBreakMayFollow() const {
 // break is read and the statement run in the same step, as the next step
 // would (see the line-break case of Step).
 void Interpreter::RunReplayedStatement() {
-  if (!LineBreakMayFollow()) return;
+  if (!lone_verb_) {
+    if (!LineBreakMayFollow()) return;
+    THashNode* verb = EndStatementLine();
+    if (read_ahead_) *read_ahead_ = true;
+    ExecuteStatement(verb);
+    return;
+  }
+  // The verb alone, as ExecuteStatement runs it once popped.
+  lone_verb_ = false;
   THashNode* verb = EndStatementLine();
   if (read_ahead_) *read_ahead_ = true;
-  ExecuteStatement(verb);
+  ExecuteWord(verb);
+  if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
 }
 
 // At the line break that ends a statement: the statement being recorded is
@@ -586,12 +595,17 @@ bool Interpreter::ReplayTokens(const char* at) {
   // the run where reading them would.
   if (StepLimit && StepCount + r->steps - 1 > StepLimit) return false;
   StepCount += r->steps - 1;
-  for (const std::string& item : r->items) S.ArgStack.Push(item);
   if (r->sets_text_type) SetTypeMark(S.SoreType, "s");
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
   uint64_t generation = S.Words.Generation();
   if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
   verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
+  // A verb alone that names a word and runs in this step is not pushed.
+  lone_verb_ = r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
+  if (lone_verb_)
+    lone_verb_text_ = r->items[0];
+  else
+    for (const std::string& item : r->items) S.ArgStack.Push(item);
   return true;
 }
 
@@ -855,17 +869,20 @@ THashNode* Interpreter::FindVerb(const std::string& name) {
   return kept.word;
 }
 
+// The items a statement's verb left unbound, reported and dropped.
+void Interpreter::RaiseItemsLeft(const std::string& verb) {
+  std::string rest = S.ArgStack.Text();
+  S.ArgStack.Clear();
+  Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。引数が多いです。\""), verb) + rest + "\"");
+}
+
 void Interpreter::ExecuteStatement(THashNode* verb) {
   if (S.ArgStack.Empty()) return;
   std::string v = S.ArgStack.PopLast();
   THashNode* w = verb ? verb : FindVerb(v);
   if (w) {
     ExecuteWord(w);
-    if (!S.ArgStack.Empty()) {
-      std::string rest = S.ArgStack.Text();
-      S.ArgStack.Clear();
-      Raise(Format(SJ("\"%s\"命令の引数に誤りがあります。引数が多いです。\""), v) + rest + "\"");
-    }
+    if (!S.ArgStack.Empty()) RaiseItemsLeft(v);
     return;
   }
   // An event name read as a verb (母艦のイベント) reads that property of the

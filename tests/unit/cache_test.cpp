@@ -116,6 +116,54 @@ TEST_F(CacheTest, ElementsAndTextVariablesInCalculationsAtEveryPass) {
   EXPECT_EQ(o.values[0], "6/-9/11/10,14/-22/26/11,3/3/3/11,6.5/-1/9/11,5/5/5/11,") << o.log;
 }
 
+TEST_F(CacheTest, LabelArgumentsComputedAsDigitsNumbersAndTexts) {
+  // A label's arguments computed at every pass: negative, zero and positive
+  // whole numbers, fractions, a group read from a variable, and a text of
+  // digits.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "「ニ」を、「?と?の」で、関数定義\n"
+      "結果は、「」\n"
+      "Xは、7\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  結果は、結果&フ(I-2)&「/」&フ(I*1.5)&「/」&フ((X))&「/」&ニ(I+1,「0」&I)&「,」\n"
+      ")\n"
+      "終わる\n"
+      "*フ\n"
+      "Aは、引数取得\n"
+      "それは、A&「:」&(A+1)\n"
+      "戻る\n"
+      "*ニ\n"
+      "Aは、引数取得\n"
+      "それは、A\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "-1:0/1.5:2.5/7:8/2\r\n01,0:1/3:4/7:8/3\r\n02,1:2/4.5:5.5/7:8/4\r\n03,")
+      << o.log;
+}
+
+TEST_F(CacheTest, AVerbStandingAloneNamesAnotherWordAtEveryPass) {
+  // 合図 alone on its line calls a label, then names nothing (renamed away:
+  // the error is logged and the run goes on at the next line, which fails the
+  // same way), then the label again; written with ";" after it, it runs in a
+  // step of its own.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  合図\n"
+      "  合図;結果は、結果&「;」\n"
+      "  もし、I=1ならば、「合図」を、「休み」に、名義変更\n"
+      "  もし、I=2ならば、「休み」を、「合図」に、名義変更\n"
+      ")\n"
+      "終わる\n"
+      "*合図\n"
+      "結果は、結果&I\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "11;33;") << o.log;
+  EXPECT_NE(o.log.find("未定義の命令"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
   // The word X was written by the first two passes; renamed to Y, it is not
   // the target any more: the third pass makes a new X.
