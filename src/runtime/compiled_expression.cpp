@@ -714,10 +714,6 @@ class Runner {
     return node;
   }
 
-  static bool IsCallable(const THashNode* f) {
-    return f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll);
-  }
-
  public:
   // Calc of a calculation read on its own (a group read as a term, the rest
   // of an expression after its first terms, a whole calculation): errors of

@@ -24,10 +24,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool IsCallable(const THashNode* w) {
-  return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
-}
-
 bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }

@@ -181,9 +181,22 @@ std::string ValueItem(Interpreter& in, const std::string& v) {
   return in.S.SoreType == "e" ? v : Requote(v);
 }
 
+// What `name` names (folded), kept in `hint` while the word table stays at its
+// generation and the word stays callable (see Interpreter::FindVerb).
+THashNode* NamedBefore(Interpreter& in, std::string_view name, WordHint* hint) {
+  const uint64_t generation = in.S.Words.Generation();
+  if (hint && hint->generation == generation && (!hint->word || IsCallable(hint->word)))
+    return hint->word;
+  THashNode* f = in.S.Words.Find(name, true);
+  if (hint) *hint = {f, generation};
+  return f;
+}
+
 // The end of the first operand of an argument, without running anything: the
-// argument is "simple" when nothing but spaces follows it.
-const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_group) {
+// argument is "simple" when nothing but spaces follows it. `callee`, when
+// given, keeps what a word before "(" names between calls.
+const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_group,
+                       WordHint* callee) {
   is_call = is_group = false;
   if (*p == '"' || *p == '`') {
     in.ReadLiteral(p);
@@ -194,8 +207,7 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   } else {
     std::string_view w = Interpreter::ScanWord(p);
     if (*p == '(' && !w.empty()) {
-      THashNode* f = in.S.Words.Find(w, true);
-      if (f && (f->Kind == kWordCommand || f->Kind == kWordLabel || f->Kind == kWordDll)) {
+      if (IsCallable(NamedBefore(in, w, callee))) {
         in.ReadGroup(p);
         is_call = true;
       }
@@ -205,7 +217,7 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
 }
 
 void PushArgument(Interpreter& in, const std::string& written,
-                  std::shared_ptr<void>* compiled = nullptr) {
+                  std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
   std::string trimmed;
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
@@ -214,7 +226,7 @@ void PushArgument(Interpreter& in, const std::string& written,
   const std::string& arg = blanks ? trimmed : written;
   const char* p = arg.c_str();
   bool is_call = false, is_group = false;
-  const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group);
+  const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group, callee);
   const char* rest = end;
   Interpreter::SkipSpaces(rest);
   if (*rest != '\0' || is_group) {
@@ -595,7 +607,7 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   ArgsAside aside(*this);
   if (record) {
     for (size_t i = 0; i < record->args.size(); ++i)
-      PushArgument(*this, record->args[i], &record->compiled[i]);
+      PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i]);
   } else {
     for (const std::string& arg : read) PushArgument(*this, arg);
   }

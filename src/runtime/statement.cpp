@@ -761,10 +761,6 @@ static bool IsBlockLoopVerb(const std::string& t) {
   return folded == SJ("繰返") || folded == SJ("反復") || folded == SJ("ループ");
 }
 
-static bool IsCallable(const THashNode* w) {
-  return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
-}
-
 // Reading goes on after a call written in a statement, in the text the call
 // was read from (the position keeps that text alive). A command inside the call
 // that ended the run (続ける with nothing open) leaves it ended.

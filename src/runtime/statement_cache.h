@@ -88,6 +88,8 @@ struct ArgumentsRecord {
   mutable std::vector<std::shared_ptr<void>> compiled;
   // For each argument a label takes as written: whether it reads as one word.
   mutable std::vector<PlainWord> words;
+  // For each argument written as a word before "(": what that word names.
+  mutable std::vector<WordHint> callees;
 };
 
 struct AssignmentRecord {
@@ -208,6 +210,7 @@ class StatementCache {
     r->args = std::move(args);
     r->compiled.resize(r->args.size());
     r->words.resize(r->args.size());
+    r->callees.resize(r->args.size());
     arguments_[SlotOf(at)] = std::move(r);
   }
 

@@ -82,6 +82,11 @@ struct THashNode {
   std::unique_ptr<THashNodeMore> more_;
 };
 
+// Whether a word can be called: a command, a label or a DLL function.
+inline bool IsCallable(const THashNode* w) {
+  return w && (w->Kind == kWordCommand || w->Kind == kWordLabel || w->Kind == kWordDll);
+}
+
 // Okurigana folding: 繰り返す -> 繰返, 取り込む -> 取込, 言う -> 言, おわり stays.
 std::string Fold(std::string_view name);
 // The same into `out` (its buffer is reused).

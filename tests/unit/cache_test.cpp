@@ -142,6 +142,29 @@ TEST_F(CacheTest, LabelArgumentsComputedAsDigitsNumbersAndTexts) {
       << o.log;
 }
 
+TEST_F(CacheTest, ALabelArgumentWrittenAsAWordBeforeParentheses) {
+  // フ(G(I)) calls the label G, フ(文字数(…)) a command; N(I), N being a
+  // variable, is evaluated (reading "(I)" after it fails, logged), and from
+  // the second pass on N is a dictionary.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "Nは、7\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  結果は、結果&フ(G(I))&フ(文字数(「ab」&I))&フ(N(I))&「,」\n"
+      "  Nの、2は、「二」\n"
+      ")\n"
+      "終わる\n"
+      "*フ\n"
+      "それは、「<」&引数取得&「>」\n"
+      "戻る\n"
+      "*G\n"
+      "それは、「G」\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "<G><3><7>,<G><3><0>,<G><3><0>,") << o.log;
+}
+
 TEST_F(CacheTest, AVerbStandingAloneNamesAnotherWordAtEveryPass) {
   // 合図 alone on its line calls a label, then names nothing (renamed away:
   // the error is logged and the run goes on at the next line, which fails the
