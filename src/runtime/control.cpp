@@ -694,6 +694,12 @@ void CmdIf(Call& c) {
   while (*last && static_cast<size_t>(last - end) < kKeywordLookahead) ++last;
   if (static_cast<size_t>(last - at) >= StatementCache::kLongestRecorded) return;
   record->bytes.assign(at, last + 1);
+  // A block nested in a block copy runs in place, its ")" sealed with a NUL
+  // meanwhile (see RunBlock): the record keeps the text as it was read.
+  const TRunControl* chosen = S.RunStack.Top();
+  if (chosen && chosen->Seal && chosen->BodyEnd >= at && chosen->BodyEnd < last &&
+      *chosen->BodyEnd == '\0')
+    record->bytes[chosen->BodyEnd - at] = ')';
   in.Statements->RememberBranch(std::move(record));
 }
 

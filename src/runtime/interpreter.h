@@ -240,6 +240,11 @@ class Interpreter {
     bool literal = false;
   };
   TokenRecording recording_;
+  // While a token is read: the recording it continues (null when none) and
+  // where the token begins, for a verb that runs its statement at once.
+  TokenRecording* token_recording_ = nullptr;
+  const char* token_start_ = nullptr;
+  void RecordStatementRunAtVerb(const std::string& verb);
   // The verb of the statement whose tokens were just replayed, for the byte
   // that ends that statement at `at`, while the word table has `generation`.
   struct VerbHint {
@@ -277,6 +282,7 @@ class Interpreter {
   // RunReplayedStatement without being pushed: the verb as written, for the
   // error about items left over.
   bool lone_verb_ = false;
+  bool runs_at_verb_ = false;  // the replayed statement runs at its verb (no line break)
   std::string lone_verb_text_;
   bool ReplayBranch(const char* at);
   void StepLineBreakAfter();

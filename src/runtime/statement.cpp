@@ -398,6 +398,22 @@ void Interpreter::Step() {
   // The key token of a member assignment follows one pure item; a token read
   // inside this one sees its own statement, never this one.
   const bool member = Statements && rec.start && rec.items.size() == 1 && !rec.literal;
+  // (A token read inside this one, a nested step, sees its own recording.)
+  struct TokenGuard {
+    TokenRecording*& recording;
+    const char*& token;
+    TokenRecording* outer_recording;
+    const char* outer_token;
+    TokenGuard(TokenRecording*& r, const char*& t, TokenRecording* now, const char* at)
+        : recording(r), token(t), outer_recording(r), outer_token(t) {
+      recording = now;
+      token = at;
+    }
+    ~TokenGuard() {
+      recording = outer_recording;
+      token = outer_token;
+    }
+  } token_guard(token_recording_, token_start_, rec.start ? &rec : nullptr, start);
   if (!member && !member_statement_.start) {
     StepToken(c, start);
   } else {
@@ -445,8 +461,14 @@ bool Interpreter::LineBreakMayFollow() const {
 
 // After a command statement's tokens were pushed from their record: its line
 // break is read and the statement run in the same step, as the next step
-// would (see the line-break case of Step).
+// would (see the line-break case of Step); a statement whose verb reads the
+// block after it runs at once, as reading the verb runs it.
 void Interpreter::RunReplayedStatement() {
+  if (runs_at_verb_) {
+    runs_at_verb_ = false;
+    ExecuteStatement(TakeVerbHint(S.ExecPos.p));
+    return;
+  }
   if (!lone_verb_) {
     if (!LineBreakMayFollow()) return;
     THashNode* verb = EndStatementLine();
@@ -601,7 +623,8 @@ bool Interpreter::ReplayTokens(const char* at) {
   if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
   verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
   // A verb alone that names a word and runs in this step is not pushed.
-  lone_verb_ = r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
+  runs_at_verb_ = r->runs_at_verb;
+  lone_verb_ = !runs_at_verb_ && r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
   if (lone_verb_)
     lone_verb_text_ = r->items[0];
   else
@@ -638,6 +661,29 @@ void Interpreter::RecordToken(const char* token_start) {
   rec.items.push_back(S.ArgStack.Top());
   ++rec.steps;
   rec.next = end;
+}
+
+// A verb that reads the block after it runs its statement as soon as it is
+// read: the statement is remembered then, its bytes ending after the verb
+// and its blanks, when all its tokens were recorded.
+void Interpreter::RecordStatementRunAtVerb(const std::string& verb) {
+  TokenRecording* rec = token_recording_;
+  const char* end = S.ExecPos.p;
+  if (!rec || !Statements || rec->text != S.ExecPos.text.get() ||
+      rec->items.size() != S.ArgStack.Count() || !*end ||
+      static_cast<size_t>(end - rec->start) > StatementCache::kLongestRecorded ||
+      !PureTokenText(token_start_, end))
+    return;
+  auto r = std::make_unique<TokenRecord>();
+  r->at = rec->start;
+  r->bytes.assign(rec->start, end + 1);
+  r->items = std::move(rec->items);
+  r->items.push_back(verb);
+  r->steps = rec->steps + 1;
+  r->sets_text_type = rec->literal;
+  r->runs_at_verb = true;
+  Statements->RememberTokens(std::move(r));
+  rec->start = nullptr;  // recorded: the step does not record it again
 }
 
 void Interpreter::FinishRecording(const char* end) {
@@ -825,6 +871,7 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
     }
   }
   if (IsBlockLoopVerb(t)) {
+    RecordStatementRunAtVerb(t);
     S.ArgStack.Push(std::move(t));
     ExecuteStatement();
     return;

@@ -46,7 +46,11 @@ struct TokenRecord {
   std::vector<std::string> items;
   uint32_t steps = 0;           // statement-loop steps the tokens took when read
   bool sets_text_type = false;  // a literal was expanded: それ's type mark becomes "s"
-  WordHint verb;                // the word the verb (the last item) names
+  // The verb reads the block that follows it (繰り返す, 反復, ループ): the
+  // statement runs as soon as the verb is read, and `bytes` end after the
+  // verb and the blanks after it.
+  bool runs_at_verb = false;
+  WordHint verb;  // the word the verb (the last item) names
 };
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
@@ -173,8 +177,11 @@ class StatementCache {
   TokenRecord* FindTokens(const char* p) const {
     const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
     if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    ++tokens_found_;
     return r.get();
   }
+  // How many times FindTokens found a record.
+  uint64_t TokensFound() const { return tokens_found_; }
   void RememberTokens(std::unique_ptr<TokenRecord> r) {
     size_t slot = SlotOf(r->at);
     tokens_[slot] = std::move(r);
@@ -249,8 +256,11 @@ class StatementCache {
   std::shared_ptr<const BranchRecord> FindBranch(const char* p) const {
     const std::shared_ptr<const BranchRecord>& r = branches_[SlotOf(p)];
     if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    ++branches_found_;
     return r;
   }
+  // How many times FindBranch found a record.
+  uint64_t BranchesFound() const { return branches_found_; }
   void RememberBranch(std::shared_ptr<const BranchRecord> r) {
     size_t slot = SlotOf(r->at);
     branches_[slot] = std::move(r);
@@ -279,6 +289,8 @@ class StatementCache {
   std::vector<std::unique_ptr<BlockRecord>> blocks_;
   std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
   std::vector<std::shared_ptr<const BranchRecord>> branches_{kSlots};
+  mutable uint64_t branches_found_ = 0;
+  mutable uint64_t tokens_found_ = 0;
 };
 
 }  // namespace sorane

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cache_outcome.h"
+#include "runtime/statement_cache.h"
 
 namespace sorane {
 namespace {
@@ -28,6 +29,54 @@ TEST(ControlCacheTest, BranchesTakenAtEveryPassWithTheirLines) {
       ")\n",
       {"結果"});
   EXPECT_EQ(o.values[0], "TT二F3F4") << o.log;
+}
+
+TEST(ControlCacheTest, ABranchRunInPlaceInALoopIsRunFromItsRecordAtTheNextPasses) {
+  // The loop's block is a copy; the group chosen at the first pass runs in
+  // place in it, its ")" sealed meanwhile. The record keeps the text as read,
+  // so every later pass runs the statement from it, whichever block it takes.
+  uint64_t found = 0;
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  もし、I<3ならば\n"
+      "    (結果は、結果&「T」\n"
+      "     結果は、結果&I)\n"
+      "  違えば\n"
+      "    (結果は、結果&「F」\n"
+      "     結果は、結果&I)\n"
+      ")\n",
+      {"結果"}, [&](Interpreter& in) {
+        if (in.Statements) found = in.Statements->BranchesFound();
+      });
+  EXPECT_EQ(o.values[0], "T1T2F3F4F5F6") << o.log;
+  EXPECT_EQ(found, 5u);
+}
+
+TEST(ControlCacheTest, LoopStatementsInALoopAreRunFromTheirRecords) {
+  // 繰り返す and 反復 run their statement as soon as the verb is read; from
+  // the second pass on each such statement runs from its record (the items as
+  // written: the bound N and the list are read anew), a block on the next
+  // line and a literal item included.
+  uint64_t found = 0;
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Nは、2\n"
+      "名簿は、「x\ny」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Jを、1から、Nまで、繰り返す(結果は、結果&J)\n"
+      "  名簿を、反復(結果は、結果&それ)\n"
+      "  「p」を、反復\n"
+      "    (結果は、結果&それ&回数)\n"
+      "  結果は、結果&「/」\n"
+      "  もし、I=1ならば、Nは、3\n"
+      "  もし、I=2ならば、名簿は、「z」\n"
+      ")\n",
+      {"結果"}, [&](Interpreter& in) {
+        if (in.Statements) found = in.Statements->TokensFound();
+      });
+  EXPECT_EQ(o.values[0], "12xyp1/123xyp1/123zp1/") << o.log;
+  EXPECT_EQ(found, 6u);
 }
 
 TEST(ControlCacheTest, AnIfStatementWhoseWordIsRenamedInTheLoop) {
