@@ -166,7 +166,7 @@ std::string HexLiteralValue(std::string_view literal) {
 
 // ---------------------------------------------------------------- evaluate
 
-// A text that is a run of digits, a backquoted literal without backquotes
+// A text that is a number as written, a backquoted literal without backquotes
 // inside, or one word that names a variable or nothing, has the value Term
 // reads from it; most arguments of commands are such texts. False for
 // anything else.
@@ -199,9 +199,10 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     out.assign(text, 1, i - 1);
     return true;
   }
-  if (IsDigit(text[0])) {
-    for (char c : text)
-      if (!IsDigit(c)) return false;
+  // (A number pushed as its value and read again by a command is new text at
+  // every pass: it is not compiled.)
+  if (IsDigit(text[0]) || text[0] == '-') {
+    if (!IsNumberLiteral(text)) return false;
     SetTypeMark(in.S.SoreType, "e");
     out = text;
     return true;

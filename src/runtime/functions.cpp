@@ -19,6 +19,7 @@
 #include "runtime/statement_cache.h"
 #include "text/conv_half.h"
 #include "text/encoding.h"
+#include "text/number.h"
 #include "text/sjis.h"
 
 namespace sorane {
@@ -176,9 +177,11 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
 
 // One argument of 名前(…) as it goes on the argument stack: a plain word, number
 // or literal as written (a command may want the name itself); a group, a nested
-// call or an expression by its value, a text value re-quoted.
+// call or an expression by its value, a text value re-quoted. The item is read
+// again as an expression: a number stays as it is only where that reading
+// gives it back whole (not "2E21", which would read as 2, nor "INF").
 std::string ValueItem(Interpreter& in, const std::string& v) {
-  return in.S.SoreType == "e" ? v : Requote(v);
+  return in.S.SoreType == "e" && IsNumberLiteral(v) ? v : Requote(v);
 }
 
 // What `name` names (folded), kept in `hint` while the word table stays at its

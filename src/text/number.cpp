@@ -590,6 +590,25 @@ bool IsNumberText(std::string_view s) {
   return true;
 }
 
+bool IsNumberLiteral(std::string_view s) {
+  auto digits = [&s](size_t& i) {
+    size_t from = i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+    return i > from;
+  };
+  size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+  if (!digits(i)) return false;
+  if (i < s.size() && s[i] == '.') {
+    if (!digits(++i)) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+      ++i;
+      if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+      if (!digits(i)) return false;
+    }
+  }
+  return i == s.size();
+}
+
 bool TryParseInteger(std::string_view s, long long& out) {
   s = TrimView(s);
   if (!s.empty() && s.front() == '+') {

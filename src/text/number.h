@@ -58,6 +58,10 @@ std::string CurrencyText(std::string_view s);
 
 // First byte "0"-"9" and every later byte a digit, "+", "-", ".", "E" or "e".
 bool IsNumberText(std::string_view s);
+// A number as a program writes it, which an expression reads back whole as
+// itself: digits, a fraction after a decimal point and an exponent after the
+// fraction at most, a minus before them.
+bool IsNumberLiteral(std::string_view s);
 
 // True when the whole text (trimmed) is an integer in decimal; sets `out`.
 bool TryParseInteger(std::string_view s, long long& out);

@@ -162,7 +162,26 @@ TEST_F(CacheTest, ALabelArgumentWrittenAsAWordBeforeParentheses) {
       "それは、「G」\n"
       "戻る\n",
       {"結果"});
-  EXPECT_EQ(o.values[0], "<G><3><7>,<G><3><0>,<G><3><0>,") << o.log;
+  // N's value is passed as it is, pair lines and all (it was once read again
+  // as an expression: "2=二…" compared 2 with 二 and passed 0).
+  EXPECT_EQ(o.values[0], "<G><3><7>,<G><3><2=二\r\n7=>,<G><3><2=二\r\n7=>,") << o.log;
+}
+
+TEST_F(CacheTest, NumbersPushedAsTheirValuesAndReadAgainByACommand) {
+  // INT and 文字数 read the value of their argument, pushed as its text: whole,
+  // with a fraction, negative, written with an exponent, and text that only
+  // looks like a number.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  "
+      "結果は、結果&INT(I/2)&「:」&INT(0-I/4)&「:」&文字数(I/"
+      "3)&「:」&文字数(I*1000000000000000000000)\n"
+      "  結果は、結果&「:」&文字数(「1.」&I)&「:」&INT(「-」&I&「.5」)&「,」\n"
+      ")\n",
+      {"結果"});
+  // 2E21 reaches 文字数 whole (it once read again as the literal 2).
+  EXPECT_EQ(o.values[0], "0:0:17:4:3:-1,1:0:17:4:3:-2,1:0:1:4:3:-3,2:-1:16:4:3:-4,") << o.log;
 }
 
 TEST_F(CacheTest, AVerbStandingAloneNamesAnotherWordAtEveryPass) {
