@@ -191,6 +191,20 @@ bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named, PlainW
 
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
   if (text.empty()) return false;
+  if (text[0] == '"') {
+    // Taken as written when nothing in it is expanded (no escape, no
+    // embedded expression) and it ends where the text ends.
+    size_t i = 1;
+    while (i < text.size() && text[i] != '"') {
+      const char* q = text.c_str() + i;
+      if (*q == '\\' || *q == '\0' || AtWide(q, SJ("￥")) || IsOpeningBrace(q)) return false;
+      i += CharLen(text, i);
+    }
+    if (i + 1 != text.size()) return false;
+    SetTypeMark(in.S.SoreType, "s");
+    out.assign(text, 1, i - 1);
+    return true;
+  }
   if (text[0] == '`') {
     size_t i = 1;
     while (i < text.size() && text[i] != '`' && text[i] != '\0') i += CharLen(text, i);

@@ -184,6 +184,20 @@ TEST_F(CacheTest, NumbersPushedAsTheirValuesAndReadAgainByACommand) {
   EXPECT_EQ(o.values[0], "0:0:17:4:3:-1,1:0:17:4:3:-2,1:0:1:4:3:-3,2:-1:16:4:3:-4,") << o.log;
 }
 
+TEST_F(CacheTest, LiteralsPassedAsWrittenToACommand) {
+  // Literals in a call form reach the command as written and are read there:
+  // plain, with an embedded expression (full and half width), with escapes,
+  // empty, and with double-byte characters whose second byte is "\\".
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  結果は、結果&文字数(「abc」)&文字数(「a{I*50}b」)&文字数(「a｛I｝b」)&「:」\n"
+      "  結果は、結果&文字数(「a\\tb」)&文字数(「a￥tb」)&文字数(「」)&文字数(「ソ表」)&「,」\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "343:3302,353:3302,353:3302,") << o.log;
+}
+
 TEST_F(CacheTest, AVerbStandingAloneNamesAnotherWordAtEveryPass) {
   // 合図 alone on its line calls a label, then names nothing (renamed away:
   // the error is logged and the run goes on at the next line, which fails the
