@@ -469,17 +469,13 @@ void Interpreter::RunReplayedStatement() {
     ExecuteStatement(TakeVerbHint(S.ExecPos.p));
     return;
   }
-  if (!lone_verb_) {
-    if (!LineBreakMayFollow()) return;
-    THashNode* verb = EndStatementLine();
-    if (read_ahead_) *read_ahead_ = true;
-    ExecuteStatement(verb);
-    return;
-  }
-  // The verb alone, as ExecuteStatement runs it once popped.
+  const bool lone = lone_verb_;  // (its line break is known to follow)
   lone_verb_ = false;
+  if (!lone && !LineBreakMayFollow()) return;
   THashNode* verb = EndStatementLine();
   if (read_ahead_) *read_ahead_ = true;
+  if (!lone) return ExecuteStatement(verb);
+  // The verb alone, as ExecuteStatement runs it once popped.
   ExecuteWord(verb);
   if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
 }
