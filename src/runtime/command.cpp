@@ -2,6 +2,7 @@
 #include "runtime/command.h"
 
 #include <array>
+#include <charconv>
 #include <stdexcept>
 
 #include "runtime/interpreter.h"
@@ -125,7 +126,12 @@ void Call::ReturnNumber(Number v) {
 }
 
 void Call::ReturnInt(long long v) {
-  Return(std::to_string(v), "e");
+  // All its digits, written into それ's own room.
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  in.S.Fast.Sore->Value.assign(digits, end);
+  SetTypeMark(in.S.SoreType, "e");
+  SetTypeMark(in.S.Fast.Sore->TypeMark, "e");
 }
 
 void Call::ReturnCommon(std::string value, const char* type) {
