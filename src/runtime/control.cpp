@@ -408,8 +408,26 @@ void NextElement(Interpreter& in, TRunControl&& r) {
   in.RunBlock(std::move(r));
 }
 
+// A ループ condition's value as an integer, through the compiled form
+// `compiled` keeps: a number result is taken without its text, as the text
+// would read back (NumberAsWritten).
+long long WhileCondition(Interpreter& in, const std::string& condition,
+                         std::shared_ptr<void>& compiled) {
+  if (in.Expressions && compiled) {
+    std::string v;
+    Number n = 0;
+    bool is_number = false;
+    if (in.Expressions->TryRunKept(in, compiled, v, n, is_number)) {
+      if (!is_number) return ToInt64(ParseNumber(v));
+      SetTypeMark(in.S.SoreType, "e");
+      return ToInt64(NumberAsWritten(n));
+    }
+  }
+  return ToInt64(ParseNumber(in.Calculate(condition, &compiled)));
+}
+
 void NextWhile(Interpreter& in, TRunControl&& r) {
-  if (ToInt64(ParseNumber(in.Calculate(r.Condition))) == 0) {
+  if (WhileCondition(in, r.Condition, r.ConditionCompiled) == 0) {
     in.S.ExecPos = r.ExitPos;
     return;
   }
@@ -785,10 +803,10 @@ void CmdWhile(Call& c) {
   in.ReadBlock(r);
   if (cond.empty() || cond == "``") return;
   cond = UnquoteCondition(cond);
-  if (ToInt64(ParseNumber(in.Calculate(cond))) == 0) return;
+  if (WhileCondition(in, cond, r.ConditionCompiled) == 0) return;
   r.Counter = 1;
   r.Limit = -1;
-  r.Condition = cond;
+  r.Condition = std::move(cond);
   SetCount(in, 1);
   in.RunBlock(std::move(r));
 }

@@ -76,6 +76,8 @@ struct TRunControl {
   std::shared_ptr<void> Seal;
   SourceNameRef SavedSource;
   std::string Condition;
+  std::shared_ptr<void>
+      ConditionCompiled;             // ループ: the compiled form of Condition, once calculated
   THashNode* CounterWord = nullptr;  // 繰り返す
   uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
   std::shared_ptr<std::vector<std::string>> Elements;  // 反復

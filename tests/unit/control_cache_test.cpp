@@ -79,6 +79,28 @@ TEST(ControlCacheTest, LoopStatementsInALoopAreRunFromTheirRecords) {
   EXPECT_EQ(found, 6u);
 }
 
+TEST(ControlCacheTest, ALoopConditionCalculatedAtEveryPass) {
+  // ループ's condition kept compiled by its record: a number, a comparison
+  // with a fraction, a text that reads as a number, and a call.
+  Outcome o = Both(
+      "「半分」を、「?の」で、関数定義\n"
+      "結果は、「」\n"
+      "Kは、3\n"
+      "(K)で、ループ(結果は、結果&K;Kは、K-1)\n"
+      "Kは、0\n"
+      "(K<2.5)で、ループ(結果は、結果&「<」&K;Kは、K+0.5)\n"
+      "Tは、「2」\n"
+      "(T)で、ループ(結果は、結果&「t」&T;Tは、「0」)\n"
+      "Kは、7\n"
+      "(半分(K)>1)で、ループ(結果は、結果&「h」&K;Kは、K-2)\n"
+      "終わる\n"
+      "*半分\n"
+      "それは、引数取得/2\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "321<0<0.5<1<1.5<2t2h7h5h3") << o.log;
+}
+
 TEST(ControlCacheTest, AnIfStatementWhoseWordIsRenamedInTheLoop) {
   // From the second pass on a もし statement runs from its record while もし
   // names the command; the word is reserved, so renaming it fails and every
