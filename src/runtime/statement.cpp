@@ -707,10 +707,17 @@ std::string Interpreter::ConcatTail(std::string t, const char*& p) {
       if (*p == '\r' || *p == '\n') ReadLineBreak(p);
       SkipSpaces(p);
       t += '&';
-      if (*p == '"' || *p == '`')
-        t += Requote(ExpandLiteral(ReadLiteral(p)));
-      else
+      if (*p == '"' || *p == '`') {
+        // (p is the statement's position: see StepLiteral)
+        const TPos at = S.ExecPos;
+        std::string literal = ReadLiteral(p);
+        const char* after = p;
+        std::string value = ExpandLiteral(literal);
+        if (!ContinueAfterCall(at, after)) return t;
+        t += Requote(value);
+      } else {
         t += ReadWord(p);
+      }
       SkipSpaces(p);
       continue;
     }
@@ -737,10 +744,17 @@ static std::string ExpandItemLiteral(Interpreter& in, const std::string& literal
   return in.ExpandLiteral(literal);
 }
 
+// A literal item of a statement. An expression inside it may call something
+// that ends the run (終わる()): reading stops there, as after any call.
 void Interpreter::StepLiteral(const char*& p) {
-  std::string t = Requote(ExpandItemLiteral(*this, ReadLiteral(p)));
+  const TPos at = S.ExecPos;
+  std::string literal = ReadLiteral(p);
+  const char* after = p;
+  std::string t = Requote(ExpandItemLiteral(*this, literal));
+  if (!ContinueAfterCall(at, after)) return;
   SkipSpaces(p);
   t = ConcatTail(std::move(t), p);
+  if (S.ExecPos.None()) return;
   SuffixAnalysis(std::move(t), p, false, false, {}, {});
 }
 

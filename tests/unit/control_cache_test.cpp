@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "cache_outcome.h"
 #include "runtime/statement_cache.h"
@@ -99,6 +100,21 @@ TEST(ControlCacheTest, ALoopConditionCalculatedAtEveryPass) {
       "戻る\n",
       {"結果"});
   EXPECT_EQ(o.values[0], "321<0<0.5<1<1.5<2t2h7h5h3") << o.log;
+}
+
+TEST(ControlCacheTest, ACallInsideALiteralItemThatEndsTheRun) {
+  // 終わる() or 続ける() inside a literal item ends the run where it is called:
+  // reading the statement stops there (it once read on from no position).
+  const char* statements[] = {
+      "「a{終わる()}b」を、表示",        "「x」&「a{終わる()}b」を、表示",
+      "Xの、「{終わる()}」は、1",        "「{終わる()}」回(「z」を、表示)",
+      "「a」と、「{続ける()}」を、連結", "Xは、1;X#「{終わる()}」は、2",
+  };
+  for (const char* statement : statements) {
+    std::string script = std::string("「前」を、表示\n") + statement + "\n「後」を、表示\n";
+    Outcome o = Both(script.c_str(), {});
+    EXPECT_EQ(o.lines, std::vector<std::string>{"前"}) << statement << "\n" << o.log;
+  }
 }
 
 TEST(ControlCacheTest, AnIfStatementWhoseWordIsRenamedInTheLoop) {
