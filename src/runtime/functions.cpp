@@ -157,20 +157,32 @@ struct CallModeOff {
   ~CallModeOff() { in.S.CallMode = saved; }
 };
 
+// The source name is `owner` while a label runs nested and the caller's again
+// on every exit; the caller's is kept in the room of its loop's depth. (Copied
+// within rooms that are already large enough: a long name costs no allocation.)
+struct SourceNameOfLabel {
+  std::string& name;
+  std::string& room;
+  SourceNameOfLabel(Interpreter& in, const std::string& owner)
+      : name(in.S.SourceName), room(in.SourceNameRoom(in.RunDepth)) {
+    room.assign(name);
+    name.assign(owner);
+  }
+  ~SourceNameOfLabel() {
+    if (room.size() <= name.capacity())
+      name.assign(room);
+    else
+      name.swap(room);  // (no allocation on the way out)
+  }
+};
+
 // Runs the label's statements nested until its 戻る or the end of its text; the
 // source name is the label's owner meanwhile.
 void RunLabelNested(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
   CallModeOff mode(in);
-  std::string saved_source = std::move(in.S.SourceName);
-  in.S.SourceName = label->More().Owner;
-  try {
-    in.RunNested(start);
-  } catch (...) {
-    in.S.SourceName = std::move(saved_source);
-    throw;
-  }
-  in.S.SourceName = std::move(saved_source);
+  SourceNameOfLabel source(in, label->More().Owner);
+  in.RunNested(start);
 }
 
 // ---------------------------------------------------------------- call form

@@ -226,9 +226,19 @@ class Interpreter {
   // How many statement loops are running (nested runs count). Zero means the
   // script is idle: after 待機, after the end of the program, before the run.
   int RunDepth = 0;
+  // Room for the source name of the statement loop at `depth` while a label
+  // called from it runs nested (see RunLabelNested): kept, so a long name
+  // needs no new allocation at every call.
+  std::string& SourceNameRoom(int depth) {
+    auto d = static_cast<size_t>(depth);
+    while (source_name_rooms_.size() <= d)
+      source_name_rooms_.push_back(std::make_unique<std::string>());
+    return *source_name_rooms_[d];
+  }
 
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
+  std::vector<std::unique_ptr<std::string>> source_name_rooms_;
   // The command statement being read token by token, to be remembered when it
   // ends (see TokenRecord in statement_cache.h). `start` null: not recording.
   struct TokenRecording {
