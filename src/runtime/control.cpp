@@ -715,8 +715,8 @@ void CmdIf(Call& c) {
   // A block nested in a block copy runs in place, its ")" sealed with a NUL
   // meanwhile (see RunBlock): the record keeps the text as it was read.
   const TRunControl* chosen = S.RunStack.Top();
-  if (chosen && chosen->Seal && chosen->BodyEnd >= at && chosen->BodyEnd < last &&
-      *chosen->BodyEnd == '\0')
+  if (chosen && IsBranchKind(chosen->Kind) && chosen->Seal && chosen->BodyEnd >= at &&
+      chosen->BodyEnd < last && *chosen->BodyEnd == '\0')
     record->bytes[chosen->BodyEnd - at] = ')';
   in.Statements->RememberBranch(std::move(record));
 }
