@@ -20,6 +20,7 @@
 
 namespace sorane {
 
+class Interpreter;
 struct THashNode;
 
 // The word a name found while the word table had `generation`.
@@ -160,44 +161,42 @@ class StatementCache {
   // record would keep a second copy of a large literal for little gain.
   static constexpr size_t kLongestRecorded = 64u << 10;
 
-  StatementCache()
-      : slots_(kSlots), values_(kSlots), tokens_(kSlots), blocks_(kSlots), arguments_(kSlots) {}
-
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
   // it (a label called from its value) may replace the record in its slot.
-  std::shared_ptr<AssignmentRecord> Find(const char* p) const {
-    const std::shared_ptr<AssignmentRecord>& r = slots_[SlotOf(p)];
-    if (!r || r->at != p) return nullptr;
-    if (!HoldsBytes(p, r->bytes)) return nullptr;
-    return r;
+  std::shared_ptr<AssignmentRecord> Find(const char* p) const { return Holding(slots_, p); }
+
+  // The slot of each table where the record of position p is looked for first.
+  static constexpr size_t kSlots = 1024;
+  static size_t SlotOf(const char* p) {
+    uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(v >> 54) & (kSlots - 1);
   }
 
   // The token record at p when the text there still reads as it did.
   TokenRecord* FindTokens(const char* p) const {
-    const std::unique_ptr<TokenRecord>& r = tokens_[SlotOf(p)];
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
+    const std::unique_ptr<TokenRecord>* r = At(tokens_, p);
+    if (!r || !HoldsBytes(p, (*r)->bytes)) return nullptr;
     ++tokens_found_;
-    return r.get();
+    return r->get();
   }
   // How many times FindTokens found a record.
   uint64_t TokensFound() const { return tokens_found_; }
   void RememberTokens(std::unique_ptr<TokenRecord> r) {
-    size_t slot = SlotOf(r->at);
-    tokens_[slot] = std::move(r);
+    const char* at = r->at;
+    SlotFor(tokens_, at) = std::move(r);
   }
 
   // The record of the group block at p when the text there still reads as it did.
   BlockRecord* FindBlock(const char* p) const {
-    BlockRecord* r = blocks_[SlotOf(p)].get();
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
-    return r;
+    const std::unique_ptr<BlockRecord>* r = At(blocks_, p);
+    return r && HoldsBytes(p, (*r)->bytes) ? r->get() : nullptr;
   }
   BlockRecord& RememberBlock(const char* at, std::string bytes) {
     auto r = std::make_unique<BlockRecord>();
     r->at = at;
     r->bytes = std::move(bytes);
-    std::unique_ptr<BlockRecord>& slot = blocks_[SlotOf(at)];
+    std::unique_ptr<BlockRecord>& slot = SlotFor(blocks_, at);
     slot = std::move(r);
     return *slot;
   }
@@ -206,9 +205,7 @@ class StatementCache {
   // reads as it did. The caller holds it while the arguments run: a call among
   // them may replace the record in its slot.
   std::shared_ptr<const ArgumentsRecord> FindArguments(const char* p) const {
-    const std::shared_ptr<ArgumentsRecord>& r = arguments_[SlotOf(p)];
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
-    return r;
+    return Holding(arguments_, p);
   }
   void RememberArguments(const char* at, const char* end, std::vector<std::string> args) {
     auto r = std::make_shared<ArgumentsRecord>();
@@ -218,52 +215,43 @@ class StatementCache {
     r->compiled.resize(r->args.size());
     r->words.resize(r->args.size());
     r->callees.resize(r->args.size());
-    arguments_[SlotOf(at)] = std::move(r);
+    SlotFor(arguments_, at) = std::move(r);
   }
 
   // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
   // text there still reads as it did; the record's target is unused.
-  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const {
-    const std::shared_ptr<AssignmentRecord>& r = values_[SlotOf(p)];
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
-    return r;
-  }
+  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const { return Holding(values_, p); }
   std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
                                                   std::string value) {
     auto r = std::make_shared<AssignmentRecord>();
     r->at = at;
     r->bytes.assign(at, end + 1);
     r->value = std::move(value);
-    values_[SlotOf(at)] = r;
+    SlotFor(values_, at) = r;
     return r;
   }
 
   // The member assignment whose statement starts at p, when the text there
   // still reads as it did. The caller holds it while the statement runs.
-  std::shared_ptr<MemberRecord> FindMember(const char* p) const {
-    const std::shared_ptr<MemberRecord>& r = members_[SlotOf(p)];
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
-    return r;
-  }
+  std::shared_ptr<MemberRecord> FindMember(const char* p) const { return Holding(members_, p); }
   void RememberMember(std::shared_ptr<MemberRecord> r) {
-    size_t slot = SlotOf(r->at);
-    members_[slot] = std::move(r);
+    const char* at = r->at;
+    SlotFor(members_, at) = std::move(r);
   }
 
   // The record of the もし statement whose condition begins at p, when the
   // text there still reads as it did. The caller holds it while the statement
   // runs: a statement run from its condition may replace the record.
   std::shared_ptr<const BranchRecord> FindBranch(const char* p) const {
-    const std::shared_ptr<const BranchRecord>& r = branches_[SlotOf(p)];
-    if (!r || r->at != p || !HoldsBytes(p, r->bytes)) return nullptr;
-    ++branches_found_;
+    std::shared_ptr<const BranchRecord> r = Holding(branches_, p);
+    if (r) ++branches_found_;
     return r;
   }
   // How many times FindBranch found a record.
   uint64_t BranchesFound() const { return branches_found_; }
   void RememberBranch(std::shared_ptr<const BranchRecord> r) {
-    size_t slot = SlotOf(r->at);
-    branches_[slot] = std::move(r);
+    const char* at = r->at;
+    SlotFor(branches_, at) = std::move(r);
   }
 
   // Remembers the assignment [at, end) (*end ends it) with its target and value text.
@@ -273,21 +261,48 @@ class StatementCache {
     r->bytes.assign(at, end + 1);
     r->target = std::move(target);
     r->value = std::move(value);
-    slots_[SlotOf(at)] = std::move(r);
+    SlotFor(slots_, at) = std::move(r);
   }
 
  private:
-  static constexpr size_t kSlots = 1024;
-  static size_t SlotOf(const char* p) {
-    uint64_t v = reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(v >> 54) & (kSlots - 1);
+  // Each table has two ways: a position's record is in its slot or in the
+  // slot paired with it (the one whose number differs in the lowest bit), so
+  // two statements whose positions share a slot do not push each other out at
+  // every pass. The newest record takes the slot itself.
+  // The entry of the record for position p, or null. (The paired slot is
+  // filled only once the slot itself is.)
+  template <class Ptr>
+  static const Ptr* At(const std::vector<Ptr>& table, const char* p) {
+    const size_t slot = SlotOf(p);
+    const Ptr& first = table[slot];
+    if (!first) return nullptr;
+    if (first->at == p) return &first;
+    const Ptr& second = table[slot ^ 1];
+    return second && second->at == p ? &second : nullptr;
   }
-  std::vector<std::shared_ptr<AssignmentRecord>> slots_;
-  std::vector<std::shared_ptr<AssignmentRecord>> values_;
+  // The record for p whose bytes the text there still holds, or null.
+  template <class Record>
+  static std::shared_ptr<Record> Holding(const std::vector<std::shared_ptr<Record>>& table,
+                                         const char* p) {
+    const std::shared_ptr<Record>* r = At(table, p);
+    return r && HoldsBytes(p, (*r)->bytes) ? *r : nullptr;
+  }
+  // The entry to hold a new record for `at`: the slot itself, its record (of
+  // another position) moved to the paired slot, whose record goes.
+  template <class Ptr>
+  static Ptr& SlotFor(std::vector<Ptr>& table, const char* at) {
+    const size_t slot = SlotOf(at);
+    Ptr& first = table[slot];
+    if (first && first->at != at) table[slot ^ 1] = std::move(first);
+    return first;
+  }
+
+  std::vector<std::shared_ptr<AssignmentRecord>> slots_{kSlots};
+  std::vector<std::shared_ptr<AssignmentRecord>> values_{kSlots};
   std::vector<std::shared_ptr<MemberRecord>> members_{kSlots};
-  std::vector<std::unique_ptr<TokenRecord>> tokens_;
-  std::vector<std::unique_ptr<BlockRecord>> blocks_;
-  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_;
+  std::vector<std::unique_ptr<TokenRecord>> tokens_{kSlots};
+  std::vector<std::unique_ptr<BlockRecord>> blocks_{kSlots};
+  std::vector<std::shared_ptr<ArgumentsRecord>> arguments_{kSlots};
   std::vector<std::shared_ptr<const BranchRecord>> branches_{kSlots};
   mutable uint64_t branches_found_ = 0;
   mutable uint64_t tokens_found_ = 0;
