@@ -306,7 +306,12 @@ class Interpreter {
   // stands). Points at the flag of the innermost statement loop running.
   bool* read_ahead_ = nullptr;
   void RecordToken(const char* token_start);
-  void FinishRecording(const char* end);
+  // The statement being recorded ends at `end`: remembered when all its tokens
+  // were recorded.
+  void FinishRecording(const char* end) {
+    if (recording_.start) RememberRecording(end);
+  }
+  void RememberRecording(const char* end);
   void StepToken(unsigned char c, const char* start);
   void SuffixAnalysis(std::string t, const char* p, bool plain, bool from_cell,
                       const std::string& cx, const std::string& cy,

@@ -334,6 +334,18 @@ void Interpreter::RunNested(const TPos& start) {
   Run();
 }
 
+// At the line break that ends a statement: the statement being recorded is
+// remembered and the line break read; the verb its replayed tokens named,
+// when they were replayed.
+inline THashNode* Interpreter::EndStatementLine() {
+  const char*& p = S.ExecPos.p;
+  FinishRecording(p);
+  THashNode* verb = TakeVerbHint(p);
+  ReadLineBreak(p);
+  LineFromMark = true;
+  return verb;
+}
+
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
@@ -478,18 +490,6 @@ void Interpreter::RunReplayedStatement() {
   // The verb alone, as ExecuteStatement runs it once popped.
   ExecuteWord(verb);
   if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
-}
-
-// At the line break that ends a statement: the statement being recorded is
-// remembered and the line break read; the verb its replayed tokens named,
-// when they were replayed.
-THashNode* Interpreter::EndStatementLine() {
-  const char*& p = S.ExecPos.p;
-  FinishRecording(p);
-  THashNode* verb = TakeVerbHint(p);
-  ReadLineBreak(p);
-  LineFromMark = true;
-  return verb;
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {
@@ -682,10 +682,9 @@ void Interpreter::RecordStatementRunAtVerb(const std::string& verb) {
   rec->start = nullptr;  // recorded: the step does not record it again
 }
 
-void Interpreter::FinishRecording(const char* end) {
+void Interpreter::RememberRecording(const char* end) {
   TokenRecording& rec = recording_;
   const char* start = rec.start;
-  if (!start) return;
   rec.start = nullptr;
   if (rec.next != end || rec.text != S.ExecPos.text.get() || rec.items.empty() ||
       rec.items.size() != S.ArgStack.Count() || !Statements ||
