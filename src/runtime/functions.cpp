@@ -61,13 +61,12 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // The value of the argument `item` pushed for slot k of a call whose
 // arguments were read from `record`, in place of the item: an argument pushed
 // as written that reads as one word is read from the word it named while the
-// word table is unchanged (what evaluating it reads); a value pushed as its
-// digits is itself, a number (what evaluating it gives); anything else is
-// evaluated.
+// word table is unchanged (what evaluating it reads); a value pushed as a
+// number as written is that number (what evaluating it gives); anything else
+// is evaluated.
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
-  if (in.Expressions && !as_written && !item.empty() &&
-      std::all_of(item.begin(), item.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (in.Expressions && !as_written && IsNumberLiteral(item)) {
     SetTypeMark(in.S.SoreType, "e");
     return;
   }
