@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -81,6 +82,9 @@ class Call {
   // The item's value through the expression evaluator.
   std::string Text(size_t k);
   Number Num(size_t k);
+  // Slot k's value as a number when all of it reads as one (StrictNumber of
+  // Text(k)); nothing otherwise.
+  std::optional<Number> StrictNum(size_t k);
   // The value of slot k read in place when the item is written as just the
   // name of a variable (what Text(k) gives, the result type set as Text(k)
   // sets it); null for anything else, which Text(k) evaluates.

@@ -730,7 +730,7 @@ void CmdFor(Call& c) {
   Interpreter& in = c.in;
   // The bounds are read from the last one back, as they always were.
   auto bound = [&](size_t slot) {
-    std::optional<Number> v = StrictNumber(c.Text(slot));
+    std::optional<Number> v = c.StrictNum(slot);
     if (!v) in.Raise(SJ("\"%s\"には、数値を指定してください。"), c.cmd.Name);
     return ToInt32(*v);
   };

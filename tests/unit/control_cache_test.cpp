@@ -117,6 +117,23 @@ TEST(ControlCacheTest, ACallInsideALiteralItemThatEndsTheRun) {
   }
 }
 
+TEST(ControlCacheTest, LoopBoundsWrittenInEveryForm) {
+  // 繰り返す's bounds: digits, a fraction, a negative number, a variable, a
+  // text of digits, an expression, and a text that is no number (an error).
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Nは、3\n"
+      "Tは、「2」\n"
+      "Jを、1から、2.7まで、繰り返す(結果は、結果&J)\n"
+      "Jを、-2から、0まで、繰り返す(結果は、結果&J)\n"
+      "Jを、Tから、Nまで、繰り返す(結果は、結果&J)\n"
+      "Jを、「1」から、(N-1)まで、繰り返す(結果は、結果&J)\n"
+      "Jを、1から、「x」まで、繰り返す(結果は、結果&J)\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "12-2-102312") << o.log;
+  EXPECT_NE(o.log.find("数値を指定してください"), std::string::npos) << o.log;
+}
+
 TEST(ControlCacheTest, AnIfStatementWhoseWordIsRenamedInTheLoop) {
   // From the second pass on a もし statement runs from its record while もし
   // names the command; the word is reserved, so renaming it fails and every
