@@ -89,24 +89,16 @@ bool Call::ReadsNothingElse(size_t k) {
   return in.ReadsAsWord(item, w) && (!w || w->Kind == kWordVariable);
 }
 
-// A number as written: with the caches on, Evaluate gives it as it is, typed
-// "e" (a number literal); read here without the copy.
-static bool ReadAsWritten(Interpreter& in, const std::string& raw) {
-  if (!in.Expressions || !IsNumberLiteral(raw)) return false;
-  SetTypeMark(in.S.SoreType, "e");
-  return true;
-}
-
 Number Call::Num(size_t k) {
   const std::string& raw = Raw(k);
-  if (ReadAsWritten(in, raw)) return ParseNumber(raw);
+  if (in.ReadsAsNumberLiteral(raw)) return ParseNumber(raw);  // (read without the copy)
   if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
   return ParseNumber(Text(k));
 }
 
 std::optional<Number> Call::StrictNum(size_t k) {
   const std::string& raw = Raw(k);
-  if (ReadAsWritten(in, raw)) return StrictNumber(raw);
+  if (in.ReadsAsNumberLiteral(raw)) return StrictNumber(raw);
   if (const std::string* value = ValueInPlace(k)) return StrictNumber(*value);
   return StrictNumber(Text(k));
 }

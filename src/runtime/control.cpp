@@ -408,22 +408,30 @@ void NextElement(Interpreter& in, TRunControl&& r) {
   in.RunBlock(std::move(r));
 }
 
-// A ループ condition's value as an integer, through the compiled form
-// `compiled` keeps: a number result is taken without its text, as the text
-// would read back (NumberAsWritten).
+// A condition calculated through the compiled form `compiled` keeps (made by
+// the first calculation): true with a number result in `number`, its text not
+// written (the type mark set as the text would set it); false with any other
+// result in `text`.
+bool CalculateCondition(Interpreter& in, const std::string& condition,
+                        std::shared_ptr<void>& compiled, std::string& text, Number& number) {
+  bool is_number = false;
+  if (in.Expressions && compiled &&
+      in.Expressions->TryRunKept(in, compiled, text, number, is_number)) {
+    if (is_number) SetTypeMark(in.S.SoreType, "e");
+    return is_number;
+  }
+  text = in.Calculate(condition, &compiled);
+  return false;
+}
+
+// A ループ condition's value as an integer: a number result as its text would
+// read back (NumberAsWritten).
 long long WhileCondition(Interpreter& in, const std::string& condition,
                          std::shared_ptr<void>& compiled) {
-  if (in.Expressions && compiled) {
-    std::string v;
-    Number n = 0;
-    bool is_number = false;
-    if (in.Expressions->TryRunKept(in, compiled, v, n, is_number)) {
-      if (!is_number) return ToInt64(ParseNumber(v));
-      SetTypeMark(in.S.SoreType, "e");
-      return ToInt64(NumberAsWritten(n));
-    }
-  }
-  return ToInt64(ParseNumber(in.Calculate(condition, &compiled)));
+  std::string text;
+  Number n = 0;
+  return CalculateCondition(in, condition, compiled, text, n) ? ToInt64(NumberAsWritten(n))
+                                                              : ToInt64(ParseNumber(text));
 }
 
 void NextWhile(Interpreter& in, TRunControl&& r) {
@@ -608,19 +616,11 @@ void SetCondResult(Interpreter& in, const std::string& v) {
 // without its text where the number alone decides.
 void SetCondResultOf(Interpreter& in, const std::string& condition,
                      std::shared_ptr<void>* compiled) {
-  if (in.Expressions && *compiled) {
-    std::string v;
-    Number n = 0;
-    bool is_number = false;
-    if (in.Expressions->TryRunKept(in, *compiled, v, n, is_number)) {
-      if (!is_number) return SetCondResult(in, v);
-      SetTypeMark(in.S.SoreType, "e");
-      NumberText text;
-      in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, text) == "1") ? 1 : 0;
-      return;
-    }
-  }
-  SetCondResult(in, in.Calculate(condition, compiled));
+  std::string text;
+  Number n = 0;
+  if (!CalculateCondition(in, condition, *compiled, text, n)) return SetCondResult(in, text);
+  NumberText written;
+  in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, written) == "1") ? 1 : 0;
 }
 
 }  // namespace

@@ -189,6 +189,14 @@ bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named, PlainW
   return kept.plain;
 }
 
+// (A number pushed as its value and read again by a command is new text at
+// every pass: it is not compiled.)
+bool Interpreter::ReadsAsNumberLiteral(const std::string& text) {
+  if (!Expressions || !IsNumberLiteral(text)) return false;
+  SetTypeMark(S.SoreType, "e");
+  return true;
+}
+
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
   if (text.empty()) return false;
   if (text[0] == '"') {
@@ -213,11 +221,8 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     out.assign(text, 1, i - 1);
     return true;
   }
-  // (A number pushed as its value and read again by a command is new text at
-  // every pass: it is not compiled.)
   if (IsDigit(text[0]) || text[0] == '-') {
-    if (!IsNumberLiteral(text)) return false;
-    SetTypeMark(in.S.SoreType, "e");
+    if (!in.ReadsAsNumberLiteral(text)) return false;
     out = text;
     return true;
   }

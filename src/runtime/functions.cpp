@@ -66,10 +66,7 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // is evaluated.
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
-  if (in.Expressions && !as_written && IsNumberLiteral(item)) {
-    SetTypeMark(in.S.SoreType, "e");
-    return;
-  }
+  if (!as_written && in.ReadsAsNumberLiteral(item)) return;
   if (!as_written || !in.Expressions || item.empty() || item[0] == '`') {
     item = in.Evaluate(item);
     return;

@@ -159,6 +159,9 @@ class Interpreter {
   void EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled, std::string& value);
   // Evaluate without the compiled form.
   std::string EvaluateText(const std::string& text);
+  // A number written as a literal, which Evaluate gives as it is with the
+  // caches on: true, the result typed "e", when `text` is one.
+  bool ReadsAsNumberLiteral(const std::string& text);
   std::string Term(const char*& p);
   std::string MemberAccess(THashNode* x, const char*& p);
   std::string CellAccess(THashNode* v, const char*& p);
@@ -319,6 +322,7 @@ class Interpreter {
   std::string ConcatTail(std::string t, const char*& p);
   bool ContinueAfterCall(const TPos& at, const char* after_call);
   void StepLiteral(const char*& p);
+  bool ReadItemLiteral(const char*& p, std::string& item);
   void StepCell(const char*& p);
   void StepNumber(const char*& p);
   void MemberAssign(const std::string& target);

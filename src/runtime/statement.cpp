@@ -707,13 +707,9 @@ std::string Interpreter::ConcatTail(std::string t, const char*& p) {
       SkipSpaces(p);
       t += '&';
       if (*p == '"' || *p == '`') {
-        // (p is the statement's position: see StepLiteral)
-        const TPos at = S.ExecPos;
-        std::string literal = ReadLiteral(p);
-        const char* after = p;
-        std::string value = ExpandLiteral(literal);
-        if (!ContinueAfterCall(at, after)) return t;
-        t += Requote(value);
+        std::string item;
+        if (!ReadItemLiteral(p, item)) return t;
+        t += item;
       } else {
         t += ReadWord(p);
       }
@@ -743,14 +739,20 @@ static std::string ExpandItemLiteral(Interpreter& in, const std::string& literal
   return in.ExpandLiteral(literal);
 }
 
-// A literal item of a statement. An expression inside it may call something
-// that ends the run (終わる()): reading stops there, as after any call.
-void Interpreter::StepLiteral(const char*& p) {
+// The literal at the statement's position p as an item: expanded and
+// re-quoted. False when an expression inside it called something that ended
+// the run (終わる()): reading stops there, as after any call.
+bool Interpreter::ReadItemLiteral(const char*& p, std::string& item) {
   const TPos at = S.ExecPos;
   std::string literal = ReadLiteral(p);
   const char* after = p;
-  std::string t = Requote(ExpandItemLiteral(*this, literal));
-  if (!ContinueAfterCall(at, after)) return;
+  item = Requote(ExpandItemLiteral(*this, literal));
+  return ContinueAfterCall(at, after);
+}
+
+void Interpreter::StepLiteral(const char*& p) {
+  std::string t;
+  if (!ReadItemLiteral(p, t)) return;
   SkipSpaces(p);
   t = ConcatTail(std::move(t), p);
   if (S.ExecPos.None()) return;
