@@ -487,6 +487,15 @@ struct NumberResult {
 
 namespace {
 
+// What a word or member term names (without folding), kept in the term while
+// the word table stays at its generation.
+void LookupWord(THash& words, TermNode& t) {
+  if (t.generation != words.Generation()) {
+    t.node = words.FindExact(t.text);
+    t.generation = words.Generation();
+  }
+}
+
 class Runner {
  public:
   // `stack` holds the operands of calculations being run (shared by nested ones).
@@ -956,13 +965,7 @@ class Runner {
   }
 
  private:
-  void Lookup(TermNode& t) {
-    THash& words = in_.S.Words;
-    if (t.generation != words.Generation()) {
-      t.node = words.FindExact(t.text);
-      t.generation = words.Generation();
-    }
-  }
+  void Lookup(TermNode& t) { LookupWord(in_.S.Words, t); }
 
   // Xの M for a hash X: the element M, or the element named by M's value.
   // Members of variables (pair lines) and objects, and a word X that is
@@ -1206,6 +1209,9 @@ struct ExpressionCache::Entry {
   std::string text;
   std::unique_ptr<EvalProgram> eval;
   std::unique_ptr<CalcProgram> calc;
+  // An evaluation that is one word alone: its term, so a command read as a
+  // value runs without setting up a run of the program (see Run).
+  TermNode* lone_word = nullptr;
   bool unusable = false;  // not compilable, or read from the text once already
 };
 
@@ -1231,6 +1237,14 @@ struct ExpressionCache::Tables {
 };
 
 namespace {
+// The command an evaluation of one word names (without folding, as Term
+// looks words up), or null.
+THashNode* LoneCommand(THash& words, TermNode* t) {
+  if (!t || !t->at) return nullptr;
+  LookupWord(words, *t);
+  return t->node && t->node->Kind == kWordCommand ? t->node : nullptr;
+}
+
 // A compiled form being run: the tables stay as they are, and the operand
 // stack is left as it was found, also when a call inside raises an error.
 struct Running {
@@ -1327,6 +1341,8 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
         e.eval = Compiler(end, true).Evaluation(p);
     }
     e.unusable = !e.eval && !e.calc;
+    if (e.eval && !e.eval->rest && e.eval->joined.empty() && e.eval->first->kind == TermNode::kWord)
+      e.lone_word = e.eval->first.get();
   }
   if (handle) *handle = entry;
   return e;
@@ -1336,6 +1352,12 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
 // result, as Evaluate and Calculate give them.
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
+  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
+    // (Its result is それ's value, typed as the command left it, as Term reads it.)
+    ExpressionDepth depth(in);
+    out = in.RunCommandForValue(command);
+    return true;
+  }
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
   Runner runner(in, tables_->operands);

@@ -1347,15 +1347,15 @@ bool Interpreter::ReplayMember(const char* at) {
   if (StepLimit && StepCount + 1 > StepLimit) return false;
   ++StepCount;
   recording_.start = nullptr;
-  std::string key = r->key;
+  std::string expanded;
   if (!r->key_literal.empty()) {
     // Expanded where reading the statement expands it (an error inside
     // leaves the run after the literal).
     S.ExecPos.p = at + r->key_literal_end;
-    key = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
+    expanded = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
   }
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
-  AssignMember(r->owner, key, r.get());
+  AssignMember(r->owner, r->key_literal.empty() ? r->key : expanded, r.get());
   return true;
 }
 
@@ -1409,8 +1409,19 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   std::string a = item.substr(0, item.size() - 2);
   THashNode* x = HintedWord(a, member ? &member->owner_word : nullptr);
   if (member) member->owner_word = {x, S.Words.Generation()};
-  std::shared_ptr<void>* key_compiled =
-      member && member->key_literal.empty() ? &member->key_value : nullptr;
+  const bool key_as_written = member && member->key_literal.empty();
+  std::shared_ptr<void>* key_compiled = key_as_written ? &member->key_value : nullptr;
+  // A key written as one word is read from the word it names while the word
+  // table is unchanged (what evaluating it reads).
+  auto evaluate_key = [&] {
+    THashNode* n = nullptr;
+    if (key_as_written && Expressions && !*key_compiled &&
+        ReadsAsWord(target, n, member->key_word) && n && n->Kind == kWordVariable) {
+      S.SoreType = n->TypeMark;
+      return n->Value;
+    }
+    return Evaluate(target, key_compiled);
+  };
   if (!x) {
     std::string evaluated = Evaluate(a);
     x = S.Words.FindExact(evaluated);
@@ -1444,7 +1455,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   switch (x->Kind) {
     case kWordVariable: {
       if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
-      std::string key = Evaluate(target, key_compiled);
+      std::string key = evaluate_key();
       std::string value = Evaluate(value_text);
       THash pairs;
       pairs.LoadPairLines(x->Value, 0);
@@ -1456,7 +1467,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       return;
     }
     case kWordHash: {
-      std::string key = Evaluate(target, key_compiled);
+      std::string key = evaluate_key();
       std::string value;
       Number n = 0;
       const bool number =

@@ -121,6 +121,7 @@ struct MemberRecord {
   uint32_t key_literal_end = 0;        // where key_literal ends, from `at`
   std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
   std::shared_ptr<void> key_value;     // the key's compiled form, once evaluated
+  PlainWord key_word;                  // whether the key (not a literal) reads as one word
   WordHint owner_word;                 // the word X names, when last found
 };
 
