@@ -638,7 +638,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   SetCondResultOf(in, r.converted, &r.compiled);
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
-  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text || !HoldsBytes(at, r.bytes)) {
+  if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
+      !HoldsBytes(at, r.bytes, BoundsOf(S.ExecPos))) {
     in.Branches(true);
     return;
   }
@@ -676,7 +677,8 @@ void CmdIf(Call& c) {
   Interpreter& in = c.in;
   TSoraneBase& S = in.S;
   if (in.Statements && !S.ExecPos.None()) {
-    if (std::shared_ptr<const BranchRecord> r = in.Statements->FindBranch(S.ExecPos.p)) {
+    if (std::shared_ptr<const BranchRecord> r =
+            in.Statements->FindBranch(S.ExecPos.p, BoundsOf(S.ExecPos))) {
       RunRecordedBranches(in, *r);
       return;
     }
@@ -951,7 +953,7 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
 // up to the line mark are those it was read from; else read, and the probe
 // (when given) remembers it.
 static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fallback) {
-  if (probe && probe->Holds(p)) return probe->line;
+  if (probe && probe->Holds(p, TextBounds{p, end})) return probe->line;
   const char* mark_end = nullptr;
   int line = Interpreter::LineOf(p, end, fallback, &mark_end);
   if (probe) {
@@ -981,7 +983,7 @@ Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) 
 static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
                               const char* text_end) {
   if (!in.Statements) return false;
-  BlockRecord* b = in.Statements->FindBlock(p);
+  BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
   if (!b) return false;
   int line = ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo);
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);

@@ -354,7 +354,7 @@ void Interpreter::Step() {
     // No statement is remembered at a line break, and nothing is being read.
     recording_.start = nullptr;
   } else if (Statements && S.ArgStack.Empty()) {
-    if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p)) {
+    if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p, BoundsOf(S.ExecPos))) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
       AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       return StepLineBreakAfter();
@@ -583,7 +583,7 @@ bool Interpreter::ReplayBranch(const char* at) {
   if (!kTables.delimiter[static_cast<unsigned char>(*p)]) return false;
   SkipBlanks(p);
   if (*p == '=' || (*p == '&' && p[1] != '&')) return false;
-  std::shared_ptr<const BranchRecord> r = Statements->FindBranch(p);
+  std::shared_ptr<const BranchRecord> r = Statements->FindBranch(p, BoundsOf(S.ExecPos));
   if (!r) return false;
   THashNode* verb = FindVerb(word);
   if (!verb || verb->Kind != kWordCommand || verb->Command != CommandId::If ||
@@ -597,7 +597,7 @@ bool Interpreter::ReplayBranch(const char* at) {
 }
 
 bool Interpreter::ReplayTokens(const char* at) {
-  TokenRecord* r = Statements->FindTokens(at);
+  TokenRecord* r = Statements->FindTokens(at, BoundsOf(S.ExecPos));
   if (!r) {
     recording_.start = at;
     recording_.text = S.ExecPos.text.get();
@@ -1341,7 +1341,7 @@ void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::st
 }
 
 bool Interpreter::ReplayMember(const char* at) {
-  std::shared_ptr<MemberRecord> r = Statements->FindMember(at);
+  std::shared_ptr<MemberRecord> r = Statements->FindMember(at, BoundsOf(S.ExecPos));
   if (!r) return false;
   // The record stands for the two steps of its tokens.
   if (StepLimit && StepCount + 1 > StepLimit) return false;
@@ -1439,7 +1439,8 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   // The value text read at this position before, while the bytes there are the
   // same; a value read across lines (which sets the line number) is read every time.
   const char* value_at = p;
-  std::shared_ptr<AssignmentRecord> record = Statements ? Statements->FindValue(p) : nullptr;
+  std::shared_ptr<AssignmentRecord> record =
+      Statements ? Statements->FindValue(p, BoundsOf(S.ExecPos)) : nullptr;
   std::string read;
   if (record) {
     p += record->bytes.size() - 1;

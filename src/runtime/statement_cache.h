@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "words/run_control.h"
+
 namespace sorane {
 
 class Interpreter;
@@ -56,14 +58,35 @@ struct TokenRecord {
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
 
+// The bytes of the text a position lies in, [begin, end) with the NUL at end,
+// when the caller knows them: a record is then compared with the text at once,
+// without first measuring how far the text goes.
+struct TextBounds {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  // The `length` bytes from p, and the byte after them, lie within the text.
+  bool Hold(const char* p, size_t length) const {
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    return at >= reinterpret_cast<uintptr_t>(begin) && at < reinterpret_cast<uintptr_t>(end) &&
+           length <= static_cast<size_t>(end - p);
+  }
+};
+
+// The bounds of the text a position's bytes belong to.
+inline TextBounds BoundsOf(const TPos& pos) {
+  if (!pos.text) return {};
+  return {pos.text->data(), pos.text->data() + pos.text->size()};
+}
+
 // The line a position lies on, read from the next line mark, with the bytes
 // from the position through that mark: it holds wherever those bytes are
 // found again.
 struct LineProbe {
   std::string bytes;
   int line = 0;
-  bool Holds(const char* p) const {
-    return !bytes.empty() && strnlen(p, bytes.size()) == bytes.size() &&
+  bool Holds(const char* p, TextBounds text = {}) const {
+    return !bytes.empty() &&
+           (text.Hold(p, bytes.size()) || strnlen(p, bytes.size()) == bytes.size()) &&
            std::memcmp(p, bytes.data(), bytes.size()) == 0;
   }
 };
@@ -151,9 +174,12 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r);
 
 // The text at p holds the bytes of a record: its bytes, then the byte after
 // them (never the NUL that ends a text, which is never part of a text's bytes).
-inline bool HoldsBytes(const char* p, const std::string& bytes) {
+// Within known bounds they are compared at once; else the text is measured
+// first, so the comparison never reads past its end.
+inline bool HoldsBytes(const char* p, const std::string& bytes, TextBounds text = {}) {
   size_t length = bytes.size() - 1;
-  return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
+  return (text.Hold(p, length) || strnlen(p, length) == length) &&
+         std::memcmp(p, bytes.data(), length + 1) == 0;
 }
 
 class StatementCache {
@@ -165,7 +191,9 @@ class StatementCache {
   // The record of the assignment at p when the text there still reads as it
   // did. The caller holds it while the statement runs: a statement run inside
   // it (a label called from its value) may replace the record in its slot.
-  std::shared_ptr<AssignmentRecord> Find(const char* p) const { return Holding(slots_, p); }
+  std::shared_ptr<AssignmentRecord> Find(const char* p, TextBounds text = {}) const {
+    return Holding(slots_, p, text);
+  }
 
   // The slot of each table where the record of position p is looked for first.
   static constexpr size_t kSlots = 1024;
@@ -175,9 +203,9 @@ class StatementCache {
   }
 
   // The token record at p when the text there still reads as it did.
-  TokenRecord* FindTokens(const char* p) const {
+  TokenRecord* FindTokens(const char* p, TextBounds text = {}) const {
     const std::unique_ptr<TokenRecord>* r = At(tokens_, p);
-    if (!r || !HoldsBytes(p, (*r)->bytes)) return nullptr;
+    if (!r || !HoldsBytes(p, (*r)->bytes, text)) return nullptr;
     ++tokens_found_;
     return r->get();
   }
@@ -189,9 +217,9 @@ class StatementCache {
   }
 
   // The record of the group block at p when the text there still reads as it did.
-  BlockRecord* FindBlock(const char* p) const {
+  BlockRecord* FindBlock(const char* p, TextBounds text = {}) const {
     const std::unique_ptr<BlockRecord>* r = At(blocks_, p);
-    return r && HoldsBytes(p, (*r)->bytes) ? r->get() : nullptr;
+    return r && HoldsBytes(p, (*r)->bytes, text) ? r->get() : nullptr;
   }
   BlockRecord& RememberBlock(const char* at, std::string bytes) {
     auto r = std::make_unique<BlockRecord>();
@@ -221,7 +249,9 @@ class StatementCache {
 
   // The value text of a member assignment (『Xの、Mは、式』) read at p, when the
   // text there still reads as it did; the record's target is unused.
-  std::shared_ptr<AssignmentRecord> FindValue(const char* p) const { return Holding(values_, p); }
+  std::shared_ptr<AssignmentRecord> FindValue(const char* p, TextBounds text = {}) const {
+    return Holding(values_, p, text);
+  }
   std::shared_ptr<AssignmentRecord> RememberValue(const char* at, const char* end,
                                                   std::string value) {
     auto r = std::make_shared<AssignmentRecord>();
@@ -234,7 +264,9 @@ class StatementCache {
 
   // The member assignment whose statement starts at p, when the text there
   // still reads as it did. The caller holds it while the statement runs.
-  std::shared_ptr<MemberRecord> FindMember(const char* p) const { return Holding(members_, p); }
+  std::shared_ptr<MemberRecord> FindMember(const char* p, TextBounds text = {}) const {
+    return Holding(members_, p, text);
+  }
   void RememberMember(std::shared_ptr<MemberRecord> r) {
     const char* at = r->at;
     SlotFor(members_, at) = std::move(r);
@@ -243,8 +275,8 @@ class StatementCache {
   // The record of the もし statement whose condition begins at p, when the
   // text there still reads as it did. The caller holds it while the statement
   // runs: a statement run from its condition may replace the record.
-  std::shared_ptr<const BranchRecord> FindBranch(const char* p) const {
-    std::shared_ptr<const BranchRecord> r = Holding(branches_, p);
+  std::shared_ptr<const BranchRecord> FindBranch(const char* p, TextBounds text = {}) const {
+    std::shared_ptr<const BranchRecord> r = Holding(branches_, p, text);
     if (r) ++branches_found_;
     return r;
   }
@@ -284,9 +316,9 @@ class StatementCache {
   // The record for p whose bytes the text there still holds, or null.
   template <class Record>
   static std::shared_ptr<Record> Holding(const std::vector<std::shared_ptr<Record>>& table,
-                                         const char* p) {
+                                         const char* p, TextBounds text = {}) {
     const std::shared_ptr<Record>* r = At(table, p);
-    return r && HoldsBytes(p, (*r)->bytes) ? *r : nullptr;
+    return r && HoldsBytes(p, (*r)->bytes, text) ? *r : nullptr;
   }
   // The entry to hold a new record for `at`: the slot itself, its record (of
   // another position) moved to the paired slot, whose record goes.
