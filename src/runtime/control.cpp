@@ -635,11 +635,12 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   const char* condition_end = at + r.condition_end;
   S.ExecPos.p = condition_end;
   SetNotedLine(in, r.condition_line);
+  const uint64_t calls = in.CallsMade;
   SetCondResultOf(in, r.converted, &r.compiled);
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
-      !HoldsBytes(at, r.bytes, BoundsOf(S.ExecPos))) {
+      (in.CallsMade != calls && !HoldsBytes(at, r.bytes, BoundsOf(S.ExecPos)))) {
     in.Branches(true);
     return;
   }
@@ -972,7 +973,9 @@ Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) 
   for (Copy& copy : copies) {
     if (copy.use_count() != 1) continue;
     std::string_view text = text_of(*copy);
-    if (text.size() >= mark.size() && text.substr(text.size() - mark.size()) == mark) return copy;
+    if (text.size() >= mark.size() &&
+        SameBytes(text.data() + text.size() - mark.size(), mark.data(), mark.size()))
+      return copy;
   }
   return nullptr;
 }

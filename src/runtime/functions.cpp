@@ -106,20 +106,30 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
 }
 
-// それ as the caller had it, given back on every exit.
+// それ as the caller had it, given back on every exit. (Kept in rooms that
+// stay between calls: それ's first type mark, the description of the system
+// variable, is longer than a string holds without an allocation of its own.)
 struct SoreKeeper {
+  Interpreter& in;
   THashNode* sore;
-  std::string value, mark;
-  explicit SoreKeeper(Interpreter& in) : sore(in.S.Fast.Sore) {
+  std::string& value;
+  std::string& mark;
+  explicit SoreKeeper(Interpreter& i)
+      : in(i),
+        sore(i.S.Fast.Sore),
+        value(i.SoreRooms.At(2 * i.SoreKept)),
+        mark(i.SoreRooms.At(2 * i.SoreKept + 1)) {
+    ++in.SoreKept;
     if (sore) {
-      value = sore->Value;
-      mark = sore->TypeMark;
+      value.assign(sore->Value);
+      mark.assign(sore->TypeMark);
     }
   }
   ~SoreKeeper() {
+    --in.SoreKept;
     if (sore) {
-      sore->Value = std::move(value);
-      sore->TypeMark = std::move(mark);
+      sore->Value.swap(value);
+      sore->TypeMark.swap(mark);
     }
   }
   // それ's value now, taken: the caller's value replaces it on exit anyway.
@@ -160,7 +170,7 @@ struct SourceNameOfLabel {
   std::string& name;
   std::string& room;
   SourceNameOfLabel(Interpreter& in, const std::string& owner)
-      : name(in.S.SourceName), room(in.SourceNameRoom(in.RunDepth)) {
+      : name(in.S.SourceName), room(in.SourceNameRooms.At(static_cast<size_t>(in.RunDepth))) {
     room.assign(name);
     name.assign(owner);
   }

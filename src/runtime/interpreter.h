@@ -70,6 +70,9 @@ class Interpreter {
 
   // Statements executed so far; a limit > 0 stops the run (used by the fuzzer).
   uint64_t StepCount = 0;
+  // Commands dispatched, DLL functions called and nested runs started so far:
+  // a calculation that leaves it unchanged ran no statement.
+  uint64_t CallsMade = 0;
   uint64_t StepLimit = 0;
   // Raises the stack-limit error when the native stack is nearly used up, so
   // deep recursion (labels in expressions, nested groups) ends with a message
@@ -229,19 +232,29 @@ class Interpreter {
   // How many statement loops are running (nested runs count). Zero means the
   // script is idle: after 待機, after the end of the program, before the run.
   int RunDepth = 0;
-  // Room for the source name of the statement loop at `depth` while a label
-  // called from it runs nested (see RunLabelNested): kept, so a long name
-  // needs no new allocation at every call.
-  std::string& SourceNameRoom(int depth) {
-    auto d = static_cast<size_t>(depth);
-    while (source_name_rooms_.size() <= d)
-      source_name_rooms_.push_back(std::make_unique<std::string>());
-    return *source_name_rooms_[d];
-  }
+  // Texts a call sets aside while a label runs nested, one room per level of
+  // nesting, kept between calls so a long text needs no new allocation at
+  // every call.
+  class TextRooms {
+   public:
+    std::string& At(size_t level) {
+      while (rooms_.size() <= level) rooms_.push_back(std::make_unique<std::string>());
+      return *rooms_[level];
+    }
+
+   private:
+    std::vector<std::unique_ptr<std::string>> rooms_;
+  };
+  // The caller's source name, by the depth of the statement loop that called
+  // (see RunLabelNested).
+  TextRooms SourceNameRooms;
+  // それ's value and type mark as a caller had them, two rooms a call, and how
+  // many calls keep them now (see SoreKeeper).
+  TextRooms SoreRooms;
+  size_t SoreKept = 0;
 
  private:
   std::array<CommandHandler, kCommandIdCount> handlers_{};
-  std::vector<std::unique_ptr<std::string>> source_name_rooms_;
   // The command statement being read token by token, to be remembered when it
   // ends (see TokenRecord in statement_cache.h). `start` null: not recording.
   struct TokenRecording {

@@ -328,6 +328,7 @@ void Interpreter::CheckStack() {
 
 void Interpreter::RunNested(const TPos& start) {
   CheckStack();
+  ++CallsMade;
   TPos begin = start;  // (start may be the position the guard sets aside)
   NestedRunGuard guard(*this);
   S.ExecPos = std::move(begin);
@@ -970,6 +971,7 @@ void Interpreter::ExecuteWord(THashNode* w) {
       return;
     case kWordDll:
       if (!CallDll) Raise(msg::LinkBroken(), w->Name);
+      ++CallsMade;
       CallDll(*this, w);
       return;
     case kWordVariable:
@@ -1136,6 +1138,7 @@ CommandHandler Interpreter::HandlerOf(CommandId id) const {
 }
 
 void Interpreter::Dispatch(THashNode* w) {
+  ++CallsMade;
   size_t slots = Bind(w);
   CommandHandler h = HandlerOf(w->Command);
   if (!h) Raise(msg::LinkBroken(), w->Name);

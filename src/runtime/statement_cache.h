@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "text/sjis.h"
 #include "words/run_control.h"
 
 namespace sorane {
@@ -85,8 +86,9 @@ struct LineProbe {
   std::string bytes;
   int line = 0;
   bool Holds(const char* p, TextBounds text = {}) const {
-    return !bytes.empty() &&
-           (text.Hold(p, bytes.size()) || strnlen(p, bytes.size()) == bytes.size()) &&
+    if (bytes.empty()) return false;
+    if (text.Hold(p, bytes.size())) return SameBytes(p, bytes.data(), bytes.size());
+    return strnlen(p, bytes.size()) == bytes.size() &&
            std::memcmp(p, bytes.data(), bytes.size()) == 0;
   }
 };
@@ -178,8 +180,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r);
 // first, so the comparison never reads past its end.
 inline bool HoldsBytes(const char* p, const std::string& bytes, TextBounds text = {}) {
   size_t length = bytes.size() - 1;
-  return (text.Hold(p, length) || strnlen(p, length) == length) &&
-         std::memcmp(p, bytes.data(), length + 1) == 0;
+  if (text.Hold(p, length)) return SameBytes(p, bytes.data(), length + 1);
+  return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
 }
 
 class StatementCache {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,28 @@ inline size_t CharLen(std::string_view s, size_t i) {
 // Same for a NUL-terminated run.
 inline size_t CharLenZ(const char* p) {
   return (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ? 2 : 1;
+}
+
+// Whether the n bytes at a and at b are the same. Short runs (names,
+// statements) are compared inline, eight bytes at a time, which costs less
+// than a call of the library's comparison; both runs must be readable whole.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+  if (n > 64) return std::memcmp(a, b, n) == 0;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  uint64_t x, y;
+  for (size_t i = 0; i + 8 < n; i += 8) {
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  // The last eight bytes (overlapping the words before when n is not a multiple of 8).
+  std::memcpy(&x, a + n - 8, 8);
+  std::memcpy(&y, b + n - 8, 8);
+  return x == y;
 }
 
 size_t CharCount(std::string_view s);

@@ -163,12 +163,6 @@ size_t ChunkNodes(size_t chunk) {
 }
 }  // namespace
 
-THashNode* THash::NodeAt(uint32_t number) const {
-  uint64_t m = uint64_t{number} + kFirstChunk;
-  size_t chunk = static_cast<size_t>(std::bit_width(m)) - std::bit_width(kFirstChunk);
-  return chunks_[chunk] + (m - (uint64_t{kFirstChunk} << chunk));
-}
-
 uint32_t THash::MakeNode(THashNode* from) {
   if (!free_numbers_.empty()) {
     uint32_t number = free_numbers_.back();
@@ -226,7 +220,9 @@ size_t THash::SlotOf(std::string_view name, size_t hash) const {
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     Slot s = slots_[i];
     if (!s) return SIZE_MAX;
-    if ((s & ~mask) == tag && (s & mask) != mask && NodeAt((s & mask) - 1)->Name == name) return i;
+    if ((s & ~mask) != tag || (s & mask) == mask) continue;
+    const std::string& found = NodeAt((s & mask) - 1)->Name;
+    if (found.size() == name.size() && SameBytes(found.data(), name.data(), name.size())) return i;
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -162,7 +163,11 @@ class THash {
   // made one after another lie side by side. Every number below made_ holds a constructed node; a
   // removed node is emptied and its number made again by the next insertion.
   static constexpr uint32_t kFirstChunk = 8;
-  THashNode* NodeAt(uint32_t number) const;
+  THashNode* NodeAt(uint32_t number) const {
+    uint64_t m = uint64_t{number} + kFirstChunk;
+    size_t chunk = static_cast<size_t>(std::bit_width(m)) - std::bit_width(kFirstChunk);
+    return chunks_[chunk] + (m - (uint64_t{kFirstChunk} << chunk));
+  }
   // The number of a node made from `from` (moved), or empty and ready to fill.
   uint32_t MakeNode(THashNode* from = nullptr);
   void DropNode(uint32_t number);  // empties the node and frees its number
