@@ -43,14 +43,15 @@ struct LiteralPart {
 };
 
 // The arguments of a call computed directly (Runner::NumericCall), read from
-// the text at its first run: each a number literal or a word, as the call
-// would push them; `usable` is false for any other argument.
+// the text at its first run: each a number literal, a word or a calculation,
+// as the call would push them; `usable` is false for any other argument.
 struct NumericArgs {
   struct Arg {
-    std::string word;           // empty for a number literal
+    std::string word;           // a word; for a calculation its text; empty for a number literal
     Number num = 0;             // a literal's value
     THashNode* node = nullptr;  // what the word names while the table has `generation`
     uint64_t generation = 0;
+    std::unique_ptr<EvalProgram> calculation;  // compiled from `word` (see CalculatedArgument)
   };
   bool usable = false;
   size_t count = 0;
@@ -635,6 +636,10 @@ class Runner {
         x[k] = arg.num;
         continue;
       }
+      if (arg.calculation) {
+        if (!CalculatedArgument(*arg.calculation, x[k])) return false;
+        continue;
+      }
       if (arg.generation != generation) {
         arg.node = in_.S.Words.FindExact(arg.word);
         arg.generation = generation;
@@ -676,15 +681,44 @@ class Runner {
         const char* q = text.c_str();
         std::string_view w = Interpreter::ScanWord(q);
         const std::string& no = SJ("の");
-        if (text[0] == '$' || w.size() != text.size() ||
-            (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
+        if (text[0] == '$' || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
           return;
+        if (w.size() != text.size() && !CompileCalculation(text, arg)) return;
         arg.word = std::move(text);
       }
       if (*p == ')') break;
       ++p;
     }
     out.usable = true;
+  }
+
+  // An argument written as a calculation that starts with a variable or an
+  // element (『I/2』, 『X*X+Y*Y』): its compiled form, when it has one.
+  static bool CompileCalculation(const std::string& text, NumericArgs::Arg& arg) {
+    std::unique_ptr<EvalProgram> prog =
+        Compiler(text.data() + text.size()).Evaluation(text.c_str(), 0);
+    if (!prog || !prog->rest || !prog->joined.empty() ||
+        (prog->first->kind != TermNode::kWord && prog->first->kind != TermNode::kMember))
+      return false;
+    arg.calculation = std::move(prog);
+    return true;
+  }
+
+  // The number a command reads from an argument written as a calculation:
+  // the call pushes the calculation's value as its text, which the command
+  // reads back as a number (NumberAsWritten). Only a calculation whose
+  // operands are all read in place (nothing runs) and whose value is a
+  // finite number is taken; false for any other, which the call reads.
+  bool CalculatedArgument(EvalProgram& prog, Number& out) {
+    TermNode& t = *prog.first;
+    Operand first, r;
+    if (!(t.kind == TermNode::kWord ? NumericVariable(t, first) : MemberOperand(t, first, true)))
+      return false;
+    if (CalcInPlace(*prog.rest, &first, r) != Numeric::kDone || !r.is_number ||
+        !std::isfinite(r.num()))
+      return false;
+    out = NumberAsWritten(r.num());
+    return true;
   }
 
   // The number a numeric call leaves (see NumericCall) as the operand the

@@ -518,5 +518,81 @@ TEST_F(CacheTest, ErrorsAfterACallInsideAnExpression) {
   EXPECT_NE(o.log.find("計算式に誤りがあります。"), std::string::npos) << o.log;
 }
 
+TEST_F(CacheTest, MemberKeysWrittenAsWordsAtEveryPass) {
+  // The key word K holds a whole number, a number written otherwise, a text,
+  // nothing (removed), and names a hash: the element written is the one the
+  // key's value names, whatever K became since the last pass.
+  Outcome o = Both(
+      "Kは、1\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  Hの、(K)は、I\n"
+      "  Hの、Kは、I*10\n"
+      "  もし、I=1ならば、Kは、「007」\n"
+      "  もし、I=2ならば、Kは、「キー」\n"
+      "  もし、I=3ならば、Kは、1.50\n"
+      "  もし、I=4ならば、「K」を、辞書として扱う\n"
+      "  もし、I=5ならば、Kは、2\n"
+      ")\n"
+      "結果は、「」&H\n",
+      {"結果"});
+  EXPECT_NE(o.values[0].find("キー=3"), std::string::npos) << o.values[0] << o.log;
+  EXPECT_NE(o.values[0].find("007=2"), std::string::npos) << o.values[0] << o.log;
+}
+
+TEST_F(CacheTest, CommandsReadAloneAsValuesAtEveryPass) {
+  // A command word alone as a value runs at every pass: 引数取得 in a label,
+  // and 文字数 with それ implied, それ changing between passes.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  結果は、結果&フ(I*I)&「:」\n"
+      "  それは、「あ」&I*100\n"
+      "  Xは、文字数\n"
+      "  結果は、結果&X&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*フ\n"
+      "Aは、引数取得\n"
+      "それは、A+1\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "2:1,5:1,10:1,") << o.log;
+}
+
+TEST_F(CacheTest, CalculationsPassedToNumericCommands) {
+  // Calculations as arguments of commands computed directly: whole and
+  // rounded results, negative values, elements, a variable holding text or a
+  // number written otherwise, results too large for every digit, a value
+  // just below a whole number whose text is that number, and a fault the
+  // command's own reading reports.
+  Outcome o = Both(
+      "Hの、1は、7\n"
+      "Hの、2は、-7\n"
+      "Tは、「abc」\n"
+      "Uは、「2.50」\n"
+      "Kは、100000000000000\n"
+      "結果は、「」\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  結果は、結果&INT(I/2)&「:」&ROUND(I*2.5)&「:」&CEIL(I/-3)&「:」&FLOOR(I/-3)\n"
+      "  結果は、結果&「:」&TRUNC(Hの(I)/2)&「:」&整数(T*2)&「:」&INT(U*I)\n"
+      "  結果は、結果&「:」&INT(I*K*10)&「:」&SQRT(I*I+3)&「:」&POWER(I*2,I+1)&「,」\n"
+      ")\n"
+      "Zは、0\n"
+      "Xは、INT(Z%0.5)\n"
+      "Jは、9\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  Yは、INT(J*0.7*10)\n"
+      ")\n",
+      {"結果", "X", "Y"});
+  EXPECT_EQ(
+      o.values[0],
+      "0:2:0:-1:3:0:2:1000000000000000:2:4,1:5:0:-1:-3:0:5:2000000000000000:2.64575131106459:64,")
+      << o.log;
+  EXPECT_NE(o.log.find("整数を0で割ろうとしました。"), std::string::npos) << o.log;
+  // 9*0.7*10 falls just below 63; its text, which INT reads, is "63".
+  EXPECT_EQ(o.values[2], "63") << o.log;
+}
+
 }  // namespace
 }  // namespace sorane

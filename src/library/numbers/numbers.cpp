@@ -123,17 +123,37 @@ constexpr NumericForm BinaryForm(CommandId id) {
 
 // ---------------------------------------------------------------- integers and rounding
 
-void CmdTrunc(Call& c) {
-  c.ReturnInt(ToInt64(c.Num(0)));
+// 整数, INT and TRUNC cut the fraction off; ROUND rounds half to even; CEIL
+// and FLOOR give 32-bit integers.
+int64_t Truncated(Number x) {
+  return ToInt64(x);
 }
-void CmdRound(Call& c) {
-  c.ReturnInt(RoundHalfEven(c.Num(0)));
+int64_t CeilingOf(Number x) {
+  return ToInt32(std::ceil(x));
 }
-void CmdCeil(Call& c) {
-  c.ReturnInt(ToInt32(std::ceil(c.Num(0))));
+int64_t FloorOf(Number x) {
+  return ToInt32(std::floor(x));
 }
-void CmdFloor(Call& c) {
-  c.ReturnInt(ToInt32(std::floor(c.Num(0))));
+
+template <int64_t (*F)(Number)>
+void CmdWhole(Call& c) {
+  c.ReturnInt(F(c.Num(0)));
+}
+
+// The same for an expression (see NumericForm), while the integer is below
+// 10^15: the handler writes every digit of it, which the number format does
+// up to there, so the expression reads the same number from either.
+template <int64_t (*F)(Number)>
+bool Whole(const Number* args, Number& result) {
+  constexpr int64_t kAllDigits = 1000000000000000;
+  const int64_t whole = F(args[0]);
+  if (whole <= -kAllDigits || whole >= kAllDigits) return false;
+  result = static_cast<Number>(whole);
+  return true;
+}
+template <int64_t (*F)(Number)>
+constexpr NumericForm WholeForm(CommandId id) {
+  return {id, CmdWhole<F>, Whole<F>, 1};
 }
 
 template <Number (*F)(Number, long long)>
@@ -288,14 +308,27 @@ std::span<const NumericForm> NumberNumericForms() {
   // The commands with the template "?" or "?,?" whose handler is CmdUnary or
   // CmdBinary (those with particles bind their items differently).
   static constexpr NumericForm kForms[] = {
-      UnaryForm<Sin>(CommandId::Sin),          UnaryForm<Cos>(CommandId::Cos),
-      UnaryForm<Tan>(CommandId::Tan),          UnaryForm<Abs>(CommandId::Abs),
-      UnaryForm<Exp>(CommandId::Exp),          UnaryForm<Ln>(CommandId::Ln),
-      UnaryForm<Sqrt>(CommandId::Sqrt),        UnaryForm<Log2>(CommandId::Log2),
-      UnaryForm<Log10>(CommandId::Log10),      UnaryForm<ArcTan>(CommandId::ArcTan),
-      UnaryForm<ArcCos>(CommandId::ArcCos),    UnaryForm<ArcSin>(CommandId::ArcSin),
-      BinaryForm<LogBase>(CommandId::LogBase), BinaryForm<Power>(CommandId::Power),
+      UnaryForm<Sin>(CommandId::Sin),
+      UnaryForm<Cos>(CommandId::Cos),
+      UnaryForm<Tan>(CommandId::Tan),
+      UnaryForm<Abs>(CommandId::Abs),
+      UnaryForm<Exp>(CommandId::Exp),
+      UnaryForm<Ln>(CommandId::Ln),
+      UnaryForm<Sqrt>(CommandId::Sqrt),
+      UnaryForm<Log2>(CommandId::Log2),
+      UnaryForm<Log10>(CommandId::Log10),
+      UnaryForm<ArcTan>(CommandId::ArcTan),
+      UnaryForm<ArcCos>(CommandId::ArcCos),
+      UnaryForm<ArcSin>(CommandId::ArcSin),
+      BinaryForm<LogBase>(CommandId::LogBase),
+      BinaryForm<Power>(CommandId::Power),
       BinaryForm<Hypot>(CommandId::Hypot),
+      WholeForm<Truncated>(CommandId::Integer),
+      WholeForm<Truncated>(CommandId::Int),
+      WholeForm<Truncated>(CommandId::Trunc),
+      WholeForm<RoundHalfEven>(CommandId::Round),
+      WholeForm<CeilingOf>(CommandId::Ceil),
+      WholeForm<FloorOf>(CommandId::Floor),
   };
   return kForms;
 }
@@ -303,7 +336,7 @@ std::span<const NumericForm> NumberNumericForms() {
 CommandTable NumberCommands() {
   static constexpr CommandRow kRows[] = {
       {CommandId::Random, "乱数", "?の", CmdRandom, kPure},
-      {CommandId::Integer, "整数", "?", CmdTrunc, kPure},
+      {CommandId::Integer, "整数", "?", CmdWhole<Truncated>, kPure},
       {CommandId::TruncatePlaces, "切り捨て", "?を,?位で", CmdDecimalPlaces<TruncDecimal>, kPure},
       {CommandId::RoundPlaces, "四捨五入", "?を,?位で", CmdDecimalPlaces<RoundDecimal>, kPure},
       {CommandId::Sin, "サイン", "?", CmdUnary<Sin>, kPure},
@@ -313,17 +346,17 @@ CommandTable NumberCommands() {
       {CommandId::Tan, "タンジェント", "?", CmdUnary<Tan>, kPure},
       {CommandId::Tan, "TAN", "?", CmdUnary<Tan>, kPure},
       {CommandId::Abs, "ABS", "?", CmdUnary<Abs>, kPure},
-      {CommandId::Ceil, "CEIL", "?", CmdCeil, kPure},
+      {CommandId::Ceil, "CEIL", "?", CmdWhole<CeilingOf>, kPure},
       {CommandId::Exp, "EXP", "?", CmdUnary<Exp>, kPure},
-      {CommandId::Floor, "FLOOR", "?", CmdFloor, kPure},
+      {CommandId::Floor, "FLOOR", "?", CmdWhole<FloorOf>, kPure},
       {CommandId::Frac, "FRAC", "?", CmdFrac, kPure},
-      {CommandId::Int, "INT", "?", CmdTrunc, kPure},
+      {CommandId::Int, "INT", "?", CmdWhole<Truncated>, kPure},
       {CommandId::Ln, "LN", "?", CmdUnary<Ln>, kPure},
       {CommandId::LogBase, "LOG", "?,?", CmdBinary<LogBase>, kPure},
       {CommandId::Power, "POWER", "?,?", CmdBinary<Power>, kPure},
-      {CommandId::Round, "ROUND", "?", CmdRound, kPure},
+      {CommandId::Round, "ROUND", "?", CmdWhole<RoundHalfEven>, kPure},
       {CommandId::Sqrt, "SQRT", "?", CmdUnary<Sqrt>, kPure},
-      {CommandId::Trunc, "TRUNC", "?", CmdTrunc, kPure},
+      {CommandId::Trunc, "TRUNC", "?", CmdWhole<Truncated>, kPure},
       {CommandId::RandomReal, "RND", "", CmdRandomReal, kPure},
       {CommandId::Randomize, "乱数初期化", "?で", CmdRandomize, kPure},
       {CommandId::Log2, "LOG2", "?", CmdUnary<Log2>, kPure},
