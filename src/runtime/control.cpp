@@ -20,7 +20,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/calculator.h"
@@ -47,7 +46,14 @@ namespace sorane {
 struct TBlockText {
   std::string text;  // the block; after its NUL, the line mark of its last line
   size_t length = 0;
-  std::unordered_map<uint32_t, int> seals;
+  // The groups sealed while they run, by the offset of their ')', with how
+  // many runs hold each seal (a few at a time: kept in a short list that
+  // keeps its room, so a seal costs no allocation).
+  struct Seal {
+    uint32_t at;
+    int holders;
+  };
+  std::vector<Seal> seals;
 
   // The ')' of the group whose '(' is at `open`, as ReadGroup finds it.
   bool CloseOf(size_t open, size_t& close) {
@@ -142,19 +148,30 @@ bool KeepsAnother(const std::vector<Copy>& copies, size_t length) {
 class BlockSeal {
  public:
   BlockSeal(std::shared_ptr<TBlockText> block, uint32_t at) : block_(std::move(block)), at_(at) {
-    if (block_->seals[at_]++ == 0) block_->text[at_] = '\0';
+    if (TBlockText::Seal* seal = Find()) {
+      ++seal->holders;
+      return;
+    }
+    block_->seals.push_back({at_, 1});
+    block_->text[at_] = '\0';
   }
   ~BlockSeal() {
-    auto it = block_->seals.find(at_);
-    if (--it->second == 0) {
-      block_->seals.erase(it);
-      block_->text[at_] = ')';
-    }
+    TBlockText::Seal* seal = Find();
+    if (--seal->holders != 0) return;
+    *seal = block_->seals.back();
+    block_->seals.pop_back();
+    block_->text[at_] = ')';
   }
   BlockSeal(const BlockSeal&) = delete;
   BlockSeal& operator=(const BlockSeal&) = delete;
 
  private:
+  TBlockText::Seal* Find() {
+    for (TBlockText::Seal& seal : block_->seals)
+      if (seal.at == at_) return &seal;
+    return nullptr;
+  }
+
   std::shared_ptr<TBlockText> block_;
   uint32_t at_;
 };

@@ -202,11 +202,17 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
   if (text[0] == '"') {
     // Taken as written when nothing in it is expanded (no escape, no
     // embedded expression) and it ends where the text ends.
+    const std::string& yen = SJ("￥");
+    const std::string& brace = SJ("｛");
     size_t i = 1;
     while (i < text.size() && text[i] != '"') {
-      const char* q = text.c_str() + i;
-      if (*q == '\\' || *q == '\0' || AtWide(q, SJ("￥")) || IsOpeningBrace(q)) return false;
-      i += CharLen(text, i);
+      const char c = text[i];
+      if (c == '\\' || c == '\0' || c == '{') return false;
+      const size_t length = CharLen(text, i);
+      if (length == 2 &&
+          ((c == yen[0] && text[i + 1] == yen[1]) || (c == brace[0] && text[i + 1] == brace[1])))
+        return false;
+      i += length;
     }
     if (i + 1 != text.size()) return false;
     SetTypeMark(in.S.SoreType, "s");
