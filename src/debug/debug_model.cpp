@@ -34,7 +34,7 @@ std::vector<DebugRow> VariableRows(const THash& words, const DebugFilter& filter
     if (threshold && LevelOf(*w) < *threshold && w->Name != sore) continue;
     DebugRow row;
     row.name = w->Name;
-    row.value = (w->Kind == kWordHash && w->Elements) ? w->Elements->PairLines() : w->Value;
+    row.value = (w->Kind == kWordHash && w->Elements) ? w->Elements->PairLines() : w->Value();
     row.type = w->TypeMark;
     row.level = std::to_string(LevelOf(*w));
     rows.push_back(std::move(row));

@@ -380,7 +380,7 @@ void BuildVocabulary(Interpreter& in) {
   }
   for (const PreparedVariable& v : p.Variables) {
     auto node = std::make_unique<THashNode>(v.Name, kWordVariable);
-    node->Value = v.Default;
+    node->ValueToWrite() = v.Default;
     node->TypeMark = v.Description;
     node->Level = -1;
     node->Reserved = v.ReadOnly;
@@ -418,25 +418,25 @@ void BuildVocabulary(Interpreter& in) {
   fast.So->ObjectIndex = -1;
 
   // Command-line items and the two run-time paths are CP932 already.
-  var[kCommandLine]->Value = JoinLines(in.S.CommandLine);
-  var[kHostPath]->Value = in.S.HostPath;
-  var[kRuntimePath]->Value = in.S.RuntimePath;
+  var[kCommandLine]->ValueToWrite() = JoinLines(in.S.CommandLine);
+  var[kHostPath]->ValueToWrite() = in.S.HostPath;
+  var[kRuntimePath]->ValueToWrite() = in.S.RuntimePath;
 
   SpecialFolders folders = GetSpecialFolders();
-  var[kDesktopPath]->Value = ToSjis(folders.Desktop);
-  var[kTrashPath]->Value = ToSjis(folders.Trash);
-  var[kDocumentsPath]->Value = ToSjis(folders.Documents);
-  var[kStartMenuPath]->Value = ToSjis(folders.StartMenu);
-  var[kStartupPath]->Value = ToSjis(folders.Startup);
-  var[kSendToPath]->Value = ToSjis(folders.SendTo);
-  var[kWindowsPath]->Value = ToSjis(folders.RuntimeData);
-  var[kSystemPath]->Value = ToSjis(folders.System);
-  var[kTempPath]->Value = ToSjis(folders.Temp);
-  var[kFavoritesPath]->Value = ToSjis(folders.Favorites);
-  var[kOsName]->Value = ToSjis(OsName());
+  var[kDesktopPath]->ValueToWrite() = ToSjis(folders.Desktop);
+  var[kTrashPath]->ValueToWrite() = ToSjis(folders.Trash);
+  var[kDocumentsPath]->ValueToWrite() = ToSjis(folders.Documents);
+  var[kStartMenuPath]->ValueToWrite() = ToSjis(folders.StartMenu);
+  var[kStartupPath]->ValueToWrite() = ToSjis(folders.Startup);
+  var[kSendToPath]->ValueToWrite() = ToSjis(folders.SendTo);
+  var[kWindowsPath]->ValueToWrite() = ToSjis(folders.RuntimeData);
+  var[kSystemPath]->ValueToWrite() = ToSjis(folders.System);
+  var[kTempPath]->ValueToWrite() = ToSjis(folders.Temp);
+  var[kFavoritesPath]->ValueToWrite() = ToSjis(folders.Favorites);
+  var[kOsName]->ValueToWrite() = ToSjis(OsName());
 
-  var[kScreenWidth]->Value = std::to_string(in.host.Window().ScreenWidth());
-  var[kScreenHeight]->Value = std::to_string(in.host.Window().ScreenHeight());
+  var[kScreenWidth]->ValueToWrite() = std::to_string(in.host.Window().ScreenWidth());
+  var[kScreenHeight]->ValueToWrite() = std::to_string(in.host.Window().ScreenHeight());
 }
 
 }  // namespace sorane

@@ -29,13 +29,13 @@ constexpr int kHostNotFound = 11001;
 
 std::string Variable(Interpreter& in, const std::string& name) {
   THashNode* w = in.S.Words.FindExact(name);
-  return w ? w->Value : std::string();
+  return w ? w->Value() : std::string();
 }
 
 void SetVariable(Interpreter& in, const std::string& name, const std::string& value) {
   THashNode* w = in.S.Words.FindExact(name);
   if (!w) w = in.S.Words.AddVariable(name, "", "s", 0);
-  w->Value = value;
+  w->ValueToWrite() = value;
   w->TypeMark = "s";
 }
 

@@ -29,7 +29,7 @@ using net::Curl;
 
 std::string Variable(Interpreter& in, const std::string& name) {
   THashNode* w = in.S.Words.FindExact(name);
-  return w ? w->Value : std::string();
+  return w ? w->Value() : std::string();
 }
 
 // ---------------------------------------------------------------- remote paths

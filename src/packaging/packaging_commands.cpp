@@ -113,7 +113,7 @@ void CmdLoadScrambled(Call& c) {
   std::string bytes, text;
   if (!ReadFileBytes(name, bytes) || !DecodeScrambledText(std::move(bytes), text))
     in.Raise(msg::FileFailure(), file);
-  var->Value = std::move(text);
+  var->ValueToWrite() = std::move(text);
   var->TypeMark = "s";
 }
 
@@ -140,7 +140,7 @@ void CmdSharedSave(Call& c) {
       in.Raise(SJ("共有メモリ[") + name + SJ("]を開けません"));
     }
   }
-  const std::string& value = in.S.Fast.Sore->Value;
+  const std::string& value = in.S.Fast.Sore->Value();
   char block[kSharedAreaSize] = {};
   memcpy(block, value.data(), std::min(value.size(), kSharedAreaSize));
   memcpy(area->Data(), block, kSharedAreaSize);

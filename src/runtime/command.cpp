@@ -72,12 +72,12 @@ const std::string* Call::ValueInPlace(size_t k) {
   THashNode* w = VariableItem(k);
   if (!w) return nullptr;
   SetTypeMark(in.S.SoreType, w->TypeMark);
-  return &w->Value;
+  return &w->Value();
 }
 
 const std::string* Call::VariableInPlace(size_t k) {
   THashNode* w = VariableItem(k);
-  return w ? &w->Value : nullptr;
+  return w ? &w->Value() : nullptr;
 }
 
 bool Call::ReadsNothingElse(size_t k) {
@@ -121,16 +121,22 @@ void Call::Return(std::string value, const char* mark) {
 
 void Call::ReturnNumber(Number v) {
   // Written into それ's own room (most results need no new one).
-  FormatNumberInto(v, in.S.Fast.Sore->Value);
+  in.S.Fast.Sore->SetNumber(v);
   SetTypeMark(in.S.SoreType, "e");
   SetTypeMark(in.S.Fast.Sore->TypeMark, "e");
 }
 
 void Call::ReturnInt(long long v) {
-  // All its digits, written into それ's own room.
-  char digits[24];
-  char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-  in.S.Fast.Sore->Value.assign(digits, end);
+  // All its digits: below 10^15 as the number format writes it, kept as a
+  // number; beyond, written into それ's own room.
+  constexpr long long kAllDigits = 1000000000000000;
+  if (v > -kAllDigits && v < kAllDigits) {
+    in.S.Fast.Sore->SetInteger(v);
+  } else {
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    in.S.Fast.Sore->ValueToWrite().assign(digits, end);
+  }
   SetTypeMark(in.S.SoreType, "e");
   SetTypeMark(in.S.Fast.Sore->TypeMark, "e");
 }
@@ -140,12 +146,12 @@ void Call::ReturnCommon(std::string value, const char* type) {
 }
 
 void Call::ReturnMarked(std::string value, const char* mark) {
-  in.S.Fast.Sore->Value = std::move(value);
+  in.S.Fast.Sore->ValueToWrite() = std::move(value);
   SetTypeMark(in.S.Fast.Sore->TypeMark, mark);
 }
 
 void Call::ReturnValueOnly(std::string value) {
-  in.S.Fast.Sore->Value = std::move(value);
+  in.S.Fast.Sore->ValueToWrite() = std::move(value);
 }
 
 void Call::BadArgument() const {

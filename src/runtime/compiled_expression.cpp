@@ -555,7 +555,7 @@ class Runner {
           return true;
         }
         if (t.node->Kind == kWordVariable) {
-          value = t.node->Value;
+          value = t.node->Value();
           type = t.node->TypeMark;
           return true;
         }
@@ -645,7 +645,9 @@ class Runner {
         arg.generation = generation;
       }
       if (!arg.node || arg.node->Kind != kWordVariable) return false;
-      x[k] = ParseNumber(arg.node->Value);
+      int64_t stored;
+      x[k] = arg.node->StoredInteger(stored) ? static_cast<Number>(stored)
+                                             : ParseNumber(arg.node->Value());
     }
     if (!form->Compute(x, result)) return false;
     committed_ = true;
@@ -878,7 +880,7 @@ class Runner {
       if (!TermCompiled(*joined, more, type)) return false;
       tail += more;
     }
-    word->Value += tail;
+    word->ValueToWrite() += tail;
     return true;
   }
 
@@ -1021,7 +1023,7 @@ class Runner {
     }
     const std::string& mark = e->TypeMark;
     type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
-    value = e->Value;
+    value = e->Value();
     return true;
   }
 
@@ -1033,9 +1035,9 @@ class Runner {
     Lookup(t);
     THashNode* x = t.node;
     if (!x) return false;
-    if (x->Kind == kWordVariable && !x->Value.empty()) {
+    if (x->Kind == kWordVariable && !x->Value().empty()) {
       // A variable that holds the name of a hash or an object stands for it.
-      THashNode* named = in_.S.Words.FindExact(x->Value);
+      THashNode* named = in_.S.Words.FindExact(x->Value());
       if (named && named->Kind != kWordVariable) x = named;
     }
     if (x->Kind != kWordHash || !x->Elements) return false;
@@ -1067,7 +1069,7 @@ class Runner {
     if (t.kind == TermNode::kNumber) return &t.text;
     if (t.kind != TermNode::kWord) return nullptr;
     Lookup(t);
-    return t.node && t.node->Kind == kWordVariable ? &t.node->Value : nullptr;
+    return t.node && t.node->Kind == kWordVariable ? &t.node->Value() : nullptr;
   }
 
   // A term whose value is read without running anything: a number, a
@@ -1184,11 +1186,11 @@ class Runner {
     const char type = mark.empty() ? '\0' : mark.back();
     bool is_number = type == 'e';
     if (first && type != 'e' && type != 's') {
-      std::string_view v = e->Value;
+      std::string_view v = e->Value();
       if (!v.empty() && v[0] == '-') v.remove_prefix(1);
       is_number = IsNumberText(v);
     }
-    out.SetText(e->Value, is_number);
+    out.SetText(e->Value(), is_number);
     return true;
   }
 
@@ -1199,7 +1201,7 @@ class Runner {
     if (NumericVariable(t, out)) return true;
     if (!t.node || t.node->Kind != kWordVariable) return false;
     const std::string& mark = t.node->TypeMark;
-    out.SetText(t.node->Value, mark.size() == 1 && mark[0] == 'e');
+    out.SetText(t.node->Value(), mark.size() == 1 && mark[0] == 'e');
     return true;
   }
 
@@ -1213,7 +1215,12 @@ class Runner {
   // writes it: that number.
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
     if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
-    std::string_view v = n.Value;
+    int64_t stored;
+    if (n.StoredInteger(stored)) {
+      out.SetNum(static_cast<Number>(stored));
+      return true;
+    }
+    std::string_view v = n.Value();
     size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
     size_t digits = v.size() - i;
     if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;

@@ -245,47 +245,15 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
-// A word's value becomes the integer n (type "e"), in the storage it has.
+// A word's value becomes the integer n (type "e"), kept as a number: its
+// text is written only when the script reads it as text.
 void SetInteger(THashNode* w, int32_t n) {
-  char digits[16];
-  size_t size = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
-  std::string& v = w->Value;
-  if (size <= v.capacity()) {
-    v.resize(size);
-    std::memcpy(v.data(), digits, size);
-  } else {
-    v.assign(digits, size);
-  }
+  w->SetInteger(n);
   if (w->TypeMark.size() != 1 || w->TypeMark[0] != 'e') w->TypeMark = "e";
 }
 
 void SetCount(Interpreter& in, int32_t n) {
   if (THashNode* c = in.S.Fast.Count) SetInteger(c, n);
-}
-
-// The counter word w of the record on top becomes r.Counter, one more than at
-// the last pass: when w still holds the digits written then, one is added to
-// them in place; else the number is written anew and its digits remembered.
-void NextCount(THashNode* w, TRunControl& r) {
-  std::string& v = w->Value;
-  size_t size = r.CountTextSize;
-  if (size != 0 && v.size() == size && std::memcmp(v.data(), r.CountText, size) == 0 &&
-      w->TypeMark.size() == 1 && w->TypeMark[0] == 'e') {
-    size_t i = size;
-    while (i > 0 && r.CountText[i - 1] == '9') r.CountText[--i] = '0';
-    if (i > 0) {
-      ++r.CountText[i - 1];
-      for (size_t j = i - 1; j < size; ++j) v[j] = r.CountText[j];
-      return;
-    }
-  }
-  SetInteger(w, r.Counter);
-  // Only digits (no sign) are added to in place.
-  r.CountTextSize = 0;
-  if (r.Counter >= 0 && v.size() <= sizeof r.CountText) {
-    std::memcpy(r.CountText, v.data(), v.size());
-    r.CountTextSize = static_cast<uint8_t>(v.size());
-  }
 }
 
 const std::shared_ptr<const std::string>& EmptyText() {
@@ -354,21 +322,21 @@ bool NextPassInPlace(Interpreter& in) {
     case kRunFor: {
       if (r->Counter >= r->Limit) return false;
       ++r->Counter;
-      NextCount(CounterOf(in, *r), *r);
+      SetInteger(CounterOf(in, *r), r->Counter);
       break;
     }
     case kRunTimes:
       if (r->Counter >= r->Limit) return false;
       ++r->Counter;
-      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
+      SetCount(in, r->Counter);
       break;
     case kRunEach:
       if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
       // それ takes the line in the storage it has.
-      in.S.Fast.Sore->Value.assign((*r->Elements)[r->Counter]);
+      in.S.Fast.Sore->ValueToWrite().assign((*r->Elements)[r->Counter]);
       SetTypeMark(in.S.SoreType, "s");
       ++r->Counter;
-      if (THashNode* c = in.S.Fast.Count) NextCount(c, *r);
+      SetCount(in, r->Counter);
       break;
     default:
       return false;
@@ -396,7 +364,7 @@ void NextFor(Interpreter& in, TRunControl&& r) {
   }
   ++r.Counter;
   THashNode* v = CounterOf(in, r);
-  v->Value = std::to_string(r.Counter);
+  v->ValueToWrite() = std::to_string(r.Counter);
   v->TypeMark = "e";
   in.RunBlock(std::move(r));
 }
@@ -770,7 +738,7 @@ void CmdFor(Call& c) {
   r.Condition = name;
   in.ReadBlock(r);
   if (last < first) return;
-  v->Value = std::to_string(first);
+  v->ValueToWrite() = std::to_string(first);
   v->TypeMark = "e";
   in.RunBlock(std::move(r));
 }
@@ -786,7 +754,7 @@ void CmdEach(Call& c) {
       if (w->Elements)
         for (THashNode* e : w->Elements->AllNodes()) text += e->Name + "\r\n";
     } else {
-      lines_of = &w->Value;
+      lines_of = &w->Value();
     }
   } else {
     text = in.Evaluate(raw);

@@ -177,7 +177,7 @@ void Interpreter::HandleError(const std::string& message, bool language_error) {
       ErrorLog += "\r\n";
     ErrorLog += line + "\r\n" + msg::UnknownSystemError() + "\r\n";
   }
-  S.Fast.ErrorMessage->Value = message;
+  S.Fast.ErrorMessage->ValueToWrite() = message;
   S.ArgStack.Clear();
   S.CallMode = false;
   S.SoreImplied = false;

@@ -139,15 +139,15 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 // afterwards.
 std::string Interpreter::RunCommandForValue(THashNode* command) {
   THashNode* sore = S.Fast.Sore;
-  std::string saved = sore->Value;
+  std::string saved = sore->Value();
   try {
     ExecuteWord(command);
   } catch (...) {
-    sore->Value = std::move(saved);
+    sore->ValueToWrite() = std::move(saved);
     throw;
   }
-  std::string result = std::move(sore->Value);
-  sore->Value = std::move(saved);
+  std::string result = std::move(sore->ValueToWrite());
+  sore->ValueToWrite() = std::move(saved);
   return result;
 }
 
@@ -241,7 +241,7 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
   }
   if (n->Kind != kWordVariable) return false;
   in.S.SoreType = n->TypeMark;
-  out = n->Value;
+  out = n->Value();
   return true;
 }
 
@@ -336,7 +336,7 @@ std::string Interpreter::Term(const char*& p) {
     case kWordVariable:
       if (*p == '#') return CellAccess(n, p);
       S.SoreType = n->TypeMark;
-      return n->Value;
+      return n->Value();
     case kWordObject:
       return GetObjectDefault(*this, n);
     case kWordHash:
@@ -352,17 +352,17 @@ std::string Interpreter::Term(const char*& p) {
 std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
   SkipBlanks(p);
   std::string m = *p == '(' ? ReadGroup(p) : ReadWord(p);
-  if (x->Kind == kWordVariable && !x->Value.empty()) {
+  if (x->Kind == kWordVariable && !x->Value().empty()) {
     // A variable that holds the name of a hash or an object stands for it.
-    THashNode* named = S.Words.FindExact(x->Value);
+    THashNode* named = S.Words.FindExact(x->Value());
     if (named && named->Kind != kWordVariable) x = named;
   }
   switch (x->Kind) {
     case kWordVariable: {
       THashNode* k = S.Words.FindExact(m);
-      std::string key = k && k->Kind == kWordVariable ? k->Value : m;
+      std::string key = k && k->Kind == kWordVariable ? k->Value() : m;
       SetTypeMark(S.SoreType, "s");
-      return PairValue(x->Value, key);
+      return PairValue(x->Value(), key);
     }
     case kWordObject:
       return GetObjectProperty(*this, x, m);
@@ -379,7 +379,7 @@ std::string Interpreter::MemberAccess(THashNode* x, const char*& p) {
       }
       const std::string& mark = e->TypeMark;
       S.SoreType = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
-      return e->Value;
+      return e->Value();
     }
     default:
       Raise(SJ("オブジェクト\"%s\"から、直接値を得ることは出来ません。"), x->Name);
@@ -398,7 +398,7 @@ std::string Interpreter::CellAccess(THashNode* v, const char*& p) {
     ++p;
     y = CellIndex(*this, p);
   }
-  CsvTable table = CsvParse(v->Value);
+  CsvTable table = CsvParse(v->Value());
   std::string out;
   long long rows = static_cast<long long>(table.size());
   if (!has_y) {

@@ -159,7 +159,7 @@ std::string GetObjectDefault(Interpreter& in, THashNode* object) {
   if (in.ObjectHooks) return in.ObjectHooks->get_default(in, object);
   // Without the layer an object word reads as the value text kept in it.
   SetTypeMark(in.S.SoreType, "s");
-  return object->Value;
+  return object->Value();
 }
 
 void SetObjectDefault(Interpreter& in, THashNode* object, const std::string& value) {

@@ -81,7 +81,7 @@ void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* re
     return;
   }
   in.S.SoreType = named->TypeMark;
-  item = named->Value;
+  item = named->Value();
 }
 
 // Binds the pushed arguments to the label's template and moves their values to
@@ -121,19 +121,19 @@ struct SoreKeeper {
         mark(i.SoreRooms.At(2 * i.SoreKept + 1)) {
     ++in.SoreKept;
     if (sore) {
-      value.assign(sore->Value);
+      value.assign(sore->Value());
       mark.assign(sore->TypeMark);
     }
   }
   ~SoreKeeper() {
     --in.SoreKept;
     if (sore) {
-      sore->Value.swap(value);
+      sore->ValueToWrite().swap(value);
       sore->TypeMark.swap(mark);
     }
   }
   // それ's value now, taken: the caller's value replaces it on exit anyway.
-  std::string TakeCurrent() { return sore ? std::move(sore->Value) : std::string(); }
+  std::string TakeCurrent() { return sore ? std::move(sore->ValueToWrite()) : std::string(); }
 };
 
 // The items the statement had pushed before a call form: its own arguments must
@@ -456,7 +456,7 @@ THashNode* DeclaredWord(Call& c, const char* initial) {
   THashNode* w = in.S.Words.FindExact(name);
   if (!w) {
     w = in.AddVariable(name);
-    w->Value = initial;
+    w->ValueToWrite() = initial;
     return w;
   }
   if (w->Reserved) in.Raise(SJ("オブジェクト\"%s\"は、既に存在するので、作成できません。"), name);
@@ -468,12 +468,13 @@ void CmdAsNumber(Call& c) {
   w->Elements.reset();
   w->Kind = kWordVariable;
   w->TypeMark = "e";
-  if (w->Value.empty()) w->Value = "0";
+  if (w->ValueToWrite().empty()) w->ValueToWrite() = "0";
 }
 
 void CmdAsString(Call& c) {
   THashNode* w = DeclaredWord(c, "");
-  if (w->Kind == kWordHash) w->Value = w->Elements ? w->Elements->PairLines() : std::string();
+  if (w->Kind == kWordHash)
+    w->ValueToWrite() = w->Elements ? w->Elements->PairLines() : std::string();
   w->Elements.reset();
   w->Kind = kWordVariable;
   w->TypeMark = "s";
@@ -484,13 +485,13 @@ void CmdAsHash(Call& c) {
   THashNode* w = DeclaredWord(c, "");
   if (w->Kind == kWordVariable) {
     w->Elements = std::make_unique<THash>();
-    w->Elements->LoadPairLines(w->Value, in.S.RunStack.Count());
+    w->Elements->LoadPairLines(w->Value(), in.S.RunStack.Count());
   } else if (w->Kind == kWordHash) {
     if (!w->Elements) w->Elements = std::make_unique<THash>();
   } else {
     in.Raise(msg::BadSyntax() + SJ("変更できません！"), w->Name);
   }
-  w->Value.clear();
+  w->ValueToWrite().clear();
   w->TypeMark = "hs";
   w->Kind = kWordHash;
 }
@@ -504,7 +505,7 @@ void CmdListKeys(Call& c) {
     if (w->Elements)
       for (THashNode* e : w->Elements->AllNodes()) out += e->Name + "\r\n";
   } else {
-    const std::string& v = w->Value;
+    const std::string& v = w->Value();
     size_t i = 0;
     while (i < v.size()) {
       size_t end = v.find_first_of("\r\n", i);
@@ -545,7 +546,7 @@ void CmdStore(Call& c) {
   THashNode* v = c.Word(0, true);
   THashNode* sore = in.S.Fast.Sore;
   if (!sore || v == sore) return;
-  v->Value = sore->Value;
+  v->ValueToWrite() = sore->Value();
   v->TypeMark = sore->TypeMark;
 }
 
@@ -604,7 +605,7 @@ void Interpreter::CallLabel(THashNode* label) {
 
 std::string Interpreter::RunLabelInExpression(THashNode* label) {
   SoreKeeper keep(*this);
-  if (S.Fast.Sore) S.Fast.Sore->Value.clear();
+  if (S.Fast.Sore) S.Fast.Sore->ValueToWrite().clear();
   RunLabelNested(*this, label);
   return keep.TakeCurrent();
 }

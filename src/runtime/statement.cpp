@@ -896,7 +896,7 @@ void Interpreter::SuffixAnalysis(std::string t, const char* after, bool plain, b
       std::string r = FunctionCall(w, q);
       if (!ContinueAfterCall(at, q)) return;
       if (*p == '\0' || *p == '\r' || *p == ';') {
-        S.Fast.Sore->Value = r;
+        S.Fast.Sore->ValueToWrite() = r;
         S.Fast.Sore->TypeMark = S.SoreType;
         return;
       }
@@ -1186,7 +1186,7 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
       std::string name = target.substr(0, target.find('#'));
       THashNode* var = S.Words.FindExact(name);
       if (!var) var = AddVariable(name);
-      CsvTable table = CsvParse(var->Value);
+      CsvTable table = CsvParse(var->Value());
       if (xi >= 0 && (!has_y || yi >= 0) && xi < 1000000 && yi < 1000000) {
         if (!has_y) {
           if (table.size() <= static_cast<size_t>(xi)) table.resize(xi + 1);
@@ -1232,8 +1232,8 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     S.SoreType = from->TypeMark;
     THashNode* w = AssignedWord(target, target_word);
     if (w->Kind != kWordVariable || w->Reserved || S.SoreType == "hs")
-      return StoreAssigned(w, target, from->Value, std::string(S.SoreType));
-    w->Value = from->Value;
+      return StoreAssigned(w, target, from->Value(), std::string(S.SoreType));
+    w->ValueToWrite() = from->Value();
     w->TypeMark = S.SoreType;
     return;
   }
@@ -1284,7 +1284,7 @@ void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* tar
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
     return StoreAssigned(w, target, FormatNumber(n), "e");
-  FormatNumberInto(n, w->Value);
+  w->SetNumber(n);
   SetTypeMark(w->TypeMark, "e");
 }
 
@@ -1302,10 +1302,10 @@ void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::st
         w->Kind = kWordHash;
         w->Elements = std::make_unique<THash>();
         w->Elements->LoadPairLines(v, S.RunStack.Count());
-        w->Value.clear();
+        w->ValueToWrite().clear();
         w->TypeMark = "hs";
       } else {
-        w->Value = std::move(v);
+        w->ValueToWrite() = std::move(v);
         w->TypeMark = m;
       }
       return;
@@ -1317,7 +1317,7 @@ void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::st
       } else {
         w->Kind = kWordVariable;
         w->Elements.reset();
-        w->Value = std::move(v);
+        w->ValueToWrite() = std::move(v);
         w->TypeMark = m;
       }
       return;
@@ -1421,7 +1421,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     if (key_as_written && Expressions && !*key_compiled &&
         ReadsAsWord(target, n, member->key_word) && n && n->Kind == kWordVariable) {
       S.SoreType = n->TypeMark;
-      return n->Value;
+      return n->Value();
     }
     return Evaluate(target, key_compiled);
   };
@@ -1462,12 +1462,12 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       std::string key = evaluate_key();
       std::string value = Evaluate(value_text);
       THash pairs;
-      pairs.LoadPairLines(x->Value, 0);
+      pairs.LoadPairLines(x->Value(), 0);
       if (THashNode* e = pairs.FindExact(key))
-        e->Value = value;
+        e->ValueToWrite() = value;
       else
         pairs.AddVariable(key, value, "s", 0);
-      x->Value = pairs.PairLines();
+      x->ValueToWrite() = pairs.PairLines();
       return;
     }
     case kWordHash: {
@@ -1479,9 +1479,9 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
       if (number)
-        FormatNumberInto(n, e->Value);
+        e->SetNumber(n);
       else
-        e->Value = std::move(value);
+        e->ValueToWrite() = std::move(value);
       e->TypeMark = S.SoreType;
       return;
     }

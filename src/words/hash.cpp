@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -16,9 +17,27 @@ namespace sorane {
 
 const THashNodeMore THashNode::kNoMore;
 
+void THashNode::WriteIntegerText() const {
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, integer_);
+  value_.assign(digits, end);
+  text_pending_ = false;
+}
+
+void THashNode::SetNumber(Number n) {
+  constexpr Number kAllDigits = 1e15L;
+  if (n > -kAllDigits && n < kAllDigits) {
+    const auto whole = static_cast<int64_t>(n);
+    // (-0 is written "0", as the whole number 0.)
+    if (static_cast<Number>(whole) == n) return SetInteger(whole);
+  }
+  FormatNumberInto(n, ValueToWrite());
+}
+
 void THashNode::CopyAttributesFrom(const THashNode& other) {
   if (this == &other) return;
-  Value = other.Value;
+  ValueToWrite() = other.Value();
+  has_integer_ = other.StoredInteger(integer_);
   TypeMark = other.TypeMark;
   Kind = other.Kind;
   Command = other.Command;
@@ -319,13 +338,13 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
     uint32_t number = MakeNode();
     THashNode* n = NodeAt(number);
     n->Name = name;
-    n->Value = value;
+    n->ValueToWrite() = value;
     n->TypeMark = mark;
     n->Level = level;
     return Insert(number, hash);
   }
   auto n = std::make_unique<THashNode>(std::string(name), kWordVariable);
-  n->Value = value;
+  n->ValueToWrite() = value;
   n->TypeMark = mark;
   n->Level = level;
   return Add(std::move(n));
@@ -406,7 +425,7 @@ std::string THash::NamesText() const {
 
 std::string THash::PairLines() const {
   std::string out;
-  for (THashNode* n : AllNodes()) out += n->Name + "=" + n->Value + "\r\n";
+  for (THashNode* n : AllNodes()) out += n->Name + "=" + n->Value() + "\r\n";
   return Trim(out);
 }
 
@@ -419,7 +438,7 @@ void THash::LoadPairLines(std::string_view text, int32_t level) {
 
 std::string THash::ValueOf(std::string_view name, bool fold) const {
   THashNode* n = Find(name, fold);
-  return n ? n->Value : std::string();
+  return n ? n->Value() : std::string();
 }
 
 void THash::CopyTo(THash& dest) const {

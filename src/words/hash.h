@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/number.h"
 #include "text/sjis.h"
 #include "words/command_ids.h"
 
@@ -46,7 +47,34 @@ struct THashNode {
   // What a lookup and a read touch come first, so that they share the node's
   // first cache lines.
   std::string Name;
-  std::string Value;
+
+  // The value's text. A whole number stored as one (SetInteger) has its text
+  // written when it is first read.
+  const std::string& Value() const {
+    if (text_pending_) WriteIntegerText();
+    return value_;
+  }
+  // The value's text, to be changed: a number stored as one is one no more.
+  std::string& ValueToWrite() {
+    if (text_pending_) WriteIntegerText();
+    has_integer_ = false;
+    return value_;
+  }
+  // Stores a whole number below 10^15 in magnitude (which the number format
+  // writes with all its digits) without writing its text yet.
+  void SetInteger(int64_t n) {
+    integer_ = n;
+    has_integer_ = text_pending_ = true;
+  }
+  // Stores a number as the number format writes it: a whole number below
+  // 10^15 as one (SetInteger), any other as its text.
+  void SetNumber(Number n);
+  // The whole number the value was stored as (SetInteger), while it is unchanged.
+  bool StoredInteger(int64_t& n) const {
+    n = integer_;
+    return has_integer_;
+  }
+
   // What a read of the word reports as its type: "s", "e", "hs" (or any other
   // text, which counts as untyped) — for system variables their description,
   // for objects the kind text ("メインフォーム").
@@ -61,6 +89,11 @@ struct THashNode {
   // In its table's index (made and listed, not removed); here, where it fills
   // the room left before the next pointer.
   bool indexed_ = false;
+  bool has_integer_ = false;           // integer_ is the value
+  mutable bool text_pending_ = false;  // value_ is still to be written from integer_
+  mutable std::string value_;
+  int64_t integer_ = 0;
+  void WriteIntegerText() const;
 
  public:
   std::unique_ptr<THash> Elements;  // hashes: their element table

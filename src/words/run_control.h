@@ -61,10 +61,6 @@ struct TRunControl {
   int32_t Counter = 0;
   int32_t Limit = 0;
   RunKind Kind = kRunThen;
-  // The counter's text written at the last pass made in place (the counter of
-  // 繰り返す, 回数 for 回 and 反復), so the next pass adds one to its digits.
-  uint8_t CountTextSize = 0;  // 0: none
-  char CountText[11] = {};
   // The block text: the bytes [BodyBegin, BodyEnd) of Body, or all of Body when
   // BodyBegin is null; null for a record without a block (a call).
   std::shared_ptr<const std::string> Body;

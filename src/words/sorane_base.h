@@ -128,12 +128,12 @@ class TSoraneBase {
 
   // Sets それ's Value and SoreType (not それ's own TypeMark).
   void SetSore(std::string&& value, const char* type) {
-    Fast.Sore->Value = std::move(value);
+    Fast.Sore->ValueToWrite() = std::move(value);
     SetTypeMark(SoreType, type);
   }
   // A copy written into それ's own room.
   void SetSore(const std::string& value, const char* type) {
-    Fast.Sore->Value = value;
+    Fast.Sore->ValueToWrite() = value;
     SetTypeMark(SoreType, type);
   }
   // The sentinel of SwitchValue.

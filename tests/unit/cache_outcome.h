@@ -44,7 +44,7 @@ Outcome RunScript(bool caches, const char* utf8, const std::vector<const char*>&
   out.log = SjisToUtf8(in.ErrorLog);
   for (const char* name : names) {
     THashNode* w = in.S.Words.FindExact(Utf8ToSjis(name));
-    out.values.push_back(w ? SjisToUtf8(w->Value) : "(none)");
+    out.values.push_back(w ? SjisToUtf8(w->Value()) : "(none)");
   }
   return out;
 }

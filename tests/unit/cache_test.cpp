@@ -594,5 +594,36 @@ TEST_F(CacheTest, CalculationsPassedToNumericCommands) {
   EXPECT_EQ(o.values[2], "63") << o.log;
 }
 
+TEST_F(CacheTest, WholeNumbersKeptAsNumbersReadAsText) {
+  // Counters, sums and command results kept as numbers are read as text
+  // everywhere a text is wanted: joined, counted, as a key, cut in place,
+  // copied, listed with a dictionary, compared as text.
+  Outcome o = Both(
+      "合計は、0\n"
+      "記録は、「」\n"
+      "Iを、8から、11まで、繰り返す(\n"
+      "  合計は、合計+I*10\n"
+      "  記録は、記録&I&「/」&文字数(合計)&「/」\n"
+      "  Hの、(I)は、合計\n"
+      "  Xは、合計\n"
+      "  Xの、「0」を、「o」に、置換\n"
+      "  記録は、記録&X&「/」&それ&「/」\n"
+      "  Yは、合計*3\n"
+      "  Yの、「1」までを、切り取る\n"
+      "  Yは、Y+1\n"
+      "  記録は、記録&Y&「,」\n"
+      ")\n"
+      "「合計」から、「写し」へ、単語コピー\n"
+      "「写し」を、文字列として扱う\n"
+      "もし、写し=「380」ならば、記録は、記録&「同じ」\n"
+      "辞書は、「」&H\n",
+      {"記録", "辞書", "写し", "X"});
+  // 置換 leaves X as it was; 切り取る changes Y's text in place (1140 keeps
+  // "140", which Y+1 reads).
+  EXPECT_EQ(o.values[0], "8/2/80/8o/1,9/3/170/17o/1,10/3/270/27o/1,11/3/380/38o/141,同じ") << o.log;
+  EXPECT_EQ(o.values[1], "8=80\r\n9=170\r\n10=270\r\n11=380") << o.log;
+  EXPECT_EQ(o.values[2], "380") << o.log;
+}
+
 }  // namespace
 }  // namespace sorane

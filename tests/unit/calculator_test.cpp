@@ -291,7 +291,7 @@ TEST_F(ExprTest, MemberAccessErrors) {
 
 TEST_F(ExprTest, ObjectPropertiesAndDllFunctionsAreBrokenLinksWithoutTheirLayer) {
   auto obj = std::make_unique<THashNode>("Obj", kWordObject);
-  obj->Value = "last";
+  obj->ValueToWrite() = "last";
   in.S.Words.Add(std::move(obj));
   auto dll = std::make_unique<THashNode>("Fn", kWordDll);
   in.S.Words.Add(std::move(dll));

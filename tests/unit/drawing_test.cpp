@@ -362,7 +362,7 @@ class DrawingScriptTest : public ::testing::Test {
   std::string Errors() { return SjisToUtf8(in.ErrorLog); }
   std::string Var(const char* name) {
     THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : "(none)";
+    return w ? SjisToUtf8(w->Value()) : "(none)";
   }
 };
 

@@ -18,7 +18,7 @@ namespace {
 
 std::string Var(ScriptRun& r, const char* name) {
   THashNode* w = r.in.S.Words.Find(Utf8ToSjis(name), false);
-  return w ? SjisToUtf8(w->Value) : "(none)";
+  return w ? SjisToUtf8(w->Value()) : "(none)";
 }
 
 constexpr const char* kRed = "255";

@@ -186,7 +186,7 @@ TEST(HostDialogs, AnsweredThroughTheHook) {
   ASSERT_TRUE(r.Start());
   auto var = [&](const char* name) {
     THashNode* w = r.in.S.Words.Find(name, false);
-    return w ? SjisToUtf8(w->Value) : std::string("<none>");
+    return w ? SjisToUtf8(w->Value()) : std::string("<none>");
   };
   EXPECT_EQ(var("A"), "山田");
   EXPECT_EQ(var("B"), "0");
@@ -247,7 +247,7 @@ TEST(ErrorDialog, ButtonsContinueOrStop) {
   ASSERT_TRUE(r.Start());
   THashNode* a = r.in.S.Words.Find("A", false);
   ASSERT_TRUE(a) << SjisToUtf8(r.in.ErrorLog);
-  EXPECT_EQ(SjisToUtf8(a->Value), "続いた");
+  EXPECT_EQ(SjisToUtf8(a->Value()), "続いた");
   EXPECT_EQ(r.in.S.Words.Find("B", false), nullptr);
   EXPECT_TRUE(r.in.S.StopRequested);
   EXPECT_TRUE(r.host.StoppedByError());
@@ -363,7 +363,7 @@ TEST(HostEvents, KeysMouseAndResizeReachTheHandlers) {
   ASSERT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
   auto var = [&](const char* name) {
     THashNode* w = r.in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : std::string("(none)");
+    return w ? SjisToUtf8(w->Value()) : std::string("(none)");
   };
   auto* edit = new QLineEdit(&r.window);
   edit->show();
@@ -408,7 +408,7 @@ TEST(HostEvents, LabelTimerFiresOnceWhileWaiting) {
   while (clock.elapsed() < 400) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   THashNode* count = r.in.S.Words.Find(Utf8ToSjis("回"), false);
   ASSERT_NE(count, nullptr);
-  EXPECT_EQ(count->Value, "1");
+  EXPECT_EQ(count->Value(), "1");
   EXPECT_FALSE(r.host.Loop().LabelTimerActive());
   EXPECT_TRUE(r.in.ErrorLog.empty()) << SjisToUtf8(r.in.ErrorLog);
 }

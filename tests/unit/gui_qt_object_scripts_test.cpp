@@ -19,7 +19,7 @@ struct ObjectScript : ScriptRun {
   explicit ObjectScript(const char* utf8) : ScriptRun(utf8) {}
   std::string Var(const char* name) {
     THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : std::string("(none)");
+    return w ? SjisToUtf8(w->Value()) : std::string("(none)");
   }
   std::string Errors() { return SjisToUtf8(in.ErrorLog); }
   // The widget of the object named so.

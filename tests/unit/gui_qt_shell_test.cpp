@@ -27,7 +27,7 @@ struct ShellScript : ScriptRun {
   explicit ShellScript(const char* utf8) : ScriptRun(utf8) {}
   std::string Var(const char* name) {
     THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : std::string("(none)");
+    return w ? SjisToUtf8(w->Value()) : std::string("(none)");
   }
   QWidget* Widget(const char* name) {
     THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);

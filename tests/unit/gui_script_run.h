@@ -27,7 +27,7 @@ struct ScriptRun {
   ~ScriptRun() { host.Detach(); }
   bool Start() { return host.StartRun(); }
   const QImage& Surface() { return host.Canvas().Picture(); }
-  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value); }
+  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value()); }
   bool Defined(const char* utf8_name) {
     return in.S.Words.FindExact(Utf8ToSjis(utf8_name)) != nullptr;
   }

@@ -92,11 +92,11 @@ struct SoreState {
 SoreState RunForSore(bool caches, const char* utf8) {
   SoreState s;
   RunScript(caches, utf8, {}, [&](Interpreter& in) {
-    s.value = SjisToUtf8(in.S.Fast.Sore->Value);
+    s.value = SjisToUtf8(in.S.Fast.Sore->Value());
     s.mark = in.S.Fast.Sore->TypeMark;
     s.type = in.S.SoreType;
     THashNode* x = in.S.Words.FindExact("X");
-    s.x = x ? x->Value + "/" + x->TypeMark : "";
+    s.x = x ? x->Value() + "/" + x->TypeMark : "";
   });
   return s;
 }

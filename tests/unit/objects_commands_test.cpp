@@ -146,7 +146,7 @@ TEST_F(ObjectScriptTest, PropertiesRouteByRowWithTheirMarksAndErrors) {
   EXPECT_EQ(Mark("T"), "s");
   EXPECT_EQ(Var("N"), "B");
   // The text is also kept in the object word; 高 folds to 高さ.
-  EXPECT_EQ(SjisToUtf8(in.S.Words.FindExact("B")->Value), "押して");
+  EXPECT_EQ(SjisToUtf8(in.S.Words.FindExact("B")->Value()), "押して");
   EXPECT_EQ(Var("S"), "(1,2,31,32)");
   EXPECT_EQ(in.S.CursorX, 1);
   EXPECT_EQ(in.S.CursorY, 2 + 30 + 8);
@@ -289,7 +289,7 @@ TEST_F(ObjectScriptTest, ListAndGridIndexesOutsideTheWidgetDoNothing) {
   ASSERT_EQ(fake.calls.size(), 4u);
   EXPECT_EQ(fake.At(1).properties.at(PropId::kValue).number, 2);
   EXPECT_EQ(fake.At(2).properties.at(PropId::kValue).number, 1);
-  EXPECT_EQ(SjisToUtf8(in.S.Words.FindExact("L")->Value), "2");  // kept as the word's value
+  EXPECT_EQ(SjisToUtf8(in.S.Words.FindExact("L")->Value()), "2");  // kept as the word's value
 }
 
 TEST_F(ObjectScriptTest, DefaultValuesPerKind) {

@@ -134,7 +134,7 @@ TEST_F(ObjectRunTest, DropsAndNavigationAnswerTheWidget) {
   r = Report(ObjEvent::kNavigate, 0, 0, "http://127.0.0.1/");
   EXPECT_FALSE(r.cancel);
   EXPECT_EQ(Var("ブラウザ移動先URL"), "");
-  in.S.Words.Find(Utf8ToSjis("ブラウザURL移動許可"), false)->Value = "0";
+  in.S.Words.Find(Utf8ToSjis("ブラウザURL移動許可"), false)->ValueToWrite() = "0";
   EXPECT_TRUE(Report(ObjEvent::kNavigate, 0, 0, "http://127.0.0.1/").cancel);
 }
 

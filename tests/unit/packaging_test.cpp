@@ -318,7 +318,7 @@ struct FullRun {
     in.S.ProgramText = JoinLinesCrLf(Utf8ToSjis(utf8));
     in.Start();
   }
-  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value); }
+  std::string Sore() { return SjisToUtf8(in.S.Fast.Sore->Value()); }
 };
 
 int OpenDescriptors() {

@@ -36,7 +36,7 @@ class ScriptRunFixture : public ::testing::Test {
   }
   std::string Var(const char* name) {
     THashNode* w = in.S.Words.Find(Utf8ToSjis(name), false);
-    return w ? SjisToUtf8(w->Value) : "(none)";
+    return w ? SjisToUtf8(w->Value()) : "(none)";
   }
 };
 

@@ -95,7 +95,7 @@ class VocabularyTest : public ::testing::Test {
   THashNode* Word(const char* utf8, bool fold = true) { return in.S.Words.Find(Sj(utf8), fold); }
   std::string Value(const char* utf8) {
     THashNode* n = Word(utf8, false);
-    return n ? n->Value : "<missing>";
+    return n ? n->Value() : "<missing>";
   }
 
   NullHost host;
@@ -177,7 +177,7 @@ TEST_F(VocabularyTest, ReadOnlyVariablesAndCommandsCannotBeReplaced) {
   THashNode* colour = Word("文字色", false);
   words.AddVariable(Sj("文字色"), Sj("赤"), "s", 0);
   EXPECT_EQ(Word("文字色", false), colour);
-  EXPECT_EQ(colour->Value, Sj("赤"));
+  EXPECT_EQ(colour->Value(), Sj("赤"));
   words.AddVariable(Sj("メールホスト"), "mail.example", "s", 0);
   EXPECT_EQ(Value("メールホスト"), "mail.example");
 }

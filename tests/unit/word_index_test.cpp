@@ -48,8 +48,8 @@ TEST(WordIndexTest, ManyWordsKeepOrderThroughRemovalsAndReplacements) {
   std::vector<std::string> want;
   for (auto& [bucket, names] : expected) want.insert(want.end(), names.begin(), names.end());
   EXPECT_EQ(listed, want);
-  EXPECT_EQ(h.FindExact("v1")->Value, "replaced");
-  EXPECT_EQ(h.FindExact("v4")->Value, "again");
+  EXPECT_EQ(h.FindExact("v1")->Value(), "replaced");
+  EXPECT_EQ(h.FindExact("v4")->Value(), "again");
 }
 
 TEST(WordIndexTest, GenerationChangesWithTheWordsNotWithValues) {
@@ -58,7 +58,7 @@ TEST(WordIndexTest, GenerationChangesWithTheWordsNotWithValues) {
   THashNode* a = h.AddVariable("a", "1", "e", 0);
   uint64_t g1 = h.Generation();
   EXPECT_NE(g0, g1);
-  a->Value = "2";
+  a->ValueToWrite() = "2";
   EXPECT_EQ(h.Generation(), g1);
   h.AddVariable("a", "3", "e", 0);  // replaced in place
   uint64_t g2 = h.Generation();

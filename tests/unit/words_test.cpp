@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "text/encoding.h"
+#include "text/number.h"
 #include "words/hash.h"
 #include "words/run_control.h"
 #include "words/stack.h"
@@ -33,11 +34,11 @@ TEST(HashTest, BucketsInsertionOrderAndReplaceInPlace) {
   THashNode* a = h.AddVariable(U("あい"), "1", "e", 0);
   h.AddVariable(U("いあ"), "2", "e", 0);
   EXPECT_EQ(h.Count(), 2);
-  EXPECT_EQ(h.FindExact(U("いあ"))->Value, "2");
+  EXPECT_EQ(h.FindExact(U("いあ"))->Value(), "2");
   // Replacing keeps the node object (fast references stay valid).
   THashNode* again = h.AddVariable(U("あい"), "3", "s", 0);
   EXPECT_EQ(a, again);
-  EXPECT_EQ(a->Value, "3");
+  EXPECT_EQ(a->Value(), "3");
   EXPECT_EQ(h.Count(), 2);
   EXPECT_EQ(h.NamesText(), U("あい\r\nいあ"));
 }
@@ -85,8 +86,8 @@ TEST(HashTest, CopyingAHashCopiesItsElements) {
   b.CopyAttributesFrom(a);
   ASSERT_TRUE(b.Elements);
   EXPECT_NE(a.Elements.get(), b.Elements.get());
-  b.Elements->FindExact("x")->Value = "2";
-  EXPECT_EQ(a.Elements->FindExact("x")->Value, "1");
+  b.Elements->FindExact("x")->ValueToWrite() = "2";
+  EXPECT_EQ(a.Elements->FindExact("x")->Value(), "1");
 }
 
 TEST(HashTest, RarerFieldsAreCopiedAndReplacedWithTheWord) {
@@ -114,6 +115,49 @@ TEST(HashTest, RarerFieldsAreCopiedAndReplacedWithTheWord) {
   for (int i = 0; i < 100; ++i) h.AddVariable("w" + std::to_string(i), std::to_string(i), "e", 0);
   EXPECT_EQ(h.ValueOf("w99", false), "99");
   EXPECT_EQ(h.Count(), 100);
+}
+
+TEST(HashTest, NumbersStoredAsNumbersAreWrittenWhenRead) {
+  THash h;
+  THashNode* w = h.AddVariable("n", "", "e", 0);
+  // Whole numbers below 10^15 are kept as numbers; their text is the number
+  // format's, written when first read.
+  const std::pair<Number, const char*> kept[] = {
+      {0, "0"}, {-0.0L, "0"}, {7, "7"}, {-42, "-42"}, {999999999999999, "999999999999999"}};
+  for (const auto& [n, text] : kept) {
+    w->SetNumber(n);
+    int64_t stored = 0;
+    EXPECT_TRUE(w->StoredInteger(stored)) << text;
+    EXPECT_EQ(static_cast<Number>(stored), n) << text;
+    EXPECT_EQ(w->Value(), text);
+    EXPECT_TRUE(w->StoredInteger(stored)) << "reading the text keeps the number";
+  }
+  // Others are written at once, as the format writes them.
+  const std::pair<Number, const char*> written[] = {
+      {1.5L, "1.5"}, {1e15L, "1E15"}, {-1e15L, "-1E15"}, {0.1L, "0.1"}};
+  for (const auto& [n, text] : written) {
+    w->SetNumber(n);
+    int64_t stored = 0;
+    EXPECT_FALSE(w->StoredInteger(stored)) << text;
+    EXPECT_EQ(w->Value(), text);
+  }
+  // A text changed in place is a number no more; a copy keeps the number.
+  w->SetInteger(12);
+  w->ValueToWrite() += "3";
+  int64_t stored = 0;
+  EXPECT_FALSE(w->StoredInteger(stored));
+  EXPECT_EQ(w->Value(), "123");
+  w->SetInteger(-5);
+  THashNode* copy = h.AddVariable("c", "x", "s", 0);
+  copy->CopyAttributesFrom(*w);
+  EXPECT_TRUE(copy->StoredInteger(stored));
+  EXPECT_EQ(stored, -5);
+  EXPECT_EQ(copy->Value(), "-5");
+  // A word dropped and made again starts with no number.
+  h.Delete("n", false);
+  THashNode* again = h.AddVariable("m", "text", "s", 0);
+  EXPECT_FALSE(again->StoredInteger(stored));
+  EXPECT_EQ(again->Value(), "text");
 }
 
 TEST(StackTest, PopsOfAnEmptyStackGiveEmptyText) {

@@ -22,7 +22,7 @@ const std::string& LinkError() {
 // Starts DDEファイル名 the way 起動 starts a program.
 bool StartServiceProgram(Interpreter& in) {
   THashNode* file = in.S.Words.FindExact(SJ("DDEファイル名"));
-  std::string program = file ? Trim(file->Value) : std::string();
+  std::string program = file ? Trim(file->Value()) : std::string();
   THashNode* launch = in.S.Words.Find(SJ("起動"), true);
   if (program.empty() || !launch || launch->Kind != kWordCommand) return false;
   CommandHandler handler = in.HandlerOf(launch->Command);

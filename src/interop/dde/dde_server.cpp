@@ -230,7 +230,7 @@ bool Server::Answer(Connection& c, const FrameReader::Frame& f) {
       if (command && text == "line")
         Send(c, kAccepted, std::to_string(in_.CurrentLine()));
       else if (!command)
-        Send(c, kAccepted, ToWire(DdeText(in_)->Value));
+        Send(c, kAccepted, ToWire(DdeText(in_)->Value()));
       else
         Send(c, kRefused, "no such item");
       break;
@@ -271,7 +271,7 @@ void Server::Queue(const TPos& label, std::string text) {
   Interpreter& in = in_;
   events_.Push({label, [&in, text = std::move(text)] {
                   THashNode* w = DdeText(in);
-                  w->Value = text;
+                  w->ValueToWrite() = text;
                   w->TypeMark.assign(1, 's');
                 }});
 }

@@ -239,7 +239,7 @@ void CmdSendMessage(Call& c) {
       // lparam 0 empties the text; any other number is no text at all.
       if (target.Can(PropId::kText, true) &&
           (variable || lparam.empty() || MessageNumber(lparam) == 0)) {
-        target.Set(PropId::kText, variable ? variable->Value : std::string());
+        target.Set(PropId::kText, variable ? variable->Value() : std::string());
         result = 1;
       }
       break;
@@ -250,7 +250,7 @@ void CmdSendMessage(Call& c) {
         size_t keep = 0;
         while (keep < got.size() && keep + CharLen(got, keep) <= size_t(wparam - 1))
           keep += CharLen(got, keep);
-        variable->Value = got.substr(0, keep);
+        variable->ValueToWrite() = got.substr(0, keep);
         variable->TypeMark = "s";
         result = (long long)keep;
       }

@@ -87,7 +87,7 @@ void AddWord(Interpreter& in, const std::string& name, std::string templ, int de
   const DllEntry& e = in.S.RunStates.Get<DllList>().entries[declaration];
   auto w = std::make_unique<THashNode>(name, kWordDll);
   w->MoreToWrite().Template = std::move(templ);
-  w->Value = "\"" + e.library + "\"" + e.function;
+  w->ValueToWrite() = "\"" + e.library + "\"" + e.function;
   w->TypeMark = type_letters;
   w->ObjectIndex = declaration;
   try {

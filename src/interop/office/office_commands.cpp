@@ -192,7 +192,7 @@ void CmdExcelGet(Call& c) {
   OfficeReply reply = link.GetCell(cell.x, cell.y);
   std::string value = Utf8ToSjis(Checked(c.in, kCalc, reply));
   if (reply.extra == "n") value = FormatNumber(ParseNumber(value));
-  var->Value = std::move(value);
+  var->ValueToWrite() = std::move(value);
   var->TypeMark = "s";
 }
 

@@ -55,7 +55,7 @@ static THashNode* SystemWord(Interpreter& in, const std::string& name) {
 // as the result type.
 static void ReturnCancelled(Call& c, bool with_type) {
   THashNode* w = SystemWord(c.in, SJ("ダイアログキャンセルの値"));
-  std::string value = w ? w->Value : std::string();
+  std::string value = w ? w->Value() : std::string();
   if (!with_type) return c.ReturnCommon(std::move(value));
   const std::string& mark = w ? w->TypeMark : std::string();
   c.ReturnCommon(std::move(value), !mark.empty() && mark.back() == 'e' ? "e" : "s");
@@ -63,7 +63,7 @@ static void ReturnCancelled(Call& c, bool with_type) {
 
 static std::string InitialText(Interpreter& in) {
   THashNode* w = SystemWord(in, SJ("ダイアログ初期値"));
-  return w ? w->Value : std::string();
+  return w ? w->Value() : std::string();
 }
 
 static void CmdAsk(Call& c) {

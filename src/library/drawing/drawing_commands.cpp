@@ -321,7 +321,7 @@ static void CmdDrawText(Call& c) {
   HostCanvas& canvas = ImageCanvas(in, ObjectName(c, 0));
   THashNode* tabs = in.S.Fast.TabCount;
   std::vector<std::string> lines =
-      LayoutPrintText(text, tabs ? ToInt32(ParseNumber(tabs->Value)) : 8);
+      LayoutPrintText(text, tabs ? ToInt32(ParseNumber(tabs->Value())) : 8);
   canvas.DrawTextSmooth(at.x, at.y, lines, PrintLineHeight(in.host), CurrentTextFont(in));
   canvas.Refresh();
 }

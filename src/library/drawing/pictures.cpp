@@ -62,7 +62,7 @@ HostCanvas& ImageCanvas(Interpreter& in, const std::string& name) {
 
 static std::string Variable(Interpreter& in, const char* utf8_name, const std::string& fallback) {
   THashNode* w = in.S.Words.Find(Utf8ToSjis(utf8_name), false);
-  return w ? w->Value : fallback;
+  return w ? w->Value() : fallback;
 }
 
 HostCanvas::Pen CurrentPen(Interpreter& in) {

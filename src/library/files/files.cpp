@@ -112,7 +112,7 @@ void CmdRead(Call& c) {
   }
   // Read into an object: the text becomes its default value (an エディタ's text).
   if (var->Kind == kWordObject) return SetDefaultOf(in, var, text);
-  var->Value = std::move(text);
+  var->ValueToWrite() = std::move(text);
   var->TypeMark = "s";
 }
 

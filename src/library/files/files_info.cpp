@@ -268,7 +268,7 @@ void CmdBinaryGet(Call& c) {
   THashNode* var = c.Word(0, false);
   if (format == BinaryFormat::kUnknown) return;
   bool number = false;
-  std::string v = BinaryRead(var->Value, position, format, number);
+  std::string v = BinaryRead(var->Value(), position, format, number);
   if (format == BinaryFormat::kCharZ)
     c.ReturnValueOnly(std::move(v));
   else
@@ -281,7 +281,7 @@ void CmdBinarySet(Call& c) {
   long long position = c.Int(2);
   THashNode* var = c.Word(1, false);
   std::string value = c.Text(0);
-  BinaryWrite(var->Value, position, format, value);
+  BinaryWrite(var->ValueToWrite(), position, format, value);
 }
 
 }  // namespace

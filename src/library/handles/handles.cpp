@@ -60,7 +60,7 @@ HandleState& StateOf(Interpreter& in) {
 
 // The stream of a handle word, or nullptr when the word is not a handle.
 TextFileStream* StreamOf(Interpreter& in, const THashNode* w) {
-  if (!w || w->Value != kHandleValue || !w->More().HandleStream) return nullptr;
+  if (!w || w->Value() != kHandleValue || !w->More().HandleStream) return nullptr;
   for (const auto& s : StateOf(in).streams)
     if (s.get() == w->More().HandleStream) return s.get();
   return nullptr;
@@ -143,7 +143,7 @@ void OpenHandle(Interpreter& in, const std::string& name, const std::string& fil
   while (slot < st.streams.size() && st.streams[slot]) ++slot;
   if (slot == st.streams.size()) st.streams.emplace_back();
   st.streams[slot] = std::move(stream);
-  w->Value = kHandleValue;
+  w->ValueToWrite() = kHandleValue;
   w->MoreToWrite().HandleStream = st.streams[slot].get();
 }
 
@@ -186,7 +186,7 @@ void CmdReadLine(Call& c) {
   if (!s.ReadLine(line)) HandleIoFailure(c.in, handle);
   if (s.Utf8Lines()) line = Utf8ToSjisKeepingBytes(line);
   if (!w) w = c.in.AddVariable(var);
-  w->Value = std::move(line);
+  w->ValueToWrite() = std::move(line);
   w->TypeMark = "s";
 }
 
@@ -243,7 +243,7 @@ void CmdReadBytes(Call& c) {
   if (var->Reserved || var->Kind != kWordVariable) ReadOnly(c.in, var->Name);
   std::string bytes;
   if (!s->ReadBytes(count, bytes)) HandleIoFailure(c.in, hw->Name);
-  var->Value = std::move(bytes);
+  var->ValueToWrite() = std::move(bytes);
   var->TypeMark = "s";
 }
 
@@ -301,7 +301,7 @@ void CmdIniWrite(Call& c) {
   std::string question = SJ("設定ファイル\"") + st.ini_name + SJ("\"にある[") + section +
                          SJ("]の\"") + key + SJ("\"に値を書き込みます。");
   if (!SecurityCheck(in, st.ini_name, question)) return;
-  if (!IniFileWrite(st.ini_name, section, key, in.S.Fast.Sore->Value, CodecOf(in, st.ini_name)))
+  if (!IniFileWrite(st.ini_name, section, key, in.S.Fast.Sore->Value(), CodecOf(in, st.ini_name)))
     IniFailure(in, st, section, key);
 }
 
@@ -401,7 +401,7 @@ void CmdRegRead(Call& c) {
 void CmdRegWrite(Call& c) {
   std::string name = c.Text(0);
   HandleState& st = OpenKey(c.in);
-  const std::string value = c.in.S.Fast.Sore->Value;
+  const std::string value = c.in.S.Fast.Sore->Value();
   if (!AskRegistryWrite(c.in, st, name, value)) return;
   WriteValue(c.in, st, name, {RegType::kString, value});
 }

@@ -66,7 +66,7 @@ void ClosePlayer(Interpreter& in) {
 
 std::string RepeatSetting(Interpreter& in) {
   THashNode* w = in.S.Words.FindExact(SJ("演奏繰り返し"));
-  return w ? w->Value : "0";
+  return w ? w->Value() : "0";
 }
 
 // 演奏 (?を): the player of the previous 演奏 goes first. A ".wav" file that
@@ -97,13 +97,13 @@ void CmdPlay(Call& c) {
 void CmdPlayRepeat(Call& c) {
   THashNode* w = c.in.S.Words.FindExact(SJ("演奏繰り返し"));
   if (!w) return CmdPlay(c);
-  std::string saved = w->Value;
-  w->Value = "1";
+  std::string saved = w->Value();
+  w->ValueToWrite() = "1";
   struct Restore {
     Interpreter& in;
     std::string value;
     ~Restore() {
-      if (THashNode* v = in.S.Words.FindExact(SJ("演奏繰り返し"))) v->Value = value;
+      if (THashNode* v = in.S.Words.FindExact(SJ("演奏繰り返し"))) v->ValueToWrite() = value;
     }
   } restore{c.in, saved};
   CmdPlay(c);

@@ -264,13 +264,13 @@ Target FindTarget(Call& c) {
   const std::string& raw = c.Raw(0);
   THashNode* w = c.in.S.Words.FindExact(raw);
   if (w && w->Kind != kWordVariable) w = nullptr;
-  if (w) return {w, w->Value};
+  if (w) return {w, w->Value()};
   return {nullptr, c.in.Evaluate(raw)};
 }
 
 void Store(Call& c, const Target& t, std::string result, const std::string& type) {
   if (t.word) {
-    t.word->Value = result;
+    t.word->ValueToWrite() = result;
     t.word->TypeMark = type;
   }
   c.Return(std::move(result), type.c_str());

@@ -174,7 +174,7 @@ void SetWidgetProperty(Interpreter& in, const FoundObject& object, const Propert
   if (!accepted && setter.id == PropId::kFileDrop) RaiseUndefined(in, node, property);
   if (row.keeps_value) {
     if (THashNode* own = OwnWord(in, node, object.word)) {
-      own->Value = text;
+      own->ValueToWrite() = text;
       RememberObject(in, *own);
     }
   }
@@ -225,7 +225,7 @@ PropertyRead GetPropertyOf(Interpreter& in, const FoundObject& object,
     case GetRoute::kEmpty:
       break;
     case GetRoute::kWordValue:
-      read.text = OwnWord(in, node, object.word)->Value;
+      read.text = OwnWord(in, node, object.word)->Value();
       break;
     case GetRoute::kObjectName:
       read.text = node.Name;
@@ -247,14 +247,15 @@ PropertyRead GetDefaultOf(Interpreter& in, THashNode* word) {
   if (!kind.value_mark)
     in.Raise(SJ("オブジェクト\"%s\"から、直接値を得ることは出来ません。"), node.Name);
   // An image's value is the picture file last assigned to it, kept in its word.
-  if (node.Kind == ObjKind::kImage) return {Trim(OwnWord(in, node, word)->Value), kind.value_mark};
+  if (node.Kind == ObjKind::kImage)
+    return {Trim(OwnWord(in, node, word)->Value()), kind.value_mark};
   return {Backend(in).GetDefaultValue(node.ObjectIndex), kind.value_mark};
 }
 
 void SetDefaultOf(Interpreter& in, THashNode* word, const std::string& value) {
   TObjNode& node = ObjectOfWord(in, word);
   if (!KindRowOf(node.Kind).value_mark) return;  // トラック, アニメ, ブラウザ: nothing happens
-  if (node.Kind == ObjKind::kImage) OwnWord(in, node, word)->Value = value;
+  if (node.Kind == ObjKind::kImage) OwnWord(in, node, word)->ValueToWrite() = value;
   Backend(in).SetDefaultValue(node.ObjectIndex, value);
 }
 

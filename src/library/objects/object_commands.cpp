@@ -39,7 +39,7 @@ std::string PropertyNameArgument(Call& c, size_t k) {
   std::string name = c.Name(k);
   if (FindProperty(name)) return name;
   THashNode* w = c.in.S.Words.FindExact(name);
-  return w && w->Kind == kWordVariable ? w->Value : name;
+  return w && w->Kind == kWordVariable ? w->Value() : name;
 }
 
 // A kind name as written; a variable holding one names it too.
@@ -47,7 +47,7 @@ std::string KindNameArgument(Call& c, size_t k) {
   std::string name = c.Name(k);
   if (FindKind(name)) return name;
   THashNode* w = c.in.S.Words.FindExact(name);
-  return w && w->Kind == kWordVariable ? w->Value : name;
+  return w && w->Kind == kWordVariable ? w->Value() : name;
 }
 
 }  // namespace
@@ -169,7 +169,7 @@ void CmdGet(Call& c) {
     default:
       break;
   }
-  w->Value = std::move(read.text);
+  w->ValueToWrite() = std::move(read.text);
   if (read.mark) w->TypeMark = read.mark;
 }
 

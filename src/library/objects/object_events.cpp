@@ -34,7 +34,7 @@ int SlotOfEvent(ObjEvent what) {
 }
 
 static void SetVariable(Interpreter& in, const std::string& name, const std::string& value) {
-  if (THashNode* w = in.S.Words.FindExact(name)) w->Value = value;
+  if (THashNode* w = in.S.Words.FindExact(name)) w->ValueToWrite() = value;
 }
 
 // The names without a final line break. Each name is kept as it is: a file
@@ -84,7 +84,7 @@ EventReply ObjectEventDispatcher::ObjectEventOccurred(const ObjectEvent& e) {
   }
   if (e.what == ObjEvent::kNavigate) {
     THashNode* allow = in_.S.Words.FindExact(SJ("ブラウザURL移動許可"));
-    reply.cancel = allow && ToInt32(ParseNumber(allow->Value)) == 0;
+    reply.cancel = allow && ToInt32(ParseNumber(allow->Value())) == 0;
   }
   return reply;
 }

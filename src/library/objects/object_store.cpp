@@ -19,7 +19,7 @@ ObjectBackend& Backend(Interpreter& in) {
 void RememberObject(Interpreter& in, const THashNode& word) {
   THashNode* so = in.S.Fast.So;
   if (!so || so == &word) return;
-  so->Value = word.Value;
+  so->ValueToWrite() = word.Value();
   so->TypeMark = word.TypeMark;
   so->Kind = word.Kind;
   so->ObjectIndex = word.ObjectIndex;
@@ -111,7 +111,7 @@ bool WouldContainItself(Interpreter& in, int object, int parent) {
 int PlacementGap(Interpreter& in) {
   THashNode* w = in.S.Words.FindExact(SJ("部品配置間隔"));
   int64_t gap = 0;
-  if (!w || !ReadIntegerText(w->Value, gap)) return 8;
+  if (!w || !ReadIntegerText(w->Value(), gap)) return 8;
   return static_cast<int>(gap);
 }
 

@@ -106,7 +106,7 @@ static std::string ReadCoordinateWord(Interpreter& in, const std::string& text) 
   std::string t = Trim(text);
   if (t.empty() || t[0] == '(' || t[0] == '`') return t;
   if (THashNode* w = in.S.Words.Find(t, true)) {
-    if (w->Kind == kWordVariable) return w->Value;
+    if (w->Kind == kWordVariable) return w->Value();
   }
   if (PosFrom(SJ("の"), t, 1) > 0) return in.Evaluate(t);
   return t;

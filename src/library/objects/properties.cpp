@@ -238,7 +238,7 @@ static const FontKeys& InstalledFaces(Interpreter& in) {
 // The point size 文字サイズ gives a font text without a size of its own.
 static int TextSizeVariable(Interpreter& in) {
   THashNode* w = in.S.Words.Find(SJ("文字サイズ"), false);
-  std::optional<Number> size = w ? StrictNumber(Trim(w->Value)) : std::nullopt;
+  std::optional<Number> size = w ? StrictNumber(Trim(w->Value())) : std::nullopt;
   return size ? ToInt32(*size) : 12;
 }
 

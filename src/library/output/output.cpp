@@ -99,11 +99,11 @@ static void PrintToFile(Interpreter& in, const std::string& name, const std::str
 static std::string VariableText(Interpreter& in, const std::string& name,
                                 const std::string& fallback) {
   THashNode* w = in.S.Words.Find(name, false);
-  return w ? w->Value : fallback;
+  return w ? w->Value() : fallback;
 }
 
 static int TabWidth(Interpreter& in) {
-  if (THashNode* t = in.S.Fast.TabCount) return ToInt32(ParseNumber(t->Value));
+  if (THashNode* t = in.S.Fast.TabCount) return ToInt32(ParseNumber(t->Value()));
   return 8;
 }
 
@@ -143,8 +143,8 @@ static void CmdPrint(Call& c) {
   Interpreter& in = c.in;
   std::string text = c.Text(0);
   THashNode* target = in.S.Fast.PrintTarget;
-  if (target && !target->Value.empty()) {
-    PrintToFile(in, target->Value, text);
+  if (target && !target->Value().empty()) {
+    PrintToFile(in, target->Value(), text);
     return;
   }
   std::vector<std::string> lines = LayoutPrintText(text, TabWidth(in));
@@ -334,9 +334,9 @@ bool CloseRequest(Interpreter& in) {
   if (THashNode* handler = S.CloseHandler) {
     TPos remembered = S.ExecPos;
     S.CloseHandler = nullptr;
-    if (S.Fast.CannotClose) S.Fast.CannotClose->Value = "0";
+    if (S.Fast.CannotClose) S.Fast.CannotClose->ValueToWrite() = "0";
     in.RunNested(TPos(handler->More().RefPos, handler->More().RefText));
-    if (S.Fast.CannotClose && S.Fast.CannotClose->Value == "1") {
+    if (S.Fast.CannotClose && S.Fast.CannotClose->Value() == "1") {
       S.ExecPos = remembered;
       return false;
     }
@@ -358,13 +358,13 @@ static void CmdSetCloseHandler(Call& c) {
   THashNode* w = in.S.Words.FindExact(name);
   if (w && w->Kind == kWordLabel) {
     in.S.CloseHandler = w;
-    if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "1";
+    if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->ValueToWrite() = "1";
     return;
   }
   std::string value = w ? std::string() : c.Text(0);
   if (!w && value.empty()) {
     in.S.CloseHandler = nullptr;
-    if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->Value = "0";
+    if (in.S.Fast.CannotClose) in.S.Fast.CannotClose->ValueToWrite() = "0";
     return;
   }
   in.Raise(msg::UndefinedLabel(), w ? name : value);

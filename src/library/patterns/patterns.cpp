@@ -31,7 +31,7 @@ Source ReadSource(Call& c, size_t k) {
   const std::string& raw = c.Raw(k);
   if (!raw.empty() && raw[0] != '`') {
     THashNode* w = c.in.S.Words.FindExact(raw);
-    if (w && w->Kind == kWordVariable) return {w->Value, w == c.in.S.Fast.Sore ? nullptr : w};
+    if (w && w->Kind == kWordVariable) return {w->Value(), w == c.in.S.Fast.Sore ? nullptr : w};
   }
   std::string value = c.in.Evaluate(raw);
   if (value.empty()) c.BadArgument();
@@ -51,7 +51,7 @@ void SetMatchCount(Interpreter& in, size_t count) {
   const std::string& name = SJ("マッチ数");
   THashNode* w = in.S.Words.FindExact(name);
   if (!w) w = in.S.Words.AddVariable(name, "", "e", 0);
-  w->Value = FormatNumber(static_cast<Number>(count));
+  w->ValueToWrite() = FormatNumber(static_cast<Number>(count));
   w->TypeMark = "e";
 }
 
@@ -84,7 +84,7 @@ void CmdWildcardMatch(Call& c) {
   } catch (const WildcardError& e) {
     c.in.Raise(SJ("マッチでエラー。") + e.what());
   }
-  if (matched && source.word) source.word->Value = std::move(rest);
+  if (matched && source.word) source.word->ValueToWrite() = std::move(rest);
   c.ReturnCommon(Trim(head + "\r\n" + JoinLines(pickups)));
 }
 

@@ -45,7 +45,7 @@ struct CutSource {
 CutSource ResolveSource(Call& c, const std::string& raw) {
   CutSource src;
   if (THashNode* w = VariableNamed(c.in, raw)) {
-    src.text = w->Value;
+    src.text = w->Value();
     if (w != c.in.S.Fast.Sore) src.word = w;
     return src;
   }
@@ -73,7 +73,7 @@ void CmdLineCount(Call& c) {
   std::string name = c.Name(0);
   THashNode* w = c.in.S.Words.FindExact(name);
   if (!w) c.in.Raise(msg::VariableNotFound(), name);
-  c.ReturnInt(static_cast<long long>(SplitLines(w->Value).size()));
+  c.ReturnInt(static_cast<long long>(SplitLines(w->Value()).size()));
 }
 
 void CmdCharPos(Call& c) {
@@ -147,12 +147,12 @@ void CmdCut(Call& c) {
   if (delim.empty()) return c.ReturnText("");
   // A variable other than それ keeps the rest: it is cut in place, not copied.
   if (THashNode* w = VariableNamed(c.in, raw); w && w != c.in.S.Fast.Sore) {
-    std::string head = CutAt(delim, w->Value);
+    std::string head = CutAt(delim, w->ValueToWrite());
     return c.ReturnText(std::move(head));
   }
   CutSource src = ResolveSource(c, raw);
   std::string head = CutAt(delim, src.text);
-  if (src.word) src.word->Value = std::move(src.text);
+  if (src.word) src.word->ValueToWrite() = std::move(src.text);
   c.ReturnText(std::move(head));
 }
 
@@ -171,7 +171,7 @@ void CmdCutEscaped(Call& c) {
   size_t run_end = src.text.find('\0');
   if (run_end == std::string::npos) run_end = src.text.size();
   std::string rest = cursor >= run_end ? std::string() : src.text.substr(cursor);
-  if (src.word) src.word->Value = std::move(rest);
+  if (src.word) src.word->ValueToWrite() = std::move(rest);
   c.ReturnText(std::move(head));
 }
 
@@ -184,9 +184,9 @@ void CmdCutRange(Call& c) {
     c.in.Raise(SJ("\"%s\"命令の引数に誤りがあります。１番目の引数は、変数である必要があります。"),
                c.cmd.Name);
   c.ReturnText("");
-  RangeCut cut = CutRange(w->Value, start, end);
+  RangeCut cut = CutRange(w->Value(), start, end);
   if (!cut.found) return;
-  if (w != c.in.S.Fast.Sore) w->Value = std::move(cut.rest);
+  if (w != c.in.S.Fast.Sore) w->ValueToWrite() = std::move(cut.rest);
   c.ReturnText(std::move(cut.piece));
 }
 
@@ -200,7 +200,7 @@ void CutEnd(Call& c, bool left) {
   std::string rest = left ? DropLeftChars(text, n) : DropRightChars(text, n);
   if (raw.front() != '"' && raw.front() != '`') {
     THashNode* w = VariableNamed(c.in, raw);
-    if (w && w != c.in.S.Fast.Sore) w->Value = std::move(rest);
+    if (w && w != c.in.S.Fast.Sore) w->ValueToWrite() = std::move(rest);
   }
   c.ReturnText(std::move(piece));
 }
@@ -378,9 +378,9 @@ void CmdWrap(Call& c) {
   long long width = c.Int(1);
   std::string text = c.Text(0);
   long long tab = 8;
-  if (THashNode* t = c.in.S.Fast.TabCount) tab = ToInt64(ParseNumber(t->Value));
+  if (THashNode* t = c.in.S.Fast.TabCount) tab = ToInt64(ParseNumber(t->Value()));
   std::string forbidden = SJ("、。，．・？！゛゜ヽヾゝゞ々ー）］｝」』!),.:;?]}｡｣､･ｰﾞﾟ");
-  if (THashNode* k = c.in.S.Words.FindExact(SJ("禁則処理の行頭禁止文字"))) forbidden = k->Value;
+  if (THashNode* k = c.in.S.Words.FindExact(SJ("禁則処理の行頭禁止文字"))) forbidden = k->Value();
   c.ReturnText(WrapLines(text, width, tab, forbidden));
 }
 
@@ -396,7 +396,7 @@ void CmdReserve(Call& c) {
   }
   if (size < 0) return;
   if (static_cast<unsigned long long>(size) > kMaxBuiltText) TooLarge(c);
-  w->Value.resize(static_cast<size_t>(size), '\0');
+  w->ValueToWrite().resize(static_cast<size_t>(size), '\0');
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ void Guarded(Interpreter& in, F&& work) {
 // "表フィールド名" = "1": row 0 of a table holds the field names.
 bool HeaderMode(Interpreter& in) {
   THashNode* w = in.S.Words.FindExact(SJ("表フィールド名"));
-  return w != nullptr && w->Value == "1";
+  return w != nullptr && w->Value() == "1";
 }
 
 // The column in slot k given as integer text: a plain decimal integer,

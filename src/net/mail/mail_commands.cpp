@@ -26,7 +26,7 @@ using namespace mail;
 
 std::string Variable(Interpreter& in, const std::string& name) {
   THashNode* w = in.S.Words.FindExact(name);
-  return w ? w->Value : std::string();
+  return w ? w->Value() : std::string();
 }
 
 [[noreturn]] void SendError(Interpreter& in, const std::string& reason) {
