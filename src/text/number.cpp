@@ -446,15 +446,12 @@ char* PutFixed(char* out, const Decimal& d) {
 std::string_view FormatNumber(Number v, NumberText& text) {
   char* const buf = text.bytes;
   // Whole numbers below 10^15 have at most 15 digits: written directly. (NaN
-  // fails the range test.)
-  if (v > -1e15L && v < 1e15L) {
-    long long whole = static_cast<long long>(v);
-    if (static_cast<Number>(whole) == v) {  // also -0, written "0"
-      char* end = buf + sizeof text.bytes;
-      char* first = DigitsBefore(end, static_cast<uint64_t>(whole < 0 ? -whole : whole));
-      if (whole < 0) *--first = '-';
-      return std::string_view(first, static_cast<size_t>(end - first));
-    }
+  // fails the range test; -0 is written "0".)
+  if (int64_t whole; WholeBelow1e15(v, whole)) {
+    char* end = buf + sizeof text.bytes;
+    char* first = DigitsBefore(end, static_cast<uint64_t>(whole < 0 ? -whole : whole));
+    if (whole < 0) *--first = '-';
+    return std::string_view(first, static_cast<size_t>(end - first));
   }
   if (std::isnan(v)) return "NAN";
   if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
@@ -482,8 +479,7 @@ std::string FormatNumber(Number v) {
 Number NumberAsWritten(Number v) {
   // Whole numbers below 10^15 are written with all their digits (-0 as "0").
   if (v > -1e15L && v < 1e15L) {
-    long long whole = static_cast<long long>(v);
-    if (static_cast<Number>(whole) == v) return static_cast<Number>(whole);
+    if (int64_t whole; WholeBelow1e15(v, whole)) return static_cast<Number>(whole);
     long double r;
     int e;
     if (ScaleTo15(std::fabs(v), r, e)) {
@@ -505,6 +501,10 @@ Int TruncateSaturating(Number v) {
   constexpr Number kMin = static_cast<Number>(std::numeric_limits<Int>::min());
   if (v >= kMax) return std::numeric_limits<Int>::max();
   if (v <= kMin) return std::numeric_limits<Int>::min();
+  // A value a double holds exactly (most do) is truncated as that double,
+  // without the rounding-mode switch of a long double conversion.
+  const double d = static_cast<double>(v);
+  if (static_cast<Number>(d) == v) return static_cast<Int>(d);
   return static_cast<Int>(v);
 }
 

@@ -49,6 +49,18 @@ inline void FormatNumberInto(Number v, std::string& out) {
 // format writes, as that text reads back.
 Number NumberAsWritten(Number v);
 
+// v as a whole number when it is one below 10^15 in magnitude (the numbers
+// the format writes with all their digits; -0 gives 0). Converted through
+// double, exact in that range, which spares the floating-point unit the
+// switch of rounding mode a direct conversion of a long double makes.
+inline bool WholeBelow1e15(Number v, int64_t& whole) {
+  if (!(v > -1e15L && v < 1e15L)) return false;
+  const double d = static_cast<double>(v);
+  if (static_cast<Number>(d) != v) return false;
+  whole = static_cast<int64_t>(d);
+  return static_cast<double>(whole) == d;
+}
+
 // Truncation toward zero that saturates at the integer's range; NaN gives 0.
 int32_t ToInt32(Number v);
 int64_t ToInt64(Number v);

@@ -25,12 +25,7 @@ void THashNode::WriteIntegerText() const {
 }
 
 void THashNode::SetNumber(Number n) {
-  constexpr Number kAllDigits = 1e15L;
-  if (n > -kAllDigits && n < kAllDigits) {
-    const auto whole = static_cast<int64_t>(n);
-    // (-0 is written "0", as the whole number 0.)
-    if (static_cast<Number>(whole) == n) return SetInteger(whole);
-  }
+  if (int64_t whole; WholeBelow1e15(n, whole)) return SetInteger(whole);
   FormatNumberInto(n, ValueToWrite());
 }
 
