@@ -363,9 +363,7 @@ void NextFor(Interpreter& in, TRunControl&& r) {
     return;
   }
   ++r.Counter;
-  THashNode* v = CounterOf(in, r);
-  v->ValueToWrite() = std::to_string(r.Counter);
-  v->TypeMark = "e";
+  SetInteger(CounterOf(in, r), r.Counter);
   in.RunBlock(std::move(r));
 }
 
@@ -738,8 +736,7 @@ void CmdFor(Call& c) {
   r.Condition = name;
   in.ReadBlock(r);
   if (last < first) return;
-  v->ValueToWrite() = std::to_string(first);
-  v->TypeMark = "e";
+  SetInteger(v, first);
   in.RunBlock(std::move(r));
 }
 
