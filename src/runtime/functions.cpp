@@ -468,7 +468,7 @@ void CmdAsNumber(Call& c) {
   w->Elements.reset();
   w->Kind = kWordVariable;
   w->TypeMark = "e";
-  if (w->ValueToWrite().empty()) w->ValueToWrite() = "0";
+  if (w->Value().empty()) w->ValueToWrite() = "0";
 }
 
 void CmdAsString(Call& c) {
