@@ -497,6 +497,150 @@ void LookupWord(THash& words, TermNode& t) {
   }
 }
 
+// A word's value typed as a number whose text is an integer as the number
+// format writes it (at most 15 digits, no leading zero, no "-0"): that integer.
+bool WholeValue(const THashNode& n, int64_t& out) {
+  if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
+  if (n.StoredInteger(out)) return true;
+  std::string_view v = n.Value();
+  size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
+  size_t digits = v.size() - i;
+  if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
+  long long m = 0;
+  if (!ReadDecimalDigits(v.substr(i), m)) return false;
+  out = i ? -m : m;
+  return true;
+}
+
+// ---- calculations of whole numbers
+//
+// A calculation whose operands are all whole numbers (number literals and
+// variables holding integers as the number format writes them) and whose
+// operators keep whole numbers whole (+, -, *, %, comparisons, && and ||) is
+// computed on 64-bit integers, without the operands the calculator makes. Its
+// result is what the calculator gives: a long double holds every such
+// integer exactly, so its sums, differences and products are exact as long
+// as they fit in 64 bits; a result that would not gives the calculation back
+// to the calculator.
+
+// Whether `prog` (after a first operand, when it takes one) may be computed so.
+bool MayBeWhole(const CalcProgram& prog) {
+  if (prog.steps.empty() || prog.steps.size() > 15) return false;
+  for (const CalcStep& step : prog.steps) {
+    if (step.apply) {
+      switch (step.op) {
+        case Op::kAdd:
+        case Op::kSub:
+        case Op::kMul:
+        case Op::kMod:
+        case Op::kEq:
+        case Op::kNe:
+        case Op::kLt:
+        case Op::kGt:
+        case Op::kLe:
+        case Op::kGe:
+        case Op::kAnd:
+        case Op::kOr:
+          continue;
+        default:
+          return false;
+      }
+    }
+    if (step.token == CalcStep::kFirst) continue;
+    if (step.token < 0 || step.waiting >= 0) return false;
+    const CalcToken& tok = prog.tokens[step.token];
+    if (tok.kind != CalcToken::kTerm) return false;
+    const TermNode& t = *tok.term;
+    int64_t whole;
+    if (t.kind != TermNode::kWord &&
+        !(t.kind == TermNode::kNumber && t.canonical && WholeBelow1e15(t.num, whole)))
+      return false;
+  }
+  return true;
+}
+
+// Runs in a row that find an operand other than a whole number before a
+// calculation is no longer computed on whole numbers.
+constexpr uint8_t kWholeMissesKept = 16;
+
+// The whole number a word or number term reads as, when it is one.
+bool WholeTerm(THash& words, TermNode& t, int64_t& out) {
+  if (t.kind == TermNode::kNumber) return WholeBelow1e15(t.num, out);
+  LookupWord(words, t);
+  return t.node && t.node->Kind == kWordVariable && WholeValue(*t.node, out);
+}
+
+// a op b on whole numbers as ApplyOperator computes it, into a; false when
+// the result would leave 64 bits.
+bool WholeApply(Op op, int64_t& a, int64_t b) {
+  switch (op) {
+    case Op::kAdd:
+      return !__builtin_add_overflow(a, b, &a);
+    case Op::kSub:
+      return !__builtin_sub_overflow(a, b, &a);
+    case Op::kMul:
+      return !__builtin_mul_overflow(a, b, &a);
+    case Op::kMod:
+      // (A divisor of 0 gives 0; -1 gives 0 and keeps the smallest integer
+      // from overflowing.)
+      a = b == 0 || b == -1 ? 0 : a % b;
+      return true;
+    case Op::kEq:
+      a = a == b;
+      return true;
+    case Op::kNe:
+      a = a != b;
+      return true;
+    case Op::kLt:
+      a = a < b;
+      return true;
+    case Op::kGt:
+      a = a > b;
+      return true;
+    case Op::kLe:
+      a = a <= b;
+      return true;
+    case Op::kGe:
+      a = a >= b;
+      return true;
+    case Op::kAnd:
+      a = a > 0 && b > 0;
+      return true;
+    case Op::kOr:
+      a = a > 0 || b > 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The calculation `prog` (MayBeWhole) on whole numbers, after `first` when it
+// takes a first operand; false when an operand is not a whole number or a
+// result leaves 64 bits.
+bool WholeCalc(THash& words, CalcProgram& prog, const int64_t* first, int64_t& result) {
+  constexpr size_t kDeepest = 4;
+  int64_t stack[kDeepest];
+  size_t top = 0;
+  for (const CalcStep& step : prog.steps) {
+    if (step.apply) {
+      if (top < 2 || !WholeApply(step.op, stack[top - 2], stack[top - 1])) return false;
+      --top;
+      continue;
+    }
+    if (top == kDeepest) return false;
+    if (step.token == CalcStep::kFirst) {
+      if (!first) return false;
+      stack[top++] = *first;
+      continue;
+    }
+    if (!WholeTerm(words, *prog.tokens[step.token].term, stack[top])) return false;
+    ++top;
+  }
+  if (top != 1) return false;
+  result = stack[0];
+  return true;
+}
+
 class Runner {
  public:
   // `stack` holds the operands of calculations being run (shared by nested ones).
@@ -1212,21 +1356,11 @@ class Runner {
   }
 
   // A value typed as a number whose text is an integer as the number format
-  // writes it: that number.
+  // writes it: that number (see WholeValue).
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
-    if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
-    int64_t stored;
-    if (n.StoredInteger(stored)) {
-      out.SetNum(static_cast<Number>(stored));
-      return true;
-    }
-    std::string_view v = n.Value();
-    size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
-    size_t digits = v.size() - i;
-    if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
-    long long m = 0;
-    if (!ReadDecimalDigits(v.substr(i), m)) return false;
-    out.SetNum(static_cast<Number>(i ? -m : m));
+    int64_t whole;
+    if (!WholeValue(n, whole)) return false;
+    out.SetNum(static_cast<Number>(whole));
     return true;
   }
 
@@ -1253,6 +1387,13 @@ struct ExpressionCache::Entry {
   // An evaluation that is one word alone: its term, so a command read as a
   // value runs without setting up a run of the program (see Run).
   TermNode* lone_word = nullptr;
+  // A calculation that may be computed on whole numbers (see WholeCalc), and
+  // for an evaluation its first term, a word.
+  CalcProgram* whole_calc = nullptr;
+  TermNode* whole_first = nullptr;
+  // Runs in a row whose operands were not all whole numbers: after a few the
+  // calculation is no longer tried so.
+  uint8_t whole_misses = 0;
   bool unusable = false;  // not compilable, or read from the text once already
 };
 
@@ -1384,6 +1525,12 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
     e.unusable = !e.eval && !e.calc;
     if (e.eval && !e.eval->rest && e.eval->joined.empty() && e.eval->first->kind == TermNode::kWord)
       e.lone_word = e.eval->first.get();
+    if (e.calc && MayBeWhole(*e.calc)) e.whole_calc = e.calc.get();
+    if (e.eval && e.eval->rest && e.eval->joined.empty() &&
+        e.eval->first->kind == TermNode::kWord && MayBeWhole(*e.eval->rest)) {
+      e.whole_calc = e.eval->rest.get();
+      e.whole_first = e.eval->first.get();
+    }
   }
   if (handle) *handle = entry;
   return e;
@@ -1398,6 +1545,19 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     ExpressionDepth depth(in);
     out = in.RunCommandForValue(command);
     return true;
+  }
+  if (number && entry.whole_calc) {
+    // (A number result, as the calculator gives it, without its text.)
+    int64_t first = 0, result = 0;
+    if ((!entry.whole_first || WholeTerm(in.S.Words, *entry.whole_first, first)) &&
+        WholeCalc(in.S.Words, *entry.whole_calc, entry.whole_first ? &first : nullptr, result)) {
+      entry.whole_misses = 0;
+      ExpressionDepth depth(in);
+      number->value = static_cast<Number>(result);
+      number->given = true;
+      return true;
+    }
+    if (++entry.whole_misses == kWholeMissesKept) entry.whole_calc = nullptr;
   }
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);

@@ -625,5 +625,60 @@ TEST_F(CacheTest, WholeNumbersKeptAsNumbersReadAsText) {
   EXPECT_EQ(o.values[2], "380") << o.log;
 }
 
+TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
+  // Calculations of whole numbers at every pass: negative operands of %, a
+  // divisor of -1, comparisons joined by && and ||, results reaching 10^15,
+  // numbers beyond 64 bits or written with more than 15 digits, a product
+  // that overflows 64 bits, and a number typed so but written "007".
+  Outcome o = Both(
+      "大は、9223372036854775000\n"
+      "境は、999999999999999\n"
+      "Mは、「007」\n"
+      "「M」を、数値として扱う\n"
+      "記録は、「」\n"
+      "Iを、-3から、3まで、繰り返す(\n"
+      "  Aは、I*I-I+7\n"
+      "  Bは、A%I\n"
+      "  Cは、(0-A)%I\n"
+      "  Dは、A%(0-1)\n"
+      "  Eは、I<=0&&A>7||I=3\n"
+      "  Fは、境+I\n"
+      "  Gは、大+I*1000\n"
+      "  Hは、3037000500*3037000500+I\n"
+      "  Kは、M+I\n"
+      "  Lは、I<>1\n"
+      "  "
+      "記録は、記録&A&「:」&B&「:」&C&「:」&D&「:」&E&「:」&F&「:」&G&「:」&H&「:」&K&「:」&L&「,"
+      "」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "19:1:-1:0:1:999999999999996:9.22337203685477E18:9.22337203700025E18:4:1,"
+            "13:1:-1:0:1:999999999999997:9.22337203685477E18:9.22337203700025E18:5:1,"
+            "9:0:0:0:1:999999999999998:9.22337203685477E18:9.22337203700025E18:6:1,"
+            "7:0:0:0:0:999999999999999:9.22337203685478E18:9.22337203700025E18:7:1,"
+            "7:0:0:0:0:1E15:9.22337203685478E18:9.22337203700025E18:8:0,"
+            "9:1:-1:0:0:1E15:9.22337203685478E18:9.22337203700025E18:9:1,"
+            "13:1:-1:0:1:1E15:9.22337203685478E18:9.22337203700025E18:10:1,")
+      << o.log;
+  // Each comparison, and % of negative numbers, alone.
+  Outcome compared = Both(
+      "記録は、「」\n"
+      "Iを、-3から、3まで、繰り返す(\n"
+      "  N1は、I<=0\n"
+      "  N2は、I>=0\n"
+      "  N3は、I<0\n"
+      "  N4は、I>0\n"
+      "  N5は、I=0\n"
+      "  N6は、I%2\n"
+      "  N7は、I>1||I<0-2\n"
+      "  記録は、記録&N1&N2&N3&N4&N5&「:」&N6&「:」&N7&「,」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(compared.values[0],
+            "10100:-1:1,10100:0:0,10100:-1:0,11001:0:0,01010:1:0,01010:0:1,01010:1:1,")
+      << compared.log;
+}
+
 }  // namespace
 }  // namespace sorane
