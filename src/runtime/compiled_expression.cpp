@@ -490,11 +490,64 @@ namespace {
 
 // What a word or member term names (without folding), kept in the term while
 // the word table stays at its generation.
-void LookupWord(THash& words, TermNode& t) {
+inline void LookupWord(THash& words, TermNode& t) {
   if (t.generation != words.Generation()) {
     t.node = words.FindExact(t.text);
     t.generation = words.Generation();
   }
+}
+
+// What `name` names (folded) when callable, kept in `node` while the word
+// table stays at `generation` and the word stays callable.
+inline THashNode* CallableWord(THash& words, const std::string& name, THashNode*& node,
+                               uint64_t& generation) {
+  if (generation != words.Generation() || (node && !IsCallable(node))) {
+    THashNode* f = words.Find(name, true);
+    node = IsCallable(f) ? f : nullptr;
+    generation = words.Generation();
+  }
+  return node;
+}
+
+// The value of an expression that is one number or one variable, where it
+// is kept (nothing is copied); null for any other.
+inline const std::string* PlainValueOf(THash& words, EvalProgram& prog) {
+  if (prog.rest || !prog.joined.empty()) return nullptr;
+  TermNode& t = *prog.first;
+  if (t.kind == TermNode::kNumber) return &t.text;
+  if (t.kind != TermNode::kWord) return nullptr;
+  LookupWord(words, t);
+  return t.node && t.node->Kind == kWordVariable ? &t.node->Value() : nullptr;
+}
+
+// The element of a hash X that the member term Xの M names (null when it is
+// missing), found without running anything: true when found so. False when
+// the term is read from the text instead, or when M must be evaluated to
+// find it: then `elements` is the hash's table.
+bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
+  LookupWord(words, t);
+  THashNode* x = t.node;
+  if (!x) return false;
+  if (x->Kind == kWordVariable && !x->Value().empty()) {
+    // A variable that holds the name of a hash or an object stands for it.
+    THashNode* named = words.FindExact(x->Value());
+    if (named && named->Kind != kWordVariable) x = named;
+  }
+  if (x->Kind != kWordHash || !x->Elements) return false;
+  // M as written is looked for first; a table where it was missing is not
+  // searched again while it is unchanged.
+  elements = x->Elements.get();
+  e = nullptr;
+  if (t.member_missing != elements->Generation()) {
+    e = elements->FindExact(t.member);
+    if (!e) t.member_missing = elements->Generation();
+  }
+  if (e) return true;
+  if (const std::string* key = PlainValueOf(words, *t.member_value)) {
+    e = elements->FindExact(*key);
+    return true;
+  }
+  return false;
 }
 
 // A word's value typed as a number whose text is an integer as the number
@@ -552,7 +605,7 @@ bool MayBeWhole(const CalcProgram& prog) {
     if (tok.kind != CalcToken::kTerm) return false;
     const TermNode& t = *tok.term;
     int64_t whole;
-    if (t.kind != TermNode::kWord &&
+    if (t.kind != TermNode::kWord && t.kind != TermNode::kMember &&
         !(t.kind == TermNode::kNumber && t.canonical && WholeBelow1e15(t.num, whole)))
       return false;
   }
@@ -563,9 +616,17 @@ bool MayBeWhole(const CalcProgram& prog) {
 // calculation is no longer computed on whole numbers.
 constexpr uint8_t kWholeMissesKept = 16;
 
-// The whole number a word or number term reads as, when it is one.
+// The whole number a word, element or number term reads as, when it is one.
 bool WholeTerm(THash& words, TermNode& t, int64_t& out) {
   if (t.kind == TermNode::kNumber) return WholeBelow1e15(t.num, out);
+  if (t.kind == TermNode::kMember) {
+    // (Xの(M) naming a function is a call; a missing element reads as "".)
+    if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+    THashNode* e = nullptr;
+    THash* elements = nullptr;
+    return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+           WholeValue(*e, out);
+  }
   LookupWord(words, t);
   return t.node && t.node->Kind == kWordVariable && WholeValue(*t.node, out);
 }
@@ -891,16 +952,8 @@ class Runner {
   // label or a DLL function; else null.
   THashNode* CallTarget(TermNode& t) { return Callable(t.text, t.node, t.generation); }
 
-  // What `name` names (folded) when callable, kept in `node` while the word
-  // table stays at `generation` and the word stays callable.
   THashNode* Callable(const std::string& name, THashNode*& node, uint64_t& generation) {
-    THash& words = in_.S.Words;
-    if (generation != words.Generation() || (node && !IsCallable(node))) {
-      THashNode* f = words.Find(name, true);
-      node = IsCallable(f) ? f : nullptr;
-      generation = words.Generation();
-    }
-    return node;
+    return CallableWord(in_.S.Words, name, node, generation);
   }
 
  public:
@@ -1176,45 +1229,16 @@ class Runner {
   // With `only_reads`, false too when finding it would evaluate M (nothing
   // runs then).
   bool MemberElement(TermNode& t, THashNode*& e, bool only_reads) {
-    Lookup(t);
-    THashNode* x = t.node;
-    if (!x) return false;
-    if (x->Kind == kWordVariable && !x->Value().empty()) {
-      // A variable that holds the name of a hash or an object stands for it.
-      THashNode* named = in_.S.Words.FindExact(x->Value());
-      if (named && named->Kind != kWordVariable) x = named;
-    }
-    if (x->Kind != kWordHash || !x->Elements) return false;
-    // M as written is looked for first; a table where it was missing is not
-    // searched again while it is unchanged.
-    THash& elements = *x->Elements;
-    e = nullptr;
-    if (t.member_missing != elements.Generation()) {
-      e = elements.FindExact(t.member);
-      if (!e) t.member_missing = elements.Generation();
-    }
-    if (e) return true;
-    if (const std::string* key = PlainValue(*t.member_value)) {
-      e = elements.FindExact(*key);
-      return true;
-    }
-    if (only_reads) return false;
+    THash* elements = nullptr;
+    if (ReadElement(in_.S.Words, t, e, elements)) return true;
+    if (!elements || only_reads) return false;
     std::string evaluated;
     if (!Evaluate(*t.member_value, evaluated)) return false;
-    e = elements.FindExact(evaluated);
+    e = elements->FindExact(evaluated);
     return true;
   }
 
-  // The value of an expression that is one number or one variable, where it
-  // is kept (nothing is copied); null for any other.
-  const std::string* PlainValue(EvalProgram& prog) {
-    if (prog.rest || !prog.joined.empty()) return nullptr;
-    TermNode& t = *prog.first;
-    if (t.kind == TermNode::kNumber) return &t.text;
-    if (t.kind != TermNode::kWord) return nullptr;
-    Lookup(t);
-    return t.node && t.node->Kind == kWordVariable ? &t.node->Value() : nullptr;
-  }
+  const std::string* PlainValue(EvalProgram& prog) { return PlainValueOf(in_.S.Words, prog); }
 
   // A term whose value is read without running anything: a number, a
   // literal, a word naming a variable or nothing, a literal whose embedded
@@ -1388,7 +1412,7 @@ struct ExpressionCache::Entry {
   // value runs without setting up a run of the program (see Run).
   TermNode* lone_word = nullptr;
   // A calculation that may be computed on whole numbers (see WholeCalc), and
-  // for an evaluation its first term, a word.
+  // for an evaluation its first term, a word or an element.
   CalcProgram* whole_calc = nullptr;
   TermNode* whole_first = nullptr;
   // Runs in a row whose operands were not all whole numbers: after a few the
@@ -1527,7 +1551,8 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
       e.lone_word = e.eval->first.get();
     if (e.calc && MayBeWhole(*e.calc)) e.whole_calc = e.calc.get();
     if (e.eval && e.eval->rest && e.eval->joined.empty() &&
-        e.eval->first->kind == TermNode::kWord && MayBeWhole(*e.eval->rest)) {
+        (e.eval->first->kind == TermNode::kWord || e.eval->first->kind == TermNode::kMember) &&
+        MayBeWhole(*e.eval->rest)) {
       e.whole_calc = e.eval->rest.get();
       e.whole_first = e.eval->first.get();
     }

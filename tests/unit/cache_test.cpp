@@ -629,7 +629,8 @@ TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,
   // numbers beyond 64 bits or written with more than 15 digits, a product
-  // that overflows 64 bits, and a number typed so but written "007".
+  // that overflows 64 bits, a number typed so but written "007", and
+  // dictionary elements.
   Outcome o = Both(
       "大は、9223372036854775000\n"
       "境は、999999999999999\n"
@@ -678,6 +679,28 @@ TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   EXPECT_EQ(compared.values[0],
             "10100:-1:1,10100:0:0,10100:-1:0,11001:0:0,01010:1:0,01010:0:1,01010:1:1,")
       << compared.log;
+  // Dictionary elements as operands: typed as numbers, written as a text,
+  // missing, named through a variable holding the dictionary's name, and
+  // with a key that must be calculated.
+  Outcome elements = Both(
+      "Hの、0は、「12」\n"
+      "名前は、「H」\n"
+      "記録は、「」\n"
+      "合計は、0\n"
+      "Iを、-1から、3まで、繰り返す(\n"
+      "  Hの、(I)は、I*3\n"
+      "  もし、I=2ならば、Hの、(I)は、「10」\n"
+      "  合計は、合計+Hの(I)\n"
+      "  Tは、Hの(I)>4\n"
+      "  Uは、Hの(I+1)+1\n"
+      "  Vは、名前の(I)*2\n"
+      "  Wは、I+7<Hの(I)\n"
+      "  記録は、記録&合計&「:」&T&「:」&U&「:」&V&「:」&W&「,」\n"
+      ")\n",
+      {"記録"});
+  // (I+7<「10」 compares texts.)
+  EXPECT_EQ(elements.values[0], "-3:0:13:-6:0,-3:0:1:0:0,0:0:1:6:0,10:1:1:20:0,19:1:1:18:0,")
+      << elements.log;
 }
 
 }  // namespace
