@@ -129,8 +129,7 @@ void Call::ReturnNumber(Number v) {
 void Call::ReturnInt(long long v) {
   // All its digits: below 10^15 as the number format writes it, kept as a
   // number; beyond, written into それ's own room.
-  constexpr long long kAllDigits = 1000000000000000;
-  if (v > -kAllDigits && v < kAllDigits) {
+  if (v > -kAllDigitsBelow && v < kAllDigitsBelow) {
     in.S.Fast.Sore->SetInteger(v);
   } else {
     char digits[24];

@@ -49,12 +49,17 @@ inline void FormatNumberInto(Number v, std::string& out) {
 // format writes, as that text reads back.
 Number NumberAsWritten(Number v);
 
+// Whole numbers below this magnitude are written by the format with all
+// their digits, as integers are written everywhere.
+constexpr int64_t kAllDigitsBelow = 1000000000000000;
+
 // v as a whole number when it is one below 10^15 in magnitude (the numbers
 // the format writes with all their digits; -0 gives 0). Converted through
 // double, exact in that range, which spares the floating-point unit the
 // switch of rounding mode a direct conversion of a long double makes.
 inline bool WholeBelow1e15(Number v, int64_t& whole) {
-  if (!(v > -1e15L && v < 1e15L)) return false;
+  constexpr Number kLimit = static_cast<Number>(kAllDigitsBelow);
+  if (!(v > -kLimit && v < kLimit)) return false;
   const double d = static_cast<double>(v);
   if (static_cast<Number>(d) != v) return false;
   whole = static_cast<int64_t>(d);

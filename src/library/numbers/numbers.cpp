@@ -145,9 +145,8 @@ void CmdWhole(Call& c) {
 // up to there, so the expression reads the same number from either.
 template <int64_t (*F)(Number)>
 bool Whole(const Number* args, Number& result) {
-  constexpr int64_t kAllDigits = 1000000000000000;
   const int64_t whole = F(args[0]);
-  if (whole <= -kAllDigits || whole >= kAllDigits) return false;
+  if (whole <= -kAllDigitsBelow || whole >= kAllDigitsBelow) return false;
   result = static_cast<Number>(whole);
   return true;
 }
