@@ -1147,6 +1147,9 @@ void Interpreter::ConditionForm() {
   } else {
     value = Calculate(token);
   }
+  // A command read in the calculation that ended the run (戻る outside a
+  // label) leaves it ended: there are no branches to read.
+  if (S.ExecPos.None()) return;
   S.CondResult = ToInt64(ParseNumber(value)) != 0 ? 1 : 0;
   const char* p = S.ExecPos.p;
   SkipBlanks(p);

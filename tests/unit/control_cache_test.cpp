@@ -117,6 +117,19 @@ TEST(ControlCacheTest, ACallInsideALiteralItemThatEndsTheRun) {
   }
 }
 
+TEST(ControlCacheTest, AConditionFormWhoseCalculationEndsTheRun) {
+  // 『X?』 whose calculation runs a command that ends the run: the branches
+  // after it are not read (they were once read from no position, a crash).
+  const char* statements[] = {"戻?", "戻る?", "終わる?", "Hの、戻?"};
+  for (const char* statement : statements) {
+    std::string script = std::string("「前」を、表示\n") + statement +
+                         "\n「後」を、表示\n"
+                         "戻る\n";
+    Outcome o = Both(script.c_str(), {});
+    EXPECT_EQ(o.lines, std::vector<std::string>{"前"}) << statement << "\n" << o.log;
+  }
+}
+
 TEST(ControlCacheTest, LoopBoundsWrittenInEveryForm) {
   // 繰り返す's bounds: digits, a fraction, a negative number, a variable, a
   // text of digits, an expression, and a text that is no number (an error).
