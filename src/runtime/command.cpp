@@ -89,18 +89,22 @@ bool Call::ReadsNothingElse(size_t k) {
   return in.ReadsAsWord(item, w) && (!w || w->Kind == kWordVariable);
 }
 
-Number Call::Num(size_t k) {
+const std::string& Call::NumberText(size_t k, std::string& room) {
   const std::string& raw = Raw(k);
-  if (in.ReadsAsNumberLiteral(raw)) return ParseNumber(raw);  // (read without the copy)
-  if (const std::string* value = ValueInPlace(k)) return ParseNumber(*value);
-  return ParseNumber(Text(k));
+  if (in.ReadsAsNumberLiteral(raw)) return raw;  // (read without the copy)
+  if (const std::string* value = ValueInPlace(k)) return *value;
+  room = Text(k);
+  return room;
+}
+
+Number Call::Num(size_t k) {
+  std::string room;
+  return ParseNumber(NumberText(k, room));
 }
 
 std::optional<Number> Call::StrictNum(size_t k) {
-  const std::string& raw = Raw(k);
-  if (in.ReadsAsNumberLiteral(raw)) return StrictNumber(raw);
-  if (const std::string* value = ValueInPlace(k)) return StrictNumber(*value);
-  return StrictNumber(Text(k));
+  std::string room;
+  return StrictNumber(NumberText(k, room));
 }
 
 long long Call::Int(size_t k) {

@@ -119,6 +119,10 @@ class Call {
 
  private:
   THashNode* VariableItem(size_t k);  // the variable slot k names alone, or null
+  // The text slot k's number is read from: the item itself when it is a
+  // number as written, a variable's value where it is kept, else the value
+  // evaluated into `room`.
+  const std::string& NumberText(size_t k, std::string& room);
   void CheckSlot(size_t k) const;
   // Room for the items; only the first count_ hold a string (most commands
   // take fewer slots than the most there may be).

@@ -245,15 +245,15 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
-// A word's value becomes the integer n (type "e"), kept as a number: its
-// text is written only when the script reads it as text.
-void SetInteger(THashNode* w, int32_t n) {
+// A counter word (of 繰り返す, or 回数) becomes the integer n (type "e"), kept
+// as a number: its text is written only when the script reads it as text.
+void SetCounter(THashNode* w, int32_t n) {
   w->SetInteger(n);
   if (w->TypeMark.size() != 1 || w->TypeMark[0] != 'e') w->TypeMark = "e";
 }
 
 void SetCount(Interpreter& in, int32_t n) {
-  if (THashNode* c = in.S.Fast.Count) SetInteger(c, n);
+  if (THashNode* c = in.S.Fast.Count) SetCounter(c, n);
 }
 
 const std::shared_ptr<const std::string>& EmptyText() {
@@ -322,7 +322,7 @@ bool NextPassInPlace(Interpreter& in) {
     case kRunFor: {
       if (r->Counter >= r->Limit) return false;
       ++r->Counter;
-      SetInteger(CounterOf(in, *r), r->Counter);
+      SetCounter(CounterOf(in, *r), r->Counter);
       break;
     }
     case kRunTimes:
@@ -363,7 +363,7 @@ void NextFor(Interpreter& in, TRunControl&& r) {
     return;
   }
   ++r.Counter;
-  SetInteger(CounterOf(in, r), r.Counter);
+  SetCounter(CounterOf(in, r), r.Counter);
   in.RunBlock(std::move(r));
 }
 
@@ -736,7 +736,7 @@ void CmdFor(Call& c) {
   r.Condition = name;
   in.ReadBlock(r);
   if (last < first) return;
-  SetInteger(v, first);
+  SetCounter(v, first);
   in.RunBlock(std::move(r));
 }
 

@@ -197,7 +197,8 @@ bool Interpreter::ReadsAsNumberLiteral(const std::string& text) {
   return true;
 }
 
-static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out) {
+static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out,
+                          PlainWord* word) {
   if (text.empty()) return false;
   if (text[0] == '"') {
     // Taken as written when nothing in it is expanded (no escape, no
@@ -233,7 +234,7 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     return true;
   }
   THashNode* n = nullptr;
-  if (!in.ReadsAsWord(text, n)) return false;
+  if (!(word ? in.ReadsAsWord(text, n, *word) : in.ReadsAsWord(text, n))) return false;
   if (!n) {
     SetTypeMark(in.S.SoreType, "s");
     out = text;
@@ -245,17 +246,18 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
   return true;
 }
 
-std::string Interpreter::Evaluate(const std::string& text, std::shared_ptr<void>* compiled) {
+std::string Interpreter::Evaluate(const std::string& text, std::shared_ptr<void>* compiled,
+                                  PlainWord* word) {
   std::string value;
-  EvaluateInto(text, compiled, value);
+  EvaluateInto(text, compiled, value, word);
   return value;
 }
 
 void Interpreter::EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled,
-                               std::string& value) {
+                               std::string& value, PlainWord* word) {
   if (Expressions) {
     // A text compiled before (its handle kept) is not plain.
-    if (!(compiled && *compiled) && EvaluatePlain(*this, text, value)) return;
+    if (!(compiled && *compiled) && EvaluatePlain(*this, text, value, word)) return;
     if (Expressions->TryEvaluate(*this, text, value, compiled)) return;
   }
   value = EvaluateText(text);

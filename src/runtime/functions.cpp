@@ -59,29 +59,14 @@ void Discard(Interpreter& in, const TRunControl& r) {
 }
 
 // The value of the argument `item` pushed for slot k of a call whose
-// arguments were read from `record`, in place of the item: an argument pushed
-// as written that reads as one word is read from the word it named while the
-// word table is unchanged (what evaluating it reads); a value pushed as a
-// number as written is that number (what evaluating it gives); anything else
-// is evaluated.
+// arguments were read from `record`, in place of the item: a number as
+// written is itself (what evaluating it gives, without the copy); an argument
+// pushed as written keeps whether it reads as one word, and the word it names,
+// with the record (see Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
   if (!as_written && in.ReadsAsNumberLiteral(item)) return;
-  if (!as_written || !in.Expressions || item.empty() || item[0] == '`') {
-    item = in.Evaluate(item);
-    return;
-  }
-  THashNode* named = nullptr;
-  if (!in.ReadsAsWord(item, named, record->words[k]) || (named && named->Kind != kWordVariable)) {
-    item = in.Evaluate(item);
-    return;
-  }
-  if (!named) {
-    SetTypeMark(in.S.SoreType, "s");
-    return;
-  }
-  in.S.SoreType = named->TypeMark;
-  item = named->Value();
+  item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
 // Binds the pushed arguments to the label's template and moves their values to

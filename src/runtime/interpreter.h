@@ -156,10 +156,14 @@ class Interpreter {
 
   // ---- Expressions (evaluator.cpp, calculator.cpp) ----
   // `compiled`, when given, keeps the compiled form of the text for the next
-  // evaluation of the same text there (see ExpressionCache::TryEvaluate).
-  std::string Evaluate(const std::string& text, std::shared_ptr<void>* compiled = nullptr);
+  // evaluation of the same text there (see ExpressionCache::TryEvaluate);
+  // `word`, when given for a text that is always the same, keeps whether it
+  // reads as one word and the word it names (see ReadsAsWord).
+  std::string Evaluate(const std::string& text, std::shared_ptr<void>* compiled = nullptr,
+                       PlainWord* word = nullptr);
   // The same into `value` (the room it has is used).
-  void EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled, std::string& value);
+  void EvaluateInto(const std::string& text, std::shared_ptr<void>* compiled, std::string& value,
+                    PlainWord* word = nullptr);
   // Evaluate without the compiled form.
   std::string EvaluateText(const std::string& text);
   // A number written as a literal, which Evaluate gives as it is with the

@@ -1412,18 +1412,12 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   std::string a = item.substr(0, item.size() - 2);
   THashNode* x = HintedWord(a, member ? &member->owner_word : nullptr);
   if (member) member->owner_word = {x, S.Words.Generation()};
+  // A key written as it is read (not a literal expanded at every pass) keeps
+  // its compiled form, or the word it names, between passes.
   const bool key_as_written = member && member->key_literal.empty();
-  std::shared_ptr<void>* key_compiled = key_as_written ? &member->key_value : nullptr;
-  // A key written as one word is read from the word it names while the word
-  // table is unchanged (what evaluating it reads).
   auto evaluate_key = [&] {
-    THashNode* n = nullptr;
-    if (key_as_written && Expressions && !*key_compiled &&
-        ReadsAsWord(target, n, member->key_word) && n && n->Kind == kWordVariable) {
-      S.SoreType = n->TypeMark;
-      return n->Value();
-    }
-    return Evaluate(target, key_compiled);
+    return key_as_written ? Evaluate(target, &member->key_value, &member->key_word)
+                          : Evaluate(target);
   };
   if (!x) {
     std::string evaluated = Evaluate(a);
