@@ -98,6 +98,14 @@ const std::string& Call::NumberText(size_t k, std::string& room) {
 }
 
 Number Call::Num(size_t k) {
+  // As NumberText reads it; a variable's number stored as one is that number.
+  if (!in.ReadsAsNumberLiteral(Raw(k))) {
+    if (THashNode* w = VariableItem(k)) {
+      SetTypeMark(in.S.SoreType, w->TypeMark);
+      Number stored;
+      return w->StoredNumber(stored) ? stored : ParseNumber(w->Value());
+    }
+  }
   std::string room;
   return ParseNumber(NumberText(k, room));
 }

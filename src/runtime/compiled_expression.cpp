@@ -555,6 +555,7 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
 bool WholeValue(const THashNode& n, int64_t& out) {
   if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
   if (n.StoredInteger(out)) return true;
+  if (n.KeptAsNumber()) return false;  // a decimal (its text is not written for this)
   std::string_view v = n.Value();
   size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
   size_t digits = v.size() - i;
@@ -850,9 +851,7 @@ class Runner {
         arg.generation = generation;
       }
       if (!arg.node || arg.node->Kind != kWordVariable) return false;
-      int64_t stored;
-      x[k] = arg.node->StoredInteger(stored) ? static_cast<Number>(stored)
-                                             : ParseNumber(arg.node->Value());
+      if (!arg.node->StoredNumber(x[k])) x[k] = ParseNumber(arg.node->Value());
     }
     if (!form->Compute(x, result)) return false;
     committed_ = true;
@@ -1380,11 +1379,17 @@ class Runner {
   }
 
   // A value typed as a number whose text is an integer as the number format
-  // writes it: that number (see WholeValue).
+  // writes it (see WholeValue), or that was stored as a number (SetNumber):
+  // that number, the one its text reads back as.
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
     int64_t whole;
-    if (!WholeValue(n, whole)) return false;
-    out.SetNum(static_cast<Number>(whole));
+    if (WholeValue(n, whole)) {
+      out.SetNum(static_cast<Number>(whole));
+      return true;
+    }
+    Number stored;
+    if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e' || !n.StoredNumber(stored)) return false;
+    out.SetNum(stored);
     return true;
   }
 

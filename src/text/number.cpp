@@ -258,6 +258,10 @@ Number ParseNumber(std::string_view s) {
 // The same grammar as the lenient reader, but the number must be the whole
 // (trimmed) text.
 std::optional<Number> StrictNumber(std::string_view s) {
+  // Digits alone (a loop's bounds, a count) are read at once.
+  long long whole;
+  if (!s.empty() && s.size() <= 18 && ReadDecimalDigits(s, whole))
+    return static_cast<Number>(whole);
   s = TrimView(s);
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
@@ -339,10 +343,13 @@ Decimal RoundTo15Exact(long double a) {
 
 // Nearest integer (ties to even) of 0 <= x < 2^63: adding 2^63 leaves no bits
 // for a fraction in the 64-bit mantissa. (nearbyint saves and restores the
-// floating-point environment, which costs more than the whole format.)
+// floating-point environment, which costs more than the whole format. The
+// sum is rounded where it is made: long double arithmetic has no wider
+// format to keep it in, and without -ffast-math the compiler keeps the two
+// operations.)
 long double RoundToInteger(long double x) {
   constexpr long double kTwo63 = 9223372036854775808.0L;
-  volatile long double shifted = x + kTwo63;
+  const long double shifted = x + kTwo63;
   return shifted - kTwo63;
 }
 
@@ -356,7 +363,7 @@ int FloorLog10Pow2(int e) {
 // 10^+-27 of the 15-digit window: scaled by an exact power of ten (one
 // rounding in 64-bit precision, far finer than the 15 digits kept) and
 // rounded to an integer of 15 digits.
-bool ScaleTo15(long double a, long double& r, int& e) {
+[[gnu::always_inline]] inline bool ScaleTo15(long double a, long double& r, int& e) {
   constexpr long double kLow = 1e14L, kHigh = 1e15L;
   // Decimal exponent estimate from the binary one (read from the bits of the
   // double nearest to `a`, cheaper than ilogb on long double); may be one off.
@@ -390,26 +397,14 @@ long double ReadBack(long double r, int e) {
                                : std::numeric_limits<long double>::quiet_NaN();
 }
 
-// The fast path of RoundTo15 (see ScaleTo15), with the number the digits read
-// back as (see ReadBack) in `as_written`.
-bool RoundTo15Fast(long double a, Decimal& d, long double& as_written) {
-  long double r;
-  int e;
-  if (!ScaleTo15(a, r, e)) return false;
-  DigitsBefore(d.digits + kSignificant, static_cast<uint64_t>(static_cast<long long>(r)));
+// The digits of the 15-digit rounding r x 10^(e-14) (see ScaleTo15).
+Decimal DecimalOf(uint64_t r, int e) {
+  Decimal d{};
+  DigitsBefore(d.digits + kSignificant, r);
   d.count = kSignificant;
   d.exponent = e;
   StripTrailingZeros(d);
-  as_written = ReadBack(r, e);
-  return true;
-}
-
-Decimal RoundTo15(Number v, long double& as_written) {
-  long double a = std::fabs(v);
-  Decimal d{};
-  if (RoundTo15Fast(a, d, as_written)) return d;
-  as_written = std::numeric_limits<long double>::quiet_NaN();
-  return RoundTo15Exact(a);
+  return d;
 }
 
 char* PutScientific(char* out, const Decimal& d) {
@@ -439,6 +434,20 @@ char* PutFixed(char* out, const Decimal& d) {
   return std::copy(d.digits + int_digits, d.digits + d.count, out);
 }
 
+// The text of d, with a minus before it when `negative`.
+std::string_view Written(const Decimal& d, bool negative, NumberText& text) {
+  char* out = text.bytes;
+  if (negative) *out++ = '-';
+  // Scientific for more than 15 integer digits or magnitudes below 0.0001,
+  // judged on the rounded value (999999999999999.9 is written "1E15").
+  if (d.exponent >= kSignificant || d.exponent < -4) {
+    out = PutScientific(out, d);
+  } else {
+    out = PutFixed(out, d);
+  }
+  return std::string_view(text.bytes, static_cast<size_t>(out - text.bytes));
+}
+
 }  // namespace
 
 // Not-a-number and infinities are written "NAN", "INF" and "-INF"; they only
@@ -455,19 +464,31 @@ std::string_view FormatNumber(Number v, NumberText& text) {
   }
   if (std::isnan(v)) return "NAN";
   if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
-  long double as_written;
-  Decimal d = RoundTo15(v, as_written);
-  char* out = buf;
-  if (v < 0) *out++ = '-';
-  // Scientific for more than 15 integer digits or magnitudes below 0.0001,
-  // judged on the rounded value (999999999999999.9 is written "1E15").
-  if (d.exponent >= kSignificant || d.exponent < -4) {
-    out = PutScientific(out, d);
-  } else {
-    out = PutFixed(out, d);
-  }
-  std::string_view written(buf, static_cast<size_t>(out - buf));
-  if (!std::isnan(as_written)) RememberWritten(written, v < 0 ? -as_written : as_written);
+  long double r;
+  int e;
+  if (!ScaleTo15(std::fabs(v), r, e)) return Written(RoundTo15Exact(std::fabs(v)), v < 0, text);
+  const int64_t digits = static_cast<int64_t>(r);
+  if (e > kSignificant - 1) return Written(DecimalOf(digits, e), v < 0, text);
+  return FormatDigits(v < 0 ? -digits : digits, e, text);
+}
+
+bool DigitsAsWritten(Number v, int64_t& digits, int& exponent) {
+  long double r;
+  if (!ScaleTo15(std::fabs(v), r, exponent) || exponent > kSignificant - 1) return false;
+  digits = static_cast<int64_t>(r);
+  if (v < 0) digits = -digits;
+  return true;
+}
+
+Number NumberOfDigits(int64_t digits, int exponent) {
+  const long double a = ReadBack(static_cast<long double>(digits < 0 ? -digits : digits), exponent);
+  return digits < 0 ? -a : a;
+}
+
+std::string_view FormatDigits(int64_t digits, int exponent, NumberText& text) {
+  const uint64_t magnitude = digits < 0 ? -static_cast<uint64_t>(digits) : digits;
+  std::string_view written = Written(DecimalOf(magnitude, exponent), digits < 0, text);
+  RememberWritten(written, NumberOfDigits(digits, exponent));
   return written;
 }
 
@@ -489,6 +510,19 @@ Number NumberAsWritten(Number v) {
   }
   NumberText text;
   return ParseNumber(FormatNumber(v, text));
+}
+
+bool WrittenAlikeWithin(Number v, Number error) {
+  long double a = std::fabs(v), r;
+  int e;
+  if (!(a < 1e15L) || !ScaleTo15(a, r, e)) return false;
+  // Away from 10^14 and 10^15 every number of the range is scaled alike
+  // (below 10^15 the scale is a power of ten of at least 1).
+  if (r <= 1e14L || r >= 1e15L - 1) return false;
+  const long double scale = kPow10[kSignificant - 1 - e];
+  // The scaled error, with room for the rounding of the scaling itself.
+  const long double reach = error * scale + 1e-3L;
+  return std::fabs(a * scale - r) + reach < 0.5L;
 }
 
 namespace {

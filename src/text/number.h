@@ -45,9 +45,26 @@ inline void FormatNumberInto(Number v, std::string& out) {
   out.resize(written.size());
   std::memcpy(out.data(), written.data(), written.size());
 }
+// A number the format writes with 15 significant digits (not a whole number
+// below 10^15, those are written with all of theirs) kept as those digits:
+// v's digits as an integer of 15 digits, negative for a negative v, and the
+// decimal exponent of the first, r x 10^(exponent-14). False where the format
+// writes v otherwise (NaN, infinities, magnitudes of 10^15 and above, far
+// below 1).
+bool DigitsAsWritten(Number v, int64_t& digits, int& exponent);
+// The number such digits read back as (NumberAsWritten of the v they came from).
+Number NumberOfDigits(int64_t digits, int exponent);
+// Their text, as FormatNumber writes it.
+std::string_view FormatDigits(int64_t digits, int exponent, NumberText& text);
 // ParseNumber(FormatNumber(v)) without the text: v rounded to the digits the
 // format writes, as that text reads back.
 Number NumberAsWritten(Number v);
+
+// True when every number within `error` of v is written by the format with
+// the same digits as v, so that any of them prints, reads back and compares
+// alike; false where that is not plain at once (v within `error` of a change
+// of digits or of exponent, magnitudes of 10^15 and above or far below 1).
+bool WrittenAlikeWithin(Number v, Number error);
 
 // Whole numbers below this magnitude are written by the format with all
 // their digits, as integers are written everywhere.

@@ -17,22 +17,34 @@ namespace sorane {
 
 const THashNodeMore THashNode::kNoMore;
 
-void THashNode::WriteIntegerText() const {
-  char digits[24];
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, integer_);
-  value_.assign(digits, end);
+void THashNode::WriteNumberText() const {
+  if (exponent_ == kWhole) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, integer_);
+    value_.assign(digits, end);
+  } else {
+    NumberText text;
+    value_.assign(FormatDigits(integer_, exponent_, text));
+  }
   text_pending_ = false;
 }
 
 void THashNode::SetNumber(Number n) {
   if (int64_t whole; WholeBelow1e15(n, whole)) return SetInteger(whole);
-  FormatNumberInto(n, ValueToWrite());
+  int64_t digits;
+  int exponent;
+  if (!DigitsAsWritten(n, digits, exponent)) return FormatNumberInto(n, ValueToWrite());
+  integer_ = digits;
+  exponent_ = static_cast<int8_t>(exponent);
+  has_number_ = text_pending_ = true;
 }
 
 void THashNode::CopyAttributesFrom(const THashNode& other) {
   if (this == &other) return;
   ValueToWrite() = other.Value();
-  has_integer_ = other.StoredInteger(integer_);
+  has_number_ = other.has_number_;
+  integer_ = other.integer_;
+  exponent_ = other.exponent_;
   TypeMark = other.TypeMark;
   Kind = other.Kind;
   Command = other.Command;

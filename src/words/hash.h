@@ -48,31 +48,43 @@ struct THashNode {
   // first cache lines.
   std::string Name;
 
-  // The value's text. A whole number stored as one (SetInteger) has its text
-  // written when it is first read.
+  // The value's text. A number stored as one (SetInteger, SetNumber) has its
+  // text written when it is first read.
   const std::string& Value() const {
-    if (text_pending_) WriteIntegerText();
+    if (text_pending_) WriteNumberText();
     return value_;
   }
   // The value's text, to be changed: a number stored as one is one no more.
   std::string& ValueToWrite() {
-    if (text_pending_) WriteIntegerText();
-    has_integer_ = false;
+    if (text_pending_) WriteNumberText();
+    has_number_ = false;
     return value_;
   }
   // Stores a whole number below 10^15 in magnitude (which the number format
   // writes with all its digits) without writing its text yet.
   void SetInteger(int64_t n) {
     integer_ = n;
-    has_integer_ = text_pending_ = true;
+    exponent_ = kWhole;
+    has_number_ = text_pending_ = true;
   }
   // Stores a number as the number format writes it: a whole number below
-  // 10^15 as one (SetInteger), any other as its text.
+  // 10^15 as one (SetInteger), another the format writes with 15 digits as
+  // those digits (see DigitsAsWritten), either without writing its text yet;
+  // any other as its text.
   void SetNumber(Number n);
   // The whole number the value was stored as (SetInteger), while it is unchanged.
   bool StoredInteger(int64_t& n) const {
     n = integer_;
-    return has_integer_;
+    return has_number_ && exponent_ == kWhole;
+  }
+  // Whether the value is a number stored as one, while it is unchanged.
+  bool KeptAsNumber() const { return has_number_; }
+  // The number the value was stored as (SetInteger, SetNumber), as its text
+  // reads back, while it is unchanged.
+  bool StoredNumber(Number& n) const {
+    if (!has_number_) return false;
+    n = exponent_ == kWhole ? static_cast<Number>(integer_) : NumberOfDigits(integer_, exponent_);
+    return true;
   }
 
   // What a read of the word reports as its type: "s", "e", "hs" (or any other
@@ -89,11 +101,14 @@ struct THashNode {
   // In its table's index (made and listed, not removed); here, where it fills
   // the room left before the next pointer.
   bool indexed_ = false;
-  bool has_integer_ = false;           // integer_ is the value
-  mutable bool text_pending_ = false;  // value_ is still to be written from integer_
+  bool has_number_ = false;            // integer_ (and exponent_) is the value
+  mutable bool text_pending_ = false;  // value_ is still to be written from them
+  // A whole number (kWhole), or the decimal exponent of 15 digits in integer_.
+  static constexpr int8_t kWhole = INT8_MAX;
+  int8_t exponent_ = kWhole;
   mutable std::string value_;
   int64_t integer_ = 0;
-  void WriteIntegerText() const;
+  void WriteNumberText() const;
 
  public:
   std::unique_ptr<THash> Elements;  // hashes: their element table

@@ -625,6 +625,54 @@ TEST_F(CacheTest, WholeNumbersKeptAsNumbersReadAsText) {
   EXPECT_EQ(o.values[2], "380") << o.log;
 }
 
+TEST_F(CacheTest, DecimalsKeptAsNumbersReadAsText) {
+  // Sums, quotients and command results kept as their 15 digits are read as
+  // text everywhere a text is wanted (joined, counted, a key, replaced into
+  // それ, cut in place, copied, compared as text) and as numbers by
+  // calculations, numeric calls and commands; scientific and long ones too.
+  Outcome o = Both(
+      "合計は、0\n"
+      "記録は、「」\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  合計は、合計+0.1*I\n"
+      "  Xは、合計/3\n"
+      "  記録は、記録&X&「/」&文字数(X)&「/」\n"
+      "  Hの、(X)は、合計\n"
+      "  Yは、X\n"
+      "  Yの、「3」を、「c」に、置換\n"
+      "  記録は、記録&Y&「/」&それ&「/」\n"
+      "  Zは、X*7\n"
+      "  Zの、「.」までを、切り取る\n"
+      "  Zは、Z+1\n"
+      "  Xを、2位で、四捨五入\n"
+      "  Wは、それ\n"
+      "  記録は、記録&Z&「/」&W&「/」&SQRT(X)&「/」&INT(X*10)&「,」\n"
+      ")\n"
+      "小は、1/3000000\n"
+      "大は、2/3*1000000000000\n"
+      "記録は、記録&小&「/」&大&「/」&(小+大)&「/」&(小=0.000000333333333333333)\n"
+      "負は、0-大\n"
+      "記録は、記録&「/」&負&「/」&(負+1)&「/」&(0-小)\n"
+      "「合計」から、「写し」へ、単語コピー\n"
+      "「写し」を、文字列として扱う\n"
+      "もし、写し=「2.1」ならば、記録は、記録&「同じ」\n"
+      "辞書は、「」&H\n",
+      {"記録", "辞書"});
+  EXPECT_EQ(o.values[0],
+            "0.0333333333333333/18/0.0333333333333333/0.0ccccccccccccccc/233333333333334/0.03/"
+            "0.182574185835055/0,0.1/3/0.1/0.1/8/0.1/0.316227766016838/1,0.2/3/0.2/0.2/5/0.2/"
+            "0.447213595499958/2,0.333333333333333/17/0.333333333333333/0.ccccccccccccccc/"
+            "33333333333334/0.33/0.577350269189625/3,0.5/3/0.5/0.5/6/0.5/0.707106781186548/5,"
+            "0.7/3/0.7/0.7/10/0.7/0.836660026534076/7,"
+            "3.33333333333333E-7/666666666666.667/666666666666.667/1/-666666666666.667/"
+            "-666666666665.667/-3.33333333333333E-7同じ")
+      << o.log;
+  EXPECT_EQ(o.values[1],
+            "0.333333333333333=1\r\n0.0333333333333333=0.1\r\n0.1=0.3\r\n0.2=0.6\r\n0.5=1.5\r\n"
+            "0.7=2.1")
+      << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,

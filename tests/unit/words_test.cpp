@@ -1,6 +1,8 @@
 // The word table, folding, and the stacks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "text/encoding.h"
 #include "text/number.h"
 #include "words/hash.h"
@@ -132,14 +134,25 @@ TEST(HashTest, NumbersStoredAsNumbersAreWrittenWhenRead) {
     EXPECT_EQ(w->Value(), text);
     EXPECT_TRUE(w->StoredInteger(stored)) << "reading the text keeps the number";
   }
-  // Others are written at once, as the format writes them.
-  const std::pair<Number, const char*> written[] = {
-      {1.5L, "1.5"}, {1e15L, "1E15"}, {-1e15L, "-1E15"}, {0.1L, "0.1"}};
-  for (const auto& [n, text] : written) {
+  // Others the format writes with 15 digits are kept as those digits, read
+  // back as their text reads; from 10^15 up they are written at once.
+  const std::tuple<Number, const char*, bool> others[] = {
+      {1.5L, "1.5", true},
+      {0.1L, "0.1", true},
+      {-2.0L / 3, "-0.666666666666667", true},
+      {1.5e-7L, "1.5E-7", true},
+      {123456.7890123456L, "123456.789012346", true},
+      {1e15L, "1E15", false},
+      {-1e15L, "-1E15", false},
+      {1.5e20L, "1.5E20", false}};
+  for (const auto& [n, text, as_number] : others) {
     w->SetNumber(n);
-    int64_t stored = 0;
-    EXPECT_FALSE(w->StoredInteger(stored)) << text;
+    int64_t whole = 0;
+    Number stored = 0;
+    EXPECT_FALSE(w->StoredInteger(whole)) << text;
+    EXPECT_EQ(w->StoredNumber(stored), as_number) << text;
     EXPECT_EQ(w->Value(), text);
+    if (as_number) EXPECT_EQ(stored, ParseNumber(text)) << text;
   }
   // A text changed in place is a number no more; a copy keeps the number.
   w->SetInteger(12);
@@ -153,6 +166,14 @@ TEST(HashTest, NumbersStoredAsNumbersAreWrittenWhenRead) {
   EXPECT_TRUE(copy->StoredInteger(stored));
   EXPECT_EQ(stored, -5);
   EXPECT_EQ(copy->Value(), "-5");
+  w->SetNumber(-0.25L);
+  copy->CopyAttributesFrom(*w);
+  Number decimal = 0;
+  EXPECT_TRUE(copy->StoredNumber(decimal));
+  EXPECT_EQ(decimal, -0.25L);
+  copy->ValueToWrite() += "1";
+  EXPECT_FALSE(copy->StoredNumber(decimal));
+  EXPECT_EQ(copy->Value(), "-0.251");
   // A word dropped and made again starts with no number.
   h.Delete("n", false);
   THashNode* again = h.AddVariable("m", "text", "s", 0);

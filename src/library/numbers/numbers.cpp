@@ -33,28 +33,6 @@ constexpr Number kPi = std::numbers::pi_v<Number>;
 MathResult Abs(Number x) {
   return Checked(std::fabs(x));
 }
-// Sines and cosines of the same angle (a point on a circle, a rotation) come
-// in pairs: sincosl reduces the angle once for both, each exactly as sinl and
-// cosl give it, and the pair is kept for the next call.
-struct SinCos {
-  Number x = 0, sin = 0, cos = 0;
-  bool known = false;
-};
-const SinCos& SinCosOf(Number x) {
-  thread_local SinCos last;
-  if (!last.known || x != last.x || std::signbit(x) != std::signbit(last.x)) {
-    last.x = x;
-    sincosl(x, &last.sin, &last.cos);
-    last.known = true;
-  }
-  return last;
-}
-MathResult Sin(Number x) {
-  return Checked(SinCosOf(x).sin);
-}
-MathResult Cos(Number x) {
-  return Checked(SinCosOf(x).cos);
-}
 MathResult Tan(Number x) {
   return Checked(std::tan(x));
 }

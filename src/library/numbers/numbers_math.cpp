@@ -47,9 +47,10 @@ namespace {
 // while keeping every integer below 10^17 exact.
 constexpr int kDecimalDigits = 17;
 
-// |x| as kDecimalDigits digits d1 d2 ... and the decimal exponent of d1.
+// |x| as kDecimalDigits digits d1 d2 ..., held as one integer (10^16 <= digits
+// < 10^17), and the decimal exponent of d1.
 struct DecimalDigits {
-  char digits[kDecimalDigits];
+  uint64_t digits;
   int exponent;
 };
 
@@ -87,7 +88,8 @@ bool ToDecimalExactly(Number magnitude, DecimalDigits& d) {
   std::memcpy(&m, &magnitude, sizeof m);
   std::memcpy(&biased, reinterpret_cast<const char*>(&magnitude) + 8, sizeof biased);
   const int shift = 16383 + 63 - (biased & 0x7FFF);  // 1 to 74 in this range
-  int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  // floor(log10) estimated from the binary exponent (may be one low).
+  int exponent = ((biased & 0x7FFF) - 16383) * 78913 >> 18;
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int k = kDecimalDigits - 1 - exponent;
     if (k < 0 || k > 19) return false;
@@ -104,12 +106,7 @@ bool ToDecimalExactly(Number magnitude, DecimalDigits& d) {
       ++exponent;  // one too low, or rounding carried into a new digit
       continue;
     }
-    // Two halves of at most nine digits each, written in 32-bit arithmetic.
-    uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(q) % 1000000000);
-    uint32_t high = static_cast<uint32_t>(static_cast<uint64_t>(q) / 1000000000);
-    for (int i = kDecimalDigits - 1; i >= kDecimalDigits - 9; --i, low /= 10)
-      d.digits[i] = char('0' + low % 10);
-    for (int i = kDecimalDigits - 10; i >= 0; --i, high /= 10) d.digits[i] = char('0' + high % 10);
+    d.digits = static_cast<uint64_t>(q);
     d.exponent = exponent;
     return true;
   }
@@ -123,10 +120,9 @@ DecimalDigits ToDecimal(Number magnitude) {
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
                                  kDecimalDigits - 1);
   DecimalDigits d{};
-  int n = 0;
   const char* p = buf;
   for (; p < end && *p != 'e'; ++p) {
-    if (*p != '.') d.digits[n++] = *p;
+    if (*p != '.') d.digits = d.digits * 10 + static_cast<uint64_t>(*p - '0');
   }
   std::from_chars(p + 1 + (p[1] == '+'), end, d.exponent);
   return d;
@@ -143,9 +139,9 @@ Number ShiftDecimal(Number x, long long places, bool round) {
   long long keep = static_cast<long long>(d.exponent) + 1 + places;
   if (keep >= kDecimalDigits) return x;  // nothing is cut
   if (keep < 0) return 0;                // everything is below half a unit
-  uint64_t mantissa = 0;
-  for (long long i = 0; i < keep; ++i) mantissa = mantissa * 10 + (d.digits[i] - '0');
-  if (round && d.digits[keep] >= '5') ++mantissa;
+  // The digits kept, and the first one cut.
+  uint64_t mantissa = d.digits / kPow10U64[kDecimalDigits - keep];
+  if (round && d.digits / kPow10U64[kDecimalDigits - 1 - keep] % 10 >= 5) ++mantissa;
   if (mantissa == 0) return 0;
   // mantissa x 10^-places, the number closest to the rounded decimal value:
   // one division (or product) of exact operands rounds once, as reading the
@@ -193,9 +189,6 @@ MathResult Logarithm(Number x) {
   return Checked(F(x));
 }
 
-Number NaturalLog(Number x) {
-  return std::log(x);
-}
 Number BinaryLog(Number x) {
   return std::log2(x);
 }
@@ -205,11 +198,31 @@ Number DecimalLog(Number x) {
 
 }  // namespace
 
+double Narrowed(Number x, Number& gap) {
+  const double d = static_cast<double>(x);
+  gap = std::fabs(x - d);
+  return d;
+}
+
+bool SettlesDigits(double d, Number spread) {
+  return std::isnormal(d) && WrittenAlikeWithin(d, std::fabs(d) * 0x1p-52 + 2 * spread);
+}
+
 MathResult Exp(Number x) {
+  // e^(x + g) = e^x (1 + g + ...): the gap moves the result by its own share.
+  Number gap;
+  const double d = std::exp(Narrowed(x, gap));
+  if (SettlesDigits(d, std::fabs(d) * gap)) return {d, MathFault::None};
   return Checked(std::exp(x));
 }
 MathResult Ln(Number x) {
-  return Logarithm<NaturalLog>(x);
+  if (MathFault f = LogDomain(x); f != MathFault::None) return {0, f};
+  // ln(x + g) = ln x + g / x + ...
+  Number gap;
+  const double narrowed = Narrowed(x, gap);
+  const double d = std::log(narrowed);
+  if (SettlesDigits(d, gap / std::fabs(narrowed))) return {d, MathFault::None};
+  return Checked(std::log(x));
 }
 MathResult Log2(Number x) {
   return Logarithm<BinaryLog>(x);
@@ -235,9 +248,56 @@ MathResult Power(Number base, Number exponent) {
     return {0, MathFault::ZeroDivide};
   }
   if (base < 0 && exponent != std::trunc(exponent)) return {0, MathFault::Invalid};
+  // (b + g)^(y + h) = b^y (1 + y g / b + h ln b + ...); a negative base only
+  // as it is, since the parity of the exponent decides the sign.
+  Number base_gap, exponent_gap;
+  const double b = Narrowed(base, base_gap), y = Narrowed(exponent, exponent_gap);
+  if (base > 0 || (base_gap == 0 && exponent_gap == 0)) {
+    const double d = std::pow(b, y);
+    const Number share =
+        std::fabs(y) * base_gap / std::fabs(b) + std::fabs(std::log(std::fabs(b))) * exponent_gap;
+    if (SettlesDigits(d, std::fabs(d) * share)) return {d, MathFault::None};
+  }
   return Checked(std::pow(base, exponent));
 }
 
+// Sines and cosines of the same angle (a point on a circle, a rotation) come
+// in pairs: sincos reduces the angle once for both, each as sin and cos give
+// it, and the pair is kept for the next call. In double precision where that
+// settles both (the derivatives are at most 1, so the angle's gap moves
+// neither by more than itself), else in long double.
+namespace {
+
+struct SinCos {
+  Number x = 0, sin = 0, cos = 0;
+  bool known = false;
+};
+const SinCos& SinCosOf(Number x) {
+  thread_local SinCos last;
+  if (!last.known || x != last.x || std::signbit(x) != std::signbit(last.x)) {
+    last.x = x;
+    Number gap;
+    double sin, cos;
+    sincos(Narrowed(x, gap), &sin, &cos);
+    if (SettlesDigits(sin, gap) && SettlesDigits(cos, gap)) {
+      last.sin = sin;
+      last.cos = cos;
+    } else {
+      sincosl(x, &last.sin, &last.cos);
+    }
+    last.known = true;
+  }
+  return last;
+}
+
+}  // namespace
+
+MathResult Sin(Number x) {
+  return Checked(SinCosOf(x).sin);
+}
+MathResult Cos(Number x) {
+  return Checked(SinCosOf(x).cos);
+}
 MathResult Sqrt(Number x) {
   if (x < 0) return {0, MathFault::Invalid};
   return Checked(std::sqrt(x));

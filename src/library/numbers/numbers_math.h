@@ -41,6 +41,8 @@ Number TruncDecimal(Number x, long long places);
 int64_t RoundHalfEven(Number x);
 
 // ---- Elementary functions with the faults of the floating-point unit.
+MathResult Sin(Number x);
+MathResult Cos(Number x);
 MathResult Exp(Number x);
 MathResult Ln(Number x);
 MathResult Log2(Number x);
@@ -51,6 +53,20 @@ MathResult Sqrt(Number x);
 MathResult ArcSin(Number x);
 MathResult ArcCos(Number x);
 MathResult Divide(Number a, Number b);
+
+// ---- Double precision where it settles the written digits. The C library
+// computes sin, cos, exp, log and pow of doubles to within one unit in the
+// last place (its documented bound is about half that), many times faster
+// than in long double. Where every number within that bound of the double
+// result, widened by how far narrowing the arguments to doubles may have
+// moved it (`spread`), is written with the same digits, the long double
+// result, which lies within it too, would print, read back and compare alike:
+// the double result stands for it. Elsewhere the long double one is computed.
+
+// x as the nearest double, with how far that is from x in `gap`.
+double Narrowed(Number x, Number& gap);
+// True when a double function's result `d` settles the digits as above.
+bool SettlesDigits(double d, Number spread);
 
 // ---- Integer operations. Inputs are saturated to the integer type first, so
 // nothing overflows and no shift count is out of range.
