@@ -1,6 +1,7 @@
 #include "library/numbers/numbers_math.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -205,7 +206,13 @@ double Narrowed(Number x, Number& gap) {
 }
 
 bool SettlesDigits(double d, Number spread) {
-  return std::isnormal(d) && WrittenAlikeWithin(d, std::fabs(d) * 0x1p-52 + 2 * spread);
+  // One unit in the last place of the exact result, which may lie in the
+  // binade above d's: the unit of the double after |d|, 2^(exponent - 52).
+  constexpr uint64_t kExponent = 0x7FF0000000000000, kUnit = uint64_t{52} << 52;
+  const uint64_t above = (std::bit_cast<uint64_t>(std::fabs(d)) + 1) & kExponent;
+  if (!std::isnormal(d) || above <= kUnit) return false;
+  const double unit = std::bit_cast<double>(above - kUnit);
+  return WrittenAlikeWithin(d, unit + 2 * spread);
 }
 
 MathResult Exp(Number x) {
