@@ -475,18 +475,14 @@ class Compiler {
 
 }  // namespace
 
-// A number result handed over without its text (see TryRunKept).
-struct NumberResult {
-  Number value = 0;
-  bool given = false;
-  bool Take(Operand& r) {
-    value = r.num();
-    given = true;
-    return true;
-  }
-};
-
 namespace {
+
+// The calculator's number result handed over as `number`.
+bool TakeNumber(NumberResult& number, Operand& r) {
+  number.value = r.num();
+  number.given = true;
+  return true;
+}
 
 // What a word or member term names (without folding), kept in the term while
 // the word table stays at its generation.
@@ -1014,7 +1010,7 @@ class Runner {
     }
     if (!ok) return true;
     if (number && r.is_number) {
-      ok = number->Take(r);
+      ok = TakeNumber(*number, r);
       return true;
     }
     if (type_out) *type_out = r.is_number ? "e" : "s";
@@ -1055,7 +1051,7 @@ class Runner {
       }
       Operand first = Operand::Text(std::move(value), is_number), r;
       if (!GuardedCalc(*prog.rest, &first, r, whole_)) return false;
-      if (number && r.is_number) return number->Take(r);
+      if (number && r.is_number) return TakeNumber(*number, r);
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
     }
@@ -1501,12 +1497,8 @@ bool ExpressionCache::TryExpandLiteral(Interpreter& in, const std::string& liter
 }
 
 bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
-                                 Number& number, bool& is_number) {
-  NumberResult result;
-  if (!Run(in, *static_cast<Entry*>(handle.get()), out, &result)) return false;
-  number = result.value;
-  is_number = result.given;
-  return true;
+                                 NumberResult& number) {
+  return Run(in, *static_cast<Entry*>(handle.get()), out, &number);
 }
 
 bool ExpressionCache::MayAppend(const std::shared_ptr<void>& handle) {
@@ -1584,7 +1576,8 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       number->value = static_cast<Number>(result);
-      number->given = true;
+      number->whole = result;
+      number->given = number->is_whole = true;
       return true;
     }
     if (++entry.whole_misses == kWholeMissesKept) entry.whole_calc = nullptr;
@@ -1599,7 +1592,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     if (numeric == Runner::Numeric::kDone ||
         (numeric == Runner::Numeric::kNone &&
          runner.GuardedCalc(*entry.calc, nullptr, r, entry.text))) {
-      if (number && r.is_number) return number->Take(r);
+      if (number && r.is_number) return TakeNumber(*number, r);
       out = CalculationResult(in, r);
       return true;
     }

@@ -17,6 +17,7 @@
 // reports them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,8 +25,16 @@
 namespace sorane {
 
 class Interpreter;
-struct NumberResult;
 struct THashNode;
+
+// A number result handed over without its text (see TryRunKept); one
+// computed on whole numbers is that integer as well (`is_whole`).
+struct NumberResult {
+  long double value = 0;
+  int64_t whole = 0;
+  bool given = false;
+  bool is_whole = false;
+};
 
 // False when the environment variable SORANE_NO_CACHE is "1" at the first
 // call: every cache of the run-time stays unused, so a run can be compared with
@@ -51,10 +60,10 @@ class ExpressionCache {
                         std::shared_ptr<void>* handle = nullptr);
   // TryEvaluate or TryCalculate through a handle kept from an earlier one, for
   // a value whose text may not be needed: a number result comes back as
-  // `number` (true in `is_number`, SoreType not set) without its text; any
-  // other result in `out` with SoreType set.
+  // `number` (`given`, SoreType not set) without its text; any other result
+  // in `out` with SoreType set.
   bool TryRunKept(Interpreter& in, std::shared_ptr<void>& handle, std::string& out,
-                  long double& number, bool& is_number);
+                  NumberResult& number);
   // An evaluation kept by `handle` that reads `word`'s own value followed by
   // joined terms that only read (literals, numbers, variables): the terms are
   // added to the word's value in place, and true; false, with nothing

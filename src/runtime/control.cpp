@@ -397,11 +397,12 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 // result in `text`.
 bool CalculateCondition(Interpreter& in, const std::string& condition,
                         std::shared_ptr<void>& compiled, std::string& text, Number& number) {
-  bool is_number = false;
-  if (in.Expressions && compiled &&
-      in.Expressions->TryRunKept(in, compiled, text, number, is_number)) {
-    if (is_number) SetTypeMark(in.S.SoreType, "e");
-    return is_number;
+  NumberResult result;
+  if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
+    if (!result.given) return false;
+    SetTypeMark(in.S.SoreType, "e");
+    number = result.value;
+    return true;
   }
   text = in.Calculate(condition, &compiled);
   return false;

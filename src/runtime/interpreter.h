@@ -26,6 +26,7 @@ namespace sorane {
 class Interpreter;
 struct WordHint;        // runtime/statement_cache.h
 class ExpressionCache;  // runtime/compiled_expression.h
+struct NumberResult;    // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
 struct MemberRecord;    // runtime/statement_cache.h
 struct PlainWord;       // runtime/statement_cache.h
@@ -346,9 +347,9 @@ class Interpreter {
   void StoreAssigned(const std::string& target, std::string v, const std::string& m,
                      WordHint* target_word = nullptr);
   void StoreAssigned(THashNode* w, const std::string& target, std::string v, const std::string& m);
-  void StoreNumber(const std::string& target, Number n, WordHint* target_word);
+  void StoreNumber(const std::string& target, const NumberResult& n, WordHint* target_word);
   bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
-                       Number& n);
+                       NumberResult& n);
   THashNode* HintedWord(const std::string& target, const WordHint* hint);
   THashNode* AssignedWord(const std::string& target, WordHint* target_word);
   bool AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,

@@ -1208,17 +1208,26 @@ void Interpreter::Assign(std::string target, bool from_cell, const std::string& 
 // The value of `src` about to be stored: true with a number result in `n`
 // (SoreType "e", its text not made yet), else false with the value in `v`.
 inline bool Interpreter::EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled,
-                                         std::string& v, Number& n) {
-  if (Expressions && compiled && *compiled) {
-    bool is_number = false;
-    if (Expressions->TryRunKept(*this, *compiled, v, n, is_number)) {
-      if (is_number) SetTypeMark(S.SoreType, "e");
-      return is_number;
-    }
+                                         std::string& v, NumberResult& n) {
+  if (Expressions && compiled && *compiled && Expressions->TryRunKept(*this, *compiled, v, n)) {
+    if (n.given) SetTypeMark(S.SoreType, "e");
+    return n.given;
   }
   EvaluateInto(src, compiled, v);
   return false;
 }
+
+namespace {
+
+// A number result stored in `w` as a number: one computed on whole numbers
+// as that integer when the format writes it with all its digits.
+void SetNumberOf(THashNode& w, const NumberResult& n) {
+  if (n.is_whole && n.whole > -kAllDigitsBelow && n.whole < kAllDigitsBelow)
+    return w.SetInteger(n.whole);
+  w.SetNumber(n.value);
+}
+
+}  // namespace
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word,
@@ -1241,7 +1250,7 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
       AppendInPlace(target, *compiled, target_word))
     return;
   std::string v;
-  Number n = 0;
+  NumberResult n;
   if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
@@ -1280,11 +1289,12 @@ bool Interpreter::AppendInPlace(const std::string& target, std::shared_ptr<void>
 
 // Stores a number result: a plain variable gets its text written into its own
 // room, anything else is stored as StoreAssigned stores the text.
-void Interpreter::StoreNumber(const std::string& target, Number n, WordHint* target_word) {
+void Interpreter::StoreNumber(const std::string& target, const NumberResult& n,
+                              WordHint* target_word) {
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
-    return StoreAssigned(w, target, FormatNumber(n), "e");
-  w->SetNumber(n);
+    return StoreAssigned(w, target, FormatNumber(n.value), "e");
+  SetNumberOf(*w, n);
   SetTypeMark(w->TypeMark, "e");
 }
 
@@ -1467,13 +1477,13 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     case kWordHash: {
       std::string key = evaluate_key();
       std::string value;
-      Number n = 0;
+      NumberResult n;
       const bool number =
           EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
       THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
       if (number)
-        e->SetNumber(n);
+        SetNumberOf(*e, n);
       else
         e->ValueToWrite() = std::move(value);
       e->TypeMark = S.SoreType;
