@@ -934,6 +934,28 @@ class Runner {
     return Operand::TextWithNumber(FormatNumber(result), n);
   }
 
+  // A call token run for the calculator, as Term runs it: a number result
+  // that was stored as one is that number, its text not written; false,
+  // before anything runs, when the word no longer names a function.
+  bool CallOperand(TermNode& t, Operand& out) {
+    THashNode* f = CallTarget(t);
+    if (!f) return false;
+    Number n;
+    if (NumericCall(t, f, n)) {
+      out = NumericCallOperand(n);
+      return true;
+    }
+    committed_ = true;
+    std::string value;
+    const char* paren = t.paren;
+    if (in_.FunctionCall(f, paren, value, &n)) {
+      out = Operand::Num(n);
+      return true;
+    }
+    out = Operand::Text(std::move(value), in_.S.SoreType == "e");
+    return true;
+  }
+
   // A call token computed directly onto the operand stack (see NumericCall).
   bool NumericCallInPlace(TermNode& t) {
     THashNode* f = CallTarget(t);
@@ -1301,6 +1323,9 @@ class Runner {
         return true;
       case CalcToken::kPlus:
       case CalcToken::kTerm:
+        if (tok.kind == CalcToken::kTerm && tok.term->kind == TermNode::kCall &&
+            CallOperand(*tok.term, out))
+          return true;
         // (Numbers and number variables were made in place, PushedInPlace.)
         if (!Term(*tok.term, value, type)) return false;
         out = Operand::Text(std::move(value), tok.kind == CalcToken::kPlus || type == "e");

@@ -94,11 +94,13 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
 // それ as the caller had it, given back on every exit. (Kept in rooms that
 // stay between calls: それ's first type mark, the description of the system
 // variable, is longer than a string holds without an allocation of its own.)
+// A number stored in それ as one is kept as that number, its text unwritten.
 struct SoreKeeper {
   Interpreter& in;
   THashNode* sore;
   std::string& value;
   std::string& mark;
+  THashNode::HeldNumber number;
   explicit SoreKeeper(Interpreter& i)
       : in(i),
         sore(i.S.Fast.Sore),
@@ -106,19 +108,26 @@ struct SoreKeeper {
         mark(i.SoreRooms.At(2 * i.SoreKept + 1)) {
     ++in.SoreKept;
     if (sore) {
-      value.assign(sore->Value());
+      number = sore->HoldNumber();
+      if (!number.held) value.assign(sore->Value());
       mark.assign(sore->TypeMark);
     }
   }
   ~SoreKeeper() {
     --in.SoreKept;
     if (sore) {
-      sore->ValueToWrite().swap(value);
+      sore->SwapText(value);
+      if (number.held) sore->PutBack(number);
       sore->TypeMark.swap(mark);
     }
   }
   // それ's value now, taken: the caller's value replaces it on exit anyway.
   std::string TakeCurrent() { return sore ? std::move(sore->ValueToWrite()) : std::string(); }
+  // それ's value now when it is a number typed so that was stored as one
+  // (SetNumber): true with that number, its text not written.
+  bool TakeNumber(Number& n) {
+    return sore && in.S.SoreType.size() == 1 && in.S.SoreType[0] == 'e' && sore->StoredNumber(n);
+  }
 };
 
 // The items the statement had pushed before a call form: its own arguments must
@@ -596,6 +605,12 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
 }
 
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
+  std::string value;
+  FunctionCall(w, p, value, nullptr);
+  return value;
+}
+
+bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
   std::shared_ptr<const ArgumentsRecord> record;
@@ -628,7 +643,9 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
     ExecuteWord(w);
   }
   S.CallMode = false;
-  return keep.TakeCurrent();
+  if (number && keep.TakeNumber(*number)) return true;
+  value = keep.TakeCurrent();
+  return false;
 }
 
 CommandTable FunctionCommands() {

@@ -208,8 +208,12 @@ class Interpreter {
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
   // The function-call form W(a, b, ...) with p at "("; returns the result with
-  // SoreType set. `push_result` pushes it (argument list of another call).
+  // SoreType set.
   std::string FunctionCall(THashNode* w, const char*& p);
+  // The same with the result in `value`; with `number`, a result typed "e"
+  // that was stored as a number comes back there instead, without its text
+  // (true).
+  bool FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number);
 
   // ---- Errors (errors.cpp) ----
   // Formats `message` as a report line, appends it to ErrorLog and throws.

@@ -79,6 +79,25 @@ struct THashNode {
   }
   // Whether the value is a number stored as one, while it is unchanged.
   bool KeptAsNumber() const { return has_number_; }
+  // A number stored as one taken aside, to be put back as it was (a call
+  // keeps それ so), its text still unwritten; `held` is false for a text.
+  struct HeldNumber {
+    int64_t integer = 0;
+    int8_t exponent = 0;
+    bool held = false;
+  };
+  HeldNumber HoldNumber() const { return {integer_, exponent_, has_number_}; }
+  void PutBack(const HeldNumber& n) {
+    integer_ = n.integer;
+    exponent_ = n.exponent;
+    has_number_ = text_pending_ = true;
+  }
+  // The value replaced by `text`, which gets the value's room in exchange (a
+  // number stored as one is dropped without its text being written).
+  void SwapText(std::string& text) {
+    has_number_ = text_pending_ = false;
+    value_.swap(text);
+  }
   // The number the value was stored as (SetInteger, SetNumber), as its text
   // reads back, while it is unchanged.
   bool StoredNumber(Number& n) const {

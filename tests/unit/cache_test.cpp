@@ -673,6 +673,38 @@ TEST_F(CacheTest, DecimalsKeptAsNumbersReadAsText) {
       << o.log;
 }
 
+TEST_F(CacheTest, CallResultsAndTheCallersSoreKeptAsNumbers) {
+  // A function's number result is used by the calculation without its text,
+  // a text result that reads as a number as a text; それ, a number stored as
+  // one or a text, is the caller's again after every call.
+  Outcome o = Both(
+      "「倍」を、「?の」で、関数定義\n"
+      "「字化」を、「?の」で、関数定義\n"
+      "記録は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  それは、I*1.5\n"
+      "  Aは、倍(I)+文字数(「あいう」)*2\n"
+      "  "
+      "記録は、記録&A&「/」&それ&「/」&(それ+1)&「/」&字化(I)&「/」&(字化(I)+1)&「/」&倍(I)&倍(0.5)"
+      "&「,」\n"
+      ")\n"
+      "それは、「前」\n"
+      "Bは、倍(7)+1\n"
+      "記録は、記録&B&それ\n"
+      "戻る\n"
+      "*倍\n"
+      "Xは、引数取得\n"
+      "それは、X*2\n"
+      "戻る\n"
+      "*字化\n"
+      "Yは、引数取得\n"
+      "それは、「0」&Y\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "8/1.5/2.5/01/2/21,10/3/4/02/3/41,12/4.5/5.5/03/4/61,14/6/7/04/5/81,15前")
+      << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,
