@@ -512,7 +512,7 @@ Number NumberAsWritten(Number v) {
   return ParseNumber(FormatNumber(v, text));
 }
 
-bool WrittenAlikeWithin(Number v, Number error) {
+bool WrittenAlikeWithin(double v, double error) {
   long double a = std::fabs(v), r;
   int e;
   if (!(a < 1e15L) || !ScaleTo15(a, r, e)) return false;

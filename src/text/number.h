@@ -60,11 +60,12 @@ std::string_view FormatDigits(int64_t digits, int exponent, NumberText& text);
 // format writes, as that text reads back.
 Number NumberAsWritten(Number v);
 
-// True when every number within `error` of v is written by the format with
-// the same digits as v, so that any of them prints, reads back and compares
+// True when every number within `error` of v (a double: it comes in
+// registers, where a long double would pass through memory) is written by
+// the format with the same digits as v, so that any of them prints, reads back and compares
 // alike; false where that is not plain at once (v within `error` of a change
 // of digits or of exponent, magnitudes of 10^15 and above or far below 1).
-bool WrittenAlikeWithin(Number v, Number error);
+bool WrittenAlikeWithin(double v, double error);
 
 // Whole numbers below this magnitude are written by the format with all
 // their digits, as integers are written everywhere.

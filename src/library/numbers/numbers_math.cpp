@@ -32,12 +32,6 @@ const std::string& FaultMessage(MathFault fault) {
   return none;
 }
 
-MathResult Checked(Number v) {
-  if (std::isnan(v)) return {0, MathFault::Invalid};
-  if (std::isinf(v)) return {0, MathFault::Overflow};
-  return {v, MathFault::None};
-}
-
 // ---------------------------------------------------------------- rounding
 
 namespace {
@@ -212,7 +206,8 @@ bool SettlesDigits(double d, Number spread) {
   const uint64_t above = (std::bit_cast<uint64_t>(std::fabs(d)) + 1) & kExponent;
   if (!std::isnormal(d) || above <= kUnit) return false;
   const double unit = std::bit_cast<double>(above - kUnit);
-  return WrittenAlikeWithin(d, unit + 2 * spread);
+  // (In double: its rounding is far below the room WrittenAlikeWithin leaves.)
+  return WrittenAlikeWithin(d, unit + 2 * static_cast<double>(spread));
 }
 
 MathResult Exp(Number x) {

@@ -4,6 +4,7 @@
 // draws.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -26,7 +27,11 @@ struct MathResult {
 const std::string& FaultMessage(MathFault fault);
 
 // A finite value passes; NaN is an invalid operation, an infinity an overflow.
-MathResult Checked(Number v);
+inline MathResult Checked(Number v) {
+  if (std::isnan(v)) return {0, MathFault::Invalid};
+  if (std::isinf(v)) return {0, MathFault::Overflow};
+  return {v, MathFault::None};
+}
 
 // ---- Rounding. Both work on the decimal value of x (its 17 significant
 // digits), so 1.005 is taken as written and not as the binary value just below.
