@@ -172,6 +172,21 @@ std::string HexLiteralValue(std::string_view literal) {
 // anything else.
 bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named) {
   if (text.empty() || IsDigit(text[0]) || text[0] == '$') return false;
+  if (!Statements) return ScanAsWord(text, named);
+  KeptWord& kept = kept_words_[(text.size() * 31 + static_cast<unsigned char>(text.back())) %
+                               kept_words_.size()];
+  const uint64_t generation = S.Words.Generation();
+  if (kept.generation != generation || kept.text != text) {
+    kept.word = nullptr;
+    kept.plain = ScanAsWord(text, kept.word);
+    kept.generation = generation;
+    kept.text = text;
+  }
+  if (kept.plain) named = kept.word;
+  return kept.plain;
+}
+
+bool Interpreter::ScanAsWord(const std::string& text, THashNode*& named) {
   const char* p = text.c_str();
   std::string_view w = ScanWord(p);
   if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;

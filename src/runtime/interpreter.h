@@ -296,6 +296,17 @@ class Interpreter {
   };
   std::array<KeptVerb, 16> kept_verbs_;
   THashNode* FindVerb(const std::string& name);
+  // Texts read as one word (ReadsAsWord), each with the answer while the
+  // word table has `generation`: a command's arguments are read so at every
+  // call.
+  struct KeptWord {
+    std::string text;
+    THashNode* word = nullptr;
+    uint64_t generation = 0;
+    bool plain = false;
+  };
+  std::array<KeptWord, 16> kept_words_;
+  bool ScanAsWord(const std::string& text, THashNode*& named);
   // The statement whose key token is being read, when a member assignment it
   // makes may be remembered: one pure item (the owner) pushed before the key.
   struct MemberStatement {

@@ -86,6 +86,24 @@ TEST_F(CacheTest, AWordCopiedOrPassedAsItIsChangedBetweenPasses) {
   EXPECT_EQ(o.values[0], "X/X,10/10,10=\r\na=1/10=\r\na=1,X/X,") << o.log;
 }
 
+TEST_F(CacheTest, ACommandArgumentNamingAWordThatChangesBetweenPasses) {
+  // The commands read X, their argument, in place: X names nothing, then a
+  // variable, then a variable holding pair lines, then nothing again.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Xを、1位で、切り捨て\n"
+      "  結果は、結果&それ&「/」\n"
+      "  Xの、「1」を、「9」に、置換\n"
+      "  結果は、結果&それ&「/」&文字数(X)&「,」\n"
+      "  もし、I=1ならば、Xは、10.25\n"
+      "  もし、I=2ならば、Xの、aは、1\n"
+      "  もし、I=3ならば、「X」を、「Z」に、名義変更\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "0/X/1,10.2/90.25/5,0/a=9\r\n90.25=/11,0/X/1,") << o.log;
+}
+
 TEST_F(CacheTest, ElementsAndTextVariablesInCalculationsAtEveryPass) {
   // The element H(K), and V copied from it, are typed as a number, a text of
   // digits, a text, a number with a fraction, then missing; each pass reads
