@@ -4,8 +4,9 @@
     scripts/compare-builds.py OLD/sorane NEW/sorane [count] [first-seed]
 
 The scripts store and read decimals, whole numbers and texts, call the
-elementary functions, a label returning a number, the rounding commands and
-文字数, fill a dictionary and write every value as text. A change to how
+elementary functions, a label returning a number, the rounding commands,
+whole quotients (INT(A/B)) and 文字数, fill a dictionary and write every
+value as text. A change to how
 numbers are kept, computed or written must leave every output, error report
 and exit status as it was; the differing seeds are printed so a case can be
 made again (the generator is seeded).
@@ -52,6 +53,9 @@ def operand(r, names):
         return "倍(%s)" % operand(r, names)
     if k < 0.75 and names:
         return "Hの(%d)" % r.randint(0, 5)
+    if k < 0.82 and names:
+        divisor = r.choice(names + [str(r.randint(-9, 1200)), str(r.randint(1, 10**6))])
+        return "%s(%s/%s)" % (r.choice(["INT", "TRUNC", "整数"]), r.choice(names), divisor)
     return number(r)
 
 

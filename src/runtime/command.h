@@ -48,6 +48,9 @@ struct NumericForm {
   CommandHandler Handler;  // the handler the computation stands for
   NumericFunction Compute;
   size_t Arguments;  // the template is "?" (1) or "?,?" (2)
+  // The result is the one argument cut toward zero to a whole number (within
+  // 64 bits, below 10^15 in magnitude).
+  bool Truncates = false;
 };
 
 // Numeric forms are the same for every interpreter; a family's are registered

@@ -562,6 +562,55 @@ bool WholeValue(const THashNode& n, int64_t& out) {
   return true;
 }
 
+// An argument written as a calculation that starts with a variable or an
+// element (『I/2』, 『X*X+Y*Y』): its compiled form, when it has one.
+bool CompileCalculation(const std::string& text, NumericArgs::Arg& arg) {
+  std::unique_ptr<EvalProgram> prog =
+      Compiler(text.data() + text.size()).Evaluation(text.c_str(), 0);
+  if (!prog || !prog->rest || !prog->joined.empty() ||
+      (prog->first->kind != TermNode::kWord && prog->first->kind != TermNode::kMember))
+    return false;
+  arg.calculation = std::move(prog);
+  return true;
+}
+
+// The arguments from `paren` ("(") to its ")", split at commas as the call
+// splits them; usable when each is digits (with one decimal point between
+// digits) or a word read whole, with nothing around them.
+void ReadNumericArgs(const char* paren, NumericArgs& out) {
+  const char* p = paren + 1;
+  for (;;) {
+    const char* start = p;
+    while (*p && *p != ',' && *p != ')') p += CharLenZ(p);
+    if (!*p || out.count == 2) return;
+    NumericArgs::Arg& arg = out.args[out.count++];
+    std::string text(start, p);
+    for (char c : text)
+      if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == '`' || c == '(') return;
+    if (text.empty()) return;
+    if (IsDigit(text[0])) {
+      size_t i = 0;
+      while (i < text.size() && IsDigit(text[i])) ++i;
+      if (i < text.size() && text[i] == '.' && i + 1 < text.size()) {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i;
+      }
+      if (i != text.size()) return;
+      arg.num = ParseNumber(text);
+    } else {
+      const char* q = text.c_str();
+      std::string_view w = Interpreter::ScanWord(q);
+      const std::string& no = SJ("の");
+      if (text[0] == '$' || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no)) return;
+      if (w.size() != text.size() && !CompileCalculation(text, arg)) return;
+      arg.word = std::move(text);
+    }
+    if (*p == ')') break;
+    ++p;
+  }
+  out.usable = true;
+}
+
 // ---- calculations of whole numbers
 //
 // A calculation whose operands are all whole numbers (number literals and
@@ -571,7 +620,15 @@ bool WholeValue(const THashNode& n, int64_t& out) {
 // result is what the calculator gives: a long double holds every such
 // integer exactly, so its sums, differences and products are exact as long
 // as they fit in 64 bits; a result that would not gives the calculation back
-// to the calculator.
+// to the calculator. A call that cuts a quotient of whole numbers to a whole
+// number (『INT(I/2)』) is one more such operand (see WholeQuotient).
+
+// Whether a word, an element or a number term may read as a whole number.
+bool MayBeWholeTerm(const TermNode& t) {
+  int64_t whole;
+  return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
+         (t.kind == TermNode::kNumber && t.canonical && WholeBelow1e15(t.num, whole));
+}
 
 // Whether `prog` (after a first operand, when it takes one) may be computed so.
 bool MayBeWhole(const CalcProgram& prog) {
@@ -597,14 +654,10 @@ bool MayBeWhole(const CalcProgram& prog) {
       }
     }
     if (step.token == CalcStep::kFirst) continue;
-    if (step.token < 0 || step.waiting >= 0) return false;
+    if (step.token < 0) return false;
     const CalcToken& tok = prog.tokens[step.token];
     if (tok.kind != CalcToken::kTerm) return false;
-    const TermNode& t = *tok.term;
-    int64_t whole;
-    if (t.kind != TermNode::kWord && t.kind != TermNode::kMember &&
-        !(t.kind == TermNode::kNumber && t.canonical && WholeBelow1e15(t.num, whole)))
-      return false;
+    if (tok.term->kind != TermNode::kCall && !MayBeWholeTerm(*tok.term)) return false;
   }
   return true;
 }
@@ -613,9 +666,14 @@ bool MayBeWhole(const CalcProgram& prog) {
 // calculation is no longer computed on whole numbers.
 constexpr uint8_t kWholeMissesKept = 16;
 
-// The whole number a word, element or number term reads as, when it is one.
-bool WholeTerm(THash& words, TermNode& t, int64_t& out) {
+bool WholeQuotient(Interpreter& in, TermNode& t, int64_t& out);
+
+// The whole number a word, element or number term reads as, or a call that
+// cuts a quotient computes, when it is one.
+bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out) {
+  THash& words = in.S.Words;
   if (t.kind == TermNode::kNumber) return WholeBelow1e15(t.num, out);
+  if (t.kind == TermNode::kCall) return WholeQuotient(in, t, out);
   if (t.kind == TermNode::kMember) {
     // (Xの(M) naming a function is a call; a missing element reads as "".)
     if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
@@ -675,7 +733,7 @@ bool WholeApply(Op op, int64_t& a, int64_t b) {
 // The calculation `prog` (MayBeWhole) on whole numbers, after `first` when it
 // takes a first operand; false when an operand is not a whole number or a
 // result leaves 64 bits.
-bool WholeCalc(THash& words, CalcProgram& prog, const int64_t* first, int64_t& result) {
+bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, int64_t& result) {
   constexpr size_t kDeepest = 4;
   int64_t stack[kDeepest];
   size_t top = 0;
@@ -691,11 +749,49 @@ bool WholeCalc(THash& words, CalcProgram& prog, const int64_t* first, int64_t& r
       stack[top++] = *first;
       continue;
     }
-    if (!WholeTerm(words, *prog.tokens[step.token].term, stack[top])) return false;
+    if (!WholeTerm(in, *prog.tokens[step.token].term, stack[top])) return false;
     ++top;
   }
   if (top != 1) return false;
   result = stack[0];
+  return true;
+}
+
+// A call of a command that cuts its one argument toward zero to a whole
+// number (INT, TRUNC, 整数) whose argument is a quotient of whole numbers
+// (『INT(I/2)』): the quotient cut so on integers, with what the call leaves
+// besides its value (see Runner::NumericCall). The call reads the quotient
+// as the number format writes it; that cuts to the same integer while the
+// dividend is below 10^12 and the divisor within 1,000 in magnitude: a
+// fraction left is then at least 1/1000, more than the half unit the 15
+// digits drop (at most 5 x 10^-4) and the long double quotient's rounding.
+bool WholeQuotient(Interpreter& in, TermNode& t, int64_t& out) {
+  constexpr int64_t kLargestDividend = 1000000000000, kLargestDivisor = 1000;
+  THashNode* f = CallableWord(in.S.Words, t.text, t.node, t.generation);
+  if (!f || f->Kind != kWordCommand) return false;
+  const NumericForm* form = NumericFormOf(f->Command, in.HandlerOf(f->Command));
+  if (!form || !form->Truncates || f->More().Template != "?") return false;
+  if (!t.numeric) {
+    t.numeric = std::make_unique<NumericArgs>();
+    ReadNumericArgs(t.paren, *t.numeric);
+  }
+  const NumericArgs& a = *t.numeric;
+  if (!a.usable || a.count != 1 || !a.args[0].calculation) return false;
+  EvalProgram& quotient = *a.args[0].calculation;
+  const std::vector<CalcStep>& steps = quotient.rest->steps;
+  if (steps.size() != 3 || steps[0].token != CalcStep::kFirst || steps[1].apply ||
+      steps[1].token < 0 || !steps[2].apply || steps[2].op != Op::kDiv ||
+      quotient.rest->tokens[steps[1].token].kind != CalcToken::kTerm)
+    return false;
+  TermNode& divisor = *quotient.rest->tokens[steps[1].token].term;
+  int64_t dividend, by;
+  if (!MayBeWholeTerm(divisor) || !WholeTerm(in, *quotient.first, dividend) ||
+      !WholeTerm(in, divisor, by) || by == 0 || by > kLargestDivisor || by < -kLargestDivisor ||
+      dividend >= kLargestDividend || dividend <= -kLargestDividend)
+    return false;
+  out = dividend / by;
+  in.S.SoreImplied = false;  // as the call's binding leaves it
+  SetTypeMark(in.S.SoreType, "e");
   return true;
 }
 
@@ -853,56 +949,6 @@ class Runner {
     committed_ = true;
     in_.S.SoreImplied = false;  // as the call's binding leaves it
     SetTypeMark(in_.S.SoreType, "e");
-    return true;
-  }
-
-  // The arguments from `paren` ("(") to its ")", split at commas as the call
-  // splits them; usable when each is digits (with one decimal point between
-  // digits) or a word read whole, with nothing around them.
-  static void ReadNumericArgs(const char* paren, NumericArgs& out) {
-    const char* p = paren + 1;
-    for (;;) {
-      const char* start = p;
-      while (*p && *p != ',' && *p != ')') p += CharLenZ(p);
-      if (!*p || out.count == 2) return;
-      NumericArgs::Arg& arg = out.args[out.count++];
-      std::string text(start, p);
-      for (char c : text)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == '"' || c == '`' || c == '(') return;
-      if (text.empty()) return;
-      if (IsDigit(text[0])) {
-        size_t i = 0;
-        while (i < text.size() && IsDigit(text[i])) ++i;
-        if (i < text.size() && text[i] == '.' && i + 1 < text.size()) {
-          ++i;
-          while (i < text.size() && IsDigit(text[i])) ++i;
-        }
-        if (i != text.size()) return;
-        arg.num = ParseNumber(text);
-      } else {
-        const char* q = text.c_str();
-        std::string_view w = Interpreter::ScanWord(q);
-        const std::string& no = SJ("の");
-        if (text[0] == '$' || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
-          return;
-        if (w.size() != text.size() && !CompileCalculation(text, arg)) return;
-        arg.word = std::move(text);
-      }
-      if (*p == ')') break;
-      ++p;
-    }
-    out.usable = true;
-  }
-
-  // An argument written as a calculation that starts with a variable or an
-  // element (『I/2』, 『X*X+Y*Y』): its compiled form, when it has one.
-  static bool CompileCalculation(const std::string& text, NumericArgs::Arg& arg) {
-    std::unique_ptr<EvalProgram> prog =
-        Compiler(text.data() + text.size()).Evaluation(text.c_str(), 0);
-    if (!prog || !prog->rest || !prog->joined.empty() ||
-        (prog->first->kind != TermNode::kWord && prog->first->kind != TermNode::kMember))
-      return false;
-    arg.calculation = std::move(prog);
     return true;
   }
 
@@ -1573,7 +1619,8 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
       e.lone_word = e.eval->first.get();
     if (e.calc && MayBeWhole(*e.calc)) e.whole_calc = e.calc.get();
     if (e.eval && e.eval->rest && e.eval->joined.empty() &&
-        (e.eval->first->kind == TermNode::kWord || e.eval->first->kind == TermNode::kMember) &&
+        (e.eval->first->kind == TermNode::kWord || e.eval->first->kind == TermNode::kMember ||
+         e.eval->first->kind == TermNode::kCall) &&
         MayBeWhole(*e.eval->rest)) {
       e.whole_calc = e.eval->rest.get();
       e.whole_first = e.eval->first.get();
@@ -1596,8 +1643,8 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   if (number && entry.whole_calc) {
     // (A number result, as the calculator gives it, without its text.)
     int64_t first = 0, result = 0;
-    if ((!entry.whole_first || WholeTerm(in.S.Words, *entry.whole_first, first)) &&
-        WholeCalc(in.S.Words, *entry.whole_calc, entry.whole_first ? &first : nullptr, result)) {
+    if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first)) &&
+        WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, result)) {
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       number->value = static_cast<Number>(result);

@@ -723,6 +723,44 @@ TEST_F(CacheTest, CallResultsAndTheCallersSoreKeptAsNumbers) {
       << o.log;
 }
 
+TEST_F(CacheTest, WholeQuotientsCutByACommand) {
+  // INT, TRUNC and 整数 of a quotient of whole numbers (variables, elements,
+  // negative divisors and dividends) at every pass; dividends from 10^12 up
+  // and divisors beyond 1,000, where the number format may round the
+  // quotient up to the next whole number before it is cut
+  // (999999999999999/7 is written 142857142857143); a zero divisor and a
+  // decimal dividend.
+  Outcome o = Both(
+      "記録は、「」\n"
+      "大は、999999999999\n"
+      "超は、1000000000000\n"
+      "最大は、999999999999999\n"
+      "負は、0-7\n"
+      "負大は、0-大\n"
+      "Hの、aは、17\n"
+      "Iを、-3から、3まで、繰り返す(\n"
+      "  Dは、I*333+1\n"
+      "  Aは、INT(I/2)+TRUNC(負/3)*10\n"
+      "  Bは、INT(大/D)+0\n"
+      "  Cは、INT(超/D)+INT(I/1001)\n"
+      "  Eは、整数(Hの(a)/D)+INT(負大/7)*1\n"
+      "  Fは、INT(最大/7)+I\n"
+      "  記録は、記録&A&「/」&B&「/」&C&「/」&E&「/」&F&「/」&それ&「,」\n"
+      ")\n"
+      "Xは、2.5\n"
+      "記録は、記録&(INT(X/2)+1)&「/」&(INT(I/0)+1)\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "-21/-1002004008/-1002004008/-142857142857/142857142857140/,"
+            "-21/-1503759398/-1503759398/-142857142857/142857142857141/,"
+            "-20/-3012048192/-3012048192/-142857142857/142857142857142/,"
+            "-20/999999999999/1000000000000/-142857142840/142857142857143/,"
+            "-20/2994011976/2994011976/-142857142857/142857142857144/,"
+            "-19/1499250374/1499250374/-142857142857/142857142857145/,"
+            "-19/999999999/1000000000/-142857142857/142857142857146/,2/1")
+      << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,

@@ -130,7 +130,7 @@ bool Whole(const Number* args, Number& result) {
 }
 template <int64_t (*F)(Number)>
 constexpr NumericForm WholeForm(CommandId id) {
-  return {id, CmdWhole<F>, Whole<F>, 1};
+  return {id, CmdWhole<F>, Whole<F>, 1, F == Truncated};
 }
 
 template <Number (*F)(Number, long long)>
