@@ -72,7 +72,9 @@ std::span<const CommandTable> CommandTables() {
 
 static void Install(Interpreter& in, bool pure_only) {
   for (CommandTable table : CommandTables()) in.InstallHandlers(table, pure_only);
-  static const bool forms = (RegisterNumericForms(NumberNumericForms()), true);  // once
+  static const bool forms =
+      (RegisterNumericForms(NumberNumericForms()), RegisterNumericForms(StringNumericForms()),
+       true);  // once
   (void)forms;
   in.BuildVocabulary = &BuildVocabulary;
   in.ObjectHooks = &ObjectLayerHooks();

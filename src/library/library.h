@@ -22,6 +22,8 @@ void InstallPureLibrary(Interpreter& in);
 
 // The math commands (numbers/) that expressions compute without their handler.
 std::span<const NumericForm> NumberNumericForms();
+// The counts of a text (strings/) that expressions compute without their handler.
+std::span<const NumericForm> StringNumericForms();
 
 CommandTable OutputCommands();     // output/: 表示, 言う, おわり, the host window
 CommandTable StringCommands();     // strings/

@@ -23,7 +23,7 @@ const NumericForm* NumericFormOf(CommandId id, CommandHandler installed) {
   auto i = static_cast<size_t>(id);
   if (i >= g_numeric_forms.size()) return nullptr;
   const NumericForm& f = g_numeric_forms[i];
-  return f.Compute && f.Handler == installed ? &f : nullptr;
+  return (f.Compute || f.Measure) && f.Handler == installed ? &f : nullptr;
 }
 
 Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)

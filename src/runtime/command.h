@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "text/number.h"
 #include "words/command_ids.h"
@@ -42,6 +43,9 @@ using CommandTable = std::span<const CommandRow>;
 // template order. False where the handler raises an error (the caller then
 // runs the handler, which reports it).
 using NumericFunction = bool (*)(const Number* args, Number& result);
+// A command whose handler reads one text and returns the whole number it
+// measures (文字数), and does nothing else: the measure on its own.
+using TextMeasure = int64_t (*)(std::string_view text);
 
 struct NumericForm {
   CommandId Id;
@@ -51,6 +55,9 @@ struct NumericForm {
   // The result is the one argument cut toward zero to a whole number (within
   // 64 bits, below 10^15 in magnitude).
   bool Truncates = false;
+  // Instead of Compute, for a command of one text argument (any one-slot
+  // template).
+  TextMeasure Measure = nullptr;
 };
 
 // Numeric forms are the same for every interpreter; a family's are registered

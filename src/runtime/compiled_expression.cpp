@@ -56,6 +56,11 @@ struct NumericArgs {
   bool usable = false;
   size_t count = 0;
   Arg args[2];
+  // Read for a command that measures one text (NumericForm::Measure): its
+  // argument is a literal, its text here, or a word (args[0]).
+  bool measured = false;
+  bool literal = false;
+  std::string literal_text;
 };
 
 // A term: a number literal, a literal (with embedded expressions: a template),
@@ -611,6 +616,64 @@ void ReadNumericArgs(const char* paren, NumericArgs& out) {
   out.usable = true;
 }
 
+// The one argument of a call that measures a text, from `paren` ("(") to
+// its ")": usable when it is a literal taken as written or a word read
+// whole, which the command reads as the call pushes it.
+void ReadMeasuredArg(const char* paren, NumericArgs& out) {
+  const char* p = paren + 1;
+  if (*p == '"' || *p == '`') {
+    const size_t length = Interpreter::PlainLiteralLength(p);
+    if (length == 0 || p[length] != ')') return;
+    out.literal = true;
+    out.literal_text.assign(p + 1, p + length - 1);
+  } else {
+    const char* start = p;
+    while (*p && *p != ',' && *p != ')') p += CharLenZ(p);
+    if (*p != ')' || p == start || *start == '$' || IsDigit(*start)) return;
+    std::string text(start, p);
+    const char* q = text.c_str();
+    std::string_view w = Interpreter::ScanWord(q);
+    const std::string& no = SJ("の");
+    if (w.size() != text.size() || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
+      return;
+    out.args[0].word = std::move(text);
+  }
+  out.count = 1;
+  out.usable = true;
+}
+
+// A call of a command that measures a text (文字数): the measure of the
+// literal or of the variable's value the command would read, with what the
+// call leaves besides its value; false, before anything is read, for another
+// argument, a word that names no variable or another template.
+bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm& form,
+                  int64_t& out) {
+  const std::string& slots = f->More().Template;
+  if (slots.empty() || slots[0] != '?' || slots.find(',') != std::string::npos) return false;
+  if (!t.numeric || !t.numeric->measured) {
+    t.numeric = std::make_unique<NumericArgs>();
+    t.numeric->measured = true;
+    ReadMeasuredArg(t.paren, *t.numeric);
+  }
+  NumericArgs& a = *t.numeric;
+  if (!a.usable) return false;
+  if (a.literal) {
+    out = form.Measure(a.literal_text);
+  } else {
+    NumericArgs::Arg& arg = a.args[0];
+    const uint64_t generation = in.S.Words.Generation();
+    if (arg.generation != generation) {
+      arg.node = in.S.Words.FindExact(arg.word);
+      arg.generation = generation;
+    }
+    if (!arg.node || arg.node->Kind != kWordVariable) return false;
+    out = form.Measure(arg.node->Value());
+  }
+  in.S.SoreImplied = false;  // as the call's binding leaves it
+  SetTypeMark(in.S.SoreType, "e");
+  return true;
+}
+
 // ---- calculations of whole numbers
 //
 // A calculation whose operands are all whole numbers (number literals and
@@ -666,14 +729,14 @@ bool MayBeWhole(const CalcProgram& prog) {
 // calculation is no longer computed on whole numbers.
 constexpr uint8_t kWholeMissesKept = 16;
 
-bool WholeQuotient(Interpreter& in, TermNode& t, int64_t& out);
+bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 
 // The whole number a word, element or number term reads as, or a call that
-// cuts a quotient computes, when it is one.
+// cuts a quotient or measures a text computes, when it is one.
 bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out) {
   THash& words = in.S.Words;
   if (t.kind == TermNode::kNumber) return WholeBelow1e15(t.num, out);
-  if (t.kind == TermNode::kCall) return WholeQuotient(in, t, out);
+  if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
   if (t.kind == TermNode::kMember) {
     // (Xの(M) naming a function is a call; a missing element reads as "".)
     if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
@@ -765,13 +828,10 @@ bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, int64_t
 // dividend is below 10^12 and the divisor within 1,000 in magnitude: a
 // fraction left is then at least 1/1000, more than the half unit the 15
 // digits drop (at most 5 x 10^-4) and the long double quotient's rounding.
-bool WholeQuotient(Interpreter& in, TermNode& t, int64_t& out) {
+bool WholeQuotient(Interpreter& in, TermNode& t, THashNode* f, int64_t& out) {
   constexpr int64_t kLargestDividend = 1000000000000, kLargestDivisor = 1000;
-  THashNode* f = CallableWord(in.S.Words, t.text, t.node, t.generation);
-  if (!f || f->Kind != kWordCommand) return false;
-  const NumericForm* form = NumericFormOf(f->Command, in.HandlerOf(f->Command));
-  if (!form || !form->Truncates || f->More().Template != "?") return false;
-  if (!t.numeric) {
+  if (f->More().Template != "?") return false;
+  if (!t.numeric || t.numeric->measured) {
     t.numeric = std::make_unique<NumericArgs>();
     ReadNumericArgs(t.paren, *t.numeric);
   }
@@ -793,6 +853,17 @@ bool WholeQuotient(Interpreter& in, TermNode& t, int64_t& out) {
   in.S.SoreImplied = false;  // as the call's binding leaves it
   SetTypeMark(in.S.SoreType, "e");
   return true;
+}
+
+// A call term computed on whole numbers: a quotient cut (WholeQuotient) or a
+// text measured (MeasuredCall).
+bool WholeCall(Interpreter& in, TermNode& t, int64_t& out) {
+  THashNode* f = CallableWord(in.S.Words, t.text, t.node, t.generation);
+  if (!f || f->Kind != kWordCommand) return false;
+  const NumericForm* form = NumericFormOf(f->Command, in.HandlerOf(f->Command));
+  if (!form) return false;
+  if (form->Measure) return MeasuredCall(in, t, f, *form, out);
+  return form->Truncates && WholeQuotient(in, t, f, out);
 }
 
 class Runner {
@@ -918,7 +989,14 @@ class Runner {
     if (f->Kind != kWordCommand) return false;
     const NumericForm* form = NumericFormOf(f->Command, in_.HandlerOf(f->Command));
     if (!form) return false;
-    if (!t.numeric) {
+    if (form->Measure) {
+      int64_t measure;
+      if (!MeasuredCall(in_, t, f, *form, measure)) return false;
+      committed_ = true;
+      result = static_cast<Number>(measure);
+      return true;
+    }
+    if (!t.numeric || t.numeric->measured) {
       t.numeric = std::make_unique<NumericArgs>();
       ReadNumericArgs(t.paren, *t.numeric);
     }

@@ -212,35 +212,36 @@ bool Interpreter::ReadsAsNumberLiteral(const std::string& text) {
   return true;
 }
 
+size_t Interpreter::PlainLiteralLength(std::string_view text) {
+  if (text.empty() || (text[0] != '"' && text[0] != '`')) return 0;
+  const char quote = text[0];
+  // A double-quoted literal is taken as written when nothing in it is
+  // expanded (no escape, no embedded expression).
+  const std::string& yen = SJ("￥");
+  const std::string& brace = SJ("｛");
+  size_t i = 1;
+  while (i < text.size() && text[i] != quote) {
+    const char c = text[i];
+    if (c == '\0') return 0;
+    const size_t length = CharLen(text, i);
+    if (quote == '"' && (c == '\\' || c == '{' ||
+                         (length == 2 && ((c == yen[0] && text[i + 1] == yen[1]) ||
+                                          (c == brace[0] && text[i + 1] == brace[1])))))
+      return 0;
+    i += length;
+  }
+  return i < text.size() ? i + 1 : 0;
+}
+
 static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string& out,
                           PlainWord* word) {
   if (text.empty()) return false;
-  if (text[0] == '"') {
-    // Taken as written when nothing in it is expanded (no escape, no
-    // embedded expression) and it ends where the text ends.
-    const std::string& yen = SJ("￥");
-    const std::string& brace = SJ("｛");
-    size_t i = 1;
-    while (i < text.size() && text[i] != '"') {
-      const char c = text[i];
-      if (c == '\\' || c == '\0' || c == '{') return false;
-      const size_t length = CharLen(text, i);
-      if (length == 2 &&
-          ((c == yen[0] && text[i + 1] == yen[1]) || (c == brace[0] && text[i + 1] == brace[1])))
-        return false;
-      i += length;
-    }
-    if (i + 1 != text.size()) return false;
+  if (text[0] == '"' || text[0] == '`') {
+    // Taken as written when it ends where the text ends.
+    const size_t length = Interpreter::PlainLiteralLength(text);
+    if (length == 0 || length != text.size()) return false;
     SetTypeMark(in.S.SoreType, "s");
-    out.assign(text, 1, i - 1);
-    return true;
-  }
-  if (text[0] == '`') {
-    size_t i = 1;
-    while (i < text.size() && text[i] != '`' && text[i] != '\0') i += CharLen(text, i);
-    if (i + 1 != text.size() || text[i] != '`') return false;
-    SetTypeMark(in.S.SoreType, "s");
-    out.assign(text, 1, i - 1);
+    out.assign(text, 1, length - 2);
     return true;
   }
   if (IsDigit(text[0]) || text[0] == '-') {

@@ -205,6 +205,10 @@ class Interpreter {
   // The same for a text that is always the same, `kept` holding the answer
   // while the word table is unchanged.
   bool ReadsAsWord(const std::string& text, THashNode*& named, PlainWord& kept);
+  // The length of the literal `text` starts with, quotes included, when its
+  // value is the text between the quotes (a backquoted one, a double-quoted
+  // one without escapes or embedded expressions); else 0.
+  static size_t PlainLiteralLength(std::string_view text);
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
   // The function-call form W(a, b, ...) with p at "("; returns the result with

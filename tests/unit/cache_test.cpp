@@ -761,6 +761,28 @@ TEST_F(CacheTest, WholeQuotientsCutByACommand) {
       << o.log;
 }
 
+TEST_F(CacheTest, TextsMeasuredByCallsAtEveryPass) {
+  // 文字数, LEN, バイト数 and LENB of literals taken as written, of literals
+  // with an expression or an escape in them, of a variable (a text, a number
+  // kept as one), of a word naming nothing and of a dictionary; それ stays.
+  Outcome o = Both(
+      "記録は、「」\n"
+      "Sは、「あいうabc」\n"
+      "Hの、aは、1\n"
+      "Nは、12.5*2\n"
+      "それは、「前」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、文字数(「あいう」)+LEN(S)*10+バイト数(S)*100+LENB(\"ab{I}\")*1000\n"
+      "  Bは、文字数(N)+文字数(未定義)*10+文字数(\"a￥tb\")*100+文字数(H)*1000\n"
+      "  Cは、0+文字数(`x``y`)\n"
+      "  記録は、記録&A&「/」&B&「/」&C&「/」&それ&「,」\n"
+      "  Sは、S&「z」\n"
+      "  Nは、N*3\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "3963/3332/3/前,4073/3332/3/前,4183/3333/3/前,") << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,

@@ -54,16 +54,20 @@ CutSource ResolveSource(Call& c, const std::string& raw) {
   return src;
 }
 
-void CmdCharCount(Call& c) {
-  if (const std::string* value = c.ValueInPlace(0))
-    return c.ReturnInt(static_cast<long long>(CharCount(*value)));
-  c.ReturnInt(static_cast<long long>(CharCount(c.Text(0))));
+int64_t CharsIn(std::string_view text) {
+  return static_cast<int64_t>(CharCount(text));
+}
+int64_t BytesIn(std::string_view text) {
+  return static_cast<int64_t>(text.size());
 }
 
-void CmdByteCount(Call& c) {
-  if (const std::string* value = c.ValueInPlace(0))
-    return c.ReturnInt(static_cast<long long>(value->size()));
-  c.ReturnInt(static_cast<long long>(c.Text(0).size()));
+// A count of the text given: the value of a variable read in place, else the
+// item's value. An expression computes it without the handler (see
+// StringNumericForms).
+template <int64_t (*Measure)(std::string_view)>
+void CmdMeasure(Call& c) {
+  if (const std::string* value = c.ValueInPlace(0)) return c.ReturnInt(Measure(*value));
+  c.ReturnInt(Measure(c.Text(0)));
 }
 
 // The line count of a variable named raw. It is a number, so it is marked as
@@ -401,6 +405,14 @@ void CmdReserve(Call& c) {
 
 }  // namespace
 
+std::span<const NumericForm> StringNumericForms() {
+  static constexpr NumericForm kForms[] = {
+      {CommandId::CharCount, CmdMeasure<CharsIn>, nullptr, 1, false, CharsIn},
+      {CommandId::ByteCount, CmdMeasure<BytesIn>, nullptr, 1, false, BytesIn},
+  };
+  return kForms;
+}
+
 CommandTable StringCommands() {
   static constexpr CommandRow kRows[] = {
       {CommandId::ToHalfWidth, "半角変換", "?を", CmdMapCommon<MapMode::HalfWidth>, kPure},
@@ -421,15 +433,15 @@ CommandTable StringCommands() {
       {CommandId::Sort, "ソート", "?を", CmdSort, kPure},
       {CommandId::SortNumbers, "数値ソート", "?を", CmdSortNumbers, kPure},
       {CommandId::ToFullWidth, "全角変換", "?を", CmdMapCommon<MapMode::FullWidth>, kPure},
-      {CommandId::CharCount, "文字数", "?の", CmdCharCount, kPure},
-      {CommandId::CharCount, "LEN", "?", CmdCharCount, kPure},
+      {CommandId::CharCount, "文字数", "?の", CmdMeasure<CharsIn>, kPure},
+      {CommandId::CharCount, "LEN", "?", CmdMeasure<CharsIn>, kPure},
       {CommandId::Cut, "切り取る", "?の,?までを", CmdCut, kPure},
       {CommandId::StripTags, "タグ削除", "?から", CmdStripTags, kPure},
       {CommandId::ExtractTags, "タグ切り出し", "?から,?の", CmdExtractTags, kPure},
       {CommandId::InsertLine, "行挿入", "?の,?行目へ,?を", CmdInsertLine, kPure},
       {CommandId::DeleteLine, "行削除", "?の,?行目を", CmdDeleteLine, kPure},
-      {CommandId::ByteCount, "バイト数", "?の", CmdByteCount, kPure},
-      {CommandId::ByteCount, "LENB", "?", CmdByteCount, kPure},
+      {CommandId::ByteCount, "バイト数", "?の", CmdMeasure<BytesIn>, kPure},
+      {CommandId::ByteCount, "LENB", "?", CmdMeasure<BytesIn>, kPure},
       {CommandId::DropRight, "右端削除", "?から,?文字", CmdDropRight, kPure},
       {CommandId::DropLeft, "左端削除", "?から,?文字", CmdDropLeft, kPure},
       {CommandId::Currency, "通貨形式に変換", "?を", CmdCurrency, kPure},
