@@ -111,6 +111,13 @@ Number Call::Num(size_t k) {
 }
 
 std::optional<Number> Call::StrictNum(size_t k) {
+  // Digits alone (a loop's bounds) are a number literal, read at once.
+  const std::string& raw = Raw(k);
+  long long whole;
+  if (in.Expressions && !raw.empty() && raw.size() <= 18 && ReadDecimalDigits(raw, whole)) {
+    SetTypeMark(in.S.SoreType, "e");
+    return static_cast<Number>(whole);
+  }
   std::string room;
   return StrictNumber(NumberText(k, room));
 }

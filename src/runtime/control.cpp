@@ -724,7 +724,9 @@ void CmdFor(Call& c) {
   int32_t last = bound(2);
   int32_t first = bound(1);
   std::string name = c.Name(0);
-  THashNode* v = in.S.Words.FindExact(name);
+  // (A name read as one word is found through the answers kept for it.)
+  THashNode* v = nullptr;
+  if (!in.ReadsAsWord(name, v)) v = in.S.Words.FindExact(name);
   if (!v)
     v = in.S.Words.AddVariable(name, "", "e", 0);
   else if (v->Kind != kWordVariable)
