@@ -85,6 +85,8 @@ struct TermNode {
   std::string text;        // number: its value; literal: its value; word, member: the name (X)
   Number num = 0;          // number: ParseNumber of its value
   bool canonical = false;  // number: its value is the number format's text of num
+  bool integral = false;   // number: canonical and a whole number below 10^15, `integer`
+  int64_t integer = 0;
   std::unique_ptr<CalcProgram> group;
   std::unique_ptr<TermNode> inner;            // negative
   std::vector<LiteralPart> parts;             // template
@@ -234,6 +236,7 @@ class Compiler {
       t->text = c == '$' ? HexLiteralValue(literal) : literal;
       t->num = ParseNumber(t->text);
       t->canonical = FormatNumber(t->num) == t->text;
+      t->integral = t->canonical && WholeBelow1e15(t->num, t->integer);
     } else if (c == '(') {
       t->kind = TermNode::kGroup;
       const char* close = GroupEnd(p);
@@ -551,12 +554,18 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
   return false;
 }
 
+bool WholeText(const THashNode& n, int64_t& out);
+
 // A word's value typed as a number whose text is an integer as the number
 // format writes it (at most 15 digits, no leading zero, no "-0"): that integer.
-bool WholeValue(const THashNode& n, int64_t& out) {
+inline bool WholeValue(const THashNode& n, int64_t& out) {
   if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
   if (n.StoredInteger(out)) return true;
-  if (n.KeptAsNumber()) return false;  // a decimal (its text is not written for this)
+  return !n.KeptAsNumber() && WholeText(n, out);  // (a decimal's text is not written for this)
+}
+
+// WholeValue of a value held as text.
+bool WholeText(const THashNode& n, int64_t& out) {
   std::string_view v = n.Value();
   size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
   size_t digits = v.size() - i;
@@ -688,9 +697,8 @@ bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm&
 
 // Whether a word, an element or a number term may read as a whole number.
 bool MayBeWholeTerm(const TermNode& t) {
-  int64_t whole;
   return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
-         (t.kind == TermNode::kNumber && t.canonical && WholeBelow1e15(t.num, whole));
+         (t.kind == TermNode::kNumber && t.integral);
 }
 
 // Whether `prog` (after a first operand, when it takes one) may be computed so.
@@ -731,22 +739,30 @@ constexpr uint8_t kWholeMissesKept = 16;
 
 bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 
+// WholeTerm of an element or a call.
+bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out) {
+  if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
+  if (t.kind != TermNode::kMember) return false;
+  THash& words = in.S.Words;
+  // (Xの(M) naming a function is a call; a missing element reads as "".)
+  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+  THashNode* e = nullptr;
+  THash* elements = nullptr;
+  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable && WholeValue(*e, out);
+}
+
 // The whole number a word, element or number term reads as, or a call that
 // cuts a quotient or measures a text computes, when it is one.
-bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out) {
-  THash& words = in.S.Words;
-  if (t.kind == TermNode::kNumber) return WholeBelow1e15(t.num, out);
-  if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
-  if (t.kind == TermNode::kMember) {
-    // (Xの(M) naming a function is a call; a missing element reads as "".)
-    if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
-    THashNode* e = nullptr;
-    THash* elements = nullptr;
-    return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
-           WholeValue(*e, out);
+inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out) {
+  if (t.kind == TermNode::kWord) {
+    LookupWord(in.S.Words, t);
+    return t.node && t.node->Kind == kWordVariable && WholeValue(*t.node, out);
   }
-  LookupWord(words, t);
-  return t.node && t.node->Kind == kWordVariable && WholeValue(*t.node, out);
+  if (t.kind == TermNode::kNumber) {
+    out = t.integer;
+    return t.integral;
+  }
+  return WholeMemberOrCall(in, t, out);
 }
 
 // a op b on whole numbers as ApplyOperator computes it, into a; false when
