@@ -736,6 +736,7 @@ void CmdFor(Call& c) {
   r.Counter = first;
   r.Limit = last;
   r.CounterWord = v;
+  r.CounterGeneration = in.S.Words.Generation();
   r.Condition = name;
   in.ReadBlock(r);
   if (last < first) return;
