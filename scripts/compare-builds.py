@@ -5,8 +5,8 @@
 
 The scripts store and read decimals, whole numbers and texts, call the
 elementary functions, a label returning a number, the rounding commands,
-whole quotients (INT(A/B)) and 文字数, fill a dictionary and write every
-value as text. A change to how
+whole quotients (INT(A/B)), comparisons, whole numbers held as texts and
+文字数, fill a dictionary and write every value as text. A change to how
 numbers are kept, computed or written must leave every output, error report
 and exit status as it was; the differing seeds are printed so a case can be
 made again (the generator is seeded).
@@ -53,6 +53,9 @@ def operand(r, names):
         return "倍(%s)" % operand(r, names)
     if k < 0.75 and names:
         return "Hの(%d)" % r.randint(0, 5)
+    if k < 0.78 and names:
+        return "(%s%s%s)" % (r.choice(names), r.choice(["<", ">", "=", "<=", ">=", "<>"]),
+                             r.choice(names + [str(r.randint(-5, 50))]))
     if k < 0.82 and names:
         divisor = r.choice(names + [str(r.randint(-9, 1200)), str(r.randint(1, 10**6))])
         return "%s(%s/%s)" % (r.choice(["INT", "TRUNC", "整数"]), r.choice(names), divisor)
@@ -92,6 +95,12 @@ def script(seed):
             lines.append("Iを、1から、%dまで、繰り返す(%s)" % (r.randint(1, 5), body))
         elif k < 0.85:
             lines.append("%sは、%s&「x」" % (r.choice("ABCDEFG"), r.choice(names)))
+        elif k < 0.9:
+            # a whole number held as a text, compared and computed with
+            name = r.choice("ABCDEFG")
+            lines.append("%sは、「%d」" % (name, r.randint(-20, 120)))
+            if name not in names:
+                names.append(name)
         lines.append("記録は、記録&%s&「/」&文字数(%s)&「/」&それ&「,」" % (r.choice(names), r.choice(names)))
     lines += ["記録は、記録&「」&H", "記録を、表示", "戻る", "*倍", "Xは、引数取得", "それは、X*2+0.5", "戻る"]
     return ("\r\n".join(lines) + "\r\n").encode("cp932")

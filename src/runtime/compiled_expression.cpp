@@ -739,8 +739,21 @@ constexpr uint8_t kWholeMissesKept = 16;
 
 bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 
+// The whole number a variable's value is as an operand of the calculator:
+// the number its text reads as, an integer as the number format writes it,
+// typed as a number or not. A text reads as its number wherever the
+// calculator takes numbers (every operand of an arithmetic operator, && and
+// ||, the left one of a comparison); `typed` tells whether it is typed so,
+// since on the right of a comparison a text is compared as a text.
+inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
+  typed = n.TypeMark.size() == 1 && n.TypeMark[0] == 'e';
+  if (n.StoredInteger(out)) return true;
+  return !n.KeptAsNumber() && WholeText(n, out);
+}
+
 // WholeTerm of an element or a call.
-bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out) {
+bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+  typed = true;
   if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
   if (t.kind != TermNode::kMember) return false;
   THash& words = in.S.Words;
@@ -748,21 +761,39 @@ bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out) {
   if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
   THashNode* e = nullptr;
   THash* elements = nullptr;
-  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable && WholeValue(*e, out);
+  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+         WholeOperand(*e, out, typed);
 }
 
 // The whole number a word, element or number term reads as, or a call that
-// cuts a quotient or measures a text computes, when it is one.
-inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out) {
+// cuts a quotient or measures a text computes, when it is one; `typed` as
+// WholeOperand gives it (number terms and calls are typed).
+inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
   if (t.kind == TermNode::kWord) {
     LookupWord(in.S.Words, t);
-    return t.node && t.node->Kind == kWordVariable && WholeValue(*t.node, out);
+    return t.node && t.node->Kind == kWordVariable && WholeOperand(*t.node, out, typed);
   }
   if (t.kind == TermNode::kNumber) {
     out = t.integer;
+    typed = true;
     return t.integral;
   }
-  return WholeMemberOrCall(in, t, out);
+  return WholeMemberOrCall(in, t, out, typed);
+}
+
+// A comparison: its right operand is compared as a text when it is one.
+bool IsComparison(Op op) {
+  switch (op) {
+    case Op::kEq:
+    case Op::kNe:
+    case Op::kLt:
+    case Op::kGt:
+    case Op::kLe:
+    case Op::kGe:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // a op b on whole numbers as ApplyOperator computes it, into a; false when
@@ -812,26 +843,33 @@ bool WholeApply(Op op, int64_t& a, int64_t b) {
 // The calculation `prog` (MayBeWhole) on whole numbers, after `first` when it
 // takes a first operand; false when an operand is not a whole number or a
 // result leaves 64 bits.
-bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, int64_t& result) {
+bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, bool first_typed,
+               int64_t& result) {
   constexpr size_t kDeepest = 4;
   int64_t stack[kDeepest];
+  bool typed[kDeepest];  // (see WholeOperand)
   size_t top = 0;
   for (const CalcStep& step : prog.steps) {
     if (step.apply) {
-      if (top < 2 || !WholeApply(step.op, stack[top - 2], stack[top - 1])) return false;
+      if (top < 2 || (IsComparison(step.op) && !typed[top - 1]) ||
+          !WholeApply(step.op, stack[top - 2], stack[top - 1]))
+        return false;
       --top;
+      typed[top - 1] = true;  // every operator's result is a number
       continue;
     }
     if (top == kDeepest) return false;
     if (step.token == CalcStep::kFirst) {
       if (!first) return false;
+      typed[top] = first_typed;
       stack[top++] = *first;
       continue;
     }
-    if (!WholeTerm(in, *prog.tokens[step.token].term, stack[top])) return false;
+    if (!WholeTerm(in, *prog.tokens[step.token].term, stack[top], typed[top])) return false;
     ++top;
   }
-  if (top != 1) return false;
+  // (A text read alone stays a text.)
+  if (top != 1 || !typed[0]) return false;
   result = stack[0];
   return true;
 }
@@ -861,9 +899,10 @@ bool WholeQuotient(Interpreter& in, TermNode& t, THashNode* f, int64_t& out) {
     return false;
   TermNode& divisor = *quotient.rest->tokens[steps[1].token].term;
   int64_t dividend, by;
-  if (!MayBeWholeTerm(divisor) || !WholeTerm(in, *quotient.first, dividend) ||
-      !WholeTerm(in, divisor, by) || by == 0 || by > kLargestDivisor || by < -kLargestDivisor ||
-      dividend >= kLargestDividend || dividend <= -kLargestDividend)
+  bool typed;  // (a quotient reads the numbers of texts too)
+  if (!MayBeWholeTerm(divisor) || !WholeTerm(in, *quotient.first, dividend, typed) ||
+      !WholeTerm(in, divisor, by, typed) || by == 0 || by > kLargestDivisor ||
+      by < -kLargestDivisor || dividend >= kLargestDividend || dividend <= -kLargestDividend)
     return false;
   out = dividend / by;
   in.S.SoreImplied = false;  // as the call's binding leaves it
@@ -1737,8 +1776,10 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   if (number && entry.whole_calc) {
     // (A number result, as the calculator gives it, without its text.)
     int64_t first = 0, result = 0;
-    if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first)) &&
-        WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, result)) {
+    bool first_typed = true;
+    if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first, first_typed)) &&
+        WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, first_typed,
+                  result)) {
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       number->value = static_cast<Number>(result);

@@ -783,6 +783,37 @@ TEST_F(CacheTest, TextsMeasuredByCallsAtEveryPass) {
   EXPECT_EQ(o.values[0], "3963/3332/3/前,4073/3332/3/前,4183/3333/3/前,") << o.log;
 }
 
+TEST_F(CacheTest, WholeNumberTextsAsOperandsAtEveryPass) {
+  // Variables and elements holding whole numbers as texts typed as texts:
+  // read as numbers by arithmetic, && and || and on the left of a comparison,
+  // compared as texts on its right ("10"<"9"), a text when read alone.
+  Outcome o = Both(
+      "記録は、「」\n"
+      "Xは、「10」\n"
+      "Yは、「9」\n"
+      "Hの、aは、「7」\n"
+      "Nは、12\n"
+      "「N」を、文字列として扱う\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、X<Y\n"
+      "  Bは、X+Y*I\n"
+      "  Cは、X>5\n"
+      "  Dは、5<X\n"
+      "  Eは、Y=9\n"
+      "  Fは、9=Y\n"
+      "  Gは、X&&Y||0\n"
+      "  Kは、Hの(a)*2+N\n"
+      "  Lは、I<N\n"
+      "  Mは、N%I+(Hの(a)>=I)\n"
+      "  もし、Y ならば、記録は、記録&「真」\n"
+      "  もし、Y<X ならば、記録は、記録&「小」\n"
+      "  記録は、記録&A&B&C&D&E&F&G&「/」&K&「/」&L&M&「,」\n"
+      "  Yは、Y&「0」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "11910110/26/11,119010000/26/01,1271010000/26/01,") << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,
