@@ -576,6 +576,30 @@ bool WholeText(const THashNode& n, int64_t& out) {
   return true;
 }
 
+// Whether a word ends with "の" (it is then the owner of a member).
+bool EndsWithNo(std::string_view w) {
+  const std::string& no = SJ("の");
+  return w.size() >= no.size() && w.substr(w.size() - no.size()) == no;
+}
+
+// The variable an argument written as a word names, kept while the word
+// table is unchanged; null when it names no variable.
+THashNode* ArgumentVariable(THash& words, NumericArgs::Arg& arg) {
+  const uint64_t generation = words.Generation();
+  if (arg.generation != generation) {
+    arg.node = words.FindExact(arg.word);
+    arg.generation = generation;
+  }
+  return arg.node && arg.node->Kind == kWordVariable ? arg.node : nullptr;
+}
+
+// What a call of a command computed directly leaves besides its value: the
+// binding took its argument (それ was not implied), the result is a number.
+void LeaveAsANumberCall(Interpreter& in) {
+  in.S.SoreImplied = false;
+  SetTypeMark(in.S.SoreType, "e");
+}
+
 // An argument written as a calculation that starts with a variable or an
 // element (『I/2』, 『X*X+Y*Y』): its compiled form, when it has one.
 bool CompileCalculation(const std::string& text, NumericArgs::Arg& arg) {
@@ -614,8 +638,7 @@ void ReadNumericArgs(const char* paren, NumericArgs& out) {
     } else {
       const char* q = text.c_str();
       std::string_view w = Interpreter::ScanWord(q);
-      const std::string& no = SJ("の");
-      if (text[0] == '$' || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no)) return;
+      if (text[0] == '$' || EndsWithNo(w)) return;
       if (w.size() != text.size() && !CompileCalculation(text, arg)) return;
       arg.word = std::move(text);
     }
@@ -642,9 +665,7 @@ void ReadMeasuredArg(const char* paren, NumericArgs& out) {
     std::string text(start, p);
     const char* q = text.c_str();
     std::string_view w = Interpreter::ScanWord(q);
-    const std::string& no = SJ("の");
-    if (w.size() != text.size() || (w.size() >= no.size() && w.substr(w.size() - no.size()) == no))
-      return;
+    if (w.size() != text.size() || EndsWithNo(w)) return;
     out.args[0].word = std::move(text);
   }
   out.count = 1;
@@ -669,17 +690,11 @@ bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm&
   if (a.literal) {
     out = form.Measure(a.literal_text);
   } else {
-    NumericArgs::Arg& arg = a.args[0];
-    const uint64_t generation = in.S.Words.Generation();
-    if (arg.generation != generation) {
-      arg.node = in.S.Words.FindExact(arg.word);
-      arg.generation = generation;
-    }
-    if (!arg.node || arg.node->Kind != kWordVariable) return false;
-    out = form.Measure(arg.node->Value());
+    THashNode* variable = ArgumentVariable(in.S.Words, a.args[0]);
+    if (!variable) return false;
+    out = form.Measure(variable->Value());
   }
-  in.S.SoreImplied = false;  // as the call's binding leaves it
-  SetTypeMark(in.S.SoreType, "e");
+  LeaveAsANumberCall(in);
   return true;
 }
 
@@ -905,8 +920,7 @@ bool WholeQuotient(Interpreter& in, TermNode& t, THashNode* f, int64_t& out) {
       by < -kLargestDivisor || dividend >= kLargestDividend || dividend <= -kLargestDividend)
     return false;
   out = dividend / by;
-  in.S.SoreImplied = false;  // as the call's binding leaves it
-  SetTypeMark(in.S.SoreType, "e");
+  LeaveAsANumberCall(in);
   return true;
 }
 
@@ -1060,7 +1074,6 @@ class Runner {
         f->More().Template != (a.count == 1 ? "?" : "?,?"))
       return false;
     Number x[2];
-    const uint64_t generation = in_.S.Words.Generation();
     for (size_t k = 0; k < a.count; ++k) {
       NumericArgs::Arg& arg = a.args[k];
       if (arg.word.empty()) {
@@ -1071,17 +1084,13 @@ class Runner {
         if (!CalculatedArgument(*arg.calculation, x[k])) return false;
         continue;
       }
-      if (arg.generation != generation) {
-        arg.node = in_.S.Words.FindExact(arg.word);
-        arg.generation = generation;
-      }
-      if (!arg.node || arg.node->Kind != kWordVariable) return false;
-      if (!arg.node->StoredNumber(x[k])) x[k] = ParseNumber(arg.node->Value());
+      THashNode* variable = ArgumentVariable(in_.S.Words, arg);
+      if (!variable) return false;
+      if (!variable->StoredNumber(x[k])) x[k] = ParseNumber(variable->Value());
     }
     if (!form->Compute(x, result)) return false;
     committed_ = true;
-    in_.S.SoreImplied = false;  // as the call's binding leaves it
-    SetTypeMark(in_.S.SoreType, "e");
+    LeaveAsANumberCall(in_);
     return true;
   }
 
