@@ -797,18 +797,9 @@ inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
 }
 
 // A comparison: its right operand is compared as a text when it is one.
+// (Op declares the comparisons together, from kEq to kGe.)
 bool IsComparison(Op op) {
-  switch (op) {
-    case Op::kEq:
-    case Op::kNe:
-    case Op::kLt:
-    case Op::kGt:
-    case Op::kLe:
-    case Op::kGe:
-      return true;
-    default:
-      return false;
-  }
+  return op >= Op::kEq && op <= Op::kGe;
 }
 
 // a op b on whole numbers as ApplyOperator computes it, into a; false when

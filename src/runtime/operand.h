@@ -79,6 +79,7 @@ class Operand {
   bool has_num_ = false;
 };
 
+// (The comparisons stay together, kEq to kGe: see IsComparison.)
 enum class Op {
   kNone,
   kAnd,
