@@ -211,10 +211,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool AtWide(const char* p, const std::string& wide) {
-  return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
-}
-
 class Compiler {
  public:
   // `own_text`: the text is the entry's own (kept while the entry lives), so
@@ -554,17 +550,8 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
   return false;
 }
 
-bool WholeText(const THashNode& n, int64_t& out);
-
-// A word's value typed as a number whose text is an integer as the number
-// format writes it (at most 15 digits, no leading zero, no "-0"): that integer.
-inline bool WholeValue(const THashNode& n, int64_t& out) {
-  if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e') return false;
-  if (n.StoredInteger(out)) return true;
-  return !n.KeptAsNumber() && WholeText(n, out);  // (a decimal's text is not written for this)
-}
-
-// WholeValue of a value held as text.
+// The integer a value held as text is, written as the number format writes
+// it (at most 15 digits, no leading zero, no "-0").
 bool WholeText(const THashNode& n, int64_t& out) {
   std::string_view v = n.Value();
   size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
@@ -574,12 +561,6 @@ bool WholeText(const THashNode& n, int64_t& out) {
   if (!ReadDecimalDigits(v.substr(i), m)) return false;
   out = i ? -m : m;
   return true;
-}
-
-// Whether a word ends with "の" (it is then the owner of a member).
-bool EndsWithNo(std::string_view w) {
-  const std::string& no = SJ("の");
-  return w.size() >= no.size() && w.substr(w.size() - no.size()) == no;
 }
 
 // The variable an argument written as a word names, kept while the word
@@ -638,7 +619,7 @@ void ReadNumericArgs(const char* paren, NumericArgs& out) {
     } else {
       const char* q = text.c_str();
       std::string_view w = Interpreter::ScanWord(q);
-      if (text[0] == '$' || EndsWithNo(w)) return;
+      if (text[0] == '$' || EndsWithBytes(w, SJ("の"))) return;
       if (w.size() != text.size() && !CompileCalculation(text, arg)) return;
       arg.word = std::move(text);
     }
@@ -646,6 +627,16 @@ void ReadNumericArgs(const char* paren, NumericArgs& out) {
     ++p;
   }
   out.usable = true;
+}
+
+// The arguments of the call `t` read for a command with a numeric form
+// (ReadNumericArgs), read again when they were read for a measure.
+NumericArgs& NumbersOf(TermNode& t) {
+  if (!t.numeric || t.numeric->measured) {
+    t.numeric = std::make_unique<NumericArgs>();
+    ReadNumericArgs(t.paren, *t.numeric);
+  }
+  return *t.numeric;
 }
 
 // The one argument of a call that measures a text, from `paren` ("(") to
@@ -665,7 +656,7 @@ void ReadMeasuredArg(const char* paren, NumericArgs& out) {
     std::string text(start, p);
     const char* q = text.c_str();
     std::string_view w = Interpreter::ScanWord(q);
-    if (w.size() != text.size() || EndsWithNo(w)) return;
+    if (w.size() != text.size() || EndsWithBytes(w, SJ("の"))) return;
     out.args[0].word = std::move(text);
   }
   out.count = 1;
@@ -709,6 +700,19 @@ bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm&
 // as they fit in 64 bits; a result that would not gives the calculation back
 // to the calculator. A call that cuts a quotient of whole numbers to a whole
 // number (『INT(I/2)』) is one more such operand (see WholeQuotient).
+
+// The integer a value is: a whole number stored as one, or a text written as
+// the number format writes an integer (a decimal kept as its digits is not
+// one, and its text is not written for this).
+inline bool IntegerOf(const THashNode& n, int64_t& out) {
+  if (n.StoredInteger(out)) return true;
+  return !n.KeptAsNumber() && WholeText(n, out);
+}
+
+// A value typed as a number that is an integer (IntegerOf): that integer.
+inline bool WholeValue(const THashNode& n, int64_t& out) {
+  return IsNumberMark(n.TypeMark) && IntegerOf(n, out);
+}
 
 // Whether a word, an element or a number term may read as a whole number.
 bool MayBeWholeTerm(const TermNode& t) {
@@ -761,9 +765,8 @@ bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 // ||, the left one of a comparison); `typed` tells whether it is typed so,
 // since on the right of a comparison a text is compared as a text.
 inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
-  typed = n.TypeMark.size() == 1 && n.TypeMark[0] == 'e';
-  if (n.StoredInteger(out)) return true;
-  return !n.KeptAsNumber() && WholeText(n, out);
+  typed = IsNumberMark(n.TypeMark);
+  return IntegerOf(n, out);
 }
 
 // WholeTerm of an element or a call.
@@ -891,11 +894,7 @@ bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, bool fi
 bool WholeQuotient(Interpreter& in, TermNode& t, THashNode* f, int64_t& out) {
   constexpr int64_t kLargestDividend = 1000000000000, kLargestDivisor = 1000;
   if (f->More().Template != "?") return false;
-  if (!t.numeric || t.numeric->measured) {
-    t.numeric = std::make_unique<NumericArgs>();
-    ReadNumericArgs(t.paren, *t.numeric);
-  }
-  const NumericArgs& a = *t.numeric;
+  const NumericArgs& a = NumbersOf(t);
   if (!a.usable || a.count != 1 || !a.args[0].calculation) return false;
   EvalProgram& quotient = *a.args[0].calculation;
   const std::vector<CalcStep>& steps = quotient.rest->steps;
@@ -1056,11 +1055,7 @@ class Runner {
       result = static_cast<Number>(measure);
       return true;
     }
-    if (!t.numeric || t.numeric->measured) {
-      t.numeric = std::make_unique<NumericArgs>();
-      ReadNumericArgs(t.paren, *t.numeric);
-    }
-    NumericArgs& a = *t.numeric;
+    NumericArgs& a = NumbersOf(t);
     if (!a.usable || a.count != form->Arguments ||
         f->More().Template != (a.count == 1 ? "?" : "?,?"))
       return false;
@@ -1567,8 +1562,7 @@ class Runner {
   bool VariableOperand(TermNode& t, Operand& out) {
     if (NumericVariable(t, out)) return true;
     if (!t.node || t.node->Kind != kWordVariable) return false;
-    const std::string& mark = t.node->TypeMark;
-    out.SetText(t.node->Value(), mark.size() == 1 && mark[0] == 'e');
+    out.SetText(t.node->Value(), IsNumberMark(t.node->TypeMark));
     return true;
   }
 
@@ -1582,14 +1576,16 @@ class Runner {
   // writes it (see WholeValue), or that was stored as a number (SetNumber):
   // that number, the one its text reads back as.
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
-    int64_t whole;
-    if (WholeValue(n, whole)) {
-      out.SetNum(static_cast<Number>(whole));
-      return true;
-    }
+    if (!IsNumberMark(n.TypeMark)) return false;
     Number stored;
-    if (n.TypeMark.size() != 1 || n.TypeMark[0] != 'e' || !n.StoredNumber(stored)) return false;
-    out.SetNum(stored);
+    int64_t whole;
+    if (n.StoredNumber(stored)) {
+      out.SetNum(stored);
+    } else if (WholeText(n, whole)) {
+      out.SetNum(static_cast<Number>(whole));
+    } else {
+      return false;
+    }
     return true;
   }
 

@@ -24,15 +24,7 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool EndsWith(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 // True when p starts with the double-byte character `wide` (a CP932 text).
-bool AtWide(const char* p, const std::string& wide) {
-  return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
-}
-
 // ---------------------------------------------------------------- words
 
 // The value of `key` in pair lines (key=value per line; the key is the trimmed
@@ -189,7 +181,7 @@ bool Interpreter::ReadsAsWord(const std::string& text, THashNode*& named) {
 bool Interpreter::ScanAsWord(const std::string& text, THashNode*& named) {
   const char* p = text.c_str();
   std::string_view w = ScanWord(p);
-  if (w.size() != text.size() || EndsWith(w, SJ("の"))) return false;
+  if (w.size() != text.size() || EndsWithBytes(w, SJ("の"))) return false;
   named = S.Words.FindExact(w);
   return true;
 }
@@ -215,20 +207,14 @@ bool Interpreter::ReadsAsNumberLiteral(const std::string& text) {
 size_t Interpreter::PlainLiteralLength(std::string_view text) {
   if (text.empty() || (text[0] != '"' && text[0] != '`')) return 0;
   const char quote = text[0];
-  // A double-quoted literal is taken as written when nothing in it is
-  // expanded (no escape, no embedded expression).
-  const std::string& yen = SJ("￥");
-  const std::string& brace = SJ("｛");
   size_t i = 1;
   while (i < text.size() && text[i] != quote) {
-    const char c = text[i];
-    if (c == '\0') return 0;
-    const size_t length = CharLen(text, i);
-    if (quote == '"' && (c == '\\' || c == '{' ||
-                         (length == 2 && ((c == yen[0] && text[i + 1] == yen[1]) ||
-                                          (c == brace[0] && text[i + 1] == brace[1])))))
-      return 0;
-    i += length;
+    const char* q = text.data() + i;
+    if (*q == '\0') return 0;
+    // A double-quoted literal is taken as written when nothing in it is
+    // expanded (no escape, no embedded expression).
+    if (quote == '"' && (*q == '\\' || AtWide(q, SJ("￥")) || IsOpeningBrace(q))) return 0;
+    i += CharLen(text, i);
   }
   return i < text.size() ? i + 1 : 0;
 }
@@ -336,7 +322,7 @@ std::string Interpreter::Term(const char*& p) {
     if (IsCallable(f)) return FunctionCall(f, p);
   }
   const std::string& no = SJ("の");
-  if (w.size() > no.size() && EndsWith(w, no)) {
+  if (w.size() > no.size() && EndsWithBytes(w, no)) {
     if (THashNode* x = S.Words.FindExact(w.substr(0, w.size() - no.size())))
       return MemberAccess(x, p);
   }

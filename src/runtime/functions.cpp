@@ -126,7 +126,7 @@ struct SoreKeeper {
   // それ's value now when it is a number typed so that was stored as one
   // (SetNumber): true with that number, its text not written.
   bool TakeNumber(Number& n) {
-    return sore && in.S.SoreType.size() == 1 && in.S.SoreType[0] == 'e' && sore->StoredNumber(n);
+    return sore && IsNumberMark(in.S.SoreType) && sore->StoredNumber(n);
   }
 };
 

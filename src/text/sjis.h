@@ -52,6 +52,16 @@ inline bool SameBytes(const char* a, const char* b, size_t n) {
   return x == y;
 }
 
+// Whether p starts with the double-byte character `wide` (p is NUL-terminated).
+inline bool AtWide(const char* p, std::string_view wide) {
+  return p[0] == wide[0] && p[1] != '\0' && p[1] == wide[1];
+}
+
+// Whether the bytes of `s` end with those of `tail`.
+inline bool EndsWithBytes(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
 size_t CharCount(std::string_view s);
 std::string CharCopy(std::string_view s, long long first, long long count);
 // The character at the cursor (empty at the end); the cursor moves past it.

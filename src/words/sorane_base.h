@@ -17,6 +17,11 @@
 
 namespace sorane {
 
+// Whether a type mark types its value as a number.
+inline bool IsNumberMark(std::string_view mark) {
+  return mark.size() == 1 && mark[0] == 'e';
+}
+
 // Sets a type mark ("e", "s", …); one that already reads so is left as it is.
 inline void SetTypeMark(std::string& mark, std::string_view m) {
   if (std::string_view(mark) != m) mark.assign(m);
