@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is needed, builds everything and runs every test:
 #   1. the layer check: no include under src/ crosses a layer the wrong way
-#   2. the release build (gcc): unit tests, Qt host tests and script tests (CTest)
+#   2. the release build (gcc, guided by a profile): unit tests, Qt host tests
+#      and script tests (CTest)
 #   3. one clang build with AddressSanitizer + UndefinedBehaviorSanitizer whose
 #      core is also instrumented for libFuzzer: the unit tests and the script
 #      tests under the sanitizers, then short fuzzing runs (clang's libFuzzer),
@@ -11,8 +12,9 @@
 #   4. the caches: the script tests with and without the run-time's caches,
 #      and a fuzzing run that compares both on every input
 #   5. the formatting check
-# The build folders (build/, build-san/) are kept, so a second run builds only
-# what changed; ccache, when installed, serves objects already compiled once.
+# The build folders (build/, build-profile/, build-san/) are kept, so a second
+# run builds only what changed; ccache, when installed, serves objects already
+# compiled once.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -23,8 +25,9 @@ echo "== layer check"
 python3 ./scripts/check-layers.py
 
 echo "== release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build -j "$JOBS"
+# (Built as the README's build is: guided by the profile of the training
+# scripts, see scripts/build.sh.)
+./scripts/build.sh
 ctest --test-dir build --output-on-failure -j "$JOBS" --timeout 300
 
 echo "== sanitizer build: core tests and script tests"
