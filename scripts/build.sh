@@ -11,6 +11,12 @@ cmake -S . -B build-profile -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORANE_
   -DSORANE_PROFILE_GENERATE="$counts" >/dev/null
 ninja -C build-profile sorane
 ./scripts/train-profile.sh build-profile/sorane "$counts"
+# The counts are named after the objects relative to the build folder, which
+# is how the build proper looks for them.
+[ -f "$counts/CMakeFiles#sorane_core.dir#src#runtime#statement.cpp.gcda" ] || {
+  echo "the training left no counts under the names the build looks for ($counts)"
+  exit 1
+}
 id=$(cd "$counts" && find . -name '*.gcda' | sort | xargs cat | sha256sum | cut -c1-16)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSORANE_PROFILE_USE="$counts" -DSORANE_PROFILE_ID="$id" >/dev/null
