@@ -6,6 +6,7 @@
 #include "runtime/compiled_expression.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -480,6 +481,19 @@ class Compiler {
 }  // namespace
 
 namespace {
+
+// A calculation's result computed on whole numbers as the calculator writes
+// it (CalculationResult): its digits (all of them below 10^15), typed "e".
+bool WholeResultText(Interpreter& in, int64_t result, std::string& out) {
+  SetTypeMark(in.S.SoreType, "e");
+  if (result > -kAllDigitsBelow && result < kAllDigitsBelow) {
+    char digits[24];
+    out.assign(digits, std::to_chars(digits, digits + sizeof digits, result).ptr);
+  } else {
+    out = FormatNumber(static_cast<Number>(result));
+  }
+  return true;
+}
 
 // The calculator's number result handed over as `number`.
 bool TakeNumber(NumberResult& number, Operand& r) {
@@ -1769,8 +1783,9 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     out = in.RunCommandForValue(command);
     return true;
   }
-  if (number && entry.whole_calc) {
-    // (A number result, as the calculator gives it, without its text.)
+  if (entry.whole_calc) {
+    // (A number result, as the calculator gives it: without its text when
+    // `number` takes it, else its text as the format writes it, typed "e".)
     int64_t first = 0, result = 0;
     bool first_typed = true;
     if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first, first_typed)) &&
@@ -1778,6 +1793,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
                   result)) {
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
+      if (!number) return WholeResultText(in, result, out);
       number->value = static_cast<Number>(result);
       number->whole = result;
       number->given = number->is_whole = true;

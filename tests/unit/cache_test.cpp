@@ -814,6 +814,37 @@ TEST_F(CacheTest, WholeNumberTextsAsOperandsAtEveryPass) {
   EXPECT_EQ(o.values[0], "11910110/26/11,119010000/26/01,1271010000/26/01,") << o.log;
 }
 
+TEST_F(CacheTest, WholeNumberCalculationsReadAsTextsAtEveryPass) {
+  // Calculations of whole numbers whose text is wanted: an argument of a
+  // function, an expression embedded in a literal, a key, the argument of a
+  // command; negative, reaching 10^15 and beyond 64 bits' worth of digits.
+  Outcome o = Both(
+      "「返す」を、「?を」で、関数定義\n"
+      "境は、999999999999998\n"
+      "記録は、「」\n"
+      "Iを、-1から、2まで、繰り返す(\n"
+      "  Aは、返す(I*5-100)\n"
+      "  Bは、返す(境+I)\n"
+      "  Cは、「[{I*7+境}][{I*3}]」\n"
+      "  辞書の、(I*2)は、I\n"
+      "  (I*3-10)の、文字数\n"
+      "  Dは、それ\n"
+      "  Eは、返す(3037000500*3037000500+I)\n"
+      "  記録は、記録&A&「/」&B&「/」&C&「/」&辞書の(I*2)&「/」&D&「/」&E&「,」\n"
+      ")\n"
+      "おわり\n"
+      "*返す\n"
+      "引数取得\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "-105/999999999999997/[999999999999991][-3]/-1/3/9.22337203700025E18,"
+            "-100/999999999999998/[999999999999998][0]/0/3/9.22337203700025E18,"
+            "-95/999999999999999/[1E15][3]/1/2/9.22337203700025E18,"
+            "-90/1E15/[1.00000000000001E15][6]/2/2/9.22337203700025E18,")
+      << o.log;
+}
+
 TEST_F(CacheTest, WholeNumberCalculationsAndTheirLimits) {
   // Calculations of whole numbers at every pass: negative operands of %, a
   // divisor of -1, comparisons joined by && and ||, results reaching 10^15,
