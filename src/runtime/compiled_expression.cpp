@@ -6,7 +6,6 @@
 #include "runtime/compiled_expression.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -483,15 +482,10 @@ class Compiler {
 namespace {
 
 // A calculation's result computed on whole numbers as the calculator writes
-// it (CalculationResult): its digits (all of them below 10^15), typed "e".
+// it (CalculationResult), typed "e".
 bool WholeResultText(Interpreter& in, int64_t result, std::string& out) {
   SetTypeMark(in.S.SoreType, "e");
-  if (result > -kAllDigitsBelow && result < kAllDigitsBelow) {
-    char digits[24];
-    out.assign(digits, std::to_chars(digits, digits + sizeof digits, result).ptr);
-  } else {
-    out = FormatNumber(static_cast<Number>(result));
-  }
+  FormatWholeInto(result, out);
   return true;
 }
 

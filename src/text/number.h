@@ -3,6 +3,7 @@
 // every numeric result is written in.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -70,6 +71,15 @@ bool WrittenAlikeWithin(double v, double error);
 // Whole numbers below this magnitude are written by the format with all
 // their digits, as integers are written everywhere.
 constexpr int64_t kAllDigitsBelow = 1000000000000000;
+
+// A whole number as the format writes it, into `out`: below 10^15 its digits,
+// written directly; beyond, rounded to 15 digits as FormatNumber writes it.
+inline void FormatWholeInto(int64_t v, std::string& out) {
+  if (v <= -kAllDigitsBelow || v >= kAllDigitsBelow)
+    return FormatNumberInto(static_cast<Number>(v), out);
+  char digits[24];
+  out.assign(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+}
 
 // v as a whole number when it is one below 10^15 in magnitude (the numbers
 // the format writes with all their digits; -0 gives 0). Converted through

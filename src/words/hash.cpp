@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -19,9 +18,7 @@ const THashNodeMore THashNode::kNoMore;
 
 void THashNode::WriteNumberText() const {
   if (exponent_ == kWhole) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, integer_);
-    value_.assign(digits, end);
+    FormatWholeInto(integer_, value_);  // (below 10^15: its digits)
   } else {
     NumberText text;
     value_.assign(FormatDigits(integer_, exponent_, text));
