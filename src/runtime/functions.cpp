@@ -193,7 +193,7 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
 // again as an expression: a number stays as it is only where that reading
 // gives it back whole (not "2E21", which would read as 2, nor "INF").
 std::string ValueItem(Interpreter& in, const std::string& v) {
-  return in.S.SoreType == "e" && IsNumberLiteral(v) ? v : Requote(v);
+  return IsNumberMark(in.S.SoreType) && IsNumberLiteral(v) ? v : Requote(v);
 }
 
 // What `name` names (folded), kept in `hint` while the word table stays at its

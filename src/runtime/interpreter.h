@@ -251,11 +251,14 @@ class Interpreter {
   class TextRooms {
    public:
     std::string& At(size_t level) {
-      while (rooms_.size() <= level) rooms_.push_back(std::make_unique<std::string>());
-      return *rooms_[level];
+      return level < rooms_.size() ? *rooms_[level] : Grow(level);
     }
 
    private:
+    std::string& Grow(size_t level) {
+      while (rooms_.size() <= level) rooms_.push_back(std::make_unique<std::string>());
+      return *rooms_[level];
+    }
     std::vector<std::unique_ptr<std::string>> rooms_;
   };
   // The caller's source name, by the depth of the statement loop that called

@@ -1045,11 +1045,16 @@ const std::vector<Slot>& SlotsOf(const THashNode* w) {
     const std::vector<Slot>* slots = nullptr;
   };
   static std::array<Recent, 64> recent;
+  static const std::vector<Slot> none;
+  const std::string& tmpl = w->More().Template;
+  if (tmpl.empty()) return none;  // (戻る, 引数取得 and the like bind nothing)
   Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
-  if (r.word == w && r.slots && r.tmpl == w->More().Template) return *r.slots;
-  const std::vector<Slot>& slots = TemplateSlots(w->More().Template);
+  if (r.word == w && r.slots && r.tmpl.size() == tmpl.size() &&
+      std::memcmp(r.tmpl.data(), tmpl.data(), tmpl.size()) == 0)
+    return *r.slots;
+  const std::vector<Slot>& slots = TemplateSlots(tmpl);
   r.word = w;
-  r.tmpl = w->More().Template;
+  r.tmpl = tmpl;
   r.slots = &slots;
   return slots;
 }
