@@ -398,28 +398,18 @@ OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out) {
 // The stack used by nested expressions is measured from the outermost one and
 // may reach 4 MB, or less when the thread's stack has less room left.
 constexpr uintptr_t kExpressionStackBudget = 4u << 20;
-static int g_expression_depth = 0;
-static uintptr_t g_stack_base = 0;
-static uintptr_t g_budget = 0;
 
-ExpressionDepth::ExpressionDepth(Interpreter& in) {
-  char here;
-  uintptr_t pos = reinterpret_cast<uintptr_t>(&here);
+void ExpressionDepth::Measure(Interpreter& in, uintptr_t pos) {
   // The budget of the outermost expression depends only on where it starts.
-  if (g_expression_depth == 0 && pos != g_stack_base) {
-    g_stack_base = pos;
+  if (depth_ == 0 && pos != base_) {
+    base_ = pos;
     size_t room = Interpreter::StackRoom();
-    g_budget = room > Interpreter::kStackMargin
-                   ? std::min<uintptr_t>(kExpressionStackBudget, room - Interpreter::kStackMargin)
-                   : 0;
+    budget_ = room > Interpreter::kStackMargin
+                  ? std::min<uintptr_t>(kExpressionStackBudget, room - Interpreter::kStackMargin)
+                  : 0;
   }
-  uintptr_t used = g_stack_base > pos ? g_stack_base - pos : pos - g_stack_base;
-  if (used > g_budget) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
-  ++g_expression_depth;
-}
-
-ExpressionDepth::~ExpressionDepth() {
-  --g_expression_depth;
+  uintptr_t used = base_ > pos ? base_ - pos : pos - base_;
+  if (used > budget_) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));
 }
 
 namespace {

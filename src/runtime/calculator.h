@@ -5,6 +5,7 @@
 // text that looks like code is never read a second time.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -53,10 +54,25 @@ std::string Excerpt(std::string_view text);
 // exhausting the stack.
 class ExpressionDepth {
  public:
-  explicit ExpressionDepth(Interpreter& in);
-  ~ExpressionDepth();
+  // (Inline: every expression holds one. The stack is measured from where
+  // the outermost expression starts; Measure sets the budget there, and
+  // raises the error when a level is beyond it.)
+  explicit ExpressionDepth(Interpreter& in) {
+    char here;
+    const auto pos = reinterpret_cast<uintptr_t>(&here);
+    if ((depth_ == 0 && pos != base_) || (base_ > pos ? base_ - pos : pos - base_) > budget_)
+      Measure(in, pos);
+    ++depth_;
+  }
+  ~ExpressionDepth() { --depth_; }
   ExpressionDepth(const ExpressionDepth&) = delete;
   ExpressionDepth& operator=(const ExpressionDepth&) = delete;
+
+ private:
+  static void Measure(Interpreter& in, uintptr_t pos);
+  static inline int depth_ = 0;
+  static inline uintptr_t base_ = 0;
+  static inline uintptr_t budget_ = 0;
 };
 
 // Skips blanks, line breaks and the line marks after them: an expression may

@@ -103,20 +103,22 @@ std::string Interpreter::ReadWord(const char*& p) {
 }
 
 void Interpreter::ReadLineBreak(const char*& p) {
-  if (*p == '\r') ++p;
-  if (*p == '\n') ++p;
+  // (Read through a copy of the position: stores to the line number cannot
+  // change it.)
   const char* q = p;
+  if (*q == '\r') ++q;
+  if (*q == '\n') ++q;
+  p = q;
+  unsigned digit = static_cast<unsigned char>(*q) - '0';
+  if (digit > 9) return;
   int n = 0;
-  bool digits = false;
-  while (*q >= '0' && *q <= '9') {
-    if (n < 100000000) n = n * 10 + (*q - '0');
-    ++q;
-    digits = true;
-  }
-  if (digits && *q == ':') {
-    S.LineNo = n;
-    p = q + 1;
-  }
+  do {
+    if (n < 100000000) n = n * 10 + static_cast<int>(digit);
+    digit = static_cast<unsigned char>(*++q) - '0';
+  } while (digit <= 9);
+  if (*q != ':') return;
+  S.LineNo = n;
+  p = q + 1;
 }
 
 std::string Interpreter::RestOfStatement(const char*& p) {
@@ -1038,17 +1040,19 @@ const std::vector<Slot>& TemplateSlots(const std::string& tmpl) {
 
 // The slots of w's template, remembered for the words bound most recently: a
 // statement binds the same few words again and again.
+struct RecentTemplate {
+  const THashNode* word = nullptr;
+  std::string tmpl;
+  const std::vector<Slot>* slots = nullptr;
+};
+// (At namespace scope: reached at every binding without a guard.)
+std::array<RecentTemplate, 64> g_recent_templates;
+const std::vector<Slot> g_no_slots;
+
 const std::vector<Slot>& SlotsOf(const THashNode* w) {
-  struct Recent {
-    const THashNode* word = nullptr;
-    std::string tmpl;
-    const std::vector<Slot>* slots = nullptr;
-  };
-  static std::array<Recent, 64> recent;
-  static const std::vector<Slot> none;
   const std::string& tmpl = w->More().Template;
-  if (tmpl.empty()) return none;  // (戻る, 引数取得 and the like bind nothing)
-  Recent& r = recent[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
+  if (tmpl.empty()) return g_no_slots;  // (戻る, 引数取得 and the like bind nothing)
+  RecentTemplate& r = g_recent_templates[(reinterpret_cast<uintptr_t>(w) >> 4) & 63];
   if (r.word == w && r.slots && r.tmpl.size() == tmpl.size() &&
       std::memcmp(r.tmpl.data(), tmpl.data(), tmpl.size()) == 0)
     return *r.slots;
