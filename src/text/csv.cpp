@@ -14,86 +14,101 @@ bool IsLineBreak(char c) {
   return c == '\r' || c == '\n';
 }
 
-// A cursor over the table text.
-class CsvReader {
- public:
-  CsvReader(std::string_view text, char sep) : s_(text), sep_(sep) {}
+}  // namespace
 
-  bool AtEnd() const { return i_ >= s_.size(); }
-
-  // Cells up to the end of the text or a line break, then the line break itself
-  // (CR LF, CR or LF).
-  CsvRow Row() {
-    CsvRow row;
-    for (;;) {
-      row.push_back(Cell());
-      if (AtEnd() || IsLineBreak(s_[i_])) break;
-    }
-    if (!AtEnd() && (s_[i_] == sep_ || s_[i_] == '\r')) ++i_;
-    if (!AtEnd() && s_[i_] == '\n') ++i_;
-    return row;
+// Cells up to the end of the text or a line break, then the line break itself
+// (CR LF, CR or LF). The row's cells are replaced (its rooms are reused); a
+// row gets room for as many cells as the row before had.
+void CsvReader::Row(CsvRow& row) {
+  size_t cells = 0;
+  row.reserve(width_);
+  for (;;) {
+    if (cells == row.size()) row.emplace_back();
+    Cell(row[cells++]);
+    if (AtEnd() || IsLineBreak(s_[i_])) break;
   }
+  row.resize(cells);
+  width_ = cells;
+  if (!AtEnd() && (s_[i_] == sep_ || s_[i_] == '\r')) ++i_;
+  if (!AtEnd() && s_[i_] == '\n') ++i_;
+}
 
- private:
-  // One cell; a separator that ends it is consumed, a line break is not.
-  std::string Cell() {
-    while (!AtEnd() && s_[i_] == ' ') ++i_;
-    bool quoted = !AtEnd() && s_[i_] == '"';
-    if (quoted) ++i_;
-    std::string out;
-    while (!AtEnd()) {
-      char c = s_[i_];
-      if (c == sep_ || IsLineBreak(c)) {
-        if (!quoted) {
-          if (c == sep_) ++i_;
-          break;
-        }
-        out += c;
-        ++i_;
-        continue;
-      }
-      if (c == '"') {
-        Quote(out, quoted);
-        continue;
-      }
-      size_t len = CharLen(s_, i_);
-      out.append(s_.data() + i_, len);
-      i_ += len;
+CsvRow CsvReader::Row() {
+  CsvRow row;
+  Row(row);
+  return row;
+}
+
+// One cell; a separator that ends it is consumed, a line break is not. A cell
+// without a quote (most cells) is taken from the text at once; any other is
+// collected character by character.
+void CsvReader::Cell(std::string& cell) {
+  while (!AtEnd() && s_[i_] == ' ') ++i_;
+  const size_t start = i_;
+  if (!AtEnd() && s_[i_] != '"') {
+    size_t k = i_;
+    while (k < s_.size() && s_[k] != sep_ && !IsLineBreak(s_[k]) && s_[k] != '"')
+      k += CharLen(s_, k);
+    if (k >= s_.size() || s_[k] != '"') {
+      i_ = k < s_.size() && s_[k] == sep_ ? k + 1 : k;
+      return CellValue(s_.substr(start, k - start), cell);
     }
-    return CellValue(out);
   }
+  bool quoted = !AtEnd() && s_[i_] == '"';
+  if (quoted) ++i_;
+  std::string out;
+  while (!AtEnd()) {
+    char c = s_[i_];
+    if (c == sep_ || IsLineBreak(c)) {
+      if (!quoted) {
+        if (c == sep_) ++i_;
+        break;
+      }
+      out += c;
+      ++i_;
+      continue;
+    }
+    if (c == '"') {
+      Quote(out, quoted);
+      continue;
+    }
+    size_t len = CharLen(s_, i_);
+    out.append(s_.data() + i_, len);
+    i_ += len;
+  }
+  CellValue(out, cell);
+}
 
-  // A quote inside a cell: doubled it is one quote; before the end, a line break
-  // or the separator (spaces between are skipped) it closes the cell; otherwise
-  // it is an ordinary character.
-  void Quote(std::string& out, bool& quoted) {
-    if (i_ + 1 < s_.size() && s_[i_ + 1] == '"') {
-      out += '"';
-      i_ += 2;
-      return;
-    }
-    size_t k = i_ + 1;
-    while (k < s_.size() && s_[k] == ' ') ++k;
-    if (k >= s_.size() || IsLineBreak(s_[k]) || s_[k] == sep_) {
-      quoted = false;
-      i_ = k;
-      return;
-    }
+// A quote inside a cell: doubled it is one quote; before the end, a line break
+// or the separator (spaces between are skipped) it closes the cell; otherwise
+// it is an ordinary character.
+void CsvReader::Quote(std::string& out, bool& quoted) {
+  if (i_ + 1 < s_.size() && s_[i_ + 1] == '"') {
     out += '"';
-    ++i_;
+    i_ += 2;
+    return;
   }
-
-  // The collected text trimmed; a pair of quotes left around it is removed too.
-  static std::string CellValue(const std::string& collected) {
-    std::string v = Trim(collected);
-    if (v.size() > 1 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-    return v;
+  size_t k = i_ + 1;
+  while (k < s_.size() && s_[k] == ' ') ++k;
+  if (k >= s_.size() || IsLineBreak(s_[k]) || s_[k] == sep_) {
+    quoted = false;
+    i_ = k;
+    return;
   }
+  out += '"';
+  ++i_;
+}
 
-  std::string_view s_;
-  char sep_;
-  size_t i_ = 0;
-};
+// The collected text trimmed; a pair of quotes left around it is removed too.
+void CsvReader::CellValue(std::string_view collected, std::string& cell) {
+  size_t b = 0, e = collected.size();
+  while (b < e && static_cast<unsigned char>(collected[b]) <= 0x20) ++b;
+  while (e > b && static_cast<unsigned char>(collected[e - 1]) <= 0x20) --e;
+  if (e - b > 1 && collected[b] == '"' && collected[e - 1] == '"') ++b, --e;
+  cell.assign(collected.data() + b, e - b);
+}
+
+namespace {
 
 // True when the cell must be quoted to read back as itself.
 bool NeedsQuotes(std::string_view cell, char sep) {
@@ -110,7 +125,7 @@ bool NeedsQuotes(std::string_view cell, char sep) {
 CsvTable CsvParse(std::string_view text, char sep) {
   CsvTable table;
   CsvReader reader(text, sep);
-  while (!reader.AtEnd()) table.push_back(reader.Row());
+  while (!reader.AtEnd()) reader.Row(table.emplace_back());
   return table;
 }
 

@@ -29,6 +29,27 @@ namespace sorane {
 using CsvRow = std::vector<std::string>;
 using CsvTable = std::vector<CsvRow>;
 
+// A cursor over a table text that reads it row by row (what CsvParse keeps,
+// one row at a time), for commands that need not hold the whole table.
+class CsvReader {
+ public:
+  explicit CsvReader(std::string_view text, char sep = ',') : s_(text), sep_(sep) {}
+  bool AtEnd() const { return i_ >= s_.size(); }
+  // The next row into `row`, whose cells it replaces (at least one cell).
+  void Row(CsvRow& row);
+  CsvRow Row();
+
+ private:
+  void Cell(std::string& cell);
+  void Quote(std::string& out, bool& quoted);
+  static void CellValue(std::string_view collected, std::string& cell);
+
+  std::string_view s_;
+  char sep_;
+  size_t i_ = 0;
+  size_t width_ = 1;  // the cells of the row read last
+};
+
 // The whole text as a table; an empty text gives no rows.
 CsvTable CsvParse(std::string_view text, char sep = ',');
 // The first row of the text (what a single line holds); an empty text gives one

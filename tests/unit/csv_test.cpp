@@ -54,6 +54,30 @@ TEST(CsvRead, SingleLine) {
   EXPECT_EQ(CsvParse("a\tb\t\"c\td\"", '\t')[0], (Row{"a", "b", "c\td"}));
 }
 
+TEST(CsvRead, CellsWithoutQuotesAsCollectedByCharacter) {
+  // A lead byte takes the byte after it whatever it is, so a separator or a
+  // quote right after one belongs to the character, not to the table.
+  EXPECT_EQ(CsvParse("\x81,a,b")[0], (Row{"\x81,a", "b"}));
+  EXPECT_EQ(CsvParse("\x81\"x,y")[0], (Row{"\x81\"x", "y"}));
+  // Trimmed of every byte up to a space at both ends (tabs too).
+  EXPECT_EQ(CsvParse("\ta\t ,\x01" "b")[0], (Row{"a", "b"}));
+  // A quote later in the cell sends it through the quote rules.
+  EXPECT_EQ(CsvParse("ab\"\"c,d")[0], (Row{"ab\"c", "d"}));
+  EXPECT_EQ(CsvParse("ab\" ,d")[0], (Row{"ab", "d"}));
+}
+
+TEST(CsvRead, ReaderReusesRowsWithoutKeepingCells) {
+  CsvReader reader("a,b,c\r\nd\r\n,e\r\n");
+  CsvRow row;
+  reader.Row(row);
+  EXPECT_EQ(row, (Row{"a", "b", "c"}));
+  reader.Row(row);
+  EXPECT_EQ(row, (Row{"d"}));
+  reader.Row(row);
+  EXPECT_EQ(row, (Row{"", "e"}));
+  EXPECT_TRUE(reader.AtEnd());
+}
+
 TEST(CsvWrite, QuotesOnlyWhatNeedsIt) {
   EXPECT_EQ(CsvQuoteCell("plain"), "plain");
   EXPECT_EQ(CsvQuoteCell("b,c"), "\"b,c\"");

@@ -116,6 +116,22 @@ TEST(TableStats, HeaderAndEmptyCells) {
   EXPECT_EQ(ColumnStat(Parse("1,2|3"), 1, false, TableStat::kSum), 2);
 }
 
+TEST(TableStats, ReadRowByRowAsFromTheTable) {
+  // 表合計 and its kind read the text row by row: every statistic, with and
+  // without a header, over rows of different widths, empty rows and cells.
+  const char* texts[] = {"n|2|4", "-5|-2", "3|\"\"|5", "-3|\"\"|-5", "\"1,000\"|２",
+                         "h",     "",      "1,2|3",    "a,1|b|c,2,9||d,-4", "|"};
+  const TableStat stats[] = {TableStat::kMax, TableStat::kMin, TableStat::kSum,
+                             TableStat::kAverage};
+  for (const char* text : texts)
+    for (TableStat stat : stats)
+      for (bool header : {false, true})
+        for (size_t column : {0, 1, 2})
+          EXPECT_EQ(ColumnStat(T(text), column, header, stat),
+                    ColumnStat(Parse(text), column, header, stat))
+              << text << " column " << column << " header " << header;
+}
+
 TEST(TableSort, ShortRangesBySelectionSort) {
   // Selection sort exchanges: B(1), B(2), A gives A, B(2), B(1).
   CsvTable t = Parse("B,1|B,2|A,3");

@@ -132,8 +132,7 @@ void CmdSearchClear(Call& c) {
 template <TableStat kStat>
 void CmdStat(Call& c) {
   long long column = IntegerColumn(c, 1, false);
-  CsvTable table = CsvParse(c.Text(0));
-  c.ReturnNumber(ColumnStat(table, static_cast<size_t>(column), HeaderMode(c.in), kStat));
+  c.ReturnNumber(ColumnStat(c.Text(0), static_cast<size_t>(column), HeaderMode(c.in), kStat));
 }
 
 // ---------------------------------------------------------------- sorting

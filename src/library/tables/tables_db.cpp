@@ -243,26 +243,55 @@ void TableSearch::Clear() {
 
 // ---------------------------------------------------------------- statistics
 
-Number ColumnStat(const CsvTable& table, size_t column, bool header, TableStat stat) {
-  const size_t first = header ? 1 : 0;
-  if (table.size() <= first) return 0;
-  Number sum = 0;
-  Number best = ParseNumber(CellOf(table[first], column));
-  for (size_t r = first; r < table.size(); ++r) {
-    const std::string& cell = CellOf(table[r], column);
+namespace {
+
+// A column's statistic taken row by row: the first row counted sets the
+// best value so far; an empty cell never lowers the minimum.
+struct ColumnStatistic {
+  size_t column;
+  TableStat stat;
+  size_t rows = 0;
+  Number sum = 0, best = 0;
+
+  void Add(const CsvRow& row) {
+    const std::string& cell = CellOf(row, column);
     Number v = ParseNumber(cell);
+    if (rows++ == 0) best = v;
     sum += v;
     if (stat == TableStat::kMax && v > best) best = v;
     if (stat == TableStat::kMin && !cell.empty() && v < best) best = v;
   }
-  switch (stat) {
-    case TableStat::kSum:
-      return sum;
-    case TableStat::kAverage:
-      return sum / static_cast<Number>(table.size() - first);
-    default:
-      return best;
+  Number Result() const {
+    if (rows == 0) return 0;
+    switch (stat) {
+      case TableStat::kSum:
+        return sum;
+      case TableStat::kAverage:
+        return sum / static_cast<Number>(rows);
+      default:
+        return best;
+    }
   }
+};
+
+}  // namespace
+
+Number ColumnStat(const CsvTable& table, size_t column, bool header, TableStat stat) {
+  ColumnStatistic s{column, stat};
+  for (size_t r = header ? 1 : 0; r < table.size(); ++r) s.Add(table[r]);
+  return s.Result();
+}
+
+Number ColumnStat(std::string_view text, size_t column, bool header, TableStat stat) {
+  ColumnStatistic s{column, stat};
+  CsvReader reader(text);
+  CsvRow row;
+  if (header && !reader.AtEnd()) reader.Row(row);
+  while (!reader.AtEnd()) {
+    reader.Row(row);
+    s.Add(row);
+  }
+  return s.Result();
 }
 
 // ---------------------------------------------------------------- sorting

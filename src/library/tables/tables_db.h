@@ -72,6 +72,8 @@ struct TableSearch {
 // ---- Statistics over the data rows of a column.
 enum class TableStat { kMax, kMin, kSum, kAverage };
 Number ColumnStat(const CsvTable& table, size_t column, bool header, TableStat stat);
+// The same read row by row from a table text, without holding the table.
+Number ColumnStat(std::string_view text, size_t column, bool header, TableStat stat);
 
 // ---- Sorting.
 enum class SortKind { kText, kNumber, kDate };
