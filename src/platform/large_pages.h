@@ -1,0 +1,21 @@
+// Large pages for large blocks of memory. A page of memory is mapped the first
+// time it is written, one 4 KB page at a time; on virtual machines each such
+// step costs far more than writing the page, so a text of many megabytes (a
+// file read whole, a text built by repetition, a copy of either) spent most
+// of its time being mapped. Blocks this large are asked to be mapped in 2 MB
+// pages instead, where the system allows it.
+#pragma once
+
+#include <cstddef>
+
+namespace sorane {
+
+// Blocks of at least this many bytes are worth large pages.
+constexpr size_t kLargeBlock = size_t{4} << 20;
+
+// Asks for the 2 MB pages lying wholly inside [block, block + size) to be
+// mapped as large pages. Does nothing for smaller blocks or where the system
+// refuses; never changes the block's contents.
+void AdviseLargePages(void* block, size_t size);
+
+}  // namespace sorane
