@@ -1,8 +1,9 @@
 // The run-time's allocation of memory for C++ objects: as the library's own
 // (malloc), except that a block of many megabytes is asked for large pages
-// before anything is written into it (see platform/large_pages.h). Replacing
-// these two forms is enough: the others (nothrow, sized delete) are defined
-// in terms of them, and every block is still released by free.
+// before anything is written into it (see platform/large_pages.h). Every
+// form without an alignment of its own is replaced, so a block is always
+// released by free whichever form allocated it. (Builds with the sanitizers
+// leave this file out: theirs check allocations.)
 #include <cstdlib>
 #include <new>
 
@@ -33,6 +34,22 @@ void* operator new[](std::size_t size) {
   return Allocate(size);
 }
 
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 void operator delete(void* block) noexcept {
   std::free(block);
 }
@@ -46,5 +63,13 @@ void operator delete(void* block, std::size_t) noexcept {
 }
 
 void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
   std::free(block);
 }
