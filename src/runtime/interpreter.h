@@ -250,9 +250,7 @@ class Interpreter {
   // every call.
   class TextRooms {
    public:
-    std::string& At(size_t level) {
-      return level < rooms_.size() ? *rooms_[level] : Grow(level);
-    }
+    std::string& At(size_t level) { return level < rooms_.size() ? *rooms_[level] : Grow(level); }
 
    private:
     std::string& Grow(size_t level) {

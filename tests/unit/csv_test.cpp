@@ -60,7 +60,9 @@ TEST(CsvRead, CellsWithoutQuotesAsCollectedByCharacter) {
   EXPECT_EQ(CsvParse("\x81,a,b")[0], (Row{"\x81,a", "b"}));
   EXPECT_EQ(CsvParse("\x81\"x,y")[0], (Row{"\x81\"x", "y"}));
   // Trimmed of every byte up to a space at both ends (tabs too).
-  EXPECT_EQ(CsvParse("\ta\t ,\x01" "b")[0], (Row{"a", "b"}));
+  EXPECT_EQ(CsvParse("\ta\t ,\x01"
+                     "b")[0],
+            (Row{"a", "b"}));
   // A quote later in the cell sends it through the quote rules.
   EXPECT_EQ(CsvParse("ab\"\"c,d")[0], (Row{"ab\"c", "d"}));
   EXPECT_EQ(CsvParse("ab\" ,d")[0], (Row{"ab", "d"}));

@@ -119,7 +119,7 @@ TEST(TableStats, HeaderAndEmptyCells) {
 TEST(TableStats, ReadRowByRowAsFromTheTable) {
   // 表合計 and its kind read the text row by row: every statistic, with and
   // without a header, over rows of different widths, empty rows and cells.
-  const char* texts[] = {"n|2|4", "-5|-2", "3|\"\"|5", "-3|\"\"|-5", "\"1,000\"|２",
+  const char* texts[] = {"n|2|4", "-5|-2", "3|\"\"|5", "-3|\"\"|-5",        "\"1,000\"|２",
                          "h",     "",      "1,2|3",    "a,1|b|c,2,9||d,-4", "|"};
   const TableStat stats[] = {TableStat::kMax, TableStat::kMin, TableStat::kSum,
                              TableStat::kAverage};
