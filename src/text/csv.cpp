@@ -101,11 +101,9 @@ void CsvReader::Quote(std::string& out, bool& quoted) {
 
 // The collected text trimmed; a pair of quotes left around it is removed too.
 void CsvReader::CellValue(std::string_view collected, std::string& cell) {
-  size_t b = 0, e = collected.size();
-  while (b < e && static_cast<unsigned char>(collected[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(collected[e - 1]) <= 0x20) --e;
-  if (e - b > 1 && collected[b] == '"' && collected[e - 1] == '"') ++b, --e;
-  cell.assign(collected.data() + b, e - b);
+  std::string_view v = TrimView(collected);
+  if (v.size() > 1 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  cell.assign(v);
 }
 
 namespace {

@@ -27,16 +27,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view TrimView(std::string_view s) {
-  while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 // Exact powers of ten: 10^k needs at most 63 mantissa bits for k <= 27, so a
 // quotient m / 10^k of two exact values is correctly rounded.
 constexpr int kMaxExactPow10 = 27;

@@ -190,11 +190,15 @@ std::string StripBackquotes(std::string s) {
   return s;
 }
 
-std::string Trim(std::string_view s) {
+std::string_view TrimView(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return std::string(s.substr(b, e - b));
+  return s.substr(b, e - b);
+}
+
+std::string Trim(std::string_view s) {
+  return std::string(TrimView(s));
 }
 
 std::string TrimLeft(std::string_view s) {

@@ -88,6 +88,8 @@ std::string SplitNextEscaped(std::string_view sep, std::string_view text, size_t
 std::string TrimWide(std::string_view s);
 // Trim bytes <= 0x20 at both ends (the plain trim of the language).
 std::string Trim(std::string_view s);
+// The same, as a view into `s`.
+std::string_view TrimView(std::string_view s);
 // A name written in backquotes (`名前`) without them; other texts unchanged.
 std::string StripBackquotes(std::string s);
 std::string TrimLeft(std::string_view s);
