@@ -23,6 +23,7 @@
 #include "library/output/output.h"
 #include "packaging/pack_tool.h"
 #include "packaging/packaging.h"
+#include "platform/large_pages.h"
 #include "runtime/interpreter.h"
 #include "runtime/startup.h"
 #include "text/encoding.h"
@@ -58,6 +59,7 @@ static void TuneAllocator() {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   mallopt(M_TOP_PAD, 16 << 20);
+  sorane::AdviseLargePagesForHeap(16 << 20);
 }
 
 static void PrintUsage(FILE* to) {

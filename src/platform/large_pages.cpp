@@ -1,18 +1,50 @@
 #include "platform/large_pages.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace sorane {
 
+namespace {
+constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+}  // namespace
+
 void AdviseLargePages(void* block, size_t size) {
-  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
   if (!block || size < kLargeBlock) return;
   const auto begin = reinterpret_cast<uintptr_t>(block);
   const uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
   const uintptr_t last = (begin + size) & ~(kLargePage - 1);
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+bool AdviseLargePagesForHeap(size_t size) {
+  // The free block at the heap's end (what the next small blocks are cut
+  // from) ends at the program break.
+  const struct mallinfo2 info = mallinfo2();
+  const auto end = reinterpret_cast<uintptr_t>(sbrk(0));
+  if (end == UINTPTR_MAX || info.keepcost == 0 || info.keepcost > end) return false;
+  const uintptr_t free_start = end - info.keepcost;
+  const uintptr_t first = (free_start + 4096 + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t last = (first + size) & ~(kLargePage - 1);
+  // One block up to the end of the advised range grows the heap without
+  // writing inside it (the library marks the free rest after the block).
+  void* growth = std::malloc(last - free_start);
+  const auto at = reinterpret_cast<uintptr_t>(growth);
+  if (!growth || at < free_start || at > free_start + 64 ||
+      reinterpret_cast<uintptr_t>(sbrk(0)) < last) {
+    std::free(growth);
+    return false;
+  }
+  madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  std::free(growth);
+  // The bytes before the first large page stay allocated and untouched.
+  void* before = std::malloc(first - at);
+  if (reinterpret_cast<uintptr_t>(before) != at) std::free(before);
+  return true;
 }
 
 }  // namespace sorane

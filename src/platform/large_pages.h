@@ -3,7 +3,8 @@
 // step costs far more than writing the page, so a text of many megabytes (a
 // file read whole, a text built by repetition, a copy of either) spent most
 // of its time being mapped. Blocks this large are asked to be mapped in 2 MB
-// pages instead, where the system allows it.
+// pages instead, where the system allows it, and so is the first stretch of
+// the heap the many small blocks come from.
 #pragma once
 
 #include <cstddef>
@@ -17,5 +18,16 @@ constexpr size_t kLargeBlock = size_t{4} << 20;
 // mapped as large pages. Does nothing for smaller blocks or where the system
 // refuses; never changes the block's contents.
 void AdviseLargePages(void* block, size_t size);
+
+// Lets the heap's next `size` bytes be mapped in large pages: the heap is
+// grown by that much at once and the 2 MB pages inside the growth are
+// advised; the bytes before the first of them are set aside unused (never
+// written, so they take no memory), so the next small blocks begin on a large
+// page. The many small blocks a run starts with (its word table) then cost
+// one mapping step instead of one per 4 KB. Blocks of that size must come
+// from the heap (below the library's mmap threshold). Does nothing, and gives
+// false, where the heap is not the library's own contiguous one (it is
+// checked at every step).
+bool AdviseLargePagesForHeap(size_t size);
 
 }  // namespace sorane

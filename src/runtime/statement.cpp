@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <unordered_map>
@@ -323,8 +324,16 @@ void Interpreter::CheckStack() {
   }();
   char here;
   static const char* base = &here;  // the first call is near the bottom of the stack
-  size_t used = base > &here ? static_cast<size_t>(base - &here) : 0;
-  if (used > limit || StackRoom() < kStackMargin)
+  // The lowest address a call may reach on this thread: no more than `limit`
+  // below the base, and kStackMargin above the stack's real end. (Worked out
+  // once per thread: every nested run checks it.)
+  thread_local const uintptr_t floor = [] {
+    const auto from_base = reinterpret_cast<uintptr_t>(base);
+    uintptr_t lowest = from_base > limit ? from_base - limit : 0;
+    if (uintptr_t low = StackLowEnd(); low != 0) lowest = std::max(lowest, low + kStackMargin);
+    return lowest;
+  }();
+  if (reinterpret_cast<uintptr_t>(&here) < floor)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
 }
 
