@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
@@ -11,6 +12,8 @@ namespace sorane {
 
 namespace {
 constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+// Where the heap's advised stretch ends; 0 until the heap was prepared.
+std::atomic<uintptr_t> g_heap_advised_end{0};
 }  // namespace
 
 void AdviseLargePages(void* block, size_t size) {
@@ -44,7 +47,16 @@ bool AdviseLargePagesForHeap(size_t size) {
   // The bytes before the first large page stay allocated and untouched.
   void* before = std::malloc(first - at);
   if (reinterpret_cast<uintptr_t>(before) != at) std::free(before);
+  g_heap_advised_end.store(last, std::memory_order_relaxed);
   return true;
+}
+
+void AdviseLargePagesForHeapGrowth() {
+  const uintptr_t advised = g_heap_advised_end.load(std::memory_order_relaxed);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(sbrk(0)) & ~(kLargePage - 1);
+  if (advised == 0 || end <= advised || end == (UINTPTR_MAX & ~(kLargePage - 1))) return;
+  g_heap_advised_end.store(end, std::memory_order_relaxed);
+  madvise(reinterpret_cast<void*>(advised), end - advised, MADV_HUGEPAGE);
 }
 
 }  // namespace sorane

@@ -30,4 +30,10 @@ void AdviseLargePages(void* block, size_t size);
 // checked at every step).
 bool AdviseLargePagesForHeap(size_t size);
 
+// Once the heap was prepared so, the stretch it has grown by since is
+// advised as well (the library grows it by many megabytes at a time): the
+// large pages it holds that nothing was written to yet are then mapped whole.
+// Cheap when the heap has not grown.
+void AdviseLargePagesForHeapGrowth();
+
 }  // namespace sorane

@@ -39,10 +39,12 @@ TEST(LargePages, HeapPreparedTwiceStillKeepsEveryBlockApart) {
     blocks[k].resize(16 + (k * 37) % 2000);
     Fill(blocks[k], k);
   }
-  // Every other block freed and made again with another size.
+  // Every other block freed and made again with another size, the heap's
+  // growth advised on the way (as the executable's allocation does).
   for (size_t k = 0; k < blocks.size(); k += 2) {
     blocks[k] = std::vector<uint8_t>(8 + (k * 53) % 3000);
     Fill(blocks[k], k);
+    if (k % 1000 == 0) AdviseLargePagesForHeapGrowth();
   }
   size_t intact = 0;
   for (size_t k = 0; k < blocks.size(); ++k) intact += Holds(blocks[k], k);
