@@ -12,11 +12,26 @@
 #include <cstdlib>
 
 #include "platform/file_ops.h"
+#include "platform/lazy_library.h"
 #include "text/sjis.h"
 
 namespace sorane {
 
 namespace {
+
+// SQLite is opened with the first store, so a run that never reads or writes
+// the registry never maps it: the functions called here, through pointers of
+// their own names (platform/lazy_library.h), set once LoadSqlite() is true.
+// clang-format off
+#define SORANE_SQLITE_FUNCTIONS(F)                                                           \
+  F(sqlite3_bind_blob64) F(sqlite3_bind_int64) F(sqlite3_busy_timeout) F(sqlite3_changes)   \
+  F(sqlite3_close_v2) F(sqlite3_column_blob) F(sqlite3_column_bytes) F(sqlite3_column_int64) \
+  F(sqlite3_errmsg) F(sqlite3_exec) F(sqlite3_extended_result_codes) F(sqlite3_finalize)    \
+  F(sqlite3_get_autocommit) F(sqlite3_last_insert_rowid) F(sqlite3_open_v2)                 \
+  F(sqlite3_prepare_v2) F(sqlite3_step)
+// clang-format on
+SORANE_SQLITE_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadSqlite, SORANE_SQLITE_FUNCTIONS, "libsqlite3.so.0", "libsqlite3-0")
 
 const char* const kRootNames[kRegistryRoots] = {
     "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
@@ -104,6 +119,10 @@ bool RegistryStore::Fail(const char* what) {
 bool RegistryStore::Open(const std::string& os_path) {
   Close();
   error_.clear();
+  if (!LoadSqlite()) {
+    error_ = "cannot load libsqlite3";
+    return false;
+  }
   size_t slash = os_path.rfind('/');
   if (slash != std::string::npos && slash > 0 && !MakeOsFolders(os_path.substr(0, slash))) {
     error_ = "cannot create the folder of " + os_path;

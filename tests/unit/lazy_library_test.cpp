@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
   char tmpl[] = "/tmp/sorane-lazy-XXXXXX";
   fs::path dir = mkdtemp(tmpl);
-  for (const char* name : {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0"})
+  for (const char* name : {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0",
+                           "libsqlite3.so.0", "libffi.so.8", "libmine.so"})
     fs::copy_file(SORANE_DLL_PROBE, dir / name);
   WriteRaw(dir / "a.txt", "text\n");
   struct Case {
@@ -32,10 +33,16 @@ TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
       {"FTPホスト=「127.0.0.1」。FTP接続。", "FTPのエラー。接続に失敗。", "libcurl.so.4 lacks"},
       {"メールホスト=「127.0.0.1」。メールID=「a」。メールパスワード=「b」。「m」へ、メール受信。",
        "メールの受信に失敗しました。", "libgmime-3.0.so.0 lacks"},
+      {"HKEY_CURRENT_USERの、「Software」を、レジストリ開く。", "registry.sqlite3\"を開けません。",
+       "libsqlite3.so.0 lacks"},
+      {"「./libmine.so」の「int probe_words(word,word,int)」を「?,?,?」の「並べる」として、"
+       "DLLを利用。並べる(1,2,3)を、表示。",
+       "関数\"並べる\"の呼び出しに失敗しました。", "libffi.so.8 lacks"},
   };
   for (const Case& c : cases) {
-    ProcessRun r = RunProcess(SORANE_EXE, {"--console", "--eval", c.script}, dir,
-                              {"LD_LIBRARY_PATH=" + dir.string()});
+    ProcessRun r =
+        RunProcess(SORANE_EXE, {"--console", "--eval", c.script}, dir,
+                   {"LD_LIBRARY_PATH=" + dir.string(), "XDG_CONFIG_HOME=" + dir.string()});
     EXPECT_EQ(r.status, 1) << c.script << "\n" << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(c.hint), std::string::npos) << r.err;

@@ -12,11 +12,51 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/lazy_library.h"
 #include "platform/standard_output.h"
 #include "text/number.h"
 
 namespace sorane {
 namespace {
+
+// ---------------------------------------------------------------- libffi
+
+// libffi is opened when a declared function is first called, so a run that
+// calls none never maps it: its two functions through pointers of their own
+// names (platform/lazy_library.h), and the descriptions of the types the
+// parameter letters name, which it exports as data.
+#define SORANE_FFI_FUNCTIONS(F) F(ffi_prep_cif) F(ffi_call)
+SORANE_FFI_FUNCTIONS(SORANE_LAZY_DEFINE)
+
+struct FfiTypes {
+  ffi_type* void_type;
+  ffi_type* pointer;
+  ffi_type* uint16;
+  ffi_type* uint32;
+  ffi_type* sint32;
+  ffi_type* double_type;
+};
+FfiTypes g_ffi_types{};
+
+bool LoadFfi() {
+  static const bool loaded = [] {
+    static const char* const names[] = {SORANE_FFI_FUNCTIONS(SORANE_LAZY_NAME) "ffi_type_void",
+                                        "ffi_type_pointer",
+                                        "ffi_type_uint16",
+                                        "ffi_type_uint32",
+                                        "ffi_type_sint32",
+                                        "ffi_type_double"};
+    void* found[std::size(names)];
+    if (!OpenLibrary("libffi.so.8", "libffi8", names, found, std::size(names))) return false;
+    size_t at = 0;
+    SORANE_FFI_FUNCTIONS(SORANE_LAZY_SET)
+    ffi_type** types[] = {&g_ffi_types.void_type, &g_ffi_types.pointer, &g_ffi_types.uint16,
+                          &g_ffi_types.uint32,    &g_ffi_types.sint32,  &g_ffi_types.double_type};
+    for (ffi_type** type : types) *type = static_cast<ffi_type*>(found[at++]);
+    return true;
+  }();
+  return loaded;
+}
 
 // ---------------------------------------------------------------- faults
 
@@ -100,22 +140,23 @@ uint64_t LowBits(Number v) {
   return static_cast<uint64_t>(m);
 }
 
+// (libffi is loaded.)
 ffi_type* TypeOf(char letter) {
   switch (letter) {
     case 'v':
-      return &ffi_type_void;
+      return g_ffi_types.void_type;
     case 'p':
     case 'n':
-      return &ffi_type_pointer;
+      return g_ffi_types.pointer;
     case 'w':
-      return &ffi_type_uint16;
+      return g_ffi_types.uint16;
     case 'd':
-      return &ffi_type_uint32;
+      return g_ffi_types.uint32;
     case 'b':
     case 'i':
-      return &ffi_type_sint32;
+      return g_ffi_types.sint32;
     case 'f':
-      return &ffi_type_double;
+      return g_ffi_types.double_type;
     default:
       return nullptr;
   }
@@ -163,6 +204,7 @@ bool CallNative(void* proc, char result, std::string_view params,
   for (char letter : params)
     if (letter != 'v') ++count;
   if (count != args.size()) throw std::invalid_argument("DLL call: arguments and letters differ");
+  if (!LoadFfi()) return false;  // (nothing can be called)
   // Sized once: the pointers handed to libffi point into these.
   std::vector<ArgValue> values(count);
   std::vector<std::string> copies(count);
@@ -172,7 +214,7 @@ bool CallNative(void* proc, char result, std::string_view params,
   for (char letter : params) {
     if (letter == 'v') continue;
     ffi_type* type = TypeOf(letter);
-    if (!type || type == &ffi_type_void || letter == 'n')
+    if (!type || type == g_ffi_types.void_type || letter == 'n')
       throw std::invalid_argument("DLL call: unknown parameter letter");
     ArgValue& v = values[k];
     if (letter == 'p') {

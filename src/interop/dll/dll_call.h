@@ -33,9 +33,10 @@ struct NativeResult {
 // script's values. Numbers are read from the texts and truncated toward zero.
 // The result is converted by `result`: a type letter, or "n" for the
 // pointer-sized signed number of an untyped declaration.
-// Returns false when a text result is the null pointer; throws
-// std::invalid_argument when the letters do not make a call (an unknown
-// letter, or not one text per argument).
+// Returns false when a text result is the null pointer, or when libffi
+// cannot be loaded (nothing is called then); throws std::invalid_argument
+// when the letters do not make a call (an unknown letter, or not one text
+// per argument).
 //
 // A fault inside the function (a bad address, an illegal instruction, abort)
 // cannot be recovered from: `fault_report` (UTF-8) is written to standard
