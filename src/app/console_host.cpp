@@ -1,11 +1,12 @@
 #include "app/console_host.h"
 
 #include <poll.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <iostream>
+#include <cstdlib>
 
 #include "debug/debug_model.h"
 #include "debug/editor_link.h"
@@ -125,11 +126,18 @@ std::optional<std::string> ConsoleDialogs::ReadAnswer() {
     if (in_) in_->EndRun();
     return std::nullopt;
   }
-  std::string line;
-  if (!std::getline(std::cin, line)) {
+  // (Read with the C library: the C++ streams, never used otherwise, are not
+  // set up at start.)
+  char* read = nullptr;
+  size_t room = 0;
+  const ssize_t length = ::getline(&read, &room, stdin);
+  std::string line = length > 0 ? std::string(read, static_cast<size_t>(length)) : std::string();
+  std::free(read);
+  if (length < 0) {
     if (!in_debug_dialog_) input_ended_ = true;
     return std::nullopt;
   }
+  if (!line.empty() && line.back() == '\n') line.pop_back();
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return Utf8ToSjis(line);
 }

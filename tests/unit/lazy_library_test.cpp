@@ -17,10 +17,16 @@ namespace fs = std::filesystem;
 TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
   char tmpl[] = "/tmp/sorane-lazy-XXXXXX";
   fs::path dir = mkdtemp(tmpl);
-  for (const char* name : {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0",
-                           "libsqlite3.so.0", "libffi.so.8", "libmine.so"})
+  for (const char* name :
+       {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0", "libsqlite3.so.0", "libffi.so.8",
+        "libmine.so", "libpng16.so.16", "libjpeg.so.62"})
     fs::copy_file(SORANE_DLL_PROBE, dir / name);
   WriteRaw(dir / "a.txt", "text\n");
+  // (Pictures are told apart by their first bytes before a library is loaded.)
+  WriteRaw(dir / "a.png", std::string("\x89PNG\r\n\x1a\n", 8) + "0123456789abcdef");
+  WriteRaw(dir / "a.jpg",
+           "\xff\xd8\xff\xe0"
+           "0123456789abcdef");
   struct Case {
     const char* script;
     const char* message;
@@ -38,6 +44,8 @@ TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
       {"「./libmine.so」の「int probe_words(word,word,int)」を「?,?,?」の「並べる」として、"
        "DLLを利用。並べる(1,2,3)を、表示。",
        "関数\"並べる\"の呼び出しに失敗しました。", "libffi.so.8 lacks"},
+      {"「a.png」を、画像表示。", "\"a.png\"が読込めません。", "libpng16.so.16 lacks"},
+      {"「a.jpg」を、画像表示。", "\"a.jpg\"が読込めません。", "libjpeg.so.62 lacks"},
   };
   for (const Case& c : cases) {
     ProcessRun r =

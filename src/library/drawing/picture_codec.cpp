@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "library/drawing/bitmap_ops.h"
+#include "platform/lazy_library.h"
 #include "text/encoding.h"
 
 namespace sorane {
@@ -338,6 +339,26 @@ std::string EncodeIco(const Bitmap& picture) {
 
 namespace {
 
+// The libpng functions called here, through pointers of their own names
+// (platform/lazy_library.h), set once LoadPng() is true; png_jmpbuf() calls
+// png_set_longjmp_fn. The read, write and error callbacks are ours.
+// clang-format off
+#define SORANE_PNG_FUNCTIONS(F)                                                             \
+  F(png_create_read_struct) F(png_create_write_struct) F(png_create_info_struct)            \
+  F(png_destroy_read_struct) F(png_destroy_write_struct) F(png_set_longjmp_fn)              \
+  F(png_error) F(png_get_io_ptr) F(png_set_read_fn) F(png_set_write_fn)                     \
+  F(png_set_user_limits) F(png_read_info) F(png_get_image_width) F(png_get_image_height)    \
+  F(png_set_expand) F(png_set_strip_16) F(png_set_gray_to_rgb) F(png_set_bgr)               \
+  F(png_set_interlace_handling) F(png_read_update_info) F(png_get_channels)                 \
+  F(png_get_rowbytes) F(png_read_image) F(png_read_end) F(png_set_IHDR) F(png_write_info)   \
+  F(png_set_filler) F(png_write_row) F(png_write_end)
+// clang-format on
+SORANE_PNG_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadPng, SORANE_PNG_FUNCTIONS, "libpng16.so.16", "libpng16-16")
+
+// The reason of every PNG read or write when the library cannot be loaded.
+const char kNoPng[] = "libpngを読み込めません。";
+
 struct PngRead {
   std::string_view data;
   size_t at = 0;
@@ -363,6 +384,7 @@ void PngWarning(png_structp, png_const_charp) {}
 Bitmap DecodePng(std::string_view bytes) {
   if (bytes.size() < 8 || std::memcmp(bytes.data(), kPngSignature, 8) != 0)
     Fail("PNGファイルではありません。");
+  if (!LoadPng()) Fail(kNoPng);
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
   if (!png) Fail("PNGを読めません。");
   png_infop info = png_create_info_struct(png);
@@ -423,6 +445,7 @@ void PngFlush(png_structp) {}
 }  // namespace
 
 std::string EncodePng(const Bitmap& picture) {
+  if (!LoadPng()) Fail(kNoPng);
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
   if (!png) Fail("PNGを書けません。");
   png_infop info = png_create_info_struct(png);
@@ -447,6 +470,25 @@ std::string EncodePng(const Bitmap& picture) {
 // ---- JPEG ----
 
 namespace {
+
+// The libjpeg functions called here, through pointers of their own names
+// (platform/lazy_library.h), set once LoadJpeg() is true;
+// jpeg_create_decompress() and jpeg_create_compress() call
+// jpeg_CreateDecompress and jpeg_CreateCompress. The error handlers are ours.
+// clang-format off
+#define SORANE_JPEG_FUNCTIONS(F)                                                            \
+  F(jpeg_std_error) F(jpeg_CreateDecompress) F(jpeg_CreateCompress)                         \
+  F(jpeg_destroy_decompress) F(jpeg_destroy_compress) F(jpeg_mem_src) F(jpeg_mem_dest)      \
+  F(jpeg_read_header) F(jpeg_start_decompress) F(jpeg_read_scanlines)                       \
+  F(jpeg_finish_decompress) F(jpeg_set_defaults) F(jpeg_set_quality)                        \
+  F(jpeg_start_compress) F(jpeg_write_scanlines) F(jpeg_finish_compress)
+// clang-format on
+SORANE_JPEG_FUNCTIONS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadJpeg, SORANE_JPEG_FUNCTIONS, "libjpeg.so.62", "libjpeg62-turbo")
+
+// The reason of every JPEG read or write when the library cannot be loaded.
+const char kNoJpeg[] = "libjpegを読み込めません。";
+
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
@@ -460,6 +502,7 @@ void JpegMessage(j_common_ptr) {}
 Bitmap DecodeJpeg(std::string_view bytes) {
   if (bytes.size() < 3 || Bytes(bytes)[0] != 0xFF || Bytes(bytes)[1] != 0xD8)
     Fail("JPEGファイルではありません。");
+  if (!LoadJpeg()) Fail(kNoJpeg);
   const auto cinfo = std::make_unique<jpeg_decompress_struct>();
   const auto err = std::make_unique<JpegError>();
   const auto out = std::make_unique<Bitmap>();
@@ -506,6 +549,7 @@ Bitmap DecodeJpeg(std::string_view bytes) {
 }
 
 std::string EncodeJpeg(const Bitmap& picture, int quality) {
+  if (!LoadJpeg()) Fail(kNoJpeg);
   const auto cinfo = std::make_unique<jpeg_compress_struct>();
   const auto err = std::make_unique<JpegError>();
   const auto buffer = std::make_unique<unsigned char*>(nullptr);
