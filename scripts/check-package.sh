@@ -17,6 +17,13 @@ case "$depends" in
   *libc6*) ;;
   *) echo "no library dependencies in $deb (Depends: $depends)"; exit 1 ;;
 esac
+# Libraries opened with dlopen are invisible to dpkg-shlibdeps: listed by hand.
+for lib in libonig5 libsqlite3-0 libpng16-16 libjpeg62-turbo libffi8 libcurl4; do
+  case "$depends" in
+    *"$lib"*) ;;
+    *) echo "$deb does not depend on $lib, loaded when first used (Depends: $depends)"; exit 1 ;;
+  esac
+done
 dpkg-deb -x "$deb" "$scratch/root"
 for f in usr/bin/sorane usr/share/man/man1/sorane.1 usr/share/doc/sorane/tutorial.md \
          usr/share/doc/sorane/reference.md usr/share/sorane/editors/sorane.tmLanguage.json; do

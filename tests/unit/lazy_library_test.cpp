@@ -19,7 +19,7 @@ TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
   fs::path dir = mkdtemp(tmpl);
   for (const char* name :
        {"libarchive.so.13", "libcurl.so.4", "libgmime-3.0.so.0", "libsqlite3.so.0", "libffi.so.8",
-        "libmine.so", "libpng16.so.16", "libjpeg.so.62"})
+        "libmine.so", "libpng16.so.16", "libjpeg.so.62", "libonig.so.5"})
     fs::copy_file(SORANE_DLL_PROBE, dir / name);
   WriteRaw(dir / "a.txt", "text\n");
   // (Pictures are told apart by their first bytes before a library is loaded.)
@@ -46,6 +46,8 @@ TEST(LazyLibraryRun, StandInLibrariesFailTheCommandsCleanly) {
        "関数\"並べる\"の呼び出しに失敗しました。", "libffi.so.8 lacks"},
       {"「a.png」を、画像表示。", "\"a.png\"が読込めません。", "libpng16.so.16 lacks"},
       {"「a.jpg」を、画像表示。", "\"a.jpg\"が読込めません。", "libjpeg.so.62 lacks"},
+      {"「abc」を、「b」で、正規表現マッチ。", "正規表現ライブラリ(libonig)を読み込めません。",
+       "libonig.so.5 lacks"},
   };
   for (const Case& c : cases) {
     ProcessRun r =

@@ -9,11 +9,31 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/lazy_library.h"
+#include "text/encoding.h"
 #include "text/sjis.h"
 
 namespace sorane {
 
 namespace {
+
+// The engine's functions called here, through pointers of their own names
+// (platform/lazy_library.h), set once LoadOnig() is true. The last two entries
+// are the engine's data, the Shift_JIS encoding and the Perl syntax: the
+// pointers of those names hold their addresses and stand for the header's
+// ONIG_ENCODING_SJIS and ONIG_SYNTAX_PERL_NG, which must not be used here
+// (they would take the address of the pointer).
+// clang-format off
+#define SORANE_ONIG_SYMBOLS(F)                                                             \
+  F(onig_initialize) F(onig_new) F(onig_free) F(onig_error_code_to_str)                    \
+  F(onig_number_of_captures) F(onig_region_new) F(onig_region_free)                        \
+  F(onig_new_match_param) F(onig_free_match_param) F(onig_initialize_match_param)          \
+  F(onig_set_retry_limit_in_search_of_match_param) F(onig_search_with_param)               \
+  F(onig_match_with_param)                                                                 \
+  F(OnigEncodingSJIS) F(OnigSyntaxPerl_NG)
+// clang-format on
+SORANE_ONIG_SYMBOLS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadOnig, SORANE_ONIG_SYMBOLS, "libonig.so.5", "libonig5")
 
 // Upper bound of backtracking steps in one search; a pathological expression
 // fails with the engine's message instead of hanging the run.
@@ -29,10 +49,14 @@ const UChar* U(const char* p) {
   throw RegexError(reinterpret_cast<const char*>(buf));
 }
 
-void InitializeEngine() {
+// Loads and initialises the engine at the first pattern a run uses; every
+// entry point below calls it before anything else touches the engine. A
+// missing library fails the command like an expression that cannot compile.
+void RequireEngine() {
+  if (!LoadOnig()) throw RegexError(SJ("正規表現ライブラリ(libonig)を読み込めません。"));
   static std::once_flag once;
   std::call_once(once, [] {
-    OnigEncoding encodings[1] = {ONIG_ENCODING_SJIS};
+    OnigEncoding encodings[1] = {OnigEncodingSJIS};
     onig_initialize(encodings, 1);
   });
 }
@@ -45,11 +69,10 @@ struct RegexDeleter {
 using RegexPtr = std::unique_ptr<regex_t, RegexDeleter>;
 
 RegexPtr Compile(const std::string& body, OnigOptionType options) {
-  InitializeEngine();
   regex_t* reg = nullptr;
   OnigErrorInfo info{};
-  int r = onig_new(&reg, U(body.data()), U(body.data() + body.size()), options, ONIG_ENCODING_SJIS,
-                   ONIG_SYNTAX_PERL_NG, &info);
+  int r = onig_new(&reg, U(body.data()), U(body.data() + body.size()), options, OnigEncodingSJIS,
+                   OnigSyntaxPerl_NG, &info);
   if (r != ONIG_NORMAL) ThrowOnig(r, &info);
   return RegexPtr(reg);
 }
@@ -98,7 +121,6 @@ struct ParamDeleter {
 
 OnigMatchParam* MatchParam() {
   static std::unique_ptr<OnigMatchParam, ParamDeleter> param = [] {
-    InitializeEngine();
     std::unique_ptr<OnigMatchParam, ParamDeleter> p(onig_new_match_param());
     onig_initialize_match_param(p.get());
     onig_set_retry_limit_in_search_of_match_param(p.get(), kRetryLimitInSearch);
@@ -399,6 +421,7 @@ bool IsMatchCommand(std::string_view pattern) {
 }
 
 std::vector<std::string> RegexMatch(std::string_view pattern, const std::string& target) {
+  RequireEngine();
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> groups;
   if (!s.Search(0)) return groups;
@@ -408,6 +431,7 @@ std::vector<std::string> RegexMatch(std::string_view pattern, const std::string&
 
 std::vector<std::string> RegexSplit(std::string_view pattern, const std::string& target,
                                     size_t limit) {
+  RequireEngine();
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> pieces;
   if (target.empty()) return pieces;
@@ -432,6 +456,7 @@ std::vector<std::string> RegexSplit(std::string_view pattern, const std::string&
 }
 
 RegexSubstitution RegexSubstitute(std::string_view command, const std::string& target) {
+  RequireEngine();
   Command cmd;
   std::string why;
   if (!SplitCommand(command, "s", 2, cmd, why)) throw RegexError(why);

@@ -10,7 +10,9 @@
 //
 // Any punctuation character other than "\" can be the delimiter. Every failure
 // (a bad command, an invalid expression, a search that gives up) is a
-// RegexError whose what() is the engine's message.
+// RegexError whose what() is the engine's message. The engine's library is
+// loaded at the first match, split or substitution of a run (translation does
+// without it); when it cannot be, those fail with a RegexError saying so.
 //
 // Targets are std::string: the engine may look at the byte after a lead byte
 // that ends the target, which is then the string's terminator.
