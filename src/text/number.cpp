@@ -378,6 +378,15 @@ int FloorLog10Pow2(int e) {
   return false;
 }
 
+// The integer r of a 15-digit rounding (see ScaleTo15), converted through a
+// double, which holds every whole number below 10^15 exactly: a long double
+// converted to an integer directly switches the x87 rounding mode there and
+// back, and the conversion then waited on the switch (a fifth of a loop of
+// math functions, depending on where the code happened to lie).
+inline int64_t DigitsOf(long double r) {
+  return static_cast<int64_t>(static_cast<double>(r));
+}
+
 // The number the text of the 15-digit rounding r x 10^(e-14) (see ScaleTo15)
 // reads back as: for 0 <= 14-e <= 27 the plain-decimal reader takes it with
 // one exact division (its trailing zeros aside), the same correctly rounded
@@ -457,7 +466,7 @@ std::string_view FormatNumber(Number v, NumberText& text) {
   long double r;
   int e;
   if (!ScaleTo15(std::fabs(v), r, e)) return Written(RoundTo15Exact(std::fabs(v)), v < 0, text);
-  const int64_t digits = static_cast<int64_t>(r);
+  const int64_t digits = DigitsOf(r);
   if (e > kSignificant - 1) return Written(DecimalOf(digits, e), v < 0, text);
   return FormatDigits(v < 0 ? -digits : digits, e, text);
 }
@@ -465,7 +474,7 @@ std::string_view FormatNumber(Number v, NumberText& text) {
 bool DigitsAsWritten(Number v, int64_t& digits, int& exponent) {
   long double r;
   if (!ScaleTo15(std::fabs(v), r, exponent) || exponent > kSignificant - 1) return false;
-  digits = static_cast<int64_t>(r);
+  digits = DigitsOf(r);
   if (v < 0) digits = -digits;
   return true;
 }
