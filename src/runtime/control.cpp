@@ -954,9 +954,12 @@ static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fa
 }
 
 // A copy among `copies` that nothing else holds and that ends with `mark`.
+// (Looked for from the last made: in a recursion the calls still running
+// hold the first ones.)
 template <class Copy, class TextOf>
 Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) {
-  for (Copy& copy : copies) {
+  for (auto at = copies.rbegin(); at != copies.rend(); ++at) {
+    Copy& copy = *at;
     if (copy.use_count() != 1) continue;
     std::string_view text = text_of(*copy);
     if (text.size() >= mark.size() &&
