@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "sanitizer_build.h"
+
 namespace sorane {
 namespace {
 
@@ -30,7 +32,7 @@ TEST(LargePages, HeapPreparedTwiceStillKeepsEveryBlockApart) {
   // the heap. (Twice: the second finds the heap already grown and advised.)
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   [[maybe_unused]] const bool prepared = AdviseLargePagesForHeap(size_t{4} << 20);
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(SORANE_ASAN)
   EXPECT_TRUE(prepared);  // (the sanitizers' heap is their own)
 #endif
   AdviseLargePagesForHeap(size_t{4} << 20);

@@ -15,16 +15,9 @@
 
 #include "library/library.h"
 #include "runtime/interpreter.h"
+#include "sanitizer_build.h"
 #include "test_host.h"
 #include "text/encoding.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define SORANE_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SORANE_ASAN 1
-#endif
-#endif
 
 namespace sorane {
 namespace {
