@@ -2,8 +2,9 @@
 // (malloc), except that a block of many megabytes is asked for large pages
 // before anything is written into it, and so is the heap where it grew (see
 // platform/large_pages.h). Every form without an alignment of its own is
-// replaced, so a block is always released by free whichever form allocated it. (Builds with the
-// sanitizers leave this file out: theirs check allocations.)
+// replaced, so a block is always released by free whichever form allocated
+// it. (Builds with the sanitizers leave this file out: theirs check
+// allocations.)
 #include <cstdlib>
 #include <new>
 

@@ -31,6 +31,8 @@ bool AdviseLargePagesForHeap(size_t size) {
   const auto end = reinterpret_cast<uintptr_t>(sbrk(0));
   if (end == UINTPTR_MAX || info.keepcost == 0 || info.keepcost > end) return false;
   const uintptr_t free_start = end - info.keepcost;
+  // (At least a page before the first large page: the block set aside below
+  // is never empty.)
   const uintptr_t first = (free_start + 4096 + kLargePage - 1) & ~(kLargePage - 1);
   const uintptr_t last = (first + size) & ~(kLargePage - 1);
   // One block up to the end of the advised range grows the heap without

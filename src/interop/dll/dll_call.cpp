@@ -22,41 +22,17 @@ namespace {
 // ---------------------------------------------------------------- libffi
 
 // libffi is opened when a declared function is first called, so a run that
-// calls none never maps it: its two functions through pointers of their own
-// names (platform/lazy_library.h), and the descriptions of the types the
-// parameter letters name, which it exports as data.
-#define SORANE_FFI_FUNCTIONS(F) F(ffi_prep_cif) F(ffi_call)
-SORANE_FFI_FUNCTIONS(SORANE_LAZY_DEFINE)
-
-struct FfiTypes {
-  ffi_type* void_type;
-  ffi_type* pointer;
-  ffi_type* uint16;
-  ffi_type* uint32;
-  ffi_type* sint32;
-  ffi_type* double_type;
-};
-FfiTypes g_ffi_types{};
-
-bool LoadFfi() {
-  static const bool loaded = [] {
-    static const char* const names[] = {SORANE_FFI_FUNCTIONS(SORANE_LAZY_NAME) "ffi_type_void",
-                                        "ffi_type_pointer",
-                                        "ffi_type_uint16",
-                                        "ffi_type_uint32",
-                                        "ffi_type_sint32",
-                                        "ffi_type_double"};
-    void* found[std::size(names)];
-    if (!OpenLibrary("libffi.so.8", "libffi8", names, found, std::size(names))) return false;
-    size_t at = 0;
-    SORANE_FFI_FUNCTIONS(SORANE_LAZY_SET)
-    ffi_type** types[] = {&g_ffi_types.void_type, &g_ffi_types.pointer, &g_ffi_types.uint16,
-                          &g_ffi_types.uint32,    &g_ffi_types.sint32,  &g_ffi_types.double_type};
-    for (ffi_type** type : types) *type = static_cast<ffi_type*>(found[at++]);
-    return true;
-  }();
-  return loaded;
-}
+// calls none never maps it: its functions, and the descriptions of the types
+// the parameter letters name (data it exports), through pointers of their own
+// names (platform/lazy_library.h), set once LoadFfi() is true. The pointer
+// named for a description holds its address.
+// clang-format off
+#define SORANE_FFI_SYMBOLS(F)                                                           \
+  F(ffi_prep_cif) F(ffi_call) F(ffi_type_void) F(ffi_type_pointer) F(ffi_type_uint16)  \
+  F(ffi_type_uint32) F(ffi_type_sint32) F(ffi_type_double)
+// clang-format on
+SORANE_FFI_SYMBOLS(SORANE_LAZY_DEFINE)
+SORANE_LAZY_LOADER(LoadFfi, SORANE_FFI_SYMBOLS, "libffi.so.8", "libffi8")
 
 // ---------------------------------------------------------------- faults
 
@@ -144,19 +120,19 @@ uint64_t LowBits(Number v) {
 ffi_type* TypeOf(char letter) {
   switch (letter) {
     case 'v':
-      return g_ffi_types.void_type;
+      return ffi_type_void;
     case 'p':
     case 'n':
-      return g_ffi_types.pointer;
+      return ffi_type_pointer;
     case 'w':
-      return g_ffi_types.uint16;
+      return ffi_type_uint16;
     case 'd':
-      return g_ffi_types.uint32;
+      return ffi_type_uint32;
     case 'b':
     case 'i':
-      return g_ffi_types.sint32;
+      return ffi_type_sint32;
     case 'f':
-      return g_ffi_types.double_type;
+      return ffi_type_double;
     default:
       return nullptr;
   }
@@ -214,7 +190,7 @@ bool CallNative(void* proc, char result, std::string_view params,
   for (char letter : params) {
     if (letter == 'v') continue;
     ffi_type* type = TypeOf(letter);
-    if (!type || type == g_ffi_types.void_type || letter == 'n')
+    if (!type || type == ffi_type_void || letter == 'n')
       throw std::invalid_argument("DLL call: unknown parameter letter");
     ArgValue& v = values[k];
     if (letter == 'p') {
