@@ -49,9 +49,9 @@ const UChar* U(const char* p) {
   throw RegexError(reinterpret_cast<const char*>(buf));
 }
 
-// Loads and initialises the engine at the first pattern a run uses; every
-// entry point below calls it before anything else touches the engine. A
-// missing library fails the command like an expression that cannot compile.
+// Loads and initialises the engine at the first pattern a run compiles (every
+// other use of the engine follows a compilation). A missing library fails the
+// command like an expression that cannot compile.
 void RequireEngine() {
   if (!LoadOnig()) throw RegexError(SJ("正規表現ライブラリ(libonig)を読み込めません。"));
   static std::once_flag once;
@@ -69,6 +69,7 @@ struct RegexDeleter {
 using RegexPtr = std::unique_ptr<regex_t, RegexDeleter>;
 
 RegexPtr Compile(const std::string& body, OnigOptionType options) {
+  RequireEngine();
   regex_t* reg = nullptr;
   OnigErrorInfo info{};
   int r = onig_new(&reg, U(body.data()), U(body.data() + body.size()), options, OnigEncodingSJIS,
@@ -121,6 +122,7 @@ struct ParamDeleter {
 
 OnigMatchParam* MatchParam() {
   static std::unique_ptr<OnigMatchParam, ParamDeleter> param = [] {
+    RequireEngine();
     std::unique_ptr<OnigMatchParam, ParamDeleter> p(onig_new_match_param());
     onig_initialize_match_param(p.get());
     onig_set_retry_limit_in_search_of_match_param(p.get(), kRetryLimitInSearch);
@@ -421,7 +423,6 @@ bool IsMatchCommand(std::string_view pattern) {
 }
 
 std::vector<std::string> RegexMatch(std::string_view pattern, const std::string& target) {
-  RequireEngine();
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> groups;
   if (!s.Search(0)) return groups;
@@ -431,7 +432,6 @@ std::vector<std::string> RegexMatch(std::string_view pattern, const std::string&
 
 std::vector<std::string> RegexSplit(std::string_view pattern, const std::string& target,
                                     size_t limit) {
-  RequireEngine();
   Searcher s(MatchExpression(pattern), target);
   std::vector<std::string> pieces;
   if (target.empty()) return pieces;
@@ -456,7 +456,6 @@ std::vector<std::string> RegexSplit(std::string_view pattern, const std::string&
 }
 
 RegexSubstitution RegexSubstitute(std::string_view command, const std::string& target) {
-  RequireEngine();
   Command cmd;
   std::string why;
   if (!SplitCommand(command, "s", 2, cmd, why)) throw RegexError(why);
