@@ -1788,7 +1788,6 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       if (!number) return WholeResultText(in, result, out);
-      number->value = static_cast<Number>(result);
       number->whole = result;
       number->given = number->is_whole = true;
       return true;

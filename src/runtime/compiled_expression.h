@@ -28,12 +28,15 @@ class Interpreter;
 struct THashNode;
 
 // A number result handed over without its text (see TryRunKept); one
-// computed on whole numbers is that integer as well (`is_whole`).
+// computed on whole numbers is that integer (`is_whole`), and its value is
+// made from it only when asked for (most such results are stored or compared
+// as integers).
 struct NumberResult {
-  long double value = 0;
+  long double value = 0;  // when not is_whole
   int64_t whole = 0;
   bool given = false;
   bool is_whole = false;
+  long double Value() const { return is_whole ? static_cast<long double>(whole) : value; }
 };
 
 // False when the environment variable SORANE_NO_CACHE is "1" at the first

@@ -401,7 +401,7 @@ bool CalculateCondition(Interpreter& in, const std::string& condition,
   if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
     if (!result.given) return false;
     SetTypeMark(in.S.SoreType, "e");
-    number = result.value;
+    number = result.Value();
     return true;
   }
   text = in.Calculate(condition, &compiled);

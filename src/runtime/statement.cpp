@@ -234,7 +234,13 @@ void Interpreter::Run() {
           }
           if (S.ExecPos.None()) return;
           if (*S.ExecPos.p == '\0') return;  // end of text, nothing to resume
-          break;                             // resumed: start again at 1
+          // Resumed after a block: the line break there is read at once, as
+          // the next step would read it (see StepLineBreakAfter).
+          if (Statements) {
+            recording_.start = nullptr;
+            StepLineBreakAfter();
+          }
+          break;  // resumed: start again at 1
         }
         if (S.RunStack.Count() > 65535)
           Raise(SJ("実行が無限ループしている可能性があるので終了します。"));
@@ -1242,7 +1248,7 @@ namespace {
 void SetNumberOf(THashNode& w, const NumberResult& n) {
   if (n.is_whole && n.whole > -kAllDigitsBelow && n.whole < kAllDigitsBelow)
     return w.SetInteger(n.whole);
-  w.SetNumber(n.value);
+  w.SetNumber(n.Value());
 }
 
 }  // namespace
@@ -1311,7 +1317,7 @@ void Interpreter::StoreNumber(const std::string& target, const NumberResult& n,
                               WordHint* target_word) {
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
-    return StoreAssigned(w, target, FormatNumber(n.value), "e");
+    return StoreAssigned(w, target, FormatNumber(n.Value()), "e");
   SetNumberOf(*w, n);
   SetTypeMark(w->TypeMark, "e");
 }
