@@ -329,7 +329,15 @@ void Interpreter::CheckStack() {
     return size / 2;
   }();
   char here;
-  static const char* base = &here;  // the first call is near the bottom of the stack
+  // The first call (at the start of a run) is near the bottom of the stack;
+  // it only notes where that is. (The stack's real end is read from the
+  // system's list of mappings, which takes a third of a millisecond: a
+  // script that never nests a run never asks for it.)
+  static const char* base = nullptr;
+  if (!base) {
+    base = &here;
+    return;
+  }
   // The lowest address a call may reach on this thread: no more than `limit`
   // below the base, and kStackMargin above the stack's real end. (Worked out
   // once per thread: every nested run checks it.)
