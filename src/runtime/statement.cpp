@@ -333,17 +333,16 @@ void Interpreter::CheckStack() {
   // it only notes where that is. (The stack's real end is read from the
   // system's list of mappings, which takes a third of a millisecond: a
   // script that never nests a run never asks for it.)
-  static const char* base = nullptr;
+  static uintptr_t base = 0;
   if (!base) {
-    base = &here;
+    base = reinterpret_cast<uintptr_t>(&here);
     return;
   }
   // The lowest address a call may reach on this thread: no more than `limit`
   // below the base, and kStackMargin above the stack's real end. (Worked out
   // once per thread: every nested run checks it.)
   thread_local const uintptr_t floor = [] {
-    const auto from_base = reinterpret_cast<uintptr_t>(base);
-    uintptr_t lowest = from_base > limit ? from_base - limit : 0;
+    uintptr_t lowest = base > limit ? base - limit : 0;
     if (uintptr_t low = StackLowEnd(); low != 0) lowest = std::max(lowest, low + kStackMargin);
     return lowest;
   }();

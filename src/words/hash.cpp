@@ -219,6 +219,7 @@ void THash::DropNode(uint32_t number) {
 }
 
 void THash::ReleaseNodes() {
+  last_found_ = nullptr;
   for (uint32_t n = 0; n < made_; ++n) NodeAt(n)->~THashNode();
   for (size_t k = 0; k < chunks_.size(); ++k) ::operator delete(chunks_[k]);
   chunks_.clear();
@@ -355,22 +356,25 @@ THashNode* THash::AddVariable(std::string_view name, std::string_view value, std
 }
 
 THashNode* THash::FindOrAddVariable(std::string_view name, int32_t level) {
+  if (THashNode* last = LastFound(name)) return last;
   size_t hash = NameHashOf(name);
   size_t i = SlotOf(name, hash);
-  if (i != SIZE_MAX) return NodeAt(NumberIn(i));
+  if (i != SIZE_MAX) return last_found_ = NodeAt(NumberIn(i));
   uint32_t number = MakeNode();
   THashNode* n = NodeAt(number);
   n->Name = name;
   n->Level = level;
-  return Insert(number, hash);
+  return last_found_ = Insert(number, hash);
 }
 
 THashNode* THash::FindExact(std::string_view name) const {
   // A member read with its key written as a literal looks for the literal as
   // written first: a name no word in the table begins like is not looked for.
   if (!name.empty() && IsQuote(name[0]) && quoted_names_ == 0) return nullptr;
+  if (THashNode* last = LastFound(name)) return last;
   size_t i = SlotOf(name, NameHashOf(name));
-  return i == SIZE_MAX ? nullptr : NodeAt(NumberIn(i));
+  if (i == SIZE_MAX) return nullptr;
+  return last_found_ = NodeAt(NumberIn(i));
 }
 
 THashNode* THash::Find(std::string_view name, bool fold) const {

@@ -250,6 +250,16 @@ class THash {
   using Slot = uint32_t;
   uint32_t NumberIn(size_t slot) const { return (slots_[slot] & mask_) - 1; }
   size_t SlotOf(std::string_view name, size_t hash) const;
+  // The node the last successful lookup found, when it is still in the table
+  // under `name`: a table read and written under one key again and again (an
+  // element set and then read, a counter) is looked up without hashing.
+  THashNode* LastFound(std::string_view name) const {
+    THashNode* n = last_found_;
+    return n && n->indexed_ && n->Name.size() == name.size() &&
+                   SameBytes(n->Name.data(), name.data(), name.size())
+               ? n
+               : nullptr;
+  }
   THashNode* Insert(uint32_t number, size_t hash);
   void IndexInsert(uint32_t number, size_t hash);
   void Rehash(size_t capacity);
@@ -268,6 +278,7 @@ class THash {
   int count_ = 0;
   size_t quoted_names_ = 0;  // names that begin with a quote
   uint64_t generation_ = 0;
+  mutable THashNode* last_found_ = nullptr;  // see LastFound
 };
 
 // Raised by THash::Add for a reserved name; the message is the report text.

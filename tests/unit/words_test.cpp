@@ -67,6 +67,29 @@ TEST(HashTest, DeleteWithFold) {
   EXPECT_EQ(h.Delete(U("無い"), true), -1);
 }
 
+// The node of the last lookup is given again without hashing: never once it
+// was removed, its number made again for another name, or the table cleared.
+TEST(HashTest, TheLastFoundWordIsNeverStale) {
+  THash h;
+  THashNode* a = h.FindOrAddVariable("a", 0);
+  EXPECT_EQ(h.FindExact("a"), a);
+  EXPECT_EQ(h.FindExact("b"), nullptr);
+  EXPECT_EQ(h.FindOrAddVariable("a", 0), a);
+  EXPECT_EQ(h.Delete("a", false), 0);
+  EXPECT_EQ(h.FindExact("a"), nullptr);
+  THashNode* b = h.FindOrAddVariable("b", 0);  // a's room, made again
+  EXPECT_EQ(b->Name, "b");
+  EXPECT_EQ(h.FindExact("a"), nullptr);
+  EXPECT_EQ(h.FindExact("b"), b);
+  THashNode* again = h.FindOrAddVariable("a", 0);
+  EXPECT_NE(again, b);
+  EXPECT_EQ(h.FindExact("b"), b);
+  h.Clear();
+  EXPECT_EQ(h.FindExact("b"), nullptr);
+  EXPECT_EQ(h.FindOrAddVariable("b", 0)->Value(), "");
+  EXPECT_EQ(h.Count(), 1);
+}
+
 TEST(HashTest, PairLines) {
   THash h;
   h.LoadPairLines("a=1\r\nb = x=y\r\nc", 0);
