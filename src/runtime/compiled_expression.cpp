@@ -1228,6 +1228,9 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     bool ok = false;
+    if (number && !prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kMember &&
+        LoneElement(*prog.first, value, type_out, *number))
+      return true;
     if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
       return ok;
     std::string type;
@@ -1258,6 +1261,31 @@ class Runner {
       if (number && r.is_number) return TakeNumber(*number, r);
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
+    }
+    if (type_out) *type_out = std::move(type);
+    return true;
+  }
+
+  // An element alone, read as Member reads it when that runs nothing; one
+  // typed as a number that is a whole number is given as that number, its
+  // text not written. False when it is read as usual.
+  bool LoneElement(TermNode& t, std::string& value, std::string* type_out, NumberResult& number) {
+    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
+    THashNode* e = nullptr;
+    if (!MemberElement(t, e, true)) return false;
+    int64_t whole = 0;
+    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && IntegerOf(*e, whole)) {
+      number.whole = whole;
+      number.given = number.is_whole = true;
+      return true;
+    }
+    std::string type = "s";
+    if (!e) {
+      value.clear();
+    } else {
+      const std::string& mark = e->TypeMark;
+      type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
+      value = e->Value();
     }
     if (type_out) *type_out = std::move(type);
     return true;
