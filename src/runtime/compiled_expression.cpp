@@ -561,14 +561,7 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
 // The integer a value held as text is, written as the number format writes
 // it (at most 15 digits, no leading zero, no "-0").
 bool WholeText(const THashNode& n, int64_t& out) {
-  std::string_view v = n.Value();
-  size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
-  size_t digits = v.size() - i;
-  if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
-  long long m = 0;
-  if (!ReadDecimalDigits(v.substr(i), m)) return false;
-  out = i ? -m : m;
-  return true;
+  return WrittenWhole(n.Value(), out);
 }
 
 // The variable an argument written as a word names, kept while the word

@@ -381,7 +381,13 @@ void Interpreter::Step() {
   } else if (Statements && S.ArgStack.Empty()) {
     if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p, BoundsOf(S.ExecPos))) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
-      AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
+      if (r->whole_literal) {
+        SetTypeMark(S.SoreType, "e");
+        StoreNumber(r->target, NumberResult{.whole = r->whole, .given = true, .is_whole = true},
+                    &r->target_word);
+      } else {
+        AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
+      }
       return StepLineBreakAfter();
     }
     if (ReplayBranch(p) || ReplayMember(p)) return StepLineBreakAfter();

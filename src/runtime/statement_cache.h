@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "text/number.h"
 #include "text/sjis.h"
 #include "words/run_control.h"
 
@@ -130,6 +131,10 @@ struct AssignmentRecord {
   std::shared_ptr<void> compiled;  // the value text's compiled form, once evaluated
   WordHint target_word;            // the word the target named when last stored
   PlainWord value_word;            // whether the value text reads as one word
+  // The value text is an integer as the number format writes it (『Xは、0』):
+  // stored as that number, as reading the text stores it.
+  bool whole_literal = false;
+  int64_t whole = 0;
 };
 
 // A member assignment 『Xの、Kは、式』 read with nothing pushed before it: the
@@ -296,6 +301,7 @@ class StatementCache {
     r->bytes.assign(at, end + 1);
     r->target = std::move(target);
     r->value = std::move(value);
+    r->whole_literal = WrittenWhole(r->value, r->whole);
     SlotFor(slots_, at) = std::move(r);
   }
 

@@ -94,6 +94,10 @@ inline bool WholeBelow1e15(Number v, int64_t& whole) {
   return static_cast<double>(whole) == d;
 }
 
+// The integer a text is when it is written as the format writes one (at most
+// 15 digits, no leading zero, no "-0"): that integer.
+inline bool WrittenWhole(std::string_view v, int64_t& out);
+
 // Truncation toward zero that saturates at the integer's range; NaN gives 0.
 int32_t ToInt32(Number v);
 int64_t ToInt64(Number v);
@@ -147,6 +151,16 @@ inline bool ReadDecimalDigits(std::string_view digits, long long& out) {
     m = m * 10 + d;
   }
   out = static_cast<long long>(m);
+  return true;
+}
+
+inline bool WrittenWhole(std::string_view v, int64_t& out) {
+  size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
+  size_t digits = v.size() - i;
+  if (digits == 0 || digits > 15 || (v[i] == '0' && (digits > 1 || i == 1))) return false;
+  long long m = 0;
+  if (!ReadDecimalDigits(v.substr(i), m)) return false;
+  out = i ? -m : m;
   return true;
 }
 

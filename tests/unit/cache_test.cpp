@@ -251,6 +251,43 @@ TEST_F(CacheTest, TheTargetOfAnAssignmentRenamedBetweenTwoPasses) {
   EXPECT_EQ(o.values[1], "20");
 }
 
+TEST_F(CacheTest, IntegersAssignedAsWrittenAtEveryPass) {
+  // Each pass assigns the same literals: integers as the number format
+  // writes them (stored as numbers from the second pass) and others that are
+  // not (leading zero, "-0", 16 digits, a fraction), to a variable that was a
+  // hash before, and to a system variable that cannot be written. A number
+  // on the right of a comparison compares as a number, a text as a text.
+  Outcome o = Both(
+      "Hの、aは、1\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、12\n"
+      "  Bは、-7\n"
+      "  Cは、007\n"
+      "  Dは、-0\n"
+      "  Eは、1234567890123456\n"
+      "  Fは、2.50\n"
+      "  Hは、0\n"
+      "  もし、9<Aならば、小は、1、違えば、小は、0\n"
+      "  結果は、結果&A&B&C&D&E&F&H&小&「,」\n"
+      "  それは、5\n"
+      "  隠しファイルは、3\n"
+      ")\n",
+      {"結果", "H", "隠しファイル"});
+  EXPECT_EQ(o.values[0],
+            "12-7007-012345678901234562.5001,12-7007-012345678901234562.5001,"
+            "12-7007-012345678901234562.5001,")
+      << o.log;
+  EXPECT_EQ(o.values[1], "0");
+  EXPECT_EQ(o.values[2], "2");
+  // (Each pass reports the system variable, which keeps its value.)
+  size_t reports = 0;
+  for (size_t at = o.log.find("隠しファイル"); at != std::string::npos;
+       at = o.log.find("隠しファイル", at + 1))
+    ++reports;
+  EXPECT_EQ(reports, 3u) << o.log;
+}
+
 TEST_F(CacheTest, MemberAssignmentsReadAgainKeepTheirLines) {
   // The first value goes on over a line break, the second does not; the
   // errors after them report their own lines at every pass.
