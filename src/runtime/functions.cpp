@@ -231,12 +231,32 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
+// How an argument of a record was read, kept in its callee slot when the
+// reading cannot change: nothing in it is a word before "(" (such an argument
+// never uses that slot otherwise, and no word table has these generations).
+constexpr uint64_t kPushedAsWritten = ~uint64_t{0};
+constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 1;
+
 void PushArgument(Interpreter& in, const std::string& written,
                   std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
-  std::string trimmed;
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
                                      static_cast<unsigned char>(written.back()) <= 0x20);
+  if (callee && !blanks) {
+    if (callee->generation == kPushedAsWritten) {
+      in.S.ArgStack.Push(written);
+      return;
+    }
+    // A word before "(" that names nothing while the table is unchanged is
+    // no call: the argument goes on after the word and is evaluated whole.
+    if (callee->generation == kEvaluatedWhole ||
+        (!callee->word && callee->generation == in.S.Words.Generation())) {
+      std::string v = in.Evaluate(written, compiled);
+      in.S.ArgStack.Push(ValueItem(in, v));
+      return;
+    }
+  }
+  std::string trimmed;
   if (blanks) trimmed = Trim(written);
   const std::string& arg = blanks ? trimmed : written;
   const char* p = arg.c_str();
@@ -244,7 +264,10 @@ void PushArgument(Interpreter& in, const std::string& written,
   const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group, callee);
   const char* rest = end;
   Interpreter::SkipSpaces(rest);
+  // (A callee slot still unused after the reading: no word before "(".)
+  const bool fixed = callee && !blanks && callee->generation == 0;
   if (*rest != '\0' || is_group) {
+    if (fixed) callee->generation = kEvaluatedWhole;
     std::string v = in.Evaluate(arg, compiled);
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
@@ -256,6 +279,7 @@ void PushArgument(Interpreter& in, const std::string& written,
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
   }
+  if (fixed && end == arg.c_str() + arg.size()) callee->generation = kPushedAsWritten;
   in.S.ArgStack.Push(std::string(p, end));
 }
 
