@@ -65,7 +65,9 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // with the record (see Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
-  if (!as_written && in.ReadsAsNumberLiteral(item)) return;
+  // (Evaluate reads a text that starts with a digit or "-" as a number first.)
+  const bool number_first = !as_written || (item[0] >= '0' && item[0] <= '9') || item[0] == '-';
+  if (number_first && in.ReadsAsNumberLiteral(item)) return;
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
