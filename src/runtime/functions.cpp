@@ -80,14 +80,25 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   in.Bind(label);
   size_t n = std::min(SlotCount(label->More().Template), in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
+  // Slot k holds argument k when the call passed one for each slot.
+  if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
+  if (n == stack.size()) {
+    // The stack holds the arguments alone (a call's usual case): its items
+    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    std::vector<std::string> values;
+    values.swap(stack);
+    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+    values.swap(in.S.FuncArgs.Items());
+    values.clear();
+    if (stack.capacity() == 0) stack.swap(values);
+    return;
+  }
   // The values, first slot first (most labels take few arguments).
   std::array<std::string, 4> few;
   std::vector<std::string> many(n > few.size() ? n : 0);
   std::string* values = n > few.size() ? many.data() : few.data();
   for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
   stack.resize(stack.size() - n);
-  // Slot k holds argument k when the call passed one for each slot.
-  if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
   for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
   in.S.FuncArgs.Clear();
   for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
@@ -179,12 +190,16 @@ struct SourceNameOfLabel {
 };
 
 // Runs the label's statements nested until its 戻る or the end of its text; the
-// source name is the label's owner meanwhile.
-void RunLabelNested(Interpreter& in, THashNode* label) {
+// source name is the label's owner meanwhile. CallMode must be off.
+void RunLabelBody(Interpreter& in, THashNode* label) {
   TPos start = LabelPos(in, label);
-  CallModeOff mode(in);
   SourceNameOfLabel source(in, label->More().Owner);
   in.RunNested(start);
+}
+
+void RunLabelNested(Interpreter& in, THashNode* label) {
+  CallModeOff mode(in);
+  RunLabelBody(in, label);
 }
 
 // ---------------------------------------------------------------- call form
@@ -664,7 +679,8 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
     if (!w->More().Template.empty()) TakeArguments(*this, w, record.get());
-    RunLabelNested(*this, w);
+    S.CallMode = false;
+    RunLabelBody(*this, w);
   } else {
     ExecuteWord(w);
   }
