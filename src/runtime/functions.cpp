@@ -58,6 +58,14 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
+// How an argument of a record was read, kept in its callee slot when the
+// reading cannot change: nothing in it is a word before "(" (such an argument
+// never uses that slot otherwise, and no word table has these generations).
+// A number literal is pushed as written too.
+constexpr uint64_t kPushedAsWritten = ~uint64_t{0};
+constexpr uint64_t kPushedNumber = ~uint64_t{0} - 1;
+constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 2;
+
 // The value of the argument `item` pushed for slot k of a call whose
 // arguments were read from `record`, in place of the item: a number as
 // written is itself (what evaluating it gives, without the copy); an argument
@@ -65,6 +73,10 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // with the record (see Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
+  if (as_written && record->callees[k].generation == kPushedNumber && in.Expressions) {
+    SetTypeMark(in.S.SoreType, "e");  // (as ReadsAsNumberLiteral below finds it)
+    return;
+  }
   // (Evaluate reads a text that starts with a digit or "-" as a number first.)
   const bool number_first = !as_written || (item[0] >= '0' && item[0] <= '9') || item[0] == '-';
   if (number_first && in.ReadsAsNumberLiteral(item)) return;
@@ -136,6 +148,12 @@ struct SoreKeeper {
   }
   // それ's value now, taken: the caller's value replaces it on exit anyway.
   std::string TakeCurrent() { return sore ? std::move(sore->ValueToWrite()) : std::string(); }
+  void TakeCurrentInto(std::string& out) {
+    if (sore)
+      out = std::move(sore->ValueToWrite());
+    else
+      out.clear();
+  }
   // それ's value now when it is a number typed so that was stored as one
   // (SetNumber): true with that number, its text not written.
   bool TakeNumber(Number& n) {
@@ -248,19 +266,13 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
-// How an argument of a record was read, kept in its callee slot when the
-// reading cannot change: nothing in it is a word before "(" (such an argument
-// never uses that slot otherwise, and no word table has these generations).
-constexpr uint64_t kPushedAsWritten = ~uint64_t{0};
-constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 1;
-
 void PushArgument(Interpreter& in, const std::string& written,
                   std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
                                      static_cast<unsigned char>(written.back()) <= 0x20);
   if (callee && !blanks) {
-    if (callee->generation == kPushedAsWritten) {
+    if (callee->generation == kPushedAsWritten || callee->generation == kPushedNumber) {
       in.S.ArgStack.Push(written);
       return;
     }
@@ -296,7 +308,8 @@ void PushArgument(Interpreter& in, const std::string& written,
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
   }
-  if (fixed && end == arg.c_str() + arg.size()) callee->generation = kPushedAsWritten;
+  if (fixed && end == arg.c_str() + arg.size())
+    callee->generation = IsNumberLiteral(arg) ? kPushedNumber : kPushedAsWritten;
   in.S.ArgStack.Push(std::string(p, end));
 }
 
@@ -686,7 +699,7 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   }
   S.CallMode = false;
   if (number && keep.TakeNumber(*number)) return true;
-  value = keep.TakeCurrent();
+  keep.TakeCurrentInto(value);
   return false;
 }
 
