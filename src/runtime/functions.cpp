@@ -359,14 +359,16 @@ void CmdReturn(Call& c) {
   bool has_call = false;
   for (int i = st.Count() - 1; i >= 0 && !has_call; --i) has_call = IsCallKind(st.At(i)->Kind);
   if (!has_call && st.SavedCount() == 0) in.Raise(SJ("「戻る」べき場所がありません。"));
-  TRunControl r;
-  while (st.Pop(r)) {
-    if (IsCallKind(r.Kind)) {
-      in.S.ExecPos = r.ReturnPos;
-      in.S.SourceName = r.SavedSource;
+  // (Each record is read where it stands and then dropped.)
+  while (TRunControl* r = st.Top()) {
+    if (IsCallKind(r->Kind)) {
+      in.S.SourceName = r->SavedSource;
+      in.S.ExecPos = std::move(r->ReturnPos);
+      st.DropTop();
       return;
     }
-    Discard(in, r);
+    Discard(in, *r);
+    st.DropTop();
   }
   in.S.ExecPos = TPos();
 }
