@@ -669,24 +669,21 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
 bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+  // (Set aside first: reading the arguments does not touch the stack.)
+  ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
-  std::vector<std::string> read;
   if (Statements) record = Statements->FindArguments(p);
   if (record) {
     p += record->bytes.size();
-  } else {
-    const char* open = p;
-    std::string content = ReadGroup(p);
-    read = SplitArguments(*this, content);
-    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
-        content.find_first_of("\r\n") == std::string::npos)
-      Statements->RememberArguments(open, p, read);
-  }
-  ArgsAside aside(*this);
-  if (record) {
     for (size_t i = 0; i < record->args.size(); ++i)
       PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i]);
   } else {
+    const char* open = p;
+    std::string content = ReadGroup(p);
+    std::vector<std::string> read = SplitArguments(*this, content);
+    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
+        content.find_first_of("\r\n") == std::string::npos)
+      Statements->RememberArguments(open, p, read);
     for (const std::string& arg : read) PushArgument(*this, arg);
   }
   SoreKeeper keep(*this);
