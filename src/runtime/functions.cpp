@@ -210,9 +210,10 @@ struct SourceNameOfLabel {
 // Runs the label's statements nested until its 戻る or the end of its text; the
 // source name is the label's owner meanwhile. CallMode must be off.
 void RunLabelBody(Interpreter& in, THashNode* label) {
-  TPos start = LabelPos(in, label);
-  SourceNameOfLabel source(in, label->More().Owner);
-  in.RunNested(start);
+  const THashNodeMore& more = label->More();
+  if (!more.RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
+  SourceNameOfLabel source(in, more.Owner);
+  in.RunNested(TPos(more.RefPos, more.RefText));
 }
 
 void RunLabelNested(Interpreter& in, THashNode* label) {
