@@ -45,6 +45,13 @@ size_t SlotCount(const std::string& tmpl) {
   return n;
 }
 
+// The slots of the template, counted up to `most` at most.
+size_t SlotsUpTo(const std::string& tmpl, size_t most) {
+  size_t n = 0;
+  for (size_t i = 0; i < tmpl.size() && n < most; ++i) n += tmpl[i] == '?';
+  return n;
+}
+
 TPos LabelPos(Interpreter& in, THashNode* label) {
   if (!label->More().RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
   return TPos(label->More().RefPos, label->More().RefText);
@@ -90,7 +97,7 @@ void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* re
 // arguments written as words be read from the words they name.
 void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr) {
   in.Bind(label);
-  size_t n = std::min(SlotCount(label->More().Template), in.S.ArgStack.Count());
+  size_t n = SlotsUpTo(label->More().Template, in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
   // Slot k holds argument k when the call passed one for each slot.
   if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
