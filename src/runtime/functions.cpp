@@ -45,6 +45,13 @@ size_t SlotCount(const std::string& tmpl) {
   return n;
 }
 
+// The slots of the template, counted up to `most` at most.
+size_t SlotsUpTo(const std::string& tmpl, size_t most) {
+  size_t n = 0;
+  for (size_t i = 0; i < tmpl.size() && n < most; ++i) n += tmpl[i] == '?';
+  return n;
+}
+
 TPos LabelPos(Interpreter& in, THashNode* label) {
   if (!label->More().RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
   return TPos(label->More().RefPos, label->More().RefText);
@@ -58,6 +65,14 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
+// How an argument of a record was read, kept in its callee slot when the
+// reading cannot change: nothing in it is a word before "(" (such an argument
+// never uses that slot otherwise, and no word table has these generations).
+// A number literal is pushed as written too.
+constexpr uint64_t kPushedAsWritten = ~uint64_t{0};
+constexpr uint64_t kPushedNumber = ~uint64_t{0} - 1;
+constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 2;
+
 // The value of the argument `item` pushed for slot k of a call whose
 // arguments were read from `record`, in place of the item: a number as
 // written is itself (what evaluating it gives, without the copy); an argument
@@ -65,7 +80,13 @@ void Discard(Interpreter& in, const TRunControl& r) {
 // with the record (see Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
-  if (!as_written && in.ReadsAsNumberLiteral(item)) return;
+  if (as_written && record->callees[k].generation == kPushedNumber && in.Expressions) {
+    SetTypeMark(in.S.SoreType, "e");  // (as ReadsAsNumberLiteral below finds it)
+    return;
+  }
+  // (Evaluate reads a text that starts with a digit or "-" as a number first.)
+  const bool number_first = !as_written || (item[0] >= '0' && item[0] <= '9') || item[0] == '-';
+  if (number_first && in.ReadsAsNumberLiteral(item)) return;
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
@@ -76,16 +97,27 @@ void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* re
 // arguments written as words be read from the words they name.
 void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr) {
   in.Bind(label);
-  size_t n = std::min(SlotCount(label->More().Template), in.S.ArgStack.Count());
+  size_t n = SlotsUpTo(label->More().Template, in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
+  // Slot k holds argument k when the call passed one for each slot.
+  if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
+  if (n == stack.size()) {
+    // The stack holds the arguments alone (a call's usual case): its items
+    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    std::vector<std::string> values;
+    values.swap(stack);
+    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+    values.swap(in.S.FuncArgs.Items());
+    values.clear();
+    if (stack.capacity() == 0) stack.swap(values);
+    return;
+  }
   // The values, first slot first (most labels take few arguments).
   std::array<std::string, 4> few;
   std::vector<std::string> many(n > few.size() ? n : 0);
   std::string* values = n > few.size() ? many.data() : few.data();
   for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
   stack.resize(stack.size() - n);
-  // Slot k holds argument k when the call passed one for each slot.
-  if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
   for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
   in.S.FuncArgs.Clear();
   for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
@@ -123,6 +155,12 @@ struct SoreKeeper {
   }
   // それ's value now, taken: the caller's value replaces it on exit anyway.
   std::string TakeCurrent() { return sore ? std::move(sore->ValueToWrite()) : std::string(); }
+  void TakeCurrentInto(std::string& out) {
+    if (sore)
+      out = std::move(sore->ValueToWrite());
+    else
+      out.clear();
+  }
   // それ's value now when it is a number typed so that was stored as one
   // (SetNumber): true with that number, its text not written.
   bool TakeNumber(Number& n) {
@@ -177,12 +215,17 @@ struct SourceNameOfLabel {
 };
 
 // Runs the label's statements nested until its 戻る or the end of its text; the
-// source name is the label's owner meanwhile.
+// source name is the label's owner meanwhile. CallMode must be off.
+void RunLabelBody(Interpreter& in, THashNode* label) {
+  const THashNodeMore& more = label->More();
+  if (!more.RefPos) in.Raise(msg::UndefinedLabel(), label->Name);
+  SourceNameOfLabel source(in, more.Owner);
+  in.RunNested(TPos(more.RefPos, more.RefText));
+}
+
 void RunLabelNested(Interpreter& in, THashNode* label) {
-  TPos start = LabelPos(in, label);
   CallModeOff mode(in);
-  SourceNameOfLabel source(in, label->More().Owner);
-  in.RunNested(start);
+  RunLabelBody(in, label);
 }
 
 // ---------------------------------------------------------------- call form
@@ -234,9 +277,23 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
 void PushArgument(Interpreter& in, const std::string& written,
                   std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
-  std::string trimmed;
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
                                      static_cast<unsigned char>(written.back()) <= 0x20);
+  if (callee && !blanks) {
+    if (callee->generation == kPushedAsWritten || callee->generation == kPushedNumber) {
+      in.S.ArgStack.Push(written);
+      return;
+    }
+    // A word before "(" that names nothing while the table is unchanged is
+    // no call: the argument goes on after the word and is evaluated whole.
+    if (callee->generation == kEvaluatedWhole ||
+        (!callee->word && callee->generation == in.S.Words.Generation())) {
+      std::string v = in.Evaluate(written, compiled);
+      in.S.ArgStack.Push(ValueItem(in, v));
+      return;
+    }
+  }
+  std::string trimmed;
   if (blanks) trimmed = Trim(written);
   const std::string& arg = blanks ? trimmed : written;
   const char* p = arg.c_str();
@@ -244,7 +301,10 @@ void PushArgument(Interpreter& in, const std::string& written,
   const char* end = arg.empty() ? p : OperandEnd(in, p, is_call, is_group, callee);
   const char* rest = end;
   Interpreter::SkipSpaces(rest);
+  // (A callee slot still unused after the reading: no word before "(".)
+  const bool fixed = callee && !blanks && callee->generation == 0;
   if (*rest != '\0' || is_group) {
+    if (fixed) callee->generation = kEvaluatedWhole;
     std::string v = in.Evaluate(arg, compiled);
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
@@ -256,6 +316,8 @@ void PushArgument(Interpreter& in, const std::string& written,
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
   }
+  if (fixed && end == arg.c_str() + arg.size())
+    callee->generation = IsNumberLiteral(arg) ? kPushedNumber : kPushedAsWritten;
   in.S.ArgStack.Push(std::string(p, end));
 }
 
@@ -305,14 +367,16 @@ void CmdReturn(Call& c) {
   bool has_call = false;
   for (int i = st.Count() - 1; i >= 0 && !has_call; --i) has_call = IsCallKind(st.At(i)->Kind);
   if (!has_call && st.SavedCount() == 0) in.Raise(SJ("「戻る」べき場所がありません。"));
-  TRunControl r;
-  while (st.Pop(r)) {
-    if (IsCallKind(r.Kind)) {
-      in.S.ExecPos = r.ReturnPos;
-      in.S.SourceName = r.SavedSource;
+  // (Each record is read where it stands and then dropped.)
+  while (TRunControl* r = st.Top()) {
+    if (IsCallKind(r->Kind)) {
+      in.S.SourceName = r->SavedSource;
+      in.S.ExecPos = std::move(r->ReturnPos);
+      st.DropTop();
       return;
     }
-    Discard(in, r);
+    Discard(in, *r);
+    st.DropTop();
   }
   in.S.ExecPos = TPos();
 }
@@ -613,24 +677,21 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
 bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+  // (Set aside first: reading the arguments does not touch the stack.)
+  ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
-  std::vector<std::string> read;
   if (Statements) record = Statements->FindArguments(p);
   if (record) {
     p += record->bytes.size();
-  } else {
-    const char* open = p;
-    std::string content = ReadGroup(p);
-    read = SplitArguments(*this, content);
-    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
-        content.find_first_of("\r\n") == std::string::npos)
-      Statements->RememberArguments(open, p, read);
-  }
-  ArgsAside aside(*this);
-  if (record) {
     for (size_t i = 0; i < record->args.size(); ++i)
       PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i]);
   } else {
+    const char* open = p;
+    std::string content = ReadGroup(p);
+    std::vector<std::string> read = SplitArguments(*this, content);
+    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
+        content.find_first_of("\r\n") == std::string::npos)
+      Statements->RememberArguments(open, p, read);
     for (const std::string& arg : read) PushArgument(*this, arg);
   }
   SoreKeeper keep(*this);
@@ -638,13 +699,14 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
     if (!w->More().Template.empty()) TakeArguments(*this, w, record.get());
-    RunLabelNested(*this, w);
+    S.CallMode = false;
+    RunLabelBody(*this, w);
   } else {
     ExecuteWord(w);
   }
   S.CallMode = false;
   if (number && keep.TakeNumber(*number)) return true;
-  value = keep.TakeCurrent();
+  keep.TakeCurrentInto(value);
   return false;
 }
 

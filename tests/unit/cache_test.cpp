@@ -185,6 +185,31 @@ TEST_F(CacheTest, ALabelArgumentWrittenAsAWordBeforeParentheses) {
   EXPECT_EQ(o.values[0], "<G><3><7>,<G><3><2=二\r\n7=>,<G><3><2=二\r\n7=>,") << o.log;
 }
 
+TEST_F(CacheTest, ALabelArgumentWrittenAsAWordThatNamesALabelFromTheSecondPass) {
+  // 倍(I) names nothing in the first pass (the argument is evaluated whole)
+  // and a label included then from the second pass on (a call); with blanks
+  // around it, the same. 倍 alone is pushed as written and read by the label.
+  std::filesystem::path inc = std::filesystem::temp_directory_path() /
+                              ("sorane_cache_arg_" + std::to_string(getpid()) + ".srn");
+  WriteRaw(inc, Utf8ToSjis("*倍\r\nそれは、I*2\r\n戻る\r\n"));
+  std::string script = std::string(
+                           "「フ」を、「?の」で、関数定義\n"
+                           "結果は、「」\n"
+                           "Iを、1から、3まで、繰り返す(\n"
+                           "  結果は、結果&フ(倍(I))&フ( 倍(I) )&フ(倍)&「,」\n"
+                           "  もし、I=1ならば、「") +
+                       inc.string() +
+                       "」を、取り込む\n"
+                       ")\n"
+                       "終わる\n"
+                       "*フ\n"
+                       "それは、「<」&引数取得&「>」\n"
+                       "戻る\n";
+  Outcome o = Both(script.c_str(), {"結果"});
+  std::filesystem::remove(inc);
+  EXPECT_EQ(o.values[0], "<倍><倍><倍>,<4><4><4>,<6><6><6>,") << o.log;
+}
+
 TEST_F(CacheTest, NumbersPushedAsTheirValuesAndReadAgainByACommand) {
   // INT and 文字数 read the value of their argument, pushed as its text: whole,
   // with a fraction, negative, written with an exponent, and text that only
