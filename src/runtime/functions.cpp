@@ -65,14 +65,6 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
-// How an argument of a record was read, kept in its callee slot when the
-// reading cannot change: nothing in it is a word before "(" (such an argument
-// never uses that slot otherwise, and no word table has these generations).
-// A number literal is pushed as written too.
-constexpr uint64_t kPushedAsWritten = ~uint64_t{0};
-constexpr uint64_t kPushedNumber = ~uint64_t{0} - 1;
-constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 2;
-
 // The value of the argument `item` pushed for slot k of a call whose
 // arguments were read from `record`, in place of the item: a number as
 // written is itself (what evaluating it gives, without the copy); an argument
@@ -80,7 +72,7 @@ constexpr uint64_t kEvaluatedWhole = ~uint64_t{0} - 2;
 // with the record (see Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
   const bool as_written = record && record->args[k] == item;
-  if (as_written && record->callees[k].generation == kPushedNumber && in.Expressions) {
+  if (as_written && record->readings[k] == ArgumentReading::kNumber && in.Expressions) {
     SetTypeMark(in.S.SoreType, "e");  // (as ReadsAsNumberLiteral below finds it)
     return;
   }
@@ -274,19 +266,22 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
+// `compiled`, `callee` and `reading` are the argument's slots in the record
+// of the call's arguments, when it has one.
 void PushArgument(Interpreter& in, const std::string& written,
-                  std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr) {
+                  std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
+                  ArgumentReading* reading = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
   bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
                                      static_cast<unsigned char>(written.back()) <= 0x20);
-  if (callee && !blanks) {
-    if (callee->generation == kPushedAsWritten || callee->generation == kPushedNumber) {
+  if (reading && !blanks) {
+    if (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) {
       in.S.ArgStack.Push(written);
       return;
     }
     // A word before "(" that names nothing while the table is unchanged is
     // no call: the argument goes on after the word and is evaluated whole.
-    if (callee->generation == kEvaluatedWhole ||
+    if (*reading == ArgumentReading::kEvaluatedWhole ||
         (!callee->word && callee->generation == in.S.Words.Generation())) {
       std::string v = in.Evaluate(written, compiled);
       in.S.ArgStack.Push(ValueItem(in, v));
@@ -302,9 +297,9 @@ void PushArgument(Interpreter& in, const std::string& written,
   const char* rest = end;
   Interpreter::SkipSpaces(rest);
   // (A callee slot still unused after the reading: no word before "(".)
-  const bool fixed = callee && !blanks && callee->generation == 0;
+  const bool fixed = reading && !blanks && callee->generation == 0;
   if (*rest != '\0' || is_group) {
-    if (fixed) callee->generation = kEvaluatedWhole;
+    if (fixed) *reading = ArgumentReading::kEvaluatedWhole;
     std::string v = in.Evaluate(arg, compiled);
     in.S.ArgStack.Push(ValueItem(in, v));
     return;
@@ -317,7 +312,7 @@ void PushArgument(Interpreter& in, const std::string& written,
     return;
   }
   if (fixed && end == arg.c_str() + arg.size())
-    callee->generation = IsNumberLiteral(arg) ? kPushedNumber : kPushedAsWritten;
+    *reading = IsNumberLiteral(arg) ? ArgumentReading::kNumber : ArgumentReading::kAsWritten;
   in.S.ArgStack.Push(std::string(p, end));
 }
 
@@ -684,7 +679,8 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   if (record) {
     p += record->bytes.size();
     for (size_t i = 0; i < record->args.size(); ++i)
-      PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i]);
+      PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i],
+                   &record->readings[i]);
   } else {
     const char* open = p;
     std::string content = ReadGroup(p);

@@ -109,6 +109,15 @@ struct BlockRecord {
   std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
 };
 
+// How an argument of a call form reads, once that cannot change (nothing in
+// it is a word before "(", whose meaning changes with the word table).
+enum class ArgumentReading : uint8_t {
+  kUnknown,
+  kAsWritten,       // pushed as written
+  kNumber,          // a number literal, pushed as written
+  kEvaluatedWhole,  // evaluated as one expression
+};
+
 // The arguments written in the parentheses of a call, split at their commas
 // (not when they span lines: reading those sets the line number).
 struct ArgumentsRecord {
@@ -121,6 +130,7 @@ struct ArgumentsRecord {
   mutable std::vector<PlainWord> words;
   // For each argument written as a word before "(": what that word names.
   mutable std::vector<WordHint> callees;
+  mutable std::vector<ArgumentReading> readings;
 };
 
 struct AssignmentRecord {
@@ -251,6 +261,7 @@ class StatementCache {
     r->compiled.resize(r->args.size());
     r->words.resize(r->args.size());
     r->callees.resize(r->args.size());
+    r->readings.resize(r->args.size());
     SlotFor(arguments_, at) = std::move(r);
   }
 
