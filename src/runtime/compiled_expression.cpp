@@ -1035,7 +1035,7 @@ class Runner {
 
   void RunCall(THashNode* f, const char* paren, std::string& value, std::string& type) {
     committed_ = true;
-    value = in_.FunctionCall(f, paren);
+    in_.FunctionCall(f, paren, value, nullptr);
     type = in_.S.SoreType;
   }
 
