@@ -94,10 +94,6 @@ inline bool WholeBelow1e15(Number v, int64_t& whole) {
   return static_cast<double>(whole) == d;
 }
 
-// The integer a text is when it is written as the format writes one (at most
-// 15 digits, no leading zero, no "-0"): that integer.
-inline bool WrittenWhole(std::string_view v, int64_t& out);
-
 // Truncation toward zero that saturates at the integer's range; NaN gives 0.
 int32_t ToInt32(Number v);
 int64_t ToInt64(Number v);
@@ -154,6 +150,8 @@ inline bool ReadDecimalDigits(std::string_view digits, long long& out) {
   return true;
 }
 
+// The integer a text is when it is written as the format writes one (at most
+// 15 digits, no leading zero, no "-0"): that integer.
 inline bool WrittenWhole(std::string_view v, int64_t& out) {
   size_t i = !v.empty() && v[0] == '-' ? 1 : 0;
   size_t digits = v.size() - i;
