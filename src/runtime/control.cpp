@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,6 +176,67 @@ class BlockSeal {
   std::shared_ptr<TBlockText> block_;
   uint32_t at_;
 };
+
+// Storage for seals: one is made and dropped at every pass of a block nested
+// in a copy, so the storage of dropped ones is kept (a few per thread) for the
+// next instead of going back to the heap.
+template <class T>
+struct KeptStorage {
+  using value_type = T;
+  KeptStorage() = default;
+  template <class U>
+  KeptStorage(const KeptStorage<U>&) noexcept {}
+  T* allocate(size_t n) {
+    Kept& kept = Free();
+    if (n == 1 && kept.head) {
+      Node* node = kept.head;
+      kept.head = node->next;
+      --kept.count;
+      node->~Node();
+      return static_cast<T*>(static_cast<void*>(node));
+    }
+    return static_cast<T*>(::operator new(n * sizeof(T)));
+  }
+  void deallocate(T* block, size_t n) noexcept {
+    Kept& kept = Free();
+    if (n == 1 && kept.count < kKept) {
+      kept.head = new (static_cast<void*>(block)) Node{kept.head};
+      ++kept.count;
+      return;
+    }
+    ::operator delete(block);
+  }
+  template <class U>
+  bool operator==(const KeptStorage<U>&) const noexcept {
+    return true;
+  }
+
+ private:
+  static_assert(sizeof(T) >= sizeof(void*));
+  struct Node {
+    Node* next;
+  };
+  struct Kept {
+    Node* head = nullptr;
+    size_t count = 0;
+    ~Kept() {
+      while (Node* node = head) {
+        head = node->next;
+        ::operator delete(static_cast<void*>(node));
+      }
+    }
+  };
+  static Kept& Free() {
+    thread_local Kept kept;
+    return kept;
+  }
+  static constexpr size_t kKept = 64;
+};
+
+std::shared_ptr<void> MakeSeal(const std::shared_ptr<TBlockText>& block, const char* end) {
+  return std::allocate_shared<BlockSeal>(KeptStorage<BlockSeal>(), block,
+                                         static_cast<uint32_t>(end - block->text.data()));
+}
 
 // The end of the text a position points into.
 const char* TextEnd(const TPos& pos) {
@@ -1116,8 +1178,7 @@ void Interpreter::RunBlock(TRunControl&& r) {
   if (!r.Body) r.Body = EmptyText();
   const char* begin = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
   if (r.Block && !r.Seal && r.BodyEnd != r.Block->text.data() + r.Block->length)
-    r.Seal = std::make_shared<BlockSeal>(r.Block,
-                                         static_cast<uint32_t>(r.BodyEnd - r.Block->text.data()));
+    r.Seal = MakeSeal(r.Block, r.BodyEnd);
   TPos start(begin, r.Body);
   S.RunStack.Push(std::move(r));
   S.ExecPos = std::move(start);
