@@ -671,6 +671,46 @@ void SetCondResultOf(Interpreter& in, const std::string& condition,
 
 }  // namespace
 
+static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
+                            const char*& p);
+static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
+                                const char* text_end);
+
+// The block of a recorded もし chosen to run, at p, when it runs in place in
+// the running copy or was read here before: its record of `kind` is made on
+// the stack itself and left to the position after the statement, `exit`,
+// with the line number `exit_line`. False, with nothing changed, for a block
+// that is read as usual.
+static bool EnterRecordedBlock(Interpreter& in, RunKind kind, const char* p, const char* exit,
+                               int exit_line) {
+  TSoraneBase& S = in.S;
+  TRunControlStack& stack = S.RunStack;
+  TRunControl& r = stack.Emplace();
+  try {
+    const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
+    const char* after = p;
+    if (!(*p == '(' && ReadNestedBlock(in, below, r, after)) &&
+        !RecordedCopy(in, r, p, TextEnd(S.ExecPos))) {
+      stack.DropTop();
+      return false;
+    }
+    // (A branch record is left through its ExitPos; its ReturnPos is not read.)
+    r.Kind = kind;
+    r.SavedSource = S.SourceName;
+    S.ExecPos.p = exit;
+    SetNotedLine(in, exit_line);
+    r.ExitPos = S.ExecPos;
+    if (r.Block && r.BodyEnd != r.Block->text.data() + r.Block->length)
+      r.Seal = MakeSeal(r.Block, r.BodyEnd);
+  } catch (...) {
+    stack.DropTop();
+    throw;
+  }
+  S.ExecPos.text = r.Body;
+  S.ExecPos.p = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
+  return true;
+}
+
 // A もし statement whose record holds at the position: the condition is
 // calculated from its operator form, and only the chosen block is read. The
 // line number is set as reading the statement would set it at each point.
@@ -690,14 +730,13 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     in.Branches(true);
     return;
   }
-  TRunControl block;
+  RunKind kind = kRunThen;
   uint32_t block_at = 0;
   if (S.CondResult == 1 && r.has_then) {
-    block.Kind = kRunThen;
     block_at = r.then_at;
     SetNotedLine(in, r.then_line);
   } else if (S.CondResult == 0 && r.has_else) {
-    block.Kind = kRunElse;
+    kind = kRunElse;
     block_at = r.else_at;
     SetNotedLine(in, r.else_line);
   } else {
@@ -706,6 +745,12 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
+  if (EnterRecordedBlock(in, kind, at + block_at, at + r.end, r.end_line)) {
+    S.CondResult = -1;
+    return;
+  }
+  TRunControl block;
+  block.Kind = kind;
   block.SavedSource = S.SourceName;
   ReadBlockFrom(in, block, at + block_at, nullptr);
   S.ExecPos.p = at + r.end;
@@ -954,7 +999,6 @@ void CmdWait(Call& c) {
 // ---------------------------------------------------------------- interface
 
 void Interpreter::CheckRunControl() {
-  if (Expressions && NextPassInPlace(*this)) return;
   // The end of a branch: on after the もし statement (what LeaveBlock does,
   // without taking the record off first).
   if (TRunControl* top = S.RunStack.Top();
@@ -963,6 +1007,7 @@ void Interpreter::CheckRunControl() {
     S.RunStack.DropTop();
     return;
   }
+  if (Expressions && NextPassInPlace(*this)) return;
   TRunControl r;
   if (!S.RunStack.Pop(r)) return;
   // A pass that fails leaves its construct: the run goes on after it (when the
@@ -980,10 +1025,11 @@ void Interpreter::CheckRunControl() {
   }
 }
 
-// A block nested in the block copy that is running: the group at p, read in
-// place when it spans lines. p moves past its ')'.
-static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
-  TRunControl* top = in.S.RunStack.Top();
+// A block nested in the block copy that is running (the copy of `top`, the
+// record below the new one): the group at p, read in place when it spans
+// lines. p moves past its ')'.
+static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
+                            const char*& p) {
   if (!top || !top->Block || top->Body.get() != in.S.ExecPos.text.get()) return false;
   TBlockText& b = *top->Block;
   const char* base = b.text.data();
@@ -1032,19 +1078,20 @@ Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) 
 }
 
 // A block that was read at p before: a copy of it that nothing holds any more
-// (or a new one) becomes the block, and p moves past it, as reading it would.
-// False when the block was not read here before.
-static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
-                              const char* text_end) {
-  if (!in.Statements) return false;
+// (or a new one) becomes the block text of r (its Body and, for a block
+// spanning lines, BodyBegin, BodyEnd and Block). Returns the position after
+// the block, as reading it would leave it; null when the block was not read
+// here before.
+static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
+                                const char* text_end) {
+  if (!in.Statements) return nullptr;
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
-  if (!b) return false;
+  if (!b) return nullptr;
   int line = ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo);
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
   std::string_view content(b->bytes);
   content =
       b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
-  r.ReturnPos = in.S.ExecPos.At(b->group ? p + 1 : p);
   if (b->one_line) {
     LineMark mark(line);
     std::shared_ptr<const std::string> copy =
@@ -1075,6 +1122,17 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
     r.BodyEnd = r.BodyBegin + block->length;
     r.Block = std::move(block);
   }
+  return after;
+}
+
+// A block that was read at p before becomes the block of r (see RecordedCopy),
+// and p moves past it, as reading it would. False when the block was not read
+// here before.
+static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
+                              const char* text_end) {
+  const char* after = RecordedCopy(in, r, p, text_end);
+  if (!after) return false;
+  r.ReturnPos = in.S.ExecPos.At(*p == '(' ? p + 1 : p);
   p = after;
   r.ExitPos = in.S.ExecPos.At(p);
   in.S.ExecPos = r.ExitPos;
@@ -1110,7 +1168,7 @@ void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes) {
 void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes) {
   TSoraneBase& S = in.S;
   const char* start = p;
-  if (*p == '(' && ReadNestedBlock(in, r, p)) {
+  if (*p == '(' && ReadNestedBlock(in, S.RunStack.Top(), r, p)) {
     r.ReturnPos = S.ExecPos.At(start + 1);
     r.ExitPos = S.ExecPos.At(p);
     S.ExecPos = r.ExitPos;
