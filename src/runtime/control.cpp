@@ -1087,13 +1087,12 @@ static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
   if (!in.Statements) return nullptr;
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
   if (!b) return nullptr;
-  int line = ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo);
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
   std::string_view content(b->bytes);
   content =
       b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
   if (b->one_line) {
-    LineMark mark(line);
+    LineMark mark(ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
     std::shared_ptr<const std::string> copy =
         FreeCopy(b->lines, mark.View(), [](const std::string& t) { return std::string_view(t); });
     if (!copy) {
@@ -1106,8 +1105,12 @@ static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
     }
     r.Body = std::move(copy);
   } else {
-    // The mark of the last line, after the NUL that ends the copy.
-    int last_line = ProbedLineOf(&b->last_line, after, text_end, line);
+    // The mark of the last line, after the NUL that ends the copy. (The line
+    // of the block's start only stands in when no mark follows the block.)
+    int last_line = b->last_line.Holds(after, TextBounds{after, text_end})
+                        ? b->last_line.line
+                        : ProbedLineOf(&b->last_line, after, text_end,
+                                       ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
     std::shared_ptr<TBlockText> block =
         FreeCopy(b->copies, LineMark(last_line).View(),
                  [](const TBlockText& t) { return std::string_view(t.text); });
