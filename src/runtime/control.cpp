@@ -998,6 +998,27 @@ void CmdWait(Call& c) {
 
 // ---------------------------------------------------------------- interface
 
+// The end of a block whose record is taken off the stack: its pass function
+// repeats, leaves or returns. (Kept out of CheckRunControl, whose common cases
+// then need no room for a record.)
+[[gnu::noinline]] static void PassOfTop(Interpreter& in) {
+  TRunControl r;
+  if (!in.S.RunStack.Pop(r)) return;
+  // A pass that fails leaves its construct: the run goes on after it (when the
+  // error is ignored or handled), never at the end of a copy without a record.
+  TPos leave = IsCallKind(r.Kind) ? r.ReturnPos : r.ExitPos;
+  try {
+    PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
+    if (!pass)
+      in.Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
+    pass(in, std::move(r));
+  } catch (const ESorane& e) {
+    in.S.ExecPos = std::move(leave);
+    Rewrap(in, e, SJ("実行制御でエラー。"),
+           SJ(".制御スタック：") + std::to_string(in.S.RunStack.Count()));
+  }
+}
+
 void Interpreter::CheckRunControl() {
   // The end of a branch: on after the もし statement (what LeaveBlock does,
   // without taking the record off first).
@@ -1008,21 +1029,7 @@ void Interpreter::CheckRunControl() {
     return;
   }
   if (Expressions && NextPassInPlace(*this)) return;
-  TRunControl r;
-  if (!S.RunStack.Pop(r)) return;
-  // A pass that fails leaves its construct: the run goes on after it (when the
-  // error is ignored or handled), never at the end of a copy without a record.
-  TPos leave = IsCallKind(r.Kind) ? r.ReturnPos : r.ExitPos;
-  try {
-    PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
-    if (!pass)
-      Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
-    pass(*this, std::move(r));
-  } catch (const ESorane& e) {
-    S.ExecPos = std::move(leave);
-    Rewrap(*this, e, SJ("実行制御でエラー。"),
-           SJ(".制御スタック：") + std::to_string(S.RunStack.Count()));
-  }
+  PassOfTop(*this);
 }
 
 // A block nested in the block copy that is running (the copy of `top`, the
