@@ -457,8 +457,10 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 // the first calculation): true with a number result in `number`, its text not
 // written (the type mark set as the text would set it); false with any other
 // result in `text`.
-bool CalculateCondition(Interpreter& in, const std::string& condition,
-                        std::shared_ptr<void>& compiled, std::string& text, Number& number) {
+// (Inlined into its two callers: a もし pass pays no call for it.)
+[[gnu::always_inline]] inline bool CalculateCondition(Interpreter& in, const std::string& condition,
+                                                      std::shared_ptr<void>& compiled,
+                                                      std::string& text, Number& number) {
   NumberResult result;
   if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
     if (!result.given) return false;
