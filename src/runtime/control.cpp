@@ -701,13 +701,15 @@ static bool EnterRecordedBlock(Interpreter& in, RunKind kind, const char* p, con
     r.SavedSource = S.SourceName;
     S.ExecPos.p = exit;
     SetNotedLine(in, exit_line);
-    r.ExitPos = S.ExecPos;
     if (r.Block && r.BodyEnd != r.Block->text.data() + r.Block->length)
       r.Seal = MakeSeal(r.Block, r.BodyEnd);
   } catch (...) {
     stack.DropTop();
     throw;
   }
+  // The record takes over the text the position leaves.
+  r.ExitPos.p = exit;
+  r.ExitPos.text = std::move(S.ExecPos.text);
   S.ExecPos.text = r.Body;
   S.ExecPos.p = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
   return true;
@@ -1053,11 +1055,9 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
   return true;
 }
 
-// The line of position p, as LineOf reads it, taken from `probe` when the bytes
-// up to the line mark are those it was read from; else read, and the probe
-// (when given) remembers it.
-static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fallback) {
-  if (probe && probe->Holds(p, TextBounds{p, end})) return probe->line;
+// The line of position p, read by LineOf; the probe (when given) remembers it.
+[[gnu::noinline]] static int ReadLineOf(LineProbe* probe, const char* p, const char* end,
+                                        int fallback) {
   const char* mark_end = nullptr;
   int line = Interpreter::LineOf(p, end, fallback, &mark_end);
   if (probe) {
@@ -1068,6 +1068,15 @@ static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fa
     }
   }
   return line;
+}
+
+// The line of position p, as LineOf reads it, taken from `probe` when the bytes
+// up to the line mark are those it was read from; else read, and the probe
+// (when given) remembers it.
+[[gnu::always_inline]] static inline int ProbedLineOf(LineProbe* probe, const char* p,
+                                                      const char* end, int fallback) {
+  if (probe && probe->Holds(p, TextBounds{p, end})) return probe->line;
+  return ReadLineOf(probe, p, end, fallback);
 }
 
 // A copy among `copies` that nothing else holds and that ends with `mark`.
