@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,6 +176,67 @@ class BlockSeal {
   std::shared_ptr<TBlockText> block_;
   uint32_t at_;
 };
+
+// Storage for seals: one is made and dropped at every pass of a block nested
+// in a copy, so the storage of dropped ones is kept (a few per thread) for the
+// next instead of going back to the heap.
+template <class T>
+struct KeptStorage {
+  using value_type = T;
+  KeptStorage() = default;
+  template <class U>
+  KeptStorage(const KeptStorage<U>&) noexcept {}
+  T* allocate(size_t n) {
+    Kept& kept = Free();
+    if (n == 1 && kept.head) {
+      Node* node = kept.head;
+      kept.head = node->next;
+      --kept.count;
+      node->~Node();
+      return static_cast<T*>(static_cast<void*>(node));
+    }
+    return static_cast<T*>(::operator new(n * sizeof(T)));
+  }
+  void deallocate(T* block, size_t n) noexcept {
+    Kept& kept = Free();
+    if (n == 1 && kept.count < kKept) {
+      kept.head = new (static_cast<void*>(block)) Node{kept.head};
+      ++kept.count;
+      return;
+    }
+    ::operator delete(block);
+  }
+  template <class U>
+  bool operator==(const KeptStorage<U>&) const noexcept {
+    return true;
+  }
+
+ private:
+  static_assert(sizeof(T) >= sizeof(void*));
+  struct Node {
+    Node* next;
+  };
+  struct Kept {
+    Node* head = nullptr;
+    size_t count = 0;
+    ~Kept() {
+      while (Node* node = head) {
+        head = node->next;
+        ::operator delete(static_cast<void*>(node));
+      }
+    }
+  };
+  static Kept& Free() {
+    thread_local Kept kept;
+    return kept;
+  }
+  static constexpr size_t kKept = 64;
+};
+
+std::shared_ptr<void> MakeSeal(const std::shared_ptr<TBlockText>& block, const char* end) {
+  return std::allocate_shared<BlockSeal>(KeptStorage<BlockSeal>(), block,
+                                         static_cast<uint32_t>(end - block->text.data()));
+}
 
 // The end of the text a position points into.
 const char* TextEnd(const TPos& pos) {
@@ -395,8 +457,10 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 // the first calculation): true with a number result in `number`, its text not
 // written (the type mark set as the text would set it); false with any other
 // result in `text`.
-bool CalculateCondition(Interpreter& in, const std::string& condition,
-                        std::shared_ptr<void>& compiled, std::string& text, Number& number) {
+// (Inlined into its two callers: a もし pass pays no call for it.)
+[[gnu::always_inline]] inline bool CalculateCondition(Interpreter& in, const std::string& condition,
+                                                      std::shared_ptr<void>& compiled,
+                                                      std::string& text, Number& number) {
   NumberResult result;
   if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
     if (!result.given) return false;
@@ -609,6 +673,48 @@ void SetCondResultOf(Interpreter& in, const std::string& condition,
 
 }  // namespace
 
+static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
+                            const char*& p);
+static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
+                                const char* text_end);
+
+// The block of a recorded もし chosen to run, at p, when it runs in place in
+// the running copy or was read here before: its record of `kind` is made on
+// the stack itself and left to the position after the statement, `exit`,
+// with the line number `exit_line`. False, with nothing changed, for a block
+// that is read as usual.
+static bool EnterRecordedBlock(Interpreter& in, RunKind kind, const char* p, const char* exit,
+                               int exit_line) {
+  TSoraneBase& S = in.S;
+  TRunControlStack& stack = S.RunStack;
+  TRunControl& r = stack.Emplace();
+  try {
+    const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
+    const char* after = p;
+    if (!(*p == '(' && ReadNestedBlock(in, below, r, after)) &&
+        !RecordedCopy(in, r, p, TextEnd(S.ExecPos))) {
+      stack.DropTop();
+      return false;
+    }
+    // (A branch record is left through its ExitPos; its ReturnPos is not read.)
+    r.Kind = kind;
+    r.SavedSource = S.SourceName;
+    S.ExecPos.p = exit;
+    SetNotedLine(in, exit_line);
+    if (r.Block && r.BodyEnd != r.Block->text.data() + r.Block->length)
+      r.Seal = MakeSeal(r.Block, r.BodyEnd);
+  } catch (...) {
+    stack.DropTop();
+    throw;
+  }
+  // The record takes over the text the position leaves.
+  r.ExitPos.p = exit;
+  r.ExitPos.text = std::move(S.ExecPos.text);
+  S.ExecPos.text = r.Body;
+  S.ExecPos.p = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
+  return true;
+}
+
 // A もし statement whose record holds at the position: the condition is
 // calculated from its operator form, and only the chosen block is read. The
 // line number is set as reading the statement would set it at each point.
@@ -628,14 +734,13 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     in.Branches(true);
     return;
   }
-  TRunControl block;
+  RunKind kind = kRunThen;
   uint32_t block_at = 0;
   if (S.CondResult == 1 && r.has_then) {
-    block.Kind = kRunThen;
     block_at = r.then_at;
     SetNotedLine(in, r.then_line);
   } else if (S.CondResult == 0 && r.has_else) {
-    block.Kind = kRunElse;
+    kind = kRunElse;
     block_at = r.else_at;
     SetNotedLine(in, r.else_line);
   } else {
@@ -644,6 +749,12 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
+  if (EnterRecordedBlock(in, kind, at + block_at, at + r.end, r.end_line)) {
+    S.CondResult = -1;
+    return;
+  }
+  TRunControl block;
+  block.Kind = kind;
   block.SavedSource = S.SourceName;
   ReadBlockFrom(in, block, at + block_at, nullptr);
   S.ExecPos.p = at + r.end;
@@ -891,8 +1002,28 @@ void CmdWait(Call& c) {
 
 // ---------------------------------------------------------------- interface
 
+// The end of a block whose record is taken off the stack: its pass function
+// repeats, leaves or returns. (Kept out of CheckRunControl, whose common cases
+// then need no room for a record.)
+[[gnu::noinline]] static void PassOfTop(Interpreter& in) {
+  TRunControl r;
+  if (!in.S.RunStack.Pop(r)) return;
+  // A pass that fails leaves its construct: the run goes on after it (when the
+  // error is ignored or handled), never at the end of a copy without a record.
+  TPos leave = IsCallKind(r.Kind) ? r.ReturnPos : r.ExitPos;
+  try {
+    PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
+    if (!pass)
+      in.Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
+    pass(in, std::move(r));
+  } catch (const ESorane& e) {
+    in.S.ExecPos = std::move(leave);
+    Rewrap(in, e, SJ("実行制御でエラー。"),
+           SJ(".制御スタック：") + std::to_string(in.S.RunStack.Count()));
+  }
+}
+
 void Interpreter::CheckRunControl() {
-  if (Expressions && NextPassInPlace(*this)) return;
   // The end of a branch: on after the もし statement (what LeaveBlock does,
   // without taking the record off first).
   if (TRunControl* top = S.RunStack.Top();
@@ -901,27 +1032,15 @@ void Interpreter::CheckRunControl() {
     S.RunStack.DropTop();
     return;
   }
-  TRunControl r;
-  if (!S.RunStack.Pop(r)) return;
-  // A pass that fails leaves its construct: the run goes on after it (when the
-  // error is ignored or handled), never at the end of a copy without a record.
-  TPos leave = IsCallKind(r.Kind) ? r.ReturnPos : r.ExitPos;
-  try {
-    PassFn pass = r.Kind < std::size(kPasses) ? kPasses[r.Kind] : nullptr;
-    if (!pass)
-      Raise(msg::UnknownSystemError() + SJ("\"CheckRunControl\"で未定義の構文があります。"));
-    pass(*this, std::move(r));
-  } catch (const ESorane& e) {
-    S.ExecPos = std::move(leave);
-    Rewrap(*this, e, SJ("実行制御でエラー。"),
-           SJ(".制御スタック：") + std::to_string(S.RunStack.Count()));
-  }
+  if (Expressions && NextPassInPlace(*this)) return;
+  PassOfTop(*this);
 }
 
-// A block nested in the block copy that is running: the group at p, read in
-// place when it spans lines. p moves past its ')'.
-static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
-  TRunControl* top = in.S.RunStack.Top();
+// A block nested in the block copy that is running (the copy of `top`, the
+// record below the new one): the group at p, read in place when it spans
+// lines. p moves past its ')'.
+static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
+                            const char*& p) {
   if (!top || !top->Block || top->Body.get() != in.S.ExecPos.text.get()) return false;
   TBlockText& b = *top->Block;
   const char* base = b.text.data();
@@ -936,11 +1055,9 @@ static bool ReadNestedBlock(Interpreter& in, TRunControl& r, const char*& p) {
   return true;
 }
 
-// The line of position p, as LineOf reads it, taken from `probe` when the bytes
-// up to the line mark are those it was read from; else read, and the probe
-// (when given) remembers it.
-static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fallback) {
-  if (probe && probe->Holds(p, TextBounds{p, end})) return probe->line;
+// The line of position p, read by LineOf; the probe (when given) remembers it.
+[[gnu::noinline]] static int ReadLineOf(LineProbe* probe, const char* p, const char* end,
+                                        int fallback) {
   const char* mark_end = nullptr;
   int line = Interpreter::LineOf(p, end, fallback, &mark_end);
   if (probe) {
@@ -951,6 +1068,15 @@ static int ProbedLineOf(LineProbe* probe, const char* p, const char* end, int fa
     }
   }
   return line;
+}
+
+// The line of position p, as LineOf reads it, taken from `probe` when the bytes
+// up to the line mark are those it was read from; else read, and the probe
+// (when given) remembers it.
+[[gnu::always_inline]] static inline int ProbedLineOf(LineProbe* probe, const char* p,
+                                                      const char* end, int fallback) {
+  if (probe && probe->Holds(p, TextBounds{p, end})) return probe->line;
+  return ReadLineOf(probe, p, end, fallback);
 }
 
 // A copy among `copies` that nothing else holds and that ends with `mark`.
@@ -970,21 +1096,21 @@ Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) 
 }
 
 // A block that was read at p before: a copy of it that nothing holds any more
-// (or a new one) becomes the block, and p moves past it, as reading it would.
-// False when the block was not read here before.
-static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
-                              const char* text_end) {
-  if (!in.Statements) return false;
+// (or a new one) becomes the block text of r (its Body and, for a block
+// spanning lines, BodyBegin, BodyEnd and Block). Returns the position after
+// the block, as reading it would leave it; null when the block was not read
+// here before.
+static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
+                                const char* text_end) {
+  if (!in.Statements) return nullptr;
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
-  if (!b) return false;
-  int line = ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo);
+  if (!b) return nullptr;
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
   std::string_view content(b->bytes);
   content =
       b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
-  r.ReturnPos = in.S.ExecPos.At(b->group ? p + 1 : p);
   if (b->one_line) {
-    LineMark mark(line);
+    LineMark mark(ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
     std::shared_ptr<const std::string> copy =
         FreeCopy(b->lines, mark.View(), [](const std::string& t) { return std::string_view(t); });
     if (!copy) {
@@ -997,8 +1123,12 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
     }
     r.Body = std::move(copy);
   } else {
-    // The mark of the last line, after the NUL that ends the copy.
-    int last_line = ProbedLineOf(&b->last_line, after, text_end, line);
+    // The mark of the last line, after the NUL that ends the copy. (The line
+    // of the block's start only stands in when no mark follows the block.)
+    int last_line = b->last_line.Holds(after, TextBounds{after, text_end})
+                        ? b->last_line.line
+                        : ProbedLineOf(&b->last_line, after, text_end,
+                                       ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
     std::shared_ptr<TBlockText> block =
         FreeCopy(b->copies, LineMark(last_line).View(),
                  [](const TBlockText& t) { return std::string_view(t.text); });
@@ -1013,6 +1143,17 @@ static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
     r.BodyEnd = r.BodyBegin + block->length;
     r.Block = std::move(block);
   }
+  return after;
+}
+
+// A block that was read at p before becomes the block of r (see RecordedCopy),
+// and p moves past it, as reading it would. False when the block was not read
+// here before.
+static bool ReadRecordedBlock(Interpreter& in, TRunControl& r, const char*& p,
+                              const char* text_end) {
+  const char* after = RecordedCopy(in, r, p, text_end);
+  if (!after) return false;
+  r.ReturnPos = in.S.ExecPos.At(*p == '(' ? p + 1 : p);
   p = after;
   r.ExitPos = in.S.ExecPos.At(p);
   in.S.ExecPos = r.ExitPos;
@@ -1048,7 +1189,7 @@ void ReadBlockNoted(Interpreter& in, TRunControl& r, BranchNotes* notes) {
 void ReadBlockFrom(Interpreter& in, TRunControl& r, const char* p, BranchNotes* notes) {
   TSoraneBase& S = in.S;
   const char* start = p;
-  if (*p == '(' && ReadNestedBlock(in, r, p)) {
+  if (*p == '(' && ReadNestedBlock(in, S.RunStack.Top(), r, p)) {
     r.ReturnPos = S.ExecPos.At(start + 1);
     r.ExitPos = S.ExecPos.At(p);
     S.ExecPos = r.ExitPos;
@@ -1116,8 +1257,7 @@ void Interpreter::RunBlock(TRunControl&& r) {
   if (!r.Body) r.Body = EmptyText();
   const char* begin = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
   if (r.Block && !r.Seal && r.BodyEnd != r.Block->text.data() + r.Block->length)
-    r.Seal = std::make_shared<BlockSeal>(r.Block,
-                                         static_cast<uint32_t>(r.BodyEnd - r.Block->text.data()));
+    r.Seal = MakeSeal(r.Block, r.BodyEnd);
   TPos start(begin, r.Body);
   S.RunStack.Push(std::move(r));
   S.ExecPos = std::move(start);

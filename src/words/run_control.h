@@ -83,6 +83,8 @@ class TRunControlStack {
  public:
   void Push(const TRunControl& r) { current_.push_back(r); }
   void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
+  // A new empty record on top, to be filled in place.
+  TRunControl& Emplace() { return current_.emplace_back(); }
   bool Pop(TRunControl& out);
   // Removes the record on top (there is one).
   void DropTop() { current_.pop_back(); }

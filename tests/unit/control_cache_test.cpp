@@ -236,6 +236,62 @@ TEST(ControlCacheTest, ABranchOfARecursiveLabel) {
   EXPECT_EQ(o.values[0], "144") << o.log;
 }
 
+TEST(ControlCacheTest, BreakAndContinueInsideRecordedBranches) {
+  // 続ける and 抜ける leave the branch records made from a もし's record: in a
+  // loop, in a group run in place, and at the bottom of a label's own stack.
+  Outcome o = Both(
+      "「先へ」を、「?の」で、関数定義\n"
+      "結果は、「」\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  もし、I=2ならば、続ける\n"
+      "  もし、I=5ならば\n"
+      "    (結果は、結果&「b」\n"
+      "     抜ける)\n"
+      "  違えば、結果は、結果&I\n"
+      ")\n"
+      "結果は、結果&「;」\n"
+      "3回(\n"
+      "  もし、回数<3ならば\n"
+      "    (もし、回数=2ならば、続ける\n"
+      "     結果は、結果&回数)\n"
+      ")\n"
+      "Xは、先へ(1)\n"
+      "Xは、先へ(2)\n"
+      "戻る\n"
+      "*先へ\n"
+      "もし、1=1ならば、続ける\n"
+      "結果は、結果&「c」\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "134b;1cc") << o.log;
+}
+
+TEST(ControlCacheTest, GroupsRunInPlaceByARecursiveLabel) {
+  // Each call's loop runs its own copy of the block; the groups chosen in it
+  // run in place, sealed, while deeper calls seal the same groups in theirs.
+  Outcome o = Both(
+      "「再帰」を、「?の」で、関数定義\n"
+      "結果は、「」\n"
+      "深さは、0\n"
+      "Xは、再帰(2)\n"
+      "戻る\n"
+      "*再帰\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "2回(\n"
+      "  もし、Nの(深さ)>0ならば\n"
+      "    (結果は、結果&Nの(深さ)\n"
+      "     Xは、再帰(Nの(深さ)-1))\n"
+      "  違えば\n"
+      "    (結果は、結果&「.」\n"
+      "     結果は、結果&「,」)\n"
+      ")\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "21.,.,1.,.,21.,.,1.,.,") << o.log;
+}
+
 TEST(ControlCacheTest, JumpsIntoAndOutOfAChosenBlock) {
   // 飛ぶ finds its label inside the copy of the chosen block, at every pass.
   Outcome o = Both(
