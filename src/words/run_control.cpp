@@ -29,26 +29,23 @@ bool TRunControlStack::Get(size_t i, TRunControl& out) const {
 }
 
 void TRunControlStack::Save() {
-  saved_.push_back(std::move(current_));
-  current_.clear();
-  if (!spare_.empty()) {
-    current_.swap(spare_.back());
-    spare_.pop_back();
-  }
+  if (depth_ == levels_.size()) levels_.emplace_back();
+  current_.swap(levels_[depth_]);  // the level's stack is empty
+  ++depth_;
 }
 
 void TRunControlStack::Restore() {
-  if (saved_.empty()) return;
+  if (depth_ == 0) return;
   current_.clear();
-  if (current_.capacity() > 0 && spare_.size() < kSpareStacks)
-    spare_.push_back(std::move(current_));
-  current_ = std::move(saved_.back());
-  saved_.pop_back();
+  --depth_;
+  current_.swap(levels_[depth_]);
+  // Deep levels give their storage back.
+  if (depth_ >= kLevelsKeepingStorage) std::vector<TRunControl>().swap(levels_[depth_]);
 }
 
 void TRunControlStack::ClearAll() {
   current_.clear();
-  while (!saved_.empty()) {
+  while (depth_ > 0) {
     Restore();
     current_.clear();
   }

@@ -97,15 +97,17 @@ class TRunControlStack {
   void Save();
   void Restore();
   void ClearAll();
-  size_t SavedCount() const { return saved_.size(); }
+  size_t SavedCount() const { return depth_; }
 
  private:
   std::vector<TRunControl> current_;
-  std::vector<std::vector<TRunControl>> saved_;
-  // Emptied stacks kept with their storage, so a nested run (a label called
-  // from an expression) does not allocate a new stack at every call.
-  std::vector<std::vector<TRunControl>> spare_;
-  static constexpr size_t kSpareStacks = 64;
+  // The stacks set aside, levels_[0, depth_); the entries above hold emptied
+  // stacks with their storage (for the first so many levels), so a nested run
+  // (a label called from an expression) does not allocate a new stack at
+  // every call: setting a stack aside and taking it back is one swap each.
+  std::vector<std::vector<TRunControl>> levels_;
+  size_t depth_ = 0;
+  static constexpr size_t kLevelsKeepingStorage = 64;
 };
 
 }  // namespace sorane

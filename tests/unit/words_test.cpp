@@ -244,6 +244,28 @@ TEST(RunControlStackTest, SaveRestoreAndClearAll) {
   EXPECT_FALSE(st.Pop(out));
 }
 
+TEST(RunControlStackTest, DeepNestedRunsGetTheirStacksBackTwice) {
+  // Levels past those that keep their storage, set aside and taken back
+  // twice: each level finds its own record again.
+  TRunControlStack st;
+  for (int round = 0; round < 2; ++round) {
+    for (int level = 0; level < 80; ++level) {
+      TRunControl r;
+      r.Counter = level;
+      st.Push(std::move(r));
+      st.Save();
+      EXPECT_EQ(st.Count(), 0);
+    }
+    for (int level = 79; level >= 0; --level) {
+      st.Restore();
+      ASSERT_EQ(st.Count(), 1);
+      EXPECT_EQ(st.At(0)->Counter, level);
+      st.DropTop();
+    }
+    EXPECT_EQ(st.SavedCount(), 0u);
+  }
+}
+
 TEST(RunControlStackTest, BodiesOutliveTheirRecords) {
   TRunControlStack st;
   TRunControl r;
