@@ -301,6 +301,12 @@ class Interpreter {
   };
   std::array<KeptVerb, 16> kept_verbs_;
   THashNode* FindVerb(const std::string& name);
+  // What the verb もし names, while the word table has `generation` (a
+  // recorded もし statement checks it at every pass).
+  struct {
+    THashNode* word = nullptr;
+    uint64_t generation = 0;
+  } if_verb_;
   // Texts read as one word (ReadsAsWord), each with the answer while the
   // word table has `generation`: a command's arguments are read so at every
   // call.

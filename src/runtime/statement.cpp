@@ -616,7 +616,11 @@ bool Interpreter::ReplayBranch(const char* at) {
   if (*p == '=' || (*p == '&' && p[1] != '&')) return false;
   std::shared_ptr<const BranchRecord> r = Statements->FindBranch(p, BoundsOf(S.ExecPos));
   if (!r) return false;
-  THashNode* verb = FindVerb(word);
+  if (if_verb_.generation != S.Words.Generation()) {
+    if_verb_.word = FindVerb(word);
+    if_verb_.generation = S.Words.Generation();
+  }
+  THashNode* verb = if_verb_.word;
   if (!verb || verb->Kind != kWordCommand || verb->Command != CommandId::If ||
       !HandlerOf(CommandId::If))
     return false;
