@@ -233,9 +233,12 @@ struct KeptStorage {
   static constexpr size_t kKept = 64;
 };
 
-std::shared_ptr<void> MakeSeal(const std::shared_ptr<TBlockText>& block, const char* end) {
-  return std::allocate_shared<BlockSeal>(KeptStorage<BlockSeal>(), block,
-                                         static_cast<uint32_t>(end - block->text.data()));
+// A record whose block is nested in a copy (it ends before the copy does)
+// gets the seal that ends the block with a NUL while the record lives.
+void SealNestedBlock(TRunControl& r) {
+  if (!r.Block || r.Seal || r.BodyEnd == r.Block->text.data() + r.Block->length) return;
+  r.Seal = std::allocate_shared<BlockSeal>(KeptStorage<BlockSeal>(), r.Block,
+                                           static_cast<uint32_t>(r.BodyEnd - r.Block->text.data()));
 }
 
 // The end of the text a position points into.
@@ -701,8 +704,7 @@ static bool EnterRecordedBlock(Interpreter& in, RunKind kind, const char* p, con
     r.SavedSource = S.SourceName;
     S.ExecPos.p = exit;
     SetNotedLine(in, exit_line);
-    if (r.Block && r.BodyEnd != r.Block->text.data() + r.Block->length)
-      r.Seal = MakeSeal(r.Block, r.BodyEnd);
+    SealNestedBlock(r);
   } catch (...) {
     stack.DropTop();
     throw;
@@ -1256,8 +1258,7 @@ void Interpreter::ReadBlock(TRunControl& r) {
 void Interpreter::RunBlock(TRunControl&& r) {
   if (!r.Body) r.Body = EmptyText();
   const char* begin = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
-  if (r.Block && !r.Seal && r.BodyEnd != r.Block->text.data() + r.Block->length)
-    r.Seal = MakeSeal(r.Block, r.BodyEnd);
+  SealNestedBlock(r);
   TPos start(begin, r.Body);
   S.RunStack.Push(std::move(r));
   S.ExecPos = std::move(start);

@@ -39,14 +39,8 @@ THashNode* FindOrRaise(Interpreter& in, const std::string& name) {
   return w;
 }
 
-size_t SlotCount(const std::string& tmpl) {
-  size_t n = 0;
-  for (char c : tmpl) n += c == '?';
-  return n;
-}
-
 // The slots of the template, counted up to `most` at most.
-size_t SlotsUpTo(const std::string& tmpl, size_t most) {
+size_t SlotsUpTo(const std::string& tmpl, size_t most = SIZE_MAX) {
   size_t n = 0;
   for (size_t i = 0; i < tmpl.size() && n < most; ++i) n += tmpl[i] == '?';
   return n;
@@ -445,7 +439,7 @@ void CmdRename(Call& c) {
   std::string wname = c.Name(0);
   THashNode* w = FindNamed(in, wname);
   if (!w) in.Raise(msg::ObjectNotFound(), wname);
-  if (pieces.size() != SlotCount(w->More().Template) + 1) c.BadArgument();
+  if (pieces.size() != SlotsUpTo(w->More().Template) + 1) c.BadArgument();
   std::string name = pieces.back();
   std::string tmpl;
   for (size_t i = 0; i + 1 < pieces.size(); ++i) tmpl += (i ? "," : "") + pieces[i];
