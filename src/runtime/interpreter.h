@@ -342,7 +342,7 @@ class Interpreter {
   bool runs_at_verb_ = false;  // the replayed statement runs at its verb (no line break)
   std::string lone_verb_text_;
   bool ReplayBranch(const char* at);
-  void StepLineBreakAfter();
+  bool StepLineBreakAfter();
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
   THashNode* EndStatementLine();

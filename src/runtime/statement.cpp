@@ -359,6 +359,16 @@ void Interpreter::RunNested(const TPos& start) {
   Run();
 }
 
+// The position is at a line break that the next step would read at once,
+// with the checks the statement loop makes between two steps holding (with a
+// step limit or line-stop mode each step stays on its own; a line continued
+// after "," is read as part of the statement).
+inline bool Interpreter::LineBreakMayFollow() const {
+  const char* p = S.ExecPos.p;
+  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
+         S.RunStack.Count() <= 65535 && (p == S.ExecPos.text->c_str() || p[-1] != ',');
+}
+
 // At the line break that ends a statement: the statement being recorded is
 // remembered and the line break read; the verb its replayed tokens named,
 // when they were replayed.
@@ -374,12 +384,18 @@ inline THashNode* Interpreter::EndStatementLine() {
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
-  const char* start = p;
-  if (Statements && S.ArgStack.Empty() && (*p == '\r' || *p == '\n')) {
-    // No statement is remembered at a line break, and nothing is being read.
-    recording_.start = nullptr;
-  } else if (Statements && S.ArgStack.Empty()) {
-    if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p, BoundsOf(S.ExecPos))) {
+  // Statements run from their records follow one another in this step while
+  // each ends at a line break that the next step would read at once (see
+  // StepLineBreakAfter): the loop's checks between two steps hold there, so
+  // going on is what the next step would do.
+  while (Statements && S.ArgStack.Empty()) {
+    if (*p == '\r' || *p == '\n') {
+      // No statement is remembered at a line break, and nothing is being read.
+      // A line break alone (where a label's statements begin, an empty line)
+      // is read here, with what follows it.
+      recording_.start = nullptr;
+      if (!LineBreakMayFollow()) break;
+    } else if (std::shared_ptr<AssignmentRecord> r = Statements->Find(p, BoundsOf(S.ExecPos))) {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
       if (r->whole_literal) {
         SetTypeMark(S.SoreType, "e");
@@ -388,11 +404,14 @@ void Interpreter::Step() {
       } else {
         AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       }
-      return StepLineBreakAfter();
+    } else if (!ReplayBranch(p) && !ReplayMember(p)) {
+      if (ReplayTokens(p)) return RunReplayedStatement();
+      break;
     }
-    if (ReplayBranch(p) || ReplayMember(p)) return StepLineBreakAfter();
-    if (ReplayTokens(p)) return RunReplayedStatement();
+    if (!StepLineBreakAfter()) return;
+    LineFromMark = false;
   }
+  const char* start = p;
   SkipBlanks(p);
   unsigned char c = *p;
   switch (c) {
@@ -474,9 +493,10 @@ void Interpreter::Step() {
 // After a statement run from its record, with nothing pushed: the line break
 // that follows is read at once, as the next step would read it (the checks the
 // statement loop makes between two steps hold; with a step limit or line-stop
-// mode each step stays on its own).
-void Interpreter::StepLineBreakAfter() {
-  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return;
+// mode each step stays on its own). True when it was read and a statement
+// may begin where it leaves the position (not the end of the text).
+bool Interpreter::StepLineBreakAfter() {
+  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return false;
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
   EndStatementLine();
@@ -484,22 +504,14 @@ void Interpreter::StepLineBreakAfter() {
   // parenthesis) are a step of their own that finds nothing to run.
   const char* q = p;
   while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
-  if (q == p || (*q != '\0' && *q != ',' && static_cast<unsigned char>(*q) != 0xA4)) return;
+  if (q == p || (*q != '\0' && *q != ',' && static_cast<unsigned char>(*q) != 0xA4))
+    return *p != '\0';
   SkipBlanks(q);
-  if (*q != '\0') return;
+  if (*q != '\0') return true;
   p = q;
   LineFromMark = false;
   recording_.start = nullptr;
-}
-
-// The position is at a line break that the next step would read at once,
-// with the checks the statement loop makes between two steps holding (with a
-// step limit or line-stop mode each step stays on its own; a line continued
-// after "," is read as part of the statement).
-bool Interpreter::LineBreakMayFollow() const {
-  const char* p = S.ExecPos.p;
-  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
-         S.RunStack.Count() <= 65535 && p != S.ExecPos.text->c_str() && p[-1] != ',';
+  return false;
 }
 
 // After a command statement's tokens were pushed from their record: its line
