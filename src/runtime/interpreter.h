@@ -30,6 +30,7 @@ struct NumberResult;    // runtime/compiled_expression.h
 class StatementCache;   // runtime/statement_cache.h
 struct MemberRecord;    // runtime/statement_cache.h
 struct PlainWord;       // runtime/statement_cache.h
+struct TokenRecord;     // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
 // Characters that end a plain word.
@@ -340,7 +341,9 @@ class Interpreter {
   // error about items left over.
   bool lone_verb_ = false;
   bool runs_at_verb_ = false;  // the replayed statement runs at its verb (no line break)
+  const TokenRecord* lone_record_ = nullptr;
   std::string lone_verb_text_;
+  bool EndsRunAt(const THashNode* verb);
   bool ReplayBranch(const char* at);
   bool StepLineBreakAfter();
   bool LineBreakMayFollow() const;

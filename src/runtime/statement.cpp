@@ -530,9 +530,24 @@ void Interpreter::RunReplayedStatement() {
   THashNode* verb = EndStatementLine();
   if (read_ahead_) *read_ahead_ = true;
   if (!lone) return ExecuteStatement(verb);
-  // The verb alone, as ExecuteStatement runs it once popped.
+  // The verb alone, as ExecuteStatement runs it once popped. (Its record is
+  // still in its slot: nothing ran since it was replayed.)
+  if (EndsRunAt(verb)) return;
+  lone_verb_text_ = lone_record_->items[0];
   ExecuteWord(verb);
   if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
+}
+
+// 戻る alone with nothing open ends the run (the end of a label called from
+// an expression, of an event, of the program), as its command does once
+// dispatched; anything else is dispatched.
+bool Interpreter::EndsRunAt(const THashNode* verb) {
+  if (verb->Kind != kWordCommand || verb->Command != CommandId::Return || S.RunStack.Count() != 0)
+    return false;
+  ++CallsMade;
+  S.SoreImplied = false;  // (as binding its empty template leaves it)
+  S.ExecPos = TPos();
+  return true;
 }
 
 void Interpreter::StepToken(unsigned char c, const char* start) {
@@ -669,7 +684,7 @@ bool Interpreter::ReplayTokens(const char* at) {
   runs_at_verb_ = r->runs_at_verb;
   lone_verb_ = !runs_at_verb_ && r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
   if (lone_verb_)
-    lone_verb_text_ = r->items[0];
+    lone_record_ = r;
   else
     for (const std::string& item : r->items) S.ArgStack.Push(item);
   return true;
