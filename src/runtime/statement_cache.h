@@ -5,8 +5,10 @@
 // copy), the arguments of a call (split at their commas). When the loop comes
 // to the same bytes at the same position again (the next pass of a loop, the
 // next call of a label), the record stands for the reading. The bytes are
-// compared on every use, so a record never applies to a text that changed or
-// to another text that took the place of a freed one; a record holds no
+// compared on use, so a record never applies to a text that changed or to
+// another text that took the place of a freed one; once they were found in a
+// program text, that text (which never changes: positions hold it const) is
+// known by its owner and they are not compared there again. A record holds no
 // pointer it reads through, and what it names in the word table is checked
 // against the table's generation.
 #pragma once
@@ -40,12 +42,20 @@ struct PlainWord {
   WordHint hint;
 };
 
+// The program text a record was last found in, by a weak reference: texts
+// never change once made, so the record holds there for as long as the text
+// lives, and the reference keeps the text's control block, so no text made
+// later is ever taken for it.
+struct ReadInText {
+  mutable std::weak_ptr<const std::string> read_in;
+};
+
 // A command statement whose tokens are pushed without running anything (words,
 // literals without embedded expressions, plain numbers): the items it leaves
 // on the argument stack just before the byte that ends it, verb last. A record
 // with no items stands for a statement that must always be read (it is kept so
 // that reading it does not try to record it again).
-struct TokenRecord {
+struct TokenRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // from `at` up to the byte that ends the statement, that byte included
   std::vector<std::string> items;
@@ -62,10 +72,12 @@ struct TBlockText;  // a block copy (runtime/control.cpp)
 
 // The bytes of the text a position lies in, [begin, end) with the NUL at end,
 // when the caller knows them: a record is then compared with the text at once,
-// without first measuring how far the text goes.
+// without first measuring how far the text goes. `owner`, when known, is the
+// text itself (see ReadInText).
 struct TextBounds {
   const char* begin = nullptr;
   const char* end = nullptr;
+  const std::shared_ptr<const std::string>* owner = nullptr;
   // The `length` bytes from p, and the byte after them, lie within the text.
   bool Hold(const char* p, size_t length) const {
     const auto at = reinterpret_cast<uintptr_t>(p);
@@ -77,7 +89,7 @@ struct TextBounds {
 // The bounds of the text a position's bytes belong to.
 inline TextBounds BoundsOf(const TPos& pos) {
   if (!pos.text) return {};
-  return {pos.text->data(), pos.text->data() + pos.text->size()};
+  return {pos.text->data(), pos.text->data() + pos.text->size(), &pos.text};
 }
 
 // The line a position lies on, read from the next line mark, with the bytes
@@ -98,7 +110,7 @@ struct LineProbe {
 // byte for byte): its bytes, and the copies made of it. A copy that nothing
 // else holds any more is run again instead of copying anew, so the statements
 // inside keep their positions (and their records).
-struct BlockRecord {
+struct BlockRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // a group from "(" to ")"; a rest of line with the byte that ends it
   bool group = false;
@@ -120,7 +132,7 @@ enum class ArgumentReading : uint8_t {
 
 // The arguments written in the parentheses of a call, split at their commas
 // (not when they span lines: reading those sets the line number).
-struct ArgumentsRecord {
+struct ArgumentsRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // from "(" to ")"
   std::vector<std::string> args;
@@ -133,7 +145,7 @@ struct ArgumentsRecord {
   mutable std::vector<ArgumentReading> readings;
 };
 
-struct AssignmentRecord {
+struct AssignmentRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // the statement from `at` up to its end, then the byte that ends it
   std::string target;
@@ -152,7 +164,7 @@ struct AssignmentRecord {
 // as the assignment received it (a key written as a literal with embedded
 // expressions is expanded at every use: `key_literal` holds it). The value
 // is remembered on its own (StatementCache::FindValue).
-struct MemberRecord {
+struct MemberRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // from `at` up to the value's first byte, that byte included
   std::string owner;  // Xの as pushed
@@ -172,7 +184,7 @@ struct MemberRecord {
 // each of those points. A statement is recorded only once it was read whole
 // without an error, so a block that is not chosen need not be read again: only
 // the position after it matters. The chosen block is read as always.
-struct BranchRecord {
+struct BranchRecord : ReadInText {
   static constexpr int kLineKept = INT32_MIN;  // no line break read: the line number stays
   const char* at = nullptr;
   std::string bytes;  // from `at`, then the byte after the last one looked at
@@ -199,6 +211,24 @@ inline bool HoldsBytes(const char* p, const std::string& bytes, TextBounds text 
   return strnlen(p, length) == length && std::memcmp(p, bytes.data(), length + 1) == 0;
 }
 
+// The text at p holds the bytes of record `r` (see HoldsBytes): they are
+// compared, and the text they were found in noted.
+template <class Record>
+[[gnu::noinline]] bool HoldsRecordBytes(const Record& r, const char* p, const TextBounds& text) {
+  if (!HoldsBytes(p, r.bytes, text)) return false;
+  if (text.owner && text.Hold(p, r.bytes.size() - 1)) r.read_in = *text.owner;
+  return true;
+}
+
+// The same, at once when p lies in the text the record was last found in.
+template <class Record>
+[[gnu::always_inline]] inline bool HoldsRecord(const Record& r, const char* p,
+                                               const TextBounds& text) {
+  if (text.owner && !r.read_in.owner_before(*text.owner) && !text.owner->owner_before(r.read_in))
+    return true;
+  return HoldsRecordBytes(r, p, text);
+}
+
 class StatementCache {
  public:
   // Statements and argument lists longer than this are read every time: a
@@ -222,7 +252,7 @@ class StatementCache {
   // The token record at p when the text there still reads as it did.
   TokenRecord* FindTokens(const char* p, TextBounds text = {}) const {
     const std::unique_ptr<TokenRecord>* r = At(tokens_, p);
-    if (!r || !HoldsBytes(p, (*r)->bytes, text)) return nullptr;
+    if (!r || !HoldsRecord(**r, p, text)) return nullptr;
     ++tokens_found_;
     return r->get();
   }
@@ -236,7 +266,7 @@ class StatementCache {
   // The record of the group block at p when the text there still reads as it did.
   BlockRecord* FindBlock(const char* p, TextBounds text = {}) const {
     const std::unique_ptr<BlockRecord>* r = At(blocks_, p);
-    return r && HoldsBytes(p, (*r)->bytes, text) ? r->get() : nullptr;
+    return r && HoldsRecord(**r, p, text) ? r->get() : nullptr;
   }
   BlockRecord& RememberBlock(const char* at, std::string bytes) {
     auto r = std::make_unique<BlockRecord>();
@@ -337,7 +367,7 @@ class StatementCache {
   static std::shared_ptr<Record> Holding(const std::vector<std::shared_ptr<Record>>& table,
                                          const char* p, TextBounds text = {}) {
     const std::shared_ptr<Record>* r = At(table, p);
-    return r && HoldsBytes(p, (*r)->bytes, text) ? *r : nullptr;
+    return r && HoldsRecord(**r, p, text) ? *r : nullptr;
   }
   // The entry to hold a new record for `at`: the slot itself, its record (of
   // another position) moved to the paired slot, whose record goes.

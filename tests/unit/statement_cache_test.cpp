@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,32 @@ TEST(StatementCacheTest, TwoStatementsSharingASlotKeepTheirRecords) {
   EXPECT_NE(cache.Find(at[2]), nullptr);
   EXPECT_NE(cache.Find(at[0]), nullptr);
   EXPECT_EQ(cache.Find(at[1]), nullptr);
+}
+
+// A record found in a text is taken there without comparing its bytes; in a
+// text made later at the same address it is compared again. (Two owners of
+// one buffer stand for a text freed and another made where it was.)
+TEST(StatementCacheTest, ARecordFoundInATextIsComparedAgainInAnother) {
+  std::string bytes = "X=1\nY=2\n";
+  const auto first = std::make_shared<const int>(1);
+  const auto second = std::make_shared<const int>(2);
+  const std::shared_ptr<const std::string> text(first, &bytes);
+  const std::shared_ptr<const std::string> later(second, &bytes);
+  const char* p = bytes.data();
+  StatementCache cache;
+  cache.Remember(p, p + 3, "X", "1");
+  const TPos in_text(p, text);
+  ASSERT_NE(cache.Find(p, BoundsOf(in_text)), nullptr);  // compared, and the text noted
+  EXPECT_NE(cache.Find(p, BoundsOf(in_text)), nullptr);
+  // The later text reads otherwise at the same address: no record.
+  bytes[2] = '7';
+  const TPos in_later(p, later);
+  EXPECT_EQ(cache.Find(p, BoundsOf(in_later)), nullptr);
+  // Read as before, it holds there too (and is then noted there).
+  bytes[2] = '1';
+  EXPECT_NE(cache.Find(p, BoundsOf(in_later)), nullptr);
+  bytes[2] = '7';
+  EXPECT_EQ(cache.Find(p, BoundsOf(in_text)), nullptr);
 }
 
 }  // namespace
