@@ -294,6 +294,19 @@ class Interpreter {
     uint64_t generation = 0;
   };
   VerbHint verb_hint_;
+  // Line breaks read by StepLineBreakAfter, each with where reading it left
+  // the position (`advance` bytes on, past the line mark and any blanks that
+  // end the text) and the line number its mark gave (kNoMark: none), in the
+  // program text it was read in (texts never change once made).
+  struct ReadLineBreakMemo {
+    static constexpr int kNoMark = INT32_MIN;
+    const char* at = nullptr;
+    std::weak_ptr<const std::string> text;
+    uint32_t advance = 0;
+    int line = kNoMark;
+    bool ends_text = false;  // the position was left at the end of the text
+  };
+  std::array<ReadLineBreakMemo, 64> line_breaks_;
   // Verbs found by name (FindVerb), each while the word table has `generation`.
   struct KeptVerb {
     std::string name;

@@ -103,23 +103,30 @@ std::string Interpreter::ReadWord(const char*& p) {
   return std::string(ScanWord(p));
 }
 
-void Interpreter::ReadLineBreak(const char*& p) {
-  // (Read through a copy of the position: stores to the line number cannot
-  // change it.)
+// Reads the line break at p and the line mark after it, if any: true with
+// the mark's number in `line`. (Read through a copy of the position: stores
+// to the line number cannot change it.)
+static bool ReadLineMark(const char*& p, int& line) {
   const char* q = p;
   if (*q == '\r') ++q;
   if (*q == '\n') ++q;
   p = q;
   unsigned digit = static_cast<unsigned char>(*q) - '0';
-  if (digit > 9) return;
+  if (digit > 9) return false;
   int n = 0;
   do {
     if (n < 100000000) n = n * 10 + static_cast<int>(digit);
     digit = static_cast<unsigned char>(*++q) - '0';
   } while (digit <= 9);
-  if (*q != ':') return;
-  S.LineNo = n;
+  if (*q != ':') return false;
+  line = n;
   p = q + 1;
+  return true;
+}
+
+void Interpreter::ReadLineBreak(const char*& p) {
+  int line;
+  if (ReadLineMark(p, line)) S.LineNo = line;
 }
 
 std::string Interpreter::RestOfStatement(const char*& p) {
@@ -498,20 +505,48 @@ void Interpreter::Step() {
 bool Interpreter::StepLineBreakAfter() {
   if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return false;
   const char*& p = S.ExecPos.p;
-  LineFromMark = false;
-  EndStatementLine();
+  // A line break read here before, in the same text, reads as it did then.
+  ReadLineBreakMemo& memo =
+      line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
+  const std::shared_ptr<const std::string>& text = S.ExecPos.text;
+  if (memo.at == p && !memo.text.owner_before(text) && !text.owner_before(memo.text)) {
+    FinishRecording(p);
+    TakeVerbHint(p);
+    p += memo.advance;
+    if (memo.line != ReadLineBreakMemo::kNoMark) S.LineNo = memo.line;
+    if (!memo.ends_text) {
+      LineFromMark = true;
+      return *p != '\0';
+    }
+    LineFromMark = false;
+    recording_.start = nullptr;
+    return false;
+  }
+  const char* at = p;
+  FinishRecording(p);
+  TakeVerbHint(p);
+  int line = ReadLineBreakMemo::kNoMark;
+  if (ReadLineMark(p, line)) S.LineNo = line;
+  LineFromMark = true;
+  memo.at = at;
+  memo.text = text;
+  memo.line = line;
+  memo.ends_text = false;
   // Blanks that end the text (the indentation before a block's closing
   // parenthesis) are a step of their own that finds nothing to run.
   const char* q = p;
   while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
-  if (q == p || (*q != '\0' && *q != ',' && static_cast<unsigned char>(*q) != 0xA4))
-    return *p != '\0';
-  SkipBlanks(q);
-  if (*q != '\0') return true;
-  p = q;
-  LineFromMark = false;
-  recording_.start = nullptr;
-  return false;
+  if (q != p && (*q == '\0' || *q == ',' || static_cast<unsigned char>(*q) == 0xA4)) {
+    SkipBlanks(q);
+    if (*q == '\0') {
+      p = q;
+      LineFromMark = false;
+      recording_.start = nullptr;
+      memo.ends_text = true;
+    }
+  }
+  memo.advance = static_cast<uint32_t>(p - at);
+  return *p != '\0';
 }
 
 // After a command statement's tokens were pushed from their record: its line
