@@ -463,12 +463,10 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 // (Inlined into its two callers: a もし pass pays no call for it.)
 [[gnu::always_inline]] inline bool CalculateCondition(Interpreter& in, const std::string& condition,
                                                       std::shared_ptr<void>& compiled,
-                                                      std::string& text, Number& number) {
-  NumberResult result;
-  if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
-    if (!result.given) return false;
+                                                      std::string& text, NumberResult& number) {
+  if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, number)) {
+    if (!number.given) return false;
     SetTypeMark(in.S.SoreType, "e");
-    number = result.Value();
     return true;
   }
   text = in.Calculate(condition, &compiled);
@@ -480,8 +478,8 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 long long WhileCondition(Interpreter& in, const std::string& condition,
                          std::shared_ptr<void>& compiled) {
   std::string text;
-  Number n = 0;
-  return CalculateCondition(in, condition, compiled, text, n) ? ToInt64(NumberAsWritten(n))
+  NumberResult n;
+  return CalculateCondition(in, condition, compiled, text, n) ? ToInt64(NumberAsWritten(n.Value()))
                                                               : ToInt64(ParseNumber(text));
 }
 
@@ -664,12 +662,18 @@ void SetCondResult(Interpreter& in, const std::string& v) {
 }
 
 // The same for the calculation of `condition`: a number result is judged
-// without its text where the number alone decides.
+// without its text where the number alone decides (a whole number is written
+// "1" only when it is 1).
 void SetCondResultOf(Interpreter& in, const std::string& condition,
                      std::shared_ptr<void>* compiled) {
   std::string text;
-  Number n = 0;
-  if (!CalculateCondition(in, condition, *compiled, text, n)) return SetCondResult(in, text);
+  NumberResult result;
+  if (!CalculateCondition(in, condition, *compiled, text, result)) return SetCondResult(in, text);
+  if (result.is_whole) {
+    in.S.CondResult = result.whole == 1 ? 1 : 0;
+    return;
+  }
+  const Number n = result.value;
   NumberText written;
   in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, written) == "1") ? 1 : 0;
 }
@@ -1115,6 +1119,57 @@ Copy FreeCopy(std::vector<Copy>& copies, const std::string_view* mark) {
   return nullptr;
 }
 
+// Gives r the block text `block`, a copy of a block spanning lines.
+static void TakeBlockText(TRunControl& r, std::shared_ptr<TBlockText> block) {
+  r.Body = std::shared_ptr<const std::string>(block, &block->text);
+  r.BodyBegin = block->text.data();
+  r.BodyEnd = r.BodyBegin + block->length;
+  r.Block = std::move(block);
+}
+
+// The copy of the block of record b, at p, found by the mark of its line (the
+// line of a block within one line, else the line after it), or a new one.
+[[gnu::noinline]] static void MarkedCopyOfBlock(Interpreter& in, TRunControl& r, const char* p,
+                                                BlockRecord& b, const char* after,
+                                                const char* text_end) {
+  std::string_view content(b.bytes);
+  content = b.group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
+  // (A block whose line is known has no copy free: its copies all end with
+  // the mark of that line.)
+  if (b.one_line) {
+    LineMark mark(b.line_known ? b.first_line.line
+                               : ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
+    const std::string_view view = mark.View();
+    std::shared_ptr<const std::string> copy = b.line_known ? nullptr : FreeCopy(b.lines, &view);
+    if (!copy) {
+      std::string body;
+      body.reserve(content.size() + view.size());
+      body.append(content);
+      body.append(view);
+      copy = std::make_shared<const std::string>(std::move(body));
+      if (KeepsAnother(b.lines, content.size())) b.lines.push_back(copy);
+    }
+    r.Body = std::move(copy);
+    return;
+  }
+  // The mark of the last line, after the NUL that ends the copy. (The line of
+  // the block's start only stands in when no mark follows the block.)
+  int last_line = b.line_known || b.last_line.Holds(after, TextBounds{after, text_end})
+                      ? b.last_line.line
+                      : ProbedLineOf(&b.last_line, after, text_end,
+                                     ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
+  const LineMark mark(last_line);
+  const std::string_view view = mark.View();
+  std::shared_ptr<TBlockText> block = b.line_known ? nullptr : FreeCopy(b.copies, &view);
+  if (!block) {
+    block = MakeBlockText(std::string(content), last_line);
+    // Copies in use at once are as many as the calls running the block
+    // (recursion); only so many are kept.
+    if (KeepsAnother(b.copies, content.size())) b.copies.push_back(block);
+  }
+  TakeBlockText(r, std::move(block));
+}
+
 // The block of record b, at p: a copy of it that nothing holds any more (or a
 // new one) becomes the block text of r (its Body and, for a block spanning
 // lines, BodyBegin, BodyEnd and Block). Returns the position after the block,
@@ -1122,52 +1177,20 @@ Copy FreeCopy(std::vector<Copy>& copies, const std::string_view* mark) {
 static const char* CopyOfBlock(Interpreter& in, TRunControl& r, const char* p, BlockRecord& b,
                                const char* text_end) {
   const char* after = p + b.bytes.size() - (b.group ? 0 : 1);
-  std::string_view content(b.bytes);
-  content = b.group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
-  // (The copies of a block whose line is known all end with its mark.)
-  if (b.one_line) {
-    std::shared_ptr<const std::string> copy;
-    if (b.line_known) copy = FreeCopy(b.lines, nullptr);
-    if (!copy) {
-      LineMark mark(b.line_known ? b.first_line.line
-                                 : ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
-      const std::string_view view = mark.View();
-      if (!b.line_known) copy = FreeCopy(b.lines, &view);
-      if (!copy) {
-        std::string body;
-        body.reserve(content.size() + view.size());
-        body.append(content);
-        body.append(view);
-        copy = std::make_shared<const std::string>(std::move(body));
-        if (KeepsAnother(b.lines, content.size())) b.lines.push_back(copy);
+  // The copies of a block whose line is known all end with the mark of that
+  // line: any free one will do.
+  if (b.line_known) {
+    if (b.one_line) {
+      if (std::shared_ptr<const std::string> copy = FreeCopy(b.lines, nullptr)) {
+        r.Body = std::move(copy);
+        return after;
       }
+    } else if (std::shared_ptr<TBlockText> block = FreeCopy(b.copies, nullptr)) {
+      TakeBlockText(r, std::move(block));
+      return after;
     }
-    r.Body = std::move(copy);
-  } else {
-    // The mark of the last line, after the NUL that ends the copy. (The line
-    // of the block's start only stands in when no mark follows the block.)
-    std::shared_ptr<TBlockText> block;
-    if (b.line_known) block = FreeCopy(b.copies, nullptr);
-    if (!block) {
-      int last_line = b.line_known || b.last_line.Holds(after, TextBounds{after, text_end})
-                          ? b.last_line.line
-                          : ProbedLineOf(&b.last_line, after, text_end,
-                                         ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
-      const LineMark mark(last_line);
-      const std::string_view view = mark.View();
-      if (!b.line_known) block = FreeCopy(b.copies, &view);
-      if (!block) {
-        block = MakeBlockText(std::string(content), last_line);
-        // Copies in use at once are as many as the calls running the block
-        // (recursion); only so many are kept.
-        if (KeepsAnother(b.copies, content.size())) b.copies.push_back(block);
-      }
-    }
-    r.Body = std::shared_ptr<const std::string>(block, &block->text);
-    r.BodyBegin = block->text.data();
-    r.BodyEnd = r.BodyBegin + block->length;
-    r.Block = std::move(block);
   }
+  MarkedCopyOfBlock(in, r, p, b, after, text_end);
   return after;
 }
 
