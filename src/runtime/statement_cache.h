@@ -111,6 +111,7 @@ struct BlockRecord {
   // last_line else) holds wherever `bytes` hold: set for a block a もし
   // record keeps, whose bytes hold both.
   bool line_known = false;
+  size_t last_taken = 0;  // the place of the copy last run again
 };
 
 // How an argument of a call form reads, once that cannot change (nothing in
