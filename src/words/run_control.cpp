@@ -50,6 +50,12 @@ bool TRunControlStack::Get(size_t i, TRunControl& out) const {
   return true;
 }
 
+// Frees the storage of `records`, whose records were all dropped. (Out of
+// Restore, which then needs no room for a vector of its own.)
+[[gnu::noinline]] static void GiveBack(std::vector<TRunControl>& records) {
+  std::vector<TRunControl>().swap(records);
+}
+
 void TRunControlStack::Save() {
   if (depth_ == levels_.size()) levels_.emplace_back();
   Level& level = levels_[depth_];
@@ -70,7 +76,7 @@ void TRunControlStack::Restore() {
   current_.swap(level.records);
   count_ = level.count;
   // Deep levels give their storage back.
-  if (depth_ >= kLevelsKeepingStorage) std::vector<TRunControl>().swap(level.records);
+  if (depth_ >= kLevelsKeepingStorage) GiveBack(level.records);
 }
 
 void TRunControlStack::ClearAll() {
