@@ -56,27 +56,29 @@ struct TBlockText {
   };
   std::vector<Seal> seals;
 
-  // The ')' of the group whose '(' is at `open`, as ReadGroup finds it.
-  bool CloseOf(size_t open, size_t& close) {
+  // The ')' of the group whose '(' is at `open`, as ReadGroup finds it, when
+  // the group spans lines. (The group found last is tried first: a block
+  // entered at every pass of a loop is found at once.)
+  bool CloseOfSpanning(size_t open, size_t& close) {
     Index();
-    auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
-    if (at == opens_.end() || *at != open) return false;
-    close = closes_[at - opens_.begin()];
-    return close != UINT32_MAX;
-  }
-  bool HasBreak(size_t from, size_t to) {
-    Index();
-    auto at = std::lower_bound(breaks_.begin(), breaks_.end(), from);
-    return at != breaks_.end() && *at < to;
+    size_t i = last_;
+    if (i >= opens_.size() || opens_[i] != open) {
+      auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
+      if (at == opens_.end() || *at != open) return false;
+      i = last_ = static_cast<size_t>(at - opens_.begin());
+    }
+    close = closes_[i];
+    return spans_[i];
   }
 
  private:
-  // Notes the groups and line breaks once, when a block nested in this one is
-  // first read.
+  // Notes the groups, and whether each spans lines, once, when a block nested
+  // in this one is first read.
   void Index();
   bool indexed_ = false;
   std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
-  std::vector<uint32_t> breaks_;          // offsets of CR and LF bytes
+  std::vector<bool> spans_;               // a closed group holds a CR or LF byte
+  size_t last_ = 0;                       // the group found last
 };
 
 void TBlockText::Index() {
@@ -84,8 +86,9 @@ void TBlockText::Index() {
   indexed_ = true;
   if (length >= UINT32_MAX) return;  // too long for the notes: nested blocks are copied
   const char* start = text.c_str();
+  std::vector<uint32_t> breaks;  // offsets of CR and LF bytes
   for (size_t i = 0; i < length; ++i)
-    if (start[i] == '\r' || start[i] == '\n') breaks_.push_back(static_cast<uint32_t>(i));
+    if (start[i] == '\r' || start[i] == '\n') breaks.push_back(static_cast<uint32_t>(i));
   std::vector<size_t> open;
   const char* q = start;
   while (*q) {
@@ -103,6 +106,12 @@ void TBlockText::Index() {
       open.pop_back();
     }
     q += CharLenZ(q);
+  }
+  spans_.resize(opens_.size());
+  for (size_t i = 0; i < opens_.size(); ++i) {
+    if (closes_[i] == UINT32_MAX) continue;
+    auto at = std::lower_bound(breaks.begin(), breaks.end(), opens_[i] + 1);
+    spans_[i] = at != breaks.end() && *at < closes_[i];
   }
 }
 
@@ -1058,7 +1067,7 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
   const char* base = b.text.data();
   if (p < base || p >= base + b.length) return false;
   size_t open = p - base, close = 0;
-  if (!b.CloseOf(open, close) || !b.HasBreak(open + 1, close)) return false;
+  if (!b.CloseOfSpanning(open, close)) return false;
   r.Body = top->Body;
   r.Block = top->Block;
   r.BodyBegin = p + 1;

@@ -73,6 +73,28 @@ TEST(BranchBlockTest, TheSameBlocksAtTwoPlacesOfOneTextKeepTheirLines) {
   EXPECT_NE(o.log.find("main.srn(21行目)"), std::string::npos) << o.log;
 }
 
+TEST(BranchBlockTest, GroupsOfALoopsCopyFoundInTurn) {
+  // The loop's copy holds groups spanning lines (run in place) and groups on
+  // one line (copied), one with a "(" in a literal: each pass enters them in
+  // turn, and each is found as the group it is.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "4回(\n"
+      "  もし、回数%2=1ならば\n"
+      "    (結果は、結果&「(」\n"
+      "     結果は、結果&回数)\n"
+      "  違えば、(結果は、結果&「[」。結果は、結果&回数)\n"
+      "  もし、回数<3ならば、(結果は、結果&「<」)\n"
+      "  違えば\n"
+      "    (結果は、結果&「>」\n"
+      "     もし、回数=4ならば\n"
+      "       (結果は、結果&「!」\n"
+      "        結果は、結果&「;」))\n"
+      ")\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "(1<[2<(3>[4>!;") << o.log;
+}
+
 TEST(BranchBlockTest, DeepNestingFailsWhereverTheOutermostExpressionStarts) {
   // Conditions and values start their expressions at different depths of the
   // stack in turn; a nesting too deep fails from either, and the expressions
