@@ -400,13 +400,21 @@ OpFault ApplyOperator(Op op, Operand& a, Operand& b, Operand& out) {
 constexpr uintptr_t kExpressionStackBudget = 4u << 20;
 
 void ExpressionDepth::Measure(Interpreter& in, uintptr_t pos) {
-  // The budget of the outermost expression depends only on where it starts.
-  if (depth_ == 0 && pos != base_) {
-    base_ = pos;
-    size_t room = Interpreter::StackRoom();
+  // The budget of the outermost expression depends only on where it starts:
+  // the room below it, the distance to the end of this thread's stack
+  // (measured once per thread).
+  if (!measured_) {
+    // Where this thread's stack ends (0 while unmeasured, 1 when unknown).
+    thread_local uintptr_t stack_end = 0;
+    if (stack_end == 0) {
+      const size_t measured = Interpreter::StackRoom();
+      stack_end = measured != SIZE_MAX && measured < pos ? pos - measured : 1;
+    }
+    const size_t room = stack_end > 1 && base_ > stack_end ? base_ - stack_end : SIZE_MAX;
     budget_ = room > Interpreter::kStackMargin
                   ? std::min<uintptr_t>(kExpressionStackBudget, room - Interpreter::kStackMargin)
                   : 0;
+    measured_ = true;
   }
   uintptr_t used = base_ > pos ? base_ - pos : pos - base_;
   if (used > budget_) in.Raise(SJ("式の入れ子や関数の呼び出しが深すぎます。"));

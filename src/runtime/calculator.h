@@ -55,13 +55,23 @@ std::string Excerpt(std::string_view text);
 class ExpressionDepth {
  public:
   // (Inline: every expression holds one. The stack is measured from where
-  // the outermost expression starts; Measure sets the budget there, and
-  // raises the error when a level is beyond it.)
+  // the outermost expression starts; its budget there is worked out when a
+  // level inside it first goes beyond the budget (Measure), which raises the
+  // error when that level is beyond the new budget too. Outermost
+  // expressions start at a few depths in turn, and most hold no level that
+  // needs it.)
   explicit ExpressionDepth(Interpreter& in) {
     char here;
     const auto pos = reinterpret_cast<uintptr_t>(&here);
-    if ((depth_ == 0 && pos != base_) || (base_ > pos ? base_ - pos : pos - base_) > budget_)
+    if (depth_ == 0) {
+      if (pos != base_) {
+        base_ = pos;
+        budget_ = 0;
+        measured_ = false;
+      }
+    } else if ((base_ > pos ? base_ - pos : pos - base_) > budget_) {
       Measure(in, pos);
+    }
     ++depth_;
   }
   ~ExpressionDepth() { --depth_; }
@@ -73,6 +83,7 @@ class ExpressionDepth {
   static inline int depth_ = 0;
   static inline uintptr_t base_ = 0;
   static inline uintptr_t budget_ = 0;
+  static inline bool measured_ = false;  // budget_ is that of base_
 };
 
 // Skips blanks, line breaks and the line marks after them: an expression may

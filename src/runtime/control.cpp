@@ -56,27 +56,29 @@ struct TBlockText {
   };
   std::vector<Seal> seals;
 
-  // The ')' of the group whose '(' is at `open`, as ReadGroup finds it.
-  bool CloseOf(size_t open, size_t& close) {
+  // The ')' of the group whose '(' is at `open`, as ReadGroup finds it, when
+  // the group spans lines. (The group found last is tried first: a block
+  // entered at every pass of a loop is found at once.)
+  bool CloseOfSpanning(size_t open, size_t& close) {
     Index();
-    auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
-    if (at == opens_.end() || *at != open) return false;
-    close = closes_[at - opens_.begin()];
-    return close != UINT32_MAX;
-  }
-  bool HasBreak(size_t from, size_t to) {
-    Index();
-    auto at = std::lower_bound(breaks_.begin(), breaks_.end(), from);
-    return at != breaks_.end() && *at < to;
+    size_t i = last_;
+    if (i >= opens_.size() || opens_[i] != open) {
+      auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
+      if (at == opens_.end() || *at != open) return false;
+      i = last_ = static_cast<size_t>(at - opens_.begin());
+    }
+    close = closes_[i];
+    return spans_[i];
   }
 
  private:
-  // Notes the groups and line breaks once, when a block nested in this one is
-  // first read.
+  // Notes the groups, and whether each spans lines, once, when a block nested
+  // in this one is first read.
   void Index();
   bool indexed_ = false;
   std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
-  std::vector<uint32_t> breaks_;          // offsets of CR and LF bytes
+  std::vector<bool> spans_;               // a closed group holds a CR or LF byte
+  size_t last_ = 0;                       // the group found last
 };
 
 void TBlockText::Index() {
@@ -84,8 +86,9 @@ void TBlockText::Index() {
   indexed_ = true;
   if (length >= UINT32_MAX) return;  // too long for the notes: nested blocks are copied
   const char* start = text.c_str();
+  std::vector<uint32_t> breaks;  // offsets of CR and LF bytes
   for (size_t i = 0; i < length; ++i)
-    if (start[i] == '\r' || start[i] == '\n') breaks_.push_back(static_cast<uint32_t>(i));
+    if (start[i] == '\r' || start[i] == '\n') breaks.push_back(static_cast<uint32_t>(i));
   std::vector<size_t> open;
   const char* q = start;
   while (*q) {
@@ -103,6 +106,12 @@ void TBlockText::Index() {
       open.pop_back();
     }
     q += CharLenZ(q);
+  }
+  spans_.resize(opens_.size());
+  for (size_t i = 0; i < opens_.size(); ++i) {
+    if (closes_[i] == UINT32_MAX) continue;
+    auto at = std::lower_bound(breaks.begin(), breaks.end(), opens_[i] + 1);
+    spans_[i] = at != breaks.end() && *at < closes_[i];
   }
 }
 
@@ -463,12 +472,10 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 // (Inlined into its two callers: a もし pass pays no call for it.)
 [[gnu::always_inline]] inline bool CalculateCondition(Interpreter& in, const std::string& condition,
                                                       std::shared_ptr<void>& compiled,
-                                                      std::string& text, Number& number) {
-  NumberResult result;
-  if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, result)) {
-    if (!result.given) return false;
+                                                      std::string& text, NumberResult& number) {
+  if (in.Expressions && compiled && in.Expressions->TryRunKept(in, compiled, text, number)) {
+    if (!number.given) return false;
     SetTypeMark(in.S.SoreType, "e");
-    number = result.Value();
     return true;
   }
   text = in.Calculate(condition, &compiled);
@@ -480,8 +487,8 @@ void NextElement(Interpreter& in, TRunControl&& r) {
 long long WhileCondition(Interpreter& in, const std::string& condition,
                          std::shared_ptr<void>& compiled) {
   std::string text;
-  Number n = 0;
-  return CalculateCondition(in, condition, compiled, text, n) ? ToInt64(NumberAsWritten(n))
+  NumberResult n;
+  return CalculateCondition(in, condition, compiled, text, n) ? ToInt64(NumberAsWritten(n.Value()))
                                                               : ToInt64(ParseNumber(text));
 }
 
@@ -664,12 +671,18 @@ void SetCondResult(Interpreter& in, const std::string& v) {
 }
 
 // The same for the calculation of `condition`: a number result is judged
-// without its text where the number alone decides.
+// without its text where the number alone decides (a whole number is written
+// "1" only when it is 1).
 void SetCondResultOf(Interpreter& in, const std::string& condition,
                      std::shared_ptr<void>* compiled) {
   std::string text;
-  Number n = 0;
-  if (!CalculateCondition(in, condition, *compiled, text, n)) return SetCondResult(in, text);
+  NumberResult result;
+  if (!CalculateCondition(in, condition, *compiled, text, result)) return SetCondResult(in, text);
+  if (result.is_whole) {
+    in.S.CondResult = result.whole == 1 ? 1 : 0;
+    return;
+  }
+  const Number n = result.value;
   NumberText written;
   in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, written) == "1") ? 1 : 0;
 }
@@ -678,26 +691,32 @@ void SetCondResultOf(Interpreter& in, const std::string& condition,
 
 static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
                             const char*& p);
-static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
-                                const char* text_end);
+static const char* CopyOfBlock(Interpreter& in, TRunControl& r, const char* p, BlockRecord& b,
+                               const char* text_end);
+static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool then, const char* at,
+                                const char* p, const char* text_end);
 
-// The block of a recorded もし chosen to run, at p, when it runs in place in
-// the running copy or was read here before: its record of `kind` is made on
-// the stack itself and left to the position after the statement, `exit`,
-// with the line number `exit_line`. False, with nothing changed, for a block
-// that is read as usual.
-static bool EnterRecordedBlock(Interpreter& in, RunKind kind, const char* p, const char* exit,
-                               int exit_line) {
+// The block of the もし record `record` (read at `at`) chosen to run, at p,
+// when it runs in place in the running copy or was read here before: its
+// record of `kind` is made on the stack itself and left to the position after
+// the statement, `exit`, with the line number `exit_line`. False, with nothing
+// changed, for a block that is read as usual.
+static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunKind kind,
+                               const char* at, const char* p, const char* exit, int exit_line) {
   TSoraneBase& S = in.S;
   TRunControlStack& stack = S.RunStack;
   TRunControl& r = stack.Emplace();
   try {
     const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
     const char* after = p;
-    if (!(*p == '(' && ReadNestedBlock(in, below, r, after)) &&
-        !RecordedCopy(in, r, p, TextEnd(S.ExecPos))) {
-      stack.DropTop();
-      return false;
+    if (!(*p == '(' && ReadNestedBlock(in, below, r, after))) {
+      const char* text_end = TextEnd(S.ExecPos);
+      BlockRecord* b = BranchBlock(in, record, kind == kRunThen, at, p, text_end);
+      if (!b) {
+        stack.DropTop();
+        return false;
+      }
+      CopyOfBlock(in, r, p, *b, text_end);
     }
     // (A branch record is left through its ExitPos; its ReturnPos is not read.)
     r.Kind = kind;
@@ -751,7 +770,7 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
-  if (EnterRecordedBlock(in, kind, at + block_at, at + r.end, r.end_line)) {
+  if (EnterRecordedBlock(in, r, kind, at, at + block_at, at + r.end, r.end_line)) {
     S.CondResult = -1;
     return;
   }
@@ -1048,7 +1067,7 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
   const char* base = b.text.data();
   if (p < base || p >= base + b.length) return false;
   size_t open = p - base, close = 0;
-  if (!b.CloseOf(open, close) || !b.HasBreak(open + 1, close)) return false;
+  if (!b.CloseOfSpanning(open, close)) return false;
   r.Body = top->Body;
   r.Block = top->Block;
   r.BodyBegin = p + 1;
@@ -1081,71 +1100,177 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
   return ReadLineOf(probe, p, end, fallback);
 }
 
-// A copy among `copies` that nothing else holds and that ends with `mark`.
-// (Looked for from the last made: in a recursion the calls still running
-// hold the first ones.)
-template <class Copy, class TextOf>
-Copy FreeCopy(std::vector<Copy>& copies, std::string_view mark, TextOf text_of) {
-  for (auto at = copies.rbegin(); at != copies.rend(); ++at) {
-    Copy& copy = *at;
-    if (copy.use_count() != 1) continue;
-    std::string_view text = text_of(*copy);
-    if (text.size() >= mark.size() &&
-        SameBytes(text.data() + text.size() - mark.size(), mark.data(), mark.size()))
+// The text of a copy, which ends with the mark of a line.
+inline std::string_view CopyText(const std::string& t) {
+  return t;
+}
+inline std::string_view CopyText(const TBlockText& t) {
+  return t.text;
+}
+
+template <class Copy>
+bool EndsWithMark(const Copy& copy, std::string_view mark) {
+  std::string_view text = CopyText(*copy);
+  return text.size() >= mark.size() &&
+         SameBytes(text.data() + text.size() - mark.size(), mark.data(), mark.size());
+}
+
+// A copy among `copies` that nothing else holds and that ends with `mark`
+// (any, when every copy ends with the mark wanted: the mark is not given).
+// It is looked for from the copy below `last`, the place of the one last
+// taken, down and round from the last made: in a recursion the calls still
+// running hold the copies taken last, and the one below them is free.
+// (Inlined: its usual search is one step.)
+template <class Copy>
+[[gnu::always_inline]] inline Copy FreeCopy(std::vector<Copy>& copies, const std::string_view* mark,
+                                            size_t& last) {
+  const size_t n = copies.size();
+  size_t at = last < n ? last : 0;
+  for (size_t left = n; left > 0; --left) {
+    at = (at == 0 ? n : at) - 1;
+    Copy& copy = copies[at];
+    if (copy.use_count() == 1 && (!mark || EndsWithMark(copy, *mark))) {
+      last = at;
       return copy;
+    }
   }
   return nullptr;
 }
 
-// A block that was read at p before: a copy of it that nothing holds any more
-// (or a new one) becomes the block text of r (its Body and, for a block
-// spanning lines, BodyBegin, BodyEnd and Block). Returns the position after
-// the block, as reading it would leave it; null when the block was not read
-// here before.
+// Gives r the block text `block`, a copy of a block spanning lines.
+static void TakeBlockText(TRunControl& r, std::shared_ptr<TBlockText> block) {
+  r.Body = std::shared_ptr<const std::string>(block, &block->text);
+  r.BodyBegin = block->text.data();
+  r.BodyEnd = r.BodyBegin + block->length;
+  r.Block = std::move(block);
+}
+
+// The copy of the block of record b, at p, found by the mark of its line (the
+// line of a block within one line, else the line after it), or a new one.
+[[gnu::noinline]] static void MarkedCopyOfBlock(Interpreter& in, TRunControl& r, const char* p,
+                                                BlockRecord& b, const char* after,
+                                                const char* text_end) {
+  std::string_view content(b.bytes);
+  content = b.group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
+  // (A block whose line is known has no copy free: its copies all end with
+  // the mark of that line.)
+  if (b.one_line) {
+    LineMark mark(b.line_known ? b.first_line.line
+                               : ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
+    const std::string_view view = mark.View();
+    std::shared_ptr<const std::string> copy =
+        b.line_known ? nullptr : FreeCopy(b.lines, &view, b.last_taken);
+    if (!copy) {
+      std::string body;
+      body.reserve(content.size() + view.size());
+      body.append(content);
+      body.append(view);
+      copy = std::make_shared<const std::string>(std::move(body));
+      if (KeepsAnother(b.lines, content.size())) b.lines.push_back(copy);
+    }
+    r.Body = std::move(copy);
+    return;
+  }
+  // The mark of the last line, after the NUL that ends the copy. (The line of
+  // the block's start only stands in when no mark follows the block.)
+  int last_line = b.line_known || b.last_line.Holds(after, TextBounds{after, text_end})
+                      ? b.last_line.line
+                      : ProbedLineOf(&b.last_line, after, text_end,
+                                     ProbedLineOf(&b.first_line, p, text_end, in.S.LineNo));
+  const LineMark mark(last_line);
+  const std::string_view view = mark.View();
+  std::shared_ptr<TBlockText> block =
+      b.line_known ? nullptr : FreeCopy(b.copies, &view, b.last_taken);
+  if (!block) {
+    block = MakeBlockText(std::string(content), last_line);
+    // Copies in use at once are as many as the calls running the block
+    // (recursion); only so many are kept.
+    if (KeepsAnother(b.copies, content.size())) b.copies.push_back(block);
+  }
+  TakeBlockText(r, std::move(block));
+}
+
+// The block of record b, at p: a copy of it that nothing holds any more (or a
+// new one) becomes the block text of r (its Body and, for a block spanning
+// lines, BodyBegin, BodyEnd and Block). Returns the position after the block,
+// as reading it would leave it.
+static const char* CopyOfBlock(Interpreter& in, TRunControl& r, const char* p, BlockRecord& b,
+                               const char* text_end) {
+  const char* after = p + b.bytes.size() - (b.group ? 0 : 1);
+  // The copies of a block whose line is known all end with the mark of that
+  // line: any free one will do.
+  if (b.line_known) {
+    if (b.one_line) {
+      if (std::shared_ptr<const std::string> copy = FreeCopy(b.lines, nullptr, b.last_taken)) {
+        r.Body = std::move(copy);
+        return after;
+      }
+    } else if (std::shared_ptr<TBlockText> block = FreeCopy(b.copies, nullptr, b.last_taken)) {
+      TakeBlockText(r, std::move(block));
+      return after;
+    }
+  }
+  MarkedCopyOfBlock(in, r, p, b, after, text_end);
+  return after;
+}
+
+// A block that was read at p before becomes the block text of r (see
+// CopyOfBlock). Returns the position after the block, as reading it would
+// leave it; null when the block was not read here before.
 static const char* RecordedCopy(Interpreter& in, TRunControl& r, const char* p,
                                 const char* text_end) {
   if (!in.Statements) return nullptr;
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
+  return b ? CopyOfBlock(in, r, p, *b, text_end) : nullptr;
+}
+
+// The `length` bytes at p lie within the bytes of the もし record r read at
+// `at`, and are those bytes.
+static bool WithinBranch(const BranchRecord& r, const char* at, const char* p, const char* bytes,
+                         size_t length) {
+  const size_t offset = static_cast<size_t>(p - at);
+  return offset <= r.bytes.size() && length <= r.bytes.size() - offset &&
+         std::memcmp(r.bytes.data() + offset, bytes, length) == 0;
+}
+
+// The record of the block at p that the もし record r (read at `at`) chose:
+// its own once the block ran from it; else the block's record in the cache,
+// which becomes its own (with the copies made of it) when the block's bytes
+// and the bytes its line is read from lie within the statement's: a record
+// that holds then holds them too. Null when the block was not read here.
+static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool then, const char* at,
+                                const char* p, const char* text_end) {
+  std::unique_ptr<BlockRecord>& own = then ? r.then_block : r.else_block;
+  if (own) return own.get();
+  BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
   if (!b) return nullptr;
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
-  std::string_view content(b->bytes);
-  content =
-      b->group ? content.substr(1, content.size() - 2) : content.substr(0, content.size() - 1);
-  if (b->one_line) {
-    LineMark mark(ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
-    std::shared_ptr<const std::string> copy =
-        FreeCopy(b->lines, mark.View(), [](const std::string& t) { return std::string_view(t); });
-    if (!copy) {
-      std::string body;
-      body.reserve(content.size() + mark.View().size());
-      body.append(content);
-      body.append(mark.View());
-      copy = std::make_shared<const std::string>(std::move(body));
-      if (KeepsAnother(b->lines, content.size())) b->lines.push_back(copy);
-    }
-    r.Body = std::move(copy);
-  } else {
-    // The mark of the last line, after the NUL that ends the copy. (The line
-    // of the block's start only stands in when no mark follows the block.)
-    int last_line = b->last_line.Holds(after, TextBounds{after, text_end})
-                        ? b->last_line.line
-                        : ProbedLineOf(&b->last_line, after, text_end,
-                                       ProbedLineOf(&b->first_line, p, text_end, in.S.LineNo));
-    std::shared_ptr<TBlockText> block =
-        FreeCopy(b->copies, LineMark(last_line).View(),
-                 [](const TBlockText& t) { return std::string_view(t.text); });
-    if (!block) {
-      block = MakeBlockText(std::string(content), last_line);
-      // Copies in use at once are as many as the calls running the block
-      // (recursion); only so many are kept.
-      if (KeepsAnother(b->copies, content.size())) b->copies.push_back(block);
-    }
-    r.Body = std::shared_ptr<const std::string>(block, &block->text);
-    r.BodyBegin = block->text.data();
-    r.BodyEnd = r.BodyBegin + block->length;
-    r.Block = std::move(block);
-  }
-  return after;
+  LineProbe& probe = b->one_line ? b->first_line : b->last_line;
+  const char* probe_at = b->one_line ? p : after;
+  ProbedLineOf(&probe, probe_at, text_end, in.S.LineNo);
+  if (probe.bytes.empty() || !WithinBranch(r, at, p, b->bytes.data(), b->bytes.size()) ||
+      !WithinBranch(r, at, probe_at, probe.bytes.data(), probe.bytes.size()))
+    return b;
+  own = std::make_unique<BlockRecord>();
+  own->at = b->at;
+  own->bytes = b->bytes;
+  own->group = b->group;
+  own->one_line = b->one_line;
+  own->first_line = b->first_line;
+  own->last_line = b->last_line;
+  own->line_known = true;
+  // The copies that end with the mark of its line go with it (one holder
+  // each, so they are run again, and the statements in them keep their
+  // records).
+  const LineMark mark(probe.line);
+  auto take = [&mark](auto& from, auto& to) {
+    for (auto& copy : from)
+      if (EndsWithMark(copy, mark.View())) to.push_back(std::move(copy));
+    std::erase(from, nullptr);
+  };
+  take(b->copies, own->copies);
+  take(b->lines, own->lines);
+  return own.get();
 }
 
 // A block that was read at p before becomes the block of r (see RecordedCopy),

@@ -119,6 +119,11 @@ struct BlockRecord : ReadInText {
   LineProbe last_line;                              // the line of the position after the block
   std::vector<std::shared_ptr<TBlockText>> copies;  // blocks spanning lines
   std::vector<std::shared_ptr<const std::string>> lines;  // blocks within one line
+  // The probe the copy's line mark is read from (first_line within one line,
+  // last_line else) holds wherever `bytes` hold: set for a block a もし
+  // record keeps, whose bytes hold both.
+  bool line_known = false;
+  size_t last_taken = 0;  // the place of the copy last run again
 };
 
 // How an argument of a call form reads, once that cannot change (nothing in
@@ -195,6 +200,10 @@ struct BranchRecord : ReadInText {
   int condition_line = kLineKept, then_line = kLineKept, else_line = kLineKept,
       end_line = kLineKept;
   bool has_then = false, has_else = false;
+  // The record of each block (then, else) once it ran from this record and
+  // lay within `bytes` with what gives its line: a record that holds needs
+  // neither looked for again. (Its copies are the ones this block runs from.)
+  mutable std::unique_ptr<BlockRecord> then_block, else_block;
 };
 
 // Runs a もし statement from its record, the position at its condition (as

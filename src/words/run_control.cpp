@@ -2,52 +2,88 @@
 
 namespace sorane {
 
-SourceNameRef& SourceNameRef::operator=(const std::string& name) {
+SourceNameRef& SourceNameRef::Assign(const std::string& name) {
   // The name last given, shared while names repeat.
   thread_local std::shared_ptr<const std::string> last;
   if (!last || *last != name) last = std::make_shared<const std::string>(name);
   name_ = last;
+  set_ = true;
   return *this;
 }
 
 SourceNameRef::operator const std::string&() const {
   static const std::string empty;
-  return name_ ? *name_ : empty;
+  return set_ ? *name_ : empty;
+}
+
+void TRunControl::Reset() {
+  // (In the order the fields are destroyed.)
+  Elements.reset();
+  CounterGeneration = 0;
+  CounterWord = nullptr;
+  ConditionCompiled.reset();
+  Condition.clear();
+  SavedSource.Unset();
+  Seal.reset();
+  Block.reset();
+  BodyEnd = nullptr;
+  BodyBegin = nullptr;
+  Body.reset();
+  Kind = kRunThen;
+  Limit = 0;
+  Counter = 0;
+  ExitPos = TPos();
+  ReturnPos = TPos();
 }
 
 bool TRunControlStack::Pop(TRunControl& out) {
-  if (current_.empty()) return false;
-  out = std::move(current_.back());
-  current_.pop_back();
+  if (count_ == 0) return false;
+  out = std::move(current_[count_ - 1]);
+  // (Its place goes, with the places of records dropped above it.)
+  current_.resize(--count_);
   return true;
 }
 
 bool TRunControlStack::Get(size_t i, TRunControl& out) const {
-  if (i >= current_.size()) return false;
+  if (i >= count_) return false;
   out = current_[i];
   return true;
 }
 
+// Frees the storage of `records`, whose records were all dropped. (Out of
+// Restore, which then needs no room for a vector of its own.)
+[[gnu::noinline]] static void GiveBack(std::vector<TRunControl>& records) {
+  std::vector<TRunControl>().swap(records);
+}
+
 void TRunControlStack::Save() {
   if (depth_ == levels_.size()) levels_.emplace_back();
-  current_.swap(levels_[depth_]);  // the level's stack is empty
+  Level& level = levels_[depth_];
+  current_.swap(level.records);  // the level's stack holds no record
+  level.count = count_;
+  count_ = 0;
   ++depth_;
 }
 
 void TRunControlStack::Restore() {
   if (depth_ == 0) return;
-  current_.clear();
+  // The records left go; their places stay, emptied, for the next run at
+  // this level.
+  for (size_t i = 0; i < count_; ++i) current_[i].Reset();
+  count_ = 0;
   --depth_;
-  current_.swap(levels_[depth_]);
+  Level& level = levels_[depth_];
+  current_.swap(level.records);
+  count_ = level.count;
   // Deep levels give their storage back.
-  if (depth_ >= kLevelsKeepingStorage) std::vector<TRunControl>().swap(levels_[depth_]);
+  if (depth_ >= kLevelsKeepingStorage) GiveBack(level.records);
 }
 
 void TRunControlStack::ClearAll() {
-  current_.clear();
+  Clear();
   while (depth_ > 0) {
     Restore();
-    current_.clear();
+    Clear();
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,14 +42,27 @@ enum RunKind : uint8_t {
 
 // The name of the source a record was made in (the text the run returns to).
 // Records made one after another in the same source share one copy of the
-// name, so a record costs no copy of a long file name.
+// name, so a record costs no copy of a long file name; a record made in the
+// place of one dropped (see TRunControlStack::DropTop) finds the name there
+// and takes it again when it is the same.
 class SourceNameRef {
  public:
-  SourceNameRef& operator=(const std::string& name);
+  SourceNameRef& operator=(const std::string& name) {
+    if (name_ && name_->size() == name.size() &&
+        std::memcmp(name_->data(), name.data(), name.size()) == 0) {
+      set_ = true;
+      return *this;
+    }
+    return Assign(name);
+  }
   operator const std::string&() const;
+  // Reads as no name again; the copy is kept for the next name given.
+  void Unset() { set_ = false; }
 
  private:
+  SourceNameRef& Assign(const std::string& name);
   std::shared_ptr<const std::string> name_;
+  bool set_ = false;
 };
 
 // A block copied out of a text that others share, with the groups inside it
@@ -77,35 +91,67 @@ struct TRunControl {
   THashNode* CounterWord = nullptr;  // 繰り返す
   uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
   std::shared_ptr<std::vector<std::string>> Elements;  // 反復
+
+  // Back to the state of a new record, all it holds let go, but for the copy
+  // of the source name (see SourceNameRef). (Every field is reset here.)
+  void Reset();
 };
 
 class TRunControlStack {
  public:
-  void Push(const TRunControl& r) { current_.push_back(r); }
-  void Push(TRunControl&& r) { current_.push_back(std::move(r)); }
+  void Push(const TRunControl& r) {
+    if (count_ < current_.size())
+      current_[count_] = r;
+    else
+      current_.push_back(r);
+    ++count_;
+  }
+  void Push(TRunControl&& r) {
+    if (count_ < current_.size())
+      current_[count_] = std::move(r);
+    else
+      current_.push_back(std::move(r));
+    ++count_;
+  }
   // A new empty record on top, to be filled in place.
-  TRunControl& Emplace() { return current_.emplace_back(); }
+  TRunControl& Emplace() {
+    if (count_ < current_.size()) return current_[count_++];
+    ++count_;
+    return current_.emplace_back();
+  }
   bool Pop(TRunControl& out);
-  // Removes the record on top (there is one).
-  void DropTop() { current_.pop_back(); }
+  // Removes the record on top (there is one). Its place is kept, emptied, for
+  // the next record: a block entered and left at every pass (a もし in a
+  // loop) neither makes nor destroys a record, and finds its source name.
+  void DropTop() { current_[--count_].Reset(); }
   bool Get(size_t i, TRunControl& out) const;
   // The record at i (0 is the oldest), or null.
-  const TRunControl* At(size_t i) const { return i < current_.size() ? &current_[i] : nullptr; }
-  TRunControl* Top() { return current_.empty() ? nullptr : &current_.back(); }
-  int Count() const { return static_cast<int>(current_.size()); }
-  void Clear() { current_.clear(); }
+  const TRunControl* At(size_t i) const { return i < count_ ? &current_[i] : nullptr; }
+  TRunControl* Top() { return count_ == 0 ? nullptr : &current_[count_ - 1]; }
+  int Count() const { return static_cast<int>(count_); }
+  void Clear() {
+    current_.clear();
+    count_ = 0;
+  }
   void Save();
   void Restore();
   void ClearAll();
   size_t SavedCount() const { return depth_; }
 
  private:
+  // The records [0, count_), then the places of records dropped (emptied).
   std::vector<TRunControl> current_;
-  // The stacks set aside, levels_[0, depth_); the entries above hold emptied
-  // stacks with their storage (for the first so many levels), so a nested run
-  // (a label called from an expression) does not allocate a new stack at
-  // every call: setting a stack aside and taking it back is one swap each.
-  std::vector<std::vector<TRunControl>> levels_;
+  size_t count_ = 0;
+  // The stacks set aside, levels_[0, depth_), with their counts; the entries
+  // above hold emptied stacks with their storage (for the first so many
+  // levels), so a nested run (a label called from an expression) does not
+  // allocate a new stack at every call: setting a stack aside and taking it
+  // back is one swap each.
+  struct Level {
+    std::vector<TRunControl> records;
+    size_t count = 0;
+  };
+  std::vector<Level> levels_;
   size_t depth_ = 0;
   static constexpr size_t kLevelsKeepingStorage = 64;
 };
