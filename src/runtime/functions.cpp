@@ -76,13 +76,52 @@ void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* re
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
+// Whether binding the items of a call form to the template `tmpl` leaves them
+// as they are: there is one item per slot (so they stand in slot order and
+// それ is not implied), and each would only lose the particle of its slot,
+// which none of them ends with. Most calls pass numbers and plain words: a
+// particle holding a byte outside ASCII (any of the Japanese particles, and
+// those a slot takes besides its own) never ends an item made of ASCII alone.
+// False for whatever else, which is bound in full.
+bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items) {
+  for (const std::string& item : items)
+    for (char ch : item)
+      if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  // The slots are the template's pieces between commas; a slot's particle is
+  // its piece, trimmed, after the "?". A piece whose bytes are ASCII may only
+  // be blanks around at most one "?" (no particle at all).
+  size_t slots = 1;
+  bool wide = false, bare = true, marked = false;
+  for (char ch : tmpl) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == ',') {
+      if (!wide && !bare) return false;
+      ++slots;
+      wide = marked = false;
+      bare = true;
+    } else if (c >= 0x80) {
+      wide = true;
+    } else if (c == '?' && !marked) {
+      marked = true;
+    } else if (c > 0x20) {
+      bare = false;
+    }
+  }
+  return (wide || bare) && slots == items.size();
+}
+
 // Binds the pushed arguments to the label's template and moves their values to
 // FuncArgs, which then holds the arguments of this call only. All values are
 // computed before FuncArgs is replaced, since an argument may call a function.
 // `record`, when the call form's arguments were read from one, lets the
 // arguments written as words be read from the words they name.
 void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr) {
-  in.Bind(label);
+  // (A call form whose binding would change nothing skips it; binding leaves
+  // SoreImplied as it says.)
+  if (in.S.CallMode && BindsAsPushed(label->More().Template, in.S.ArgStack.Items()))
+    in.S.SoreImplied = false;
+  else
+    in.Bind(label);
   size_t n = SlotsUpTo(label->More().Template, in.S.ArgStack.Count());
   auto& stack = in.S.ArgStack.Items();
   // Slot k holds argument k when the call passed one for each slot.
