@@ -59,20 +59,30 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
-// The value of the argument `item` pushed for slot k of a call whose
-// arguments were read from `record`, in place of the item: a number as
-// written is itself (what evaluating it gives, without the copy); an argument
-// pushed as written keeps whether it reads as one word, and the word it names,
-// with the record (see Interpreter::Evaluate).
+// Whether the argument `item` pushed for slot k of a call whose arguments
+// were read from `record` is its own value, a number (typed "e"): a number
+// as written, or a value that reads back as one. (Evaluate reads a text that
+// starts with a digit or "-" as a number first.)
+inline bool OwnValue(const Interpreter& in, const std::string& item, const ArgumentsRecord* record,
+                     size_t k) {
+  if (!in.Expressions) return false;
+  if (record && record->readings[k] == ArgumentReading::kNumber && record->args[k] == item)
+    return true;
+  if (record && record->args[k] == item && !(item[0] >= '0' && item[0] <= '9') && item[0] != '-')
+    return false;
+  return IsNumberLiteral(item);
+}
+
+// The value of that argument in place of the item: a number is itself (what
+// evaluating it gives, without the copy); an argument pushed as written keeps
+// whether it reads as one word, and the word it names, with the record (see
+// Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
-  const bool as_written = record && record->args[k] == item;
-  if (as_written && record->readings[k] == ArgumentReading::kNumber && in.Expressions) {
-    SetTypeMark(in.S.SoreType, "e");  // (as ReadsAsNumberLiteral below finds it)
+  if (OwnValue(in, item, record, k)) {
+    SetTypeMark(in.S.SoreType, "e");
     return;
   }
-  // (Evaluate reads a text that starts with a digit or "-" as a number first.)
-  const bool number_first = !as_written || (item[0] >= '0' && item[0] <= '9') || item[0] == '-';
-  if (number_first && in.ReadsAsNumberLiteral(item)) return;
+  const bool as_written = record && record->args[k] == item;
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
@@ -129,6 +139,15 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   if (n == stack.size()) {
     // The stack holds the arguments alone (a call's usual case): its items
     // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    // Numbers are their own values: when all are, nothing is evaluated.
+    size_t own = 0;
+    while (own < n && OwnValue(in, stack[own], record, own)) ++own;
+    if (own == n) {
+      if (n > 0) SetTypeMark(in.S.SoreType, "e");
+      stack.swap(in.S.FuncArgs.Items());
+      stack.clear();
+      return;
+    }
     std::vector<std::string> values;
     values.swap(stack);
     for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);

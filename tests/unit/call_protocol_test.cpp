@@ -46,6 +46,28 @@ TEST(CallProtocolTest, ArgumentsLoseOnlyTheParticleOfTheirSlot) {
   EXPECT_EQ(o.lines, expected);
 }
 
+TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "Bは、「1E5」\n"
+      "Cは、-2\n"
+      "K(-3)を、表示\n"
+      "K( 4 )を、表示\n"
+      "K(K(5))を、表示\n"
+      "K(B)を、表示\n"  // a text that is no number as it reads
+      "K(C*1.5)を、表示\n"
+      "G(C,B)を、表示\n"
+      "G(0.5,「x」)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n"
+      "*G\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"-3", "4", "5", "1E5", "-3", "-2", "1E5", "0.5", "x"};
+  EXPECT_EQ(o.lines, expected);
+}
+
 TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
   // Each level reads its own argument after the calls below it returned.
   Outcome o = Both(
