@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/command.h"
+#include "runtime/compiled_expression.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
@@ -283,6 +284,25 @@ std::string ValueItem(Interpreter& in, const std::string& v) {
   return IsNumberMark(in.S.SoreType) && IsNumberLiteral(v) ? v : Requote(v);
 }
 
+// A number computed by an argument's compiled form, on the stack as the text
+// Evaluate gives it (the number format's), re-quoted as ValueItem would; a
+// whole number below 10^15 is written with its digits alone, a number as
+// written.
+void PushNumber(Interpreter& in, const NumberResult& number) {
+  SetTypeMark(in.S.SoreType, "e");
+  std::string text;
+  if (!number.is_whole) {
+    FormatNumberInto(number.value, text);
+    in.S.ArgStack.Push(ValueItem(in, text));
+    return;
+  }
+  FormatWholeInto(number.whole, text);
+  if (number.whole > -kAllDigitsBelow && number.whole < kAllDigitsBelow)
+    in.S.ArgStack.Push(std::move(text));
+  else
+    in.S.ArgStack.Push(ValueItem(in, text));
+}
+
 // What `name` names (folded), kept in `hint` while the word table stays at its
 // generation and the word stays callable (see Interpreter::FindVerb).
 THashNode* NamedBefore(Interpreter& in, std::string_view name, WordHint* hint) {
@@ -335,7 +355,13 @@ void PushArgument(Interpreter& in, const std::string& written,
     // no call: the argument goes on after the word and is evaluated whole.
     if (*reading == ArgumentReading::kEvaluatedWhole ||
         (!callee->word && callee->generation == in.S.Words.Generation())) {
-      std::string v = in.Evaluate(written, compiled);
+      std::string v;
+      NumberResult number;
+      if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
+        if (number.given) return PushNumber(in, number);
+      } else {
+        v = in.Evaluate(written, compiled);
+      }
       in.S.ArgStack.Push(ValueItem(in, v));
       return;
     }

@@ -68,6 +68,31 @@ TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
   EXPECT_EQ(o.lines, expected);
 }
 
+TEST(CallProtocolTest, ComputedNumbersAreWrittenAsTheFormatWritesThem) {
+  // Each call runs twice: the second reads its argument's compiled form,
+  // whose number result is written without being read back.
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "Cは、-2\n"
+      "2回(\n"
+      "  K(C/3)を、表示\n"
+      "  K(C*1000000000*1000000000)を、表示\n"
+      "  K(C*100000000000000)を、表示\n"
+      "  K(C*1000000000000000)を、表示\n"
+      "  K(C&「a」)を、表示\n"
+      "  K(C+1)を、表示\n"
+      ")\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> once = {
+      "-0.666666666666667", "-2E18", "-200000000000000", "-2E15", "-2a", "-1"};
+  std::vector<std::string> expected = once;
+  expected.insert(expected.end(), once.begin(), once.end());
+  EXPECT_EQ(o.lines, expected);
+}
+
 TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
   // Each level reads its own argument after the calls below it returned.
   Outcome o = Both(
