@@ -89,29 +89,30 @@ void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* re
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
 }
 
-// Whether binding the items of a call form to the template `tmpl` leaves them
-// as they are: there is one item per slot (so they stand in slot order and
-// それ is not implied), and each would only lose the particle of its slot,
-// which none of them ends with. Most calls pass numbers and plain words: a
-// particle holding a byte outside ASCII (any of the Japanese particles, and
-// those a slot takes besides its own) never ends an item made of ASCII alone.
-// False for whatever else, which is bound in full. `marks` is the number of
-// "?" in the template.
-bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, size_t& marks) {
-  for (const std::string& item : items)
-    for (char ch : item)
-      if (static_cast<unsigned char>(ch) >= 0x80) return false;
-  // The slots are the template's pieces between commas; a slot's particle is
-  // its piece, trimmed, after the "?". A piece whose bytes are ASCII may only
-  // be blanks around at most one "?" (no particle at all).
-  size_t slots = 1;
-  bool wide = false, bare = true, marked = false;
-  marks = 0;
+// What binding a call form's items to a template depends on: the template's
+// slots (its pieces between commas), its "?" marks, and whether every slot's
+// particle (its piece, trimmed, after the "?") is empty or holds a byte
+// outside ASCII. Kept for the template read last: a program calls the same
+// labels again and again.
+struct TemplateShape {
+  std::string text;
+  size_t slots = 0;
+  size_t marks = 0;
+  bool wide_particles = false;
+};
+
+const TemplateShape& ShapeOf(const std::string& tmpl) {
+  static TemplateShape last;
+  if (last.slots != 0 && last.text == tmpl) return last;
+  // A piece whose bytes are ASCII may only be blanks around at most one "?"
+  // (no particle at all).
+  size_t slots = 1, marks = 0;
+  bool wide = false, bare = true, marked = false, wide_particles = true;
   for (char ch : tmpl) {
     const auto c = static_cast<unsigned char>(ch);
     marks += c == '?';
     if (c == ',') {
-      if (!wide && !bare) return false;
+      wide_particles = wide_particles && (wide || bare);
       ++slots;
       wide = marked = false;
       bare = true;
@@ -123,7 +124,29 @@ bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& item
       bare = false;
     }
   }
-  return (wide || bare) && slots == items.size();
+  last.text = tmpl;
+  last.slots = slots;
+  last.marks = marks;
+  last.wide_particles = wide_particles && (wide || bare);
+  return last;
+}
+
+// Whether binding the items of a call form to the template `tmpl` leaves them
+// as they are: there is one item per slot (so they stand in slot order and
+// それ is not implied), and each would only lose the particle of its slot,
+// which none of them ends with. Most calls pass numbers and plain words: a
+// particle holding a byte outside ASCII (any of the Japanese particles, and
+// those a slot takes besides its own) never ends an item made of ASCII alone.
+// False for whatever else, which is bound in full. `marks` is the number of
+// "?" in the template.
+bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, size_t& marks) {
+  const TemplateShape& shape = ShapeOf(tmpl);
+  marks = shape.marks;
+  if (!shape.wide_particles || shape.slots != items.size()) return false;
+  for (const std::string& item : items)
+    for (char ch : item)
+      if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  return true;
 }
 
 // Binds the pushed arguments to the label's template and moves their values to

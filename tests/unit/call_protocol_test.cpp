@@ -46,6 +46,27 @@ TEST(CallProtocolTest, ArgumentsLoseOnlyTheParticleOfTheirSlot) {
   EXPECT_EQ(o.lines, expected);
 }
 
+TEST(CallProtocolTest, ARedefinedTemplateBindsByItsNewParticles) {
+  // The templates are the same length: only their text tells them apart.
+  Outcome o = Both(
+      "「K」を、「?x」で、関数定義\n"
+      "2回(\n"
+      "  K(ax)を、表示\n"
+      ")\n"
+      "「K」を、「?y」で、関数定義\n"
+      "2回(\n"
+      "  K(ax)を、表示\n"
+      ")\n"
+      "「K」を、「?x,?」で、関数定義\n"
+      "K(ax,bx)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"a", "a", "ax", "ax", "a", "bx"};
+  EXPECT_EQ(o.lines, expected);
+}
+
 TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
   Outcome o = Both(
       "「K」を、「?の」で、関数定義\n"
