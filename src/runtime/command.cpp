@@ -26,8 +26,7 @@ const NumericForm* NumericFormOf(CommandId id, CommandHandler installed) {
   return (f.Compute || f.Measure) && f.Handler == installed ? &f : nullptr;
 }
 
-Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
-    : in(interpreter), cmd(command) {
+void Call::TakeSlots(size_t slots) {
   auto& items = in.S.ArgStack.Items();
   if (slots > kMaxSlots) throw std::logic_error("command template with too many slots");
   if (slots > items.size()) slots = items.size();
@@ -39,7 +38,7 @@ Call::Call(Interpreter& interpreter, THashNode& command, size_t slots)
   items.resize(first);
 }
 
-Call::~Call() {
+void Call::DestroySlots() {
   for (size_t k = 0; k < count_; ++k) slots_.item[k].~basic_string();
 }
 

@@ -76,8 +76,14 @@ class Call {
   // so a command use allocates nothing for them.
   static constexpr size_t kMaxSlots = 6;
 
-  Call(Interpreter& in, THashNode& cmd, size_t slots);
-  ~Call();
+  // (Many commands take no slot, 戻る and 引数取得 among them: those take
+  // nothing off the stack and destroy nothing.)
+  Call(Interpreter& interpreter, THashNode& command, size_t slots) : in(interpreter), cmd(command) {
+    if (slots > 0) TakeSlots(slots);
+  }
+  ~Call() {
+    if (count_ > 0) DestroySlots();
+  }
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
 
@@ -128,6 +134,8 @@ class Call {
   [[noreturn]] void BadArgument() const;
 
  private:
+  void TakeSlots(size_t slots);
+  void DestroySlots();
   THashNode* VariableItem(size_t k);  // the variable slot k names alone, or null
   // The text slot k's number is read from: the item itself when it is a
   // number as written, a variable's value where it is kept, else the value

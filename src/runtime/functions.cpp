@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/command.h"
+#include "runtime/compiled_expression.h"
 #include "runtime/interpreter.h"
 #include "runtime/messages.h"
 #include "runtime/runtime_commands.h"
@@ -59,37 +60,132 @@ void Discard(Interpreter& in, const TRunControl& r) {
   if (r.Kind == kRunCase) in.S.SwitchValue = TSoraneBase::NoSwitch();
 }
 
-// The value of the argument `item` pushed for slot k of a call whose
-// arguments were read from `record`, in place of the item: a number as
-// written is itself (what evaluating it gives, without the copy); an argument
-// pushed as written keeps whether it reads as one word, and the word it names,
-// with the record (see Interpreter::Evaluate).
+// Whether the argument `item` pushed for slot k of a call whose arguments
+// were read from `record` is its own value, a number (typed "e"): a number
+// as written, or a value that reads back as one; `known` when it was pushed
+// as such. (Evaluate reads a text that starts with a digit or "-" as a number
+// first.)
+inline bool OwnValue(const Interpreter& in, const std::string& item, const ArgumentsRecord* record,
+                     size_t k, bool known = false) {
+  if (!in.Expressions) return false;
+  if (known) return true;
+  if (record && record->readings[k] == ArgumentReading::kNumber && record->args[k] == item)
+    return true;
+  if (record && record->args[k] == item && !(item[0] >= '0' && item[0] <= '9') && item[0] != '-')
+    return false;
+  return IsNumberLiteral(item);
+}
+
+// The value of that argument in place of the item: a number is itself (what
+// evaluating it gives, without the copy); an argument pushed as written keeps
+// whether it reads as one word, and the word it names, with the record (see
+// Interpreter::Evaluate).
 void ArgumentValue(Interpreter& in, std::string& item, const ArgumentsRecord* record, size_t k) {
-  const bool as_written = record && record->args[k] == item;
-  if (as_written && record->readings[k] == ArgumentReading::kNumber && in.Expressions) {
-    SetTypeMark(in.S.SoreType, "e");  // (as ReadsAsNumberLiteral below finds it)
+  if (OwnValue(in, item, record, k)) {
+    SetTypeMark(in.S.SoreType, "e");
     return;
   }
-  // (Evaluate reads a text that starts with a digit or "-" as a number first.)
-  const bool number_first = !as_written || (item[0] >= '0' && item[0] <= '9') || item[0] == '-';
-  if (number_first && in.ReadsAsNumberLiteral(item)) return;
+  const bool as_written = record && record->args[k] == item;
   item = in.Evaluate(item, nullptr, as_written ? &record->words[k] : nullptr);
+}
+
+// What binding a call form's items to a template depends on: the template's
+// slots (its pieces between commas), its "?" marks, and whether every slot's
+// particle (its piece, trimmed, after the "?") is empty or holds a byte
+// outside ASCII. Kept for the template read last: a program calls the same
+// labels again and again.
+struct TemplateShape {
+  std::string text;
+  size_t slots = 0;
+  size_t marks = 0;
+  bool wide_particles = false;
+};
+
+const TemplateShape& ShapeOf(const std::string& tmpl) {
+  static TemplateShape last;
+  if (last.slots != 0 && last.text == tmpl) return last;
+  // A piece whose bytes are ASCII may only be blanks around at most one "?"
+  // (no particle at all).
+  size_t slots = 1, marks = 0;
+  bool wide = false, bare = true, marked = false, wide_particles = true;
+  for (char ch : tmpl) {
+    const auto c = static_cast<unsigned char>(ch);
+    marks += c == '?';
+    if (c == ',') {
+      wide_particles = wide_particles && (wide || bare);
+      ++slots;
+      wide = marked = false;
+      bare = true;
+    } else if (c >= 0x80) {
+      wide = true;
+    } else if (c == '?' && !marked) {
+      marked = true;
+    } else if (c > 0x20) {
+      bare = false;
+    }
+  }
+  last.text = tmpl;
+  last.slots = slots;
+  last.marks = marks;
+  last.wide_particles = wide_particles && (wide || bare);
+  return last;
+}
+
+// Whether binding the items of a call form to the template `tmpl` leaves them
+// as they are: there is one item per slot (so they stand in slot order and
+// それ is not implied), and each would only lose the particle of its slot,
+// which none of them ends with. Most calls pass numbers and plain words: a
+// particle holding a byte outside ASCII (any of the Japanese particles, and
+// those a slot takes besides its own) never ends an item made of ASCII alone.
+// False for whatever else, which is bound in full. `marks` is the number of
+// "?" in the template.
+bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, size_t& marks) {
+  const TemplateShape& shape = ShapeOf(tmpl);
+  marks = shape.marks;
+  if (!shape.wide_particles || shape.slots != items.size()) return false;
+  for (const std::string& item : items)
+    for (char ch : item)
+      if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  return true;
 }
 
 // Binds the pushed arguments to the label's template and moves their values to
 // FuncArgs, which then holds the arguments of this call only. All values are
 // computed before FuncArgs is replaced, since an argument may call a function.
 // `record`, when the call form's arguments were read from one, lets the
-// arguments written as words be read from the words they name.
-void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr) {
-  in.Bind(label);
-  size_t n = SlotsUpTo(label->More().Template, in.S.ArgStack.Count());
+// arguments written as words be read from the words they name. Bit k of
+// `numbers` is set when argument k was pushed as a number as written.
+void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* record = nullptr,
+                   uint64_t numbers = 0) {
+  const std::string& tmpl = label->More().Template;
   auto& stack = in.S.ArgStack.Items();
+  // (A call form whose binding would change nothing skips it; binding leaves
+  // SoreImplied as it says. Binding may shorten items: what was pushed as a
+  // number is then read again.)
+  size_t n = 0;
+  if (in.S.CallMode && BindsAsPushed(tmpl, stack, n)) {
+    in.S.SoreImplied = false;
+    n = std::min(n, stack.size());
+  } else {
+    in.Bind(label);
+    n = SlotsUpTo(tmpl, stack.size());
+    numbers = 0;
+  }
   // Slot k holds argument k when the call passed one for each slot.
   if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
   if (n == stack.size()) {
     // The stack holds the arguments alone (a call's usual case): its items
     // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    // Numbers are their own values: when all are, nothing is evaluated.
+    size_t own = 0;
+    while (own < n && OwnValue(in, stack[own], record, own, own < 64 && (numbers >> own & 1)))
+      ++own;
+    if (own == n) {
+      if (n > 0) SetTypeMark(in.S.SoreType, "e");
+      stack.swap(in.S.FuncArgs.Items());
+      stack.clear();
+      return;
+    }
     std::vector<std::string> values;
     values.swap(stack);
     for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
@@ -220,9 +316,32 @@ void RunLabelNested(Interpreter& in, THashNode* label) {
 // or literal as written (a command may want the name itself); a group, a nested
 // call or an expression by its value, a text value re-quoted. The item is read
 // again as an expression: a number stays as it is only where that reading
-// gives it back whole (not "2E21", which would read as 2, nor "INF").
-std::string ValueItem(Interpreter& in, const std::string& v) {
-  return IsNumberMark(in.S.SoreType) && IsNumberLiteral(v) ? v : Requote(v);
+// gives it back whole (not "2E21", which would read as 2, nor "INF"). True
+// when the item pushed is a number as written.
+bool PushValue(Interpreter& in, const std::string& v) {
+  if (IsNumberMark(in.S.SoreType) && IsNumberLiteral(v)) {
+    in.S.ArgStack.Push(v);
+    return true;
+  }
+  in.S.ArgStack.Push(Requote(v));
+  return false;
+}
+
+// A number computed by an argument's compiled form, on the stack as the text
+// Evaluate gives it (the number format's), as PushValue pushes it; a whole
+// number below 10^15 is written with its digits alone, a number as written.
+bool PushNumber(Interpreter& in, const NumberResult& number) {
+  SetTypeMark(in.S.SoreType, "e");
+  std::string text;
+  if (!number.is_whole) {
+    FormatNumberInto(number.value, text);
+    return PushValue(in, text);
+  }
+  FormatWholeInto(number.whole, text);
+  if (number.whole <= -kAllDigitsBelow || number.whole >= kAllDigitsBelow)
+    return PushValue(in, text);
+  in.S.ArgStack.Push(std::move(text));
+  return true;
 }
 
 // What `name` names (folded), kept in `hint` while the word table stays at its
@@ -261,8 +380,9 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
 }
 
 // `compiled`, `callee` and `reading` are the argument's slots in the record
-// of the call's arguments, when it has one.
-void PushArgument(Interpreter& in, const std::string& written,
+// of the call's arguments, when it has one. True when the item pushed is
+// known to be a number as written.
+bool PushArgument(Interpreter& in, const std::string& written,
                   std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
                   ArgumentReading* reading = nullptr) {
   // Most arguments have no blanks around them and are read where they are.
@@ -271,15 +391,20 @@ void PushArgument(Interpreter& in, const std::string& written,
   if (reading && !blanks) {
     if (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) {
       in.S.ArgStack.Push(written);
-      return;
+      return *reading == ArgumentReading::kNumber;
     }
     // A word before "(" that names nothing while the table is unchanged is
     // no call: the argument goes on after the word and is evaluated whole.
     if (*reading == ArgumentReading::kEvaluatedWhole ||
         (!callee->word && callee->generation == in.S.Words.Generation())) {
-      std::string v = in.Evaluate(written, compiled);
-      in.S.ArgStack.Push(ValueItem(in, v));
-      return;
+      std::string v;
+      NumberResult number;
+      if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
+        if (number.given) return PushNumber(in, number);
+      } else {
+        v = in.Evaluate(written, compiled);
+      }
+      return PushValue(in, v);
     }
   }
   std::string trimmed;
@@ -295,19 +420,18 @@ void PushArgument(Interpreter& in, const std::string& written,
   if (*rest != '\0' || is_group) {
     if (fixed) *reading = ArgumentReading::kEvaluatedWhole;
     std::string v = in.Evaluate(arg, compiled);
-    in.S.ArgStack.Push(ValueItem(in, v));
-    return;
+    return PushValue(in, v);
   }
   if (is_call) {
     const char* q = p;
     std::string word = Interpreter::ReadWord(q);
     std::string v = in.FunctionCall(in.S.Words.Find(word, true), q);
-    in.S.ArgStack.Push(ValueItem(in, v));
-    return;
+    return PushValue(in, v);
   }
   if (fixed && end == arg.c_str() + arg.size())
     *reading = IsNumberLiteral(arg) ? ArgumentReading::kNumber : ArgumentReading::kAsWritten;
   in.S.ArgStack.Push(std::string(p, end));
+  return false;
 }
 
 // Splits the content of the parentheses at top-level commas; a line break
@@ -669,12 +793,15 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
+  uint64_t numbers = 0;  // the arguments pushed as numbers as written
   if (Statements) record = Statements->FindArguments(p);
   if (record) {
     p += record->bytes.size();
     for (size_t i = 0; i < record->args.size(); ++i)
-      PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i],
-                   &record->readings[i]);
+      if (PushArgument(*this, record->args[i], &record->compiled[i], &record->callees[i],
+                       &record->readings[i]) &&
+          i < 64)
+        numbers |= uint64_t{1} << i;
   } else {
     const char* open = p;
     std::string content = ReadGroup(p);
@@ -688,7 +815,7 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   CallModeOff mode(*this);
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
-    if (!w->More().Template.empty()) TakeArguments(*this, w, record.get());
+    if (!w->More().Template.empty()) TakeArguments(*this, w, record.get(), numbers);
     S.CallMode = false;
     RunLabelBody(*this, w);
   } else {

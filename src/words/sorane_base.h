@@ -24,6 +24,10 @@ inline bool IsNumberMark(std::string_view mark) {
 
 // Sets a type mark ("e", "s", …); one that already reads so is left as it is.
 inline void SetTypeMark(std::string& mark, std::string_view m) {
+  if (m.size() == 1 && mark.size() == 1) {
+    mark[0] = m[0];  // (the usual marks, "e" and "s", in place)
+    return;
+  }
   if (std::string_view(mark) != m) mark.assign(m);
 }
 

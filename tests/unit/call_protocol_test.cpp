@@ -1,0 +1,141 @@
+// A label called in an expression (名前(…)) gets its arguments bound to its
+// template as a command's are: in the call form each item loses the particle
+// of its slot, and a missing first argument is それ. A call whose binding
+// changes nothing takes its items as pushed; the values 引数取得 gives must be
+// the same either way, with caches and without.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cache_outcome.h"
+
+namespace sorane {
+namespace {
+
+TEST(CallProtocolTest, ArgumentsLoseOnlyTheParticleOfTheirSlot) {
+  Outcome o = Both(
+      "「F」を、「?x」で、関数定義\n"
+      "「K」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "「H」を、「?,?」で、関数定義\n"
+      "「P」を、「? x ,?」で、関数定義\n"
+      "Aは、「エー」\n"
+      "F(ax)を、表示\n"      // an ASCII particle ends the item: it goes
+      "K(Aの)を、表示\n"     // a Japanese one too
+      "K(12)を、表示\n"      // numbers and words as written
+      "K(1+2)を、表示\n"     // a value
+      "K(A)を、表示\n"       // the word's value
+      "K(3x)を、表示\n"      // a number followed by letters reads as the number
+      "K(「う」)を、表示\n"  // a literal
+      "G(1,2)を、表示\n"     // one item per slot, in order
+      "それは、「前」\n"
+      "G(5)を、表示\n"  // one short: それ comes first
+      "H(1,2)を、表示\n"
+      "P(ax,8)を、表示\n"  // a slot whose piece has blanks inside keeps them
+      "戻る\n"
+      "*F\n引数取得\n戻る\n"
+      "*K\n引数取得\n戻る\n"
+      "*G\n引数取得\n戻る\n"
+      "*H\n引数取得\n戻る\n"
+      "*P\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"a", "エー", "12", "3", "エー", "3",  "う", "1",
+                                             "2", "前",   "5",  "1", "2",    "ax", "8"};
+  EXPECT_EQ(o.lines, expected);
+}
+
+TEST(CallProtocolTest, ARedefinedTemplateBindsByItsNewParticles) {
+  // The templates are the same length: only their text tells them apart.
+  Outcome o = Both(
+      "「K」を、「?x」で、関数定義\n"
+      "2回(\n"
+      "  K(ax)を、表示\n"
+      ")\n"
+      "「K」を、「?y」で、関数定義\n"
+      "2回(\n"
+      "  K(ax)を、表示\n"
+      ")\n"
+      "「K」を、「?x,?」で、関数定義\n"
+      "K(ax,bx)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"a", "a", "ax", "ax", "a", "bx"};
+  EXPECT_EQ(o.lines, expected);
+}
+
+TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "Bは、「1E5」\n"
+      "Cは、-2\n"
+      "K(-3)を、表示\n"
+      "K( 4 )を、表示\n"
+      "K(K(5))を、表示\n"
+      "K(B)を、表示\n"  // a text that is no number as it reads
+      "K(C*1.5)を、表示\n"
+      "G(C,B)を、表示\n"
+      "G(0.5,「x」)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n"
+      "*G\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"-3", "4", "5", "1E5", "-3", "-2", "1E5", "0.5", "x"};
+  EXPECT_EQ(o.lines, expected);
+}
+
+TEST(CallProtocolTest, ComputedNumbersAreWrittenAsTheFormatWritesThem) {
+  // Each call runs twice: the second reads its argument's compiled form,
+  // whose number result is written without being read back.
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "Cは、-2\n"
+      "2回(\n"
+      "  K(C/3)を、表示\n"
+      "  K(C*1000000000*1000000000)を、表示\n"
+      "  K(C*100000000000000)を、表示\n"
+      "  K(C*1000000000000000)を、表示\n"
+      "  K(C&「a」)を、表示\n"
+      "  K(C+1)を、表示\n"
+      ")\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> once = {
+      "-0.666666666666667", "-2E18", "-200000000000000", "-2E15", "-2a", "-1"};
+  std::vector<std::string> expected = once;
+  expected.insert(expected.end(), once.begin(), once.end());
+  EXPECT_EQ(o.lines, expected);
+}
+
+TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
+  // Each level reads its own argument after the calls below it returned.
+  Outcome o = Both(
+      "「和」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "Rは、和(10)\n"
+      "Rを、表示\n"
+      "戻る\n"
+      "*和\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<1ならば\n"
+      "  それは、0\n"
+      "違えば\n"
+      "  (Sの、(深さ)は、和(Nの(深さ)-1)\n"
+      "   それは、Sの(深さ)+Nの(深さ))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"R"});
+  EXPECT_EQ(o.log, "");
+  EXPECT_EQ(o.lines, std::vector<std::string>{"55"});
+}
+
+}  // namespace
+}  // namespace sorane
