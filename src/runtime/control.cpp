@@ -751,7 +751,7 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
   // The calculation may have run statements; unless all is as it was, the
   // blocks are read as usual.
   if (S.ExecPos.p != condition_end || S.ExecPos.text.get() != text ||
-      (in.CallsMade != calls && !HoldsBytes(at, r.bytes, BoundsOf(S.ExecPos)))) {
+      (in.CallsMade != calls && !HoldsRecord(r, at, BoundsOf(S.ExecPos)))) {
     in.Branches(true);
     return;
   }
