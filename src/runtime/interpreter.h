@@ -113,6 +113,7 @@ class Interpreter {
   // Runs `start` nested: saves the run-control stack (and sets the argument stack
   // aside), runs until ExecPos is none or the text ends, restores both and ExecPos.
   void RunNested(const TPos& start);
+  void RunNested(TPos&& start);  // (a position of its own, never ExecPos)
   void Step();
   // `verb`, when known, is the word the verb on top of the argument stack names.
   void ExecuteStatement(THashNode* verb = nullptr);

@@ -358,11 +358,14 @@ void Interpreter::CheckStack() {
 }
 
 void Interpreter::RunNested(const TPos& start) {
+  RunNested(TPos(start));  // (start may be the position the guard sets aside)
+}
+
+void Interpreter::RunNested(TPos&& start) {
   CheckStack();
   ++CallsMade;
-  TPos begin = start;  // (start may be the position the guard sets aside)
   NestedRunGuard guard(*this);
-  S.ExecPos = std::move(begin);
+  S.ExecPos = std::move(start);
   Run();
 }
 
