@@ -63,6 +63,17 @@ struct NumericArgs {
   std::string literal_text;
 };
 
+// The elements of one hash table a member term found by keys that are whole
+// numbers from 0 to kKeysKept - 1, by key (null: not looked for yet), while
+// the table stays at `generation`: a member read with a counter as its key
+// (Nの(深さ)) finds its element without the key's text or a hash lookup.
+struct ElementsByKey {
+  static constexpr int64_t kKeysKept = 256;
+  const THash* table = nullptr;
+  uint64_t generation = 0;
+  std::vector<THashNode*> found;
+};
+
 // A term: a number literal, a literal (with embedded expressions: a template),
 // a word, a member of a word (Xの M), a group or "-" before a term.
 struct TermNode {
@@ -94,6 +105,8 @@ struct TermNode {
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
   // member: the generation of the last table searched without M as written
   uint64_t member_missing = UINT64_MAX;
+  // member: the elements M's value named as a small whole number (see ElementOfKey)
+  std::unique_ptr<ElementsByKey> by_key;
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -528,6 +541,29 @@ inline const std::string* PlainValueOf(THash& words, EvalProgram& prog) {
   return t.node && t.node->Kind == kWordVariable ? &t.node->Value() : nullptr;
 }
 
+// The element of `elements` named by the value of the variable `key`, as
+// FindExact finds it by that text. A key that is a small whole number
+// (written as the number format writes it, or stored as one) is found by that
+// number among the elements the term found before, while the table is
+// unchanged: the text of such a number is the one text that names it.
+THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
+  int64_t k;
+  if (!key.IntegerValue(k) || k < 0 || k >= ElementsByKey::kKeysKept)
+    return elements.FindExact(key.Value());
+  if (!t.by_key) t.by_key = std::make_unique<ElementsByKey>();
+  ElementsByKey& kept = *t.by_key;
+  if (kept.table != &elements || kept.generation != elements.Generation()) {
+    kept.table = &elements;
+    kept.generation = elements.Generation();
+    std::fill(kept.found.begin(), kept.found.end(), nullptr);
+  }
+  const size_t i = static_cast<size_t>(k);
+  if (i >= kept.found.size()) kept.found.resize(i + 1);
+  THashNode*& slot = kept.found[i];
+  if (!slot) slot = elements.FindExact(key.Value());
+  return slot;
+}
+
 // The element of a hash X that the member term Xの M names (null when it is
 // missing), found without running anything: true when found so. False when
 // the term is read from the text instead, or when M must be evaluated to
@@ -551,17 +587,19 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
     if (!e) t.member_missing = elements->Generation();
   }
   if (e) return true;
-  if (const std::string* key = PlainValueOf(words, *t.member_value)) {
+  EvalProgram& m = *t.member_value;
+  if (!m.rest && m.joined.empty() && m.first->kind == TermNode::kWord) {
+    TermNode& k = *m.first;
+    LookupWord(words, k);
+    if (!k.node || k.node->Kind != kWordVariable) return false;
+    e = ElementOfKey(t, *elements, *k.node);
+    return true;
+  }
+  if (const std::string* key = PlainValueOf(words, m)) {
     e = elements->FindExact(*key);
     return true;
   }
   return false;
-}
-
-// The integer a value held as text is, written as the number format writes
-// it (at most 15 digits, no leading zero, no "-0").
-bool WholeText(const THashNode& n, int64_t& out) {
-  return WrittenWhole(n.Value(), out);
 }
 
 // The variable an argument written as a word names, kept while the word
@@ -702,19 +740,6 @@ bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm&
 // to the calculator. A call that cuts a quotient of whole numbers to a whole
 // number (『INT(I/2)』) is one more such operand (see WholeQuotient).
 
-// The integer a value is: a whole number stored as one, or a text written as
-// the number format writes an integer (a decimal kept as its digits is not
-// one, and its text is not written for this).
-inline bool IntegerOf(const THashNode& n, int64_t& out) {
-  if (n.StoredInteger(out)) return true;
-  return !n.KeptAsNumber() && WholeText(n, out);
-}
-
-// A value typed as a number that is an integer (IntegerOf): that integer.
-inline bool WholeValue(const THashNode& n, int64_t& out) {
-  return IsNumberMark(n.TypeMark) && IntegerOf(n, out);
-}
-
 // Whether a word, an element or a number term may read as a whole number.
 bool MayBeWholeTerm(const TermNode& t) {
   return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
@@ -767,7 +792,7 @@ bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 // since on the right of a comparison a text is compared as a text.
 inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
   typed = IsNumberMark(n.TypeMark);
-  return IntegerOf(n, out);
+  return n.IntegerValue(out);
 }
 
 // WholeTerm of an element or a call.
@@ -1267,7 +1292,7 @@ class Runner {
     THashNode* e = nullptr;
     if (!MemberElement(t, e, true)) return false;
     int64_t whole = 0;
-    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && IntegerOf(*e, whole)) {
+    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
       number.whole = whole;
       number.given = number.is_whole = true;
       return true;
@@ -1602,7 +1627,7 @@ class Runner {
   }
 
   // A value typed as a number whose text is an integer as the number format
-  // writes it (see WholeValue), or that was stored as a number (SetNumber):
+  // writes it (see THashNode::IntegerValue), or that was stored as a number (SetNumber):
   // that number, the one its text reads back as.
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
     if (!IsNumberMark(n.TypeMark)) return false;
@@ -1610,7 +1635,7 @@ class Runner {
     int64_t whole;
     if (n.StoredNumber(stored)) {
       out.SetNum(stored);
-    } else if (WholeText(n, whole)) {
+    } else if (n.IntegerValue(whole)) {
       out.SetNum(static_cast<Number>(whole));
     } else {
       return false;
