@@ -812,7 +812,8 @@ bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) 
 // The whole number a word, element or number term reads as, or a call that
 // cuts a quotient or measures a text computes, when it is one; `typed` as
 // WholeOperand gives it (number terms and calls are typed).
-inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+[[gnu::always_inline]] inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out,
+                                             bool& typed) {
   if (t.kind == TermNode::kWord) {
     LookupWord(in.S.Words, t);
     return t.node && t.node->Kind == kWordVariable && WholeOperand(*t.node, out, typed);
@@ -833,7 +834,7 @@ bool IsComparison(Op op) {
 
 // a op b on whole numbers as ApplyOperator computes it, into a; false when
 // the result would leave 64 bits.
-bool WholeApply(Op op, int64_t& a, int64_t b) {
+[[gnu::always_inline]] inline bool WholeApply(Op op, int64_t& a, int64_t b) {
   switch (op) {
     case Op::kAdd:
       return !__builtin_add_overflow(a, b, &a);
@@ -1670,6 +1671,16 @@ struct ExpressionCache::Entry {
   // for an evaluation its first term, a word or an element.
   CalcProgram* whole_calc = nullptr;
   TermNode* whole_first = nullptr;
+  // Such a calculation of two operands and one operator (the most common
+  // one): its operands, in reading order, and its operator.
+  TermNode* whole_left = nullptr;
+  TermNode* whole_right = nullptr;  // null when it is a number literal, `whole_number`
+  int64_t whole_number = 0;
+  Op whole_op = Op::kNone;
+  // An evaluation that is one element alone (Xの M).
+  TermNode* lone_element = nullptr;
+  // An evaluation of a word followed by joined terms (see MayAppend).
+  bool joins_to_word = false;
   // Runs in a row whose operands were not all whole numbers: after a few the
   // calculation is no longer tried so.
   uint8_t whole_misses = 0;
@@ -1757,9 +1768,7 @@ bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle,
 
 bool ExpressionCache::MayAppend(const std::shared_ptr<void>& handle) {
   const Entry& entry = *static_cast<const Entry*>(handle.get());
-  const EvalProgram* prog = entry.eval.get();
-  return !entry.unusable && prog && !prog->rest && !prog->joined.empty() &&
-         prog->first->kind == TermNode::kWord;
+  return !entry.unusable && entry.joins_to_word;
 }
 
 bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle,
@@ -1808,29 +1817,71 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
       e.whole_calc = e.eval->rest.get();
       e.whole_first = e.eval->first.get();
     }
+    if (e.whole_calc) {
+      // (MayBeWhole: every operand pushed is a term or the first one.)
+      CalcProgram& calc = *e.whole_calc;
+      const std::vector<CalcStep>& steps = calc.steps;
+      if (steps.size() == 3 && !steps[0].apply && !steps[1].apply && steps[2].apply &&
+          steps[1].token >= 0 && (steps[0].token >= 0 || e.whole_first)) {
+        e.whole_left = steps[0].token >= 0 ? calc.tokens[steps[0].token].term.get() : e.whole_first;
+        e.whole_right = calc.tokens[steps[1].token].term.get();
+        e.whole_op = steps[2].op;
+        if (e.whole_right->kind == TermNode::kNumber) {
+          e.whole_number = e.whole_right->integer;
+          e.whole_right = nullptr;
+        }
+      }
+    }
+    if (e.eval && !e.eval->rest && e.eval->joined.empty() &&
+        e.eval->first->kind == TermNode::kMember)
+      e.lone_element = e.eval->first.get();
+    e.joins_to_word = e.eval && !e.eval->rest && !e.eval->joined.empty() &&
+                      e.eval->first->kind == TermNode::kWord;
   }
   if (handle) *handle = entry;
   return e;
 }
 
+namespace {
+// An entry's result computed on whole numbers (see WholeCalc): false when an
+// operand is not a whole number or a result leaves 64 bits.
+inline bool WholeResult(Interpreter& in, ExpressionCache::Entry& entry, int64_t& result) {
+  bool typed = true;
+  if (TermNode* left = entry.whole_left) {
+    int64_t right = entry.whole_number;
+    bool right_typed = true;
+    return WholeTerm(in, *left, result, typed) &&
+           (!entry.whole_right || WholeTerm(in, *entry.whole_right, right, right_typed)) &&
+           (right_typed || !IsComparison(entry.whole_op)) &&
+           WholeApply(entry.whole_op, result, right);
+  }
+  int64_t first = 0;
+  return (!entry.whole_first || WholeTerm(in, *entry.whole_first, first, typed)) &&
+         WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, typed, result);
+}
+
+// An element read alone for its number (see Runner::LoneElement): a whole
+// number typed as a number, found without running anything.
+inline bool WholeElement(Interpreter& in, TermNode& t, int64_t& result) {
+  THash& words = in.S.Words;
+  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+  THashNode* e = nullptr;
+  THash* elements = nullptr;
+  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+         IsNumberMark(e->TypeMark) && e->IntegerValue(result);
+}
+}  // namespace
+
 // Runs an entry: an evaluation's value and type mark, or a calculation's
-// result, as Evaluate and Calculate give them.
+// result, as Evaluate and Calculate give them. What is computed on whole
+// numbers is done here; the rest in RunCompiled.
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
-  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
-    // (Its result is それ's value, typed as the command left it, as Term reads it.)
-    ExpressionDepth depth(in);
-    out = in.RunCommandForValue(command);
-    return true;
-  }
+  int64_t result;
   if (entry.whole_calc) {
     // (A number result, as the calculator gives it: without its text when
     // `number` takes it, else its text as the format writes it, typed "e".)
-    int64_t first = 0, result = 0;
-    bool first_typed = true;
-    if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first, first_typed)) &&
-        WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, first_typed,
-                  result)) {
+    if (WholeResult(in, entry, result)) {
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       if (!number) return WholeResultText(in, result, out);
@@ -1838,7 +1889,27 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       number->given = number->is_whole = true;
       return true;
     }
-    if (++entry.whole_misses == kWholeMissesKept) entry.whole_calc = nullptr;
+    if (++entry.whole_misses == kWholeMissesKept) {
+      entry.whole_calc = nullptr;
+      entry.whole_left = nullptr;
+    }
+  } else if (number && entry.lone_element && WholeElement(in, *entry.lone_element, result)) {
+    ExpressionDepth depth(in);
+    number->whole = result;
+    number->given = number->is_whole = true;
+    return true;
+  }
+  return RunCompiled(in, entry, out, number);
+}
+
+// Run for what is not computed on whole numbers.
+bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
+                                  NumberResult* number) {
+  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
+    // (Its result is それ's value, typed as the command left it, as Term reads it.)
+    ExpressionDepth depth(in);
+    out = in.RunCommandForValue(command);
+    return true;
   }
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
