@@ -1247,9 +1247,13 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     bool ok = false;
-    if (number && !prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kMember &&
-        LoneElement(*prog.first, value, type_out, *number))
-      return true;
+    if (number && !prog.rest && prog.joined.empty()) {
+      if (prog.first->kind == TermNode::kMember &&
+          LoneElement(*prog.first, value, type_out, *number))
+        return true;
+      if (prog.first->kind == TermNode::kCall)
+        return LoneCall(*prog.first, value, type_out, *number);
+    }
     if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
       return ok;
     std::string type;
@@ -1307,6 +1311,30 @@ class Runner {
       value = e->Value();
     }
     if (type_out) *type_out = std::move(type);
+    return true;
+  }
+
+  // A call alone, read as Term reads it; a result that was stored as a
+  // number typed so is given as that number, its text not written (see
+  // Interpreter::FunctionCall). False, before anything runs, when the word
+  // no longer names a function: the text is read instead.
+  bool LoneCall(TermNode& t, std::string& value, std::string* type_out, NumberResult& number) {
+    THashNode* f = CallTarget(t);
+    if (!f) return false;
+    Number n;
+    if (NumericCall(t, f, n)) {
+      FormatNumberInto(n, value);
+      if (type_out) *type_out = "e";
+      return true;
+    }
+    committed_ = true;
+    const char* paren = t.paren;
+    if (in_.FunctionCall(f, paren, value, &n)) {
+      number.value = n;
+      number.given = true;
+      return true;
+    }
+    if (type_out) *type_out = in_.S.SoreType;
     return true;
   }
 

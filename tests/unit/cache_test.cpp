@@ -675,6 +675,40 @@ TEST_F(CacheTest, ElementsReadByADepthCounterInRecursiveCalls) {
   EXPECT_EQ(o.values[1], "0");
 }
 
+TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
+  // A call alone as the value of an assignment or of a member assignment: a
+  // number result (whole, a decimal, one written with an exponent, below
+  // zero) is stored as its text reads, a text result as that text.
+  Outcome o = Both(
+      "「商」を、「?の」で、関数定義\n"
+      "「字化」を、「?の」で、関数定義\n"
+      "記録は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Aは、商(I)\n"
+      "  Hの、(I)は、商(I)\n"
+      "  Bは、字化(I)\n"
+      "  Hの、(0)は、字化(I)\n"
+      "  記録は、記録&A&「/」&(A+1)&「/」&Hの(I)&「/」&(Hの(I)*2)&「/」&B&「/」&Hの(0)&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*商\n"
+      "Xは、引数取得\n"
+      "もし、X=1ならば、それは、X/3\n"
+      "もし、X=2ならば、それは、0-X*1000000000000000\n"
+      "もし、X=3ならば、それは、X*4\n"
+      "もし、X=4ならば、それは、X/8\n"
+      "戻る\n"
+      "*字化\n"
+      "Yは、引数取得\n"
+      "それは、「0」&Y\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "0.333333333333333/1.33333333333333/0.333333333333333/0.666666666666666/01/01,"
+            "-2E15/-2E15/-2E15/-4E15/02/02,12/13/12/24/03/03,0.5/1.5/0.5/1/04/04,")
+      << o.log;
+}
+
 TEST_F(CacheTest, CommandsReadAloneAsValuesAtEveryPass) {
   // A command word alone as a value runs at every pass: 引数取得 in a label,
   // and 文字数 with それ implied, それ changing between passes.
