@@ -546,7 +546,7 @@ inline const std::string* PlainValueOf(THash& words, EvalProgram& prog) {
 // (written as the number format writes it, or stored as one) is found by that
 // number among the elements the term found before, while the table is
 // unchanged: the text of such a number is the one text that names it.
-THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
+[[gnu::noinline]] THashNode* FindElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
   int64_t k;
   if (!key.IntegerValue(k) || k < 0 || k >= ElementsByKey::kKeysKept)
     return elements.FindExact(key.Value());
@@ -562,6 +562,16 @@ THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
   THashNode*& slot = kept.found[i];
   if (!slot) slot = elements.FindExact(key.Value());
   return slot;
+}
+
+// (The element found before is given inline; FindElementOfKey finds others.)
+inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
+  int64_t k;
+  const ElementsByKey* kept = t.by_key.get();
+  if (kept && key.IntegerValue(k) && static_cast<uint64_t>(k) < kept->found.size() &&
+      kept->table == &elements && kept->generation == elements.Generation())
+    if (THashNode* e = kept->found[static_cast<size_t>(k)]) return e;
+  return FindElementOfKey(t, elements, key);
 }
 
 // The element of a hash X that the member term Xの M names (null when it is

@@ -23,8 +23,12 @@ inline bool IsNumberMark(std::string_view mark) {
 }
 
 // Sets a type mark ("e", "s", …); one that already reads so is left as it is.
+// (Most marks are one letter: those are compared without comparing texts.)
 inline void SetTypeMark(std::string& mark, std::string_view m) {
-  if (std::string_view(mark) != m) mark.assign(m);
+  const size_t n = m.size();
+  if (n == mark.size() && (n == 0 || (mark[0] == m[0] && (n == 1 || std::string_view(mark) == m))))
+    return;
+  mark.assign(m);
 }
 
 // Direct references to system-variable words the run-time reads and writes.
