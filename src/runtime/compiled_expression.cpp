@@ -889,8 +889,8 @@ bool IsComparison(Op op) {
 // The calculation `prog` (MayBeWhole) on whole numbers, after `first` when it
 // takes a first operand; false when an operand is not a whole number or a
 // result leaves 64 bits.
-bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, bool first_typed,
-               int64_t& result) {
+[[gnu::noinline]] bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first,
+                                 bool first_typed, int64_t& result) {
   constexpr size_t kDeepest = 4;
   int64_t stack[kDeepest];
   bool typed[kDeepest];  // (see WholeOperand)
