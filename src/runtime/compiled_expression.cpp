@@ -103,6 +103,7 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
+  TermNode* member_word = nullptr;            // member: M's one word, when it is one
   // member: the generation of the last table searched without M as written
   uint64_t member_missing = UINT64_MAX;
   // member: the elements M's value named as a small whole number (see ElementOfKey)
@@ -297,6 +298,9 @@ class Compiler {
         t->member_value =
             Compiler(t->member.data() + t->member.size()).Evaluation(t->member.c_str(), depth + 1);
         if (!t->member_value) return nullptr;
+        const EvalProgram& m = *t->member_value;
+        if (!m.rest && m.joined.empty() && m.first->kind == TermNode::kWord)
+          t->member_word = m.first.get();
       } else {
         t->kind = TermNode::kWord;
         t->text.assign(w);
@@ -597,15 +601,13 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
     if (!e) t.member_missing = elements->Generation();
   }
   if (e) return true;
-  EvalProgram& m = *t.member_value;
-  if (!m.rest && m.joined.empty() && m.first->kind == TermNode::kWord) {
-    TermNode& k = *m.first;
-    LookupWord(words, k);
-    if (!k.node || k.node->Kind != kWordVariable) return false;
-    e = ElementOfKey(t, *elements, *k.node);
+  if (TermNode* k = t.member_word) {
+    LookupWord(words, *k);
+    if (!k->node || k->node->Kind != kWordVariable) return false;
+    e = ElementOfKey(t, *elements, *k->node);
     return true;
   }
-  if (const std::string* key = PlainValueOf(words, m)) {
+  if (const std::string* key = PlainValueOf(words, *t.member_value)) {
     e = elements->FindExact(*key);
     return true;
   }
