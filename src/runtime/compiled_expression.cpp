@@ -524,8 +524,8 @@ inline void LookupWord(THash& words, TermNode& t) {
 
 // What `name` names (folded) when callable, kept in `node` while the word
 // table stays at `generation` and the word stays callable.
-inline THashNode* CallableWord(THash& words, const std::string& name, THashNode*& node,
-                               uint64_t& generation) {
+[[gnu::always_inline]] inline THashNode* CallableWord(THash& words, const std::string& name,
+                                                      THashNode*& node, uint64_t& generation) {
   if (generation != words.Generation() || (node && !IsCallable(node))) {
     THashNode* f = words.Find(name, true);
     node = IsCallable(f) ? f : nullptr;
