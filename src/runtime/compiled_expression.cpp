@@ -582,7 +582,8 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
 // missing), found without running anything: true when found so. False when
 // the term is read from the text instead, or when M must be evaluated to
 // find it: then `elements` is the hash's table.
-bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
+[[gnu::always_inline]] inline bool ReadElement(THash& words, TermNode& t, THashNode*& e,
+                                               THash*& elements) {
   LookupWord(words, t);
   THashNode* x = t.node;
   if (!x) return false;
