@@ -63,6 +63,17 @@ struct NumericArgs {
   std::string literal_text;
 };
 
+// The elements of one hash table a member term found by keys that are whole
+// numbers from 0 to kKeysKept - 1, by key (null: not looked for yet), while
+// the table stays at `generation`: a member read with a counter as its key
+// (Nの(深さ)) finds its element without the key's text or a hash lookup.
+struct ElementsByKey {
+  static constexpr int64_t kKeysKept = 256;
+  const THash* table = nullptr;
+  uint64_t generation = 0;
+  std::vector<THashNode*> found;
+};
+
 // A term: a number literal, a literal (with embedded expressions: a template),
 // a word, a member of a word (Xの M), a group or "-" before a term.
 struct TermNode {
@@ -92,8 +103,11 @@ struct TermNode {
   std::vector<LiteralPart> parts;             // template
   std::string member;                         // member: M as written
   std::unique_ptr<EvalProgram> member_value;  // member: M evaluated
+  TermNode* member_word = nullptr;            // member: M's one word, when it is one
   // member: the generation of the last table searched without M as written
   uint64_t member_missing = UINT64_MAX;
+  // member: the elements M's value named as a small whole number (see ElementOfKey)
+  std::unique_ptr<ElementsByKey> by_key;
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -284,6 +298,9 @@ class Compiler {
         t->member_value =
             Compiler(t->member.data() + t->member.size()).Evaluation(t->member.c_str(), depth + 1);
         if (!t->member_value) return nullptr;
+        const EvalProgram& m = *t->member_value;
+        if (!m.rest && m.joined.empty() && m.first->kind == TermNode::kWord)
+          t->member_word = m.first.get();
       } else {
         t->kind = TermNode::kWord;
         t->text.assign(w);
@@ -507,8 +524,8 @@ inline void LookupWord(THash& words, TermNode& t) {
 
 // What `name` names (folded) when callable, kept in `node` while the word
 // table stays at `generation` and the word stays callable.
-inline THashNode* CallableWord(THash& words, const std::string& name, THashNode*& node,
-                               uint64_t& generation) {
+[[gnu::always_inline]] inline THashNode* CallableWord(THash& words, const std::string& name,
+                                                      THashNode*& node, uint64_t& generation) {
   if (generation != words.Generation() || (node && !IsCallable(node))) {
     THashNode* f = words.Find(name, true);
     node = IsCallable(f) ? f : nullptr;
@@ -528,11 +545,45 @@ inline const std::string* PlainValueOf(THash& words, EvalProgram& prog) {
   return t.node && t.node->Kind == kWordVariable ? &t.node->Value() : nullptr;
 }
 
+// The element of `elements` named by the value of the variable `key`, as
+// FindExact finds it by that text. A key that is a small whole number
+// (written as the number format writes it, or stored as one) is found by that
+// number among the elements the term found before, while the table is
+// unchanged: the text of such a number is the one text that names it.
+[[gnu::noinline]] THashNode* FindElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
+  int64_t k;
+  if (!key.IntegerValue(k) || k < 0 || k >= ElementsByKey::kKeysKept)
+    return elements.FindExact(key.Value());
+  if (!t.by_key) t.by_key = std::make_unique<ElementsByKey>();
+  ElementsByKey& kept = *t.by_key;
+  if (kept.table != &elements || kept.generation != elements.Generation()) {
+    kept.table = &elements;
+    kept.generation = elements.Generation();
+    std::fill(kept.found.begin(), kept.found.end(), nullptr);
+  }
+  const size_t i = static_cast<size_t>(k);
+  if (i >= kept.found.size()) kept.found.resize(i + 1);
+  THashNode*& slot = kept.found[i];
+  if (!slot) slot = elements.FindExact(key.Value());
+  return slot;
+}
+
+// (The element found before is given inline; FindElementOfKey finds others.)
+inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
+  int64_t k;
+  const ElementsByKey* kept = t.by_key.get();
+  if (kept && key.IntegerValue(k) && static_cast<uint64_t>(k) < kept->found.size() &&
+      kept->table == &elements && kept->generation == elements.Generation())
+    if (THashNode* e = kept->found[static_cast<size_t>(k)]) return e;
+  return FindElementOfKey(t, elements, key);
+}
+
 // The element of a hash X that the member term Xの M names (null when it is
 // missing), found without running anything: true when found so. False when
 // the term is read from the text instead, or when M must be evaluated to
 // find it: then `elements` is the hash's table.
-bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
+[[gnu::always_inline]] inline bool ReadElement(THash& words, TermNode& t, THashNode*& e,
+                                               THash*& elements) {
   LookupWord(words, t);
   THashNode* x = t.node;
   if (!x) return false;
@@ -551,17 +602,17 @@ bool ReadElement(THash& words, TermNode& t, THashNode*& e, THash*& elements) {
     if (!e) t.member_missing = elements->Generation();
   }
   if (e) return true;
+  if (TermNode* k = t.member_word) {
+    LookupWord(words, *k);
+    if (!k->node || k->node->Kind != kWordVariable) return false;
+    e = ElementOfKey(t, *elements, *k->node);
+    return true;
+  }
   if (const std::string* key = PlainValueOf(words, *t.member_value)) {
     e = elements->FindExact(*key);
     return true;
   }
   return false;
-}
-
-// The integer a value held as text is, written as the number format writes
-// it (at most 15 digits, no leading zero, no "-0").
-bool WholeText(const THashNode& n, int64_t& out) {
-  return WrittenWhole(n.Value(), out);
 }
 
 // The variable an argument written as a word names, kept while the word
@@ -702,19 +753,6 @@ bool MeasuredCall(Interpreter& in, TermNode& t, THashNode* f, const NumericForm&
 // to the calculator. A call that cuts a quotient of whole numbers to a whole
 // number (『INT(I/2)』) is one more such operand (see WholeQuotient).
 
-// The integer a value is: a whole number stored as one, or a text written as
-// the number format writes an integer (a decimal kept as its digits is not
-// one, and its text is not written for this).
-inline bool IntegerOf(const THashNode& n, int64_t& out) {
-  if (n.StoredInteger(out)) return true;
-  return !n.KeptAsNumber() && WholeText(n, out);
-}
-
-// A value typed as a number that is an integer (IntegerOf): that integer.
-inline bool WholeValue(const THashNode& n, int64_t& out) {
-  return IsNumberMark(n.TypeMark) && IntegerOf(n, out);
-}
-
 // Whether a word, an element or a number term may read as a whole number.
 bool MayBeWholeTerm(const TermNode& t) {
   return t.kind == TermNode::kWord || t.kind == TermNode::kMember ||
@@ -767,7 +805,7 @@ bool WholeCall(Interpreter& in, TermNode& t, int64_t& out);
 // since on the right of a comparison a text is compared as a text.
 inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
   typed = IsNumberMark(n.TypeMark);
-  return IntegerOf(n, out);
+  return n.IntegerValue(out);
 }
 
 // WholeTerm of an element or a call.
@@ -787,7 +825,8 @@ bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) 
 // The whole number a word, element or number term reads as, or a call that
 // cuts a quotient or measures a text computes, when it is one; `typed` as
 // WholeOperand gives it (number terms and calls are typed).
-inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+[[gnu::always_inline]] inline bool WholeTerm(Interpreter& in, TermNode& t, int64_t& out,
+                                             bool& typed) {
   if (t.kind == TermNode::kWord) {
     LookupWord(in.S.Words, t);
     return t.node && t.node->Kind == kWordVariable && WholeOperand(*t.node, out, typed);
@@ -808,7 +847,7 @@ bool IsComparison(Op op) {
 
 // a op b on whole numbers as ApplyOperator computes it, into a; false when
 // the result would leave 64 bits.
-bool WholeApply(Op op, int64_t& a, int64_t b) {
+[[gnu::always_inline]] inline bool WholeApply(Op op, int64_t& a, int64_t b) {
   switch (op) {
     case Op::kAdd:
       return !__builtin_add_overflow(a, b, &a);
@@ -853,8 +892,8 @@ bool WholeApply(Op op, int64_t& a, int64_t b) {
 // The calculation `prog` (MayBeWhole) on whole numbers, after `first` when it
 // takes a first operand; false when an operand is not a whole number or a
 // result leaves 64 bits.
-bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first, bool first_typed,
-               int64_t& result) {
+[[gnu::noinline]] bool WholeCalc(Interpreter& in, CalcProgram& prog, const int64_t* first,
+                                 bool first_typed, int64_t& result) {
   constexpr size_t kDeepest = 4;
   int64_t stack[kDeepest];
   bool typed[kDeepest];  // (see WholeOperand)
@@ -1221,9 +1260,13 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     bool ok = false;
-    if (number && !prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kMember &&
-        LoneElement(*prog.first, value, type_out, *number))
-      return true;
+    if (number && !prog.rest && prog.joined.empty()) {
+      if (prog.first->kind == TermNode::kMember &&
+          LoneElement(*prog.first, value, type_out, *number))
+        return true;
+      if (prog.first->kind == TermNode::kCall)
+        return LoneCall(*prog.first, value, type_out, *number);
+    }
     if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
       return ok;
     std::string type;
@@ -1267,7 +1310,7 @@ class Runner {
     THashNode* e = nullptr;
     if (!MemberElement(t, e, true)) return false;
     int64_t whole = 0;
-    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && IntegerOf(*e, whole)) {
+    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
       number.whole = whole;
       number.given = number.is_whole = true;
       return true;
@@ -1281,6 +1324,30 @@ class Runner {
       value = e->Value();
     }
     if (type_out) *type_out = std::move(type);
+    return true;
+  }
+
+  // A call alone, read as Term reads it; a result that was stored as a
+  // number typed so is given as that number, its text not written (see
+  // Interpreter::FunctionCall). False, before anything runs, when the word
+  // no longer names a function: the text is read instead.
+  bool LoneCall(TermNode& t, std::string& value, std::string* type_out, NumberResult& number) {
+    THashNode* f = CallTarget(t);
+    if (!f) return false;
+    Number n;
+    if (NumericCall(t, f, n)) {
+      FormatNumberInto(n, value);
+      if (type_out) *type_out = "e";
+      return true;
+    }
+    committed_ = true;
+    const char* paren = t.paren;
+    if (in_.FunctionCall(f, paren, value, &n)) {
+      number.value = n;
+      number.given = true;
+      return true;
+    }
+    if (type_out) *type_out = in_.S.SoreType;
     return true;
   }
 
@@ -1602,7 +1669,7 @@ class Runner {
   }
 
   // A value typed as a number whose text is an integer as the number format
-  // writes it (see WholeValue), or that was stored as a number (SetNumber):
+  // writes it (see THashNode::IntegerValue), or that was stored as a number (SetNumber):
   // that number, the one its text reads back as.
   static bool IntegerAsWritten(const THashNode& n, Operand& out) {
     if (!IsNumberMark(n.TypeMark)) return false;
@@ -1610,7 +1677,7 @@ class Runner {
     int64_t whole;
     if (n.StoredNumber(stored)) {
       out.SetNum(stored);
-    } else if (WholeText(n, whole)) {
+    } else if (n.IntegerValue(whole)) {
       out.SetNum(static_cast<Number>(whole));
     } else {
       return false;
@@ -1645,6 +1712,16 @@ struct ExpressionCache::Entry {
   // for an evaluation its first term, a word or an element.
   CalcProgram* whole_calc = nullptr;
   TermNode* whole_first = nullptr;
+  // Such a calculation of two operands and one operator (the most common
+  // one): its operands, in reading order, and its operator.
+  TermNode* whole_left = nullptr;
+  TermNode* whole_right = nullptr;  // null when it is a number literal, `whole_number`
+  int64_t whole_number = 0;
+  Op whole_op = Op::kNone;
+  // An evaluation that is one element alone (Xの M).
+  TermNode* lone_element = nullptr;
+  // An evaluation of a word followed by joined terms (see MayAppend).
+  bool joins_to_word = false;
   // Runs in a row whose operands were not all whole numbers: after a few the
   // calculation is no longer tried so.
   uint8_t whole_misses = 0;
@@ -1732,9 +1809,7 @@ bool ExpressionCache::TryRunKept(Interpreter& in, std::shared_ptr<void>& handle,
 
 bool ExpressionCache::MayAppend(const std::shared_ptr<void>& handle) {
   const Entry& entry = *static_cast<const Entry*>(handle.get());
-  const EvalProgram* prog = entry.eval.get();
-  return !entry.unusable && prog && !prog->rest && !prog->joined.empty() &&
-         prog->first->kind == TermNode::kWord;
+  return !entry.unusable && entry.joins_to_word;
 }
 
 bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& handle,
@@ -1783,29 +1858,71 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
       e.whole_calc = e.eval->rest.get();
       e.whole_first = e.eval->first.get();
     }
+    if (e.whole_calc) {
+      // (MayBeWhole: every operand pushed is a term or the first one.)
+      CalcProgram& calc = *e.whole_calc;
+      const std::vector<CalcStep>& steps = calc.steps;
+      if (steps.size() == 3 && !steps[0].apply && !steps[1].apply && steps[2].apply &&
+          steps[1].token >= 0 && (steps[0].token >= 0 || e.whole_first)) {
+        e.whole_left = steps[0].token >= 0 ? calc.tokens[steps[0].token].term.get() : e.whole_first;
+        e.whole_right = calc.tokens[steps[1].token].term.get();
+        e.whole_op = steps[2].op;
+        if (e.whole_right->kind == TermNode::kNumber) {
+          e.whole_number = e.whole_right->integer;
+          e.whole_right = nullptr;
+        }
+      }
+    }
+    if (e.eval && !e.eval->rest && e.eval->joined.empty() &&
+        e.eval->first->kind == TermNode::kMember)
+      e.lone_element = e.eval->first.get();
+    e.joins_to_word = e.eval && !e.eval->rest && !e.eval->joined.empty() &&
+                      e.eval->first->kind == TermNode::kWord;
   }
   if (handle) *handle = entry;
   return e;
 }
 
+namespace {
+// An entry's result computed on whole numbers (see WholeCalc): false when an
+// operand is not a whole number or a result leaves 64 bits.
+inline bool WholeResult(Interpreter& in, ExpressionCache::Entry& entry, int64_t& result) {
+  bool typed = true;
+  if (TermNode* left = entry.whole_left) {
+    int64_t right = entry.whole_number;
+    bool right_typed = true;
+    return WholeTerm(in, *left, result, typed) &&
+           (!entry.whole_right || WholeTerm(in, *entry.whole_right, right, right_typed)) &&
+           (right_typed || !IsComparison(entry.whole_op)) &&
+           WholeApply(entry.whole_op, result, right);
+  }
+  int64_t first = 0;
+  return (!entry.whole_first || WholeTerm(in, *entry.whole_first, first, typed)) &&
+         WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, typed, result);
+}
+
+// An element read alone for its number (see Runner::LoneElement): a whole
+// number typed as a number, found without running anything.
+inline bool WholeElement(Interpreter& in, TermNode& t, int64_t& result) {
+  THash& words = in.S.Words;
+  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+  THashNode* e = nullptr;
+  THash* elements = nullptr;
+  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+         IsNumberMark(e->TypeMark) && e->IntegerValue(result);
+}
+}  // namespace
+
 // Runs an entry: an evaluation's value and type mark, or a calculation's
-// result, as Evaluate and Calculate give them.
+// result, as Evaluate and Calculate give them. What is computed on whole
+// numbers is done here; the rest in RunCompiled.
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
-  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
-    // (Its result is それ's value, typed as the command left it, as Term reads it.)
-    ExpressionDepth depth(in);
-    out = in.RunCommandForValue(command);
-    return true;
-  }
+  int64_t result;
   if (entry.whole_calc) {
     // (A number result, as the calculator gives it: without its text when
     // `number` takes it, else its text as the format writes it, typed "e".)
-    int64_t first = 0, result = 0;
-    bool first_typed = true;
-    if ((!entry.whole_first || WholeTerm(in, *entry.whole_first, first, first_typed)) &&
-        WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, first_typed,
-                  result)) {
+    if (WholeResult(in, entry, result)) {
       entry.whole_misses = 0;
       ExpressionDepth depth(in);
       if (!number) return WholeResultText(in, result, out);
@@ -1813,7 +1930,27 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       number->given = number->is_whole = true;
       return true;
     }
-    if (++entry.whole_misses == kWholeMissesKept) entry.whole_calc = nullptr;
+    if (++entry.whole_misses == kWholeMissesKept) {
+      entry.whole_calc = nullptr;
+      entry.whole_left = nullptr;
+    }
+  } else if (number && entry.lone_element && WholeElement(in, *entry.lone_element, result)) {
+    ExpressionDepth depth(in);
+    number->whole = result;
+    number->given = number->is_whole = true;
+    return true;
+  }
+  return RunCompiled(in, entry, out, number);
+}
+
+// Run for what is not computed on whole numbers.
+bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
+                                  NumberResult* number) {
+  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
+    // (Its result is それ's value, typed as the command left it, as Term reads it.)
+    ExpressionDepth depth(in);
+    out = in.RunCommandForValue(command);
+    return true;
   }
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);

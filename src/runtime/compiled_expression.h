@@ -85,6 +85,8 @@ class ExpressionCache {
  private:
   Entry& EntryOf(const std::string& text, bool calculation, std::shared_ptr<void>* handle);
   bool Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number = nullptr);
+  [[gnu::noinline]] bool RunCompiled(Interpreter& in, Entry& entry, std::string& out,
+                                     NumberResult* number);
   std::unique_ptr<Tables> tables_;
 };
 

@@ -243,7 +243,7 @@ static bool EvaluatePlain(Interpreter& in, const std::string& text, std::string&
     return true;
   }
   if (n->Kind != kWordVariable) return false;
-  in.S.SoreType = n->TypeMark;
+  SetTypeMark(in.S.SoreType, n->TypeMark);
   out = n->Value();
   return true;
 }

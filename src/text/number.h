@@ -78,7 +78,12 @@ inline void FormatWholeInto(int64_t v, std::string& out) {
   if (v <= -kAllDigitsBelow || v >= kAllDigitsBelow)
     return FormatNumberInto(static_cast<Number>(v), out);
   char digits[24];
-  out.assign(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+  const size_t n =
+      static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+  // (Sized, then filled: a copy into the room a text already has, without
+  // the general replacement assign makes.)
+  out.resize(n);
+  std::memcpy(out.data(), digits, n);
 }
 
 // v as a whole number when it is one below 10^15 in magnitude (the numbers

@@ -26,6 +26,12 @@ void THashNode::WriteNumberText() const {
   text_pending_ = false;
 }
 
+void THashNode::LearnTextInteger() const {
+  int64_t n = 0;
+  text_integer_ = WrittenWhole(value_, n) ? kInteger : kNotInteger;
+  integer_ = n;
+}
+
 void THashNode::SetNumber(Number n) {
   if (int64_t whole; WholeBelow1e15(n, whole)) return SetInteger(whole);
   int64_t digits;

@@ -58,6 +58,7 @@ struct THashNode {
   std::string& ValueToWrite() {
     if (text_pending_) WriteNumberText();
     has_number_ = false;
+    text_integer_ = kNotLearnt;
     return value_;
   }
   // Stores a whole number below 10^15 in magnitude (which the number format
@@ -79,6 +80,20 @@ struct THashNode {
   }
   // Whether the value is a number stored as one, while it is unchanged.
   bool KeptAsNumber() const { return has_number_; }
+  // The integer the value is: a whole number stored as one (StoredInteger), or
+  // a text written as the number format writes an integer (WrittenWhole; a
+  // number kept as its digits is not one). Whether the text is one is found
+  // at its first such read and kept until the value changes, so a value read
+  // as a number again and again is not read digit by digit every time.
+  bool IntegerValue(int64_t& n) const {
+    if (has_number_) {
+      n = integer_;
+      return exponent_ == kWhole;
+    }
+    if (text_integer_ == kNotLearnt) LearnTextInteger();
+    n = integer_;
+    return text_integer_ == kInteger;
+  }
   // A number stored as one taken aside, to be put back as it was (a call
   // keeps それ so), its text still unwritten; `held` is false for a text.
   struct HeldNumber {
@@ -96,6 +111,7 @@ struct THashNode {
   // number stored as one is dropped without its text being written).
   void SwapText(std::string& text) {
     has_number_ = text_pending_ = false;
+    text_integer_ = kNotLearnt;
     value_.swap(text);
   }
   // The number the value was stored as (SetInteger, SetNumber), as its text
@@ -125,9 +141,14 @@ struct THashNode {
   // A whole number (kWhole), or the decimal exponent of 15 digits in integer_.
   static constexpr int8_t kWhole = INT8_MAX;
   int8_t exponent_ = kWhole;
+  // Without a number stored: whether the text is an integer (IntegerValue),
+  // then held in integer_.
+  enum TextInteger : uint8_t { kNotLearnt, kInteger, kNotInteger };
+  mutable TextInteger text_integer_ = kNotLearnt;
   mutable std::string value_;
-  int64_t integer_ = 0;
+  mutable int64_t integer_ = 0;
   void WriteNumberText() const;
+  void LearnTextInteger() const;
 
  public:
   std::unique_ptr<THash> Elements;  // hashes: their element table

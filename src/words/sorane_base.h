@@ -23,6 +23,7 @@ inline bool IsNumberMark(std::string_view mark) {
 }
 
 // Sets a type mark ("e", "s", …); one that already reads so is left as it is.
+// (Most marks are one letter: those are compared without comparing texts.)
 inline void SetTypeMark(std::string& mark, std::string_view m) {
   if (m.size() == 1 && mark.size() == 1) {
     mark[0] = m[0];  // (the usual marks, "e" and "s", in place)

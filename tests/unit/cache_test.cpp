@@ -619,6 +619,96 @@ TEST_F(CacheTest, MemberKeysWrittenAsWordsAtEveryPass) {
   EXPECT_NE(o.values[0].find("007=2"), std::string::npos) << o.values[0] << o.log;
 }
 
+TEST_F(CacheTest, ElementsReadByWholeNumberKeysAtEveryPass) {
+  // Nの(K) with K a counter, a text written as a whole number or otherwise
+  // ("03" names another element than "3"), a number beyond the small ones,
+  // below zero: between passes an element missing at one pass is added and
+  // N is made to stand for another hash, and every read finds what K's value
+  // names now.
+  Outcome o = Both(
+      "Nの、(1)は、「一」\n"
+      "Nの、(3)は、「三」\n"
+      "Nの、(「03」)は、「零三」\n"
+      "Nの、(300)は、「三百」\n"
+      "Nの、(-1)は、「負」\n"
+      "Mの、(1)は、「別」\n"
+      "記録は、「」\n"
+      "Iを、1から、8まで、繰り返す(\n"
+      "  Kは、I-2\n"
+      "  もし、I=3ならば、Kは、0\n"
+      "  もし、I=4ならば、Kは、「3」\n"
+      "  もし、I=6ならば、Kは、「03」\n"
+      "  もし、I=7ならば、Kは、300\n"
+      "  もし、I=8ならば、Kは、1\n"
+      "  Aは、Nの(K)\n"
+      "  Bは、Nの(K)&「/」\n"
+      "  Cは、Nの(K)+1\n"
+      "  記録は、記録&A&B&C&「,」\n"
+      "  もし、I=2ならば、Nの、(0)は、「零」\n"
+      "  もし、I=4ならば、Nの、(3)は、33\n"
+      "  もし、I=7ならば、Nは、「M」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "負負/1,/1,零零/1,三三/1,3333/34,零三零三/1,三百三百/1,別別/1,") << o.log;
+}
+
+TEST_F(CacheTest, ElementsReadByADepthCounterInRecursiveCalls) {
+  // Each call keeps its argument and its partial sum in elements keyed by
+  // the depth of the call, which goes up and down as calls run.
+  Outcome o = Both(
+      "「フィボ」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "結果は、フィボ(12)\n"
+      "終わる\n"
+      "*フィボ\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<2ならば\n"
+      "  それは、Nの(深さ)\n"
+      "違えば\n"
+      "  (和の、(深さ)は、フィボ(Nの(深さ)-1)\n"
+      "   それは、和の(深さ)+フィボ(Nの(深さ)-2))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"結果", "深さ"});
+  EXPECT_EQ(o.values[0], "144") << o.log;
+  EXPECT_EQ(o.values[1], "0");
+}
+
+TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
+  // A call alone as the value of an assignment or of a member assignment: a
+  // number result (whole, a decimal, one written with an exponent, below
+  // zero) is stored as its text reads, a text result as that text.
+  Outcome o = Both(
+      "「商」を、「?の」で、関数定義\n"
+      "「字化」を、「?の」で、関数定義\n"
+      "記録は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Aは、商(I)\n"
+      "  Hの、(I)は、商(I)\n"
+      "  Bは、字化(I)\n"
+      "  Hの、(0)は、字化(I)\n"
+      "  記録は、記録&A&「/」&(A+1)&「/」&Hの(I)&「/」&(Hの(I)*2)&「/」&B&「/」&Hの(0)&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*商\n"
+      "Xは、引数取得\n"
+      "もし、X=1ならば、それは、X/3\n"
+      "もし、X=2ならば、それは、0-X*1000000000000000\n"
+      "もし、X=3ならば、それは、X*4\n"
+      "もし、X=4ならば、それは、X/8\n"
+      "戻る\n"
+      "*字化\n"
+      "Yは、引数取得\n"
+      "それは、「0」&Y\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "0.333333333333333/1.33333333333333/0.333333333333333/0.666666666666666/01/01,"
+            "-2E15/-2E15/-2E15/-4E15/02/02,12/13/12/24/03/03,0.5/1.5/0.5/1/04/04,")
+      << o.log;
+}
+
 TEST_F(CacheTest, CommandsReadAloneAsValuesAtEveryPass) {
   // A command word alone as a value runs at every pass: 引数取得 in a label,
   // and 文字数 with それ implied, それ changing between passes.

@@ -204,6 +204,55 @@ TEST(HashTest, NumbersStoredAsNumbersAreWrittenWhenRead) {
   EXPECT_EQ(again->Value(), "text");
 }
 
+TEST(HashTest, TheIntegerATextIsIsForgottenWhenTheTextChanges) {
+  THash h;
+  THashNode* w = h.AddVariable("n", "24", "e", 0);
+  int64_t n = 0;
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 24);
+  // Every way the text changes makes it read again.
+  w->ValueToWrite() += "1";
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 241);
+  std::string other = "-7";
+  w->SwapText(other);
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, -7);
+  w->ValueToWrite() = "x";
+  EXPECT_FALSE(w->IntegerValue(n));
+  w->ValueToWrite() = "5";
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 5);
+  // Only the text the number format writes is an integer.
+  for (const char* text : {"024", "-0", "1.0", "1E3", " 1", "", "1000000000000000"}) {
+    w->ValueToWrite() = text;
+    EXPECT_FALSE(w->IntegerValue(n)) << text;
+  }
+  // A number stored as one is read as it was stored, its text unwritten; a
+  // decimal kept as its digits is no integer, and once its text is changed
+  // the text is read.
+  w->SetInteger(-12);
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, -12);
+  w->SetNumber(2.5L);
+  EXPECT_FALSE(w->IntegerValue(n));
+  w->ValueToWrite().clear();
+  w->ValueToWrite() += "25";
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 25);
+  // A number held aside and put back over a text is the number again.
+  w->SetInteger(9);
+  THashNode::HeldNumber held = w->HoldNumber();
+  std::string text = "30";
+  w->SwapText(text);
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 30);
+  w->PutBack(held);
+  EXPECT_TRUE(w->IntegerValue(n));
+  EXPECT_EQ(n, 9);
+  EXPECT_EQ(w->Value(), "9");
+}
+
 TEST(StackTest, PopsOfAnEmptyStackGiveEmptyText) {
   TStack s;
   EXPECT_EQ(s.PopLast(), "");
