@@ -63,17 +63,6 @@ struct NumericArgs {
   std::string literal_text;
 };
 
-// The elements of one hash table a member term found by keys that are whole
-// numbers from 0 to kKeysKept - 1, by key (null: not looked for yet), while
-// the table stays at `generation`: a member read with a counter as its key
-// (Nの(深さ)) finds its element without the key's text or a hash lookup.
-struct ElementsByKey {
-  static constexpr int64_t kKeysKept = 256;
-  const THash* table = nullptr;
-  uint64_t generation = 0;
-  std::vector<THashNode*> found;
-};
-
 // A term: a number literal, a literal (with embedded expressions: a template),
 // a word, a member of a word (Xの M), a group or "-" before a term.
 struct TermNode {
@@ -555,26 +544,16 @@ inline const std::string* PlainValueOf(THash& words, EvalProgram& prog) {
   if (!key.IntegerValue(k) || k < 0 || k >= ElementsByKey::kKeysKept)
     return elements.FindExact(key.Value());
   if (!t.by_key) t.by_key = std::make_unique<ElementsByKey>();
-  ElementsByKey& kept = *t.by_key;
-  if (kept.table != &elements || kept.generation != elements.Generation()) {
-    kept.table = &elements;
-    kept.generation = elements.Generation();
-    std::fill(kept.found.begin(), kept.found.end(), nullptr);
-  }
-  const size_t i = static_cast<size_t>(k);
-  if (i >= kept.found.size()) kept.found.resize(i + 1);
-  THashNode*& slot = kept.found[i];
-  if (!slot) slot = elements.FindExact(key.Value());
-  return slot;
+  THashNode* e = elements.FindExact(key.Value());
+  if (e) t.by_key->Keep(elements, k, e);
+  return e;
 }
 
 // (The element found before is given inline; FindElementOfKey finds others.)
 inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& key) {
   int64_t k;
-  const ElementsByKey* kept = t.by_key.get();
-  if (kept && key.IntegerValue(k) && static_cast<uint64_t>(k) < kept->found.size() &&
-      kept->table == &elements && kept->generation == elements.Generation())
-    if (THashNode* e = kept->found[static_cast<size_t>(k)]) return e;
+  if (t.by_key && key.IntegerValue(k))
+    if (THashNode* e = t.by_key->Kept(elements, k)) return e;
   return FindElementOfKey(t, elements, key);
 }
 

@@ -1581,13 +1581,31 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       return;
     }
     case kWordHash: {
-      std::string key = evaluate_key();
+      // A key word holding a whole number from 0 to 255 names its element by
+      // that number (the text of such a number is the one text naming it):
+      // read as evaluating the word reads it, without making its text.
+      THashNode* key_word = nullptr;
+      int64_t k = -1;
+      std::string key;
+      if (key_as_written && Expressions && !member->key_value &&
+          ReadsAsWord(target, key_word, member->key_word) && key_word &&
+          key_word->Kind == kWordVariable && key_word->IntegerValue(k) && k >= 0 &&
+          k < ElementsByKey::kKeysKept) {
+        SetTypeMark(S.SoreType, key_word->TypeMark);
+      } else {
+        k = -1;
+        key = evaluate_key();
+      }
       std::string value;
       NumberResult n;
       const bool number =
           EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
       if (!x->Elements) x->Elements = std::make_unique<THash>();
-      THashNode* e = x->Elements->FindOrAddVariable(key, S.RunStack.Count());
+      THashNode* e = k >= 0 ? member->by_key.Kept(*x->Elements, k) : nullptr;
+      if (!e) {
+        e = x->Elements->FindOrAddVariable(k >= 0 ? std::to_string(k) : key, S.RunStack.Count());
+        if (k >= 0) member->by_key.Keep(*x->Elements, k, e);
+      }
       if (number)
         SetNumberOf(*e, n);
       else

@@ -22,6 +22,7 @@
 
 #include "text/number.h"
 #include "text/sjis.h"
+#include "words/hash.h"
 #include "words/run_control.h"
 
 namespace sorane {
@@ -180,6 +181,7 @@ struct MemberRecord : ReadInText {
   std::shared_ptr<void> key_value;     // the key's compiled form, once evaluated
   PlainWord key_word;                  // whether the key (not a literal) reads as one word
   WordHint owner_word;                 // the word X names, when last found
+  ElementsByKey by_key;                // X's elements named by a key word holding 0 to 255
 };
 
 // A もし statement read at the same position again: its bytes from where its

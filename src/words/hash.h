@@ -4,6 +4,7 @@
 // go through a hash index by name, so a table of a million words stays fast.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -305,6 +306,38 @@ class THash {
 // Raised by THash::Add for a reserved name; the message is the report text.
 struct EWordReserved {
   std::string name;
+};
+
+// The elements of one table found by keys that are whole numbers from 0 to
+// kKeysKept - 1, by key (null: not looked for yet), while the table stays at
+// the generation it had (a table made where another stood never repeats its
+// generations): a member named by a counter (Nの(深さ)) finds its element
+// without the key's text or a hash lookup.
+struct ElementsByKey {
+  static constexpr int64_t kKeysKept = 256;
+  const THash* table = nullptr;
+  uint64_t generation = 0;
+  std::vector<THashNode*> found;
+
+  // The element kept for key k of `elements`, or null.
+  THashNode* Kept(const THash& elements, int64_t k) const {
+    return static_cast<uint64_t>(k) < found.size() && table == &elements &&
+                   generation == elements.Generation()
+               ? found[static_cast<size_t>(k)]
+               : nullptr;
+  }
+  // Keeps `e` as key k's element of `elements` (0 <= k < kKeysKept); what
+  // was kept for another table or generation is forgotten.
+  void Keep(const THash& elements, int64_t k, THashNode* e) {
+    if (table != &elements || generation != elements.Generation()) {
+      table = &elements;
+      generation = elements.Generation();
+      std::fill(found.begin(), found.end(), nullptr);
+    }
+    const auto i = static_cast<size_t>(k);
+    if (i >= found.size()) found.resize(i + 1);
+    found[i] = e;
+  }
 };
 
 }  // namespace sorane

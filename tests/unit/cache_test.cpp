@@ -652,6 +652,30 @@ TEST_F(CacheTest, ElementsReadByWholeNumberKeysAtEveryPass) {
   EXPECT_EQ(o.values[0], "負負/1,/1,零零/1,三三/1,3333/34,零三零三/1,三百三百/1,別別/1,") << o.log;
 }
 
+TEST_F(CacheTest, ElementsAssignedByWholeNumberKeysAtEveryPass) {
+  // Nの、(K)は、… with K a counter, a text written as a whole number or
+  // otherwise ("03" names another element than "3"), a number beyond the
+  // small ones, below zero; the statement's hash is another one at the last
+  // passes (Mの is written at the same place through a variable naming it).
+  Outcome o = Both(
+      "Mの、(0)は、「別」\n"
+      "Nの、(100)は、「百」\n"
+      "名は、「N」\n"
+      "記録は、「」\n"
+      "Iを、1から、8まで、繰り返す(\n"
+      "  Kは、I-2\n"
+      "  もし、I=4ならば、Kは、「03」\n"
+      "  もし、I=5ならば、Kは、「3」\n"
+      "  もし、I=6ならば、Kは、300\n"
+      "  もし、I=7ならば、名は、「M」\n"
+      "  名の、(K)は、I*10\n"
+      "  記録は、記録&K&「=」&Nの(K)&Mの(K)&「,」\n"
+      ")\n"
+      "記録は、記録&Nの(3)&「/」&Nの(「03」)&「/」&Nの(-1)&「/」&Mの(5)&Mの(6)\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "-1=10,0=20別,1=30,03=40,3=50,300=60,5=70,6=80,50/40/10/7080") << o.log;
+}
+
 TEST_F(CacheTest, ElementsReadByADepthCounterInRecursiveCalls) {
   // Each call keeps its argument and its partial sum in elements keyed by
   // the depth of the call, which goes up and down as calls run.
