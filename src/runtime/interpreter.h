@@ -342,7 +342,7 @@ class Interpreter {
     std::string owner;
   };
   MemberStatement member_statement_;
-  bool ReplayMember(const char* at);
+  bool ReplayMember(const char* at, std::shared_ptr<MemberRecord> record);
   void RememberMember(const std::string& owner, const std::string& target, const char* value_at);
   // `member`, when the statement was run from its record, keeps the word the
   // owner names and the compiled form of the key between runs.
@@ -393,7 +393,7 @@ class Interpreter {
   void StoreNumber(const std::string& target, const NumberResult& n, WordHint* target_word);
   bool EvaluateToStore(const std::string& src, std::shared_ptr<void>* compiled, std::string& v,
                        NumberResult& n);
-  THashNode* HintedWord(const std::string& target, const WordHint* hint);
+  THashNode* HintedWord(std::string_view target, const WordHint* hint);
   THashNode* AssignedWord(const std::string& target, WordHint* target_word);
   bool AppendInPlace(const std::string& target, std::shared_ptr<void>& compiled,
                      WordHint* target_word);

@@ -414,7 +414,8 @@ void Interpreter::Step() {
       } else {
         AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       }
-    } else if (!ReplayBranch(p) && !ReplayMember(p)) {
+    } else if (std::shared_ptr<MemberRecord> m = Statements->FindMember(p, BoundsOf(S.ExecPos));
+               !(m && ReplayMember(p, std::move(m))) && !ReplayBranch(p)) {
       if (ReplayTokens(p)) return RunReplayedStatement();
       break;
     }
@@ -1364,7 +1365,7 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
 
 // The word `target` names: the hint's while the word table is unchanged (a
 // word added or removed since changes its generation), else the one found.
-THashNode* Interpreter::HintedWord(const std::string& target, const WordHint* hint) {
+THashNode* Interpreter::HintedWord(std::string_view target, const WordHint* hint) {
   if (hint && hint->word && hint->generation == S.Words.Generation()) return hint->word;
   return S.Words.FindExact(target);
 }
@@ -1459,9 +1460,7 @@ void Interpreter::StoreAssigned(THashNode* w, const std::string& target, std::st
   }
 }
 
-bool Interpreter::ReplayMember(const char* at) {
-  std::shared_ptr<MemberRecord> r = Statements->FindMember(at, BoundsOf(S.ExecPos));
-  if (!r) return false;
+bool Interpreter::ReplayMember(const char* at, std::shared_ptr<MemberRecord> r) {
   // The record stands for the two steps of its tokens.
   if (StepLimit && StepCount + 1 > StepLimit) return false;
   ++StepCount;
@@ -1525,7 +1524,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     Raise(SJ("オブジェクトへの不正な代入(%s,%s)"
              "。『オブジェクトの、項目名は、値』の形式で指定してください。"),
           item, target);
-  std::string a = item.substr(0, item.size() - 2);
+  const std::string_view a(item.data(), item.size() - 2);
   THashNode* x = HintedWord(a, member ? &member->owner_word : nullptr);
   if (member) member->owner_word = {x, S.Words.Generation()};
   // A key written as it is read (not a literal expanded at every pass) keeps
@@ -1536,7 +1535,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
                           : Evaluate(target);
   };
   if (!x) {
-    std::string evaluated = Evaluate(a);
+    std::string evaluated = Evaluate(std::string(a));
     x = S.Words.FindExact(evaluated);
     if (!x) {
       auto h = std::make_unique<THashNode>(evaluated, kWordHash);
@@ -1546,7 +1545,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       x = S.Words.Add(std::move(h));
     }
   } else if (x->Kind == kWordVariable) {
-    if (THashNode* ind = S.Words.FindExact(Evaluate(a))) x = ind;
+    if (THashNode* ind = S.Words.FindExact(Evaluate(std::string(a)))) x = ind;
   }
   const char*& p = S.ExecPos.p;
   // The value text read at this position before, while the bytes there are the
@@ -1610,14 +1609,14 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
         SetNumberOf(*e, n);
       else
         e->ValueToWrite() = std::move(value);
-      e->TypeMark = S.SoreType;
+      SetTypeMark(e->TypeMark, S.SoreType);
       return;
     }
     case kWordObject:
       SetObjectProperty(*this, x, target, value_text);
       return;
     default:
-      Raise(SJ("\"%s\"には代入できません！"), a);
+      Raise(SJ("\"%s\"には代入できません！"), std::string(a));
   }
 }
 
