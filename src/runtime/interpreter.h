@@ -360,6 +360,7 @@ class Interpreter {
   bool EndsRunAt(const THashNode* verb);
   bool ReplayBranch(const char* at);
   bool StepLineBreakAfter();
+  bool ReadLineBreakAfter(ReadLineBreakMemo& memo);
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
   THashNode* EndStatementLine();

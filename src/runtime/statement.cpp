@@ -206,6 +206,74 @@ THashNode* Interpreter::AddVariable(std::string_view name) {
   return S.Words.AddVariable(name, "", "", S.RunStack.Count());
 }
 
+// The position is at a line break that the next step would read at once,
+// with the checks the statement loop makes between two steps holding (with a
+// step limit or line-stop mode each step stays on its own; a line continued
+// after "," is read as part of the statement).
+inline bool Interpreter::LineBreakMayFollow() const {
+  const char* p = S.ExecPos.p;
+  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
+         S.RunStack.Count() <= 65535 && (p == S.ExecPos.text->c_str() || p[-1] != ',');
+}
+
+// After a statement run from its record, with nothing pushed: the line break
+// that follows is read at once, as the next step would read it (the checks the
+// statement loop makes between two steps hold; with a step limit or line-stop
+// mode each step stays on its own). True when it was read and a statement
+// may begin where it leaves the position (not the end of the text).
+inline bool Interpreter::StepLineBreakAfter() {
+  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return false;
+  const char*& p = S.ExecPos.p;
+  // A line break read here before, in the same text, reads as it did then.
+  ReadLineBreakMemo& memo =
+      line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
+  const std::shared_ptr<const std::string>& text = S.ExecPos.text;
+  if (memo.at != p || memo.text.owner_before(text) || text.owner_before(memo.text))
+    return ReadLineBreakAfter(memo);
+  FinishRecording(p);
+  verb_hint_ = {};  // (as reading the line break takes it)
+  p += memo.advance;
+  if (memo.line != ReadLineBreakMemo::kNoMark) S.LineNo = memo.line;
+  if (!memo.ends_text) {
+    LineFromMark = true;
+    return *p != '\0';
+  }
+  LineFromMark = false;
+  recording_.start = nullptr;
+  return false;
+}
+
+// StepLineBreakAfter for a line break not read at the position before: read,
+// and remembered in `memo`.
+bool Interpreter::ReadLineBreakAfter(ReadLineBreakMemo& memo) {
+  const char*& p = S.ExecPos.p;
+  const char* at = p;
+  FinishRecording(p);
+  TakeVerbHint(p);
+  int line = ReadLineBreakMemo::kNoMark;
+  if (ReadLineMark(p, line)) S.LineNo = line;
+  LineFromMark = true;
+  memo.at = at;
+  memo.text = S.ExecPos.text;
+  memo.line = line;
+  memo.ends_text = false;
+  // Blanks that end the text (the indentation before a block's closing
+  // parenthesis) are a step of their own that finds nothing to run.
+  const char* q = p;
+  while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
+  if (q != p && (*q == '\0' || *q == ',' || static_cast<unsigned char>(*q) == 0xA4)) {
+    SkipBlanks(q);
+    if (*q == '\0') {
+      p = q;
+      LineFromMark = false;
+      recording_.start = nullptr;
+      memo.ends_text = true;
+    }
+  }
+  memo.advance = static_cast<uint32_t>(p - at);
+  return *p != '\0';
+}
+
 // ---------------------------------------------------------------- the loop
 
 void Interpreter::Run() {
@@ -369,16 +437,6 @@ void Interpreter::RunNested(TPos&& start) {
   Run();
 }
 
-// The position is at a line break that the next step would read at once,
-// with the checks the statement loop makes between two steps holding (with a
-// step limit or line-stop mode each step stays on its own; a line continued
-// after "," is read as part of the statement).
-inline bool Interpreter::LineBreakMayFollow() const {
-  const char* p = S.ExecPos.p;
-  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
-         S.RunStack.Count() <= 65535 && (p == S.ExecPos.text->c_str() || p[-1] != ',');
-}
-
 // At the line break that ends a statement: the statement being recorded is
 // remembered and the line break read; the verb its replayed tokens named,
 // when they were replayed.
@@ -499,58 +557,6 @@ void Interpreter::Step() {
   if (!rec.start) return;
   recording_ = std::move(rec);
   RecordToken(start);
-}
-
-// After a statement run from its record, with nothing pushed: the line break
-// that follows is read at once, as the next step would read it (the checks the
-// statement loop makes between two steps hold; with a step limit or line-stop
-// mode each step stays on its own). True when it was read and a statement
-// may begin where it leaves the position (not the end of the text).
-bool Interpreter::StepLineBreakAfter() {
-  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return false;
-  const char*& p = S.ExecPos.p;
-  // A line break read here before, in the same text, reads as it did then.
-  ReadLineBreakMemo& memo =
-      line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
-  const std::shared_ptr<const std::string>& text = S.ExecPos.text;
-  if (memo.at == p && !memo.text.owner_before(text) && !text.owner_before(memo.text)) {
-    FinishRecording(p);
-    TakeVerbHint(p);
-    p += memo.advance;
-    if (memo.line != ReadLineBreakMemo::kNoMark) S.LineNo = memo.line;
-    if (!memo.ends_text) {
-      LineFromMark = true;
-      return *p != '\0';
-    }
-    LineFromMark = false;
-    recording_.start = nullptr;
-    return false;
-  }
-  const char* at = p;
-  FinishRecording(p);
-  TakeVerbHint(p);
-  int line = ReadLineBreakMemo::kNoMark;
-  if (ReadLineMark(p, line)) S.LineNo = line;
-  LineFromMark = true;
-  memo.at = at;
-  memo.text = text;
-  memo.line = line;
-  memo.ends_text = false;
-  // Blanks that end the text (the indentation before a block's closing
-  // parenthesis) are a step of their own that finds nothing to run.
-  const char* q = p;
-  while (*q == ' ' || *q == '\t') ++q;  // (most lines begin with these blanks alone)
-  if (q != p && (*q == '\0' || *q == ',' || static_cast<unsigned char>(*q) == 0xA4)) {
-    SkipBlanks(q);
-    if (*q == '\0') {
-      p = q;
-      LineFromMark = false;
-      recording_.start = nullptr;
-      memo.ends_text = true;
-    }
-  }
-  memo.advance = static_cast<uint32_t>(p - at);
-  return *p != '\0';
 }
 
 // After a command statement's tokens were pushed from their record: its line
