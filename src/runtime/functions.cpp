@@ -163,7 +163,7 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   // SoreImplied as it says. Binding may shorten items: what was pushed as a
   // number is then read again.)
   size_t n = 0;
-  if (in.S.CallMode && BindsAsPushed(tmpl, stack, n)) {
+  if (in.S.CallMode && stack.size() <= kMostBoundItems && BindsAsPushed(tmpl, stack, n)) {
     in.S.SoreImplied = false;
     n = std::min(n, stack.size());
   } else {

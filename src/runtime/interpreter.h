@@ -40,6 +40,10 @@ bool IsOperatorChar(unsigned char c);
 // Backquoted literal of `s` (every "`" doubled).
 std::string Requote(std::string_view s);
 
+// The most items binding leaves on the argument stack: more is taken for a
+// runaway recursion ("スタックが一杯になりました").
+inline constexpr size_t kMostBoundItems = 5000;
+
 class Interpreter {
  public:
   explicit Interpreter(Host& host);

@@ -1203,7 +1203,7 @@ size_t Interpreter::Bind(THashNode* w) {
       int particle = known ? accepted[k] : AcceptedParticle(slots[k], item);
       if (particle > 0) item.resize(item.size() - particle);
     }
-    if (items.size() > 5000)
+    if (items.size() > kMostBoundItems)
       Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
     return n;
   }
@@ -1230,7 +1230,7 @@ size_t Interpreter::Bind(THashNode* w) {
     bound[k] = std::move(item);
   }
   for (size_t k = 0; k < n; ++k) items.push_back(std::move(bound[k]));
-  if (items.size() > 5000)
+  if (items.size() > kMostBoundItems)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
   return n;
 }

@@ -676,29 +676,6 @@ TEST_F(CacheTest, ElementsAssignedByWholeNumberKeysAtEveryPass) {
   EXPECT_EQ(o.values[0], "-1=10,0=20別,1=30,03=40,3=50,300=60,5=70,6=80,50/40/10/7080") << o.log;
 }
 
-TEST_F(CacheTest, ElementsReadByADepthCounterInRecursiveCalls) {
-  // Each call keeps its argument and its partial sum in elements keyed by
-  // the depth of the call, which goes up and down as calls run.
-  Outcome o = Both(
-      "「フィボ」を、「?の」で、関数定義\n"
-      "深さは、0\n"
-      "結果は、フィボ(12)\n"
-      "終わる\n"
-      "*フィボ\n"
-      "深さは、深さ+1\n"
-      "Nの、(深さ)は、引数取得\n"
-      "もし、Nの(深さ)<2ならば\n"
-      "  それは、Nの(深さ)\n"
-      "違えば\n"
-      "  (和の、(深さ)は、フィボ(Nの(深さ)-1)\n"
-      "   それは、和の(深さ)+フィボ(Nの(深さ)-2))\n"
-      "深さは、深さ-1\n"
-      "戻る\n",
-      {"結果", "深さ"});
-  EXPECT_EQ(o.values[0], "144") << o.log;
-  EXPECT_EQ(o.values[1], "0");
-}
-
 TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
   // A call alone as the value of an assignment or of a member assignment: a
   // number result (whole, a decimal, one written with an exponent, below

@@ -216,7 +216,9 @@ TEST(ControlCacheTest, NewTextsRunAtTheSamePlace) {
 }
 
 TEST(ControlCacheTest, ABranchOfARecursiveLabel) {
-  // The else-branch (a group over two lines) runs in several calls at once.
+  // The else-branch (a group over two lines) runs in several calls at once;
+  // each call keeps its argument and partial sum in elements keyed by the
+  // depth of the call, which goes up and down as calls run.
   Outcome o = Both(
       "「フィボ」を、「?の」で、関数定義\n"
       "深さは、0\n"
@@ -232,8 +234,9 @@ TEST(ControlCacheTest, ABranchOfARecursiveLabel) {
       "   それは、和の(深さ)+フィボ(Nの(深さ)-2))\n"
       "深さは、深さ-1\n"
       "戻る\n",
-      {"結果"});
+      {"結果", "深さ"});
   EXPECT_EQ(o.values[0], "144") << o.log;
+  EXPECT_EQ(o.values[1], "0");
 }
 
 TEST(ControlCacheTest, BreakAndContinueInsideRecordedBranches) {
