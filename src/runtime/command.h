@@ -78,8 +78,10 @@ class Call {
 
   // (Many commands take no slot, 戻る and 引数取得 among them: those take
   // nothing off the stack and destroy nothing.)
-  Call(Interpreter& interpreter, THashNode& command, size_t slots) : in(interpreter), cmd(command) {
-    if (slots > 0) TakeSlots(slots);
+  // (No parameter is named "slots": Qt code includes this header.)
+  Call(Interpreter& interpreter, THashNode& command, size_t slot_count)
+      : in(interpreter), cmd(command) {
+    if (slot_count > 0) TakeSlots(slot_count);
   }
   ~Call() {
     if (count_ > 0) DestroySlots();
@@ -134,7 +136,7 @@ class Call {
   [[noreturn]] void BadArgument() const;
 
  private:
-  void TakeSlots(size_t slots);
+  void TakeSlots(size_t slot_count);
   void DestroySlots();
   THashNode* VariableItem(size_t k);  // the variable slot k names alone, or null
   // The text slot k's number is read from: the item itself when it is a
