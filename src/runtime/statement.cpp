@@ -228,8 +228,7 @@ inline bool Interpreter::StepLineBreakAfter() {
   ReadLineBreakMemo& memo =
       line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
   const std::shared_ptr<const std::string>& text = S.ExecPos.text;
-  if (memo.at != p || memo.text.owner_before(text) || text.owner_before(memo.text))
-    return ReadLineBreakAfter(memo);
+  if (memo.at != p || !SameText(memo.text, text)) return ReadLineBreakAfter(memo);
   FinishRecording(p);
   verb_hint_ = {};  // (as reading the line break takes it)
   p += memo.advance;

@@ -51,6 +51,13 @@ struct ReadInText {
   mutable std::weak_ptr<const std::string> read_in;
 };
 
+// `noted` refers to the text `text` is (its control block; the text itself
+// may be gone, and then no live text is it).
+inline bool SameText(const std::weak_ptr<const std::string>& noted,
+                     const std::shared_ptr<const std::string>& text) {
+  return !noted.owner_before(text) && !text.owner_before(noted);
+}
+
 // A command statement whose tokens are pushed without running anything (words,
 // literals without embedded expressions, plain numbers): the items it leaves
 // on the argument stack just before the byte that ends it, verb last. A record
@@ -235,8 +242,7 @@ template <class Record>
 template <class Record>
 [[gnu::always_inline]] inline bool HoldsRecord(const Record& r, const char* p,
                                                const TextBounds& text) {
-  if (text.owner && !r.read_in.owner_before(*text.owner) && !text.owner->owner_before(r.read_in))
-    return true;
+  if (text.owner && SameText(r.read_in, *text.owner)) return true;
   return HoldsRecordBytes(r, p, text);
 }
 
