@@ -691,8 +691,9 @@ void SetCondResultOf(Interpreter& in, const std::string& condition,
 
 static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl& r,
                             const char*& p);
-static const char* CopyOfBlock(Interpreter& in, TRunControl& r, const char* p, BlockRecord& b,
-                               const char* text_end);
+[[gnu::always_inline]] static inline const char* CopyOfBlock(Interpreter& in, TRunControl& r,
+                                                             const char* p, BlockRecord& b,
+                                                             const char* text_end);
 static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool then, const char* at,
                                 const char* p, const char* text_end);
 
@@ -707,9 +708,13 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   TRunControlStack& stack = S.RunStack;
   TRunControl& r = stack.Emplace();
   try {
-    const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
     const char* after = p;
-    if (!(*p == '(' && ReadNestedBlock(in, below, r, after))) {
+    // (Only a block read in place in the running copy is sealed: a copy of
+    // its own ends where the block does.)
+    if (*p == '(' &&
+        ReadNestedBlock(in, stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr, r, after)) {
+      SealNestedBlock(r);
+    } else {
       const char* text_end = TextEnd(S.ExecPos);
       BlockRecord* b = BranchBlock(in, record, kind == kRunThen, at, p, text_end);
       if (!b) {
@@ -723,7 +728,6 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
     r.SavedSource = S.SourceName;
     S.ExecPos.p = exit;
     SetNotedLine(in, exit_line);
-    SealNestedBlock(r);
   } catch (...) {
     stack.DropTop();
     throw;
@@ -1138,7 +1142,8 @@ template <class Copy>
 }
 
 // Gives r the block text `block`, a copy of a block spanning lines.
-static void TakeBlockText(TRunControl& r, std::shared_ptr<TBlockText> block) {
+[[gnu::always_inline]] static inline void TakeBlockText(TRunControl& r,
+                                                        std::shared_ptr<TBlockText> block) {
   r.Body = std::shared_ptr<const std::string>(block, &block->text);
   r.BodyBegin = block->text.data();
   r.BodyEnd = r.BodyBegin + block->length;
@@ -1194,8 +1199,11 @@ static void TakeBlockText(TRunControl& r, std::shared_ptr<TBlockText> block) {
 // new one) becomes the block text of r (its Body and, for a block spanning
 // lines, BodyBegin, BodyEnd and Block). Returns the position after the block,
 // as reading it would leave it.
-static const char* CopyOfBlock(Interpreter& in, TRunControl& r, const char* p, BlockRecord& b,
-                               const char* text_end) {
+// (Inlined: a block run again from its record is usually given its copy in
+// a few steps.)
+[[gnu::always_inline]] static inline const char* CopyOfBlock(Interpreter& in, TRunControl& r,
+                                                             const char* p, BlockRecord& b,
+                                                             const char* text_end) {
   const char* after = p + b.bytes.size() - (b.group ? 0 : 1);
   // The copies of a block whose line is known all end with the mark of that
   // line: any free one will do.

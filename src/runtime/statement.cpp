@@ -680,8 +680,10 @@ bool Interpreter::ReplayBranch(const char* at) {
   const std::string& word = SJ("もし");
   const char* p = at;
   SkipBlanks(p);
-  for (char c : word)
-    if (*p++ != c) return false;
+  // (The word is two characters of two bytes; the bytes are compared in turn,
+  // so none is read past a NUL that ends the text.)
+  if (p[0] != word[0] || p[1] != word[1] || p[2] != word[2] || p[3] != word[3]) return false;
+  p += 4;
   if (!kTables.delimiter[static_cast<unsigned char>(*p)]) return false;
   SkipBlanks(p);
   if (*p == '=' || (*p == '&' && p[1] != '&')) return false;

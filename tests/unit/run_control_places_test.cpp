@@ -25,6 +25,8 @@ void Fill(TRunControl& r, const std::shared_ptr<const std::string>& text,
   r.SavedSource = source;
   r.Condition = "A<B";
   r.ConditionCompiled = std::make_shared<int>(1);
+  r.Seal = std::make_shared<int>(2);
+  r.CounterWord = reinterpret_cast<THashNode*>(&r);
   r.CounterGeneration = 7;
   r.Elements = std::make_shared<std::vector<std::string>>(1, "x");
 }
@@ -41,6 +43,8 @@ void ExpectNew(const TRunControl& r) {
   EXPECT_EQ(static_cast<const std::string&>(r.SavedSource), "");
   EXPECT_EQ(r.Condition, "");
   EXPECT_EQ(r.ConditionCompiled, nullptr);
+  EXPECT_EQ(r.Seal, nullptr);
+  EXPECT_EQ(r.CounterWord, nullptr);
   EXPECT_EQ(r.CounterGeneration, 0u);
   EXPECT_EQ(r.Elements, nullptr);
 }
