@@ -68,7 +68,7 @@ struct TBlockText {
       i = last_ = static_cast<size_t>(at - opens_.begin());
     }
     close = closes_[i];
-    return spans_[i];
+    return spans_[i] != 0;
   }
 
  private:
@@ -77,7 +77,7 @@ struct TBlockText {
   void Index();
   bool indexed_ = false;
   std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
-  std::vector<bool> spans_;               // a closed group holds a CR or LF byte
+  std::vector<uint8_t> spans_;            // a closed group holds a CR or LF byte
   size_t last_ = 0;                       // the group found last
 };
 
@@ -735,7 +735,7 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   // The record takes over the text the position leaves.
   r.ExitPos.p = exit;
   r.ExitPos.text = std::move(S.ExecPos.text);
-  S.ExecPos.text = r.Body;
+  S.ExecPos.text = std::shared_ptr<const std::string>(r.Body);  // (it holds nothing now)
   S.ExecPos.p = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
   return true;
 }
@@ -1072,8 +1072,10 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
   if (p < base || p >= base + b.length) return false;
   size_t open = p - base, close = 0;
   if (!b.CloseOfSpanning(open, close)) return false;
-  r.Body = top->Body;
-  r.Block = top->Block;
+  // (Each owner is copied, then moved in: a new record holds none yet, and
+  // taking one over costs less than assigning a copy.)
+  r.Body = std::shared_ptr<const std::string>(top->Body);
+  r.Block = std::shared_ptr<TBlockText>(top->Block);
   r.BodyBegin = p + 1;
   r.BodyEnd = base + close;
   p = base + close + 1;
