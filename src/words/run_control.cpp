@@ -20,7 +20,8 @@ void TRunControl::Reset() {
   // (In the order the fields are destroyed.) Most records hold a few of these
   // (a branch: its block and where it leaves), so each is let go only when
   // held: a record dropped at every pass of a もし costs a test per field.
-  // (No field holds an owner without a pointer.)
+  // (No record is given an owner without a pointer; one would only be let
+  // go when the place is filled again.)
   if (Elements) Elements.reset();
   CounterGeneration = 0;
   CounterWord = nullptr;
