@@ -1525,6 +1525,20 @@ void Interpreter::MemberAssign(const std::string& target) {
   AssignMember(item, target);
 }
 
+// A plain variable read as "key=value" lines gets the pair of `key` set.
+// (A word table is large: it is made in a function of its own, so that the
+// frame of a member assignment, which labels recurse through, stays small.)
+[[gnu::noinline]] static void SetPairLine(THashNode& x, const std::string& key,
+                                          const std::string& value) {
+  THash pairs;
+  pairs.LoadPairLines(x.Value(), 0);
+  if (THashNode* e = pairs.FindExact(key))
+    e->ValueToWrite() = value;
+  else
+    pairs.AddVariable(key, value, "s", 0);
+  x.ValueToWrite() = pairs.PairLines();
+}
+
 void Interpreter::AssignMember(const std::string& item, const std::string& target,
                                MemberRecord* member) {
   if (!EndsWith(item, SJ("の")))
@@ -1576,14 +1590,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     case kWordVariable: {
       if (x->Reserved) Raise(msg::ReadOnly(), x->Name);
       std::string key = evaluate_key();
-      std::string value = Evaluate(value_text);
-      THash pairs;
-      pairs.LoadPairLines(x->Value(), 0);
-      if (THashNode* e = pairs.FindExact(key))
-        e->ValueToWrite() = value;
-      else
-        pairs.AddVariable(key, value, "s", 0);
-      x->ValueToWrite() = pairs.PairLines();
+      SetPairLine(*x, key, Evaluate(value_text));
       return;
     }
     case kWordHash: {
