@@ -749,12 +749,26 @@ void CmdDefine(Call& c) {
   }
 }
 
-void CmdArguments(Call& c) {
-  Interpreter& in = c.in;
-  // (One argument, the usual case, trims to what the joined lines trim to.)
-  TStack& args = in.S.FuncArgs;
-  c.ReturnCommon(args.Count() == 1 ? Trim(args.Top()) : Trim(args.Text()));
+// The value of 引数取得: the arguments of the call, trimmed, taken out of
+// FuncArgs. (One argument, the usual case, trims to what the joined lines trim
+// to; one with nothing to trim, such as a number the call pushed, is moved.)
+std::string TakeArgumentsText(TStack& args) {
+  std::string value;
+  if (args.Count() == 1) {
+    std::string& only = args.Items().back();
+    if (TrimView(only).size() == only.size())
+      value = std::move(only);
+    else
+      value = Trim(only);
+  } else {
+    value = Trim(args.Text());
+  }
   args.Clear();
+  return value;
+}
+
+void CmdArguments(Call& c) {
+  c.ReturnCommon(TakeArgumentsText(c.in.S.FuncArgs));
 }
 
 }  // namespace
@@ -779,6 +793,19 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
   if (S.Fast.Sore) S.Fast.Sore->ValueToWrite().clear();
   RunLabelNested(*this, label);
   return keep.TakeCurrent();
+}
+
+bool Interpreter::ArgumentsForValue(THashNode* command, std::string& value) {
+  if (command->Kind != kWordCommand || command->Command != CommandId::Arguments ||
+      !command->More().Template.empty() || HandlerOf(CommandId::Arguments) != CmdArguments)
+    return false;
+  // What dispatching the command would leave besides それ, which running it
+  // for its value gives back as it was.
+  ++CallsMade;
+  S.SoreImplied = false;
+  value = TakeArgumentsText(S.FuncArgs);
+  SetTypeMark(S.SoreType, "s");
+  return true;
 }
 
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {

@@ -217,6 +217,10 @@ class Interpreter {
   static size_t PlainLiteralLength(std::string_view text);
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
+  // 引数取得 read as a value: true with the value it gives, which running it
+  // leaves as the result (SoreType "s"), without それ set and given back;
+  // false for any other command.
+  bool ArgumentsForValue(THashNode* command, std::string& value);
   // The function-call form W(a, b, ...) with p at "("; returns the result with
   // SoreType set.
   std::string FunctionCall(THashNode* w, const char*& p);
