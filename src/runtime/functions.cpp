@@ -814,14 +814,20 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   return value;
 }
 
-bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number) {
+bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number,
+                               std::shared_ptr<const ArgumentsRecord>* kept) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
   uint64_t numbers = 0;  // the arguments pushed as numbers as written
-  if (Statements) record = Statements->FindArguments(p);
+  if (kept && *kept && (*kept)->at == p) {
+    record = *kept;
+  } else if (Statements) {
+    record = Statements->FindArguments(p);
+    if (kept && record) *kept = record;
+  }
   if (record) {
     p += record->bytes.size();
     for (size_t i = 0; i < record->args.size(); ++i)

@@ -24,14 +24,15 @@
 namespace sorane {
 
 class Interpreter;
-struct WordHint;        // runtime/statement_cache.h
-class ExpressionCache;  // runtime/compiled_expression.h
-struct NumberResult;    // runtime/compiled_expression.h
-class StatementCache;   // runtime/statement_cache.h
-struct MemberRecord;    // runtime/statement_cache.h
-struct PlainWord;       // runtime/statement_cache.h
-struct TokenRecord;     // runtime/statement_cache.h
-struct ObjectLayer;     // runtime/events.h
+struct WordHint;         // runtime/statement_cache.h
+class ExpressionCache;   // runtime/compiled_expression.h
+struct NumberResult;     // runtime/compiled_expression.h
+class StatementCache;    // runtime/statement_cache.h
+struct MemberRecord;     // runtime/statement_cache.h
+struct PlainWord;        // runtime/statement_cache.h
+struct TokenRecord;      // runtime/statement_cache.h
+struct ArgumentsRecord;  // runtime/statement_cache.h
+struct ObjectLayer;      // runtime/events.h
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
@@ -226,8 +227,11 @@ class Interpreter {
   std::string FunctionCall(THashNode* w, const char*& p);
   // The same with the result in `value`; with `number`, a result typed "e"
   // that was stored as a number comes back there instead, without its text
-  // (true).
-  bool FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number);
+  // (true). `kept`, from a caller whose text at p never changes while it
+  // holds it (a compiled expression), keeps the record of the arguments once
+  // found, so their bytes are not compared again.
+  bool FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number,
+                    std::shared_ptr<const ArgumentsRecord>* kept = nullptr);
 
   // ---- Errors (errors.cpp) ----
   // Formats `message` as a report line, appends it to ErrorLog and throws.
