@@ -24,15 +24,16 @@
 namespace sorane {
 
 class Interpreter;
-struct WordHint;         // runtime/statement_cache.h
-class ExpressionCache;   // runtime/compiled_expression.h
-struct NumberResult;     // runtime/compiled_expression.h
-class StatementCache;    // runtime/statement_cache.h
-struct MemberRecord;     // runtime/statement_cache.h
-struct PlainWord;        // runtime/statement_cache.h
-struct TokenRecord;      // runtime/statement_cache.h
+struct WordHint;        // runtime/statement_cache.h
+class ExpressionCache;  // runtime/compiled_expression.h
+struct NumberResult;    // runtime/compiled_expression.h
+class StatementCache;   // runtime/statement_cache.h
+struct MemberRecord;    // runtime/statement_cache.h
+struct PlainWord;       // runtime/statement_cache.h
+struct TokenRecord;     // runtime/statement_cache.h
+struct ObjectLayer;     // runtime/events.h
+
 struct ArgumentsRecord;  // runtime/statement_cache.h
-struct ObjectLayer;      // runtime/events.h
 
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);

@@ -407,9 +407,8 @@ void Interpreter::CheckStack() {
   }
   // The lowest address a call may reach on this thread: no more than half the
   // stack's size limit (at most 128 MB) below the base, and kStackMargin above
-  // the stack's real end. (Worked out
-  // once per thread: every nested run checks it. Zero until then, so reading
-  // it needs no guard of its own.)
+  // the stack's real end. (Worked out once per thread: every nested run checks
+  // it. Zero until then, so reading it needs no guard of its own.)
   thread_local uintptr_t floor = 0;
   if (floor == 0) {
     struct rlimit rl;
