@@ -108,6 +108,8 @@ struct TermNode {
   THashNode* callee = nullptr;  // what Xの names when callable
   uint64_t callable_generation = 0;
   std::unique_ptr<NumericArgs> numeric;  // call: once it named a command with a numeric form
+  // call: the record of its arguments once found (the text at paren never changes)
+  std::shared_ptr<const ArgumentsRecord> arguments;
 };
 
 // A token of the calculator. A unary "-" or "+" is known from the place of the
@@ -1044,16 +1046,17 @@ class Runner {
           type = "e";
           return true;
         }
-        RunCall(f, t.paren, value, type);
+        RunCall(f, t, value, type);
         return true;
       }
     }
     return false;
   }
 
-  void RunCall(THashNode* f, const char* paren, std::string& value, std::string& type) {
+  void RunCall(THashNode* f, TermNode& t, std::string& value, std::string& type) {
     committed_ = true;
-    in_.FunctionCall(f, paren, value, nullptr);
+    const char* paren = t.paren;
+    in_.FunctionCall(f, paren, value, nullptr, &t.arguments);
     type = in_.S.SoreType;
   }
 
@@ -1141,7 +1144,7 @@ class Runner {
     committed_ = true;
     std::string value;
     const char* paren = t.paren;
-    if (in_.FunctionCall(f, paren, value, &n)) {
+    if (in_.FunctionCall(f, paren, value, &n, &t.arguments)) {
       out = Operand::Num(n);
       return true;
     }
@@ -1321,7 +1324,7 @@ class Runner {
     }
     committed_ = true;
     const char* paren = t.paren;
-    if (in_.FunctionCall(f, paren, value, &n)) {
+    if (in_.FunctionCall(f, paren, value, &n, &t.arguments)) {
       number.value = n;
       number.given = true;
       return true;
@@ -1473,7 +1476,7 @@ class Runner {
     if (t.call_form) {
       if (THashNode* callee = Callable(t.whole, t.callee, t.callable_generation)) {
         if (!t.at) return false;
-        RunCall(callee, t.paren, value, type);
+        RunCall(callee, t, value, type);
         return true;
       }
     }

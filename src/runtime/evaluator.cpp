@@ -130,6 +130,8 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 // argument stack; its result is それ's value, and それ gets its old value back
 // afterwards.
 std::string Interpreter::RunCommandForValue(THashNode* command) {
+  std::string result;
+  if (ArgumentsForValue(command, result)) return result;
   THashNode* sore = S.Fast.Sore;
   std::string saved = sore->Value();
   try {
@@ -138,7 +140,7 @@ std::string Interpreter::RunCommandForValue(THashNode* command) {
     sore->ValueToWrite() = std::move(saved);
     throw;
   }
-  std::string result = std::move(sore->ValueToWrite());
+  result = std::move(sore->ValueToWrite());
   sore->ValueToWrite() = std::move(saved);
   return result;
 }

@@ -749,12 +749,26 @@ void CmdDefine(Call& c) {
   }
 }
 
-void CmdArguments(Call& c) {
-  Interpreter& in = c.in;
-  // (One argument, the usual case, trims to what the joined lines trim to.)
-  TStack& args = in.S.FuncArgs;
-  c.ReturnCommon(args.Count() == 1 ? Trim(args.Top()) : Trim(args.Text()));
+// The value of 引数取得: the arguments of the call, trimmed, taken out of
+// FuncArgs. (One argument, the usual case, trims to what the joined lines trim
+// to; one with nothing to trim, such as a number the call pushed, is moved.)
+std::string TakeArgumentsText(TStack& args) {
+  std::string value;
+  if (args.Count() == 1) {
+    std::string& only = args.Items().back();
+    if (TrimView(only).size() == only.size())
+      value = std::move(only);
+    else
+      value = Trim(only);
+  } else {
+    value = Trim(args.Text());
+  }
   args.Clear();
+  return value;
+}
+
+void CmdArguments(Call& c) {
+  c.ReturnCommon(TakeArgumentsText(c.in.S.FuncArgs));
 }
 
 }  // namespace
@@ -781,20 +795,39 @@ std::string Interpreter::RunLabelInExpression(THashNode* label) {
   return keep.TakeCurrent();
 }
 
+bool Interpreter::ArgumentsForValue(THashNode* command, std::string& value) {
+  if (command->Kind != kWordCommand || command->Command != CommandId::Arguments ||
+      !command->More().Template.empty() || HandlerOf(CommandId::Arguments) != CmdArguments)
+    return false;
+  // What dispatching the command would leave besides それ, which running it
+  // for its value gives back as it was.
+  ++CallsMade;
+  S.SoreImplied = false;
+  value = TakeArgumentsText(S.FuncArgs);
+  SetTypeMark(S.SoreType, "s");
+  return true;
+}
+
 std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   std::string value;
   FunctionCall(w, p, value, nullptr);
   return value;
 }
 
-bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number) {
+bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number,
+                               std::shared_ptr<const ArgumentsRecord>* kept) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
   uint64_t numbers = 0;  // the arguments pushed as numbers as written
-  if (Statements) record = Statements->FindArguments(p);
+  if (kept && *kept && (*kept)->at == p) {
+    record = *kept;
+  } else if (Statements) {
+    record = Statements->FindArguments(p);
+    if (kept && record) *kept = record;
+  }
   if (record) {
     p += record->bytes.size();
     for (size_t i = 0; i < record->args.size(); ++i)

@@ -33,6 +33,8 @@ struct PlainWord;       // runtime/statement_cache.h
 struct TokenRecord;     // runtime/statement_cache.h
 struct ObjectLayer;     // runtime/events.h
 
+struct ArgumentsRecord;  // runtime/statement_cache.h
+
 // Characters that end a plain word.
 bool IsWordDelimiter(unsigned char c);
 // Characters of operators: % & * + - / < = > ^ |
@@ -217,13 +219,20 @@ class Interpreter {
   static size_t PlainLiteralLength(std::string_view text);
   // A command or DLL function read as a value (a word in an expression).
   std::string RunCommandForValue(THashNode* command);
+  // 引数取得 read as a value: true with the value it gives, which running it
+  // leaves as the result (SoreType "s"), without それ set and given back;
+  // false for any other command.
+  bool ArgumentsForValue(THashNode* command, std::string& value);
   // The function-call form W(a, b, ...) with p at "("; returns the result with
   // SoreType set.
   std::string FunctionCall(THashNode* w, const char*& p);
   // The same with the result in `value`; with `number`, a result typed "e"
   // that was stored as a number comes back there instead, without its text
-  // (true).
-  bool FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number);
+  // (true). `kept`, from a caller whose text at p never changes while it
+  // holds it (a compiled expression), keeps the record of the arguments once
+  // found, so their bytes are not compared again.
+  bool FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number,
+                    std::shared_ptr<const ArgumentsRecord>* kept = nullptr);
 
   // ---- Errors (errors.cpp) ----
   // Formats `message` as a report line, appends it to ErrorLog and throws.

@@ -395,13 +395,6 @@ size_t Interpreter::StackRoom() {
 }
 
 void Interpreter::CheckStack() {
-  static const size_t limit = [] {
-    struct rlimit rl;
-    size_t size = 8u << 20;
-    if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) size = rl.rlim_cur;
-    if (size > (256u << 20)) size = 256u << 20;
-    return size / 2;
-  }();
   char here;
   // The first call (at the start of a run) is near the bottom of the stack;
   // it only notes where that is. (The stack's real end is read from the
@@ -412,14 +405,19 @@ void Interpreter::CheckStack() {
     base = reinterpret_cast<uintptr_t>(&here);
     return;
   }
-  // The lowest address a call may reach on this thread: no more than `limit`
-  // below the base, and kStackMargin above the stack's real end. (Worked out
-  // once per thread: every nested run checks it.)
-  thread_local const uintptr_t floor = [] {
-    uintptr_t lowest = base > limit ? base - limit : 0;
-    if (uintptr_t low = StackLowEnd(); low != 0) lowest = std::max(lowest, low + kStackMargin);
-    return lowest;
-  }();
+  // The lowest address a call may reach on this thread: no more than half the
+  // stack's size limit (at most 128 MB) below the base, and kStackMargin above
+  // the stack's real end. (Worked out once per thread: every nested run checks
+  // it. Zero until then, so reading it needs no guard of its own.)
+  thread_local uintptr_t floor = 0;
+  if (floor == 0) {
+    struct rlimit rl;
+    size_t limit = 8u << 20;
+    if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
+    limit = std::min<size_t>(limit, 256u << 20) / 2;
+    floor = base > limit ? base - limit : 0;
+    if (uintptr_t low = StackLowEnd(); low != 0) floor = std::max(floor, low + kStackMargin);
+  }
   if (reinterpret_cast<uintptr_t>(&here) < floor)
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
 }

@@ -137,5 +137,49 @@ TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
   EXPECT_EQ(o.lines, std::vector<std::string>{"55"});
 }
 
+TEST(CallProtocolTest, ArgumentsReadAsAValueLeaveSoreAsItWas) {
+  // 引数取得 read as a value gives what it leaves in それ run as a statement,
+  // typed as a text, and takes the arguments; それ keeps its value (a number
+  // stored as one included) and its type mark.
+  std::vector<std::string> marks;
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "「S」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "Xは、0\n"
+      "Yは、0\n"
+      "Zは、0\n"
+      "K(「 a 」)を、表示\n"
+      "K(7)を、表示\n"
+      "S(7)を、表示\n"
+      "G(1,2)を、表示\n"
+      "戻る\n"
+      "*K\n"
+      "それは、3*4\n"
+      "Xは、引数取得\n"
+      "Yは、引数取得\n"
+      "(それ+1)を、表示\n"
+      "「[」&Y&「]」を、表示\n"
+      "それは、X\n"
+      "戻る\n"
+      "*S\n"
+      "引数取得\n"
+      "Zは、それ\n"
+      "戻る\n"
+      "*G\n"
+      "それは、「前」\n"
+      "Xは、引数取得\n"
+      "それを、表示\n"
+      "それは、文字数(X)\n"
+      "戻る\n",
+      {"X", "Z"},
+      [&](Interpreter& in) { marks.push_back(in.S.Words.FindExact(Utf8ToSjis("X"))->TypeMark); });
+  EXPECT_EQ(o.log, "");
+  const std::vector<std::string> expected = {"13", "[]", "a", "13", "[]", "7", "7", "前", "4"};
+  EXPECT_EQ(o.lines, expected);
+  EXPECT_EQ(o.values, (std::vector<std::string>{"1\r\n2", "7"}));
+  EXPECT_EQ(marks, (std::vector<std::string>{"s", "s"}));  // (with caches and without)
+}
+
 }  // namespace
 }  // namespace sorane
