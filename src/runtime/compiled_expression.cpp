@@ -97,6 +97,9 @@ struct TermNode {
   uint64_t member_missing = UINT64_MAX;
   // member: the elements M's value named as a small whole number (see ElementOfKey)
   std::unique_ptr<ElementsByKey> by_key;
+  // member Xの M, M one word: the generation of the word table in which X
+  // named a hash, M a variable and Xの nothing callable (see KeptElement).
+  uint64_t element_words = 0;
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -557,6 +560,23 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
   return FindElementOfKey(t, elements, key);
 }
 
+// The element of a member term Xの M, M one word, that ElementOfKey kept
+// for M's whole number, found again without looking words up: while the word
+// table has the generation in which X named a hash, M a variable and Xの
+// nothing callable, those words are the same nodes (a word that is not
+// callable does not become one in place) and only their kinds may have
+// changed; the elements kept are those of the table as it is (see
+// ElementsByKey). Null when it is to be found as ReadElement finds it.
+[[gnu::always_inline]] inline THashNode* KeptElement(const THash& words, const TermNode& t) {
+  if (t.element_words != words.Generation()) return nullptr;
+  const THashNode* x = t.node;
+  const THashNode* key = t.member_word->node;
+  int64_t k;
+  if (x->Kind != kWordHash || !x->Elements || key->Kind != kWordVariable || !key->IntegerValue(k))
+    return nullptr;
+  return t.by_key->Kept(*x->Elements, k);
+}
+
 // The element of a hash X that the member term Xの M names (null when it is
 // missing), found without running anything: true when found so. False when
 // the term is read from the text instead, or when M must be evaluated to
@@ -585,6 +605,10 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
     LookupWord(words, *k);
     if (!k->node || k->node->Kind != kWordVariable) return false;
     e = ElementOfKey(t, *elements, *k->node);
+    // (An element kept by its key is found by KeptElement from now on.)
+    if (e && x == t.node && t.by_key &&
+        !(t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)))
+      t.element_words = words.Generation();
     return true;
   }
   if (const std::string* key = PlainValueOf(words, *t.member_value)) {
@@ -592,6 +616,16 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
     return true;
   }
   return false;
+}
+
+// ReadElement for a member term read as an element: false also when Xの
+// names something callable (the text is a call). (`elements` is given only
+// with false, as ReadElement gives it.)
+[[gnu::always_inline]] inline bool ElementNotCalled(THash& words, TermNode& t, THashNode*& e,
+                                                    THash*& elements) {
+  if ((e = KeptElement(words, t))) return true;
+  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+  return ReadElement(words, t, e, elements);
 }
 
 // The variable an argument written as a word names, kept while the word
@@ -792,12 +826,10 @@ bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) 
   typed = true;
   if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
   if (t.kind != TermNode::kMember) return false;
-  THash& words = in.S.Words;
   // (Xの(M) naming a function is a call; a missing element reads as "".)
-  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
   THashNode* e = nullptr;
   THash* elements = nullptr;
-  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+  return ElementNotCalled(in.S.Words, t, e, elements) && e && e->Kind == kWordVariable &&
          WholeOperand(*e, out, typed);
 }
 
@@ -1239,13 +1271,9 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     bool ok = false;
-    if (number && !prog.rest && prog.joined.empty()) {
-      if (prog.first->kind == TermNode::kMember &&
-          LoneElement(*prog.first, value, type_out, *number))
-        return true;
-      if (prog.first->kind == TermNode::kCall)
-        return LoneCall(*prog.first, value, type_out, *number);
-    }
+    // (An element alone that runs nothing is read by ReadLoneElement.)
+    if (number && !prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall)
+      return LoneCall(*prog.first, value, type_out, *number);
     if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
       return ok;
     std::string type;
@@ -1276,31 +1304,6 @@ class Runner {
       if (number && r.is_number) return TakeNumber(*number, r);
       type = r.is_number ? "e" : "s";
       value = r.is_number ? FormatNumber(r.num()) : r.TakeText();
-    }
-    if (type_out) *type_out = std::move(type);
-    return true;
-  }
-
-  // An element alone, read as Member reads it when that runs nothing; one
-  // typed as a number that is a whole number is given as that number, its
-  // text not written. False when it is read as usual.
-  bool LoneElement(TermNode& t, std::string& value, std::string* type_out, NumberResult& number) {
-    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
-    THashNode* e = nullptr;
-    if (!MemberElement(t, e, true)) return false;
-    int64_t whole = 0;
-    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
-      number.whole = whole;
-      number.given = number.is_whole = true;
-      return true;
-    }
-    std::string type = "s";
-    if (!e) {
-      value.clear();
-    } else {
-      const std::string& mark = e->TypeMark;
-      type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
-      value = e->Value();
     }
     if (type_out) *type_out = std::move(type);
     return true;
@@ -1611,9 +1614,9 @@ class Runner {
   // integer written as the number format writes it is taken as that number.
   // False when the term is read otherwise.
   bool MemberOperand(TermNode& t, Operand& out, bool first) {
-    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
     THashNode* e = nullptr;
-    if (!MemberElement(t, e, true)) return false;
+    THash* elements = nullptr;
+    if (!ElementNotCalled(in_.S.Words, t, e, elements)) return false;
     if (!e) {
       out.SetText(std::string(), false);  // a missing element reads as "", typed "s"
       return true;
@@ -1880,15 +1883,31 @@ inline bool WholeResult(Interpreter& in, ExpressionCache::Entry& entry, int64_t&
          WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, typed, result);
 }
 
-// An element read alone for its number (see Runner::LoneElement): a whole
-// number typed as a number, found without running anything.
-inline bool WholeElement(Interpreter& in, TermNode& t, int64_t& result) {
-  THash& words = in.S.Words;
-  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+// An element read alone (Xの M), found without running anything, as
+// Runner::Evaluate reads it: with `number`, a whole number typed as a number
+// is given there, its text not written; else its text and the last letter
+// of its type mark (a missing element reads as "", typed "s"). False when it
+// is read otherwise (a call, a key to evaluate).
+inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, NumberResult* number) {
   THashNode* e = nullptr;
   THash* elements = nullptr;
-  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
-         IsNumberMark(e->TypeMark) && e->IntegerValue(result);
+  if (!ElementNotCalled(in.S.Words, t, e, elements)) return false;
+  ExpressionDepth depth(in);
+  if (!e) {
+    out.clear();
+    SetTypeMark(in.S.SoreType, "s");
+    return true;
+  }
+  int64_t whole;
+  if (number && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
+    number->whole = whole;
+    number->given = number->is_whole = true;
+    return true;
+  }
+  const std::string_view mark = e->TypeMark;
+  SetTypeMark(in.S.SoreType, mark.empty() ? mark : mark.substr(mark.size() - 1));
+  out = e->Value();
+  return true;
 }
 }  // namespace
 
@@ -1913,24 +1932,20 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       entry.whole_calc = nullptr;
       entry.whole_left = nullptr;
     }
-  } else if (number && entry.lone_element && WholeElement(in, *entry.lone_element, result)) {
-    ExpressionDepth depth(in);
-    number->whole = result;
-    number->given = number->is_whole = true;
-    return true;
-  }
-  return RunCompiled(in, entry, out, number);
-}
-
-// Run for what is not computed on whole numbers.
-bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
-                                  NumberResult* number) {
-  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
+  } else if (entry.lone_element) {
+    if (ReadLoneElement(in, *entry.lone_element, out, number)) return true;
+  } else if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
     // (Its result is それ's value, typed as the command left it, as Term reads it.)
     ExpressionDepth depth(in);
     out = in.RunCommandForValue(command);
     return true;
   }
+  return RunCompiled(in, entry, out, number);
+}
+
+// Run for what is neither computed on whole numbers nor read alone.
+bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
+                                  NumberResult* number) {
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
   Runner runner(in, tables_->operands);

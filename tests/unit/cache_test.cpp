@@ -652,6 +652,38 @@ TEST_F(CacheTest, ElementsReadByWholeNumberKeysAtEveryPass) {
   EXPECT_EQ(o.values[0], "負負/1,/1,零零/1,三三/1,3333/34,零三零三/1,三百三百/1,別別/1,") << o.log;
 }
 
+TEST_F(CacheTest, ElementsReadAloneOrCalculatedWhileTheirWordsChangeKind) {
+  // Nの(K) read alone takes the element's text and the last letter of its
+  // type: "10" typed as a text compares as a text on the right (5<A is 0),
+  // 10 typed as a number as a number; a missing element reads as "". Between
+  // passes the words stay where they are but change kind: K becomes a hash
+  // and then a number again, N a text and then a hash holding other
+  // elements, and an element read as a number is replaced by a text.
+  Outcome o = Both(
+      "Nの、(1)は、「10」\n"
+      "Nの、(2)は、10\n"
+      "記録は、「」\n"
+      "Iを、1から、9まで、繰り返す(\n"
+      "  Kは、I%3\n"
+      "  もし、I=4ならば、「K」を、辞書として扱う\n"
+      "  もし、I=5ならば、「K」を、数値として扱う\n"
+      "  もし、I=5ならば、「N」を、文字列として扱う\n"
+      "  もし、I=7ならば、「N」を、辞書として扱う\n"
+      "  もし、I=7ならば、Nの、(1)は、「七」\n"
+      "  もし、I=8ならば、Nの、(2)は、「八」\n"
+      "  Aは、Nの(K)\n"
+      "  Bは、5<A\n"
+      "  Cは、Nの(K)+1\n"
+      "  Dは、Nの(K)<11\n"
+      "  記録は、記録&K&「:」&A&「/」&B&「/」&C&「/」&D&「,」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "1:10/0/11/1,2:10/1/11/1,0:/0/1/1,1=:/0/1/1,2:10/0/11/1,0:/0/1/1,"
+            "1:七/1/1/1,2:八/1/1/1,0:/0/1/1,")
+      << o.log;
+}
+
 TEST_F(CacheTest, ElementsAssignedByWholeNumberKeysAtEveryPass) {
   // Nの、(K)は、… with K a counter, a text written as a whole number or
   // otherwise ("03" names another element than "3"), a number beyond the
