@@ -1391,14 +1391,38 @@ class Runner {
   }
 
   // The same for `first`, one operator and one operand after it (the most
-  // common calculation), without even the operands of its own.
+  // common calculation), without even the operands of its own. An operand
+  // that is a call (『和の(深さ)+フィボ(N-2)』) runs as Calc runs it.
   Numeric OneOperator(CalcProgram& prog, Operand& first, Operand& result) {
     const CalcStep* steps = prog.steps.data();
-    Operand b;
     if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
-        !steps[2].apply || !TokenOperand(prog.tokens[steps[1].token], b))
+        !steps[2].apply)
       return Numeric::kNone;
+    CalcToken& tok = prog.tokens[steps[1].token];
+    Operand b;
+    if (!TokenOperand(tok, b)) {
+      if (tok.kind != CalcToken::kTerm || tok.term->kind != TermNode::kCall || !prog.own_text)
+        return Numeric::kNone;
+      return CallThenApply(prog, *tok.term, steps[2].op, first, result);
+    }
     if (!Apply(prog, steps[2].op, first, b, first)) return Numeric::kFault;
+    result = std::move(first);
+    return Numeric::kDone;
+  }
+
+  // `first` op the call `call`, with what Calc does for them: the call's
+  // operand (CallOperand) and the operator applied, errors reported as
+  // GuardedCalc reports them. kNone only when nothing has run (the word no
+  // longer names a function); kFault for an operator that fails after the
+  // call, which Calc gives up on too.
+  Numeric CallThenApply(CalcProgram& prog, TermNode& call, Op op, Operand& first, Operand& result) {
+    try {
+      Operand b;
+      if (!CallOperand(call, b)) return Numeric::kNone;
+      if (!Apply(prog, op, first, b, first)) return Numeric::kFault;
+    } catch (const ESorane& e) {
+      RaiseCalculationError(in_, e, whole_);
+    }
     result = std::move(first);
     return Numeric::kDone;
   }
@@ -1913,7 +1937,7 @@ inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, Numb
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
 // result, as Evaluate and Calculate give them. What is computed on whole
-// numbers is done here; the rest in RunCompiled.
+// numbers or read alone is done here; the rest in RunCompiled.
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
   int64_t result;

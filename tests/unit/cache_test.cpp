@@ -598,6 +598,39 @@ TEST_F(CacheTest, ErrorsAfterACallInsideAnExpression) {
   EXPECT_NE(o.log.find("計算式に誤りがあります。"), std::string::npos) << o.log;
 }
 
+TEST_F(CacheTest, AWordOrAnElementAndACallInOneCalculation) {
+  // Y op 増(…): Y is read before the call, which changes it; the call gives
+  // a number or a text ("十", compared as a text on the right of <), raises
+  // an error inside (reported for the calculation), and at the last pass no
+  // longer names a function (a copy of Y took its place).
+  Outcome o = Both(
+      "「増」を、「?の」で、関数定義\n"
+      "Yは、1\n"
+      "Nの、(1)は、「5」\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、Y+増(I)\n"
+      "  Bは、Nの(1)*増(I)\n"
+      "  Cは、Y<増(I)\n"
+      "  Dは、Y-増(0)\n"
+      "  結果は、結果&A&「/」&B&「/」&C&「/」&D&「/」&Y&「,」\n"
+      "  もし、I=2ならば、「Y」から、「増」へ、単語コピー\n"
+      ")\n"
+      "戻る\n"
+      "*増\n"
+      "Vは、引数取得\n"
+      "Yは、Y+V\n"
+      "もし、V=2ならば\n"
+      "  それは、「十」\n"
+      "違えば\n"
+      "  それは、V*10\n"
+      "もし、V=0ならば、存在しない命令\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "11/50/1/4/4,4/0/0/10/10,20/50/0/0/10,") << o.log;
+  EXPECT_NE(o.log.find("存在しない命令"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, MemberKeysWrittenAsWordsAtEveryPass) {
   // The key word K holds a whole number, a number written otherwise, a text,
   // nothing (removed), and names a hash: the element written is the one the
