@@ -821,8 +821,10 @@ inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
   return n.IntegerValue(out);
 }
 
-// WholeTerm of an element or a call.
-bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+// WholeTerm of an element found otherwise than kept (see WholeMemberOrCall),
+// or of a call.
+[[gnu::noinline]] bool WholeElementFoundOrCall(Interpreter& in, TermNode& t, int64_t& out,
+                                               bool& typed) {
   typed = true;
   if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
   if (t.kind != TermNode::kMember) return false;
@@ -831,6 +833,16 @@ bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) 
   THash* elements = nullptr;
   return ElementNotCalled(in.S.Words, t, e, elements) && e && e->Kind == kWordVariable &&
          WholeOperand(*e, out, typed);
+}
+
+// WholeTerm of an element or a call: an element its key found before
+// (KeptElement) is read here, with no more than it needs.
+bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+  if (t.kind == TermNode::kMember) {
+    const THashNode* e = KeptElement(in.S.Words, t);
+    if (e && e->Kind == kWordVariable) return WholeOperand(*e, out, typed);
+  }
+  return WholeElementFoundOrCall(in, t, out, typed);
 }
 
 // The whole number a word, element or number term reads as, or a call that
@@ -1095,8 +1107,11 @@ class Runner {
   // それ's value and mark). False, before anything is read or run, when the
   // handler must run: another kind of argument, another count, a word that is
   // not a variable, or a fault, which the handler reports.
+  // (A label or a DLL function is told apart where the call is read.)
   bool NumericCall(TermNode& t, THashNode* f, Number& result) {
-    if (f->Kind != kWordCommand) return false;
+    return f->Kind == kWordCommand && NumericCommandCall(t, f, result);
+  }
+  bool NumericCommandCall(TermNode& t, THashNode* f, Number& result) {
     const NumericForm* form = NumericFormOf(f->Command, in_.HandlerOf(f->Command));
     if (!form) return false;
     if (form->Measure) {
