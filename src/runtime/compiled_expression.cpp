@@ -639,6 +639,19 @@ THashNode* ArgumentVariable(THash& words, NumericArgs::Arg& arg) {
   return arg.node && arg.node->Kind == kWordVariable ? arg.node : nullptr;
 }
 
+// Runs the call `t` of `f` alone for its value: true with a result that was
+// stored as a number given as `number`, its text not written (see
+// Interpreter::FunctionCall); false with the text in `value`.
+bool CallAlone(Interpreter& in, THashNode* f, TermNode& t, std::string& value,
+               NumberResult& number) {
+  const char* paren = t.paren;
+  Number n;
+  if (!in.FunctionCall(f, paren, value, &n)) return false;
+  number.value = n;
+  number.given = true;
+  return true;
+}
+
 // What a call of a command computed directly leaves besides its value: the
 // binding took its argument (それ was not implied), the result is a number.
 void LeaveAsANumberCall(Interpreter& in) {
@@ -1338,13 +1351,7 @@ class Runner {
       return true;
     }
     committed_ = true;
-    const char* paren = t.paren;
-    if (in_.FunctionCall(f, paren, value, &n)) {
-      number.value = n;
-      number.given = true;
-      return true;
-    }
-    if (type_out) *type_out = in_.S.SoreType;
+    if (!CallAlone(in_, f, t, value, number) && type_out) *type_out = in_.S.SoreType;
     return true;
   }
 
@@ -1739,8 +1746,9 @@ struct ExpressionCache::Entry {
   TermNode* whole_right = nullptr;  // null when it is a number literal, `whole_number`
   int64_t whole_number = 0;
   Op whole_op = Op::kNone;
-  // An evaluation that is one element alone (Xの M).
+  // An evaluation that is one element alone (Xの M), or one call alone.
   TermNode* lone_element = nullptr;
+  TermNode* lone_call = nullptr;
   // An evaluation of a word followed by joined terms (see MayAppend).
   bool joins_to_word = false;
   // Runs in a row whose operands were not all whole numbers: after a few the
@@ -1897,6 +1905,8 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
     if (e.eval && !e.eval->rest && e.eval->joined.empty() &&
         e.eval->first->kind == TermNode::kMember)
       e.lone_element = e.eval->first.get();
+    if (e.eval && !e.eval->rest && e.eval->joined.empty() && e.eval->first->kind == TermNode::kCall)
+      e.lone_call = e.eval->first.get();
     e.joins_to_word = e.eval && !e.eval->rest && !e.eval->joined.empty() &&
                       e.eval->first->kind == TermNode::kWord;
   }
@@ -1948,6 +1958,17 @@ inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, Numb
   out = e->Value();
   return true;
 }
+
+// A call of a label or DLL function alone, for a value that may be given as
+// a number: what Runner::LoneCall does for it, without a runner or the
+// evaluation around it.
+bool RunLoneCall(Interpreter& in, ExpressionCache::Tables& tables, THashNode* f, TermNode& t,
+                 std::string& out, NumberResult& number) {
+  Running running(tables.running, tables.operands);
+  ExpressionDepth depth(in);
+  CallAlone(in, f, t, out, number);
+  return true;
+}
 }  // namespace
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
@@ -1973,6 +1994,11 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     }
   } else if (entry.lone_element) {
     if (ReadLoneElement(in, *entry.lone_element, out, number)) return true;
+  } else if (number && entry.lone_call) {
+    if (THashNode* f = CallableWord(in.S.Words, entry.lone_call->text, entry.lone_call->node,
+                                    entry.lone_call->generation);
+        f && f->Kind != kWordCommand)
+      return RunLoneCall(in, *tables_, f, *entry.lone_call, out, *number);
   } else if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
     // (Its result is それ's value, typed as the command left it, as Term reads it.)
     ExpressionDepth depth(in);

@@ -775,6 +775,29 @@ TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
       << o.log;
 }
 
+TEST_F(CacheTest, ACallAloneThatFailsOrNoLongerNamesALabel) {
+  // Aは、フ(I): an error inside the label at the second pass (the run goes
+  // on after it), the word a copy of the variable V (7) at the third.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "Vは、7\n"
+      "記録は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、フ(I)\n"
+      "  記録は、記録&A&「,」\n"
+      "  もし、I=2ならば、「V」から、「フ」へ、単語コピー\n"
+      ")\n"
+      "戻る\n"
+      "*フ\n"
+      "Xは、引数取得\n"
+      "もし、X=2ならば、存在しない命令\n"
+      "それは、X*10\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "10,20,7,") << o.log;
+  EXPECT_NE(o.log.find("存在しない命令"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, CommandsReadAloneAsValuesAtEveryPass) {
   // A command word alone as a value runs at every pass: 引数取得 in a label,
   // and 文字数 with それ implied, それ changing between passes.
