@@ -97,6 +97,9 @@ struct TermNode {
   uint64_t member_missing = UINT64_MAX;
   // member: the elements M's value named as a small whole number (see ElementOfKey)
   std::unique_ptr<ElementsByKey> by_key;
+  // member Xの M, M one word: the generation of the word table in which X
+  // named a hash, M a variable and Xの nothing callable (see KeptElement).
+  uint64_t element_words = 0;
   // word, member, call: the node found while the word table had generation
   // `generation` (call: with okurigana folding, null when not callable)
   THashNode* node = nullptr;
@@ -559,6 +562,23 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
   return FindElementOfKey(t, elements, key);
 }
 
+// The element of a member term Xの M, M one word, that ElementOfKey kept
+// for M's whole number, found again without looking words up: while the word
+// table has the generation in which X named a hash, M a variable and Xの
+// nothing callable, those words are the same nodes (a word that is not
+// callable does not become one in place) and only their kinds may have
+// changed; the elements kept are those of the table as it is (see
+// ElementsByKey). Null when it is to be found as ReadElement finds it.
+[[gnu::always_inline]] inline THashNode* KeptElement(const THash& words, const TermNode& t) {
+  if (t.element_words != words.Generation()) return nullptr;
+  const THashNode* x = t.node;
+  const THashNode* key = t.member_word->node;
+  int64_t k;
+  if (x->Kind != kWordHash || !x->Elements || key->Kind != kWordVariable || !key->IntegerValue(k))
+    return nullptr;
+  return t.by_key->Kept(*x->Elements, k);
+}
+
 // The element of a hash X that the member term Xの M names (null when it is
 // missing), found without running anything: true when found so. False when
 // the term is read from the text instead, or when M must be evaluated to
@@ -587,6 +607,10 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
     LookupWord(words, *k);
     if (!k->node || k->node->Kind != kWordVariable) return false;
     e = ElementOfKey(t, *elements, *k->node);
+    // (An element kept by its key is found by KeptElement from now on.)
+    if (e && x == t.node && t.by_key &&
+        !(t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)))
+      t.element_words = words.Generation();
     return true;
   }
   if (const std::string* key = PlainValueOf(words, *t.member_value)) {
@@ -594,6 +618,16 @@ inline THashNode* ElementOfKey(TermNode& t, THash& elements, const THashNode& ke
     return true;
   }
   return false;
+}
+
+// ReadElement for a member term read as an element: false also when Xの
+// names something callable (the text is a call). (`elements` is given only
+// with false, as ReadElement gives it.)
+[[gnu::always_inline]] inline bool ElementNotCalled(THash& words, TermNode& t, THashNode*& e,
+                                                    THash*& elements) {
+  if ((e = KeptElement(words, t))) return true;
+  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+  return ReadElement(words, t, e, elements);
 }
 
 // The variable an argument written as a word names, kept while the word
@@ -605,6 +639,19 @@ THashNode* ArgumentVariable(THash& words, NumericArgs::Arg& arg) {
     arg.generation = generation;
   }
   return arg.node && arg.node->Kind == kWordVariable ? arg.node : nullptr;
+}
+
+// Runs the call `t` of `f` alone for its value: true with a result that was
+// stored as a number given as `number`, its text not written (see
+// Interpreter::FunctionCall); false with the text in `value`.
+bool CallAlone(Interpreter& in, THashNode* f, TermNode& t, std::string& value,
+               NumberResult& number) {
+  const char* paren = t.paren;
+  Number n;
+  if (!in.FunctionCall(f, paren, value, &n, &t.arguments)) return false;
+  number.value = n;
+  number.given = true;
+  return true;
 }
 
 // What a call of a command computed directly leaves besides its value: the
@@ -789,18 +836,28 @@ inline bool WholeOperand(const THashNode& n, int64_t& out, bool& typed) {
   return n.IntegerValue(out);
 }
 
-// WholeTerm of an element or a call.
-bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+// WholeTerm of an element found otherwise than kept (see WholeMemberOrCall),
+// or of a call.
+[[gnu::noinline]] bool WholeElementFoundOrCall(Interpreter& in, TermNode& t, int64_t& out,
+                                               bool& typed) {
   typed = true;
   if (t.kind == TermNode::kCall) return WholeCall(in, t, out);
   if (t.kind != TermNode::kMember) return false;
-  THash& words = in.S.Words;
   // (Xの(M) naming a function is a call; a missing element reads as "".)
-  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
   THashNode* e = nullptr;
   THash* elements = nullptr;
-  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
+  return ElementNotCalled(in.S.Words, t, e, elements) && e && e->Kind == kWordVariable &&
          WholeOperand(*e, out, typed);
+}
+
+// WholeTerm of an element or a call: an element its key found before
+// (KeptElement) is read here, with no more than it needs.
+bool WholeMemberOrCall(Interpreter& in, TermNode& t, int64_t& out, bool& typed) {
+  if (t.kind == TermNode::kMember) {
+    const THashNode* e = KeptElement(in.S.Words, t);
+    if (e && e->Kind == kWordVariable) return WholeOperand(*e, out, typed);
+  }
+  return WholeElementFoundOrCall(in, t, out, typed);
 }
 
 // The whole number a word, element or number term reads as, or a call that
@@ -1066,8 +1123,11 @@ class Runner {
   // それ's value and mark). False, before anything is read or run, when the
   // handler must run: another kind of argument, another count, a word that is
   // not a variable, or a fault, which the handler reports.
+  // (A label or a DLL function is told apart where the call is read.)
   bool NumericCall(TermNode& t, THashNode* f, Number& result) {
-    if (f->Kind != kWordCommand) return false;
+    return f->Kind == kWordCommand && NumericCommandCall(t, f, result);
+  }
+  bool NumericCommandCall(TermNode& t, THashNode* f, Number& result) {
     const NumericForm* form = NumericFormOf(f->Command, in_.HandlerOf(f->Command));
     if (!form) return false;
     if (form->Measure) {
@@ -1242,13 +1302,9 @@ class Runner {
   bool Evaluate(EvalProgram& prog, std::string& value, std::string* type_out = nullptr,
                 NumberResult* number = nullptr) {
     bool ok = false;
-    if (number && !prog.rest && prog.joined.empty()) {
-      if (prog.first->kind == TermNode::kMember &&
-          LoneElement(*prog.first, value, type_out, *number))
-        return true;
-      if (prog.first->kind == TermNode::kCall)
-        return LoneCall(*prog.first, value, type_out, *number);
-    }
+    // (An element alone that runs nothing is read by ReadLoneElement.)
+    if (number && !prog.rest && prog.joined.empty() && prog.first->kind == TermNode::kCall)
+      return LoneCall(*prog.first, value, type_out, *number);
     if (prog.rest && prog.joined.empty() && FirstTermInPlace(prog, value, type_out, number, ok))
       return ok;
     std::string type;
@@ -1284,31 +1340,6 @@ class Runner {
     return true;
   }
 
-  // An element alone, read as Member reads it when that runs nothing; one
-  // typed as a number that is a whole number is given as that number, its
-  // text not written. False when it is read as usual.
-  bool LoneElement(TermNode& t, std::string& value, std::string* type_out, NumberResult& number) {
-    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
-    THashNode* e = nullptr;
-    if (!MemberElement(t, e, true)) return false;
-    int64_t whole = 0;
-    if (e && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
-      number.whole = whole;
-      number.given = number.is_whole = true;
-      return true;
-    }
-    std::string type = "s";
-    if (!e) {
-      value.clear();
-    } else {
-      const std::string& mark = e->TypeMark;
-      type = mark.empty() ? std::string() : mark.substr(mark.size() - 1);
-      value = e->Value();
-    }
-    if (type_out) *type_out = std::move(type);
-    return true;
-  }
-
   // A call alone, read as Term reads it; a result that was stored as a
   // number typed so is given as that number, its text not written (see
   // Interpreter::FunctionCall). False, before anything runs, when the word
@@ -1323,13 +1354,7 @@ class Runner {
       return true;
     }
     committed_ = true;
-    const char* paren = t.paren;
-    if (in_.FunctionCall(f, paren, value, &n, &t.arguments)) {
-      number.value = n;
-      number.given = true;
-      return true;
-    }
-    if (type_out) *type_out = in_.S.SoreType;
+    if (!CallAlone(in_, f, t, value, number) && type_out) *type_out = in_.S.SoreType;
     return true;
   }
 
@@ -1391,14 +1416,38 @@ class Runner {
   }
 
   // The same for `first`, one operator and one operand after it (the most
-  // common calculation), without even the operands of its own.
+  // common calculation), without even the operands of its own. An operand
+  // that is a call (『和の(深さ)+フィボ(N-2)』) runs as Calc runs it.
   Numeric OneOperator(CalcProgram& prog, Operand& first, Operand& result) {
     const CalcStep* steps = prog.steps.data();
-    Operand b;
     if (committed_ || steps[0].token != CalcStep::kFirst || steps[1].apply || steps[1].token < 0 ||
-        !steps[2].apply || !TokenOperand(prog.tokens[steps[1].token], b))
+        !steps[2].apply)
       return Numeric::kNone;
+    CalcToken& tok = prog.tokens[steps[1].token];
+    Operand b;
+    if (!TokenOperand(tok, b)) {
+      if (tok.kind != CalcToken::kTerm || tok.term->kind != TermNode::kCall || !prog.own_text)
+        return Numeric::kNone;
+      return CallThenApply(prog, *tok.term, steps[2].op, first, result);
+    }
     if (!Apply(prog, steps[2].op, first, b, first)) return Numeric::kFault;
+    result = std::move(first);
+    return Numeric::kDone;
+  }
+
+  // `first` op the call `call`, with what Calc does for them: the call's
+  // operand (CallOperand) and the operator applied, errors reported as
+  // GuardedCalc reports them. kNone only when nothing has run (the word no
+  // longer names a function); kFault for an operator that fails after the
+  // call, which Calc gives up on too.
+  Numeric CallThenApply(CalcProgram& prog, TermNode& call, Op op, Operand& first, Operand& result) {
+    try {
+      Operand b;
+      if (!CallOperand(call, b)) return Numeric::kNone;
+      if (!Apply(prog, op, first, b, first)) return Numeric::kFault;
+    } catch (const ESorane& e) {
+      RaiseCalculationError(in_, e, whole_);
+    }
     result = std::move(first);
     return Numeric::kDone;
   }
@@ -1614,9 +1663,9 @@ class Runner {
   // integer written as the number format writes it is taken as that number.
   // False when the term is read otherwise.
   bool MemberOperand(TermNode& t, Operand& out, bool first) {
-    if (t.call_form && Callable(t.whole, t.callee, t.callable_generation)) return false;
     THashNode* e = nullptr;
-    if (!MemberElement(t, e, true)) return false;
+    THash* elements = nullptr;
+    if (!ElementNotCalled(in_.S.Words, t, e, elements)) return false;
     if (!e) {
       out.SetText(std::string(), false);  // a missing element reads as "", typed "s"
       return true;
@@ -1700,8 +1749,9 @@ struct ExpressionCache::Entry {
   TermNode* whole_right = nullptr;  // null when it is a number literal, `whole_number`
   int64_t whole_number = 0;
   Op whole_op = Op::kNone;
-  // An evaluation that is one element alone (Xの M).
+  // An evaluation that is one element alone (Xの M), or one call alone.
   TermNode* lone_element = nullptr;
+  TermNode* lone_call = nullptr;
   // An evaluation of a word followed by joined terms (see MayAppend).
   bool joins_to_word = false;
   // Runs in a row whose operands were not all whole numbers: after a few the
@@ -1858,6 +1908,8 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
     if (e.eval && !e.eval->rest && e.eval->joined.empty() &&
         e.eval->first->kind == TermNode::kMember)
       e.lone_element = e.eval->first.get();
+    if (e.eval && !e.eval->rest && e.eval->joined.empty() && e.eval->first->kind == TermNode::kCall)
+      e.lone_call = e.eval->first.get();
     e.joins_to_word = e.eval && !e.eval->rest && !e.eval->joined.empty() &&
                       e.eval->first->kind == TermNode::kWord;
   }
@@ -1883,21 +1935,48 @@ inline bool WholeResult(Interpreter& in, ExpressionCache::Entry& entry, int64_t&
          WholeCalc(in, *entry.whole_calc, entry.whole_first ? &first : nullptr, typed, result);
 }
 
-// An element read alone for its number (see Runner::LoneElement): a whole
-// number typed as a number, found without running anything.
-inline bool WholeElement(Interpreter& in, TermNode& t, int64_t& result) {
-  THash& words = in.S.Words;
-  if (t.call_form && CallableWord(words, t.whole, t.callee, t.callable_generation)) return false;
+// An element read alone (Xの M), found without running anything, as
+// Runner::Evaluate reads it: with `number`, a whole number typed as a number
+// is given there, its text not written; else its text and the last letter
+// of its type mark (a missing element reads as "", typed "s"). False when it
+// is read otherwise (a call, a key to evaluate).
+inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, NumberResult* number) {
   THashNode* e = nullptr;
   THash* elements = nullptr;
-  return ReadElement(words, t, e, elements) && e && e->Kind == kWordVariable &&
-         IsNumberMark(e->TypeMark) && e->IntegerValue(result);
+  if (!ElementNotCalled(in.S.Words, t, e, elements)) return false;
+  ExpressionDepth depth(in);
+  if (!e) {
+    out.clear();
+    SetTypeMark(in.S.SoreType, "s");
+    return true;
+  }
+  int64_t whole;
+  if (number && e->Kind == kWordVariable && IsNumberMark(e->TypeMark) && e->IntegerValue(whole)) {
+    number->whole = whole;
+    number->given = number->is_whole = true;
+    return true;
+  }
+  const std::string_view mark = e->TypeMark;
+  SetTypeMark(in.S.SoreType, mark.empty() ? mark : mark.substr(mark.size() - 1));
+  out = e->Value();
+  return true;
+}
+
+// A call of a label or DLL function alone, for a value that may be given as
+// a number: what Runner::LoneCall does for it, without a runner or the
+// evaluation around it.
+bool RunLoneCall(Interpreter& in, ExpressionCache::Tables& tables, THashNode* f, TermNode& t,
+                 std::string& out, NumberResult& number) {
+  Running running(tables.running, tables.operands);
+  ExpressionDepth depth(in);
+  CallAlone(in, f, t, out, number);
+  return true;
 }
 }  // namespace
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
 // result, as Evaluate and Calculate give them. What is computed on whole
-// numbers is done here; the rest in RunCompiled.
+// numbers or read alone is done here; the rest in RunCompiled.
 bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, NumberResult* number) {
   if (entry.unusable) return false;
   int64_t result;
@@ -1916,24 +1995,25 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
       entry.whole_calc = nullptr;
       entry.whole_left = nullptr;
     }
-  } else if (number && entry.lone_element && WholeElement(in, *entry.lone_element, result)) {
-    ExpressionDepth depth(in);
-    number->whole = result;
-    number->given = number->is_whole = true;
-    return true;
-  }
-  return RunCompiled(in, entry, out, number);
-}
-
-// Run for what is not computed on whole numbers.
-bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
-                                  NumberResult* number) {
-  if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
+  } else if (entry.lone_element) {
+    if (ReadLoneElement(in, *entry.lone_element, out, number)) return true;
+  } else if (number && entry.lone_call) {
+    if (THashNode* f = CallableWord(in.S.Words, entry.lone_call->text, entry.lone_call->node,
+                                    entry.lone_call->generation);
+        f && f->Kind != kWordCommand)
+      return RunLoneCall(in, *tables_, f, *entry.lone_call, out, *number);
+  } else if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
     // (Its result is それ's value, typed as the command left it, as Term reads it.)
     ExpressionDepth depth(in);
     out = in.RunCommandForValue(command);
     return true;
   }
+  return RunCompiled(in, entry, out, number);
+}
+
+// Run for what is neither computed on whole numbers nor read alone.
+bool ExpressionCache::RunCompiled(Interpreter& in, Entry& entry, std::string& out,
+                                  NumberResult* number) {
   Running running(tables_->running, tables_->operands);
   ExpressionDepth depth(in);
   Runner runner(in, tables_->operands);

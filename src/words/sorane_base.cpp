@@ -22,6 +22,10 @@ void TRunStates::Clear() {
   }
 }
 
+void AssignTypeMark(std::string& mark, std::string_view m) {
+  if (std::string_view(mark) != m) mark.assign(m);
+}
+
 const std::string& TSoraneBase::NoSwitch() {
   return SJ("\\~未定義");
 }

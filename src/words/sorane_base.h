@@ -22,14 +22,18 @@ inline bool IsNumberMark(std::string_view mark) {
   return mark.size() == 1 && mark[0] == 'e';
 }
 
+// SetTypeMark for marks that are not both one letter.
+void AssignTypeMark(std::string& mark, std::string_view m);
+
 // Sets a type mark ("e", "s", …); one that already reads so is left as it is.
-// (Most marks are one letter: those are compared without comparing texts.)
-inline void SetTypeMark(std::string& mark, std::string_view m) {
+// (Most marks are one letter and become one letter: that is one store, made
+// where the mark is set, the new mark's length known there.)
+[[gnu::always_inline]] inline void SetTypeMark(std::string& mark, std::string_view m) {
   if (m.size() == 1 && mark.size() == 1) {
     mark[0] = m[0];  // (the usual marks, "e" and "s", in place)
     return;
   }
-  if (std::string_view(mark) != m) mark.assign(m);
+  AssignTypeMark(mark, m);
 }
 
 // Direct references to system-variable words the run-time reads and writes.

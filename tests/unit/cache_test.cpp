@@ -598,6 +598,39 @@ TEST_F(CacheTest, ErrorsAfterACallInsideAnExpression) {
   EXPECT_NE(o.log.find("計算式に誤りがあります。"), std::string::npos) << o.log;
 }
 
+TEST_F(CacheTest, AWordOrAnElementAndACallInOneCalculation) {
+  // Y op 増(…): Y is read before the call, which changes it; the call gives
+  // a number or a text ("十", compared as a text on the right of <), raises
+  // an error inside (reported for the calculation), and at the last pass no
+  // longer names a function (a copy of Y took its place).
+  Outcome o = Both(
+      "「増」を、「?の」で、関数定義\n"
+      "Yは、1\n"
+      "Nの、(1)は、「5」\n"
+      "結果は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、Y+増(I)\n"
+      "  Bは、Nの(1)*増(I)\n"
+      "  Cは、Y<増(I)\n"
+      "  Dは、Y-増(0)\n"
+      "  結果は、結果&A&「/」&B&「/」&C&「/」&D&「/」&Y&「,」\n"
+      "  もし、I=2ならば、「Y」から、「増」へ、単語コピー\n"
+      ")\n"
+      "戻る\n"
+      "*増\n"
+      "Vは、引数取得\n"
+      "Yは、Y+V\n"
+      "もし、V=2ならば\n"
+      "  それは、「十」\n"
+      "違えば\n"
+      "  それは、V*10\n"
+      "もし、V=0ならば、存在しない命令\n"
+      "戻る\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "11/50/1/4/4,4/0/0/10/10,20/50/0/0/10,") << o.log;
+  EXPECT_NE(o.log.find("存在しない命令"), std::string::npos) << o.log;
+}
+
 TEST_F(CacheTest, MemberKeysWrittenAsWordsAtEveryPass) {
   // The key word K holds a whole number, a number written otherwise, a text,
   // nothing (removed), and names a hash: the element written is the one the
@@ -650,6 +683,38 @@ TEST_F(CacheTest, ElementsReadByWholeNumberKeysAtEveryPass) {
       ")\n",
       {"記録"});
   EXPECT_EQ(o.values[0], "負負/1,/1,零零/1,三三/1,3333/34,零三零三/1,三百三百/1,別別/1,") << o.log;
+}
+
+TEST_F(CacheTest, ElementsReadAloneOrCalculatedWhileTheirWordsChangeKind) {
+  // Nの(K) read alone takes the element's text and the last letter of its
+  // type: "10" typed as a text compares as a text on the right (5<A is 0),
+  // 10 typed as a number as a number; a missing element reads as "". Between
+  // passes the words stay where they are but change kind: K becomes a hash
+  // and then a number again, N a text and then a hash holding other
+  // elements, and an element read as a number is replaced by a text.
+  Outcome o = Both(
+      "Nの、(1)は、「10」\n"
+      "Nの、(2)は、10\n"
+      "記録は、「」\n"
+      "Iを、1から、9まで、繰り返す(\n"
+      "  Kは、I%3\n"
+      "  もし、I=4ならば、「K」を、辞書として扱う\n"
+      "  もし、I=5ならば、「K」を、数値として扱う\n"
+      "  もし、I=5ならば、「N」を、文字列として扱う\n"
+      "  もし、I=7ならば、「N」を、辞書として扱う\n"
+      "  もし、I=7ならば、Nの、(1)は、「七」\n"
+      "  もし、I=8ならば、Nの、(2)は、「八」\n"
+      "  Aは、Nの(K)\n"
+      "  Bは、5<A\n"
+      "  Cは、Nの(K)+1\n"
+      "  Dは、Nの(K)<11\n"
+      "  記録は、記録&K&「:」&A&「/」&B&「/」&C&「/」&D&「,」\n"
+      ")\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "1:10/0/11/1,2:10/1/11/1,0:/0/1/1,1=:/0/1/1,2:10/0/11/1,0:/0/1/1,"
+            "1:七/1/1/1,2:八/1/1/1,0:/0/1/1,")
+      << o.log;
 }
 
 TEST_F(CacheTest, ElementsAssignedByWholeNumberKeysAtEveryPass) {
@@ -708,6 +773,29 @@ TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
             "0.333333333333333/1.33333333333333/0.333333333333333/0.666666666666666/01/01,"
             "-2E15/-2E15/-2E15/-4E15/02/02,12/13/12/24/03/03,0.5/1.5/0.5/1/04/04,")
       << o.log;
+}
+
+TEST_F(CacheTest, ACallAloneThatFailsOrNoLongerNamesALabel) {
+  // Aは、フ(I): an error inside the label at the second pass (the run goes
+  // on after it), the word a copy of the variable V (7) at the third.
+  Outcome o = Both(
+      "「フ」を、「?の」で、関数定義\n"
+      "Vは、7\n"
+      "記録は、「」\n"
+      "Iを、1から、3まで、繰り返す(\n"
+      "  Aは、フ(I)\n"
+      "  記録は、記録&A&「,」\n"
+      "  もし、I=2ならば、「V」から、「フ」へ、単語コピー\n"
+      ")\n"
+      "戻る\n"
+      "*フ\n"
+      "Xは、引数取得\n"
+      "もし、X=2ならば、存在しない命令\n"
+      "それは、X*10\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0], "10,20,7,") << o.log;
+  EXPECT_NE(o.log.find("存在しない命令"), std::string::npos) << o.log;
 }
 
 TEST_F(CacheTest, CommandsReadAloneAsValuesAtEveryPass) {
