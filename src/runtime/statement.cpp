@@ -155,7 +155,7 @@ std::string Interpreter::RestOfStatement(const char*& p) {
   return out;
 }
 
-static bool EndsWith(const std::string& s, const std::string& tail) {
+static inline bool EndsWith(const std::string& s, const std::string& tail) {
   // The tails looked for are a few bytes (particles, endings of words).
   const size_t n = tail.size();
   if (s.size() < n) return false;
@@ -1539,7 +1539,8 @@ void Interpreter::MemberAssign(const std::string& target) {
 
 void Interpreter::AssignMember(const std::string& item, const std::string& target,
                                MemberRecord* member) {
-  if (!EndsWith(item, SJ("の")))
+  static const std::string& no = SJ("の");
+  if (!EndsWith(item, no))
     Raise(SJ("オブジェクトへの不正な代入(%s,%s)"
              "。『オブジェクトの、項目名は、値』の形式で指定してください。"),
           item, target);
@@ -1570,8 +1571,16 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
   // The value text read at this position before, while the bytes there are the
   // same; a value read across lines (which sets the line number) is read every time.
   const char* value_at = p;
-  std::shared_ptr<AssignmentRecord> record =
-      Statements ? Statements->FindValue(p, BoundsOf(S.ExecPos)) : nullptr;
+  // (The member's record keeps the record of the value that follows it: it is
+  // not looked for in the table again while it holds there.)
+  std::shared_ptr<AssignmentRecord> record;
+  if (Statements) {
+    const TextBounds bounds = BoundsOf(S.ExecPos);
+    if (member && member->value && member->value->at == p && HoldsRecord(*member->value, p, bounds))
+      record = member->value;
+    else if ((record = Statements->FindValue(p, bounds)) && member)
+      member->value = record;
+  }
   std::string read;
   if (record) {
     p += record->bytes.size() - 1;
@@ -1581,6 +1590,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     if (Statements && length <= StatementCache::kLongestRecorded &&
         std::string_view(value_at, length).find_first_of("\r\n") == std::string_view::npos) {
       record = Statements->RememberValue(value_at, p, std::move(read));
+      if (member) member->value = record;
     }
   }
   const std::string& value_text = record ? record->value : read;

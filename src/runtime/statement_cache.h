@@ -176,19 +176,21 @@ struct AssignmentRecord : ReadInText {
 // bytes from the statement's start to its value, the item Xの and the key K
 // as the assignment received it (a key written as a literal with embedded
 // expressions is expanded at every use: `key_literal` holds it). The value
-// is remembered on its own (StatementCache::FindValue).
+// is remembered on its own (StatementCache::FindValue); the member's record
+// keeps the one last found after it.
 struct MemberRecord : ReadInText {
   const char* at = nullptr;
   std::string bytes;  // from `at` up to the value's first byte, that byte included
   std::string owner;  // Xの as pushed
   std::string key;
   std::string key_literal;
-  uint32_t key_literal_end = 0;        // where key_literal ends, from `at`
-  std::shared_ptr<void> key_compiled;  // key_literal's compiled form, once expanded
-  std::shared_ptr<void> key_value;     // the key's compiled form, once evaluated
-  PlainWord key_word;                  // whether the key (not a literal) reads as one word
-  WordHint owner_word;                 // the word X names, when last found
-  ElementsByKey by_key;                // X's elements named by a key word holding 0 to 255
+  uint32_t key_literal_end = 0;             // where key_literal ends, from `at`
+  std::shared_ptr<void> key_compiled;       // key_literal's compiled form, once expanded
+  std::shared_ptr<void> key_value;          // the key's compiled form, once evaluated
+  PlainWord key_word;                       // whether the key (not a literal) reads as one word
+  WordHint owner_word;                      // the word X names, when last found
+  ElementsByKey by_key;                     // X's elements named by a key word holding 0 to 255
+  std::shared_ptr<AssignmentRecord> value;  // the value's record, when last found after this one
 };
 
 // A もし statement read at the same position again: its bytes from where its
