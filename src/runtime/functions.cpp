@@ -332,16 +332,17 @@ bool PushValue(Interpreter& in, const std::string& v) {
 // number below 10^15 is written with its digits alone, a number as written.
 bool PushNumber(Interpreter& in, const NumberResult& number) {
   SetTypeMark(in.S.SoreType, "e");
-  std::string text;
-  if (!number.is_whole) {
-    FormatNumberInto(number.value, text);
-    return PushValue(in, text);
+  if (number.is_whole && number.whole > -kAllDigitsBelow && number.whole < kAllDigitsBelow) {
+    // (Written in its place on the stack, not moved there.)
+    FormatWholeInto(number.whole, in.S.ArgStack.Items().emplace_back());
+    return true;
   }
-  FormatWholeInto(number.whole, text);
-  if (number.whole <= -kAllDigitsBelow || number.whole >= kAllDigitsBelow)
-    return PushValue(in, text);
-  in.S.ArgStack.Push(std::move(text));
-  return true;
+  std::string text;
+  if (number.is_whole)
+    FormatWholeInto(number.whole, text);
+  else
+    FormatNumberInto(number.value, text);
+  return PushValue(in, text);
 }
 
 // What `name` names (folded), kept in `hint` while the word table stays at its
