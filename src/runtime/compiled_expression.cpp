@@ -647,11 +647,7 @@ THashNode* ArgumentVariable(THash& words, NumericArgs::Arg& arg) {
 bool CallAlone(Interpreter& in, THashNode* f, TermNode& t, std::string& value,
                NumberResult& number) {
   const char* paren = t.paren;
-  Number n;
-  if (!in.FunctionCall(f, paren, value, &n, &t.arguments)) return false;
-  number.value = n;
-  number.given = true;
-  return true;
+  return in.FunctionCall(f, paren, value, &number, &t.arguments);
 }
 
 // What a call of a command computed directly leaves besides its value: the
@@ -1204,8 +1200,8 @@ class Runner {
     committed_ = true;
     std::string value;
     const char* paren = t.paren;
-    if (in_.FunctionCall(f, paren, value, &n, &t.arguments)) {
-      out = Operand::Num(n);
+    if (NumberResult result; in_.FunctionCall(f, paren, value, &result, &t.arguments)) {
+      out = Operand::Num(result.Value());
       return true;
     }
     out = Operand::Text(std::move(value), in_.S.SoreType == "e");

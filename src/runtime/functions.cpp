@@ -244,9 +244,22 @@ struct SoreKeeper {
       out.clear();
   }
   // それ's value now when it is a number typed so that was stored as one
-  // (SetNumber): true with that number, its text not written.
-  bool TakeNumber(Number& n) {
-    return sore && IsNumberMark(in.S.SoreType) && sore->StoredNumber(n);
+  // (SetNumber): true with that number, its text not written; a whole number
+  // below 10^15 stored as one (SetInteger) as that whole number.
+  bool TakeNumber(NumberResult& n) {
+    if (!sore || !IsNumberMark(in.S.SoreType)) return false;
+    int64_t whole = 0;
+    Number value = 0;
+    if (sore->StoredInteger(whole) && whole > -kAllDigitsBelow && whole < kAllDigitsBelow) {
+      n.whole = whole;
+      n.is_whole = true;
+    } else if (sore->StoredNumber(value)) {
+      n.value = value;
+      n.is_whole = false;
+    } else {
+      return false;
+    }
+    return n.given = true;
   }
 };
 
@@ -815,8 +828,8 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
   return value;
 }
 
-bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value, Number* number,
-                               std::shared_ptr<const ArgumentsRecord>* kept) {
+bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
+                               NumberResult* number, std::shared_ptr<const ArgumentsRecord>* kept) {
   if (*p != '(')
     Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
   // (Set aside first: reading the arguments does not touch the stack.)

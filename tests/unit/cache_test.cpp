@@ -775,6 +775,32 @@ TEST_F(CacheTest, CallResultsAssignedAloneAtEveryPass) {
       << o.log;
 }
 
+TEST_F(CacheTest, WholeCallResultsPassedOnAtEveryPass) {
+  // A call's whole-number result at the edge of the numbers written with all
+  // their digits, stored in an element, passed to another call and added:
+  // each reads as the number format writes it.
+  Outcome o = Both(
+      "「倍」を、「?の」で、関数定義\n"
+      "記録は、「」\n"
+      "Iを、1から、4まで、繰り返す(\n"
+      "  Hの、(I)は、倍(I)\n"
+      "  Aは、倍(倍(I))\n"
+      "  記録は、記録&Hの(I)&「/」&A&「/」&(Hの(I)+A)&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*倍\n"
+      "Xは、引数取得\n"
+      "それは、X*2\n"
+      "もし、X=3ならば、それは、999999999999999\n"
+      "もし、X=4ならば、それは、0-999999999999999\n"
+      "戻る\n",
+      {"記録"});
+  EXPECT_EQ(o.values[0],
+            "2/4/6,4/-999999999999999/-999999999999995,999999999999999/2E15/3E15,"
+            "-999999999999999/-2E15/-3E15,")
+      << o.log;
+}
+
 TEST_F(CacheTest, ACallAloneThatFailsOrNoLongerNamesALabel) {
   // Aは、フ(I): an error inside the label at the second pass (the run goes
   // on after it), the word a copy of the variable V (7) at the third.
