@@ -228,9 +228,10 @@ class Interpreter {
   std::string FunctionCall(THashNode* w, const char*& p);
   // The same with the result in `value`; with `number`, a result typed "e"
   // that was stored as a number comes back there instead, without its text
-  // (true; a whole number stored as one as that whole number). `kept`, from a caller whose text at
-  // p never changes while it holds it (a compiled expression), keeps the record of the arguments
-  // once found, so their bytes are not compared again.
+  // (true; a whole number stored as one as that whole number). `kept`, from
+  // a caller whose text at p never changes while it holds it (a compiled
+  // expression), keeps the record of the arguments once found, so their bytes
+  // are not compared again.
   bool FunctionCall(THashNode* w, const char*& p, std::string& value, NumberResult* number,
                     std::shared_ptr<const ArgumentsRecord>* kept = nullptr);
 
