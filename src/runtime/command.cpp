@@ -147,7 +147,7 @@ void Call::ReturnNumber(Number v) {
 void Call::ReturnInt(long long v) {
   // All its digits: below 10^15 as the number format writes it, kept as a
   // number; beyond, written into それ's own room.
-  if (v > -kAllDigitsBelow && v < kAllDigitsBelow) {
+  if (WrittenWithAllDigits(v)) {
     in.S.Fast.Sore->SetInteger(v);
   } else {
     char digits[24];

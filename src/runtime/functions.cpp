@@ -250,7 +250,7 @@ struct SoreKeeper {
     if (!sore || !IsNumberMark(in.S.SoreType)) return false;
     int64_t whole = 0;
     Number value = 0;
-    if (sore->StoredInteger(whole) && whole > -kAllDigitsBelow && whole < kAllDigitsBelow) {
+    if (sore->StoredInteger(whole) && WrittenWithAllDigits(whole)) {
       n.whole = whole;
       n.is_whole = true;
     } else if (sore->StoredNumber(value)) {
@@ -345,16 +345,13 @@ bool PushValue(Interpreter& in, const std::string& v) {
 // number below 10^15 is written with its digits alone, a number as written.
 bool PushNumber(Interpreter& in, const NumberResult& number) {
   SetTypeMark(in.S.SoreType, "e");
-  if (number.is_whole && number.whole > -kAllDigitsBelow && number.whole < kAllDigitsBelow) {
+  if (number.is_whole && WrittenWithAllDigits(number.whole)) {
     // (Written in its place on the stack, not moved there.)
     FormatWholeInto(number.whole, in.S.ArgStack.Items().emplace_back());
     return true;
   }
   std::string text;
-  if (number.is_whole)
-    FormatWholeInto(number.whole, text);
-  else
-    FormatNumberInto(number.value, text);
+  FormatNumberInto(number.Value(), text);
   return PushValue(in, text);
 }
 

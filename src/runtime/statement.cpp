@@ -1334,8 +1334,7 @@ namespace {
 // A number result stored in `w` as a number: one computed on whole numbers
 // as that integer when the format writes it with all its digits.
 void SetNumberOf(THashNode& w, const NumberResult& n) {
-  if (n.is_whole && n.whole > -kAllDigitsBelow && n.whole < kAllDigitsBelow)
-    return w.SetInteger(n.whole);
+  if (n.is_whole && WrittenWithAllDigits(n.whole)) return w.SetInteger(n.whole);
   w.SetNumber(n.Value());
 }
 

@@ -72,11 +72,16 @@ bool WrittenAlikeWithin(double v, double error);
 // their digits, as integers are written everywhere.
 constexpr int64_t kAllDigitsBelow = 1000000000000000;
 
+// A whole number the format writes with all its digits (below 10^15 in
+// magnitude).
+inline bool WrittenWithAllDigits(int64_t v) {
+  return v > -kAllDigitsBelow && v < kAllDigitsBelow;
+}
+
 // A whole number as the format writes it, into `out`: below 10^15 its digits,
 // written directly; beyond, rounded to 15 digits as FormatNumber writes it.
 inline void FormatWholeInto(int64_t v, std::string& out) {
-  if (v <= -kAllDigitsBelow || v >= kAllDigitsBelow)
-    return FormatNumberInto(static_cast<Number>(v), out);
+  if (!WrittenWithAllDigits(v)) return FormatNumberInto(static_cast<Number>(v), out);
   char digits[24];
   const size_t n =
       static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);

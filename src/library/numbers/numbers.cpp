@@ -124,7 +124,7 @@ void CmdWhole(Call& c) {
 template <int64_t (*F)(Number)>
 bool Whole(const Number* args, Number& result) {
   const int64_t whole = F(args[0]);
-  if (whole <= -kAllDigitsBelow || whole >= kAllDigitsBelow) return false;
+  if (!WrittenWithAllDigits(whole)) return false;
   result = static_cast<Number>(whole);
   return true;
 }
