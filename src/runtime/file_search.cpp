@@ -14,7 +14,7 @@ std::string ResolveFileName(Interpreter& in, std::string_view name) {
                                  in.S.RuntimePath,
                                  FromOsPath(special.RuntimeData),
                                  FromOsPath(special.System),
-                                 ExtractFolder(in.S.SourceName)};
+                                 ExtractFolder(in.S.SourceName.Text())};
   return FindFileInFolders(name, folders);
 }
 

@@ -291,22 +291,15 @@ struct CallModeOff {
 };
 
 // The source name is `owner` while a label runs nested and the caller's again
-// on every exit; the caller's is kept in the room of its loop's depth. (Copied
-// within rooms that are already large enough: a long name costs no allocation.)
+// on every exit.
 struct SourceNameOfLabel {
-  std::string& name;
-  std::string& room;
-  SourceNameOfLabel(Interpreter& in, const std::string& owner)
-      : name(in.S.SourceName), room(in.SourceNameRooms.At(static_cast<size_t>(in.RunDepth))) {
-    room.assign(name);
-    name.assign(owner);
+  SourceNameRef& name;
+  const SourceNameRef caller;
+  SourceNameOfLabel(Interpreter& in, const SourceNameRef& owner)
+      : name(in.S.SourceName), caller(in.S.SourceName) {
+    name = owner;
   }
-  ~SourceNameOfLabel() {
-    if (room.size() <= name.capacity())
-      name.assign(room);
-    else
-      name.swap(room);  // (no allocation on the way out)
-  }
+  ~SourceNameOfLabel() { name = caller; }
 };
 
 // Runs the label's statements nested until its 戻る or the end of its text; the
@@ -600,24 +593,25 @@ void CmdRename(Call& c) {
 void CmdRunText(Call& c) {
   Interpreter& in = c.in;
   std::string program = c.Text(0);
-  std::string saved_source = in.S.SourceName;
+  const SourceNameRef saved_source = in.S.SourceName;
   std::string saved_program = in.S.ProgramText;
   TPos saved_pos = in.S.ExecPos;
   int saved_line = in.S.LineNo;
   struct Restore {
     Interpreter& in;
-    std::string& source;
+    const SourceNameRef& source;
     std::string& program;
     TPos& pos;
     int& line;
     ~Restore() {
-      in.S.SourceName = std::move(source);
+      in.S.SourceName = source;
       in.S.ProgramText = std::move(program);
       in.S.ExecPos = std::move(pos);
       in.S.LineNo = line;
     }
   } restore{in, saved_source, saved_program, saved_pos, saved_line};
-  in.S.SourceName = saved_source + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
+  in.S.SourceName =
+      saved_source.Text() + SJ("の") + std::to_string(in.CurrentLine()) + SJ("行目のそらね");
   // Like a script file, the text ends with a line break, so its last line has
   // a line mark and errors there report their own line.
   if (program.empty() || (program.back() != '\r' && program.back() != '\n')) program += "\r\n";

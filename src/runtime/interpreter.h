@@ -102,7 +102,7 @@ class Interpreter {
 
   // ---- Preprocessing, literals, labels (preprocess.cpp) ----
   std::string Preprocess(std::string_view source);
-  void ScanLabels(const std::shared_ptr<const std::string>& text, const std::string& owner);
+  void ScanLabels(const std::shared_ptr<const std::string>& text, const SourceNameRef& owner);
   // Adds a preprocessed text to the store of source texts.
   std::shared_ptr<const std::string> StoreSource(std::string text);
   // At a '"' or '`': returns the literal with its quotes and advances past it.
@@ -275,9 +275,6 @@ class Interpreter {
     }
     std::vector<std::unique_ptr<std::string>> rooms_;
   };
-  // The caller's source name, by the depth of the statement loop that called
-  // (see RunLabelNested).
-  TextRooms SourceNameRooms;
   // それ's value and type mark as a caller had them, two rooms a call, and how
   // many calls keep them now (see SoreKeeper).
   TextRooms SoreRooms;

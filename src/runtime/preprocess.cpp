@@ -217,7 +217,7 @@ static int LineAt(const char* start, const char* p) {
 }
 
 void Interpreter::ScanLabels(const std::shared_ptr<const std::string>& text,
-                             const std::string& owner) {
+                             const SourceNameRef& owner) {
   const char* start = text->c_str();
   const char* p = start;
   while (*p) {
@@ -323,7 +323,7 @@ void Interpreter::Include(const std::string& file) {
   BlankInterpreterLine(text);  // a file that also runs on its own may start with "#!"
   auto source = StoreSource(Preprocess(text));
   ScanLabels(source, path);
-  std::string saved_source = S.SourceName;
+  const SourceNameRef saved_source = S.SourceName;
   S.SourceName = path;
   try {
     RunNested(TPos::Start(source));

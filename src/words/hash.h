@@ -16,6 +16,7 @@
 #include "text/number.h"
 #include "text/sjis.h"
 #include "words/command_ids.h"
+#include "words/source_name.h"
 
 namespace sorane {
 
@@ -35,7 +36,7 @@ enum WordKind : uint8_t {
 // that the many variables and hash elements stay small.
 struct THashNodeMore {
   std::string Template;  // commands: argument template; labels: parameter template
-  std::string Owner;     // labels: the name of the source they were defined in
+  SourceNameRef Owner;   // labels: the name of the source they were defined in
   // Labels (and objects) point into a source text (kept alive by RefText); a
   // file-handle variable names its open stream (owned by the handle family;
   // compared, never dereferenced through the word).

@@ -2,20 +2,6 @@
 
 namespace sorane {
 
-SourceNameRef& SourceNameRef::Assign(const std::string& name) {
-  // The name last given, shared while names repeat.
-  thread_local std::shared_ptr<const std::string> last;
-  if (!last || *last != name) last = std::make_shared<const std::string>(name);
-  name_ = last;
-  set_ = true;
-  return *this;
-}
-
-SourceNameRef::operator const std::string&() const {
-  static const std::string empty;
-  return set_ ? *name_ : empty;
-}
-
 void TRunControl::Reset() {
   // (In the order the fields are destroyed.) Most records hold a few of these
   // (a branch: its block and where it leaves), so each is let go only when
@@ -27,7 +13,7 @@ void TRunControl::Reset() {
   CounterWord = nullptr;
   if (ConditionCompiled) ConditionCompiled.reset();
   Condition.clear();
-  SavedSource.Unset();
+  SavedSource = SourceNameRef();
   if (Seal) Seal.reset();
   if (Block) Block.reset();
   BodyEnd = nullptr;

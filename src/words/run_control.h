@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "words/source_name.h"
+
 namespace sorane {
 
 struct THashNode;
@@ -40,31 +42,6 @@ enum RunKind : uint8_t {
   kRunWhile = 9,  // ループ
 };
 
-// The name of the source a record was made in (the text the run returns to).
-// Records made one after another in the same source share one copy of the
-// name, so a record costs no copy of a long file name; a record made in the
-// place of one dropped (see TRunControlStack::DropTop) finds the name there
-// and takes it again when it is the same.
-class SourceNameRef {
- public:
-  SourceNameRef& operator=(const std::string& name) {
-    if (name_ && name_->size() == name.size() &&
-        std::memcmp(name_->data(), name.data(), name.size()) == 0) {
-      set_ = true;
-      return *this;
-    }
-    return Assign(name);
-  }
-  operator const std::string&() const;
-  // Reads as no name again; the copy is kept for the next name given.
-  void Unset() { set_ = false; }
-
- private:
-  SourceNameRef& Assign(const std::string& name);
-  std::shared_ptr<const std::string> name_;
-  bool set_ = false;
-};
-
 // A block copied out of a text that others share, with the groups inside it
 // noted; the blocks nested in it run in place (defined by the control code).
 struct TBlockText;
@@ -84,7 +61,7 @@ struct TRunControl {
   // the seal that ends the block with a NUL for as long as this record lives.
   std::shared_ptr<TBlockText> Block;
   std::shared_ptr<void> Seal;
-  SourceNameRef SavedSource;
+  SourceNameRef SavedSource;  // the source name the run returns to
   std::string Condition;
   std::shared_ptr<void>
       ConditionCompiled;             // ループ: the compiled form of Condition, once calculated
@@ -92,8 +69,8 @@ struct TRunControl {
   uint64_t CounterGeneration = 0;    // the word table's generation when CounterWord was found
   std::shared_ptr<std::vector<std::string>> Elements;  // 反復
 
-  // Back to the state of a new record, all it holds let go, but for the copy
-  // of the source name (see SourceNameRef). (Every field is reset here.)
+  // Back to the state of a new record, all it holds let go. (Every field is
+  // reset here.)
   void Reset();
 };
 
@@ -122,7 +99,7 @@ class TRunControlStack {
   bool Pop(TRunControl& out);
   // Removes the record on top (there is one). Its place is kept, emptied, for
   // the next record: a block entered and left at every pass (a もし in a
-  // loop) neither makes nor destroys a record, and finds its source name.
+  // loop) neither makes nor destroys a record.
   void DropTop() { current_[--count_].Reset(); }
   bool Get(size_t i, TRunControl& out) const;
   // The record at i (0 is the oldest), or null.

@@ -88,7 +88,7 @@ class TSoraneBase {
   TSoraneBase();
 
   // Startup: the command line and the script source.
-  std::string SourceName;
+  SourceNameRef SourceName;
   std::string ProgramText;
   bool RuntimeOption = false;
   bool FromArchive = false;

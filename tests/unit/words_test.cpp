@@ -253,6 +253,30 @@ TEST(HashTest, TheIntegerATextIsIsForgottenWhenTheTextChanges) {
   EXPECT_EQ(w->Value(), "9");
 }
 
+// Names made from equal texts are one name, however the text was given; a
+// name outlives the texts it was made from, and a record reset names nothing.
+TEST(SourceNameTest, EqualTextsAreOneNameThatOutlivesThem) {
+  SourceNameRef empty;
+  EXPECT_EQ(empty, "");
+  EXPECT_TRUE(empty.empty());
+  SourceNameRef a;
+  {
+    std::string text = U("ラベル.srn");
+    a = text;
+    text.assign(64, 'x');  // (the name is its own copy)
+  }
+  const SourceNameRef b(std::string_view(U("ラベル.srn")));
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(&a.Text(), &b.Text());
+  EXPECT_EQ(a, U("ラベル.srn"));
+  EXPECT_FALSE(a == SourceNameRef("other.srn"));
+  EXPECT_EQ(SourceNameRef(std::string()), empty);
+  TRunControl r;
+  r.SavedSource = a;
+  r.Reset();
+  EXPECT_EQ(r.SavedSource, empty);
+}
+
 TEST(StackTest, PopsOfAnEmptyStackGiveEmptyText) {
   TStack s;
   EXPECT_EQ(s.PopLast(), "");

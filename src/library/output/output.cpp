@@ -242,7 +242,7 @@ static void CmdIcon(Call& c) {
 }
 
 std::string PrintFallbackName(Interpreter& in) {
-  std::string program = in.S.ProgramPath.empty() ? in.S.SourceName : in.S.ProgramPath;
+  std::string program = in.S.ProgramPath.empty() ? in.S.SourceName.Text() : in.S.ProgramPath;
   if (program.empty()) return CurrentFolder() + "sorane.pdf";
   std::string folder = ExtractFolder(program);
   std::string file = ExtractFileName(program);
