@@ -1896,7 +1896,7 @@ bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& hand
                                     THashNode* word) {
   Entry& entry = *static_cast<Entry*>(handle.get());
   if (!MayAppend(handle)) return false;
-  ExpressionDepth depth(in);  // (the nesting limit holds here as for every evaluation)
+  ExpressionDepth::Check(in);  // (the nesting limit holds here as for every evaluation)
   Runner runner(in, tables_->operands);
   runner.Start(entry.text);
   return runner.AppendTo(*entry.eval, word);
@@ -2005,7 +2005,7 @@ inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, Numb
   THashNode* e = nullptr;
   THash* elements = nullptr;
   if (!ElementNotCalled(in.S.Words, t, e, elements)) return false;
-  ExpressionDepth depth(in);
+  ExpressionDepth::Check(in);
   if (!e) {
     out.clear();
     SetTypeMark(in.S.SoreType, "s");
@@ -2072,7 +2072,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     // `number` takes it, else its text as the format writes it, typed "e".)
     if (WholeResult(in, entry, result)) {
       entry.whole_misses = 0;
-      ExpressionDepth depth(in);
+      ExpressionDepth::Check(in);
       if (!number) return WholeResultText(in, result, out);
       number->whole = result;
       number->given = number->is_whole = true;
