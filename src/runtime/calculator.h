@@ -75,6 +75,17 @@ class ExpressionDepth {
     ++depth_;
   }
   ~ExpressionDepth() { --depth_; }
+  // What a level that holds no level inside it (it runs nothing and reads
+  // no group) checks, without taking the level: the error a level here
+  // raises. An outermost one checks nothing: the stack it would measure from
+  // is measured again by the next outermost expression, with the same budget
+  // for the same place.
+  static void Check(Interpreter& in) {
+    if (depth_ == 0) return;
+    char here;
+    const auto pos = reinterpret_cast<uintptr_t>(&here);
+    if ((base_ > pos ? base_ - pos : pos - base_) > budget_) Measure(in, pos);
+  }
   ExpressionDepth(const ExpressionDepth&) = delete;
   ExpressionDepth& operator=(const ExpressionDepth&) = delete;
 

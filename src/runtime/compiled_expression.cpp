@@ -1448,6 +1448,52 @@ class Runner {
     return Numeric::kDone;
   }
 
+  // CallThenApply for a first operand that is the whole number `left` (read
+  // in place before the call, see WholeTerm), an operator that keeps whole
+  // numbers whole and a call of a label or DLL function (『和の(深さ)+フィボ(N-2)』),
+  // its result given as `number`: when the call's result was stored as a
+  // whole number, the result is computed on integers (exact, as the long
+  // double one is, while it fits in 64 bits) and given as one, so it is
+  // stored without a long double; else as CallThenApply computes it. kNone,
+  // before anything runs, when the word names no such function.
+  Numeric WholeThenCall(CalcProgram& prog, TermNode& call, Op op, int64_t left,
+                        NumberResult& number) {
+    THashNode* f = CallTarget(call);
+    if (!f || f->Kind == kWordCommand) return Numeric::kNone;
+    committed_ = true;
+    try {
+      std::string value;
+      const char* paren = call.paren;
+      NumberResult result;
+      const bool given = in_.FunctionCall(f, paren, value, &result, &call.arguments);
+      int64_t whole = left;
+      if (given && result.is_whole && WholeApply(op, whole, result.whole)) {
+        number.whole = whole;
+        number.given = number.is_whole = true;
+        return Numeric::kDone;
+      }
+      return ApplyToCallResult(prog, op, left, given ? &result : nullptr, value, number);
+    } catch (const ESorane& e) {
+      RaiseCalculationError(in_, e, whole_);
+    }
+  }
+
+ private:
+  // WholeThenCall's result otherwise: `left` op the call's result as the
+  // calculator makes its operand (see CallOperand): `result` when it was
+  // given as a number, else the text `value`.
+  [[gnu::noinline]] Numeric ApplyToCallResult(CalcProgram& prog, Op op, int64_t left,
+                                              const NumberResult* result, std::string& value,
+                                              NumberResult& number) {
+    Operand a = Operand::Num(static_cast<Number>(left));
+    Operand b = result ? Operand::Num(result->Value())
+                       : Operand::Text(std::move(value), in_.S.SoreType == "e");
+    if (!Apply(prog, op, a, b, a)) return Numeric::kFault;
+    TakeNumber(number, a);  // (an arithmetic operator's result is a number)
+    return Numeric::kDone;
+  }
+
+ public:
   // A token read in place: a number literal written as the number format
   // writes it, a word (a variable when read) or a member (an element).
   static bool ReadInPlace(const CalcToken& tok) {
@@ -1748,6 +1794,12 @@ struct ExpressionCache::Entry {
   // An evaluation that is one element alone (Xの M), or one call alone.
   TermNode* lone_element = nullptr;
   TermNode* lone_call = nullptr;
+  // An evaluation of a word or element, an operator that keeps whole numbers
+  // whole and a call (see Runner::WholeThenCall): its first term, its call
+  // and its operator; the call is null once it named no label or DLL function.
+  TermNode* then_left = nullptr;
+  TermNode* then_call = nullptr;
+  Op then_op = Op::kNone;
   // An evaluation of a word followed by joined terms (see MayAppend).
   bool joins_to_word = false;
   // Runs in a row whose operands were not all whole numbers: after a few the
@@ -1844,7 +1896,7 @@ bool ExpressionCache::TryAppendKept(Interpreter& in, std::shared_ptr<void>& hand
                                     THashNode* word) {
   Entry& entry = *static_cast<Entry*>(handle.get());
   if (!MayAppend(handle)) return false;
-  ExpressionDepth depth(in);  // (the nesting limit holds here as for every evaluation)
+  ExpressionDepth::Check(in);  // (the nesting limit holds here as for every evaluation)
   Runner runner(in, tables_->operands);
   runner.Start(entry.text);
   return runner.AppendTo(*entry.eval, word);
@@ -1901,6 +1953,19 @@ ExpressionCache::Entry& ExpressionCache::EntryOf(const std::string& text, bool c
         }
       }
     }
+    if (e.eval && e.eval->rest && e.eval->rest->own_text && e.eval->joined.empty() &&
+        (e.eval->first->kind == TermNode::kWord || e.eval->first->kind == TermNode::kMember)) {
+      const CalcProgram& rest = *e.eval->rest;
+      const std::vector<CalcStep>& steps = rest.steps;
+      if (steps.size() == 3 && steps[0].token == CalcStep::kFirst && !steps[1].apply &&
+          steps[1].token >= 0 && rest.tokens[steps[1].token].kind == CalcToken::kTerm &&
+          rest.tokens[steps[1].token].term->kind == TermNode::kCall && steps[2].apply &&
+          (steps[2].op == Op::kAdd || steps[2].op == Op::kSub || steps[2].op == Op::kMul)) {
+        e.then_left = e.eval->first.get();
+        e.then_call = rest.tokens[steps[1].token].term.get();
+        e.then_op = steps[2].op;
+      }
+    }
     if (e.eval && !e.eval->rest && e.eval->joined.empty() &&
         e.eval->first->kind == TermNode::kMember)
       e.lone_element = e.eval->first.get();
@@ -1940,7 +2005,7 @@ inline bool ReadLoneElement(Interpreter& in, TermNode& t, std::string& out, Numb
   THashNode* e = nullptr;
   THash* elements = nullptr;
   if (!ElementNotCalled(in.S.Words, t, e, elements)) return false;
-  ExpressionDepth depth(in);
+  ExpressionDepth::Check(in);
   if (!e) {
     out.clear();
     SetTypeMark(in.S.SoreType, "s");
@@ -1968,6 +2033,32 @@ bool RunLoneCall(Interpreter& in, ExpressionCache::Tables& tables, THashNode* f,
   CallAlone(in, f, t, out, number);
   return true;
 }
+
+// An evaluation of a whole number read in place, an operator and a call of a
+// label or DLL function (see Runner::WholeThenCall), for a number result.
+// False, before anything runs, when its first term is not a whole number or
+// its call is not of such a function (not tried again then).
+[[gnu::noinline]] bool RunWholeThenCall(Interpreter& in, ExpressionCache::Tables& tables,
+                                        ExpressionCache::Entry& entry, NumberResult& number) {
+  int64_t left;
+  bool typed;  // (an arithmetic operator reads the number of a text too)
+  if (!WholeTerm(in, *entry.then_left, left, typed)) return false;
+  Running running(tables.running, tables.operands);
+  ExpressionDepth depth(in);
+  Runner runner(in, tables.operands);
+  runner.Start(entry.text);
+  switch (runner.WholeThenCall(*entry.eval->rest, *entry.then_call, entry.then_op, left, number)) {
+    case Runner::Numeric::kDone:
+      return true;
+    case Runner::Numeric::kNone:
+      entry.then_call = nullptr;
+      return false;
+    case Runner::Numeric::kFault:
+      break;
+  }
+  entry.unusable = true;
+  return GaveUp(in, runner);
+}
 }  // namespace
 
 // Runs an entry: an evaluation's value and type mark, or a calculation's
@@ -1981,7 +2072,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     // `number` takes it, else its text as the format writes it, typed "e".)
     if (WholeResult(in, entry, result)) {
       entry.whole_misses = 0;
-      ExpressionDepth depth(in);
+      ExpressionDepth::Check(in);
       if (!number) return WholeResultText(in, result, out);
       number->whole = result;
       number->given = number->is_whole = true;
@@ -2004,6 +2095,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
     out = in.RunCommandForValue(command);
     return true;
   }
+  if (number && entry.then_call && RunWholeThenCall(in, *tables_, entry, *number)) return true;
   return RunCompiled(in, entry, out, number);
 }
 
