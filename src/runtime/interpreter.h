@@ -372,6 +372,7 @@ class Interpreter {
   bool ReplayBranch(const char* at);
   bool StepLineBreakAfter();
   bool ReadLineBreakAfter(ReadLineBreakMemo& memo);
+  bool StepsMayFollow() const;
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
   THashNode* EndStatementLine();

@@ -206,14 +206,19 @@ THashNode* Interpreter::AddVariable(std::string_view name) {
   return S.Words.AddVariable(name, "", "", S.RunStack.Count());
 }
 
+// The checks the statement loop makes between two steps hold (with a step
+// limit or line-stop mode each step stays on its own).
+inline bool Interpreter::StepsMayFollow() const {
+  return !StepLimit && !S.LineStopOption && !S.StopRequested && S.RunStack.Count() <= 65535;
+}
+
 // The position is at a line break that the next step would read at once,
-// with the checks the statement loop makes between two steps holding (with a
-// step limit or line-stop mode each step stays on its own; a line continued
-// after "," is read as part of the statement).
+// with the checks between two steps holding (a line continued after "," is
+// read as part of the statement).
 inline bool Interpreter::LineBreakMayFollow() const {
   const char* p = S.ExecPos.p;
-  return (*p == '\r' || *p == '\n') && !StepLimit && !S.LineStopOption && !S.StopRequested &&
-         S.RunStack.Count() <= 65535 && (p == S.ExecPos.text->c_str() || p[-1] != ',');
+  return (*p == '\r' || *p == '\n') && StepsMayFollow() &&
+         (p == S.ExecPos.text->c_str() || p[-1] != ',');
 }
 
 // After a statement run from its record, with nothing pushed: the line break
@@ -222,13 +227,15 @@ inline bool Interpreter::LineBreakMayFollow() const {
 // mode each step stays on its own). True when it was read and a statement
 // may begin where it leaves the position (not the end of the text).
 inline bool Interpreter::StepLineBreakAfter() {
-  if (S.ExecPos.None() || !S.ArgStack.Empty() || !LineBreakMayFollow()) return false;
+  if (S.ExecPos.None() || !S.ArgStack.Empty() || !StepsMayFollow()) return false;
   const char*& p = S.ExecPos.p;
-  // A line break read here before, in the same text, reads as it did then.
+  // A line break read here before, in the same text, reads as it did then
+  // (and the bytes around it, which decided that it may be read, are the same).
   ReadLineBreakMemo& memo =
       line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
   const std::shared_ptr<const std::string>& text = S.ExecPos.text;
-  if (memo.at != p || !SameText(memo.text, text)) return ReadLineBreakAfter(memo);
+  if (memo.at != p || !SameText(memo.text, text))
+    return LineBreakMayFollow() && ReadLineBreakAfter(memo);
   FinishRecording(p);
   verb_hint_ = {};  // (as reading the line break takes it)
   p += memo.advance;

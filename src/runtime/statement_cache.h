@@ -81,23 +81,30 @@ struct TBlockText;  // a block copy (runtime/control.cpp)
 // The bytes of the text a position lies in, [begin, end) with the NUL at end,
 // when the caller knows them: a record is then compared with the text at once,
 // without first measuring how far the text goes. `owner`, when known, is the
-// text itself (see ReadInText).
+// text itself (see ReadInText); its bytes are the bounds when none are given.
 struct TextBounds {
   const char* begin = nullptr;
   const char* end = nullptr;
   const std::shared_ptr<const std::string>* owner = nullptr;
   // The `length` bytes from p, and the byte after them, lie within the text.
   bool Hold(const char* p, size_t length) const {
+    const char* b = begin;
+    const char* e = end;
+    if (!b && owner) {
+      b = (*owner)->data();
+      e = b + (*owner)->size();
+    }
     const auto at = reinterpret_cast<uintptr_t>(p);
-    return at >= reinterpret_cast<uintptr_t>(begin) && at < reinterpret_cast<uintptr_t>(end) &&
-           length <= static_cast<size_t>(end - p);
+    return at >= reinterpret_cast<uintptr_t>(b) && at < reinterpret_cast<uintptr_t>(e) &&
+           length <= static_cast<size_t>(e - p);
   }
 };
 
-// The bounds of the text a position's bytes belong to.
+// The text a position's bytes belong to. (Its bounds are read from it only
+// when a record's bytes must be compared: a record found in the same text
+// before holds without them.)
 inline TextBounds BoundsOf(const TPos& pos) {
-  if (!pos.text) return {};
-  return {pos.text->data(), pos.text->data() + pos.text->size(), &pos.text};
+  return {nullptr, nullptr, pos.text ? &pos.text : nullptr};
 }
 
 // The line a position lies on, read from the next line mark, with the bytes
