@@ -1362,7 +1362,18 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     return;
   std::string v;
   NumberResult n;
-  if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
+  if (EvaluateToStore(src, compiled, v, n)) {
+    // A plain variable the target named last time (a counter, a sum) takes
+    // the number at once.
+    if (THashNode* w = target_word ? target_word->word : nullptr;
+        w && target_word->generation == S.Words.Generation() && w->Kind == kWordVariable &&
+        !w->Reserved) {
+      SetNumberOf(*w, n);
+      SetTypeMark(w->TypeMark, "e");
+      return;
+    }
+    return StoreNumber(target, n, target_word);
+  }
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
