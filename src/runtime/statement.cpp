@@ -1333,7 +1333,7 @@ namespace {
 
 // A number result stored in `w` as a number: one computed on whole numbers
 // as that integer when the format writes it with all its digits.
-void SetNumberOf(THashNode& w, const NumberResult& n) {
+[[gnu::always_inline]] inline void SetNumberOf(THashNode& w, const NumberResult& n) {
   if (n.is_whole && WrittenWithAllDigits(n.whole)) return w.SetInteger(n.whole);
   w.SetNumber(n.Value());
 }
@@ -1362,18 +1362,25 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     return;
   std::string v;
   NumberResult n;
-  if (EvaluateToStore(src, compiled, v, n)) {
-    // A plain variable the target named last time (a counter, a sum) takes
-    // the number at once.
-    if (THashNode* w = target_word ? target_word->word : nullptr;
-        w && target_word->generation == S.Words.Generation() && w->Kind == kWordVariable &&
-        !w->Reserved) {
+  const bool number = EvaluateToStore(src, compiled, v, n);
+  // A plain variable the target named last time (a counter, a sum, a copy of
+  // an element) takes the value at once, unless it is a hash's pair lines
+  // (type "hs", which make the variable a hash).
+  if (THashNode* w = target_word ? target_word->word : nullptr;
+      w && target_word->generation == S.Words.Generation() && w->Kind == kWordVariable &&
+      !w->Reserved) {
+    if (number) {
       SetNumberOf(*w, n);
       SetTypeMark(w->TypeMark, "e");
       return;
     }
-    return StoreNumber(target, n, target_word);
+    if (std::string_view(S.SoreType) != "hs") {
+      w->ValueToWrite() = std::move(v);
+      SetTypeMark(w->TypeMark, S.SoreType);
+      return;
+    }
   }
+  if (number) return StoreNumber(target, n, target_word);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }

@@ -86,5 +86,32 @@ TEST(MemberAssignKeptTest, NumbersStoredInWordsThatChangeBetweenPasses) {
   EXPECT_EQ(o.values[0].substr(0, 24), "2/3/5,4/6/10,6/9/15,8/12") << o.values[0] << o.log;
 }
 
+TEST(MemberAssignKeptTest, TextsStoredInWordsThatChangeBetweenPasses) {
+  // Yは、Hの(K) stores an element's text, Zは、H a hash's pair lines (which
+  // make Z a hash, also when a text was assigned to it in between) in
+  // variables that between passes become a hash, a text again, and are
+  // renamed away (a new one is made).
+  std::vector<int> z_kinds;  // the kind of Z after each run
+  Outcome o = Both(
+      "Hの、(1)は、「一」\n"
+      "Hの、(2)は、「二」\n"
+      "記録は、「」\n"
+      "Iを、1から、5まで、繰り返す(\n"
+      "  Kは、I%2+1\n"
+      "  Yは、Hの(K)\n"
+      "  Zは、H\n"
+      "  記録は、記録&Y&「/」&Zの(1)&「,」\n"
+      "  もし、I=1ならば、「Y」を、辞書として扱う\n"
+      "  もし、I=2ならば、Zは、「文字」\n"
+      "  もし、I=3ならば、「Y」を、「W」に、名義変更\n"
+      "  もし、I=4ならば、Zは、「文字」\n"
+      ")\n"
+      "記録は、記録&W&「/」&Z\n",
+      {"記録"},
+      [&](Interpreter& in) { z_kinds.push_back(in.S.Words.FindExact(Utf8ToSjis("Z"))->Kind); });
+  EXPECT_EQ(o.values[0], "二/一,一/一,二/一,一/一,二/一,二/1=一\r\n2=二") << o.log;
+  EXPECT_EQ(z_kinds, std::vector<int>({kWordHash, kWordHash}));
+}
+
 }  // namespace
 }  // namespace sorane
