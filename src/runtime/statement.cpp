@@ -1343,10 +1343,15 @@ namespace {
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word,
                              PlainWord* value_word) {
-  THashNode* from = nullptr;
-  if (Expressions && !(compiled && *compiled) &&
-      (value_word ? ReadsAsWord(src, from, *value_word) : ReadsAsWord(src, from)) && from &&
-      from->Kind == kWordVariable) {
+  // (A value compiled before is run from its compiled form; one that is not
+  // may be a variable's value to copy.)
+  if (Expressions && compiled && *compiled) {
+    if (ExpressionCache::MayAppend(*compiled) && AppendInPlace(target, *compiled, target_word))
+      return;
+  } else if (THashNode* from = nullptr;
+             Expressions &&
+             (value_word ? ReadsAsWord(src, from, *value_word) : ReadsAsWord(src, from)) && from &&
+             from->Kind == kWordVariable) {
     // One variable's value copied into another's own room (words stay where
     // they are when others are added).
     S.SoreType = from->TypeMark;
@@ -1357,9 +1362,6 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     w->TypeMark = S.SoreType;
     return;
   }
-  if (Expressions && compiled && *compiled && ExpressionCache::MayAppend(*compiled) &&
-      AppendInPlace(target, *compiled, target_word))
-    return;
   std::string v;
   NumberResult n;
   const bool number = EvaluateToStore(src, compiled, v, n);
