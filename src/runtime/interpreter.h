@@ -359,6 +359,7 @@ class Interpreter {
   // owner names and the compiled form of the key between runs.
   void AssignMember(const std::string& item, const std::string& target,
                     MemberRecord* member = nullptr);
+  bool AssignKeptElement(MemberRecord& member);
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   // A replayed statement that is its verb alone, run at once by

@@ -1340,7 +1340,7 @@ namespace {
 
 // A number result stored in `w` as a number: one computed on whole numbers
 // as that integer when the format writes it with all its digits.
-void SetNumberOf(THashNode& w, const NumberResult& n) {
+[[gnu::always_inline]] inline void SetNumberOf(THashNode& w, const NumberResult& n) {
   if (n.is_whole && WrittenWithAllDigits(n.whole)) return w.SetInteger(n.whole);
   w.SetNumber(n.Value());
 }
@@ -1350,10 +1350,15 @@ void SetNumberOf(THashNode& w, const NumberResult& n) {
 void Interpreter::AssignText(const std::string& target, const std::string& src,
                              std::shared_ptr<void>* compiled, WordHint* target_word,
                              PlainWord* value_word) {
-  THashNode* from = nullptr;
-  if (Expressions && !(compiled && *compiled) &&
-      (value_word ? ReadsAsWord(src, from, *value_word) : ReadsAsWord(src, from)) && from &&
-      from->Kind == kWordVariable) {
+  // (A value compiled before is run from its compiled form; one that is not
+  // may be a variable's value to copy.)
+  if (Expressions && compiled && *compiled) {
+    if (ExpressionCache::MayAppend(*compiled) && AppendInPlace(target, *compiled, target_word))
+      return;
+  } else if (THashNode* from = nullptr;
+             Expressions &&
+             (value_word ? ReadsAsWord(src, from, *value_word) : ReadsAsWord(src, from)) && from &&
+             from->Kind == kWordVariable) {
     // One variable's value copied into another's own room (words stay where
     // they are when others are added).
     S.SoreType = from->TypeMark;
@@ -1364,12 +1369,27 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
     w->TypeMark = S.SoreType;
     return;
   }
-  if (Expressions && compiled && *compiled && ExpressionCache::MayAppend(*compiled) &&
-      AppendInPlace(target, *compiled, target_word))
-    return;
   std::string v;
   NumberResult n;
-  if (EvaluateToStore(src, compiled, v, n)) return StoreNumber(target, n, target_word);
+  const bool number = EvaluateToStore(src, compiled, v, n);
+  // A plain variable the target named last time (a counter, a sum, a copy of
+  // an element) takes the value at once, unless it is a hash's pair lines
+  // (type "hs", which make the variable a hash).
+  if (THashNode* w = target_word ? target_word->word : nullptr;
+      w && target_word->generation == S.Words.Generation() && w->Kind == kWordVariable &&
+      !w->Reserved) {
+    if (number) {
+      SetNumberOf(*w, n);
+      SetTypeMark(w->TypeMark, "e");
+      return;
+    }
+    if (std::string_view(S.SoreType) != "hs") {
+      w->ValueToWrite() = std::move(v);
+      SetTypeMark(w->TypeMark, S.SoreType);
+      return;
+    }
+  }
+  if (number) return StoreNumber(target, n, target_word);
   std::string m = S.SoreType;
   StoreAssigned(target, std::move(v), m, target_word);
 }
@@ -1476,15 +1496,17 @@ bool Interpreter::ReplayMember(const char* at, std::shared_ptr<MemberRecord> r) 
   if (StepLimit && StepCount + 1 > StepLimit) return false;
   ++StepCount;
   recording_.start = nullptr;
-  std::string expanded;
-  if (!r->key_literal.empty()) {
-    // Expanded where reading the statement expands it (an error inside
-    // leaves the run after the literal).
-    S.ExecPos.p = at + r->key_literal_end;
-    expanded = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
+  if (r->key_literal.empty()) {
+    S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
+    if (!AssignKeptElement(*r)) AssignMember(r->owner, r->key, r.get());
+    return true;
   }
-  S.ExecPos.p = at + r->bytes.size() - 1;  // at the value, where the key token left it
-  AssignMember(r->owner, r->key_literal.empty() ? r->key : expanded, r.get());
+  // Expanded where reading the statement expands it (an error inside
+  // leaves the run after the literal).
+  S.ExecPos.p = at + r->key_literal_end;
+  std::string expanded = Requote(ExpandItemLiteral(*this, r->key_literal, &r->key_compiled));
+  S.ExecPos.p = at + r->bytes.size() - 1;
+  AssignMember(r->owner, expanded, r.get());
   return true;
 }
 
@@ -1543,6 +1565,84 @@ void Interpreter::MemberAssign(const std::string& target) {
   x.ValueToWrite() = pairs.PairLines();
 }
 
+namespace {
+
+// The value of a member assignment read from its record: a whole number
+// written as the number format writes it is that number, as evaluating its
+// text gives it (true, with それ's type mark "e"); anything else is left to
+// evaluating the text (false).
+bool WholeLiteralValue(const AssignmentRecord& r, std::string& sore_type, NumberResult& n) {
+  if (!r.whole_literal) return false;
+  SetTypeMark(sore_type, "e");
+  n = NumberResult{.whole = r.whole, .given = true, .is_whole = true};
+  return true;
+}
+
+// The element of hash `x` a member assignment stores in: element k of a key
+// word holding a whole number from 0 to 255 (found once, then kept by
+// `by_key`), or the element named `key` (k < 0); made when missing.
+[[gnu::noinline]] THashNode& FindElementToStore(THashNode& x, ElementsByKey* by_key, int64_t k,
+                                                const std::string& key, int32_t level) {
+  if (!x.Elements) x.Elements = std::make_unique<THash>();
+  if (k < 0) return *x.Elements->FindOrAddVariable(key, level);
+  THashNode* e = x.Elements->FindOrAddVariable(std::to_string(k), level);
+  by_key->Keep(*x.Elements, k, e);
+  return *e;
+}
+
+// The same, at once for an element kept.
+[[gnu::always_inline]] inline THashNode& ElementToStore(THashNode& x, ElementsByKey* by_key,
+                                                        int64_t k, const std::string& key,
+                                                        int32_t level) {
+  if (k >= 0 && x.Elements)
+    if (THashNode* e = by_key->Kept(*x.Elements, k)) return *e;
+  return FindElementToStore(x, by_key, k, key, level);
+}
+
+// Stores a member's value: a number result as a number, else the text `v`.
+[[gnu::always_inline]] inline void StoreElement(THashNode& e, bool number, std::string& v,
+                                                const NumberResult& n, std::string_view mark) {
+  if (number)
+    SetNumberOf(e, n);
+  else
+    e.ValueToWrite() = std::move(v);
+  SetTypeMark(e.TypeMark, mark);
+}
+
+}  // namespace
+
+// A member assignment run again from its record as it ran the last time: the
+// owner still names the hash it named, the key is a word still naming a word
+// that holds a whole number from 0 to 255, and the value's record is the one
+// last found after the member's. Everything is checked before anything is
+// done: false leaves the statement to AssignMember. (The general code, large
+// and rarely taken on this path, stays out of the frame and the code a
+// recursion through such an assignment runs.)
+bool Interpreter::AssignKeptElement(MemberRecord& m) {
+  const uint64_t generation = S.Words.Generation();
+  THashNode* const x = m.owner_word.word;
+  THashNode* const key_word = m.key_word.hint.word;
+  const char*& p = S.ExecPos.p;
+  int64_t k = -1;
+  if (!x || m.owner_word.generation != generation || x->Kind != kWordHash || !Expressions ||
+      !Statements || m.key_value || !m.key_word.plain || m.key_word.hint.generation != generation ||
+      !key_word || key_word->Kind != kWordVariable || !key_word->IntegerValue(k) || k < 0 ||
+      k >= ElementsByKey::kKeysKept || !m.value || m.value->at != p ||
+      !HoldsRecord(*m.value, p, BoundsOf(S.ExecPos)))
+    return false;
+  // (Held while the value runs: a label it calls may replace the member's.)
+  const std::shared_ptr<AssignmentRecord> record = m.value;
+  p += record->bytes.size() - 1;
+  SetTypeMark(S.SoreType, key_word->TypeMark);  // as evaluating the key sets it
+  std::string value;
+  NumberResult n;
+  const bool number = WholeLiteralValue(*record, S.SoreType, n) ||
+                      EvaluateToStore(record->value, &record->compiled, value, n);
+  StoreElement(ElementToStore(*x, &m.by_key, k, m.key, S.RunStack.Count()), number, value, n,
+               S.SoreType);
+  return true;
+}
+
 void Interpreter::AssignMember(const std::string& item, const std::string& target,
                                MemberRecord* member) {
   static const std::string& no = SJ("の");
@@ -1596,6 +1696,7 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
     if (Statements && length <= StatementCache::kLongestRecorded &&
         std::string_view(value_at, length).find_first_of("\r\n") == std::string_view::npos) {
       record = Statements->RememberValue(value_at, p, std::move(read));
+      record->whole_literal = WrittenWhole(record->value, record->whole);
       if (member) member->value = record;
     }
   }
@@ -1626,18 +1727,11 @@ void Interpreter::AssignMember(const std::string& item, const std::string& targe
       std::string value;
       NumberResult n;
       const bool number =
+          (record && WholeLiteralValue(*record, S.SoreType, n)) ||
           EvaluateToStore(value_text, record ? &record->compiled : nullptr, value, n);
-      if (!x->Elements) x->Elements = std::make_unique<THash>();
-      THashNode* e = k >= 0 ? member->by_key.Kept(*x->Elements, k) : nullptr;
-      if (!e) {
-        e = x->Elements->FindOrAddVariable(k >= 0 ? std::to_string(k) : key, S.RunStack.Count());
-        if (k >= 0) member->by_key.Keep(*x->Elements, k, e);
-      }
-      if (number)
-        SetNumberOf(*e, n);
-      else
-        e->ValueToWrite() = std::move(value);
-      SetTypeMark(e->TypeMark, S.SoreType);
+      StoreElement(
+          ElementToStore(*x, k >= 0 ? &member->by_key : nullptr, k, key, S.RunStack.Count()),
+          number, value, n, S.SoreType);
       return;
     }
     case kWordObject:
