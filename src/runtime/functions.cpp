@@ -149,6 +149,34 @@ bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& item
   return true;
 }
 
+// TakeArguments for arguments that are not all their own values, or that are
+// not alone on the stack: the n items on top of the stack are evaluated
+// (`record` as for TakeArguments) and become FuncArgs.
+[[gnu::noinline]] void TakeEvaluatedArguments(Interpreter& in, size_t n,
+                                              const ArgumentsRecord* record) {
+  auto& stack = in.S.ArgStack.Items();
+  if (n == stack.size()) {
+    // The stack holds the arguments alone (a call's usual case): its items
+    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    std::vector<std::string> values;
+    values.swap(stack);
+    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+    values.swap(in.S.FuncArgs.Items());
+    values.clear();
+    if (stack.capacity() == 0) stack.swap(values);
+    return;
+  }
+  // The values, first slot first (most labels take few arguments).
+  std::array<std::string, 4> few;
+  std::vector<std::string> many(n > few.size() ? n : 0);
+  std::string* values = n > few.size() ? many.data() : few.data();
+  for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
+  stack.resize(stack.size() - n);
+  for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+  in.S.FuncArgs.Clear();
+  for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
+}
+
 // Binds the pushed arguments to the label's template and moves their values to
 // FuncArgs, which then holds the arguments of this call only. All values are
 // computed before FuncArgs is replaced, since an argument may call a function.
@@ -174,9 +202,9 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   // Slot k holds argument k when the call passed one for each slot.
   if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
   if (n == stack.size()) {
-    // The stack holds the arguments alone (a call's usual case): its items
-    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
-    // Numbers are their own values: when all are, nothing is evaluated.
+    // Numbers are their own values: when the arguments alone on the stack
+    // all are, nothing is evaluated and the stack's items become FuncArgs' in
+    // place (FuncArgs' room, emptied, the stack's).
     size_t own = 0;
     while (own < n && OwnValue(in, stack[own], record, own, own < 64 && (numbers >> own & 1)))
       ++own;
@@ -186,23 +214,8 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
       stack.clear();
       return;
     }
-    std::vector<std::string> values;
-    values.swap(stack);
-    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
-    values.swap(in.S.FuncArgs.Items());
-    values.clear();
-    if (stack.capacity() == 0) stack.swap(values);
-    return;
   }
-  // The values, first slot first (most labels take few arguments).
-  std::array<std::string, 4> few;
-  std::vector<std::string> many(n > few.size() ? n : 0);
-  std::string* values = n > few.size() ? many.data() : few.data();
-  for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
-  stack.resize(stack.size() - n);
-  for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
-  in.S.FuncArgs.Clear();
-  for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
+  TakeEvaluatedArguments(in, n, record);
 }
 
 // それ as the caller had it, given back on every exit. (Kept in rooms that
@@ -390,20 +403,40 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
+// Whether the argument as written has blanks around it (most have none and
+// are read where they are).
+inline bool BlanksAround(const std::string& written) {
+  return !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
+                              static_cast<unsigned char>(written.back()) <= 0x20);
+}
+
+bool PushReadArgument(Interpreter& in, const std::string& written, std::shared_ptr<void>* compiled,
+                      WordHint* callee, ArgumentReading* reading);
+
 // `compiled`, `callee` and `reading` are the argument's slots in the record
 // of the call's arguments, when it has one. True when the item pushed is
-// known to be a number as written.
-bool PushArgument(Interpreter& in, const std::string& written,
-                  std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
-                  ArgumentReading* reading = nullptr) {
-  // Most arguments have no blanks around them and are read where they are.
-  bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
-                                     static_cast<unsigned char>(written.back()) <= 0x20);
+// known to be a number as written. (An argument the record knows to push as
+// written, a number or a plain word, goes on the stack here; any other is
+// read out of line.)
+inline bool PushArgument(Interpreter& in, const std::string& written,
+                         std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
+                         ArgumentReading* reading = nullptr) {
+  if (reading &&
+      (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) &&
+      !BlanksAround(written)) {
+    in.S.ArgStack.Push(written);
+    return *reading == ArgumentReading::kNumber;
+  }
+  return PushReadArgument(in, written, compiled, callee, reading);
+}
+
+// PushArgument for an argument that is read: evaluated, called, or looked at
+// for the first time.
+[[gnu::noinline]] bool PushReadArgument(Interpreter& in, const std::string& written,
+                                        std::shared_ptr<void>* compiled, WordHint* callee,
+                                        ArgumentReading* reading) {
+  const bool blanks = BlanksAround(written);
   if (reading && !blanks) {
-    if (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) {
-      in.S.ArgStack.Push(written);
-      return *reading == ArgumentReading::kNumber;
-    }
     // A word before "(" that names nothing while the table is unchanged is
     // no call: the argument goes on after the word and is evaluated whole.
     if (*reading == ArgumentReading::kEvaluatedWhole ||

@@ -89,6 +89,22 @@ TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
   EXPECT_EQ(o.lines, expected);
 }
 
+TEST(CallProtocolTest, ArgumentsBeyondTheSlotsAreTheLastItems) {
+  // More items than slots: the last ones are the arguments, evaluated in
+  // slot order; the first stays on the statement's stack.
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "Cは、2\n"
+      "K(C,C*2)を、表示\n"
+      "G(C+1,「x」,C*2)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n"
+      "*G\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.lines, (std::vector<std::string>{"4", "x", "4"}));
+}
+
 TEST(CallProtocolTest, ComputedNumbersAreWrittenAsTheFormatWritesThem) {
   // Each call runs twice: the second reads its argument's compiled form,
   // whose number result is written without being read back.
