@@ -815,6 +815,24 @@ void CmdArguments(Call& c) {
   c.ReturnCommon(TakeArgumentsText(c.in.S.FuncArgs));
 }
 
+// The arguments of a call form without a record of them (read for the first
+// time, or too long or spanning lines to be recorded), pushed from the text at
+// `p`, which is left after the ")". (Out of line: most calls read their
+// record.)
+[[gnu::noinline]] void PushArgumentsAsRead(Interpreter& in, const char*& p) {
+  const char* open = p;
+  std::string content = in.ReadGroup(p);
+  std::vector<std::string> read = SplitArguments(in, content);
+  if (in.Statements && content.size() <= StatementCache::kLongestRecorded &&
+      content.find_first_of("\r\n") == std::string::npos)
+    in.Statements->RememberArguments(open, p, read);
+  for (const std::string& arg : read) PushArgument(in, arg);
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseNoParentheses(Interpreter& in, THashNode* w) {
+  in.Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- interface
@@ -860,8 +878,7 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
 
 bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
                                NumberResult* number, std::shared_ptr<const ArgumentsRecord>* kept) {
-  if (*p != '(')
-    Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+  if (*p != '(') RaiseNoParentheses(*this, w);
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
   std::shared_ptr<const ArgumentsRecord> record;
@@ -880,13 +897,7 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
           i < 64)
         numbers |= uint64_t{1} << i;
   } else {
-    const char* open = p;
-    std::string content = ReadGroup(p);
-    std::vector<std::string> read = SplitArguments(*this, content);
-    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
-        content.find_first_of("\r\n") == std::string::npos)
-      Statements->RememberArguments(open, p, read);
-    for (const std::string& arg : read) PushArgument(*this, arg);
+    PushArgumentsAsRead(*this, p);
   }
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
