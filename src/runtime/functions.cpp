@@ -881,13 +881,18 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   if (*p != '(') RaiseNoParentheses(*this, w);
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
-  std::shared_ptr<const ArgumentsRecord> record;
+  // The record of the arguments: the one the caller's term keeps (which holds
+  // it while the term runs the call, and never replaces it: the term's text
+  // never changes), else the one found here, held for the call.
+  const ArgumentsRecord* record = nullptr;
+  std::shared_ptr<const ArgumentsRecord> found;
   uint64_t numbers = 0;  // the arguments pushed as numbers as written
   if (kept && *kept && (*kept)->at == p) {
-    record = *kept;
+    record = kept->get();
   } else if (Statements) {
-    record = Statements->FindArguments(p);
-    if (kept && record) *kept = record;
+    found = Statements->FindArguments(p);
+    if (kept && found) *kept = found;
+    record = found.get();
   }
   if (record) {
     p += record->bytes.size();
@@ -903,7 +908,7 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
   CallModeOff mode(*this);
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
-    if (!w->More().Template.empty()) TakeArguments(*this, w, record.get(), numbers);
+    if (!w->More().Template.empty()) TakeArguments(*this, w, record, numbers);
     S.CallMode = false;
     RunLabelBody(*this, w);
   } else {

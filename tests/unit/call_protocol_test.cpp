@@ -153,6 +153,34 @@ TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
   EXPECT_EQ(o.lines, std::vector<std::string>{"55"});
 }
 
+TEST(CallProtocolTest, ARecursiveCallFillingTheExpressionTablesKeepsItsArguments) {
+  // The deepest level compiles more texts than the tables hold while the
+  // calls above it are still reading their arguments' record.
+  Outcome o = Both(
+      "「R」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "Sは、R(2)\n"
+      "戻る\n"
+      "*R\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<1ならば\n"
+      "  (Iは、0\n"
+      "   9000回(\n"
+      "     Iは、I+1\n"
+      "     (「Xは、I+」&I)を、そらねする\n"
+      "   )\n"
+      "   それは、0)\n"
+      "違えば\n"
+      "  (Sの、(深さ)は、R(Nの(深さ)-1)\n"
+      "   それは、Sの(深さ)+Nの(深さ))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"S", "X"});
+  EXPECT_EQ(o.log, "");
+  EXPECT_EQ(o.values, (std::vector<std::string>{"3", "18000"}));
+}
+
 TEST(CallProtocolTest, ArgumentsReadAsAValueLeaveSoreAsItWas) {
   // 引数取得 read as a value gives what it leaves in それ run as a statement,
   // typed as a text, and takes the arguments; それ keeps its value (a number
