@@ -413,44 +413,49 @@ inline bool BlanksAround(const std::string& written) {
 bool PushReadArgument(Interpreter& in, const std::string& written, std::shared_ptr<void>* compiled,
                       WordHint* callee, ArgumentReading* reading);
 
+// An argument evaluated whole from its compiled form, `compiled`, or from the
+// text it keeps (see PushValue, PushNumber).
+[[gnu::noinline]] bool PushEvaluatedArgument(Interpreter& in, const std::string& written,
+                                             std::shared_ptr<void>* compiled) {
+  std::string v;
+  NumberResult number;
+  if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
+    if (number.given) return PushNumber(in, number);
+  } else {
+    v = in.Evaluate(written, compiled);
+  }
+  return PushValue(in, v);
+}
+
 // `compiled`, `callee` and `reading` are the argument's slots in the record
 // of the call's arguments, when it has one. True when the item pushed is
-// known to be a number as written. (An argument the record knows to push as
-// written, a number or a plain word, goes on the stack here; any other is
+// known to be a number as written. (The readings a record knows are taken
+// here; an argument read for the first time, or with blanks around it, is
 // read out of line.)
 inline bool PushArgument(Interpreter& in, const std::string& written,
                          std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
                          ArgumentReading* reading = nullptr) {
-  if (reading &&
-      (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) &&
-      !BlanksAround(written)) {
-    in.S.ArgStack.Push(written);
-    return *reading == ArgumentReading::kNumber;
+  if (reading && !BlanksAround(written)) {
+    // A number or a plain word goes on the stack as written.
+    if (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) {
+      in.S.ArgStack.Push(written);
+      return *reading == ArgumentReading::kNumber;
+    }
+    // A word before "(" that names nothing while the table is unchanged is
+    // no call: the argument goes on after the word and is evaluated whole.
+    if (*reading == ArgumentReading::kEvaluatedWhole ||
+        (!callee->word && callee->generation == in.S.Words.Generation()))
+      return PushEvaluatedArgument(in, written, compiled);
   }
   return PushReadArgument(in, written, compiled, callee, reading);
 }
 
-// PushArgument for an argument that is read: evaluated, called, or looked at
-// for the first time.
+// PushArgument for an argument read from its text: with blanks around it, or
+// read for the first time.
 [[gnu::noinline]] bool PushReadArgument(Interpreter& in, const std::string& written,
                                         std::shared_ptr<void>* compiled, WordHint* callee,
                                         ArgumentReading* reading) {
   const bool blanks = BlanksAround(written);
-  if (reading && !blanks) {
-    // A word before "(" that names nothing while the table is unchanged is
-    // no call: the argument goes on after the word and is evaluated whole.
-    if (*reading == ArgumentReading::kEvaluatedWhole ||
-        (!callee->word && callee->generation == in.S.Words.Generation())) {
-      std::string v;
-      NumberResult number;
-      if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
-        if (number.given) return PushNumber(in, number);
-      } else {
-        v = in.Evaluate(written, compiled);
-      }
-      return PushValue(in, v);
-    }
-  }
   std::string trimmed;
   if (blanks) trimmed = Trim(written);
   const std::string& arg = blanks ? trimmed : written;
