@@ -103,7 +103,12 @@ struct TemplateShape {
 
 const TemplateShape& ShapeOf(const std::string& tmpl) {
   static TemplateShape last;
-  if (last.slots != 0 && last.text == tmpl) return last;
+  // (Compared byte by byte in place: templates are a few bytes long.)
+  if (last.slots != 0 && last.text.size() == tmpl.size()) {
+    size_t i = 0;
+    while (i < tmpl.size() && last.text[i] == tmpl[i]) ++i;
+    if (i == tmpl.size()) return last;
+  }
   // A piece whose bytes are ASCII may only be blanks around at most one "?"
   // (no particle at all).
   size_t slots = 1, marks = 0;
@@ -798,11 +803,10 @@ void CmdDefine(Call& c) {
   }
 }
 
-// The value of 引数取得: the arguments of the call, trimmed, taken out of
-// FuncArgs. (One argument, the usual case, trims to what the joined lines trim
+// The value of 引数取得, in `value`: the arguments of the call, trimmed, taken
+// out of FuncArgs. (One argument, the usual case, trims to what the joined lines trim
 // to; one with nothing to trim, such as a number the call pushed, is moved.)
-std::string TakeArgumentsText(TStack& args) {
-  std::string value;
+void TakeArgumentsText(TStack& args, std::string& value) {
   if (args.Count() == 1) {
     std::string& only = args.Items().back();
     if (TrimView(only).size() == only.size())
@@ -813,11 +817,12 @@ std::string TakeArgumentsText(TStack& args) {
     value = Trim(args.Text());
   }
   args.Clear();
-  return value;
 }
 
 void CmdArguments(Call& c) {
-  c.ReturnCommon(TakeArgumentsText(c.in.S.FuncArgs));
+  std::string value;
+  TakeArgumentsText(c.in.S.FuncArgs, value);
+  c.ReturnCommon(std::move(value));
 }
 
 // The arguments of a call form without a record of them (read for the first
@@ -870,7 +875,7 @@ bool Interpreter::ArgumentsForValue(THashNode* command, std::string& value) {
   // for its value gives back as it was.
   ++CallsMade;
   S.SoreImplied = false;
-  value = TakeArgumentsText(S.FuncArgs);
+  TakeArgumentsText(S.FuncArgs, value);
   SetTypeMark(S.SoreType, "s");
   return true;
 }
