@@ -804,8 +804,9 @@ void CmdDefine(Call& c) {
 }
 
 // The value of 引数取得, in `value`: the arguments of the call, trimmed, taken
-// out of FuncArgs. (One argument, the usual case, trims to what the joined lines trim
-// to; one with nothing to trim, such as a number the call pushed, is moved.)
+// out of FuncArgs. (One argument, the usual case, trims to what the joined
+// lines trim to; one with nothing to trim, such as a number the call pushed,
+// is moved.)
 void TakeArgumentsText(TStack& args, std::string& value) {
   if (args.Count() == 1) {
     std::string& only = args.Items().back();

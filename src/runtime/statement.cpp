@@ -403,23 +403,20 @@ void Interpreter::CheckStack() {
   static uintptr_t base = 0;
   // The lowest address a call may reach on this thread: no more than half the
   // stack's size limit (at most 128 MB) below the base, and kStackMargin above
-  // the stack's real end. (Worked out once per thread, out of line: every
-  // nested run checks it. Zero until then.)
+  // the stack's real end. (Worked out once per thread, on a path kept apart
+  // from the check: every nested run checks it. Zero until then.)
   thread_local uintptr_t floor = 0;
   if (floor == 0) [[unlikely]] {
     if (!base) {
       base = reinterpret_cast<uintptr_t>(&here);
       return;
     }
-    floor = [] [[gnu::cold, gnu::noinline]] () {
-      struct rlimit rl;
-      size_t limit = 8u << 20;
-      if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
-      limit = std::min<size_t>(limit, 256u << 20) / 2;
-      uintptr_t lowest = base > limit ? base - limit : 0;
-      if (uintptr_t low = StackLowEnd(); low != 0) lowest = std::max(lowest, low + kStackMargin);
-      return lowest;
-    }();
+    struct rlimit rl;
+    size_t limit = 8u << 20;
+    if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
+    limit = std::min<size_t>(limit, 256u << 20) / 2;
+    floor = base > limit ? base - limit : 0;
+    if (uintptr_t low = StackLowEnd(); low != 0) floor = std::max(floor, low + kStackMargin);
   }
   if (reinterpret_cast<uintptr_t>(&here) < floor) [[unlikely]]
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
