@@ -103,7 +103,12 @@ struct TemplateShape {
 
 const TemplateShape& ShapeOf(const std::string& tmpl) {
   static TemplateShape last;
-  if (last.slots != 0 && last.text == tmpl) return last;
+  // (Compared byte by byte in place: templates are a few bytes long.)
+  if (last.slots != 0 && last.text.size() == tmpl.size()) {
+    size_t i = 0;
+    while (i < tmpl.size() && last.text[i] == tmpl[i]) ++i;
+    if (i == tmpl.size()) return last;
+  }
   // A piece whose bytes are ASCII may only be blanks around at most one "?"
   // (no particle at all).
   size_t slots = 1, marks = 0;
@@ -149,6 +154,34 @@ bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& item
   return true;
 }
 
+// TakeArguments for arguments that are not all their own values, or that are
+// not alone on the stack: the n items on top of the stack are evaluated
+// (`record` as for TakeArguments) and become FuncArgs.
+[[gnu::noinline]] void TakeEvaluatedArguments(Interpreter& in, size_t n,
+                                              const ArgumentsRecord* record) {
+  auto& stack = in.S.ArgStack.Items();
+  if (n == stack.size()) {
+    // The stack holds the arguments alone (a call's usual case): its items
+    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
+    std::vector<std::string> values;
+    values.swap(stack);
+    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+    values.swap(in.S.FuncArgs.Items());
+    values.clear();
+    if (stack.capacity() == 0) stack.swap(values);
+    return;
+  }
+  // The values, first slot first (most labels take few arguments).
+  std::array<std::string, 4> few;
+  std::vector<std::string> many(n > few.size() ? n : 0);
+  std::string* values = n > few.size() ? many.data() : few.data();
+  for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
+  stack.resize(stack.size() - n);
+  for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
+  in.S.FuncArgs.Clear();
+  for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
+}
+
 // Binds the pushed arguments to the label's template and moves their values to
 // FuncArgs, which then holds the arguments of this call only. All values are
 // computed before FuncArgs is replaced, since an argument may call a function.
@@ -174,9 +207,9 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   // Slot k holds argument k when the call passed one for each slot.
   if (record && (record->args.size() != n || in.S.SoreImplied)) record = nullptr;
   if (n == stack.size()) {
-    // The stack holds the arguments alone (a call's usual case): its items
-    // become FuncArgs' in place, and FuncArgs' room, emptied, the stack's.
-    // Numbers are their own values: when all are, nothing is evaluated.
+    // Numbers are their own values: when the arguments alone on the stack
+    // all are, nothing is evaluated and the stack's items become FuncArgs' in
+    // place (FuncArgs' room, emptied, the stack's).
     size_t own = 0;
     while (own < n && OwnValue(in, stack[own], record, own, own < 64 && (numbers >> own & 1)))
       ++own;
@@ -186,23 +219,8 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
       stack.clear();
       return;
     }
-    std::vector<std::string> values;
-    values.swap(stack);
-    for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
-    values.swap(in.S.FuncArgs.Items());
-    values.clear();
-    if (stack.capacity() == 0) stack.swap(values);
-    return;
   }
-  // The values, first slot first (most labels take few arguments).
-  std::array<std::string, 4> few;
-  std::vector<std::string> many(n > few.size() ? n : 0);
-  std::string* values = n > few.size() ? many.data() : few.data();
-  for (size_t k = 0; k < n; ++k) values[k] = std::move(stack[stack.size() - n + k]);
-  stack.resize(stack.size() - n);
-  for (size_t k = 0; k < n; ++k) ArgumentValue(in, values[k], record, k);
-  in.S.FuncArgs.Clear();
-  for (size_t k = 0; k < n; ++k) in.S.FuncArgs.Push(std::move(values[k]));
+  TakeEvaluatedArguments(in, n, record);
 }
 
 // それ as the caller had it, given back on every exit. (Kept in rooms that
@@ -383,16 +401,40 @@ const char* OperandEnd(Interpreter& in, const char* p, bool& is_call, bool& is_g
   return p;
 }
 
+// Whether the argument as written has blanks around it (most have none and
+// are read where they are).
+inline bool BlanksAround(const std::string& written) {
+  return !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
+                              static_cast<unsigned char>(written.back()) <= 0x20);
+}
+
+bool PushReadArgument(Interpreter& in, const std::string& written, std::shared_ptr<void>* compiled,
+                      WordHint* callee, ArgumentReading* reading);
+
+// An argument evaluated whole from its compiled form, `compiled`, or from the
+// text it keeps (see PushValue, PushNumber).
+[[gnu::noinline]] bool PushEvaluatedArgument(Interpreter& in, const std::string& written,
+                                             std::shared_ptr<void>* compiled) {
+  std::string v;
+  NumberResult number;
+  if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
+    if (number.given) return PushNumber(in, number);
+  } else {
+    v = in.Evaluate(written, compiled);
+  }
+  return PushValue(in, v);
+}
+
 // `compiled`, `callee` and `reading` are the argument's slots in the record
 // of the call's arguments, when it has one. True when the item pushed is
-// known to be a number as written.
-bool PushArgument(Interpreter& in, const std::string& written,
-                  std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
-                  ArgumentReading* reading = nullptr) {
-  // Most arguments have no blanks around them and are read where they are.
-  bool blanks = !written.empty() && (static_cast<unsigned char>(written.front()) <= 0x20 ||
-                                     static_cast<unsigned char>(written.back()) <= 0x20);
-  if (reading && !blanks) {
+// known to be a number as written. (The readings a record knows are taken
+// here; an argument read for the first time, or with blanks around it, is
+// read out of line.)
+inline bool PushArgument(Interpreter& in, const std::string& written,
+                         std::shared_ptr<void>* compiled = nullptr, WordHint* callee = nullptr,
+                         ArgumentReading* reading = nullptr) {
+  if (reading && !BlanksAround(written)) {
+    // A number or a plain word goes on the stack as written.
     if (*reading == ArgumentReading::kAsWritten || *reading == ArgumentReading::kNumber) {
       in.S.ArgStack.Push(written);
       return *reading == ArgumentReading::kNumber;
@@ -400,17 +442,18 @@ bool PushArgument(Interpreter& in, const std::string& written,
     // A word before "(" that names nothing while the table is unchanged is
     // no call: the argument goes on after the word and is evaluated whole.
     if (*reading == ArgumentReading::kEvaluatedWhole ||
-        (!callee->word && callee->generation == in.S.Words.Generation())) {
-      std::string v;
-      NumberResult number;
-      if (in.Expressions && *compiled && in.Expressions->TryRunKept(in, *compiled, v, number)) {
-        if (number.given) return PushNumber(in, number);
-      } else {
-        v = in.Evaluate(written, compiled);
-      }
-      return PushValue(in, v);
-    }
+        (!callee->word && callee->generation == in.S.Words.Generation()))
+      return PushEvaluatedArgument(in, written, compiled);
   }
+  return PushReadArgument(in, written, compiled, callee, reading);
+}
+
+// PushArgument for an argument read from its text: with blanks around it, or
+// read for the first time.
+[[gnu::noinline]] bool PushReadArgument(Interpreter& in, const std::string& written,
+                                        std::shared_ptr<void>* compiled, WordHint* callee,
+                                        ArgumentReading* reading) {
+  const bool blanks = BlanksAround(written);
   std::string trimmed;
   if (blanks) trimmed = Trim(written);
   const std::string& arg = blanks ? trimmed : written;
@@ -754,11 +797,11 @@ void CmdDefine(Call& c) {
   }
 }
 
-// The value of 引数取得: the arguments of the call, trimmed, taken out of
-// FuncArgs. (One argument, the usual case, trims to what the joined lines trim
-// to; one with nothing to trim, such as a number the call pushed, is moved.)
-std::string TakeArgumentsText(TStack& args) {
-  std::string value;
+// The value of 引数取得, in `value`: the arguments of the call, trimmed, taken
+// out of FuncArgs. (One argument, the usual case, trims to what the joined
+// lines trim to; one with nothing to trim, such as a number the call pushed,
+// is moved.)
+void TakeArgumentsText(TStack& args, std::string& value) {
   if (args.Count() == 1) {
     std::string& only = args.Items().back();
     if (TrimView(only).size() == only.size())
@@ -769,11 +812,30 @@ std::string TakeArgumentsText(TStack& args) {
     value = Trim(args.Text());
   }
   args.Clear();
-  return value;
 }
 
 void CmdArguments(Call& c) {
-  c.ReturnCommon(TakeArgumentsText(c.in.S.FuncArgs));
+  std::string value;
+  TakeArgumentsText(c.in.S.FuncArgs, value);
+  c.ReturnCommon(std::move(value));
+}
+
+// The arguments of a call form without a record of them (read for the first
+// time, or too long or spanning lines to be recorded), pushed from the text at
+// `p`, which is left after the ")". (Out of line: most calls read their
+// record.)
+[[gnu::noinline]] void PushArgumentsAsRead(Interpreter& in, const char*& p) {
+  const char* open = p;
+  std::string content = in.ReadGroup(p);
+  std::vector<std::string> read = SplitArguments(in, content);
+  if (in.Statements && content.size() <= StatementCache::kLongestRecorded &&
+      content.find_first_of("\r\n") == std::string::npos)
+    in.Statements->RememberArguments(open, p, read);
+  for (const std::string& arg : read) PushArgument(in, arg);
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseNoParentheses(Interpreter& in, THashNode* w) {
+  in.Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
 }
 
 }  // namespace
@@ -808,7 +870,7 @@ bool Interpreter::ArgumentsForValue(THashNode* command, std::string& value) {
   // for its value gives back as it was.
   ++CallsMade;
   S.SoreImplied = false;
-  value = TakeArgumentsText(S.FuncArgs);
+  TakeArgumentsText(S.FuncArgs, value);
   SetTypeMark(S.SoreType, "s");
   return true;
 }
@@ -821,17 +883,21 @@ std::string Interpreter::FunctionCall(THashNode* w, const char*& p) {
 
 bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
                                NumberResult* number, std::shared_ptr<const ArgumentsRecord>* kept) {
-  if (*p != '(')
-    Raise(SJ("関数\"%s\"の呼び出しで、引数の()は、すぐ後ろに書いてください。"), w->Name);
+  if (*p != '(') RaiseNoParentheses(*this, w);
   // (Set aside first: reading the arguments does not touch the stack.)
   ArgsAside aside(*this);
-  std::shared_ptr<const ArgumentsRecord> record;
+  // The record of the arguments: the one the caller's term keeps (which holds
+  // it while the term runs the call, and never replaces it: the term's text
+  // never changes), else the one found here, held for the call.
+  const ArgumentsRecord* record = nullptr;
+  std::shared_ptr<const ArgumentsRecord> found;
   uint64_t numbers = 0;  // the arguments pushed as numbers as written
   if (kept && *kept && (*kept)->at == p) {
-    record = *kept;
+    record = kept->get();
   } else if (Statements) {
-    record = Statements->FindArguments(p);
-    if (kept && record) *kept = record;
+    found = Statements->FindArguments(p);
+    if (kept && found) *kept = found;
+    record = found.get();
   }
   if (record) {
     p += record->bytes.size();
@@ -841,19 +907,13 @@ bool Interpreter::FunctionCall(THashNode* w, const char*& p, std::string& value,
           i < 64)
         numbers |= uint64_t{1} << i;
   } else {
-    const char* open = p;
-    std::string content = ReadGroup(p);
-    std::vector<std::string> read = SplitArguments(*this, content);
-    if (Statements && content.size() <= StatementCache::kLongestRecorded &&
-        content.find_first_of("\r\n") == std::string::npos)
-      Statements->RememberArguments(open, p, read);
-    for (const std::string& arg : read) PushArgument(*this, arg);
+    PushArgumentsAsRead(*this, p);
   }
   SoreKeeper keep(*this);
   CallModeOff mode(*this);
   S.CallMode = true;
   if (w->Kind == kWordLabel) {
-    if (!w->More().Template.empty()) TakeArguments(*this, w, record.get(), numbers);
+    if (!w->More().Template.empty()) TakeArguments(*this, w, record, numbers);
     S.CallMode = false;
     RunLabelBody(*this, w);
   } else {

@@ -408,16 +408,16 @@ void Interpreter::CheckStack() {
   // system's list of mappings, which takes a third of a millisecond: a
   // script that never nests a run never asks for it.)
   static uintptr_t base = 0;
-  if (!base) {
-    base = reinterpret_cast<uintptr_t>(&here);
-    return;
-  }
   // The lowest address a call may reach on this thread: no more than half the
   // stack's size limit (at most 128 MB) below the base, and kStackMargin above
-  // the stack's real end. (Worked out once per thread: every nested run checks
-  // it. Zero until then, so reading it needs no guard of its own.)
+  // the stack's real end. (Worked out once per thread, on a path kept apart
+  // from the check: every nested run checks it. Zero until then.)
   thread_local uintptr_t floor = 0;
-  if (floor == 0) {
+  if (floor == 0) [[unlikely]] {
+    if (!base) {
+      base = reinterpret_cast<uintptr_t>(&here);
+      return;
+    }
     struct rlimit rl;
     size_t limit = 8u << 20;
     if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
@@ -425,7 +425,7 @@ void Interpreter::CheckStack() {
     floor = base > limit ? base - limit : 0;
     if (uintptr_t low = StackLowEnd(); low != 0) floor = std::max(floor, low + kStackMargin);
   }
-  if (reinterpret_cast<uintptr_t>(&here) < floor)
+  if (reinterpret_cast<uintptr_t>(&here) < floor) [[unlikely]]
     Raise(SJ("スタックが一杯になりました。ラベルなどに再帰呼び出しがないか確認！"));
 }
 

@@ -89,6 +89,22 @@ TEST(CallProtocolTest, NumbersAreTheirOwnValuesAndOtherArgumentsAreRead) {
   EXPECT_EQ(o.lines, expected);
 }
 
+TEST(CallProtocolTest, ArgumentsBeyondTheSlotsAreTheLastItems) {
+  // More items than slots: the last ones are the arguments, evaluated in
+  // slot order; the first stays on the statement's stack.
+  Outcome o = Both(
+      "「K」を、「?の」で、関数定義\n"
+      "「G」を、「?と,?を」で、関数定義\n"
+      "Cは、2\n"
+      "K(C,C*2)を、表示\n"
+      "G(C+1,「x」,C*2)を、表示\n"
+      "戻る\n"
+      "*K\n引数取得\n戻る\n"
+      "*G\n引数取得\n戻る\n",
+      {});
+  EXPECT_EQ(o.lines, (std::vector<std::string>{"4", "x", "4"}));
+}
+
 TEST(CallProtocolTest, ComputedNumbersAreWrittenAsTheFormatWritesThem) {
   // Each call runs twice: the second reads its argument's compiled form,
   // whose number result is written without being read back.
@@ -135,6 +151,34 @@ TEST(CallProtocolTest, RecursiveCallsOfNumbersKeepTheirArguments) {
       {"R"});
   EXPECT_EQ(o.log, "");
   EXPECT_EQ(o.lines, std::vector<std::string>{"55"});
+}
+
+TEST(CallProtocolTest, ARecursiveCallFillingTheExpressionTablesKeepsItsArguments) {
+  // The deepest level compiles more texts than the tables hold while the
+  // calls above it are still reading their arguments' record.
+  Outcome o = Both(
+      "「R」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "Sは、R(2)\n"
+      "戻る\n"
+      "*R\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<1ならば\n"
+      "  (Iは、0\n"
+      "   9000回(\n"
+      "     Iは、I+1\n"
+      "     (「Xは、I+」&I)を、そらねする\n"
+      "   )\n"
+      "   それは、0)\n"
+      "違えば\n"
+      "  (Sの、(深さ)は、R(Nの(深さ)-1)\n"
+      "   それは、Sの(深さ)+Nの(深さ))\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"S", "X"});
+  EXPECT_EQ(o.log, "");
+  EXPECT_EQ(o.values, (std::vector<std::string>{"3", "18000"}));
 }
 
 TEST(CallProtocolTest, ArgumentsReadAsAValueLeaveSoreAsItWas) {
