@@ -670,21 +670,22 @@ void SetCondResult(Interpreter& in, const std::string& v) {
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
 }
 
+// Whether a number result that is not a whole number reads as "1".
+[[gnu::noinline]] bool ReadsAsOne(Number n) {
+  NumberText written;
+  return n == 1 || (n != 0 && FormatNumber(n, written) == "1");
+}
+
 // The same for the calculation of `condition`: a number result is judged
 // without its text where the number alone decides (a whole number is written
 // "1" only when it is 1).
-void SetCondResultOf(Interpreter& in, const std::string& condition,
-                     std::shared_ptr<void>* compiled) {
+// (Inlined: a もし run from its record pays no call for it.)
+[[gnu::always_inline]] inline void SetCondResultOf(Interpreter& in, const std::string& condition,
+                                                   std::shared_ptr<void>* compiled) {
   std::string text;
   NumberResult result;
   if (!CalculateCondition(in, condition, *compiled, text, result)) return SetCondResult(in, text);
-  if (result.is_whole) {
-    in.S.CondResult = result.whole == 1 ? 1 : 0;
-    return;
-  }
-  const Number n = result.value;
-  NumberText written;
-  in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, written) == "1") ? 1 : 0;
+  in.S.CondResult = (result.is_whole ? result.whole == 1 : ReadsAsOne(result.value)) ? 1 : 0;
 }
 
 }  // namespace
@@ -696,6 +697,9 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
                                                              const char* text_end);
 static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool then, const char* at,
                                 const char* p, const char* text_end);
+static BlockRecord* OwnBranchBlock(Interpreter& in, const BranchRecord& r,
+                                   std::unique_ptr<BlockRecord>& own, const char* at, const char* p,
+                                   const char* text_end);
 
 // The block of the もし record `record` (read at `at`) chosen to run, at p,
 // when it runs in place in the running copy or was read here before: its
@@ -740,6 +744,22 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   return true;
 }
 
+// The block of the もし record `record` (read at `at`) chosen to run, at p,
+// read as usual: it was not read here before. (Out of RunRecordedBranches,
+// which then needs no room for a record of its own.)
+[[gnu::noinline]] static void ReadChosenBlock(Interpreter& in, const BranchRecord& record,
+                                              RunKind kind, const char* at, const char* p) {
+  TSoraneBase& S = in.S;
+  TRunControl block;
+  block.Kind = kind;
+  block.SavedSource = S.SourceName;
+  ReadBlockFrom(in, block, p, nullptr);
+  S.ExecPos.p = at + record.end;
+  SetNotedLine(in, record.end_line);
+  block.ExitPos = S.ExecPos;
+  in.RunBlock(std::move(block));
+}
+
 // A もし statement whose record holds at the position: the condition is
 // calculated from its operator form, and only the chosen block is read. The
 // line number is set as reading the statement would set it at each point.
@@ -774,18 +794,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
-  if (EnterRecordedBlock(in, r, kind, at, at + block_at, at + r.end, r.end_line)) {
-    S.CondResult = -1;
-    return;
-  }
-  TRunControl block;
-  block.Kind = kind;
-  block.SavedSource = S.SourceName;
-  ReadBlockFrom(in, block, at + block_at, nullptr);
-  S.ExecPos.p = at + r.end;
-  SetNotedLine(in, r.end_line);
-  block.ExitPos = S.ExecPos;
-  in.RunBlock(std::move(block));
+  if (!EnterRecordedBlock(in, r, kind, at, at + block_at, at + r.end, r.end_line))
+    ReadChosenBlock(in, r, kind, at, at + block_at);
   S.CondResult = -1;
 }
 
@@ -1048,17 +1058,24 @@ void CmdWait(Call& c) {
   }
 }
 
+// The end of a block other than a branch: the next pass of a loop in place,
+// else the pass of the record taken off. (Out of CheckRunControl, so the end
+// of a branch needs no frame.)
+[[gnu::noinline]] static void EndOfOtherBlock(Interpreter& in) {
+  if (in.Expressions && NextPassInPlace(in)) return;
+  PassOfTop(in);
+}
+
 void Interpreter::CheckRunControl() {
   // The end of a branch: on after the もし statement (what LeaveBlock does,
   // without taking the record off first).
   if (TRunControl* top = S.RunStack.Top();
       top && (top->Kind == kRunThen || top->Kind == kRunElse)) {
     S.ExecPos = std::move(top->ExitPos);
-    S.RunStack.DropTop();
+    S.RunStack.DropBranch();
     return;
   }
-  if (Expressions && NextPassInPlace(*this)) return;
-  PassOfTop(*this);
+  EndOfOtherBlock(*this);
 }
 
 // A block nested in the block copy that is running (the copy of `top`, the
@@ -1252,6 +1269,15 @@ static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool the
                                 const char* p, const char* text_end) {
   std::unique_ptr<BlockRecord>& own = then ? r.then_block : r.else_block;
   if (own) return own.get();
+  return OwnBranchBlock(in, r, own, at, p, text_end);
+}
+
+// BranchBlock for a block that has no record of its own yet, `own`. (Out of
+// the path of a もし run from its record, which finds its own at once.)
+[[gnu::noinline]] static BlockRecord* OwnBranchBlock(Interpreter& in, const BranchRecord& r,
+                                                     std::unique_ptr<BlockRecord>& own,
+                                                     const char* at, const char* p,
+                                                     const char* text_end) {
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
   if (!b) return nullptr;
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);
