@@ -714,9 +714,10 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   try {
     const char* after = p;
     // (Only a block read in place in the running copy is sealed: a copy of
-    // its own ends where the block does.)
-    if (*p == '(' &&
-        ReadNestedBlock(in, stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr, r, after)) {
+    // its own ends where the block does. A group is nested in a copy only
+    // when the record below runs one: a label's text is not.)
+    const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
+    if (*p == '(' && below && below->Block && ReadNestedBlock(in, below, r, after)) {
       SealNestedBlock(r);
     } else {
       const char* text_end = TextEnd(S.ExecPos);
@@ -1058,14 +1059,6 @@ void CmdWait(Call& c) {
   }
 }
 
-// The end of a block other than a branch: the next pass of a loop in place,
-// else the pass of the record taken off. (Out of CheckRunControl, so the end
-// of a branch needs no frame.)
-[[gnu::noinline]] static void EndOfOtherBlock(Interpreter& in) {
-  if (in.Expressions && NextPassInPlace(in)) return;
-  PassOfTop(in);
-}
-
 void Interpreter::CheckRunControl() {
   // The end of a branch: on after the もし statement (what LeaveBlock does,
   // without taking the record off first).
@@ -1075,7 +1068,8 @@ void Interpreter::CheckRunControl() {
     S.RunStack.DropBranch();
     return;
   }
-  EndOfOtherBlock(*this);
+  if (Expressions && NextPassInPlace(*this)) return;
+  PassOfTop(*this);
 }
 
 // A block nested in the block copy that is running (the copy of `top`, the

@@ -97,7 +97,8 @@ struct TRunControl {
   void Reset();
   // Reset for a branch record (then, else), which holds no more than its
   // block, the positions it returns to and leaves by and the source name:
-  // the fields of loops are never set in one, so they need no test.
+  // the fields of loops are never set in one, so they need no test. (Reset
+  // lets go of the others, then of these.)
   void ResetBranch() {
     SavedSource.Unset();
     if (Seal) Seal.reset();
