@@ -60,7 +60,7 @@ struct TBlockText {
   // the group spans lines. (The group found last is tried first: a block
   // entered at every pass of a loop is found at once.)
   bool CloseOfSpanning(size_t open, size_t& close) {
-    Index();
+    if (!indexed_) Index();
     size_t i = last_;
     if (i >= opens_.size() || opens_[i] != open) {
       auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
@@ -72,8 +72,8 @@ struct TBlockText {
   }
 
  private:
-  // Notes the groups, and whether each spans lines, once, when a block nested
-  // in this one is first read.
+  // Notes the groups, and whether each spans lines, when a block nested in
+  // this one is first read (once: indexed_ is set then).
   void Index();
   bool indexed_ = false;
   std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
@@ -82,7 +82,6 @@ struct TBlockText {
 };
 
 void TBlockText::Index() {
-  if (indexed_) return;
   indexed_ = true;
   if (length >= UINT32_MAX) return;  // too long for the notes: nested blocks are copied
   const char* start = text.c_str();
