@@ -464,6 +464,14 @@ void NextElement(Interpreter& in, TRunControl&& r) {
   in.RunBlock(std::move(r));
 }
 
+// The text of the calculation of `condition` (its compiled form made or kept
+// in `compiled`). (Out of line: a condition run from its compiled form
+// rarely needs it.)
+[[gnu::noinline]] void ConditionText(Interpreter& in, const std::string& condition,
+                                     std::shared_ptr<void>& compiled, std::string& text) {
+  text = in.Calculate(condition, &compiled);
+}
+
 // A condition calculated through the compiled form `compiled` keeps (made by
 // the first calculation): true with a number result in `number`, its text not
 // written (the type mark set as the text would set it); false with any other
@@ -477,7 +485,7 @@ void NextElement(Interpreter& in, TRunControl&& r) {
     SetTypeMark(in.S.SoreType, "e");
     return true;
   }
-  text = in.Calculate(condition, &compiled);
+  ConditionText(in, condition, compiled, text);
   return false;
 }
 
