@@ -60,7 +60,7 @@ struct TBlockText {
   // the group spans lines. (The group found last is tried first: a block
   // entered at every pass of a loop is found at once.)
   bool CloseOfSpanning(size_t open, size_t& close) {
-    Index();
+    if (!indexed_) Index();
     size_t i = last_;
     if (i >= opens_.size() || opens_[i] != open) {
       auto at = std::lower_bound(opens_.begin(), opens_.end(), open);
@@ -72,8 +72,8 @@ struct TBlockText {
   }
 
  private:
-  // Notes the groups, and whether each spans lines, once, when a block nested
-  // in this one is first read.
+  // Notes the groups, and whether each spans lines, when a block nested in
+  // this one is first read (once: indexed_ is set then).
   void Index();
   bool indexed_ = false;
   std::vector<uint32_t> opens_, closes_;  // groups in the block, by their '('
@@ -82,7 +82,6 @@ struct TBlockText {
 };
 
 void TBlockText::Index() {
-  if (indexed_) return;
   indexed_ = true;
   if (length >= UINT32_MAX) return;  // too long for the notes: nested blocks are copied
   const char* start = text.c_str();
@@ -465,6 +464,14 @@ void NextElement(Interpreter& in, TRunControl&& r) {
   in.RunBlock(std::move(r));
 }
 
+// The text of the calculation of `condition` (its compiled form made or kept
+// in `compiled`). (Out of line: a condition run from its compiled form
+// rarely needs it.)
+[[gnu::noinline]] void ConditionText(Interpreter& in, const std::string& condition,
+                                     std::shared_ptr<void>& compiled, std::string& text) {
+  text = in.Calculate(condition, &compiled);
+}
+
 // A condition calculated through the compiled form `compiled` keeps (made by
 // the first calculation): true with a number result in `number`, its text not
 // written (the type mark set as the text would set it); false with any other
@@ -478,7 +485,7 @@ void NextElement(Interpreter& in, TRunControl&& r) {
     SetTypeMark(in.S.SoreType, "e");
     return true;
   }
-  text = in.Calculate(condition, &compiled);
+  ConditionText(in, condition, compiled, text);
   return false;
 }
 
@@ -670,21 +677,22 @@ void SetCondResult(Interpreter& in, const std::string& v) {
   in.S.CondResult = TryParseInteger(v, n) && n == 1 ? 1 : 0;
 }
 
+// Whether a number result that is not a whole number reads as "1".
+[[gnu::noinline]] bool ReadsAsOne(Number n) {
+  NumberText written;
+  return n == 1 || (n != 0 && FormatNumber(n, written) == "1");
+}
+
 // The same for the calculation of `condition`: a number result is judged
 // without its text where the number alone decides (a whole number is written
 // "1" only when it is 1).
-void SetCondResultOf(Interpreter& in, const std::string& condition,
-                     std::shared_ptr<void>* compiled) {
+// (Inlined: a もし run from its record pays no call for it.)
+[[gnu::always_inline]] inline void SetCondResultOf(Interpreter& in, const std::string& condition,
+                                                   std::shared_ptr<void>* compiled) {
   std::string text;
   NumberResult result;
   if (!CalculateCondition(in, condition, *compiled, text, result)) return SetCondResult(in, text);
-  if (result.is_whole) {
-    in.S.CondResult = result.whole == 1 ? 1 : 0;
-    return;
-  }
-  const Number n = result.value;
-  NumberText written;
-  in.S.CondResult = n == 1 || (n != 0 && FormatNumber(n, written) == "1") ? 1 : 0;
+  in.S.CondResult = (result.is_whole ? result.whole == 1 : ReadsAsOne(result.value)) ? 1 : 0;
 }
 
 }  // namespace
@@ -696,6 +704,9 @@ static bool ReadNestedBlock(Interpreter& in, const TRunControl* top, TRunControl
                                                              const char* text_end);
 static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool then, const char* at,
                                 const char* p, const char* text_end);
+static BlockRecord* OwnBranchBlock(Interpreter& in, const BranchRecord& r,
+                                   std::unique_ptr<BlockRecord>& own, const char* at, const char* p,
+                                   const char* text_end);
 
 // The block of the もし record `record` (read at `at`) chosen to run, at p,
 // when it runs in place in the running copy or was read here before: its
@@ -710,9 +721,10 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   try {
     const char* after = p;
     // (Only a block read in place in the running copy is sealed: a copy of
-    // its own ends where the block does.)
-    if (*p == '(' &&
-        ReadNestedBlock(in, stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr, r, after)) {
+    // its own ends where the block does. A group is nested in a copy only
+    // when the record below runs one: a label's text is not.)
+    const TRunControl* below = stack.Count() > 1 ? stack.At(stack.Count() - 2) : nullptr;
+    if (*p == '(' && below && below->Block && ReadNestedBlock(in, below, r, after)) {
       SealNestedBlock(r);
     } else {
       const char* text_end = TextEnd(S.ExecPos);
@@ -738,6 +750,22 @@ static bool EnterRecordedBlock(Interpreter& in, const BranchRecord& record, RunK
   S.ExecPos.text = std::shared_ptr<const std::string>(r.Body);  // (it holds nothing now)
   S.ExecPos.p = r.BodyBegin ? r.BodyBegin : r.Body->c_str();
   return true;
+}
+
+// The block of the もし record `record` (read at `at`) chosen to run, at p,
+// read as usual: it was not read here before. (Out of RunRecordedBranches,
+// which then needs no room for a record of its own.)
+[[gnu::noinline]] static void ReadChosenBlock(Interpreter& in, const BranchRecord& record,
+                                              RunKind kind, const char* at, const char* p) {
+  TSoraneBase& S = in.S;
+  TRunControl block;
+  block.Kind = kind;
+  block.SavedSource = S.SourceName;
+  ReadBlockFrom(in, block, p, nullptr);
+  S.ExecPos.p = at + record.end;
+  SetNotedLine(in, record.end_line);
+  block.ExitPos = S.ExecPos;
+  in.RunBlock(std::move(block));
 }
 
 // A もし statement whose record holds at the position: the condition is
@@ -774,18 +802,8 @@ void RunRecordedBranches(Interpreter& in, const BranchRecord& r) {
     return;
   }
   S.ExecPos.p = at + block_at;
-  if (EnterRecordedBlock(in, r, kind, at, at + block_at, at + r.end, r.end_line)) {
-    S.CondResult = -1;
-    return;
-  }
-  TRunControl block;
-  block.Kind = kind;
-  block.SavedSource = S.SourceName;
-  ReadBlockFrom(in, block, at + block_at, nullptr);
-  S.ExecPos.p = at + r.end;
-  SetNotedLine(in, r.end_line);
-  block.ExitPos = S.ExecPos;
-  in.RunBlock(std::move(block));
+  if (!EnterRecordedBlock(in, r, kind, at, at + block_at, at + r.end, r.end_line))
+    ReadChosenBlock(in, r, kind, at, at + block_at);
   S.CondResult = -1;
 }
 
@@ -1054,7 +1072,7 @@ void Interpreter::CheckRunControl() {
   if (TRunControl* top = S.RunStack.Top();
       top && (top->Kind == kRunThen || top->Kind == kRunElse)) {
     S.ExecPos = std::move(top->ExitPos);
-    S.RunStack.DropTop();
+    S.RunStack.DropBranch();
     return;
   }
   if (Expressions && NextPassInPlace(*this)) return;
@@ -1252,6 +1270,15 @@ static BlockRecord* BranchBlock(Interpreter& in, const BranchRecord& r, bool the
                                 const char* p, const char* text_end) {
   std::unique_ptr<BlockRecord>& own = then ? r.then_block : r.else_block;
   if (own) return own.get();
+  return OwnBranchBlock(in, r, own, at, p, text_end);
+}
+
+// BranchBlock for a block that has no record of its own yet, `own`. (Out of
+// the path of a もし run from its record, which finds its own at once.)
+[[gnu::noinline]] static BlockRecord* OwnBranchBlock(Interpreter& in, const BranchRecord& r,
+                                                     std::unique_ptr<BlockRecord>& own,
+                                                     const char* at, const char* p,
+                                                     const char* text_end) {
   BlockRecord* b = in.Statements->FindBlock(p, BoundsOf(in.S.ExecPos));
   if (!b) return nullptr;
   const char* after = p + b->bytes.size() - (b->group ? 0 : 1);

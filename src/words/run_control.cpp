@@ -13,19 +13,9 @@ void TRunControl::Reset() {
   CounterWord = nullptr;
   if (ConditionCompiled) ConditionCompiled.reset();
   Condition.clear();
-  SavedSource = SourceNameRef();
-  if (Seal) Seal.reset();
-  if (Block) Block.reset();
-  BodyEnd = nullptr;
-  BodyBegin = nullptr;
-  if (Body) Body.reset();
-  Kind = kRunThen;
   Limit = 0;
   Counter = 0;
-  ExitPos.p = nullptr;
-  if (ExitPos.text) ExitPos.text.reset();
-  ReturnPos.p = nullptr;
-  if (ReturnPos.text) ReturnPos.text.reset();
+  ResetBranch();  // the fields every record may hold
 }
 
 bool TRunControlStack::Pop(TRunControl& out) {

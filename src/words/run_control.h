@@ -72,6 +72,23 @@ struct TRunControl {
   // Back to the state of a new record, all it holds let go. (Every field is
   // reset here.)
   void Reset();
+  // Reset for a branch record (then, else), which holds no more than its
+  // block, the positions it returns to and leaves by and the source name:
+  // the fields of loops are never set in one, so they need no test. (Reset
+  // lets go of the others, then of these.)
+  void ResetBranch() {
+    SavedSource = SourceNameRef();
+    if (Seal) Seal.reset();
+    if (Block) Block.reset();
+    BodyEnd = nullptr;
+    BodyBegin = nullptr;
+    if (Body) Body.reset();
+    Kind = kRunThen;
+    ExitPos.p = nullptr;
+    if (ExitPos.text) ExitPos.text.reset();
+    ReturnPos.p = nullptr;
+    if (ReturnPos.text) ReturnPos.text.reset();
+  }
 };
 
 class TRunControlStack {
@@ -101,6 +118,8 @@ class TRunControlStack {
   // the next record: a block entered and left at every pass (a もし in a
   // loop) neither makes nor destroys a record.
   void DropTop() { current_[--count_].Reset(); }
+  // DropTop for a branch record on top (see TRunControl::ResetBranch).
+  void DropBranch() { current_[--count_].ResetBranch(); }
   bool Get(size_t i, TRunControl& out) const;
   // The record at i (0 is the oldest), or null.
   const TRunControl* At(size_t i) const { return i < count_ ? &current_[i] : nullptr; }

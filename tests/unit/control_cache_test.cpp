@@ -54,6 +54,22 @@ TEST(ControlCacheTest, ABranchRunInPlaceInALoopIsRunFromItsRecordAtTheNextPasses
   EXPECT_EQ(found, 5u);
 }
 
+TEST(ControlCacheTest, ConditionsWhoseNumbersAreNotWholeAtEveryPass) {
+  // A condition holds when its value reads as 1: a whole number only when it
+  // is 1, any other number when it is written "1" (within the digits the
+  // format writes). From the second line on the もし runs from its record.
+  Outcome o = Both(
+      "結果は、「」\n"
+      "値は、「1\n0.5\n2\n1.0000000000000001\n0.99999999999999999\n-1\n1.5」\n"
+      "値を、反復(\n"
+      "  もし、それ*1ならば\n"
+      "    結果は、結果&「T」\n"
+      "  違えば\n"
+      "    結果は、結果&「F」)\n",
+      {"結果"});
+  EXPECT_EQ(o.values[0], "TFFTTFF") << o.log;
+}
+
 TEST(ControlCacheTest, LoopStatementsInALoopAreRunFromTheirRecords) {
   // 繰り返す and 反復 run their statement as soon as the verb is read; from
   // the second pass on each such statement runs from its record (the items as

@@ -81,6 +81,32 @@ TEST(RunControlPlacesTest, ARecordMadeWhereOneWasDroppedIsNewAndTheTextIsLetGo) 
   EXPECT_FALSE(st.Pop(out));
 }
 
+TEST(RunControlPlacesTest, ADroppedBranchLeavesItsPlaceNewForALoop) {
+  // A branch holds its block (a copy with its notes and seal), where it leaves
+  // and returns, and the source name; dropped, all of it goes, and a loop's
+  // record made in its place starts as new.
+  auto text = std::make_shared<const std::string>("block");
+  TRunControlStack st;
+  for (RunKind kind : {kRunThen, kRunElse}) {
+    TRunControl& branch = st.Emplace();
+    branch.Kind = kind;
+    branch.ReturnPos = TPos::Start(text);
+    branch.ExitPos = TPos::Start(text);
+    branch.Body = text;
+    branch.BodyBegin = text->data();
+    branch.BodyEnd = text->data() + 1;
+    branch.Seal = std::make_shared<int>(2);
+    branch.SavedSource = std::string("a.srn");
+    st.DropBranch();
+    EXPECT_EQ(text.use_count(), 1);
+    EXPECT_EQ(st.Count(), 0);
+    TRunControl& loop = st.Emplace();
+    ExpectNew(loop);
+    Fill(loop, text, "b.srn");
+    st.DropTop();
+  }
+}
+
 TEST(RunControlPlacesTest, ANestedRunsRecordsLetGoOfTheirTextsWhenItsStackIsTakenBack) {
   auto text = std::make_shared<const std::string>("block");
   TRunControlStack st;
