@@ -23,9 +23,11 @@ struct Outcome {
 };
 
 // Runs `utf8` (lines joined with "\n"); `then` is called after the run (to
-// raise events); the values of `names` are read at the end.
+// raise events); the values of `names` are read at the end. A step limit,
+// when given, stops the run after that many steps of the statement loop.
 template <class Then>
-Outcome RunScript(bool caches, const char* utf8, const std::vector<const char*>& names, Then then) {
+Outcome RunScript(bool caches, const char* utf8, const std::vector<const char*>& names, Then then,
+                  uint64_t step_limit = 0) {
   TestHost host;
   FakeObjectBackend fake;
   host.object_backend = &fake;
@@ -37,6 +39,7 @@ Outcome RunScript(bool caches, const char* utf8, const std::vector<const char*>&
   in.S.ProgramText = ScriptSource(utf8);
   in.PrepareRun();
   in.S.ExecPos = TPos::Start(in.S.Sources[0]);
+  in.StepLimit = step_limit;
   in.Run();
   then(in);
   Outcome out;

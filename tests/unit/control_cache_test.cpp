@@ -255,6 +255,32 @@ TEST(ControlCacheTest, ABranchOfARecursiveLabel) {
   EXPECT_EQ(o.values[1], "0");
 }
 
+// A run stopped by a step limit stops where it stops without the records,
+// whatever the limit: a もし run from its record, the block it enters (a
+// statement, a group over two lines) and the statement after it count the
+// steps reading them would.
+TEST(ControlCacheTest, AStepLimitStopsRecordedBranchesWhereReadingWould) {
+  const char* script =
+      "Xは、0\n"
+      "Yは、0\n"
+      "6回(\n"
+      "  Xは、X+1\n"
+      "  もし、X<3ならば\n"
+      "    Yは、Y+1\n"
+      "  違えば\n"
+      "    (Yは、Y+10\n"
+      "     Yは、Y+100)\n"
+      "  Xは、X+0\n"
+      ")\n";
+  const auto none = [](Interpreter&) {};
+  for (uint64_t limit = 1; limit <= 80; ++limit) {
+    Outcome cached = RunScript(true, script, {"X", "Y"}, none, limit);
+    Outcome plain = RunScript(false, script, {"X", "Y"}, none, limit);
+    EXPECT_EQ(cached.values, plain.values) << "limit " << limit;
+  }
+  EXPECT_EQ(Both(script, {"X", "Y"}).values, (std::vector<std::string>{"6", "442"}));
+}
+
 TEST(ControlCacheTest, BreakAndContinueInsideRecordedBranches) {
   // 続ける and 抜ける leave the branch records made from a もし's record: in a
   // loop, in a group run in place, and at the bottom of a label's own stack.
