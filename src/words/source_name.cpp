@@ -18,11 +18,13 @@ KeptNames& Kept() {
 }
 }  // namespace
 
-// (Made before any code runs: an empty string needs no allocation.)
-constinit const std::string SourceNameRef::kEmpty;
+const std::string* SourceNameRef::Empty() {
+  static const std::string* empty = new std::string;
+  return empty;
+}
 
 const std::string* SourceNameRef::Keep(std::string_view name) {
-  if (name.empty()) return &kEmpty;
+  if (name.empty()) return Empty();
   KeptNames& kept = Kept();
   std::lock_guard<std::mutex> hold(kept.lock);
   return &*kept.names.emplace(name).first;
