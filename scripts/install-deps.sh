@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="
-  build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
+  build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev bolt-16
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev qt6-webengine-dev libqscintilla2-qt6-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libonig-dev libcurl4-openssl-dev libarchive-dev libffi-dev
