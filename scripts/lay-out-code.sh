@@ -19,8 +19,18 @@ work=$3
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work"
 mkdir -p "$work/runs"
+# A function the compiler split in two that BOLT cannot take as a whole is
+# "ignored" by it, yet its jump tables would still be moved from under it (an
+# exception thrown then crashed in the C++ library's unwinding code): such
+# functions are found by a first pass and left out of every pass by name.
+"$bolt" "$sorane" -o "$work/probe" -v=1 >"$work/probe.log" 2>&1 || {
+  cat "$work/probe.log"
+  exit 1
+}
+skip=$(sed -n 's/^BOLT-WARNING: Ignoring \([^(]*\).*/\1/p' "$work/probe.log" | paste -sd, -)
+rm -f "$work/probe"
 # (BOLT's instrumentation run-time is found beside it: the tools of one LLVM.)
-"$bolt" "$sorane" -instrument -o "$work/instrumented" \
+"$bolt" "$sorane" -instrument -o "$work/instrumented" -skip-funcs="$skip" \
   --instrumentation-file="$work/runs/run" --instrumentation-file-append-pid >"$work/instrument.log" 2>&1 || {
   cat "$work/instrument.log"
   exit 1
@@ -35,9 +45,9 @@ set -- "$work"/runs/run.*.fdata
 # The debug information is not carried over (the symbols are): rewritten for
 # the new addresses it takes forms that valgrind's reader and older debuggers
 # cannot read.
-"$bolt" "$sorane" -data="$work/training.fdata" -o "$work/laid-out" \
-  -reorder-blocks=ext-tsp -reorder-functions=hfsort+ -split-functions -split-all-cold -split-eh \
-  -icf=1 -use-gnu-stack >"$work/layout.log" 2>&1 || {
+"$bolt" "$sorane" -data="$work/training.fdata" -o "$work/laid-out" -skip-funcs="$skip" \
+  -reorder-blocks=ext-tsp -reorder-functions=hfsort+ -split-functions -split-all-cold \
+  -use-gnu-stack >"$work/layout.log" 2>&1 || {
   cat "$work/layout.log"
   exit 1
 }
