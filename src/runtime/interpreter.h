@@ -374,6 +374,7 @@ class Interpreter {
   bool StepLineBreakAfter();
   bool ReadLineBreakAfter(ReadLineBreakMemo& memo);
   bool StepsMayFollow() const;
+  bool BlockStatementFollows() const;
   bool LineBreakMayFollow() const;
   void RunReplayedStatement();
   THashNode* EndStatementLine();

@@ -212,6 +212,15 @@ inline bool Interpreter::StepsMayFollow() const {
   return !StepLimit && !S.LineStopOption && !S.StopRequested && S.RunStack.Count() <= 65535;
 }
 
+// After a もし run from its record: the position is at the first statement of
+// the block it entered (not at a line break, nor at the end of a text), with
+// the checks between two steps holding.
+inline bool Interpreter::BlockStatementFollows() const {
+  if (S.ExecPos.None() || !S.ArgStack.Empty()) return false;
+  const char c = *S.ExecPos.p;
+  return c != '\0' && c != '\r' && c != '\n' && StepsMayFollow();
+}
+
 // The position is at a line break that the next step would read at once,
 // with the checks between two steps holding (a line continued after "," is
 // read as part of the statement).
@@ -477,7 +486,15 @@ void Interpreter::Step() {
         AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       }
     } else if (std::shared_ptr<MemberRecord> m = Statements->FindMember(p, BoundsOf(S.ExecPos));
-               !(m && ReplayMember(p, std::move(m))) && !ReplayBranch(p)) {
+               m && ReplayMember(p, std::move(m))) {
+    } else if (ReplayBranch(p)) {
+      // The block it entered begins with a statement: read in this step, as
+      // the next step would (the loop's checks between two steps hold).
+      if (BlockStatementFollows()) {
+        LineFromMark = false;
+        continue;
+      }
+    } else {
       if (ReplayTokens(p)) return RunReplayedStatement();
       break;
     }

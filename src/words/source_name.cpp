@@ -18,13 +18,11 @@ KeptNames& Kept() {
 }
 }  // namespace
 
-const std::string* SourceNameRef::Empty() {
-  static const std::string* empty = new std::string;
-  return empty;
-}
+// (Made before any code runs: an empty string needs no allocation.)
+constinit const std::string SourceNameRef::kEmpty;
 
 const std::string* SourceNameRef::Keep(std::string_view name) {
-  if (name.empty()) return Empty();
+  if (name.empty()) return &kEmpty;
   KeptNames& kept = Kept();
   std::lock_guard<std::mutex> hold(kept.lock);
   return &*kept.names.emplace(name).first;

@@ -37,8 +37,8 @@ class SourceNameRef {
  private:
   // The one kept copy of `name` (made on its first use).
   static const std::string* Keep(std::string_view name);
-  static const std::string* Empty();
-  const std::string* text_ = Empty();
+  static const std::string kEmpty;
+  const std::string* text_ = &kEmpty;
 };
 
 }  // namespace sorane
