@@ -129,9 +129,8 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 // A command or a DLL function read as a value runs with whatever is on the
 // argument stack; its result is それ's value, and それ gets its old value back
 // afterwards.
-std::string Interpreter::RunCommandForValue(THashNode* command) {
-  std::string result;
-  if (ArgumentsForValue(command, result)) return result;
+void Interpreter::RunCommandForValue(THashNode* command, std::string& result) {
+  if (ArgumentsForValue(command, result)) return;
   THashNode* sore = S.Fast.Sore;
   std::string saved = sore->Value();
   try {
@@ -142,7 +141,6 @@ std::string Interpreter::RunCommandForValue(THashNode* command) {
   }
   result = std::move(sore->ValueToWrite());
   sore->ValueToWrite() = std::move(saved);
-  return result;
 }
 
 // No digit or more than eight significant digits is not a 32-bit integer and reads as 0.
@@ -335,8 +333,11 @@ std::string Interpreter::Term(const char*& p) {
   }
   switch (n->Kind) {
     case kWordCommand:
-    case kWordDll:
-      return RunCommandForValue(n);
+    case kWordDll: {
+      std::string value;
+      RunCommandForValue(n, value);
+      return value;
+    }
     case kWordLabel:
       return RunLabelInExpression(n);
     case kWordVariable:

@@ -226,13 +226,15 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
 // それ as the caller had it, given back on every exit. (Kept in rooms that
 // stay between calls: それ's first type mark, the description of the system
 // variable, is longer than a string holds without an allocation of its own.)
-// A number stored in それ as one is kept as that number, its text unwritten.
+// A number stored in それ as one is kept as that number, its text unwritten,
+// and an empty text (それ before anything is assigned to it) is made again.
 struct SoreKeeper {
   Interpreter& in;
   THashNode* sore;
   std::string& value;
   std::string& mark;
   THashNode::HeldNumber number;
+  bool empty = false;
   explicit SoreKeeper(Interpreter& i)
       : in(i),
         sore(i.S.Fast.Sore),
@@ -241,15 +243,23 @@ struct SoreKeeper {
     ++in.SoreKept;
     if (sore) {
       number = sore->HoldNumber();
-      if (!number.held) value.assign(sore->Value());
+      if (!number.held) {
+        const std::string& v = sore->Value();
+        empty = v.empty();
+        if (!empty) value.assign(v);
+      }
       mark.assign(sore->TypeMark);
     }
   }
   ~SoreKeeper() {
     --in.SoreKept;
     if (sore) {
-      sore->SwapText(value);
-      if (number.held) sore->PutBack(number);
+      if (number.held)
+        sore->PutBack(number);  // (its text is written when read)
+      else if (empty)
+        sore->ClearText();
+      else
+        sore->SwapText(value);
       sore->TypeMark.swap(mark);
     }
   }
@@ -804,7 +814,7 @@ void CmdDefine(Call& c) {
 void TakeArgumentsText(TStack& args, std::string& value) {
   if (args.Count() == 1) {
     std::string& only = args.Items().back();
-    if (TrimView(only).size() == only.size())
+    if (!BlanksAround(only))
       value = std::move(only);
     else
       value = Trim(only);

@@ -217,8 +217,9 @@ class Interpreter {
   // value is the text between the quotes (a backquoted one, a double-quoted
   // one without escapes or embedded expressions); else 0.
   static size_t PlainLiteralLength(std::string_view text);
-  // A command or DLL function read as a value (a word in an expression).
-  std::string RunCommandForValue(THashNode* command);
+  // A command or DLL function read as a value (a word in an expression): its
+  // value in `result`, written once the command has run.
+  void RunCommandForValue(THashNode* command, std::string& result);
   // 引数取得 read as a value: true with the value it gives, which running it
   // leaves as the result (SoreType "s"), without それ set and given back;
   // false for any other command.
