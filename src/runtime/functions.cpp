@@ -143,14 +143,18 @@ const TemplateShape& ShapeOf(const std::string& tmpl) {
 // particle holding a byte outside ASCII (any of the Japanese particles, and
 // those a slot takes besides its own) never ends an item made of ASCII alone.
 // False for whatever else, which is bound in full. `marks` is the number of
-// "?" in the template.
-bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, size_t& marks) {
+// "?" in the template. Bit k of `numbers` is set when item k is a number as
+// written, which is ASCII: its bytes need no look.
+bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, uint64_t numbers,
+                   size_t& marks) {
   const TemplateShape& shape = ShapeOf(tmpl);
   marks = shape.marks;
   if (!shape.wide_particles || shape.slots != items.size()) return false;
-  for (const std::string& item : items)
-    for (char ch : item)
+  for (size_t k = 0; k < items.size(); ++k) {
+    if (k < 64 && (numbers >> k & 1)) continue;
+    for (char ch : items[k])
       if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  }
   return true;
 }
 
@@ -196,7 +200,7 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   // SoreImplied as it says. Binding may shorten items: what was pushed as a
   // number is then read again.)
   size_t n = 0;
-  if (in.S.CallMode && stack.size() <= kMostBoundItems && BindsAsPushed(tmpl, stack, n)) {
+  if (in.S.CallMode && stack.size() <= kMostBoundItems && BindsAsPushed(tmpl, stack, numbers, n)) {
     in.S.SoreImplied = false;
     n = std::min(n, stack.size());
   } else {
@@ -367,8 +371,10 @@ bool PushValue(Interpreter& in, const std::string& v) {
 bool PushNumber(Interpreter& in, const NumberResult& number) {
   SetTypeMark(in.S.SoreType, "e");
   if (number.is_whole && WrittenWithAllDigits(number.whole)) {
-    // (Written in its place on the stack, not moved there.)
-    FormatWholeInto(number.whole, in.S.ArgStack.Items().emplace_back());
+    // (Made in its place on the stack from its digits, not moved there.)
+    char digits[24];
+    const size_t n = WholeDigits(number.whole, digits);
+    in.S.ArgStack.Items().emplace_back(digits, n);
     return true;
   }
   std::string text;
