@@ -128,19 +128,23 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 // A command or a DLL function read as a value runs with whatever is on the
 // argument stack; its result is それ's value, and それ gets its old value back
-// afterwards.
-void Interpreter::RunCommandForValue(THashNode* command, std::string& result) {
-  if (ArgumentsForValue(command, result)) return;
-  THashNode* sore = S.Fast.Sore;
+// afterwards. (Out of RunCommandForValue, whose usual command, 引数取得, needs
+// neither its frame nor its handler of errors.)
+[[gnu::noinline]] static void RunForSore(Interpreter& in, THashNode* command, std::string& result) {
+  THashNode* sore = in.S.Fast.Sore;
   std::string saved = sore->Value();
   try {
-    ExecuteWord(command);
+    in.ExecuteWord(command);
   } catch (...) {
     sore->ValueToWrite() = std::move(saved);
     throw;
   }
   result = std::move(sore->ValueToWrite());
   sore->ValueToWrite() = std::move(saved);
+}
+
+void Interpreter::RunCommandForValue(THashNode* command, std::string& result) {
+  if (!ArgumentsForValue(command, result)) RunForSore(*this, command, result);
 }
 
 // No digit or more than eight significant digits is not a 32-bit integer and reads as 0.

@@ -66,7 +66,11 @@ class Interpreter {
   // ones). An id that already has another handler is a fault of the tables
   // and throws std::logic_error.
   void InstallHandlers(CommandTable rows, bool pure_only);
-  CommandHandler HandlerOf(CommandId id) const;
+  // (Inline: a もし or 引数取得 run from its record asks at every pass.)
+  CommandHandler HandlerOf(CommandId id) const {
+    auto i = static_cast<size_t>(id);
+    return i < handlers_.size() ? handlers_[i] : nullptr;
+  }
   // Expressions read once and evaluated from their compiled form; null when
   // the caches are off (SORANE_NO_CACHE=1).
   std::unique_ptr<ExpressionCache> Expressions;

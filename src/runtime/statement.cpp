@@ -1251,11 +1251,6 @@ void Interpreter::InstallHandlers(CommandTable rows, bool pure_only) {
   }
 }
 
-CommandHandler Interpreter::HandlerOf(CommandId id) const {
-  auto i = static_cast<size_t>(id);
-  return i < handlers_.size() ? handlers_[i] : nullptr;
-}
-
 void Interpreter::Dispatch(THashNode* w) {
   ++CallsMade;
   size_t slots = Bind(w);
