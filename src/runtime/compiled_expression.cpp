@@ -1067,7 +1067,7 @@ class Runner {
           case kWordCommand:
           case kWordDll:
             committed_ = true;
-            value = in_.RunCommandForValue(t.node);
+            in_.RunCommandForValue(t.node, value);
             break;
           case kWordLabel:
             committed_ = true;
@@ -2092,7 +2092,7 @@ bool ExpressionCache::Run(Interpreter& in, Entry& entry, std::string& out, Numbe
   } else if (THashNode* command = LoneCommand(in.S.Words, entry.lone_word)) {
     // (Its result is それ's value, typed as the command left it, as Term reads it.)
     ExpressionDepth depth(in);
-    out = in.RunCommandForValue(command);
+    in.RunCommandForValue(command, out);
     return true;
   }
   if (number && entry.then_call && RunWholeThenCall(in, *tables_, entry, *number)) return true;

@@ -128,21 +128,23 @@ void AppendBackquoted(Interpreter& in, const char*& p, std::string& out) {
 
 // A command or a DLL function read as a value runs with whatever is on the
 // argument stack; its result is それ's value, and それ gets its old value back
-// afterwards.
-std::string Interpreter::RunCommandForValue(THashNode* command) {
-  std::string result;
-  if (ArgumentsForValue(command, result)) return result;
-  THashNode* sore = S.Fast.Sore;
+// afterwards. (Out of RunCommandForValue, whose usual command, 引数取得, needs
+// neither its frame nor its handler of errors.)
+[[gnu::noinline]] static void RunForSore(Interpreter& in, THashNode* command, std::string& result) {
+  THashNode* sore = in.S.Fast.Sore;
   std::string saved = sore->Value();
   try {
-    ExecuteWord(command);
+    in.ExecuteWord(command);
   } catch (...) {
     sore->ValueToWrite() = std::move(saved);
     throw;
   }
   result = std::move(sore->ValueToWrite());
   sore->ValueToWrite() = std::move(saved);
-  return result;
+}
+
+void Interpreter::RunCommandForValue(THashNode* command, std::string& result) {
+  if (!ArgumentsForValue(command, result)) RunForSore(*this, command, result);
 }
 
 // No digit or more than eight significant digits is not a 32-bit integer and reads as 0.
@@ -335,8 +337,11 @@ std::string Interpreter::Term(const char*& p) {
   }
   switch (n->Kind) {
     case kWordCommand:
-    case kWordDll:
-      return RunCommandForValue(n);
+    case kWordDll: {
+      std::string value;
+      RunCommandForValue(n, value);
+      return value;
+    }
     case kWordLabel:
       return RunLabelInExpression(n);
     case kWordVariable:

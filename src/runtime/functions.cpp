@@ -143,14 +143,18 @@ const TemplateShape& ShapeOf(const std::string& tmpl) {
 // particle holding a byte outside ASCII (any of the Japanese particles, and
 // those a slot takes besides its own) never ends an item made of ASCII alone.
 // False for whatever else, which is bound in full. `marks` is the number of
-// "?" in the template.
-bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, size_t& marks) {
+// "?" in the template. Bit k of `numbers` is set when item k is a number as
+// written, which is ASCII: its bytes need no look.
+bool BindsAsPushed(const std::string& tmpl, const std::vector<std::string>& items, uint64_t numbers,
+                   size_t& marks) {
   const TemplateShape& shape = ShapeOf(tmpl);
   marks = shape.marks;
   if (!shape.wide_particles || shape.slots != items.size()) return false;
-  for (const std::string& item : items)
-    for (char ch : item)
+  for (size_t k = 0; k < items.size(); ++k) {
+    if (k < 64 && (numbers >> k & 1)) continue;
+    for (char ch : items[k])
       if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  }
   return true;
 }
 
@@ -196,7 +200,7 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
   // SoreImplied as it says. Binding may shorten items: what was pushed as a
   // number is then read again.)
   size_t n = 0;
-  if (in.S.CallMode && stack.size() <= kMostBoundItems && BindsAsPushed(tmpl, stack, n)) {
+  if (in.S.CallMode && stack.size() <= kMostBoundItems && BindsAsPushed(tmpl, stack, numbers, n)) {
     in.S.SoreImplied = false;
     n = std::min(n, stack.size());
   } else {
@@ -226,13 +230,15 @@ void TakeArguments(Interpreter& in, THashNode* label, const ArgumentsRecord* rec
 // それ as the caller had it, given back on every exit. (Kept in rooms that
 // stay between calls: それ's first type mark, the description of the system
 // variable, is longer than a string holds without an allocation of its own.)
-// A number stored in それ as one is kept as that number, its text unwritten.
+// A number stored in それ as one is kept as that number, its text unwritten,
+// and an empty text (それ before anything is assigned to it) is made again.
 struct SoreKeeper {
   Interpreter& in;
   THashNode* sore;
   std::string& value;
   std::string& mark;
   THashNode::HeldNumber number;
+  bool empty = false;
   explicit SoreKeeper(Interpreter& i)
       : in(i),
         sore(i.S.Fast.Sore),
@@ -241,15 +247,25 @@ struct SoreKeeper {
     ++in.SoreKept;
     if (sore) {
       number = sore->HoldNumber();
-      if (!number.held) value.assign(sore->Value());
+      if (!number.held) {
+        const std::string& v = sore->Value();
+        empty = v.empty();
+        if (!empty) value.assign(v);
+      }
       mark.assign(sore->TypeMark);
     }
   }
-  ~SoreKeeper() {
+  // (Inline: every call form runs it, and as a function of its own it cost
+  // more than its work.)
+  [[gnu::always_inline]] ~SoreKeeper() {
     --in.SoreKept;
     if (sore) {
-      sore->SwapText(value);
-      if (number.held) sore->PutBack(number);
+      if (number.held)
+        sore->PutBack(number);  // (its text is written when read)
+      else if (empty)
+        sore->ClearText();
+      else
+        sore->SwapText(value);
       sore->TypeMark.swap(mark);
     }
   }
@@ -357,8 +373,10 @@ bool PushValue(Interpreter& in, const std::string& v) {
 bool PushNumber(Interpreter& in, const NumberResult& number) {
   SetTypeMark(in.S.SoreType, "e");
   if (number.is_whole && WrittenWithAllDigits(number.whole)) {
-    // (Written in its place on the stack, not moved there.)
-    FormatWholeInto(number.whole, in.S.ArgStack.Items().emplace_back());
+    // (Made in its place on the stack from its digits, not moved there.)
+    char digits[24];
+    const size_t n = WholeDigits(number.whole, digits);
+    in.S.ArgStack.Items().emplace_back(digits, n);
     return true;
   }
   std::string text;
@@ -804,7 +822,7 @@ void CmdDefine(Call& c) {
 void TakeArgumentsText(TStack& args, std::string& value) {
   if (args.Count() == 1) {
     std::string& only = args.Items().back();
-    if (TrimView(only).size() == only.size())
+    if (!BlanksAround(only))
       value = std::move(only);
     else
       value = Trim(only);

@@ -66,7 +66,11 @@ class Interpreter {
   // ones). An id that already has another handler is a fault of the tables
   // and throws std::logic_error.
   void InstallHandlers(CommandTable rows, bool pure_only);
-  CommandHandler HandlerOf(CommandId id) const;
+  // (Inline: a もし or 引数取得 run from its record asks at every pass.)
+  CommandHandler HandlerOf(CommandId id) const {
+    auto i = static_cast<size_t>(id);
+    return i < handlers_.size() ? handlers_[i] : nullptr;
+  }
   // Expressions read once and evaluated from their compiled form; null when
   // the caches are off (SORANE_NO_CACHE=1).
   std::unique_ptr<ExpressionCache> Expressions;
@@ -217,8 +221,9 @@ class Interpreter {
   // value is the text between the quotes (a backquoted one, a double-quoted
   // one without escapes or embedded expressions); else 0.
   static size_t PlainLiteralLength(std::string_view text);
-  // A command or DLL function read as a value (a word in an expression).
-  std::string RunCommandForValue(THashNode* command);
+  // A command or DLL function read as a value (a word in an expression): its
+  // value in `result`, written once the command has run.
+  void RunCommandForValue(THashNode* command, std::string& result);
   // 引数取得 read as a value: true with the value it gives, which running it
   // leaves as the result (SoreType "s"), without それ set and given back;
   // false for any other command.

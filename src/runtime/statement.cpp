@@ -1268,11 +1268,6 @@ void Interpreter::InstallHandlers(CommandTable rows, bool pure_only) {
   }
 }
 
-CommandHandler Interpreter::HandlerOf(CommandId id) const {
-  auto i = static_cast<size_t>(id);
-  return i < handlers_.size() ? handlers_[i] : nullptr;
-}
-
 void Interpreter::Dispatch(THashNode* w) {
   ++CallsMade;
   size_t slots = Bind(w);
@@ -1647,8 +1642,12 @@ bool Interpreter::AssignKeptElement(MemberRecord& m) {
       k >= ElementsByKey::kKeysKept || !m.value || m.value->at != p ||
       !HoldsRecord(*m.value, p, BoundsOf(S.ExecPos)))
     return false;
-  // (Held while the value runs: a label it calls may replace the member's.)
-  const std::shared_ptr<AssignmentRecord> record = m.value;
+  // (The member's record keeps the value's alive while it runs: the caller
+  // holds the member's, and its value record is replaced only where it does
+  // not hold at the member's value position. That position lies in the text
+  // this run holds, whose bytes do not change: a label the value calls may
+  // run this statement again, where the record still holds, never replace it.)
+  AssignmentRecord* const record = m.value.get();
   p += record->bytes.size() - 1;
   SetTypeMark(S.SoreType, key_word->TypeMark);  // as evaluating the key sets it
   std::string value;

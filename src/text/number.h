@@ -78,13 +78,18 @@ inline bool WrittenWithAllDigits(int64_t v) {
   return v > -kAllDigitsBelow && v < kAllDigitsBelow;
 }
 
+// The digits of v, which the format writes with all its digits (see
+// WrittenWithAllDigits), in `digits`: their count.
+inline size_t WholeDigits(int64_t v, char (&digits)[24]) {
+  return static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+}
+
 // A whole number as the format writes it, into `out`: below 10^15 its digits,
 // written directly; beyond, rounded to 15 digits as FormatNumber writes it.
 inline void FormatWholeInto(int64_t v, std::string& out) {
   if (!WrittenWithAllDigits(v)) return FormatNumberInto(static_cast<Number>(v), out);
   char digits[24];
-  const size_t n =
-      static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+  const size_t n = WholeDigits(v, digits);
   // (Sized, then filled: a copy into the room a text already has, without
   // the general replacement assign makes.)
   out.resize(n);

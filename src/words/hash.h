@@ -109,6 +109,13 @@ struct THashNode {
     exponent_ = n.exponent;
     has_number_ = text_pending_ = true;
   }
+  // The value made the empty text (a number stored as one is dropped
+  // without its text being written).
+  void ClearText() {
+    has_number_ = text_pending_ = false;
+    text_integer_ = kNotLearnt;
+    value_.clear();
+  }
   // The value replaced by `text`, which gets the value's room in exchange (a
   // number stored as one is dropped without its text being written).
   void SwapText(std::string& text) {

@@ -225,5 +225,39 @@ TEST(CallProtocolTest, ArgumentsReadAsAValueLeaveSoreAsItWas) {
   EXPECT_EQ(marks, (std::vector<std::string>{"s", "s"}));  // (with caches and without)
 }
 
+TEST(CallProtocolTest, ACallGivesSoreBackAsTheCallerHadIt) {
+  // それ empty (as it starts, typed with its description), a number stored
+  // as one and a text come back, with their type marks, from a label that
+  // sets それ to a number.
+  auto script = [](const char* body) {
+    return std::string("「K」を、「?の」で、関数定義\n") + body +
+           "戻る\n"
+           "*K\n"
+           "それは、引数取得*100\n"
+           "戻る\n";
+  };
+  std::vector<std::string> sore;
+  auto read_sore = [&](Interpreter& in) {
+    sore.push_back(SjisToUtf8(in.S.Fast.Sore->Value()));
+    sore.push_back(SjisToUtf8(in.S.Fast.Sore->TypeMark));
+  };
+  Outcome first = Both(script("Aは、K(1)\nBは、それ\n").c_str(), {"A", "B"}, read_sore);
+  EXPECT_EQ(first.log, "");
+  EXPECT_EQ(first.values, (std::vector<std::string>{"100", ""}));
+  Outcome second = Both(script("それは、3*4\n"
+                               "Aは、K(2)+それ\n"
+                               "Bは、それ+1\n"
+                               "それは、「前」\n"
+                               "Cは、K(3)&それ\n")
+                            .c_str(),
+                        {"A", "B", "C"}, read_sore);
+  EXPECT_EQ(second.log, "");
+  EXPECT_EQ(second.values, (std::vector<std::string>{"212", "13", "300前"}));
+  // (Each script ran with caches and without.)
+  const std::vector<std::string> expected = {
+      "", "命令の返却値として利用", "", "命令の返却値として利用", "前", "s", "前", "s"};
+  EXPECT_EQ(sore, expected);
+}
+
 }  // namespace
 }  // namespace sorane

@@ -113,5 +113,36 @@ TEST(MemberAssignKeptTest, TextsStoredInWordsThatChangeBetweenPasses) {
   EXPECT_EQ(z_kinds, std::vector<int>({kWordHash, kWordHash}));
 }
 
+TEST(MemberAssignKeptTest, AValueRunningTheSameStatementAgainInARecursion) {
+  // 和の、(深さ)は、F(…)+…: the call runs this statement again at every
+  // depth, and texts made by そらねする at every depth take records' slots
+  // meanwhile; each depth keeps its own element and the value it computed.
+  Outcome o = Both(
+      "「F」を、「?の」で、関数定義\n"
+      "深さは、0\n"
+      "結果は、F(6)\n"
+      "記録は、「」\n"
+      "Iを、1から、6まで、繰り返す(\n"
+      "  記録は、記録&和の(I)&「,」\n"
+      ")\n"
+      "戻る\n"
+      "*F\n"
+      "深さは、深さ+1\n"
+      "Nの、(深さ)は、引数取得\n"
+      "もし、Nの(深さ)<1ならば\n"
+      "  それは、0\n"
+      "違えば\n"
+      "  (Sは、「Zは、」&Nの(深さ)&「*2」\n"
+      "   Sを、そらねする\n"
+      "   和の、(深さ)は、F(Nの(深さ)-1)+Nの(深さ)\n"
+      "   それは、和の(深さ)+Z)\n"
+      "深さは、深さ-1\n"
+      "戻る\n",
+      {"結果", "記録", "深さ"});
+  EXPECT_EQ(o.log, "");
+  // (Z is 2 after every call: the last depth that sets it has N = 1.)
+  EXPECT_EQ(o.values, (std::vector<std::string>{"33", "31,23,16,10,5,1,", "0"}));
+}
+
 }  // namespace
 }  // namespace sorane
