@@ -18,8 +18,10 @@ KeptNames& Kept() {
 }
 }  // namespace
 
-// (Made before any code runs: an empty string needs no allocation.)
-constinit const std::string SourceNameRef::kEmpty;
+// (An empty string needs no allocation: the compiler makes it before any code
+// runs where the C++ library allows; else it is made at start-up, and only its
+// address is taken before then.)
+const std::string SourceNameRef::kEmpty;
 
 const std::string* SourceNameRef::Keep(std::string_view name) {
   if (name.empty()) return &kEmpty;
