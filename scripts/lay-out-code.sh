@@ -9,9 +9,10 @@
 # recursive call's time. Run by the build after the executable is linked
 # (with --emit-relocs, so every reference can be moved):
 #   scripts/lay-out-code.sh LLVM-BOLT SORANE WORK-FOLDER
-# 1. an instrumented copy of SORANE is made, 2. the training scripts run with
-# it (scripts/train-profile.sh), each run writing the counts of the branches
-# it took, 3. SORANE is rewritten from the merged counts, in place.
+# 1. a first pass lists the functions BOLT cannot take whole, 2. an
+# instrumented copy of SORANE is made, 3. the training scripts run with it
+# (scripts/train-profile.sh), each run writing the counts of the branches it
+# took, 4. SORANE is rewritten from the merged counts, in place.
 set -eu
 bolt=$1
 sorane=$2
@@ -41,7 +42,10 @@ set -- "$work"/runs/run.*.fdata
   echo "the instrumented training runs left no counts in $work/runs"
   exit 1
 }
-"$(dirname "$bolt")/merge-fdata" "$@" >"$work/training.fdata" 2>"$work/merge.log"
+"$(dirname "$bolt")/merge-fdata" "$@" >"$work/training.fdata" 2>"$work/merge.log" || {
+  cat "$work/merge.log"
+  exit 1
+}
 # The debug information is not carried over (the symbols are): rewritten for
 # the new addresses it takes forms that valgrind's reader and older debuggers
 # cannot read.
