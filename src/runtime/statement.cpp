@@ -462,6 +462,12 @@ inline THashNode* Interpreter::EndStatementLine() {
   return verb;
 }
 
+// The number an assignment's value written as a whole number is (see
+// AssignmentRecord::whole_literal), as evaluating its text gives it.
+static inline NumberResult WholeValueOf(const AssignmentRecord& r) {
+  return NumberResult{.whole = r.whole, .given = true, .is_whole = true};
+}
+
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
@@ -480,8 +486,7 @@ void Interpreter::Step() {
       p += r->bytes.size() - 1;  // at the byte that ends the statement, as read
       if (r->whole_literal) {
         SetTypeMark(S.SoreType, "e");
-        StoreNumber(r->target, NumberResult{.whole = r->whole, .given = true, .is_whole = true},
-                    &r->target_word);
+        StoreNumber(r->target, WholeValueOf(*r), &r->target_word);
       } else {
         AssignText(r->target, r->value, &r->compiled, &r->target_word, &r->value_word);
       }
@@ -1586,7 +1591,7 @@ namespace {
 bool WholeLiteralValue(const AssignmentRecord& r, std::string& sore_type, NumberResult& n) {
   if (!r.whole_literal) return false;
   SetTypeMark(sore_type, "e");
-  n = NumberResult{.whole = r.whole, .given = true, .is_whole = true};
+  n = WholeValueOf(r);
   return true;
 }
 
