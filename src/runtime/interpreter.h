@@ -323,7 +323,7 @@ class Interpreter {
     int line = kNoMark;
     bool ends_text = false;  // the position was left at the end of the text
   };
-  std::array<ReadLineBreakMemo, 64> line_breaks_;
+  std::array<ReadLineBreakMemo, 256> line_breaks_;
   // Verbs found by name (FindVerb), each while the word table has `generation`.
   struct KeptVerb {
     std::string name;

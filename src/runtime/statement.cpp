@@ -71,14 +71,13 @@ std::string QuoteName(const std::string& name) {
 
 // ---------------------------------------------------------------- lexical helpers
 
+// A byte SkipBlanks passes over.
+static inline bool IsBlankByte(unsigned char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == 0xA4;
+}
+
 void Interpreter::SkipBlanks(const char*& p) {
-  for (;;) {
-    unsigned char c = *p;
-    if (c == ' ' || c == '\t' || c == ',' || c == 0xA4)
-      ++p;
-    else
-      return;
-  }
+  while (IsBlankByte(static_cast<unsigned char>(*p))) ++p;
 }
 
 void Interpreter::SkipSpaces(const char*& p) {
@@ -241,7 +240,7 @@ inline bool Interpreter::StepLineBreakAfter() {
   // A line break read here before, in the same text, reads as it did then
   // (and the bytes around it, which decided that it may be read, are the same).
   ReadLineBreakMemo& memo =
-      line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 58];
+      line_breaks_[(reinterpret_cast<uintptr_t>(p) * 0x9E3779B97F4A7C15ull) >> 56];
   const std::shared_ptr<const std::string>& text = S.ExecPos.text;
   if (memo.at != p || !SameText(memo.text, text))
     return LineBreakMayFollow() && ReadLineBreakAfter(memo);
@@ -468,6 +467,13 @@ static inline NumberResult WholeValueOf(const AssignmentRecord& r) {
   return NumberResult{.whole = r.whole, .given = true, .is_whole = true};
 }
 
+// The statement at p may begin with もし (after blanks): a statement that
+// cannot (a verb alone, such as 戻る) is not looked at by ReplayBranch.
+static inline bool MayBeginWithIf(const char* p) {
+  const unsigned char c = *p;
+  return c == static_cast<unsigned char>(SJ("もし")[0]) || IsBlankByte(c);
+}
+
 void Interpreter::Step() {
   const char*& p = S.ExecPos.p;
   LineFromMark = false;
@@ -492,7 +498,7 @@ void Interpreter::Step() {
       }
     } else if (std::shared_ptr<MemberRecord> m = Statements->FindMember(p, BoundsOf(S.ExecPos));
                m && ReplayMember(p, std::move(m))) {
-    } else if (ReplayBranch(p)) {
+    } else if (MayBeginWithIf(p) && ReplayBranch(p)) {
       // The block it entered begins with a statement: read in this step, as
       // the next step would (the loop's checks between two steps hold).
       if (BlockStatementFollows()) {
@@ -598,7 +604,15 @@ void Interpreter::RunReplayedStatement() {
   const bool lone = lone_verb_;  // (its line break is known to follow)
   lone_verb_ = false;
   if (!lone && !LineBreakMayFollow()) return;
-  THashNode* verb = EndStatementLine();
+  const char*& p = S.ExecPos.p;
+  FinishRecording(p);
+  THashNode* verb = TakeVerbHint(p);
+  // 戻る alone that ends a nested run (only RunNested runs the loop within
+  // another): its line break is not read, since the run's guard gives the
+  // caller's line number back as the run ends and nothing reads it before.
+  if (lone && RunDepth > 1 && EndsRunAt(verb)) return;
+  ReadLineBreak(p);
+  LineFromMark = true;
   if (read_ahead_) *read_ahead_ = true;
   if (!lone) return ExecuteStatement(verb);
   // The verb alone, as ExecuteStatement runs it once popped. (Its record is

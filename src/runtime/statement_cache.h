@@ -239,11 +239,15 @@ inline bool HoldsBytes(const char* p, const std::string& bytes, TextBounds text 
 }
 
 // The text at p holds the bytes of record `r` (see HoldsBytes): they are
-// compared, and the text they were found in noted.
+// compared, and the text they were found in noted. (The bounds come as their
+// fields, so a caller that finds the record at once never builds them in memory.)
 template <class Record>
-[[gnu::noinline]] bool HoldsRecordBytes(const Record& r, const char* p, const TextBounds& text) {
+[[gnu::noinline]] bool HoldsRecordBytes(const Record& r, const char* p, const char* begin,
+                                        const char* end,
+                                        const std::shared_ptr<const std::string>* owner) {
+  const TextBounds text{begin, end, owner};
   if (!HoldsBytes(p, r.bytes, text)) return false;
-  if (text.owner && text.Hold(p, r.bytes.size() - 1)) r.read_in = *text.owner;
+  if (owner && text.Hold(p, r.bytes.size() - 1)) r.read_in = *owner;
   return true;
 }
 
@@ -252,7 +256,7 @@ template <class Record>
 [[gnu::always_inline]] inline bool HoldsRecord(const Record& r, const char* p,
                                                const TextBounds& text) {
   if (text.owner && SameText(r.read_in, *text.owner)) return true;
-  return HoldsRecordBytes(r, p, text);
+  return HoldsRecordBytes(r, p, text.begin, text.end, text.owner);
 }
 
 class StatementCache {

@@ -34,31 +34,12 @@ bool TRunControlStack::Get(size_t i, TRunControl& out) const {
 
 // Frees the storage of `records`, whose records were all dropped. (Out of
 // Restore, which then needs no room for a vector of its own.)
-[[gnu::noinline]] static void GiveBack(std::vector<TRunControl>& records) {
+[[gnu::noinline]] void TRunControlStack::GiveBack(std::vector<TRunControl>& records) {
   std::vector<TRunControl>().swap(records);
 }
 
-void TRunControlStack::Save() {
-  if (depth_ == levels_.size()) levels_.emplace_back();
-  Level& level = levels_[depth_];
-  current_.swap(level.records);  // the level's stack holds no record
-  level.count = count_;
-  count_ = 0;
-  ++depth_;
-}
-
-void TRunControlStack::Restore() {
-  if (depth_ == 0) return;
-  // The records left go; their places stay, emptied, for the next run at
-  // this level.
-  for (size_t i = 0; i < count_; ++i) current_[i].Reset();
-  count_ = 0;
-  --depth_;
-  Level& level = levels_[depth_];
-  current_.swap(level.records);
-  count_ = level.count;
-  // Deep levels give their storage back.
-  if (depth_ >= kLevelsKeepingStorage) GiveBack(level.records);
+[[gnu::noinline]] void TRunControlStack::AddLevel() {
+  levels_.emplace_back();
 }
 
 void TRunControlStack::ClearAll() {

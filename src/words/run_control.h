@@ -129,8 +129,31 @@ class TRunControlStack {
     current_.clear();
     count_ = 0;
   }
-  void Save();
-  void Restore();
+  // The stack set aside for a nested run, and taken back as it ends. (Inline:
+  // every call of a label from an expression does both.)
+  void Save() {
+    if (depth_ == levels_.size()) [[unlikely]]
+      AddLevel();
+    Level& level = levels_[depth_];
+    current_.swap(level.records);  // the level's stack holds no record
+    level.count = count_;
+    count_ = 0;
+    ++depth_;
+  }
+  void Restore() {
+    if (depth_ == 0) return;
+    // The records left go; their places stay, emptied, for the next run at
+    // this level.
+    for (size_t i = 0; i < count_; ++i) current_[i].Reset();
+    count_ = 0;
+    --depth_;
+    Level& level = levels_[depth_];
+    current_.swap(level.records);
+    count_ = level.count;
+    // Deep levels give their storage back.
+    if (depth_ >= kLevelsKeepingStorage) [[unlikely]]
+      GiveBack(level.records);
+  }
   void ClearAll();
   size_t SavedCount() const { return depth_; }
 
@@ -149,6 +172,8 @@ class TRunControlStack {
   };
   std::vector<Level> levels_;
   size_t depth_ = 0;
+  void AddLevel();
+  static void GiveBack(std::vector<TRunControl>& records);
   static constexpr size_t kLevelsKeepingStorage = 64;
 };
 

@@ -259,5 +259,36 @@ TEST(CallProtocolTest, ACallGivesSoreBackAsTheCallerHadIt) {
   EXPECT_EQ(sore, expected);
 }
 
+TEST(CallProtocolTest, ErrorsAfterACallReportTheCallersLines) {
+  // The label's 戻る ends its run on the line after which the caller goes
+  // on: an error in the calling statement after the call, in the next
+  // statement, and in the next pass of a loop reports the caller's line.
+  Outcome o = Both(
+      "「F」を、「?の」で、関数定義\n"
+      "Iを、1から、2まで、繰り返す(\n"
+      "  Xは、F(I)+1\n"
+      "  無い命令\n"
+      ")\n"
+      "F(3)を、無い動詞\n"
+      "Yは、F(4)\n"
+      "もう一つ無い命令\n"
+      "戻る\n"
+      "*F\n"
+      "引数取得\n"
+      "戻る\n"
+      "\n",
+      {"X", "Y"});
+  EXPECT_EQ(o.values, (std::vector<std::string>{"3", "4"}));
+  size_t fourth = 0;
+  for (size_t at = o.log.find("(4行目)"); at != std::string::npos;
+       at = o.log.find("(4行目)", at + 1))
+    ++fourth;
+  EXPECT_EQ(fourth, 2u) << o.log;
+  EXPECT_NE(o.log.find("(6行目)"), std::string::npos) << o.log;
+  EXPECT_NE(o.log.find("(8行目)"), std::string::npos) << o.log;
+  EXPECT_EQ(o.log.find("(11行目)"), std::string::npos) << o.log;
+  EXPECT_EQ(o.log.find("(12行目)"), std::string::npos) << o.log;
+}
+
 }  // namespace
 }  // namespace sorane
