@@ -506,7 +506,7 @@ void Interpreter::Step() {
         continue;
       }
     } else {
-      if (ReplayTokens(p)) return RunReplayedStatement();
+      if (ReplayTokens(p)) return S.ExecPos.None() ? void() : RunReplayedStatement();
       break;
     }
     if (!StepLineBreakAfter()) return;
@@ -604,15 +604,7 @@ void Interpreter::RunReplayedStatement() {
   const bool lone = lone_verb_;  // (its line break is known to follow)
   lone_verb_ = false;
   if (!lone && !LineBreakMayFollow()) return;
-  const char*& p = S.ExecPos.p;
-  FinishRecording(p);
-  THashNode* verb = TakeVerbHint(p);
-  // 戻る alone that ends a nested run (only RunNested runs the loop within
-  // another): its line break is not read, since the run's guard gives the
-  // caller's line number back as the run ends and nothing reads it before.
-  if (lone && RunDepth > 1 && EndsRunAt(verb)) return;
-  ReadLineBreak(p);
-  LineFromMark = true;
+  THashNode* verb = EndStatementLine();
   if (read_ahead_) *read_ahead_ = true;
   if (!lone) return ExecuteStatement(verb);
   // The verb alone, as ExecuteStatement runs it once popped. (Its record is
@@ -745,6 +737,10 @@ bool Interpreter::ReplayBranch(const char* at) {
   return true;
 }
 
+// The command statement at `at` replayed from its token record: true when it
+// was (its items pushed, or its verb alone kept for RunReplayedStatement; a
+// 戻る that ends the run has ended it, and the position is none); false when
+// it is read as usual (its recording begun when it has no record).
 bool Interpreter::ReplayTokens(const char* at) {
   TokenRecord* r = Statements->FindTokens(at, BoundsOf(S.ExecPos));
   if (!r) {
@@ -766,6 +762,13 @@ bool Interpreter::ReplayTokens(const char* at) {
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
   uint64_t generation = S.Words.Generation();
   if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
+  // 戻る alone that ends a nested run (only RunNested runs the loop within
+  // another) ends it here, as RunReplayedStatement would, but that its line
+  // break is not read: the run's guard gives the caller's line number back
+  // as the run ends, and nothing reads it before.
+  if (r->items.size() == 1 && !r->runs_at_verb && r->verb.word && RunDepth > 1 &&
+      LineBreakMayFollow() && EndsRunAt(r->verb.word))
+    return true;
   verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
   // A verb alone that names a word and runs in this step is not pushed.
   runs_at_verb_ = r->runs_at_verb;
