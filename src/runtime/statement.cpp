@@ -1379,6 +1379,12 @@ namespace {
   w.SetNumber(n.Value());
 }
 
+// A number result stored in the plain variable `w`, typed "e".
+[[gnu::always_inline]] inline void StoreNumberIn(THashNode& w, const NumberResult& n) {
+  SetNumberOf(w, n);
+  SetTypeMark(w.TypeMark, "e");
+}
+
 }  // namespace
 
 void Interpreter::AssignText(const std::string& target, const std::string& src,
@@ -1412,11 +1418,7 @@ void Interpreter::AssignText(const std::string& target, const std::string& src,
   if (THashNode* w = target_word ? target_word->word : nullptr;
       w && target_word->generation == S.Words.Generation() && w->Kind == kWordVariable &&
       !w->Reserved) {
-    if (number) {
-      SetNumberOf(*w, n);
-      SetTypeMark(w->TypeMark, "e");
-      return;
-    }
+    if (number) return StoreNumberIn(*w, n);
     if (std::string_view(S.SoreType) != "hs") {
       w->ValueToWrite() = std::move(v);
       SetTypeMark(w->TypeMark, S.SoreType);
@@ -1466,8 +1468,7 @@ void Interpreter::StoreNumber(const std::string& target, const NumberResult& n,
   THashNode* w = AssignedWord(target, target_word);
   if (w->Kind != kWordVariable || w->Reserved)
     return StoreAssigned(w, target, FormatNumber(n.Value()), "e");
-  SetNumberOf(*w, n);
-  SetTypeMark(w->TypeMark, "e");
+  StoreNumberIn(*w, n);
 }
 
 void Interpreter::StoreAssigned(const std::string& target, std::string v, const std::string& m,

@@ -172,7 +172,7 @@ class TRunControlStack {
   };
   std::vector<Level> levels_;
   size_t depth_ = 0;
-  void AddLevel();
+  void AddLevel();  // a level for a run nested deeper than any before
   static void GiveBack(std::vector<TRunControl>& records);
   static constexpr size_t kLevelsKeepingStorage = 64;
 };
