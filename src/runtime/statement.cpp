@@ -506,8 +506,9 @@ void Interpreter::Step() {
         continue;
       }
     } else {
-      if (ReplayTokens(p)) return S.ExecPos.None() ? void() : RunReplayedStatement();
-      break;
+      if (!ReplayTokens(p)) break;
+      if (!S.ExecPos.None()) RunReplayedStatement();  // (none: its 戻る ended the run)
+      return;
     }
     if (!StepLineBreakAfter()) return;
     LineFromMark = false;
@@ -762,17 +763,17 @@ bool Interpreter::ReplayTokens(const char* at) {
   S.ExecPos.p = at + r->bytes.size() - 1;  // at the byte that ends the statement
   uint64_t generation = S.Words.Generation();
   if (r->verb.generation != generation) r->verb = {S.Words.Find(r->items.back(), true), generation};
+  // A verb alone that names a word and runs in this step is not pushed.
+  const bool lone =
+      !r->runs_at_verb && r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
   // 戻る alone that ends a nested run (only RunNested runs the loop within
   // another) ends it here, as RunReplayedStatement would, but that its line
   // break is not read: the run's guard gives the caller's line number back
   // as the run ends, and nothing reads it before.
-  if (r->items.size() == 1 && !r->runs_at_verb && r->verb.word && RunDepth > 1 &&
-      LineBreakMayFollow() && EndsRunAt(r->verb.word))
-    return true;
+  if (lone && RunDepth > 1 && EndsRunAt(r->verb.word)) return true;
   verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
-  // A verb alone that names a word and runs in this step is not pushed.
   runs_at_verb_ = r->runs_at_verb;
-  lone_verb_ = !runs_at_verb_ && r->items.size() == 1 && r->verb.word && LineBreakMayFollow();
+  lone_verb_ = lone;
   if (lone_verb_)
     lone_record_ = r;
   else
