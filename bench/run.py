@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs every benchmark triplet bench/NAME.{srn,py,lua} and prints the times.
 
-Each program does the same work in Sorane, Python 3 and Lua 5.4. A
+Each program does the same work in Sorane, Python 3 and Lua 5.4 (the
+Python is the system's python3, see baseline.py). A
 bench/gen_NAME.py, when present, is run first to write input data into
 bench/out/. Every program runs with bench/out/ as its current folder; the median
 of five runs is reported, with the ratios to Python 3 and Lua 5.4.
@@ -18,6 +19,8 @@ import shutil
 import subprocess
 import sys
 import time
+
+import baseline
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "out")
@@ -53,7 +56,9 @@ def main():
     sorane = os.path.abspath(args[0] if args else os.path.join(HERE, "..", "build", "sorane"))
     name_filter = args[1] if len(args) > 1 else ""
     lua = shutil.which("lua5.4") or shutil.which("lua")
+    python = baseline.python()
     os.makedirs(OUT, exist_ok=True)
+    print("python: %s" % baseline.describe(python))
     head = "%-18s" % "benchmark"
     if before:
         head += " %10s %8s" % ("before s", "x py")
@@ -68,7 +73,7 @@ def main():
         t_b = median_of([before, "--console", srn]) if before else None
         t_s = median_of([sorane, "--console", srn])
         py = os.path.join(HERE, name + ".py")
-        t_p = median_of([sys.executable, py]) if os.path.exists(py) else None
+        t_p = median_of([python, py]) if os.path.exists(py) else None
         lu = os.path.join(HERE, name + ".lua")
         t_l = median_of([lua, lu]) if lua and os.path.exists(lu) else None
         fmt = lambda t: ("%10s" % "-" if t is None else

@@ -20,6 +20,8 @@ import subprocess
 import sys
 import time
 
+import baseline
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "out")
 SLOW = 1.3
@@ -55,7 +57,7 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     programs = {
         "sorane": [sorane, "--console", os.path.join(HERE, name + ".srn")],
-        "python": [sys.executable, os.path.join(HERE, name + ".py")],
+        "python": [baseline.python(), os.path.join(HERE, name + ".py")],
     }
     rounds = []
     for _ in range(count):
@@ -75,6 +77,7 @@ def main():
             fast.append((s, p))
         else:
             mixed += 1
+    print("python: %s" % baseline.describe(programs["python"][0]))
     print("%s: %d rounds, %d with one run slow and the other not (not used)" % (name, count, mixed))
     report("both fast", fast)
     report("both slow", slow)

@@ -23,6 +23,13 @@ void TRunStates::Clear() {
 }
 
 void AssignTypeMark(std::string& mark, std::string_view m) {
+  if (m.size() == 1 && !mark.empty()) {
+    // A long mark (それ's first, the description of the system variable)
+    // becoming one letter: shortened in place, its room kept.
+    mark.resize(1);
+    mark[0] = m[0];
+    return;
+  }
   if (std::string_view(mark) != m) mark.assign(m);
 }
 
