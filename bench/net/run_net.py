@@ -6,7 +6,8 @@ a local server against the curl program. Everything stays on 127.0.0.1.
 usage: bench/net/run_net.py [path/to/sorane]
 
 Prints the best of three wall-clock times (each includes the client's start)
-and the peak memory of each download.
+and the peak memory of each download. The Python is the system's python3 (see
+bench/baseline.py).
 """
 import http.server
 import os
@@ -18,6 +19,9 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+import baseline  # noqa: E402  (the Python compared with, see bench/baseline.py)
+
 OUT = os.path.join(HERE, "..", "out", "net")
 BLOCKS = 1024        # 64 MB each way
 ROUND_TRIPS = 10000
@@ -80,13 +84,14 @@ def with_server(server_cmd, port, client_cmd):
 def echo(sorane):
     port = free_port()
     srn_server = [sorane, "--console", script("echo_server", {"PORT": port})]
-    py_server = [sys.executable, os.path.join(HERE, "echo_server.py"), str(port)]
+    python = baseline.python()
+    py_server = [python, os.path.join(HERE, "echo_server.py"), str(port)]
     total = BLOCKS * 65536
     srn_tp = [sorane, "--console",
               script("echo_throughput", {"PORT": port, "COUNT": BLOCKS, "TOTAL": total})]
-    py_tp = [sys.executable, os.path.join(HERE, "echo_throughput.py"), str(port), str(BLOCKS)]
+    py_tp = [python, os.path.join(HERE, "echo_throughput.py"), str(port), str(BLOCKS)]
     srn_rtt = [sorane, "--console", script("echo_rtt", {"PORT": port, "COUNT": ROUND_TRIPS})]
-    py_rtt = [sys.executable, os.path.join(HERE, "echo_rtt.py"), str(port), str(ROUND_TRIPS)]
+    py_rtt = [python, os.path.join(HERE, "echo_rtt.py"), str(port), str(ROUND_TRIPS)]
     mb = total / 1e6
     for label, srn_client, py_client, unit in (
             ("echo throughput (MB/s each way)", srn_tp, py_tp, mb),
