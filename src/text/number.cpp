@@ -496,6 +496,19 @@ std::string FormatNumber(Number v) {
   return std::string(FormatNumber(v, text));
 }
 
+namespace {
+// The 15-digit rounding WrittenAlikeWithin made last: a math function's
+// result it settled is written as 15 digits next (NumberAsWritten), which
+// then takes the rounding from here instead of scaling the same magnitude
+// again. (A magnitude below zero marks it empty.)
+struct LastScaled {
+  long double magnitude = -1;
+  long double digits = 0;
+  int exponent = 0;
+};
+thread_local LastScaled t_last_scaled;
+}  // namespace
+
 // (What DigitsAsWritten and NumberOfDigits give, with the scaling inlined
 // here: passing the long double on through memory costs 2-3% of a loop of
 // math functions.)
@@ -505,7 +518,16 @@ Number NumberAsWritten(Number v) {
     if (int64_t whole; WholeBelow1e15(v, whole)) return static_cast<Number>(whole);
     long double r;
     int e;
-    if (ScaleTo15(std::fabs(v), r, e)) {
+    const long double magnitude = std::fabs(v);
+    const LastScaled& last = t_last_scaled;
+    bool scaled = magnitude == last.magnitude;
+    if (scaled) {
+      r = last.digits;
+      e = last.exponent;
+    } else {
+      scaled = ScaleTo15(magnitude, r, e);
+    }
+    if (scaled) {
       long double a = ReadBack(r, e);
       if (!std::isnan(a)) return v < 0 ? -a : a;
     }
@@ -518,6 +540,7 @@ bool WrittenAlikeWithin(double v, double error) {
   long double a = std::fabs(v), r;
   int e;
   if (!(a < 1e15L) || !ScaleTo15(a, r, e)) return false;
+  t_last_scaled = {a, r, e};
   // Away from 10^14 and 10^15 every number of the range is scaled alike
   // (below 10^15 the scale is a power of ten of at least 1).
   if (r <= 1e14L || r >= 1e15L - 1) return false;

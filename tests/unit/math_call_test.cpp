@@ -62,6 +62,14 @@ TEST(MathCallTest, TheNumberAsWrittenIsTheTextReadBack) {
   for (Number v : {0.0L, -0.0L, 1e15L, -1e15L, 999999999999999.9L, 0.0001L, 0.00009999999999999999L,
                    1e-300L, 1e300L, 1e4000L})
     EXPECT_EQ(NumberAsWritten(v), ParseNumber(FormatNumber(v))) << FormatNumber(v);
+  // A magnitude a math function's check (WrittenAlikeWithin) scaled just
+  // before is written alike, with either sign, and so is any other.
+  for (int i = 0; i < 20000; ++i) {
+    const double d = std::ldexp(mantissa(random), exponent(random) / 4);
+    WrittenAlikeWithin(i % 2 ? d : -d, 0);
+    for (Number v : {static_cast<Number>(d), -static_cast<Number>(d), static_cast<Number>(d) * 3})
+      ASSERT_EQ(NumberAsWritten(v), ParseNumber(FormatNumber(v))) << FormatNumber(v);
+  }
 }
 
 TEST(MathCallTest, SinesAndCosinesAreTheLibrarysOnesInAnyOrder) {
