@@ -385,26 +385,36 @@ THashNode* CounterOf(Interpreter& in, TRunControl& r) {
   return w;
 }
 
-// The next pass of the loop whose record is on top, the record left where it
-// is: what NextFor, NextTimes and NextElement do with a record taken off the
-// stack and pushed again. False when the loop ends (or is of another kind).
-bool NextPassInPlace(Interpreter& in) {
+// The end of the loop whose record is on top: the run goes on after the loop
+// and the record goes, its place kept (what NextFor, NextTimes and
+// NextElement do at the end with a record taken off the stack).
+bool LeaveLoopInPlace(Interpreter& in, TRunControl& r) {
+  in.S.ExecPos = std::move(r.ExitPos);
+  in.S.RunStack.DropTop();
+  return true;
+}
+
+// The next pass of the loop whose record is on top, or its end, the record
+// left where it is: what NextFor, NextTimes and NextElement do with a record
+// taken off the stack (and pushed again). False for the other kinds.
+bool PassInPlace(Interpreter& in) {
   TRunControl* r = in.S.RunStack.Top();
   if (!r || !r->Body) return false;
   switch (r->Kind) {
     case kRunFor: {
-      if (r->Counter >= r->Limit) return false;
+      if (r->Counter >= r->Limit) return LeaveLoopInPlace(in, *r);
       ++r->Counter;
       SetCounter(CounterOf(in, *r), r->Counter);
       break;
     }
     case kRunTimes:
-      if (r->Counter >= r->Limit) return false;
+      if (r->Counter >= r->Limit) return LeaveLoopInPlace(in, *r);
       ++r->Counter;
       SetCount(in, r->Counter);
       break;
     case kRunEach:
-      if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size())) return false;
+      if (!r->Elements || r->Counter >= static_cast<int32_t>(r->Elements->size()))
+        return LeaveLoopInPlace(in, *r);
       // それ takes the line in the storage it has.
       in.S.Fast.Sore->ValueToWrite().assign((*r->Elements)[r->Counter]);
       SetTypeMark(in.S.SoreType, "s");
@@ -1075,7 +1085,7 @@ void Interpreter::CheckRunControl() {
     S.RunStack.DropBranch();
     return;
   }
-  if (Expressions && NextPassInPlace(*this)) return;
+  if (Expressions && PassInPlace(*this)) return;
   PassOfTop(*this);
 }
 
