@@ -374,6 +374,11 @@ class Interpreter {
   bool runs_at_verb_ = false;  // the replayed statement runs at its verb (no line break)
   const TokenRecord* lone_record_ = nullptr;
   std::string lone_verb_text_;
+  // A replayed command statement whose items went on the stack bound (see
+  // TokenRecord::bound): its command, run by DispatchBound; null otherwise.
+  THashNode* bound_verb_ = nullptr;
+  const std::vector<std::string>* BoundItems(TokenRecord& r);
+  void DispatchBound(THashNode* verb);
   bool EndsRunAt(const THashNode* verb);
   bool ReplayBranch(const char* at);
   bool StepLineBreakAfter();

@@ -597,16 +597,19 @@ void Interpreter::Step() {
 // would (see the line-break case of Step); a statement whose verb reads the
 // block after it runs at once, as reading the verb runs it.
 void Interpreter::RunReplayedStatement() {
+  THashNode* const bound = bound_verb_;  // (its line break is known to follow)
+  bound_verb_ = nullptr;
   if (runs_at_verb_) {
     runs_at_verb_ = false;
-    ExecuteStatement(TakeVerbHint(S.ExecPos.p));
-    return;
+    THashNode* verb = TakeVerbHint(S.ExecPos.p);
+    return bound ? DispatchBound(bound) : ExecuteStatement(verb);
   }
   const bool lone = lone_verb_;  // (its line break is known to follow)
   lone_verb_ = false;
-  if (!lone && !LineBreakMayFollow()) return;
+  if (!lone && !bound && !LineBreakMayFollow()) return;
   THashNode* verb = EndStatementLine();
   if (read_ahead_) *read_ahead_ = true;
+  if (bound) return DispatchBound(bound);
   if (!lone) return ExecuteStatement(verb);
   // The verb alone, as ExecuteStatement runs it once popped. (Its record is
   // still in its slot: nothing ran since it was replayed.)
@@ -774,10 +777,21 @@ bool Interpreter::ReplayTokens(const char* at) {
   verb_hint_ = {S.ExecPos.p, r->verb.word, generation};
   runs_at_verb_ = r->runs_at_verb;
   lone_verb_ = lone;
-  if (lone_verb_)
+  if (lone_verb_) {
     lone_record_ = r;
-  else
-    for (const std::string& item : r->items) S.ArgStack.Push(item);
+    return true;
+  }
+  // A command that runs in this step (at its verb, or with its line break
+  // next) takes its items bound as they were the last time: they go on the
+  // stack so, without the verb, and bind as they lie.
+  if (const std::vector<std::string>* bound = BoundItems(*r);
+      bound && (runs_at_verb_ || LineBreakMayFollow())) {
+    for (const std::string& item : *bound) S.ArgStack.Push(item);
+    bound_verb_ = r->verb.word;
+    lone_verb_text_ = r->items.back();
+    return true;
+  }
+  for (const std::string& item : r->items) S.ArgStack.Push(item);
   return true;
 }
 
@@ -1167,6 +1181,17 @@ int AcceptedParticle(const Slot& slot, const std::string& item) {
   return -1;
 }
 
+// Whether the items (one per slot, first slot first) each take the particle of
+// their own slot; the length of each particle in `accepted`, when given.
+bool InOrder(const std::vector<Slot>& slots, const std::string* items, int* accepted) {
+  for (size_t k = 0; k < slots.size(); ++k) {
+    const int particle = AcceptedParticle(slots[k], items[k]);
+    if (particle < 0) return false;
+    if (accepted) accepted[k] = particle;
+  }
+  return true;
+}
+
 // Parsed templates are cached: the same template text is bound again and again.
 const std::vector<Slot>& TemplateSlots(const std::string& tmpl) {
   static std::unordered_map<std::string, std::vector<Slot>> cache;
@@ -1233,16 +1258,10 @@ size_t Interpreter::Bind(THashNode* w) {
   // In the call form the top n items are the slots in order; so they are when
   // each of them takes the particle of its slot (the search below, from the
   // top, would find each where it is). Each only loses its particle, in place.
-  bool in_order = true;
   std::array<int, Call::kMaxSlots> accepted;  // the particle each slot accepts, when in order
   const bool known = !S.CallMode && n <= accepted.size();
-  if (!S.CallMode) {
-    for (size_t k = 0; k < n && in_order; ++k) {
-      int particle = AcceptedParticle(slots[k], items[items.size() - n + k]);
-      in_order = particle >= 0;
-      if (known) accepted[k] = particle;
-    }
-  }
+  const bool in_order =
+      S.CallMode || InOrder(slots, &items[items.size() - n], known ? accepted.data() : nullptr);
   if (in_order) {
     for (size_t k = 0; k < n; ++k) {
       std::string& item = items[items.size() - n + k];
@@ -1289,6 +1308,42 @@ void Interpreter::InstallHandlers(CommandTable rows, bool pure_only) {
       throw std::logic_error(std::string("two handlers for the command ") + row.Name);
     slot = row.Handler;
   }
+}
+
+// The items of record r bound to its verb (see TokenRecord::bound), made
+// again when the verb or its template changed; null when they do not bind so.
+const std::vector<std::string>* Interpreter::BoundItems(TokenRecord& r) {
+  const THashNode* w = r.verb.word;
+  if (!w || w->Kind != kWordCommand || S.CallMode) return nullptr;
+  const std::string& tmpl = w->More().Template;
+  if (r.bound_verb != w || r.bound_template != tmpl) {
+    r.bound.clear();
+    r.bound_verb = w;
+    r.bound_template = tmpl;
+    const std::vector<Slot>& slots = SlotsOf(w);
+    std::array<int, Call::kMaxSlots> accepted;
+    const size_t n = r.items.size() - 1;
+    if (n > 0 && n == slots.size() && n <= accepted.size() &&
+        InOrder(slots, r.items.data(), accepted.data())) {
+      r.bound.assign(r.items.begin(), r.items.end() - 1);
+      for (size_t k = 0; k < n; ++k) r.bound[k].resize(r.bound[k].size() - accepted[k]);
+    }
+  }
+  return r.bound.empty() ? nullptr : &r.bound;
+}
+
+// What Dispatch does for `verb` once its items are bound on the stack (the
+// statement's verb was not pushed: ExecuteStatement's part is done here too).
+void Interpreter::DispatchBound(THashNode* verb) {
+  ++CallsMade;
+  S.SoreImplied = false;  // (as binding one item per slot leaves it)
+  CommandHandler h = HandlerOf(verb->Command);
+  if (!h) Raise(msg::LinkBroken(), verb->Name);
+  {
+    Call call(*this, *verb, S.ArgStack.Count());
+    h(call);
+  }
+  if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
 }
 
 void Interpreter::Dispatch(THashNode* w) {

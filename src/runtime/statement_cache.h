@@ -74,6 +74,14 @@ struct TokenRecord : ReadInText {
   // verb and the blanks after it.
   bool runs_at_verb = false;
   WordHint verb;  // the word the verb (the last item) names
+  // The items before the verb as binding them to the verb's slots leaves
+  // them (particles taken off), when that takes nothing but the items: the
+  // verb is a command with one slot per item and each item takes its own
+  // slot's particle. Made against `bound_template`, the verb's template then;
+  // empty when they do not bind so.
+  std::vector<std::string> bound;
+  std::string bound_template;
+  const THashNode* bound_verb = nullptr;  // the word they were bound for
 };
 
 struct TBlockText;  // a block copy (runtime/control.cpp)
