@@ -368,17 +368,19 @@ class Interpreter {
   THashNode* TakeVerbHint(const char* at);
   bool ReplayTokens(const char* at);
   // A replayed statement that is its verb alone, run at once by
-  // RunReplayedStatement without being pushed: the verb as written, for the
-  // error about items left over.
+  // RunReplayedStatement without being pushed.
   bool lone_verb_ = false;
   bool runs_at_verb_ = false;  // the replayed statement runs at its verb (no line break)
   const TokenRecord* lone_record_ = nullptr;
-  std::string lone_verb_text_;
   // A replayed command statement whose items went on the stack bound (see
   // TokenRecord::bound): its command, run by DispatchBound; null otherwise.
   THashNode* bound_verb_ = nullptr;
+  // The verb as written of a replayed statement whose verb was not pushed
+  // (alone, or bound), for the error about items left over.
+  std::string replayed_verb_text_;
   const std::vector<std::string>* BoundItems(TokenRecord& r);
   void DispatchBound(THashNode* verb);
+  void RunHandler(THashNode* w, size_t slots);
   bool EndsRunAt(const THashNode* verb);
   bool ReplayBranch(const char* at);
   bool StepLineBreakAfter();

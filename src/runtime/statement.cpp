@@ -614,9 +614,9 @@ void Interpreter::RunReplayedStatement() {
   // The verb alone, as ExecuteStatement runs it once popped. (Its record is
   // still in its slot: nothing ran since it was replayed.)
   if (EndsRunAt(verb)) return;
-  lone_verb_text_ = lone_record_->items[0];
+  replayed_verb_text_ = lone_record_->items[0];
   ExecuteWord(verb);
-  if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
+  if (!S.ArgStack.Empty()) RaiseItemsLeft(replayed_verb_text_);
 }
 
 // 戻る alone with nothing open ends the run (the end of a label called from
@@ -788,7 +788,7 @@ bool Interpreter::ReplayTokens(const char* at) {
       bound && (runs_at_verb_ || LineBreakMayFollow())) {
     for (const std::string& item : *bound) S.ArgStack.Push(item);
     bound_verb_ = r->verb.word;
-    lone_verb_text_ = r->items.back();
+    replayed_verb_text_ = r->items.back();
     return true;
   }
   for (const std::string& item : r->items) S.ArgStack.Push(item);
@@ -1337,18 +1337,17 @@ const std::vector<std::string>* Interpreter::BoundItems(TokenRecord& r) {
 void Interpreter::DispatchBound(THashNode* verb) {
   ++CallsMade;
   S.SoreImplied = false;  // (as binding one item per slot leaves it)
-  CommandHandler h = HandlerOf(verb->Command);
-  if (!h) Raise(msg::LinkBroken(), verb->Name);
-  {
-    Call call(*this, *verb, S.ArgStack.Count());
-    h(call);
-  }
-  if (!S.ArgStack.Empty()) RaiseItemsLeft(lone_verb_text_);
+  RunHandler(verb, S.ArgStack.Count());
+  if (!S.ArgStack.Empty()) RaiseItemsLeft(replayed_verb_text_);
 }
 
 void Interpreter::Dispatch(THashNode* w) {
   ++CallsMade;
-  size_t slots = Bind(w);
+  RunHandler(w, Bind(w));
+}
+
+// The handler of command w on the `slots` items bound on top of the stack.
+inline void Interpreter::RunHandler(THashNode* w, size_t slots) {
   CommandHandler h = HandlerOf(w->Command);
   if (!h) Raise(msg::LinkBroken(), w->Name);
   Call call(*this, *w, slots);

@@ -520,14 +520,12 @@ Number NumberAsWritten(Number v) {
     int e;
     const long double magnitude = std::fabs(v);
     const LastScaled& last = t_last_scaled;
-    bool scaled = magnitude == last.magnitude;
-    if (scaled) {
+    const bool remembered = magnitude == last.magnitude;
+    if (remembered) {
       r = last.digits;
       e = last.exponent;
-    } else {
-      scaled = ScaleTo15(magnitude, r, e);
     }
-    if (scaled) {
+    if (remembered || ScaleTo15(magnitude, r, e)) {
       long double a = ReadBack(r, e);
       if (!std::isnan(a)) return v < 0 ? -a : a;
     }
